@@ -1,0 +1,28 @@
+# Shared by run.sh and test.sh: install what is missing, then configure and build once.
+# shellcheck shell=bash
+set -euo pipefail
+
+VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libgtest-dev
+                   zip unzip p7zip-full python3)
+
+install_missing() {
+    local missing=()
+    for pkg in "${VARNHOLD_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# build_varnhold [TARGET...]: configure build/ once (Release, with tests) and build the targets (all by default).
+build_varnhold() {
+    cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=Release -DVARNHOLD_BUILD_TESTS=ON >/dev/null
+    local targets=()
+    for t in "$@"; do targets+=(--target "$t"); done
+    cmake --build "$ROOT/build" -j "$(nproc)" "${targets[@]}"
+}

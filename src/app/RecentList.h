@@ -1,0 +1,15 @@
+#pragma once
+// The recent list: nine slots of package paths kept under the keys "1<suffix>" to "9<suffix>".
+
+#include <QStringList>
+
+class CRegSettings;
+
+constexpr int kRecentSlots = 9;
+
+/// Fills xEntry with slots 1 to 9 (xEntry[0] is slot 1) from the store, each "" when missing.
+void LoadTheEntry(const CRegSettings& settings, const QString& xReg, QStringList& xEntry);
+
+/// Puts xName on top (slot 1), lifting it when it is already listed (exact, case counts) or dropping slot 9's
+/// text otherwise, then stores all nine slots. An empty name changes nothing.
+void AddTheEntry(CRegSettings& settings, const QString& xName, const QString& xReg, QStringList& xEntry);

@@ -1,0 +1,41 @@
+#include "WindowPlacement.h"
+
+#include "OptionKeys.h"
+#include "RegSettings.h"
+
+#include <QStringList>
+#include <limits>
+
+std::optional<WindowPlacement> parsePlacement(const QString& text) {
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4) return std::nullopt;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const int v = parts[i].trimmed().toInt(&ok);
+        if (!ok || v < std::numeric_limits<qint16>::min() || v > std::numeric_limits<qint16>::max())
+            return std::nullopt;
+        values[i] = v;
+    }
+    // A window of no size cannot be shown; treat it like a text that is not a placement.
+    if (values[2] <= 0 || values[3] <= 0) return std::nullopt;
+    return WindowPlacement{values[0], values[1], values[2], values[3]};
+}
+
+QString formatPlacement(const WindowPlacement& p) {
+    return QString("%1,%2,%3,%4").arg(p.left).arg(p.top).arg(p.width).arg(p.height);
+}
+
+std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, const QString& tag) {
+    return parsePlacement(settings.GetSetting(kSettingsSection, tag, ""));
+}
+
+void savePlacement(CRegSettings& settings, const QString& tag, const WindowPlacement& placement, bool minimised,
+                   bool maximised) {
+    if (minimised || maximised) return;
+    settings.SaveSetting(kSettingsSection, tag, formatPlacement(placement));
+}
+
+WindowPlacement centredPlacement(int screenWidth, int screenHeight, int width, int height) {
+    return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Window placement kept as "left,top,width,height" under the window's own name.
+
+#include <QString>
+#include <optional>
+
+class CRegSettings;
+
+struct WindowPlacement {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const WindowPlacement&) const = default;
+};
+
+/// Four comma-separated 16-bit whole numbers, or nothing for any other text.
+std::optional<WindowPlacement> parsePlacement(const QString& text);
+QString formatPlacement(const WindowPlacement& placement);
+
+/// The stored placement of the window named tag, or nothing (the caller centres the window).
+std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, const QString& tag);
+/// Stores the placement unless the window is minimised or maximised, which keeps the last normal one.
+void savePlacement(CRegSettings& settings, const QString& tag, const WindowPlacement& placement, bool minimised,
+                   bool maximised);
+/// Top-left corner that centres a window of the given size on a screen of the given size.
+WindowPlacement centredPlacement(int screenWidth, int screenHeight, int width, int height);

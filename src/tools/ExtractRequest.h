@@ -1,0 +1,68 @@
+#pragma once
+// How an extraction is asked for, which options it runs with, and the answer it leaves. The extract dialog is
+// a thin face over this; the command-line program forms the same options from its flags.
+
+#include "zip/ZipPackage.h"
+
+#include <QString>
+
+class AppState;
+
+/// The extract dialog's values, as stored under Options07 and Optionse1 to Optionse9.
+struct ExtractSettings {
+    QString defaultFolder;   ///< Options07
+    QString selectedFolder;  ///< Optionse9
+    QString password;        ///< Optionse4
+    bool useDefault = true;  ///< Optionse1
+    bool useSelected = false;///< Optionse2
+    bool hidePassword = true;///< Optionse3
+    bool overwrite = true;   ///< Optionse5
+    bool skipOlder = false;  ///< Optionse6
+    bool useFolderNames = true; ///< Optionse7
+
+    static ExtractSettings fromState(const AppState& state);
+    /// Writes the values into the shared option values and the store.
+    void store(AppState& state) const;
+    /// The default folder when "Use" is ticked beside it, else the selected one.
+    QString targetFolder() const { return useDefault ? defaultFolder : selectedFolder; }
+    ExtractOptions options() const { return {overwrite, skipOlder, useFolderNames}; }
+
+    /// The two "Use" ticks exclude each other: ticking one unticks the other, unticking one ticks the other.
+    void setUseDefault(bool ticked) { useDefault = ticked, useSelected = !ticked; }
+    void setUseSelected(bool ticked) { useSelected = ticked, useDefault = !ticked; }
+};
+
+/// The request codes of Optionse8.
+inline const QString kExtractAllRequest = QStringLiteral("-1");
+inline const QString kExtractOneRequest = QStringLiteral("-2");
+inline const QString kCancelAnswer = QStringLiteral("cancel");
+inline const QString kAllFilesName = QStringLiteral("All files");
+
+/// The answer an extraction leaves in Optionsea (name), Optionseb (folder) and Optionsec (error).
+struct ExtractAnswer {
+    QString name;
+    QString folder;
+    QString error;
+    ExtractReport report; ///< what was extracted, kept and refused
+
+    static ExtractAnswer cancelled() { return {kCancelAnswer, kCancelAnswer, kCancelAnswer, {}}; }
+    bool succeeded() const { return error.isEmpty(); }
+};
+
+/// Asks for one entry (Optionse8 "-2") or all of them ("-1"): the four request keys, stored.
+void requestExtractOne(AppState& state, const QString& name, qint64 entryIndex);
+void requestExtractAll(AppState& state);
+
+/// Runs the request that the option values hold against the open package with these settings.
+/// A cancelled extraction of all entries answers "cancel" in name and error.
+ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
+                                const ZipProgressCallback& progress = {});
+
+/// Leaves the answer in Optionsea, Optionseb and Optionsec (shared values and store).
+void storeExtractAnswer(AppState& state, const ExtractAnswer& answer);
+
+/// The main window's status line after the extract dialog closed, from the three answer keys.
+QString extractStatusText(const QString& name, const QString& folder, const QString& error);
+
+/// A folder picked by the user, with the trailing "/" the program's folder values carry.
+QString withTrailingSlash(const QString& folder);

@@ -1,0 +1,121 @@
+#include "FileOps.h"
+
+#include "SystemError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace FileOps {
+
+namespace {
+
+// Splits "/folder/pattern" into the folder and a wildcard matcher; "*.*" matches every name, as it always has
+// for the users of this program, even names without a dot.
+struct SplitPattern {
+    QString folder;
+    QRegularExpression matcher;
+};
+
+SplitPattern splitPattern(const QString& pattern) {
+    QFileInfo info(pattern);
+    QString name = info.fileName();
+    if (name == "*.*") name = "*";
+    return {info.absolutePath(),
+            QRegularExpression(QRegularExpression::wildcardToRegularExpression(
+                name, QRegularExpression::UnanchoredWildcardConversion)
+                                   .prepend("\\A(?:")
+                                   .append(")\\z"))};
+}
+
+QStringList filesMatching(const QString& pattern) {
+    SplitPattern split = splitPattern(pattern);
+    QDir dir(split.folder);
+    QStringList out;
+    const auto entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : entries)
+        if (split.matcher.match(entry.fileName()).hasMatch()) out << entry.fileName();
+    return out;
+}
+
+} // namespace
+
+bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+
+Status copyOver(const QString& source, const QString& target) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
+        if (n == 0) break;
+        if (out.write(buffer.constData(), n) != n)
+            return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
+    }
+    if (!out.commit()) return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
+    return Status::success();
+}
+
+Status append(const QString& target, const QString& source) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
+        return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
+    const qint64 oldSize = out.size();
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        qint64 n = in.read(buffer.data(), buffer.size());
+        if (n == 0) break;
+        if (n < 0 || out.write(buffer.constData(), n) != n) {
+            // Leave the target as it was rather than with half a copy on its end.
+            QString why = n < 0 ? in.errorString() : out.errorString();
+            out.resize(oldSize);
+            return Status::failure(QString("Cannot append %1 to %2: %3").arg(source, target, why));
+        }
+    }
+    if (!out.flush()) {
+        out.resize(oldSize);
+        return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
+    }
+    return Status::success();
+}
+
+int deleteMatching(const QString& pattern) {
+    SplitPattern split = splitPattern(pattern);
+    int deleted = 0;
+    for (const QString& name : filesMatching(pattern))
+        if (QFile::remove(split.folder + "/" + name)) ++deleted;
+    return deleted;
+}
+
+int deleteFilesIn(const QString& folder) {
+    QString base = folder.endsWith('/') ? folder : folder + "/";
+    return deleteMatching(base + "*");
+}
+
+Status createFolder(const QString& folder) {
+    if (QDir().mkpath(folder)) return Status::success();
+    return Status::failure(QString("Cannot create the folder %1: %2").arg(folder, SystemError::lastErrorText()));
+}
+
+QStringList matchingFiles(const QString& pattern, int maxCount) {
+    QStringList out = filesMatching(pattern);
+    if (out.size() > maxCount) out.resize(maxCount);
+    return out;
+}
+
+Status writeFileAtomically(const QString& path, const QByteArray& data) {
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit())
+        return Status::failure(QString("Cannot write %1: %2").arg(path, out.errorString()));
+    return Status::success();
+}
+
+} // namespace FileOps

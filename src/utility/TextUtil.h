@@ -1,0 +1,11 @@
+#pragma once
+#include <QString>
+
+namespace TextUtil {
+/// Removes leading and trailing blanks, tabs and NUL characters.
+QString trimBlanks(const QString& text);
+/// Formats a whole number as "###,##0": digits grouped by thousands with ",", "0" for zero, "-" for negatives.
+QString formatGrouped(qint64 value);
+/// Parses a "###,##0" text back to a number (commas ignored); ok is false for anything else.
+qint64 parseGrouped(const QString& text, bool* ok = nullptr);
+} // namespace TextUtil

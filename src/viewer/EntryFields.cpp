@@ -1,0 +1,54 @@
+#include "EntryFields.h"
+
+#include "utility/TextUtil.h"
+
+#include <cmath>
+
+namespace EntryFields {
+
+namespace {
+QString twoDigits(int v) { return QString::number(v).rightJustified(2, u'0'); }
+} // namespace
+
+QString modifiedText(quint16 dosDate, quint16 dosTime) {
+    const int year = 1980 + (dosDate >> 9);
+    const int month = (dosDate >> 5) & 0x0f;
+    const int day = dosDate & 0x1f;
+    const int hour = dosTime >> 11;
+    const int minute = (dosTime >> 5) & 0x3f;
+    const int second = (dosTime & 0x1f) * 2;
+    return QString::number(year) + u'/' + twoDigits(month) + u'/' + twoDigits(day) + u"  " + twoDigits(hour) + u':' +
+           twoDigits(minute) + u':' + twoDigits(second);
+}
+
+QString sizeText(qint64 bytes) { return TextUtil::formatGrouped(bytes); }
+
+QString ratioText(qint64 size, qint64 zipped) {
+    if (size <= 0) return QStringLiteral("0%");
+    // Halves round away from zero; a ratio that rounds to nothing reads "0%", never "-0%".
+    const double ratio = 100.0 - double(zipped) * 100.0 / double(size);
+    const qint64 whole = qint64(std::round(ratio));
+    return TextUtil::formatGrouped(whole) + u'%';
+}
+
+QString packageFileName(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+QString openedStatusText(const QString& fileName, qint64 files, qint64 bytes, const QString& comment) {
+    return u"  (" + fileName + u")" + u"  Files = " + TextUtil::formatGrouped(files) + u"  Bytes = " +
+           TextUtil::formatGrouped(bytes) + u"  Comments = " + comment;
+}
+
+QString buildingStatusText(const QString& fileName) {
+    return u"  Building zip package index entries for (" + fileName + u")";
+}
+
+QString sortingStatusText(const QString& fileName) { return u"  Sorting index entries for (" + fileName + u")"; }
+
+QString sortedStatusText(const QString& fileName) { return u"  Sort for (" + fileName + u") completed"; }
+
+QString selectionStatusText(const QString& name) { return u"  " + name + u" selected, right-click for commands"; }
+
+} // namespace EntryFields

@@ -1,0 +1,105 @@
+#include "EntryList.h"
+
+#include "EntryFields.h"
+#include "zip/ZipPackage.h"
+
+#include <algorithm>
+#include <numeric>
+
+SortKind sortKindOf(EntryColumn column) {
+    switch (column) {
+    case EntryColumn::Icon: return SortKind::ByIcon;
+    case EntryColumn::Size:
+    case EntryColumn::Zipped: return SortKind::Number;
+    case EntryColumn::Modified: return SortKind::DateTime;
+    default: return SortKind::Text;
+    }
+}
+
+QString columnKey(EntryColumn column) {
+    static const char* keys[] = {"icon", "namestring", "filesizestring", "comsizestring", "datetimestring",
+                                 "ratiodisplay", "filepathstring"};
+    return QString::fromLatin1(keys[int(column) - 1]);
+}
+
+QString columnHeader(EntryColumn column) {
+    static const char* headers[] = {"", "File Name", "Size", "Zipped", "Modified", "Ratio", "Path"};
+    return QString::fromLatin1(headers[int(column) - 1]);
+}
+
+QString EntryRow::text(EntryColumn column) const {
+    switch (column) {
+    case EntryColumn::Icon: return QString();
+    case EntryColumn::Name: return name;
+    case EntryColumn::Size: return sizeText;
+    case EntryColumn::Zipped: return zippedText;
+    case EntryColumn::Modified: return modifiedText;
+    case EntryColumn::Ratio: return ratioText;
+    case EntryColumn::Path: return folderPath;
+    }
+    return QString();
+}
+
+void EntryList::load(const ZipPackage& package) {
+    m_rows.clear();
+    const auto& entries = package.entries();
+    m_rows.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ZipEntry& e = entries[i];
+        if (e.name.isEmpty()) continue; // folder entry
+        EntryRow row;
+        row.entryIndex = qint64(i);
+        row.name = e.name;
+        row.folderPath = e.folderPath;
+        row.iconKey = e.extension.toUpper();
+        row.size = e.size;
+        row.zipped = e.compressedSize;
+        row.sizeText = EntryFields::sizeText(e.size);
+        row.zippedText = EntryFields::sizeText(e.compressedSize);
+        row.modifiedText = EntryFields::modifiedText(e.dosDate, e.dosTime);
+        row.ratioText = EntryFields::ratioText(e.size, e.compressedSize);
+        row.dosStamp = (quint32(e.dosDate) << 16) | e.dosTime;
+        m_rows.push_back(std::move(row));
+    }
+}
+
+void EntryList::sort(EntryColumn column, bool ascending) {
+    const std::size_t n = m_rows.size();
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    const SortKind kind = sortKindOf(column);
+
+    auto sortBy = [&](auto key) {
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return ascending ? key(a) < key(b) : key(b) < key(a);
+        });
+    };
+    if (kind == SortKind::Text || kind == SortKind::ByIcon) {
+        // Fold case once per row rather than once per comparison.
+        std::vector<QString> folded(n);
+        for (std::size_t i = 0; i < n; ++i)
+            folded[i] = (kind == SortKind::ByIcon ? m_rows[i].iconKey : m_rows[i].text(column)).toCaseFolded();
+        sortBy([&](std::size_t i) -> const QString& { return folded[i]; });
+    } else if (kind == SortKind::DateTime) {
+        sortBy([&](std::size_t i) { return m_rows[i].dosStamp; });
+    } else {
+        const bool bySize = column == EntryColumn::Size;
+        sortBy([&](std::size_t i) { return bySize ? m_rows[i].size : m_rows[i].zipped; });
+    }
+
+    std::vector<EntryRow> sorted;
+    sorted.reserve(n);
+    for (std::size_t i : order) sorted.push_back(std::move(m_rows[i]));
+    m_rows = std::move(sorted);
+}
+
+void EntryList::removeRow(std::size_t i) {
+    if (i < m_rows.size()) m_rows.erase(m_rows.begin() + std::ptrdiff_t(i));
+}
+
+qint64 EntryList::findEntry(const ZipPackage& package, const QString& name, const QString& folderPath) {
+    const auto& entries = package.entries();
+    for (std::size_t i = entries.size(); i-- > 0;)
+        if (entries[i].name == name && entries[i].folderPath == folderPath) return qint64(i);
+    return -1;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The rows of the package view: one per listed entry (folder entries have none), with the texts they show and
+// the keys they sort by. The window's grid and the command-line listing both read this one list.
+
+#include <QString>
+#include <vector>
+
+class ZipPackage;
+
+/// The grid's columns, 1 to 7 as the user sees them.
+enum class EntryColumn { Icon = 1, Name = 2, Size = 3, Zipped = 4, Modified = 5, Ratio = 6, Path = 7 };
+constexpr int kEntryColumnCount = 7;
+
+enum class SortKind { ByIcon, Text, Number, DateTime };
+SortKind sortKindOf(EntryColumn column);
+/// Column key and header caption ("namestring", "File Name", ...).
+QString columnKey(EntryColumn column);
+QString columnHeader(EntryColumn column);
+
+struct EntryRow {
+    qint64 entryIndex = -1; ///< index in the package
+    QString name;
+    QString folderPath;
+    QString iconKey;        ///< upper-case extension
+    QString sizeText;
+    QString zippedText;
+    QString modifiedText;
+    QString ratioText;
+    qint64 size = 0;
+    qint64 zipped = 0;
+    quint32 dosStamp = 0;   ///< date << 16 | time, orders like the date and time
+
+    /// The cell text of a column (the icon column has none).
+    QString text(EntryColumn column) const;
+};
+
+class EntryList {
+public:
+    /// Rebuilds the rows from the open package, in package order; folder entries are skipped.
+    void load(const ZipPackage& package);
+    void clear() { m_rows.clear(); }
+
+    /// Sorts by one column; ties keep their current order.
+    void sort(EntryColumn column, bool ascending);
+    /// Sorts by "File Name" ascending, as after opening.
+    void sortAfterOpening() { sort(EntryColumn::Name, true); }
+
+    const std::vector<EntryRow>& rows() const { return m_rows; }
+    std::size_t size() const { return m_rows.size(); }
+    const EntryRow& row(std::size_t i) const { return m_rows[i]; }
+    /// Removes a row (after its entry was deleted).
+    void removeRow(std::size_t i);
+
+    /// The entry index of the last entry of the package whose name and folder path are exactly these; -1 if none.
+    static qint64 findEntry(const ZipPackage& package, const QString& name, const QString& folderPath);
+
+private:
+    std::vector<EntryRow> m_rows;
+};

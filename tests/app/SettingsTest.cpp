@@ -1,0 +1,116 @@
+#include "app/RegSettings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRect>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Each test works in a store of its own application name, so no test sees another's values.
+QString freshApp() {
+    static int counter = 0;
+    return QString("SettingsTest%1").arg(++counter);
+}
+
+TEST(Settings, MissingValuesGiveTheDefaultWithoutCreatingAnything) {
+    CRegSettings s("Brindlecot", freshApp());
+    EXPECT_EQ(s.GetSetting("Settings", "Options01", "3"), "3");
+    EXPECT_EQ(s.GetSetting("Nowhere", "x"), "");
+    EXPECT_TRUE(s.GetAllSettings("Settings").isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(s.fileName()));
+}
+
+TEST(Settings, StoredEmptyTextReadsBackEmptyNotDefault) {
+    CRegSettings s("Brindlecot", freshApp());
+    ASSERT_TRUE(s.SaveSetting("Settings", "Optionse4", ""));
+    EXPECT_EQ(s.GetSetting("Settings", "Optionse4", "fallback"), "");
+    ASSERT_TRUE(s.SaveSetting("Settings", "Options10", "Test.Zip"));
+    EXPECT_EQ(s.GetSetting("Settings", "Options10", "x"), "Test.Zip");
+}
+
+TEST(Settings, TextsKeepCommasBlanksAndNonAscii) {
+    CRegSettings s("Brindlecot", freshApp());
+    for (const QString& text : {QString("10,20,640,480"), QString("  padded  "), QString("Grüße/Ærø\\x"),
+                                QString("@ByteArray(x)"), QString("a;b=c\"d")}) {
+        ASSERT_TRUE(s.SaveSetting("Settings", "k", text));
+        EXPECT_EQ(s.GetSetting("Settings", "k"), text);
+    }
+}
+
+TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
+    const QString app = freshApp();
+    CRegSettings s;
+    s.setCompany("   Brindlecot  ");
+    s.setAppName(" " + app + "\t");
+    EXPECT_EQ(s.company(), "Brindlecot");
+    EXPECT_EQ(s.appName(), app);
+    s.SaveSetting("Settings", "Options01", "4");
+    EXPECT_TRUE(s.fileName().endsWith("/Brindlecot/" + app + ".ini")) << s.fileName().toStdString();
+
+    s.setCompany("  ");
+    EXPECT_EQ(s.company(), CRegSettings::kFallbackCompany);
+    s.setAppName("");
+    EXPECT_EQ(s.appName(), "Varnhold");
+}
+
+TEST(Settings, SecondInstanceSeesWritesAtOnce) {
+    const QString app = freshApp();
+    CRegSettings writer("Brindlecot", app);
+    writer.SaveSetting("Settings", "Options07", "/data/Extract/");
+    CRegSettings reader("Brindlecot", app);
+    EXPECT_EQ(reader.GetSetting("Settings", "Options07"), "/data/Extract/");
+}
+
+TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
+    CRegSettings s("Brindlecot", freshApp());
+    s.SaveSetting("Patterns", "Pattern01", "*.*");
+    s.SaveSetting("Patterns", "Pattern02", "*.tmp");
+    s.SaveSetting("Patterns", "*", "section value");
+    s.SaveSetting("Settings", "Options01", "2");
+    EXPECT_EQ(s.GetSetting("Patterns", "*"), "section value");
+
+    EXPECT_TRUE(s.DeleteSetting("Patterns", "Pattern01"));
+    EXPECT_EQ(s.GetSetting("Patterns", "Pattern01", "gone"), "gone");
+    EXPECT_FALSE(s.DeleteSetting("Patterns", "Pattern01")) << "deleting a missing value reports no";
+
+    EXPECT_TRUE(s.DeleteSetting("Patterns", "*"));
+    EXPECT_EQ(s.GetSetting("Patterns", "*", "none"), "none");
+    EXPECT_EQ(s.GetSetting("Patterns", "Pattern02"), "*.tmp");
+
+    EXPECT_TRUE(s.DeleteSetting("Patterns"));
+    EXPECT_TRUE(s.GetAllSettings("Patterns").isEmpty());
+    EXPECT_EQ(s.GetSetting("Settings", "Options01"), "2") << "other sections stay";
+}
+
+TEST(Settings, GetAllSettingsListsOnlyTextValues) {
+    const QString app = freshApp();
+    CRegSettings s("Brindlecot", app);
+    s.SaveSetting("Settings", "b", "2");
+    s.SaveSetting("Settings", "a", "1");
+    s.SaveSetting("Settings", "*", "dflt");
+    {
+        // A value of another type, as a hand-edited or foreign file may hold.
+        QSettings raw(QSettings::IniFormat, QSettings::UserScope, "Brindlecot", app);
+        raw.setValue("Settings/rect", QRect(1, 2, 3, 4));
+    }
+    const auto rows = s.GetAllSettings("Settings");
+    QStringList keys;
+    for (const auto& row : rows) keys << row.first + "=" + row.second;
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({"*=dflt", "a=1", "b=2"}));
+}
+
+TEST(Settings, FileIsReadableByItsOwnerOnly) {
+    CRegSettings s("Brindlecot", freshApp());
+    s.SaveSetting("Settings", "Optionse4", "secret");
+    s.SaveSetting("Settings", "Optionse4", "secret2");
+    const auto perms = QFile::permissions(s.fileName());
+    EXPECT_EQ(perms & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                       QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    EXPECT_TRUE(perms & QFileDevice::ReadOwner);
+}
+
+} // namespace

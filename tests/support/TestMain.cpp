@@ -1,0 +1,21 @@
+// Every test binary runs with its own settings folder, so no test reads or writes the user's settings.
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#ifdef VARNHOLD_TEST_WITH_WIDGETS
+#include <QApplication>
+#endif
+
+int main(int argc, char** argv) {
+    QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
+    ::testing::InitGoogleTest(&argc, argv);
+#ifdef VARNHOLD_TEST_WITH_WIDGETS
+    QApplication app(argc, argv);
+#else
+    QCoreApplication app(argc, argv);
+#endif
+    QCoreApplication::setApplicationName("Varnhold");
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,80 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+
+namespace testsupport {
+
+TempDir::TempDir() : m_dir(QDir::tempPath() + "/varnhold-test-XXXXXX") {}
+
+QString TempDir::file(const QString& relative) const { return m_dir.path() + "/" + relative; }
+
+void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+    if (modified.isValid()) f.setFileTime(modified, QFileDevice::FileModificationTime);
+    f.close();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+QByteArray sampleText(int size, int seed) {
+    static const char* words[] = {"backup ", "zip ", "package ", "folder ", "file ", "entry ", "the ", "of ",
+                                  "settings\n", "Varnhold ", "2026 ", "report ", "data ", "\n"};
+    QRandomGenerator gen(seed);
+    QByteArray out;
+    out.reserve(size + 16);
+    while (out.size() < size) out += words[gen.bounded(int(sizeof(words) / sizeof(words[0])))];
+    out.truncate(size);
+    return out;
+}
+
+QByteArray randomBytes(int size, int seed) {
+    QRandomGenerator gen(seed);
+    QByteArray out(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) out[i] = char(gen.bounded(256));
+    return out;
+}
+
+ToolRun runTool(const QString& program, const QStringList& args, const QString& workDir, const QByteArray& input,
+                int timeoutMs) {
+    QProcess p;
+    if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
+    p.start(program, args);
+    ToolRun run;
+    if (!p.waitForStarted()) {
+        run.err = "cannot start " + program;
+        return run;
+    }
+    if (!input.isEmpty()) p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(timeoutMs);
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+bool haveTool(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
+
+QStringList listTree(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDir base(root);
+    while (it.hasNext()) out << base.relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+} // namespace testsupport

@@ -1,0 +1,46 @@
+#pragma once
+// Helpers shared by the tests: temporary trees, files with chosen contents and times, peer tools.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+/// A temporary folder removed at the end of the test; path() has no trailing "/".
+class TempDir {
+public:
+    TempDir();
+    QString path() const { return m_dir.path(); }
+    /// path() + "/" + relative
+    QString file(const QString& relative) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+/// Writes bytes to path (parent folders created); sets the modification time when given.
+void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = {});
+QByteArray readFile(const QString& path);
+/// Bytes that compress like ordinary text, repeatable from a seed.
+QByteArray sampleText(int size, int seed = 1);
+/// Bytes that do not compress.
+QByteArray randomBytes(int size, int seed = 1);
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+/// Runs a program with an argument list (never a shell) and waits for it.
+ToolRun runTool(const QString& program, const QStringList& args, const QString& workDir = {},
+                const QByteArray& input = {}, int timeoutMs = 120000);
+/// True when the program is on PATH.
+bool haveTool(const QString& program);
+
+/// Lists the files below root as relative paths with "/" separators, sorted.
+QStringList listTree(const QString& root);
+
+} // namespace testsupport

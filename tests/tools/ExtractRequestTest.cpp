@@ -1,0 +1,144 @@
+#include "tools/ExtractRequest.h"
+
+#include "app/StartUp.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+QString freshApp() {
+    static int counter = 0;
+    return QString("ExtractTest%1").arg(++counter);
+}
+
+class ExtractRequestTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        runStartUp(state, dir.path());
+        writeFile(dir.file("src/one.txt"), sampleText(5000, 1));
+        writeFile(dir.file("src/sub/two.txt"), sampleText(7000, 2));
+        const QString zip = dir.file("Zips/p.zip");
+        ToolRun run = runTool("zip", {"-q", "-r", zip, "one.txt", "sub"}, dir.file("src"));
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        ASSERT_EQ(package.zOpenZipFile(zip), kZipOk);
+    }
+    qint64 indexOf(const QString& stored) const {
+        for (std::size_t i = 0; i < package.entries().size(); ++i)
+            if (package.entries()[i].storedName == stored) return qint64(i);
+        return -1;
+    }
+
+    TempDir dir;
+    AppState state{freshApp()};
+    ZipPackage package;
+};
+
+TEST_F(ExtractRequestTest, UseTicksExcludeEachOther) {
+    ExtractSettings s = ExtractSettings::fromState(state);
+    EXPECT_TRUE(s.useDefault);
+    EXPECT_FALSE(s.useSelected);
+    s.setUseSelected(true);
+    EXPECT_FALSE(s.useDefault);
+    s.setUseSelected(false);
+    EXPECT_TRUE(s.useDefault);
+    s.setUseDefault(false);
+    EXPECT_TRUE(s.useSelected);
+    EXPECT_NE(s.useDefault, s.useSelected);
+}
+
+TEST_F(ExtractRequestTest, TargetFollowsTheTickedFolderWhateverTheOtherBoxHolds) {
+    ExtractSettings s = ExtractSettings::fromState(state);
+    s.defaultFolder = dir.file("def/");
+    s.selectedFolder = dir.file("sel/");
+    s.setUseDefault(true);
+    EXPECT_EQ(s.targetFolder(), dir.file("def/"));
+    s.setUseSelected(true);
+    EXPECT_EQ(s.targetFolder(), dir.file("sel/"));
+}
+
+TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
+    ExtractSettings s = ExtractSettings::fromState(state);
+    s.password = "pw";
+    s.hidePassword = false;
+    s.overwrite = false;
+    s.skipOlder = true;
+    s.useFolderNames = false;
+    s.selectedFolder = "/data/out/";
+    s.setUseSelected(true);
+    s.store(state);
+    AppState again(state.settings.appName());
+    runStartUp(again, dir.path());
+    const ExtractSettings back = ExtractSettings::fromState(again);
+    EXPECT_EQ(back.password, "pw");
+    EXPECT_FALSE(back.hidePassword);
+    EXPECT_FALSE(back.overwrite);
+    EXPECT_TRUE(back.skipOlder);
+    EXPECT_FALSE(back.useFolderNames);
+    EXPECT_TRUE(back.useSelected);
+    EXPECT_FALSE(back.useDefault);
+    EXPECT_EQ(back.selectedFolder, "/data/out/");
+    EXPECT_EQ(again.option("Optionse2"), "-1");
+}
+
+TEST_F(ExtractRequestTest, OneEntryRequestAndAnswer) {
+    const qint64 index = indexOf("sub/two.txt");
+    ASSERT_GE(index, 0);
+    requestExtractOne(state, "two.txt", index);
+    EXPECT_EQ(state.settings.GetSetting(kSettingsSection, "Optionse8"), "-2");
+    EXPECT_EQ(state.settings.GetSetting(kSettingsSection, "Optionsec"), QString::number(index));
+
+    const ExtractSettings s = ExtractSettings::fromState(state);
+    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
+    EXPECT_EQ(answer.folder, dir.path() + "/Extract/");
+    EXPECT_EQ(readFile(dir.file("Extract/sub/two.txt")), sampleText(7000, 2));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("Extract/one.txt")));
+    storeExtractAnswer(state, answer);
+    EXPECT_EQ(extractStatusText(state.option("Optionsea"), state.option("Optionseb"), state.option("Optionsec")),
+              "two.txt was extracted to " + dir.path() + "/Extract/");
+}
+
+TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
+    requestExtractAll(state);
+    EXPECT_EQ(state.option("Optionsea"), "All files");
+    ExtractSettings s = ExtractSettings::fromState(state);
+    s.useFolderNames = false;
+    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
+    EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "two.txt"}));
+}
+
+TEST_F(ExtractRequestTest, CancelledExtractAnswersCancelAndLeavesNothing) {
+    requestExtractAll(state);
+    const ExtractSettings s = ExtractSettings::fromState(state);
+    const ExtractAnswer answer = runExtractRequest(state, package, s, [](const ZipProgress&) { return false; });
+    EXPECT_EQ(answer.name, "cancel");
+    EXPECT_EQ(answer.error, "cancel");
+    EXPECT_EQ(answer.folder, "");
+    EXPECT_EQ(listTree(dir.file("Extract")), QStringList());
+    EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract cancelled");
+    const ExtractAnswer closed = ExtractAnswer::cancelled();
+    EXPECT_EQ(extractStatusText(closed.name, closed.folder, closed.error), "Extract cancelled");
+}
+
+TEST_F(ExtractRequestTest, FailureLeavesTheLibraryTextAndNoFolder) {
+    requestExtractAll(state);
+    ExtractSettings s = ExtractSettings::fromState(state);
+    writeFile(dir.file("blocker"), "a file where a folder should be");
+    s.defaultFolder = dir.file("blocker/out/");
+    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    EXPECT_FALSE(answer.succeeded());
+    EXPECT_EQ(answer.folder, "");
+    EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract error: " + answer.error);
+}
+
+TEST(ExtractText, TrailingSlash) {
+    EXPECT_EQ(withTrailingSlash("/a/b"), "/a/b/");
+    EXPECT_EQ(withTrailingSlash("/a/b/"), "/a/b/");
+}
+
+} // namespace
