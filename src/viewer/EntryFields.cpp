@@ -17,7 +17,7 @@ QString modifiedText(quint16 dosDate, quint16 dosTime) {
     const int hour = dosTime >> 11;
     const int minute = (dosTime >> 5) & 0x3f;
     const int second = (dosTime & 0x1f) * 2;
-    return QString::number(year) + u'/' + twoDigits(month) + u'/' + twoDigits(day) + u"  " + twoDigits(hour) + u':' +
+    return QString::number(year) + u'/' + twoDigits(month) + u'/' + twoDigits(day) + QStringLiteral("  ") + twoDigits(hour) + u':' +
            twoDigits(minute) + u':' + twoDigits(second);
 }
 
@@ -37,18 +37,18 @@ QString packageFileName(const QString& path) {
 }
 
 QString openedStatusText(const QString& fileName, qint64 files, qint64 bytes, const QString& comment) {
-    return u"  (" + fileName + u")" + u"  Files = " + TextUtil::formatGrouped(files) + u"  Bytes = " +
-           TextUtil::formatGrouped(bytes) + u"  Comments = " + comment;
+    return QStringLiteral("  (") + fileName + QStringLiteral(")") + QStringLiteral("  Files = ") + TextUtil::formatGrouped(files) + QStringLiteral("  Bytes = ") +
+           TextUtil::formatGrouped(bytes) + QStringLiteral("  Comments = ") + comment;
 }
 
 QString buildingStatusText(const QString& fileName) {
-    return u"  Building zip package index entries for (" + fileName + u")";
+    return QStringLiteral("  Building zip package index entries for (") + fileName + QStringLiteral(")");
 }
 
-QString sortingStatusText(const QString& fileName) { return u"  Sorting index entries for (" + fileName + u")"; }
+QString sortingStatusText(const QString& fileName) { return QStringLiteral("  Sorting index entries for (") + fileName + QStringLiteral(")"); }
 
-QString sortedStatusText(const QString& fileName) { return u"  Sort for (" + fileName + u") completed"; }
+QString sortedStatusText(const QString& fileName) { return QStringLiteral("  Sort for (") + fileName + QStringLiteral(") completed"); }
 
-QString selectionStatusText(const QString& name) { return u"  " + name + u" selected, right-click for commands"; }
+QString selectionStatusText(const QString& name) { return QStringLiteral("  ") + name + QStringLiteral(" selected, right-click for commands"); }
 
 } // namespace EntryFields

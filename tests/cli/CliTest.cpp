@@ -34,6 +34,8 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as z:
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     }
     static void TearDownTestSuite() { delete s_dir; }
+    // Each test starts from an empty store, as on a first run in its own application folder.
+    void SetUp() override { CRegSettings(kCompany, kApplication).DeleteSetting(kSettingsSection); }
 
     static TempDir* s_dir;
     static QString s_zip;

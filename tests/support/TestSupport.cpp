@@ -19,6 +19,8 @@ void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& mo
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
     f.write(bytes);
+    // Flush first: data still buffered would be written at close and move the time on again.
+    f.flush();
     if (modified.isValid()) f.setFileTime(modified, QFileDevice::FileModificationTime);
     f.close();
 }

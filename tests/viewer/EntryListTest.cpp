@@ -62,7 +62,7 @@ TEST_F(EntryListTest, FolderEntriesHaveNoRowAndCellsAreFormatted) {
     ASSERT_EQ(list.size(), 5u);
     EXPECT_EQ(package.zGetTotalFiles(), 6) << "the count still includes the folder entry";
     list.sortAfterOpening();
-    const EntryRow& c = list.row(2);
+    const EntryRow& c = list.row(3);
     ASSERT_EQ(c.name, "c.dat");
     EXPECT_EQ(c.folderPath, "docs/");
     EXPECT_EQ(c.sizeText, "1,000");

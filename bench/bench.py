@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Side-by-side benchmarks of varnhold-cli against the peer tools, run in one go.
+
+Fixtures are made once under --work (default /tmp/varnhold-bench) and reused. Each command runs
+--runs times after one warm-up run, alternating with its peer; the median wall time is reported
+with the ratio ours / peer. Prints a Markdown table for docs/PERFORMANCE.md.
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def make_list_fixture(work):
+    path = os.path.join(work, "entries-100k.zip")
+    if not os.path.exists(path):
+        tmp = path + ".part"
+        with zipfile.ZipFile(tmp, "w", zipfile.ZIP_STORED) as z:
+            for i in range(100_000):
+                z.writestr(f"dir{i % 100:03d}/file{i:06d}.txt", b"x" * (i % 50))
+        os.replace(tmp, path)
+    return path
+
+
+def make_mixed_tree(root, text_mb, random_mb, seed=7):
+    """Source-like text files, documents and incompressible binaries in nested folders."""
+    rnd = random.Random(seed)
+    words = [w.encode() for w in ("int return static void const backup package folder entry the of and to "
+                                  "settings value index window select file zip data report table").split()]
+    made = 0
+    n = 0
+    while made < text_mb << 20:
+        size = rnd.choice([800, 3000, 12000, 60000, 250000])
+        line = b" ".join(rnd.choice(words) for _ in range(12)) + b"\n"
+        body = bytearray()
+        while len(body) < size:
+            body += line if rnd.random() < 0.6 else b" ".join(rnd.choice(words) for _ in range(10)) + b"\n"
+        p = os.path.join(root, f"src{n % 40:02d}", f"sub{n % 7}", f"text{n:05d}.txt")
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(body[:size])
+        made += size
+        n += 1
+    made = 0
+    while made < random_mb << 20:
+        size = rnd.choice([64 << 10, 512 << 10, 2 << 20, 8 << 20])
+        p = os.path.join(root, f"bin{n % 9}", f"blob{n:05d}.bin")
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(os.urandom(size))
+        made += size
+        n += 1
+
+
+def make_extract_fixture(work):
+    path = os.path.join(work, "mixed-300mb.zip")
+    if not os.path.exists(path):
+        tree = os.path.join(work, "mixed-tree")
+        shutil.rmtree(tree, ignore_errors=True)
+        os.makedirs(tree)
+        make_mixed_tree(tree, text_mb=400, random_mb=200)
+        subprocess.run(["zip", "-q", "-r", "-6", path + ".part.zip", "."], cwd=tree, check=True)
+        os.replace(path + ".part.zip", path)
+        shutil.rmtree(tree)
+    return path
+
+
+def timed(cmd, cwd=None, before=None):
+    if before:
+        before()
+    start = time.perf_counter()
+    subprocess.run(cmd, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def compare(name, ours, peer, runs, limit):
+    """ours and peer are (cmd, cwd, before) triples."""
+    timed(*ours)
+    timed(*peer)
+    a, b = [], []
+    for _ in range(runs):
+        a.append(timed(*ours))
+        b.append(timed(*peer))
+    ma, mb = statistics.median(a), statistics.median(b)
+    ratio = ma / mb
+    verdict = "ok" if ratio <= limit else "OVER"
+    print(f"| {name} | {ma:.3f} s | {mb:.3f} s | {ratio:.2f} | ≤ {limit} | {verdict} |", flush=True)
+    return ratio <= limit
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli", default=os.path.join(ROOT, "build/apps/varnhold-cli/varnhold-cli"))
+    ap.add_argument("--work", default="/tmp/varnhold-bench")
+    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--only", default="", help="comma-separated subset: list,extract")
+    args = ap.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+    cli = os.path.abspath(args.cli)
+    only = set(filter(None, args.only.split(",")))
+    app = os.path.join(args.work, "app")  # the application folder of varnhold-cli
+    os.makedirs(app, exist_ok=True)
+    os.environ["XDG_CONFIG_HOME"] = os.path.join(args.work, "config")
+
+    print("| benchmark | varnhold | peer | ratio | goal | |")
+    print("|---|---|---|---|---|---|")
+    good = True
+    if not only or "list" in only:
+        z = make_list_fixture(args.work)
+        good &= compare("list 100,000 entries vs `unzip -l`", ([cli, "list", z], app, None),
+                        (["unzip", "-l", z], app, None), args.runs, 1.5)
+    if not only or "extract" in only:
+        z = make_extract_fixture(args.work)
+        out = os.path.join(args.work, "out")
+
+        def clean():
+            shutil.rmtree(out, ignore_errors=True)
+            os.makedirs(out)
+        good &= compare(f"extract all, {os.path.getsize(z) >> 20} MB mixed package vs `unzip -o -q`",
+                        ([cli, "extract", z, "--to", out, "--overwrite"], app, clean),
+                        (["unzip", "-o", "-q", z, "-d", out], app, clean), args.runs, 1.1)
+    return 0 if good else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,81 @@
+// MS-DOS date and time as zip entries store them: local time, years 1980 to 2107, seconds in steps of two.
+
+#include "ZipDetail.h"
+#include "ZipPackage.h"
+
+#include <QDate>
+#include <QTime>
+#include <algorithm>
+
+namespace {
+
+constexpr int kFirstYear = 1980;
+constexpr int kLastYear = 2107;
+
+void fieldsToDos(int year, int month, int day, int hour, int minute, int second, quint16& dosDate, quint16& dosTime) {
+    // Times outside what the fields can hold are pinned to the nearest end rather than wrapped into nonsense.
+    if (year < kFirstYear) {
+        year = kFirstYear;
+        month = day = 1;
+        hour = minute = second = 0;
+    } else if (year > kLastYear) {
+        year = kLastYear;
+        month = 12;
+        day = 31;
+        hour = 23;
+        minute = 59;
+        second = 58;
+    }
+    dosDate = quint16(((year - kFirstYear) << 9) | (month << 5) | day);
+    dosTime = quint16((hour << 11) | (minute << 5) | (second / 2));
+}
+
+} // namespace
+
+namespace zipdetail {
+
+void timeToDos(std::time_t when, quint16& dosDate, quint16& dosTime) {
+    struct tm tm = {};
+    if (!localtime_r(&when, &tm)) {
+        fieldsToDos(kFirstYear - 1, 1, 1, 0, 0, 0, dosDate, dosTime);
+        return;
+    }
+    fieldsToDos(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, dosDate, dosTime);
+}
+
+std::time_t dosToTime(quint16 dosDate, quint16 dosTime) {
+    struct tm tm = {};
+    tm.tm_isdst = -1; // let the C library decide whether summer time applied on that day
+    tm.tm_year = ((dosDate >> 9) & 127) + kFirstYear - 1900;
+    tm.tm_mon = std::max(((dosDate >> 5) & 15) - 1, 0);
+    tm.tm_mday = std::max(dosDate & 31, 1);
+    tm.tm_hour = (dosTime >> 11) & 31;
+    tm.tm_min = (dosTime >> 5) & 63;
+    tm.tm_sec = (dosTime << 1) & 62;
+    return mktime(&tm);
+}
+
+} // namespace zipdetail
+
+QDateTime dosToDateTime(quint16 dosDate, quint16 dosTime) {
+    // Packages written by careless tools carry zero months and days; read those as the first of the month/year.
+    const int year = ((dosDate >> 9) & 127) + kFirstYear;
+    const int month = std::clamp((dosDate >> 5) & 15, 1, 12);
+    const int day = std::max(dosDate & 31, 1);
+    QDate date(year, month, day);
+    if (!date.isValid()) date = QDate(year, month, 1).addDays(day - 1); // e.g. 31 February
+    const QTime time(std::min((dosTime >> 11) & 31, 23), std::min((dosTime >> 5) & 63, 59),
+                     std::min((dosTime << 1) & 62, 59));
+    return QDateTime(date, time);
+}
+
+void dateTimeToDos(const QDateTime& when, quint16& dosDate, quint16& dosTime) {
+    if (!when.isValid()) {
+        fieldsToDos(kFirstYear, 1, 1, 0, 0, 0, dosDate, dosTime);
+        return;
+    }
+    const QDateTime local = when.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    fieldsToDos(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), dosDate, dosTime);
+}

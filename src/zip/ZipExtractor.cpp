@@ -1,0 +1,416 @@
+// Extraction writes each file beside its target under a temporary name and renames it into place only once the
+// entry was read to its end (libzip checks the CRC there), so a wrong password, damaged data or a cancel never
+// leaves a half-written or empty file. Large jobs run on two workers, each with its own read-only libzip handle,
+// because inflating is what takes the time and the machines we run on have more than one core.
+
+#include "ZipExtractor.h"
+#include "ZipDetail.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zipdetail {
+namespace {
+
+constexpr qint64 kBufferSize = qint64(1) << 20;
+// A second worker pays for reading the central directory again, so it only starts when there is real work.
+constexpr qint64 kSecondWorkerBytes = qint64(32) << 20;
+constexpr auto kProgressInterval = std::chrono::milliseconds(25);
+constexpr int kListedAtMost = 10;
+
+std::atomic<quint64> g_tempCounter{0};
+
+QString listed(const QStringList& items) {
+    QString text = items.mid(0, kListedAtMost).join(QStringLiteral("; "));
+    if (items.size() > kListedAtMost) text += QStringLiteral("; and %1 more").arg(items.size() - kListedAtMost);
+    return text;
+}
+
+bool writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+QString display(const QByteArray& path) {
+    return QFile::decodeName(path);
+}
+
+class Run {
+  public:
+    explicit Run(const ExtractRequest& request) : m_req(request) {}
+    ExtractOutcome execute();
+
+  private:
+    struct Item {
+        qint64 index = 0;
+        QByteArray dest;      // final path (extraction only)
+        QByteArray destDir;   // its folder, where the temporary file is made so the rename stays on one disk
+        bool dropped = false; // a later entry of the run goes to the same place
+    };
+    enum class ItemEnd { Done, Failed, Stopped };
+
+    const ZipEntry& entry(qint64 index) const { return (*m_req.entries)[size_t(index)]; }
+    bool plan();
+    bool ensureFolder(QByteArray path, QString* error);
+    bool keepExisting(const ZipEntry& e, quint32 existingPackedDos) const;
+    void work(zip_t* zip, bool callerThread);
+    ItemEnd process(zip_t* zip, const Item& item, char* buffer, bool callerThread);
+    QString reasonOf(const ZipEntry& e, zip_error_t* error) const;
+    void recordFailure(const QString& name, const QString& reason, const QString& sentence = {});
+    bool shouldStop() const { return m_req.cancel->load() || m_stop.load(); }
+    void reportProgress(bool force, bool mayCancel = true);
+
+    const ExtractRequest& m_req;
+    ExtractOutcome m_out;
+    std::vector<Item> m_items;
+    QSet<QByteArray> m_knownFolders;
+    qint64 m_bytesTotal = 0;
+    std::atomic<size_t> m_next{0};
+    std::atomic<qint64> m_filesDone{0};
+    std::atomic<qint64> m_bytesDone{0};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_failureMutex;
+    QString m_firstFailure;
+    std::chrono::steady_clock::time_point m_lastReport{};
+    bool m_reportedOnce = false;
+};
+
+bool Run::keepExisting(const ZipEntry& e, quint32 existingPackedDos) const {
+    if (!m_req.options.overwrite) return true;
+    return m_req.options.skipOlder && existingPackedDos >= packDos(e.dosDate, e.dosTime);
+}
+
+bool Run::plan() {
+    if (m_req.testOnly) {
+        for (qint64 index : m_req.indices) {
+            if (entry(index).isFolder) continue;
+            m_items.push_back({index, {}, {}, false});
+            m_bytesTotal += entry(index).size;
+        }
+        return true;
+    }
+
+    const QString targetText = QDir::cleanPath(QFileInfo(m_req.targetFolder).absoluteFilePath());
+    const QByteArray target = QFile::encodeName(targetText);
+    struct stat st;
+    if (::stat(target.constData(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        m_out.message = QStringLiteral("Cannot extract into %1: it is not a folder.").arg(targetText);
+        return false;
+    }
+    QString error;
+    if (!ensureFolder(target, &error)) {
+        m_out.message = QStringLiteral("Cannot create the folder %1: %2.").arg(targetText, error);
+        return false;
+    }
+    if (::access(target.constData(), W_OK | X_OK) != 0) {
+        m_out.message = QStringLiteral("Cannot write into the folder %1: %2.").arg(targetText, systemErrorText(errno));
+        return false;
+    }
+
+    QHash<QByteArray, size_t> planned; // destination -> item, for entries that land on the same file
+    for (qint64 index : m_req.indices) {
+        const ZipEntry& e = entry(index);
+        const QString reason = unsafeNameReason(e.storedName, e.isSymLink);
+        if (!reason.isEmpty()) {
+            m_out.report.refused << e.storedName + QStringLiteral(": ") + reason;
+            continue;
+        }
+        if (e.isFolder) {
+            if (!m_req.options.useFolderNames) continue;
+            if (!ensureFolder(target + '/' + QFile::encodeName(e.storedName), &error)) {
+                recordFailure(e.storedName, error);
+                return false;
+            }
+            continue;
+        }
+
+        Item item;
+        item.index = index;
+        item.dest = target + '/' + QFile::encodeName(m_req.options.useFolderNames ? e.storedName : e.name);
+        item.destDir = item.dest.left(item.dest.lastIndexOf('/'));
+
+        const auto earlier = planned.constFind(item.dest);
+        if (earlier != planned.constEnd()) {
+            // Without folder names two entries can meet in one file; treat the first as already on disk.
+            Item& previous = m_items[*earlier];
+            const ZipEntry& pe = entry(previous.index);
+            ++m_out.report.skipped;
+            if (keepExisting(e, packDos(pe.dosDate, pe.dosTime))) continue;
+            previous.dropped = true;
+            m_bytesTotal -= pe.size;
+        } else {
+            struct stat existing;
+            if (::lstat(item.dest.constData(), &existing) == 0) {
+                if (S_ISDIR(existing.st_mode)) {
+                    recordFailure(e.storedName, QStringLiteral("a folder of that name is in the way"));
+                    return false;
+                }
+                if (keepExisting(e, packedDosOf(existing.st_mtime))) {
+                    ++m_out.report.skipped;
+                    continue;
+                }
+            }
+        }
+        if (!ensureFolder(item.destDir, &error)) {
+            recordFailure(e.storedName,
+                          QStringLiteral("cannot create the folder %1: %2").arg(display(item.destDir), error));
+            return false;
+        }
+        planned.insert(item.dest, m_items.size());
+        m_bytesTotal += e.size;
+        m_items.push_back(item);
+    }
+    std::erase_if(m_items, [](const Item& item) { return item.dropped; });
+    return true;
+}
+
+bool Run::ensureFolder(QByteArray path, QString* error) {
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    if (path.isEmpty() || m_knownFolders.contains(path)) return true;
+    int result = ::mkdir(path.constData(), 0777);
+    if (result != 0 && errno == ENOENT) {
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash <= 0 || !ensureFolder(path.left(slash), error)) {
+            if (error->isEmpty()) *error = systemErrorText(ENOENT);
+            return false;
+        }
+        result = ::mkdir(path.constData(), 0777);
+    }
+    if (result != 0) {
+        const int err = errno;
+        struct stat st;
+        if (err == EEXIST && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            m_knownFolders.insert(path);
+            return true;
+        }
+        *error = err == EEXIST ? QStringLiteral("a file of that name is in the way") : systemErrorText(err);
+        return false;
+    }
+    m_knownFolders.insert(path);
+    return true;
+}
+
+QString Run::reasonOf(const ZipEntry& e, zip_error_t* error) const {
+    const int code = zip_error_code_zip(error);
+    // Traditional encryption checks only one byte of the password up front, so a wrong one often shows only as
+    // a CRC mismatch at the end; for an encrypted entry that is almost always the password, not damage.
+    if (e.encrypted && (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_CRC)) return QStringLiteral("wrong password");
+    if (code == ZIP_ER_NOPASSWD) return QStringLiteral("it is encrypted and no password was given");
+    return zipErrorText(error);
+}
+
+void Run::recordFailure(const QString& name, const QString& reason, const QString& sentence) {
+    std::lock_guard lock(m_failureMutex);
+    m_out.failures << name + QStringLiteral(": ") + reason;
+    if (m_req.testOnly) return;
+    m_stop = true; // one failed file stops an extraction: a full disk or a wrong password will not get better
+    if (m_firstFailure.isEmpty()) {
+        if (!sentence.isEmpty())
+            m_firstFailure = sentence;
+        else if (reason == QLatin1String("wrong password"))
+            m_firstFailure = QStringLiteral("Wrong password for %1.").arg(name);
+        else
+            m_firstFailure = QStringLiteral("Cannot extract %1: %2.").arg(name, reason);
+    }
+}
+
+void Run::reportProgress(bool force, bool mayCancel) {
+    if (!m_req.progress) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force) {
+        // The first report from the work itself goes out at once, so a caller sees the run move; then throttled.
+        if (m_reportedOnce && now - m_lastReport < kProgressInterval) return;
+        m_reportedOnce = true;
+        m_lastReport = now;
+    }
+    const ZipProgress progress{m_filesDone.load(), qint64(m_items.size()), m_bytesDone.load(), m_bytesTotal};
+    if (!m_req.progress(progress) && mayCancel) m_req.cancel->store(true);
+}
+
+Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool callerThread) {
+    const ZipEntry& e = entry(item.index);
+    const char* password = e.encrypted && !m_req.password.isEmpty() ? m_req.password.constData() : nullptr;
+    zip_file_t* file = zip_fopen_index_encrypted(zip, zip_uint64_t(item.index), 0, password);
+    if (!file) {
+        recordFailure(e.storedName, reasonOf(e, zip_get_error(zip)));
+        zip_error_clear(zip);
+        return ItemEnd::Failed;
+    }
+
+    int fd = -1;
+    QByteArray temp;
+    if (!m_req.testOnly) {
+        // Permissions come from the entry when it was stored on Unix; the umask applies as for any new file.
+        const mode_t mode = (e.unixMode & 0777) ? mode_t(e.unixMode & 0777) : mode_t(0666);
+        const QByteArray stem = item.destDir + "/.varnhold-" + QByteArray::number(qint64(::getpid())) + '-';
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            temp = stem + QByteArray::number(++g_tempCounter) + ".part";
+            fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd < 0 && errno != EEXIST) break;
+        }
+        if (fd < 0) {
+            const int err = errno;
+            zip_fclose(file);
+            recordFailure(e.storedName, systemErrorText(err),
+                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
+            return ItemEnd::Failed;
+        }
+    }
+    const auto abandon = [&] {
+        zip_fclose(file);
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(temp.constData());
+        }
+    };
+
+    for (;;) {
+        if (shouldStop()) {
+            abandon();
+            return ItemEnd::Stopped;
+        }
+        const zip_int64_t n = zip_fread(file, buffer, zip_uint64_t(kBufferSize));
+        if (n < 0) {
+            const QString reason = reasonOf(e, zip_file_get_error(file));
+            abandon();
+            recordFailure(e.storedName, reason);
+            return ItemEnd::Failed;
+        }
+        if (n == 0) break;
+        if (fd >= 0 && !writeAll(fd, buffer, n)) {
+            const int err = errno;
+            abandon();
+            recordFailure(e.storedName, systemErrorText(err),
+                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
+            return ItemEnd::Failed;
+        }
+        const qint64 done = m_bytesDone += n;
+        if (m_req.runDone) m_req.runDone->store(done);
+        if (callerThread) reportProgress(false);
+    }
+    zip_fclose(file);
+
+    if (fd >= 0) {
+        const struct timespec times[2] = {{std::time_t(e.modified), 0}, {std::time_t(e.modified), 0}};
+        ::futimens(fd, times);
+        const bool closed = ::close(fd) == 0;
+        const int closeError = errno;
+        if (!closed || ::rename(temp.constData(), item.dest.constData()) != 0) {
+            const int err = closed ? errno : closeError;
+            ::unlink(temp.constData());
+            recordFailure(e.storedName, systemErrorText(err),
+                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
+            return ItemEnd::Failed;
+        }
+    }
+    ++m_filesDone;
+    if (callerThread) reportProgress(false);
+    return ItemEnd::Done;
+}
+
+void Run::work(zip_t* zip, bool callerThread) {
+    const std::unique_ptr<char[]> buffer(new char[size_t(kBufferSize)]);
+    while (!shouldStop()) {
+        const size_t next = m_next++;
+        if (next >= m_items.size()) return;
+        process(zip, m_items[next], buffer.get(), callerThread);
+    }
+}
+
+ExtractOutcome Run::execute() {
+    if (!plan()) {
+        m_out.result = kZipFailed;
+        if (m_out.message.isEmpty()) m_out.message = m_firstFailure;
+        return m_out;
+    }
+    if (m_req.runTotal) m_req.runTotal->store(m_bytesTotal);
+    reportProgress(true);
+
+    ZipHandle secondZip;
+    std::thread second;
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    bool secondDone = false;
+    if (m_req.allowSecondWorker && m_items.size() >= 2 && m_bytesTotal >= kSecondWorkerBytes) {
+        int error = 0;
+        secondZip.reset(zip_open(QFile::encodeName(m_req.packagePath).constData(), ZIP_RDONLY, &error));
+        if (secondZip) {
+            second = std::thread([&] {
+                work(secondZip.get(), false);
+                std::lock_guard lock(doneMutex);
+                secondDone = true;
+                doneSignal.notify_all();
+            });
+        }
+    }
+    work(m_req.zip, true);
+    if (second.joinable()) {
+        // Progress is only ever reported on the caller's thread, so keep reporting while the other one finishes.
+        for (;;) {
+            {
+                std::unique_lock lock(doneMutex);
+                if (doneSignal.wait_for(lock, kProgressInterval, [&] { return secondDone; })) break;
+            }
+            reportProgress(false);
+        }
+        second.join();
+    }
+
+    const bool failed = !m_out.failures.isEmpty();
+    const bool cancelled = m_req.cancel->load();
+    if (!failed && !cancelled) reportProgress(true, false);
+
+    if (!m_req.testOnly) m_out.report.extracted = int(m_filesDone.load());
+    if (failed) {
+        m_out.result = kZipFailed;
+        m_out.message = m_req.testOnly ? QStringLiteral("%1 of %2 entries failed the test: %3")
+                                             .arg(m_out.failures.size())
+                                             .arg(m_items.size())
+                                             .arg(listed(m_out.failures))
+                                       : m_firstFailure;
+    } else if (cancelled) {
+        m_out.result = kZipCancelled;
+        m_out.message = m_req.testOnly ? QStringLiteral("The test was cancelled.")
+                                       : QStringLiteral("The extraction was cancelled after %1 of %2 files.")
+                                             .arg(m_filesDone.load())
+                                             .arg(m_items.size());
+    }
+    if (!m_out.report.refused.isEmpty()) {
+        const qsizetype n = m_out.report.refused.size();
+        const QString refused = (n == 1 ? QStringLiteral("1 entry was refused as unsafe: %2")
+                                        : QStringLiteral("%1 entries were refused as unsafe: %2").arg(n))
+                                    .arg(listed(m_out.report.refused));
+        if (m_out.result == kZipOk) m_out.result = kZipFailed;
+        m_out.message = m_out.message.isEmpty() ? refused : m_out.message + QLatin1Char(' ') + refused;
+    }
+    return m_out;
+}
+
+} // namespace
+
+ExtractOutcome runExtraction(const ExtractRequest& request) {
+    return Run(request).execute();
+}
+
+} // namespace zipdetail

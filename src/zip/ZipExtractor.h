@@ -1,0 +1,39 @@
+#pragma once
+// Extracting and testing entries: the work behind zExtractOne, zExtractAll and zTestAll.
+
+#include "ZipPackage.h"
+
+#include <QByteArray>
+#include <atomic>
+#include <vector>
+#include <zip.h>
+
+namespace zipdetail {
+
+struct ExtractRequest {
+    QString packagePath;  ///< to open a second read-only handle for a second worker
+    zip_t* zip = nullptr; ///< the package's read-only handle, used on the calling thread
+    const std::vector<ZipEntry>* entries = nullptr;
+    std::vector<qint64> indices; ///< the entries to process, in package order
+    QString targetFolder;        ///< unused when testOnly
+    QByteArray password;
+    ExtractOptions options;
+    bool testOnly = false;
+    bool allowSecondWorker = true;
+    ZipProgressCallback progress;           ///< called on the calling thread only
+    std::atomic<bool>* cancel = nullptr;    ///< set by zCancelOperation or by progress returning false
+    std::atomic<qint64>* runDone = nullptr; ///< bytes so far, for zGetRunTimeInfo
+    std::atomic<qint64>* runTotal = nullptr;
+};
+
+struct ExtractOutcome {
+    int result = kZipOk;
+    QString message; ///< the text for zGetLastErrorAsText when result is not kZipOk
+    ExtractReport report;
+    QStringList failures; ///< "name: reason" for each entry that could not be read (testing)
+};
+
+/// Extracts (or, with testOnly, reads back and checks) the requested entries.
+ExtractOutcome runExtraction(const ExtractRequest& request);
+
+} // namespace zipdetail

@@ -1,0 +1,37 @@
+// Splitting stored names into the parts the file list shows, and deciding which names are safe to extract.
+
+#include "ZipDetail.h"
+
+#include <QStringList>
+
+namespace zipdetail {
+
+NameParts splitStoredName(const QString& storedName) {
+    NameParts parts;
+    const qsizetype slash = storedName.lastIndexOf(u'/');
+    parts.folderPath = slash < 0 ? QString() : storedName.left(slash + 1);
+    parts.name = slash < 0 ? storedName : storedName.mid(slash + 1);
+    const qsizetype dot = parts.name.lastIndexOf(u'.');
+    if (dot >= 0) parts.extension = parts.name.mid(dot + 1);
+    return parts;
+}
+
+QString unsafeNameReason(const QString& storedName, bool isSymLink) {
+    // A link could point anywhere, and a later entry written "through" it would land outside the target.
+    if (isSymLink) return QStringLiteral("symbolic links are not extracted");
+    if (storedName.isEmpty()) return QStringLiteral("empty name");
+    if (storedName.startsWith(u'/')) return QStringLiteral("absolute path");
+    // Backslashes are folder separators on Windows, so "..\x" would climb out there; refuse them outright.
+    if (storedName.contains(u'\\')) return QStringLiteral("backslash in name");
+    if (storedName.size() >= 2 && storedName[1] == u':' && storedName[0].isLetter())
+        return QStringLiteral("drive letter in name");
+    const QStringList parts = storedName.split(u'/');
+    for (const QString& part : parts) {
+        if (part == QLatin1String("..")) return QStringLiteral("name climbs out of the folder (..)");
+    }
+    // A file named "." (or "x/.") would replace the folder itself.
+    if (!storedName.endsWith(u'/') && parts.last() == QLatin1String(".")) return QStringLiteral("invalid file name");
+    return {};
+}
+
+} // namespace zipdetail

@@ -1,0 +1,140 @@
+#pragma once
+// The zip layer: one current package at a time, with the operations the rest of the program uses.
+// Results follow one rule: 0 is success, kZipCancelled (8) is a cancel through the progress callback or
+// zCancelOperation(), anything else is a failure whose text zGetLastErrorAsText() gives.
+// A package on disk changes only when zCompressFiles or zDeleteFiles succeeds.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct zip;
+
+constexpr int kZipOk = 0;
+constexpr int kZipFailed = 1;
+constexpr int kZipCancelled = 8;
+
+enum class CompressionLevel { None = 0, Fast = 1, Normal = 2, Maximum = 3 };
+
+/// How an ordered file meets an entry of the same stored name.
+enum class UpdateCode {
+    AddReplace = 0, ///< add, replacing an entry of the same name
+    Freshen = 1,    ///< only replace entries already present whose file is newer; add nothing
+    Update = 2,     ///< add new files and replace entries whose file is newer
+};
+
+struct ExtractOptions {
+    bool overwrite = true;      ///< replace existing files (otherwise they are kept and the entry skipped)
+    bool skipOlder = false;     ///< keep an existing file that is as new as or newer than the entry
+    bool useFolderNames = true; ///< recreate stored folders; otherwise every file goes to the target itself
+};
+
+/// What an extraction did, beyond its result code.
+struct ExtractReport {
+    int extracted = 0;
+    int skipped = 0;     ///< kept because of overwrite / skip older
+    QStringList refused; ///< "name: reason" for each entry refused as unsafe
+};
+
+/// Progress of a running compress, extract or test: counts so far and in all. Return false to cancel.
+struct ZipProgress {
+    qint64 filesDone = 0;
+    qint64 filesTotal = 0;
+    qint64 bytesDone = 0;
+    qint64 bytesTotal = 0;
+};
+using ZipProgressCallback = std::function<bool(const ZipProgress&)>;
+
+/// One entry as read from the central directory at open time.
+struct ZipEntry {
+    QString storedName; ///< the full stored name, UTF-8 decoded (CP437 when the UTF-8 flag is absent)
+    QString name;       ///< without folder; empty for folder entries
+    QString folderPath; ///< folder part ending in "/", "" at the top
+    QString extension;  ///< text after the last "." of name, "" when none
+    qint64 size = 0;
+    qint64 compressedSize = 0;
+    quint16 dosDate = 0; ///< MS-DOS packed date (local time)
+    quint16 dosTime = 0; ///< MS-DOS packed time
+    quint32 crc = 0;
+    bool encrypted = false;
+    bool isSymLink = false;
+    bool isFolder = false; ///< a folder entry (stored name ends in "/")
+    qint64 modified = 0;   ///< the entry's time as seconds since the epoch (what extraction gives the file)
+    quint32 unixMode = 0;  ///< permission bits when the entry was stored on a Unix system, else 0
+};
+
+class ZipPackage {
+  public:
+    ZipPackage();
+    ~ZipPackage();
+    ZipPackage(const ZipPackage&) = delete;
+    ZipPackage& operator=(const ZipPackage&) = delete;
+
+    // --- reading ---
+    int zOpenZipFile(const QString& path);
+    void zCloseZipFile();
+    bool isOpen() const;
+    QString path() const;
+    qint64 zGetTotalFiles() const;
+    qint64 zGetTotalBytes() const;
+    QString zGetComment() const;
+    bool zIsSpanned() const;
+    const std::vector<ZipEntry>& entries() const;
+    QString zGetFileName(qint64 index) const;
+    QString zGetFilePath(qint64 index) const;
+    QString zGetFileExt(qint64 index) const;
+    qint64 zGetFileSize(qint64 index) const;
+    qint64 zGetCompressedFileSize(qint64 index) const;
+    quint16 zGetFileDate(qint64 index) const;
+    quint16 zGetFileTime(qint64 index) const;
+    bool zFileIsEncrypted(qint64 index) const;
+
+    // --- selection and delete ---
+    void zSelectFile(qint64 index, bool select = true);
+    int zGetSelectedFiles() const;
+    void zUnselectAll();
+    /// Deletes the selected entries from the open package (rewritten beside it, then renamed) and reopens it.
+    int zDeleteFiles();
+
+    // --- extraction: never writes outside targetFolder; each file is written beside its target and renamed ---
+    int zExtractOne(qint64 index, const QString& targetFolder, const QString& password, const ExtractOptions& options,
+                    ExtractReport* report = nullptr);
+    int zExtractAll(const QString& targetFolder, const QString& password, const ExtractOptions& options,
+                    const ZipProgressCallback& progress = {}, ExtractReport* report = nullptr);
+    /// Reads every entry back and checks its CRC. failures gets "name: reason" per failing entry.
+    int zTestAll(const QString& password, QStringList* failures, const ZipProgressCallback& progress = {});
+
+    // --- creating and compressing ---
+    /// Makes path the target of the next compress, starting from an empty package.
+    int zCreateNewZip(const QString& path);
+    /// Queues a file for the next compress under storedName ("" stores the file name alone).
+    int zOrderFile(const QString& filePath, const QString& storedName, UpdateCode code);
+    int orderedCount() const;
+    /// Writes the ordered files into the target (the open package, or the one zCreateNewZip named).
+    /// volumeSize: -1 no spanning, 0 automatic, else bytes per volume. New entries are AES-256 encrypted when
+    /// password is not empty. resetArchiveFlag has no meaning on this platform and is accepted for callers.
+    /// A non-empty comment becomes the package comment; an empty one keeps the comment the package has.
+    /// tempFolder is accepted for callers but unused: the new package is written beside the old one so that the
+    /// final rename never crosses file systems.
+    int zCompressFiles(const QString& tempFolder, const QString& password, CompressionLevel level,
+                       bool resetArchiveFlag, qint64 volumeSize, const QString& comment,
+                       const ZipProgressCallback& progress = {});
+
+    QString zGetLastErrorAsText() const;
+    /// Counts of the running operation (for progress displays).
+    void zGetRunTimeInfo(qint64& done, qint64& total) const;
+    /// Stops the running compress, extract or test; safe to call from any thread.
+    void zCancelOperation();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+/// MS-DOS date/time helpers (local time).
+QDateTime dosToDateTime(quint16 dosDate, quint16 dosTime);
+void dateTimeToDos(const QDateTime& when, quint16& dosDate, quint16& dosTime);

@@ -1,0 +1,277 @@
+// Extraction and testing: files land where they belong and nowhere else, passwords of both kinds work, a wrong
+// one or a cancel leaves nothing behind, and the three options do what the user chose.
+
+#include "ZipTestTools.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace ziptest;
+
+namespace {
+
+QDateTime modifiedOf(const QString& path) {
+    return QFileInfo(path).lastModified();
+}
+
+bool hasPartFiles(const QString& root) {
+    for (const QString& f : listTree(root))
+        if (f.contains(".varnhold-")) return true;
+    return false;
+}
+
+TEST(ZipSafetyTest, UnsafeNamesAreRefusedWhileSafeEntriesAreExtracted) {
+    TempDir dir;
+    const QString package = dir.file("evil.zip");
+    const QString absolute = "/tmp/" + QFileInfo(dir.path()).fileName() + "-abs.txt";
+    python("import sys, zipfile\n"
+           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+           "    for name in ['good.txt', 'dir/ok.txt']: z.writestr(name, b'fine')\n"
+           "    for name in ['../evil.txt', sys.argv[2], 'C:/x.txt', 'a\\\\b.txt', 'sub/../../up.txt']:\n"
+           "        z.writestr(zipfile.ZipInfo(name), b'bad')\n"
+           "    link = zipfile.ZipInfo('link')\n"
+           "    link.create_system = 3\n"
+           "    link.external_attr = 0o120777 << 16\n"
+           "    z.writestr(link, '/etc')\n",
+           {package, absolute});
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_TRUE(zip.entries()[size_t(findEntry(zip, "link"))].isSymLink);
+
+    const QString target = dir.file("out/target");
+    ExtractReport report;
+    EXPECT_EQ(zip.zExtractAll(target, {}, {}, {}, &report), kZipFailed);
+    EXPECT_EQ(listTree(dir.file("out")), (QStringList{"target/dir/ok.txt", "target/good.txt"}));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("evil.txt")));
+    EXPECT_FALSE(QFileInfo::exists(absolute));
+    EXPECT_EQ(report.extracted, 2);
+    ASSERT_EQ(report.refused.size(), 6);
+    for (const QString& line : report.refused)
+        EXPECT_TRUE(line.contains(": ")) << qPrintable(line);
+    EXPECT_TRUE(report.refused.filter("../evil.txt: ").size() == 1);
+    EXPECT_TRUE(report.refused.filter("link: symbolic link").size() == 1);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("6 entries were refused as unsafe"))
+        << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("C:/x.txt"));
+
+    // Flattening folders must not make "../evil.txt" safe either.
+    TempDir flat;
+    EXPECT_EQ(zip.zExtractAll(flat.path(), {}, {true, false, false}, {}, &report), kZipFailed);
+    EXPECT_EQ(listTree(flat.path()), (QStringList{"good.txt", "ok.txt"}));
+}
+
+class ZipPasswordTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeFileAt(m_dir.file("src/secret.txt"), sampleText(30000), fixedTime(-2));
+        writeFileAt(m_dir.file("src/sub/key.bin"), randomBytes(5000), fixedTime(-2));
+    }
+    void expectExtractsWith(const QString& package, const QString& password) {
+        ZipPackage zip;
+        ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_TRUE(zip.zFileIsEncrypted(findEntry(zip, "secret.txt")));
+
+        TempDir wrong;
+        EXPECT_EQ(zip.zExtractAll(wrong.path(), "not-it", {}), kZipFailed);
+        EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Wrong password for "))
+            << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_EQ(listTree(wrong.path()), QStringList()); // no partial, empty or temporary file
+
+        EXPECT_EQ(zip.zExtractAll(wrong.path(), {}, {}), kZipFailed);
+        EXPECT_TRUE(zip.zGetLastErrorAsText().contains("no password")) << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_EQ(listTree(wrong.path()), QStringList());
+
+        TempDir right;
+        ASSERT_EQ(zip.zExtractAll(right.path(), password, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_EQ(readFile(right.file("secret.txt")), readFile(m_dir.file("src/secret.txt")));
+        EXPECT_EQ(readFile(right.file("sub/key.bin")), readFile(m_dir.file("src/sub/key.bin")));
+        QStringList failures;
+        EXPECT_EQ(zip.zTestAll(password, &failures), kZipOk);
+        EXPECT_EQ(zip.zTestAll("not-it", &failures), kZipFailed);
+        EXPECT_EQ(failures.size(), 2);
+    }
+    TempDir m_dir;
+};
+
+TEST_F(ZipPasswordTest, TraditionalZipCryptoFromInfoZip) {
+    runTool("zip", {"-q", "-r", "-P", "pass word", m_dir.file("crypt.zip"), "secret.txt", "sub"}, m_dir.file("src"));
+    expectExtractsWith(m_dir.file("crypt.zip"), "pass word");
+}
+
+TEST_F(ZipPasswordTest, TraditionalZipCryptoFrom7Zip) {
+    runTool("7z", {"a", "-tzip", "-bd", "-mem=ZipCrypto", "-ppw7", m_dir.file("crypt7.zip"), "secret.txt", "sub"},
+            m_dir.file("src"));
+    expectExtractsWith(m_dir.file("crypt7.zip"), "pw7");
+}
+
+TEST_F(ZipPasswordTest, Aes256WrittenByUsIsReadBy7ZipAndByUs) {
+    makePackage(m_dir.file("aes.zip"), m_dir.file("src"), {"secret.txt", "sub/key.bin"}, CompressionLevel::Normal,
+                QString::fromUtf8("s\u00e9same"));
+    expectPeersAccept(m_dir.file("aes.zip"), QString::fromUtf8("s\u00e9same"), true);
+    EXPECT_NE(runTool("7z", {"t", "-bd", "-pwrong", m_dir.file("aes.zip")}).exitCode, 0);
+    expectExtractsWith(m_dir.file("aes.zip"), QString::fromUtf8("s\u00e9same"));
+}
+
+class ZipOptionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeTree(m_dir.file("src"), {{"a.txt", "package a"}, {"sub/b.txt", "package b"}, {"sub/deep/c.txt", "c"}},
+                  fixedTime(-10));
+        writeFileAt(m_dir.file("src/run.sh"), "#!/bin/sh\n", fixedTime(-10));
+        QFile::setPermissions(m_dir.file("src/run.sh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        makePackage(m_dir.file("p.zip"), m_dir.file("src"), {"a.txt", "sub/b.txt", "sub/deep/c.txt", "run.sh"});
+        ASSERT_EQ(m_zip.zOpenZipFile(m_dir.file("p.zip")), kZipOk);
+    }
+    TempDir m_dir;
+    TempDir m_out;
+    ZipPackage m_zip;
+};
+
+TEST_F(ZipOptionsTest, DefaultsRecreateFoldersWithEntryTimesAndModes) {
+    ExtractReport report;
+    ASSERT_EQ(m_zip.zExtractAll(m_out.path(), {}, {}, {}, &report), kZipOk) << qPrintable(m_zip.zGetLastErrorAsText());
+    EXPECT_EQ(listTree(m_out.path()), (QStringList{"a.txt", "run.sh", "sub/b.txt", "sub/deep/c.txt"}));
+    EXPECT_EQ(report.extracted, 4);
+    EXPECT_EQ(modifiedOf(m_out.file("sub/deep/c.txt")), fixedTime(-10));
+    EXPECT_TRUE(QFileInfo(m_out.file("run.sh")).isExecutable());
+}
+
+TEST_F(ZipOptionsTest, OverwriteOffKeepsExistingFiles) {
+    writeFileAt(m_out.file("a.txt"), "mine", fixedTime(-100));
+    ExtractReport report;
+    ASSERT_EQ(m_zip.zExtractAll(m_out.path(), {}, {false, false, true}, {}, &report), kZipOk);
+    EXPECT_EQ(readFile(m_out.file("a.txt")), "mine");
+    EXPECT_EQ(readFile(m_out.file("sub/b.txt")), "package b");
+    EXPECT_EQ(report.skipped, 1);
+    EXPECT_EQ(report.extracted, 3);
+}
+
+TEST_F(ZipOptionsTest, SkipOlderKeepsFilesAsNewAsTheEntryAndReplacesOlderOnes) {
+    writeFileAt(m_out.file("a.txt"), "newer", fixedTime(-5));
+    writeFileAt(m_out.file("sub/b.txt"), "same age", fixedTime(-10, 1)); // same 2-second step as the entry
+    writeFileAt(m_out.file("sub/deep/c.txt"), "older", fixedTime(-11));
+    ExtractReport report;
+    ASSERT_EQ(m_zip.zExtractAll(m_out.path(), {}, {true, true, true}, {}, &report), kZipOk);
+    EXPECT_EQ(readFile(m_out.file("a.txt")), "newer");
+    EXPECT_EQ(readFile(m_out.file("sub/b.txt")), "same age");
+    EXPECT_EQ(readFile(m_out.file("sub/deep/c.txt")), "c");
+    EXPECT_EQ(report.skipped, 2);
+}
+
+TEST_F(ZipOptionsTest, WithoutFolderNamesEveryFileGoesToTheTarget) {
+    ASSERT_EQ(m_zip.zExtractAll(m_out.path(), {}, {true, false, false}), kZipOk);
+    EXPECT_EQ(listTree(m_out.path()), (QStringList{"a.txt", "b.txt", "c.txt", "run.sh"}));
+    EXPECT_TRUE(QDir(m_out.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST_F(ZipOptionsTest, ExtractOneWritesOnlyThatEntry) {
+    ASSERT_EQ(m_zip.zExtractOne(findEntry(m_zip, "sub/deep/c.txt"), m_out.path(), {}, {}), kZipOk);
+    EXPECT_EQ(listTree(m_out.path()), QStringList{"sub/deep/c.txt"});
+    EXPECT_EQ(m_zip.zExtractOne(999, m_out.path(), {}, {}), kZipFailed);
+}
+
+TEST_F(ZipOptionsTest, TargetThatIsAFileGivesAMessage) {
+    writeFile(m_dir.file("plainfile"), "x");
+    EXPECT_EQ(m_zip.zExtractAll(m_dir.file("plainfile/out"), {}, {}), kZipFailed);
+    EXPECT_TRUE(m_zip.zGetLastErrorAsText().contains(m_dir.file("plainfile")))
+        << qPrintable(m_zip.zGetLastErrorAsText());
+    EXPECT_EQ(m_zip.zExtractAll(m_dir.file("plainfile"), {}, {}), kZipFailed);
+    EXPECT_TRUE(m_zip.zGetLastErrorAsText().contains("not a folder"));
+}
+
+// Big enough (over 32 MB) that extraction runs on two workers; stored so the fixture is quick to make.
+class ZipBigExtractTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        for (int i = 0; i < 5; ++i) {
+            const QString name = QStringLiteral("part%1.bin").arg(i);
+            writeFileAt(s_dir->file("src/" + name), randomBytes(8 << 20, i + 1), fixedTime(-i));
+            s_names << name;
+        }
+        writeFileAt(s_dir->file("src/notes.txt"), sampleText(2 << 20), fixedTime(0));
+        s_names << "notes.txt";
+        makePackage(s_dir->file("big.zip"), s_dir->file("src"), s_names, CompressionLevel::None);
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+    static TempDir* s_dir;
+    static QStringList s_names;
+};
+TempDir* ZipBigExtractTest::s_dir = nullptr;
+QStringList ZipBigExtractTest::s_names;
+
+TEST_F(ZipBigExtractTest, AllFilesComeOutIntactWithProgressToTheEnd) {
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(s_dir->file("big.zip")), kZipOk);
+    ZipProgress last;
+    int calls = 0;
+    TempDir out;
+    ASSERT_EQ(zip.zExtractAll(out.path(), {}, {},
+                              [&](const ZipProgress& p) {
+                                  EXPECT_GE(p.bytesDone, last.bytesDone);
+                                  last = p;
+                                  ++calls;
+                                  return true;
+                              }),
+              kZipOk)
+        << qPrintable(zip.zGetLastErrorAsText());
+    for (const QString& name : s_names)
+        EXPECT_EQ(readFile(out.file(name)), readFile(s_dir->file("src/" + name)));
+    EXPECT_GE(calls, 2);
+    EXPECT_EQ(last.filesDone, 6);
+    EXPECT_EQ(last.filesTotal, 6);
+    EXPECT_EQ(last.bytesDone, zip.zGetTotalBytes());
+    EXPECT_EQ(last.bytesTotal, zip.zGetTotalBytes());
+}
+
+TEST_F(ZipBigExtractTest, CancelLeavesOnlyWholeFiles) {
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(s_dir->file("big.zip")), kZipOk);
+    for (const bool byCallback : {true, false}) {
+        SCOPED_TRACE(byCallback ? "progress returns false" : "zCancelOperation");
+        TempDir out;
+        ExtractReport report;
+        const int result = zip.zExtractAll(
+            out.path(), {}, {},
+            [&](const ZipProgress& p) {
+                if (p.bytesDone == 0) return true;
+                if (!byCallback) zip.zCancelOperation();
+                return !byCallback;
+            },
+            &report);
+        EXPECT_EQ(result, kZipCancelled);
+        EXPECT_FALSE(hasPartFiles(out.path()));
+        const QStringList written = listTree(out.path());
+        EXPECT_LT(written.size(), 6);
+        EXPECT_EQ(written.size(), report.extracted);
+        for (const QString& name : written)
+            EXPECT_EQ(readFile(out.file(name)), readFile(s_dir->file("src/" + name)));
+    }
+}
+
+TEST(ZipTestAllTest, DamagedEntryIsListedAndNotExtracted) {
+    TempDir dir;
+    writeFile(dir.file("src/good.txt"), sampleText(3000));
+    writeFile(dir.file("src/bad.txt"), QByteArray(3000, 'Q'));
+    makePackage(dir.file("p.zip"), dir.file("src"), {"good.txt", "bad.txt"}, CompressionLevel::None);
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk);
+    QStringList failures;
+    ASSERT_EQ(zip.zTestAll({}, &failures), kZipOk);
+    EXPECT_TRUE(failures.isEmpty());
+
+    QByteArray bytes = readFile(dir.file("p.zip"));
+    bytes[bytes.indexOf(QByteArray(100, 'Q')) + 50] = 'R';
+    writeFile(dir.file("p.zip"), bytes);
+    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk); // the directory is intact
+    EXPECT_EQ(zip.zTestAll({}, &failures), kZipFailed);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].startsWith("bad.txt: ")) << qPrintable(failures[0]);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("bad.txt"));
+
+    TempDir out;
+    EXPECT_EQ(zip.zExtractOne(findEntry(zip, "bad.txt"), out.path(), {}, {}), kZipFailed);
+    EXPECT_EQ(listTree(out.path()), QStringList());
+}
+
+} // namespace

@@ -1,0 +1,190 @@
+// Opening and listing: packages made by other programs must come out with the right rows, and bad input must
+// give a message that names the file.
+
+#include "ZipTestTools.h"
+
+#include <QFile>
+
+using namespace ziptest;
+
+namespace {
+
+struct Expected {
+    QString storedName;
+    QString name;
+    QString folderPath;
+    QString extension;
+    qint64 size;
+    QDateTime time; // invalid for folder entries, whose times we do not check
+};
+
+// One source tree, packed once per run by each peer program.
+class PeerPackagesTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        const QString src = s_dir->file("src");
+        writeFileAt(src + "/readme.txt", sampleText(5000), fixedTime(0));
+        writeFileAt(src + "/docs/guide.md", sampleText(20000, 2), fixedTime(-3, 2));
+        writeFileAt(src + "/docs/img/logo.bin", randomBytes(3000), fixedTime(-40, 3600));
+        writeFileAt(src + "/empty.dat", {}, fixedTime(-1));
+        const QStringList inputs{"readme.txt", "docs", "empty.dat"};
+        runTool("zip", QStringList{"-q", "-r", "-z", s_dir->file("infozip.zip")} + inputs, src,
+                "Packed for the tests\n");
+        runTool("7z", QStringList{"a", "-tzip", "-bd", s_dir->file("7z.zip")} + inputs, src);
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+
+    static std::vector<Expected> expectedRows() {
+        return {{"readme.txt", "readme.txt", "", "txt", 5000, fixedTime(0)},
+                {"docs/", "", "docs/", "", 0, {}},
+                {"docs/guide.md", "guide.md", "docs/", "md", 20000, fixedTime(-3, 2)},
+                {"docs/img/", "", "docs/img/", "", 0, {}},
+                {"docs/img/logo.bin", "logo.bin", "docs/img/", "bin", 3000, fixedTime(-40, 3600)},
+                {"empty.dat", "empty.dat", "", "dat", 0, fixedTime(-1)}};
+    }
+
+    static void expectRows(const ZipPackage& zip, const std::vector<Expected>& rows) {
+        ASSERT_EQ(zip.zGetTotalFiles(), qint64(rows.size()));
+        qint64 total = 0;
+        for (const Expected& row : rows) {
+            SCOPED_TRACE(row.storedName.toStdString());
+            const qint64 i = findEntry(zip, row.storedName);
+            ASSERT_GE(i, 0);
+            EXPECT_EQ(zip.zGetFileName(i), row.name);
+            EXPECT_EQ(zip.zGetFilePath(i), row.folderPath);
+            EXPECT_EQ(zip.zGetFileExt(i), row.extension);
+            EXPECT_EQ(zip.zGetFileSize(i), row.size);
+            EXPECT_FALSE(zip.zFileIsEncrypted(i));
+            if (row.time.isValid()) {
+                EXPECT_EQ(dosToDateTime(zip.zGetFileDate(i), zip.zGetFileTime(i)), row.time);
+            }
+            total += row.size;
+        }
+        EXPECT_EQ(zip.zGetTotalBytes(), total);
+    }
+
+    static TempDir* s_dir;
+};
+TempDir* PeerPackagesTest::s_dir = nullptr;
+
+TEST_F(PeerPackagesTest, InfoZipPackageListsNamesFoldersSizesDatesAndComment) {
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(s_dir->file("infozip.zip")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    expectRows(zip, expectedRows());
+    EXPECT_EQ(zip.zGetComment().trimmed(), "Packed for the tests");
+    EXPECT_FALSE(zip.zIsSpanned());
+    const ZipEntry& guide = zip.entries()[size_t(findEntry(zip, "docs/guide.md"))];
+    EXPECT_LT(guide.compressedSize, guide.size); // text deflates
+}
+
+TEST_F(PeerPackagesTest, SevenZipPackageListsTheSameRows) {
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(s_dir->file("7z.zip")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    expectRows(zip, expectedRows());
+}
+
+TEST_F(PeerPackagesTest, ReopeningReplacesTheListingAndCloseEmptiesIt) {
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(s_dir->file("infozip.zip")), kZipOk);
+    zip.zSelectFile(0);
+    ASSERT_EQ(zip.zOpenZipFile(s_dir->file("7z.zip")), kZipOk);
+    EXPECT_EQ(zip.zGetSelectedFiles(), 0);
+    EXPECT_TRUE(zip.zGetComment().isEmpty());
+    zip.zCloseZipFile();
+    EXPECT_FALSE(zip.isOpen());
+    EXPECT_EQ(zip.zGetTotalFiles(), 0);
+    EXPECT_EQ(zip.zGetFileName(0), QString()); // out of range asks nothing of a closed package
+}
+
+TEST(ZipNamesTest, Utf8FlaggedAndCp437NamesBothDecode) {
+    TempDir dir;
+    const QString package = dir.file("names.zip");
+    // zipfile flags non-ASCII names as UTF-8; the CP437 name is patched in as raw bytes (0x82 is "é").
+    python("import sys, zipfile\n"
+           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+           "    z.writestr('\\u00fcber/na\\u00efve \\u65e5\\u672c.txt', b'utf8')\n"
+           "    z.writestr('cafX.txt', b'cp437')\n"
+           "data = open(sys.argv[1], 'rb').read().replace(b'cafX.txt', b'caf\\x82.txt')\n"
+           "open(sys.argv[1], 'wb').write(data)\n",
+           {package});
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_EQ(storedNames(zip), (QStringList{QString::fromUtf8("caf\u00e9.txt"),
+                                             QString::fromUtf8("\u00fcber/na\u00efve \u65e5\u672c.txt")}));
+    const qint64 i = findEntry(zip, QString::fromUtf8("\u00fcber/na\u00efve \u65e5\u672c.txt"));
+    EXPECT_EQ(zip.zGetFilePath(i), QString::fromUtf8("\u00fcber/"));
+    EXPECT_EQ(zip.zGetFileName(i), QString::fromUtf8("na\u00efve \u65e5\u672c.txt"));
+}
+
+// Over 65,535 entries needs the zip64 end records; made once, it is the slowest fixture of the suite.
+TEST(ZipLargeTest, Zip64PackageWithSeventyThousandEntriesLists) {
+    TempDir dir;
+    const QString package = dir.file("many.zip");
+    python("import sys, zipfile\n"
+           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+           "    for i in range(70000): z.writestr('f%02d/%05d.txt' % (i // 1000, i), b'xy')\n",
+           {package});
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zGetTotalFiles(), 70000);
+    EXPECT_EQ(zip.zGetTotalBytes(), 140000);
+    EXPECT_EQ(zip.entries().back().storedName, "f69/69999.txt");
+    EXPECT_EQ(zip.zGetFilePath(65536), "f65/");
+    EXPECT_EQ(zip.zGetFileName(65536), "65536.txt");
+}
+
+TEST(ZipBadInputTest, EachGivesAMessageNamingTheFileAndOpensNothing) {
+    TempDir dir;
+    QByteArray good;
+    {
+        writeFile(dir.file("src/a.txt"), sampleText(4000));
+        makePackage(dir.file("good.zip"), dir.file("src"), {"a.txt"});
+        good = readFile(dir.file("good.zip"));
+    }
+    writeFile(dir.file("truncated.zip"), good.left(good.size() / 2));
+    writeFile(dir.file("text.zip"), "This is a plain text file, not a package.\n");
+    writeFile(dir.file("empty.zip"), {});
+    QByteArray badDirectory = good;
+    badDirectory.replace("PK\x01\x02", "PX\x01\x02"); // central directory record signature broken
+    writeFile(dir.file("baddir.zip"), badDirectory);
+
+    for (const QString name : {"truncated.zip", "text.zip", "empty.zip", "missing.zip", "baddir.zip", "src"}) {
+        SCOPED_TRACE(name.toStdString());
+        ZipPackage zip;
+        EXPECT_EQ(zip.zOpenZipFile(dir.file("good.zip")), kZipOk);
+        EXPECT_EQ(zip.zOpenZipFile(dir.file(name)), kZipFailed);
+        EXPECT_FALSE(zip.isOpen());
+        EXPECT_EQ(zip.zGetTotalFiles(), 0);
+        EXPECT_TRUE(zip.zGetLastErrorAsText().contains(dir.file(name))) << qPrintable(zip.zGetLastErrorAsText());
+    }
+    ZipPackage zip;
+    zip.zOpenZipFile(dir.file("empty.zip"));
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("not a zip package"));
+}
+
+TEST(ZipBadInputTest, SpannedPackageIsRecognisedAndRefused) {
+    TempDir dir;
+    writeFile(dir.file("src/data.bin"), randomBytes(200 * 1024));
+    runTool("zip", {"-q", "-s", "64k", dir.file("split.zip"), "data.bin"}, dir.file("src"));
+    ASSERT_TRUE(QFile::exists(dir.file("split.z01")));
+    ZipPackage zip;
+    EXPECT_EQ(zip.zOpenZipFile(dir.file("split.zip")), kZipFailed);
+    EXPECT_TRUE(zip.zIsSpanned());
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("spanned")) << qPrintable(zip.zGetLastErrorAsText());
+}
+
+TEST(DosTimeTest, ConvertsBothWaysAndPinsTimesOutsideTheRange) {
+    quint16 date = 0, time = 0;
+    dateTimeToDos(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59)), date, time);
+    EXPECT_EQ(date, ((2024 - 1980) << 9) | (2 << 5) | 29);
+    EXPECT_EQ(time, (23 << 11) | (59 << 5) | 29); // odd seconds step down to the even one
+    EXPECT_EQ(dosToDateTime(date, time), QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58)));
+
+    dateTimeToDos(QDateTime(QDate(1970, 6, 1), QTime(12, 0)), date, time);
+    EXPECT_EQ(dosToDateTime(date, time), QDateTime(QDate(1980, 1, 1), QTime(0, 0)));
+    // A zero date from a careless writer still reads as a real day.
+    EXPECT_EQ(dosToDateTime(0, 0), QDateTime(QDate(1980, 1, 1), QTime(0, 0)));
+}
+
+} // namespace

@@ -1,0 +1,205 @@
+// Creating, updating and deleting: what we write is what other programs read, update codes compare times the way
+// the user expects, and a package changes only when the operation succeeds.
+
+#include "ZipTestTools.h"
+
+#include <QFile>
+
+using namespace ziptest;
+
+namespace {
+
+TEST(ZipCreateTest, FourLevelsMakeSoundPackagesWithTheRightMethods) {
+    TempDir dir;
+    writeFileAt(dir.file("src/text.txt"), sampleText(200000), fixedTime(0));
+    writeFileAt(dir.file("src/noise.bin"), randomBytes(20000), fixedTime(0));
+    writeFileAt(dir.file("src/empty"), {}, fixedTime(0));
+    qint64 previous = 0;
+    for (const auto level :
+         {CompressionLevel::None, CompressionLevel::Fast, CompressionLevel::Normal, CompressionLevel::Maximum}) {
+        SCOPED_TRACE(int(level));
+        const QString package = dir.file(QStringLiteral("level%1.zip").arg(int(level)));
+        makePackage(package, dir.file("src"), {"text.txt", "noise.bin", "empty"}, level);
+        expectPeersAccept(package);
+        const auto rows = pythonRows(package);
+        EXPECT_EQ(rows["text.txt"].method, level == CompressionLevel::None ? 0 : 8);
+        ZipPackage zip;
+        ASSERT_EQ(zip.zOpenZipFile(package), kZipOk);
+        const qint64 packed = zip.zGetCompressedFileSize(findEntry(zip, "text.txt"));
+        if (level == CompressionLevel::None)
+            EXPECT_EQ(packed, 200000);
+        else
+            EXPECT_LE(packed, previous); // each level packs at least as tightly as the one before
+        previous = packed;
+    }
+}
+
+TEST(ZipCreateTest, NamesTimesModesAndCommentAreStored) {
+    TempDir dir;
+    const QString unicode = QString::fromUtf8("d\u00e9j\u00e0 vu/\u65e5\u672c.txt");
+    writeFileAt(dir.file("src/" + unicode), "unicode", fixedTime(-7, 3600));
+    writeFileAt(dir.file("src/plain.txt"), "ascii", fixedTime(-1));
+    QFile::setPermissions(dir.file("src/plain.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    ZipPackage zip;
+    ASSERT_EQ(zip.zCreateNewZip(dir.file("p.zip")), kZipOk);
+    ASSERT_EQ(zip.zOrderFile(dir.file("src/" + unicode), unicode, UpdateCode::AddReplace), kZipOk);
+    ASSERT_EQ(zip.zOrderFile(dir.file("src/plain.txt"), "", UpdateCode::AddReplace), kZipOk); // name alone
+    ASSERT_EQ(zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, 0, QString::fromUtf8("Notes \u00e9")), kZipOk)
+        << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_TRUE(zip.isOpen()); // the new package is open for browsing afterwards
+    EXPECT_EQ(zip.zGetComment(), QString::fromUtf8("Notes \u00e9"));
+    expectPeersAccept(dir.file("p.zip"));
+
+    const auto rows = pythonRows(dir.file("p.zip"));
+    ASSERT_TRUE(rows.contains(unicode));
+    EXPECT_TRUE(rows[unicode].flagBits & 0x800);
+    EXPECT_FALSE(rows["plain.txt"].flagBits & 0x800);
+    EXPECT_EQ(rows[unicode].time, fixedTime(-7, 3600));
+    EXPECT_EQ(rows["plain.txt"].time, fixedTime(-1));
+    EXPECT_EQ(rows["plain.txt"].unixMode & 0777, 0640u);
+}
+
+TEST(ZipCreateTest, RequestsThatCannotBeMetFailClearly) {
+    TempDir dir;
+    writeFile(dir.file("a.txt"), "a");
+    ZipPackage zip;
+    EXPECT_EQ(zip.zOrderFile(dir.file("a.txt"), "", UpdateCode::AddReplace), kZipFailed); // nothing to add to
+    ASSERT_EQ(zip.zCreateNewZip(dir.file("new.zip")), kZipOk);
+    EXPECT_EQ(zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}), kZipFailed);
+    EXPECT_EQ(zip.zOrderFile(dir.file("missing.txt"), "", UpdateCode::AddReplace), kZipFailed);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("missing.txt"));
+    ASSERT_EQ(zip.zOrderFile(dir.file("a.txt"), "", UpdateCode::AddReplace), kZipOk);
+    EXPECT_EQ(zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, 1 << 20, {}), kZipFailed);
+    EXPECT_EQ(zip.zGetLastErrorAsText(), "Volume spanning is not supported yet.");
+    EXPECT_FALSE(QFile::exists(dir.file("new.zip")));
+    EXPECT_EQ(zip.zCreateNewZip(dir.file("no/such/folder/x.zip")), kZipFailed);
+}
+
+class ZipUpdateTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeTree(m_dir.file("src"), {{"a.txt", "old a"}, {"b.txt", "old b"}}, fixedTime(-1));
+        makePackage(package(), m_dir.file("src"), {"a.txt", "b.txt"});
+        m_before = readFile(package());
+        writeFileAt(m_dir.file("src/a.txt"), "new a", fixedTime(0)); // a day newer
+        writeFileAt(m_dir.file("src/c.txt"), "new c", fixedTime(0));
+    }
+    QString package() const { return m_dir.file("p.zip"); }
+    int orderAll(UpdateCode code) {
+        EXPECT_EQ(m_zip.zOpenZipFile(package()), kZipOk);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"})
+            m_zip.zOrderFile(m_dir.file("src/") + name, name, code);
+        return m_zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {});
+    }
+    QByteArray contentOf(const QString& name) {
+        TempDir out;
+        EXPECT_EQ(m_zip.zExtractOne(findEntry(m_zip, name), out.path(), {}, {}), kZipOk);
+        return readFile(out.file(name));
+    }
+    TempDir m_dir;
+    ZipPackage m_zip;
+    QByteArray m_before;
+};
+
+TEST_F(ZipUpdateTest, FreshenReplacesOnlyNewerEntriesAndAddsNothing) {
+    ASSERT_EQ(orderAll(UpdateCode::Freshen), kZipOk) << qPrintable(m_zip.zGetLastErrorAsText());
+    EXPECT_EQ(storedNames(m_zip), (QStringList{"a.txt", "b.txt"}));
+    EXPECT_EQ(contentOf("a.txt"), "new a");
+    EXPECT_EQ(contentOf("b.txt"), "old b");
+    expectPeersAccept(package());
+}
+
+TEST_F(ZipUpdateTest, UpdateAddsNewFilesAndReplacesNewerOnes) {
+    writeFileAt(m_dir.file("src/b.txt"), "older b", fixedTime(-2)); // older than its entry: stays as packed
+    ASSERT_EQ(orderAll(UpdateCode::Update), kZipOk) << qPrintable(m_zip.zGetLastErrorAsText());
+    EXPECT_EQ(storedNames(m_zip), (QStringList{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(contentOf("a.txt"), "new a");
+    EXPECT_EQ(contentOf("b.txt"), "old b");
+    EXPECT_EQ(contentOf("c.txt"), "new c");
+    expectPeersAccept(package());
+}
+
+TEST_F(ZipUpdateTest, AddReplaceReplacesWhateverTheTimes) {
+    writeFileAt(m_dir.file("src/b.txt"), "older b", fixedTime(-2));
+    ASSERT_EQ(orderAll(UpdateCode::AddReplace), kZipOk);
+    EXPECT_EQ(contentOf("b.txt"), "older b");
+    EXPECT_EQ(m_zip.zGetTotalFiles(), 3);
+}
+
+TEST_F(ZipUpdateTest, UnchangedFileWithOddSecondsIsNeverNewer) {
+    // The entry keeps 2-second steps; the file on disk keeps its odd second and must still count as the same.
+    writeFileAt(m_dir.file("src/odd.txt"), "odd", fixedTime(0, 1));
+    ASSERT_EQ(m_zip.zOpenZipFile(package()), kZipOk);
+    ASSERT_EQ(m_zip.zOrderFile(m_dir.file("src/odd.txt"), "odd.txt", UpdateCode::AddReplace), kZipOk);
+    ASSERT_EQ(m_zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}), kZipOk);
+    const QByteArray packed = readFile(package());
+    for (const auto code : {UpdateCode::Update, UpdateCode::Freshen}) {
+        ASSERT_EQ(m_zip.zOrderFile(m_dir.file("src/odd.txt"), "odd.txt", code), kZipOk);
+        EXPECT_EQ(m_zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}), kZipOk);
+        EXPECT_EQ(readFile(package()), packed);
+    }
+}
+
+TEST_F(ZipUpdateTest, FailureOrCancelLeavesThePackageByteForByte) {
+    writeFileAt(m_dir.file("src/big.bin"), randomBytes(6 << 20), fixedTime(0));
+    const QStringList filesBefore = listTree(m_dir.path());
+    for (const bool byCallback : {true, false}) {
+        SCOPED_TRACE(byCallback ? "progress returns false" : "zCancelOperation");
+        ASSERT_EQ(m_zip.zOpenZipFile(package()), kZipOk);
+        ASSERT_EQ(m_zip.zOrderFile(m_dir.file("src/big.bin"), "big.bin", UpdateCode::AddReplace), kZipOk);
+        QStringList calls;
+        const int result =
+            m_zip.zCompressFiles({}, {}, CompressionLevel::Maximum, false, -1, "changed", [&](const ZipProgress& p) {
+                calls << QString::number(p.bytesDone);
+                if (p.bytesDone == 0) return true;
+                if (!byCallback) m_zip.zCancelOperation();
+                return !byCallback;
+            });
+        EXPECT_EQ(result, kZipCancelled) << qPrintable(m_zip.zGetLastErrorAsText() + " after reports at bytes " +
+                                                       calls.join(", "));
+        EXPECT_GE(calls.size(), 2);
+        EXPECT_EQ(readFile(package()), m_before);
+        EXPECT_EQ(listTree(m_dir.path()), filesBefore); // libzip's temporary file is gone too
+    }
+
+    // A file that vanishes between ordering and compressing fails the whole compress.
+    ASSERT_EQ(m_zip.zOpenZipFile(package()), kZipOk);
+    ASSERT_EQ(m_zip.zOrderFile(m_dir.file("src/c.txt"), "c.txt", UpdateCode::AddReplace), kZipOk);
+    QFile::remove(m_dir.file("src/c.txt"));
+    EXPECT_EQ(m_zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}), kZipFailed);
+    EXPECT_TRUE(m_zip.zGetLastErrorAsText().contains("c.txt")) << qPrintable(m_zip.zGetLastErrorAsText());
+    EXPECT_EQ(readFile(package()), m_before);
+}
+
+TEST_F(ZipUpdateTest, PackageIsNeverAddedToItself) {
+    ASSERT_EQ(m_zip.zOpenZipFile(package()), kZipOk);
+    ASSERT_EQ(m_zip.zOrderFile(package(), "p.zip", UpdateCode::AddReplace), kZipOk);
+    ASSERT_EQ(m_zip.zOrderFile(m_dir.file("src/c.txt"), "c.txt", UpdateCode::AddReplace), kZipOk);
+    ASSERT_EQ(m_zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}), kZipOk);
+    EXPECT_EQ(storedNames(m_zip), (QStringList{"a.txt", "b.txt", "c.txt"}));
+}
+
+TEST(ZipDeleteTest, SelectedEntriesGoAndTheRestStaysSound) {
+    TempDir dir;
+    writeTree(dir.file("src"), {{"a.txt", "a"}, {"b.txt", sampleText(9000)}, {"sub/c.txt", "c"}}, fixedTime(0));
+    makePackage(dir.file("p.zip"), dir.file("src"), {"a.txt", "b.txt", "sub/c.txt"});
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk);
+    EXPECT_EQ(zip.zDeleteFiles(), kZipFailed); // nothing selected
+    zip.zSelectFile(findEntry(zip, "a.txt"));
+    zip.zSelectFile(findEntry(zip, "b.txt"));
+    zip.zSelectFile(findEntry(zip, "b.txt"), false);
+    zip.zSelectFile(findEntry(zip, "sub/c.txt"));
+    EXPECT_EQ(zip.zGetSelectedFiles(), 2);
+    ASSERT_EQ(zip.zDeleteFiles(), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_EQ(storedNames(zip), QStringList{"b.txt"});
+    EXPECT_EQ(zip.zGetSelectedFiles(), 0);
+    expectPeersAccept(dir.file("p.zip"));
+
+    zip.zSelectFile(0);
+    ASSERT_EQ(zip.zDeleteFiles(), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_TRUE(zip.isOpen());
+    EXPECT_EQ(zip.zGetTotalFiles(), 0); // an empty package remains rather than no file at all
+}
+
+} // namespace
