@@ -24,6 +24,7 @@ void AddTheEntry(CRegSettings& settings, const QString& xName, const QString& xR
     }
     for (int slot = qMin(found, kRecentSlots); slot >= 2; --slot) xEntry[slot - 1] = xEntry[slot - 2];
     xEntry[0] = xName;
-    for (int slot = 1; slot <= kRecentSlots; ++slot)
-        settings.SaveSetting(kSettingsSection, slotKey(slot, xReg), xEntry[slot - 1]);
+    QList<QPair<QString, QString>> values;
+    for (int slot = 1; slot <= kRecentSlots; ++slot) values.append({slotKey(slot, xReg), xEntry[slot - 1]});
+    settings.SaveSettings(kSettingsSection, values);
 }

@@ -111,3 +111,14 @@ bool CRegSettings::SaveSetting(const QString& section, const QString& key, const
     store().setValue(storedKey(section, key), setting);
     return commit();
 }
+
+bool CRegSettings::SaveSettings(const QString& section, const QList<QPair<QString, QString>>& settings) {
+    if (section.isEmpty()) return false;
+    for (const auto& [key, value] : settings) {
+        if (key.isEmpty()) return false;
+        store().setValue(storedKey(section, key), value);
+    }
+    // Each commit is a safe rewrite of the whole file (written beside it, flushed to disk, renamed), so
+    // writing many values at once costs one commit, not one each.
+    return commit();
+}

@@ -35,6 +35,8 @@ public:
     QString GetSetting(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
     /// Stores the text, creating the section when needed; true on success.
     bool SaveSetting(const QString& section, const QString& key, const QString& setting);
+    /// Stores several values of one section with a single write of the file.
+    bool SaveSettings(const QString& section, const QList<QPair<QString, QString>>& settings);
 
     /// Full path of the file behind the store.
     QString fileName() const;

@@ -27,7 +27,8 @@ void runStartUp(AppState& state, const QString& appFolder) {
 
     // Every key is read with its default and written straight back, so the store always holds a full set.
     for (const QStringList* keys : {&OptionKeys::generalKeys(), &OptionKeys::extractKeys()}) {
-        for (const QString& key : *keys) state.reloadOption(key);
-        for (const QString& key : *keys) state.settings.SaveSetting(kSettingsSection, key, state.option(key));
+        QList<QPair<QString, QString>> values;
+        for (const QString& key : *keys) values.append({key, state.reloadOption(key)});
+        state.settings.SaveSettings(kSettingsSection, values);
     }
 }

@@ -1,0 +1,53 @@
+#include "fCount.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+fCount::fCount(std::atomic_bool& cancel, QWidget* parent) : QDialog(parent), m_cancel(cancel) {
+    setObjectName("fCount");
+    setWindowTitle("Varnhold");
+    setModal(false);
+
+    m_label1 = new QLabel(this);
+    m_label1->setObjectName("Label1");
+    m_lblDrive = new QLabel(this);
+    m_lblDrive->setObjectName("lblDrive");
+    m_lblScan = new QLabel(this);
+    m_lblScan->setObjectName("lblScan");
+    // The lines change many times a second; a fixed width keeps the window from jumping about.
+    for (QLabel* label : {m_label1, m_lblDrive, m_lblScan}) {
+        label->setMinimumWidth(340);
+        label->setTextFormat(Qt::PlainText);
+    }
+
+    m_btnCancel = new QPushButton(" &Cancel", this);
+    m_btnCancel->setObjectName("btnCancel");
+    m_btnCancel->setToolTip("Cancel");
+    connect(m_btnCancel, &QPushButton::clicked, this, &fCount::cancelNow);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_btnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_label1);
+    layout->addWidget(m_lblDrive);
+    layout->addWidget(m_lblScan);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void fCount::setCaptionText(const QString& text) { m_label1->setText(text); }
+void fCount::setDriveText(const QString& text) { m_lblDrive->setText(text); }
+void fCount::setScanText(const QString& text) { m_lblScan->setText(text); }
+
+void fCount::cancelNow() { reject(); }
+
+void fCount::finish() { done(QDialog::Accepted); }
+
+void fCount::reject() {
+    m_cancel.store(true);
+    QDialog::reject();
+}

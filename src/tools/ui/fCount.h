@@ -1,0 +1,37 @@
+#pragma once
+// The search progress window: three lines of text set by the running search and a Cancel button. It stays
+// open beside the search; the search stops at its next look at the cancel flag.
+
+#include <QDialog>
+#include <atomic>
+
+class QLabel;
+class QPushButton;
+
+class fCount : public QDialog {
+    Q_OBJECT
+public:
+    /// cancel is the program-wide flag the search watches (AppState::cancel).
+    explicit fCount(std::atomic_bool& cancel, QWidget* parent = nullptr);
+
+    void setCaptionText(const QString& text); ///< Label1
+    void setDriveText(const QString& text);   ///< lblDrive
+    void setScanText(const QString& text);    ///< lblScan
+
+    /// What btnCancel does: raise the flag and close.
+    void cancelNow();
+    /// Closes the window at the end of the search without touching the flag; the search's owner uses this
+    /// rather than close(), which counts as Cancel.
+    void finish();
+
+protected:
+    /// Escape, the title bar's close and close() all end here: each means the user wants the search stopped.
+    void reject() override;
+
+private:
+    std::atomic_bool& m_cancel;
+    QLabel* m_label1;
+    QLabel* m_lblDrive;
+    QLabel* m_lblScan;
+    QPushButton* m_btnCancel;
+};

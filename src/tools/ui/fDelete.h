@@ -1,0 +1,38 @@
+#pragma once
+// Asks before something is deleted for good. The answer is "y" or "n"; the "Don't show " box lets the user
+// stop the question for the rest of the package (or run), which the caller keeps as "-1" / "0".
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+class fDelete : public QDialog {
+    Q_OBJECT
+public:
+    static const QString kFileQuestion; ///< the question asked for an entry of the zip package
+
+    /// suppressed is the caller's "don't show" value ("-1" ticks the box); name is what is to be deleted.
+    explicit fDelete(const QString& suppressed, const QString& name = {}, QWidget* parent = nullptr);
+
+    /// Callers deleting something other than a package entry ask their own question.
+    void setQuestion(const QString& question);
+
+    /// "y" after Yes, else "n".
+    QString answer() const { return m_answer; }
+    /// The box as the caller's value: "-1" ticked, "0" not.
+    QString suppressed() const;
+    /// Takes a queued test answer ("y" counts as Yes, anything else as No) instead of showing the dialog.
+    int exec() override;
+
+    void done(int result) override;
+
+private:
+    QString m_answer = QStringLiteral("n");
+    QLabel* m_label1;
+    QLabel* m_lblName;
+    QCheckBox* m_ssCheck1;
+    QPushButton* m_cmdYes;
+    QPushButton* m_cmdNo;
+};

@@ -1,0 +1,21 @@
+#pragma once
+// The program's one window for error messages: the message above an Exit button.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+class fError : public QDialog {
+    Q_OBJECT
+public:
+    explicit fError(const QString& message, QWidget* parent = nullptr);
+
+    QString message() const;
+    /// Records the message for DialogHook::shownMessages(), then shows the dialog unless a test queued an answer.
+    int exec() override;
+
+private:
+    QLabel* m_label1;
+    QPushButton* m_cmdExit;
+};

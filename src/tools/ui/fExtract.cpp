@@ -1,0 +1,372 @@
+#include "fExtract.h"
+
+#include "DialogHook.h"
+#include "app/AppState.h"
+#include "app/ui/HelpViewer.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kHelpContext = 120;
+
+// The password box masks with "*", the mask users of this dialog have always seen, whatever the desktop style.
+class StarMaskStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+int percentOf(const ZipProgress& p) {
+    if (p.bytesTotal > 0) return int(p.bytesDone * 100 / p.bytesTotal);
+    if (p.filesTotal > 0) return int(p.filesDone * 100 / p.filesTotal);
+    return 0;
+}
+
+QLabel* makeLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QCheckBox* makeCheck(const QString& text, const char* name, QWidget* parent) {
+    auto* check = new QCheckBox(text, parent);
+    check->setObjectName(name);
+    return check;
+}
+
+QPushButton* makeButton(const QString& text, const QString& tip, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    if (!tip.isEmpty()) button->setToolTip(tip);
+    return button;
+}
+
+} // namespace
+
+fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
+    : QDialog(parent), m_state(state), m_package(package) {
+    setObjectName("fExtract");
+    setWindowTitle("Varnhold");
+
+    m_label0 = makeLabel("Extract Options", "Label0", this);
+    QFont heading = m_label0->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.2);
+    m_label0->setFont(heading);
+    m_label3 = makeLabel("Extract selected file:", "Label3", this);
+    m_label6 = makeLabel({}, "Label6", this);
+    m_label6->setTextFormat(Qt::PlainText);
+    QFont bold = m_label6->font();
+    bold.setBold(true);
+    m_label6->setFont(bold);
+    m_label4 = makeLabel("Default extract folder:", "Label4", this);
+    m_label2 = makeLabel("Selected extract folder:   ", "Label2", this);
+    m_label1 = makeLabel("Password:", "Label1", this);
+    m_label5 = makeLabel("Extracting files", "Label5", this);
+
+    m_text0 = new QLineEdit(this);
+    m_text0->setObjectName("Text0");
+    m_text1 = new QLineEdit(this);
+    m_text1->setObjectName("Text1");
+    m_text2 = new QLineEdit(this);
+    m_text2->setObjectName("Text2");
+    auto* mask = new StarMaskStyle;
+    mask->setParent(m_text2);
+    m_text2->setStyle(mask);
+    m_text0->setMinimumWidth(300);
+
+    m_ssCheck4 = makeCheck("Use", "SSCheck4", this);
+    m_ssCheck5 = makeCheck("Use", "SSCheck5", this);
+    m_ssCheck6 = makeCheck("Hide", "SSCheck6", this);
+    m_ssCheck1 = makeCheck("Overwrite existing files", "SSCheck1", this);
+    m_ssCheck2 = makeCheck("Skip older", "SSCheck2", this);
+    m_ssCheck3 = makeCheck("Use folder names", "SSCheck3", this);
+
+    m_btnBrowse2 = makeButton("...", {}, "btnBrowse2", this);
+    m_btnBrowse2->setAccessibleName("Browse for the default extract folder");
+    m_btnBrowse1 = makeButton("...", {}, "btnBrowse1", this);
+    m_btnBrowse1->setAccessibleName("Browse for the selected extract folder");
+    for (QPushButton* browse : {m_btnBrowse1, m_btnBrowse2}) {
+        browse->setAutoDefault(false);
+        browse->setFixedWidth(browse->fontMetrics().horizontalAdvance("....") + 16);
+    }
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName("ProgressBar1");
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+
+    m_btnExtract = makeButton("&Extract", "Extract the file(s)", "btnExtract", this);
+    m_btnExtract->setDefault(true);
+    m_btnHelp = makeButton("&Help", "Extract options help contents", "btnHelp", this);
+    m_btnHelp->setAutoDefault(false);
+    m_btnExit = makeButton("&Cancel", "Cancel", "btnExit", this);
+    m_btnExit->setAutoDefault(false);
+
+    // The progress line is only shown while all entries are extracted; keeping its room avoids a jumping window.
+    for (QWidget* running : std::initializer_list<QWidget*>{m_label5, m_progress}) {
+        QSizePolicy policy = running->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        running->setSizePolicy(policy);
+        running->hide();
+    }
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(m_label3, 0, 0);
+    grid->addWidget(m_label6, 0, 1, 1, 3);
+    grid->addWidget(m_label4, 1, 0);
+    grid->addWidget(m_text0, 1, 1);
+    grid->addWidget(m_ssCheck4, 1, 2);
+    grid->addWidget(m_btnBrowse2, 1, 3);
+    grid->addWidget(m_label2, 2, 0);
+    grid->addWidget(m_text1, 2, 1);
+    grid->addWidget(m_ssCheck5, 2, 2);
+    grid->addWidget(m_btnBrowse1, 2, 3);
+    grid->addWidget(m_label1, 3, 0);
+    auto* password = new QHBoxLayout;
+    password->addWidget(m_text2, 1);
+    password->addSpacing(120);
+    grid->addLayout(password, 3, 1);
+    grid->addWidget(m_ssCheck6, 3, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* options = new QHBoxLayout;
+    options->addWidget(m_ssCheck1);
+    options->addSpacing(12);
+    options->addWidget(m_ssCheck2);
+    options->addSpacing(12);
+    options->addWidget(m_ssCheck3);
+    options->addStretch();
+
+    auto* running = new QHBoxLayout;
+    running->addWidget(m_label5);
+    running->addWidget(m_progress, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_btnExtract);
+    buttons->addWidget(m_btnHelp);
+    buttons->addWidget(m_btnExit);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_label0);
+    layout->addSpacing(6);
+    layout->addLayout(grid);
+    layout->addSpacing(6);
+    layout->addLayout(options);
+    layout->addSpacing(6);
+    layout->addLayout(running);
+    layout->addLayout(buttons);
+
+    connect(m_ssCheck4, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(ticked); });
+    connect(m_ssCheck5, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(!ticked); });
+    connect(m_ssCheck6, &QCheckBox::toggled, this,
+            [this](bool hide) { m_text2->setEchoMode(hide ? QLineEdit::Password : QLineEdit::Normal); });
+    connect(m_btnBrowse1, &QPushButton::clicked, this, [this] { browse(FolderBox::Selected); });
+    connect(m_btnBrowse2, &QPushButton::clicked, this, [this] { browse(FolderBox::Default); });
+    connect(m_btnExtract, &QPushButton::clicked, this, &fExtract::extractNow);
+    connect(m_btnHelp, &QPushButton::clicked, this, [this] { showHelpTopic(this, kHelpContext); });
+    connect(m_btnExit, &QPushButton::clicked, this, &fExtract::cancelNow);
+    // The worker reports from its own thread; the bar may only be touched from this one.
+    connect(this, &fExtract::progressChanged, m_progress, &QProgressBar::setValue, Qt::QueuedConnection);
+
+    load();
+}
+
+fExtract::~fExtract() {
+    // A window torn down under a running extraction must not leave the thread writing into freed memory.
+    if (m_worker) {
+        m_state.cancel.store(true);
+        m_package.zCancelOperation();
+        m_worker->wait();
+        delete m_worker;
+        m_worker = nullptr;
+    }
+    setBusy(false);
+}
+
+void fExtract::load() {
+    // Another window may have changed these since start-up; the store has the last word.
+    m_state.reloadOption("Options07");
+    for (const QString& key : OptionKeys::extractKeys()) m_state.reloadOption(key);
+    const ExtractSettings s = ExtractSettings::fromState(m_state);
+
+    m_text0->setText(s.defaultFolder);
+    m_text1->setText(s.selectedFolder);
+    m_text2->setText(s.password);
+    {
+        // Loading shows the stored ticks as they are, without the exclusion rule rewriting them.
+        const QSignalBlocker block4(m_ssCheck4), block5(m_ssCheck5);
+        m_ssCheck4->setChecked(s.useDefault);
+        m_ssCheck5->setChecked(s.useSelected);
+    }
+    m_ssCheck6->setChecked(s.hidePassword);
+    m_ssCheck1->setChecked(s.overwrite);
+    m_ssCheck2->setChecked(s.skipOlder);
+    m_ssCheck3->setChecked(s.useFolderNames);
+
+    const QString request = m_state.option("Optionse8");
+    m_allEntries = request != kExtractOneRequest;
+    if (request == kExtractAllRequest) m_label3->setText("Extract all files.");
+    if (request == kExtractOneRequest) m_label6->setText(m_state.option("Optionsea"));
+
+    m_text2->setEchoMode(s.hidePassword ? QLineEdit::Password : QLineEdit::Normal);
+    m_text2->setFocus();
+}
+
+void fExtract::setUseTicks(bool useDefault) {
+    ExtractSettings s = settingsFromControls();
+    s.setUseDefault(useDefault);
+    const QSignalBlocker block4(m_ssCheck4), block5(m_ssCheck5);
+    m_ssCheck4->setChecked(s.useDefault);
+    m_ssCheck5->setChecked(s.useSelected);
+}
+
+ExtractSettings fExtract::settingsFromControls() const {
+    ExtractSettings s;
+    s.defaultFolder = m_text0->text();
+    s.selectedFolder = m_text1->text();
+    s.password = m_text2->text();
+    s.useDefault = m_ssCheck4->isChecked();
+    s.useSelected = m_ssCheck5->isChecked();
+    s.hidePassword = m_ssCheck6->isChecked();
+    s.overwrite = m_ssCheck1->isChecked();
+    s.skipOlder = m_ssCheck2->isChecked();
+    s.useFolderNames = m_ssCheck3->isChecked();
+    return s;
+}
+
+QLineEdit* fExtract::folderEdit(FolderBox box) const { return box == FolderBox::Default ? m_text0 : m_text1; }
+
+QString fExtract::folderKey(FolderBox box) {
+    return box == FolderBox::Default ? QStringLiteral("Options07") : QStringLiteral("Optionse9");
+}
+
+void fExtract::browse(FolderBox box) {
+    folderEdit(box)->setFocus();
+    const QString start = m_state.reloadOption(folderKey(box));
+    const QString title = box == FolderBox::Default ? QStringLiteral("Please select the default extract folder")
+                                                    : QStringLiteral("Please select the extract folder");
+    const QString picked = QFileDialog::getExistingDirectory(this, title, start);
+    if (!picked.isEmpty()) usePickedFolder(box, picked);
+}
+
+void fExtract::usePickedFolder(FolderBox box, const QString& folder) {
+    const QString value = withTrailingSlash(folder);
+    folderEdit(box)->setText(value);
+    m_state.saveOption(folderKey(box), value);
+}
+
+void fExtract::extractNow() {
+    if (m_worker) return;
+    const ExtractSettings s = settingsFromControls();
+    s.store(m_state);
+    m_state.saveOption("Optionseb", s.targetFolder());
+    // The request keys go back to the store too, so the store holds the whole exchange of this opening.
+    for (const char* key : {"Optionse8", "Optionsea", "Optionsec"}) m_state.saveOption(key, m_state.option(key));
+
+    if (m_allEntries) {
+        startExtractAll(s);
+        return;
+    }
+    setBusy(true);
+    const ExtractAnswer answer = runExtractRequest(m_state, m_package, s);
+    setBusy(false);
+    storeExtractAnswer(m_state, answer);
+    done(answer.succeeded() ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void fExtract::startExtractAll(const ExtractSettings& settings) {
+    m_btnExtract->setEnabled(false);
+    m_label5->show();
+    m_progress->setValue(0);
+    m_progress->show();
+    m_state.cancel.store(false);
+    setBusy(true);
+
+    // The extraction runs off the window thread so the window keeps painting and Cancel keeps working; the
+    // callback only reads the cancel flag and posts the percentage.
+    m_worker = QThread::create([this, settings] {
+        m_answer = runExtractRequest(m_state, m_package, settings, [this](const ZipProgress& progress) {
+            emit progressChanged(percentOf(progress));
+            if (m_observer) m_observer(progress);
+            return !m_state.cancel.load();
+        });
+    });
+    connect(m_worker, &QThread::finished, this, &fExtract::workerFinished, Qt::QueuedConnection);
+    m_worker->start();
+}
+
+void fExtract::workerFinished() {
+    if (!m_worker) return;
+    m_worker->wait();
+    delete m_worker;
+    m_worker = nullptr;
+    setBusy(false);
+    m_label5->hide();
+    m_progress->hide();
+    m_btnExtract->setEnabled(true);
+    storeExtractAnswer(m_state, m_answer);
+    emit extractionFinished();
+    done(m_answer.succeeded() ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void fExtract::waitForExtraction() {
+    if (!m_worker) return;
+    QEventLoop loop;
+    connect(this, &fExtract::extractionFinished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void fExtract::cancelNow() {
+    m_state.cancel.store(true);
+    if (m_worker) {
+        // The running extraction stops at its next progress report and answers "cancel" itself; the zip
+        // layer removes the file it was writing.
+        m_package.zCancelOperation();
+        return;
+    }
+    storeExtractAnswer(m_state, ExtractAnswer::cancelled());
+    done(QDialog::Rejected);
+}
+
+void fExtract::reject() { cancelNow(); }
+
+int fExtract::exec() {
+    QString queued;
+    if (DialogHook::takeAnswer(queued)) {
+        if (queued == QLatin1String("extract")) {
+            extractNow();
+            waitForExtraction();
+        } else {
+            cancelNow();
+        }
+        return result();
+    }
+    return QDialog::exec();
+}
+
+void fExtract::setBusy(bool busy) {
+    if (busy == m_busy) return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}

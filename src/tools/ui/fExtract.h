@@ -1,0 +1,99 @@
+#pragma once
+// The extract dialog: extracts one entry or all entries of the open package with the options the user sets
+// here. The request comes in, and the answer goes out, through the option values Optionse8 and Optionsea to
+// Optionsec; the work itself is runExtractRequest.
+
+#include "tools/ExtractRequest.h"
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class AppState;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QThread;
+
+class fExtract : public QDialog {
+    Q_OBJECT
+public:
+    enum class FolderBox { Default, Selected };
+
+    fExtract(AppState& state, ZipPackage& package, QWidget* parent = nullptr);
+    ~fExtract() override;
+
+    /// Shows the dialog modally, or acts on a queued test answer ("extract" or "cancel") without showing it.
+    int exec() override;
+
+    /// What btnExtract does. One entry is extracted at once; all entries run in the background and the dialog
+    /// closes when they are done (waitForExtraction() lets a caller wait for that).
+    void extractNow();
+    /// What btnExit does: a running extraction is stopped (and answers for itself), else all answers are "cancel".
+    void cancelNow();
+    bool isExtracting() const { return m_worker != nullptr; }
+    /// Lets window events run until the background extraction has ended; returns at once when none runs.
+    void waitForExtraction();
+
+    /// A folder picked by a browse button: stored with its trailing "/" in the box and in the box's key.
+    void usePickedFolder(FolderBox box, const QString& folder);
+    /// The options as the controls show them now.
+    ExtractSettings settingsFromControls() const;
+
+    /// Called on the extraction's thread at every progress report, before the cancel flag is read. For tests
+    /// that need to act at an exact point of a running extraction.
+    void setProgressObserver(std::function<void(const ZipProgress&)> observer) { m_observer = std::move(observer); }
+
+signals:
+    /// Percent done of a running extraction of all entries; emitted from the extraction's thread.
+    void progressChanged(int percent);
+    /// The background extraction has ended and its answer is stored.
+    void extractionFinished();
+
+protected:
+    /// Escape and the title bar's close count as Cancel.
+    void reject() override;
+
+private:
+    void load();
+    void browse(FolderBox box);
+    void setUseTicks(bool useDefault);
+    void startExtractAll(const ExtractSettings& settings);
+    void workerFinished();
+    void setBusy(bool busy);
+    QLineEdit* folderEdit(FolderBox box) const;
+    static QString folderKey(FolderBox box);
+
+    AppState& m_state;
+    ZipPackage& m_package;
+    bool m_allEntries = false;
+    bool m_busy = false;
+    QThread* m_worker = nullptr;
+    ExtractAnswer m_answer;
+    std::function<void(const ZipProgress&)> m_observer;
+
+    QLabel* m_label0;
+    QLabel* m_label1;
+    QLabel* m_label2;
+    QLabel* m_label3;
+    QLabel* m_label4;
+    QLabel* m_label5;
+    QLabel* m_label6;
+    QLineEdit* m_text0;
+    QLineEdit* m_text1;
+    QLineEdit* m_text2;
+    QCheckBox* m_ssCheck1;
+    QCheckBox* m_ssCheck2;
+    QCheckBox* m_ssCheck3;
+    QCheckBox* m_ssCheck4;
+    QCheckBox* m_ssCheck5;
+    QCheckBox* m_ssCheck6;
+    QPushButton* m_btnBrowse1;
+    QPushButton* m_btnBrowse2;
+    QProgressBar* m_progress;
+    QPushButton* m_btnExtract;
+    QPushButton* m_btnHelp;
+    QPushButton* m_btnExit;
+};

@@ -1,0 +1,321 @@
+#include "tools/ui/DialogHook.h"
+#include "tools/ui/fExtract.h"
+
+#include "app/AppState.h"
+#include "app/StartUp.h"
+#include "app/ui/HelpViewer.h"
+
+#include "DialogTestUtil.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <future>
+#include <gtest/gtest.h>
+
+using dialogtest::child;
+using namespace testsupport;
+
+namespace {
+
+QString freshApp() {
+    static int counter = 0;
+    return QString("ExtractDialogTest%1").arg(++counter);
+}
+
+class ExtractDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DialogHook::reset();
+        runStartUp(state, dir.path());
+    }
+    void TearDown() override { DialogHook::reset(); }
+
+    /// Zips the files under src/ into Zips/p.zip and opens it.
+    void openPackage() {
+        const QString zip = dir.file("Zips/p.zip");
+        ToolRun run = runTool("zip", {"-q", "-r", zip, "."}, dir.file("src"));
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        ASSERT_EQ(package.zOpenZipFile(zip), kZipOk) << package.zGetLastErrorAsText().toStdString();
+    }
+    void makeSmallPackage() {
+        writeFile(dir.file("src/one.txt"), sampleText(5000, 1));
+        writeFile(dir.file("src/sub/two.txt"), sampleText(7000, 2));
+        openPackage();
+    }
+    qint64 indexOf(const QString& stored) const {
+        for (std::size_t i = 0; i < package.entries().size(); ++i)
+            if (package.entries()[i].storedName == stored) return qint64(i);
+        return -1;
+    }
+    /// The value in the store itself, not the shared copy.
+    QString stored(const QString& key) const { return state.settings.GetSetting(kSettingsSection, key, "<none>"); }
+
+    TempDir dir;
+    AppState state{freshApp()};
+    ZipPackage package;
+};
+
+TEST_F(ExtractDialogTest, ControlsCarryTheirCaptionsAndTips) {
+    requestExtractOne(state, "two.txt", 1);
+    fExtract dialog(state, package);
+    EXPECT_EQ(dialog.objectName(), "fExtract");
+    EXPECT_EQ(dialog.windowTitle(), "Varnhold");
+    EXPECT_EQ(child<QLabel>(dialog, "Label0")->text(), "Extract Options");
+    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Password:");
+    EXPECT_EQ(child<QLabel>(dialog, "Label2")->text(), "Selected extract folder:   ");
+    EXPECT_EQ(child<QLabel>(dialog, "Label3")->text(), "Extract selected file:");
+    EXPECT_EQ(child<QLabel>(dialog, "Label4")->text(), "Default extract folder:");
+    EXPECT_EQ(child<QLabel>(dialog, "Label5")->text(), "Extracting files");
+    EXPECT_TRUE(child<QLabel>(dialog, "Label5")->isHidden()) << "only shown while all entries are extracted";
+    EXPECT_EQ(child<QLabel>(dialog, "Label6")->text(), "two.txt");
+    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck1")->text(), "Overwrite existing files");
+    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck2")->text(), "Skip older");
+    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck3")->text(), "Use folder names");
+    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck4")->text(), "Use");
+    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck5")->text(), "Use");
+    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck6")->text(), "Hide");
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* tip;
+    } buttons[] = {{"btnExtract", "&Extract", "Extract the file(s)"},
+                   {"btnHelp", "&Help", "Extract options help contents"},
+                   {"btnExit", "&Cancel", "Cancel"}};
+    for (const auto& b : buttons) {
+        auto* button = child<QPushButton>(dialog, b.name);
+        EXPECT_EQ(button->text(), b.caption) << b.name;
+        EXPECT_EQ(button->toolTip(), b.tip) << b.name;
+    }
+    EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text2")) << "focus starts in the password box";
+
+    requestExtractAll(state);
+    fExtract all(state, package);
+    EXPECT_EQ(child<QLabel>(all, "Label3")->text(), "Extract all files.");
+    EXPECT_EQ(child<QLabel>(all, "Label6")->text(), "");
+}
+
+TEST_F(ExtractDialogTest, ExactlyOneUseTickAfterAnyClick) {
+    fExtract dialog(state, package);
+    auto* useDefault = child<QCheckBox>(dialog, "SSCheck4");
+    auto* useSelected = child<QCheckBox>(dialog, "SSCheck5");
+    ASSERT_TRUE(useDefault->isChecked());
+    ASSERT_FALSE(useSelected->isChecked());
+    for (QCheckBox* box : {useSelected, useSelected, useDefault, useDefault, useSelected, useDefault}) {
+        const bool before = box->isChecked();
+        box->click();
+        EXPECT_NE(box->isChecked(), before) << "a click changes the box clicked";
+        EXPECT_NE(useDefault->isChecked(), useSelected->isChecked()) << "after clicking " << box->objectName().toStdString();
+        EXPECT_EQ(dialog.settingsFromControls().useDefault, useDefault->isChecked());
+    }
+}
+
+TEST_F(ExtractDialogTest, LoadsTheStoredValuesAndHideActsAtOnce) {
+    ExtractSettings s = ExtractSettings::fromState(state);
+    s.password = "secret";
+    s.hidePassword = false;
+    s.overwrite = false;
+    s.skipOlder = true;
+    s.useFolderNames = false;
+    s.defaultFolder = "/srv/default/";
+    s.selectedFolder = "/srv/selected/";
+    s.setUseSelected(true);
+    s.store(state);
+    // Only the store carries the values: a fresh state (a later run of the program) must see them.
+    AppState later(state.settings.appName());
+    runStartUp(later, dir.path());
+
+    fExtract dialog(later, package);
+    auto* password = child<QLineEdit>(dialog, "Text2");
+    EXPECT_EQ(password->text(), "secret");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Normal) << "Hide unticked shows the password in plain text";
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text0")->text(), "/srv/default/");
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), "/srv/selected/");
+    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck1")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck2")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck3")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck4")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck5")->isChecked());
+
+    auto* hide = child<QCheckBox>(dialog, "SSCheck6");
+    EXPECT_FALSE(hide->isChecked());
+    hide->click();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    hide->click();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+}
+
+TEST_F(ExtractDialogTest, ExtractOneStoresTheOptionsAndTheAnswer) {
+    makeSmallPackage();
+    const qint64 index = indexOf("sub/two.txt");
+    ASSERT_GE(index, 0);
+    requestExtractOne(state, "two.txt", index);
+    fExtract dialog(state, package);
+    const QString selected = dir.file("sel") + "/";
+    child<QLineEdit>(dialog, "Text1")->setText(selected);
+    child<QCheckBox>(dialog, "SSCheck5")->click();
+    child<QCheckBox>(dialog, "SSCheck3")->click(); // no folder names
+    child<QLineEdit>(dialog, "Text2")->setText("pw");
+
+    dialog.show();
+    child<QPushButton>(dialog, "btnExtract")->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+    EXPECT_EQ(readFile(selected + "two.txt"), sampleText(7000, 2));
+    EXPECT_EQ(listTree(dir.file("sel")), QStringList{"two.txt"});
+    EXPECT_TRUE(listTree(dir.file("Extract")).isEmpty()) << "the unticked folder gets nothing";
+    EXPECT_EQ(stored("Optionse1"), "0");
+    EXPECT_EQ(stored("Optionse2"), "-1");
+    EXPECT_EQ(stored("Optionse4"), "pw");
+    EXPECT_EQ(stored("Optionse7"), "0");
+    EXPECT_EQ(stored("Optionse9"), selected);
+    EXPECT_EQ(stored("Optionse8"), "-2");
+    EXPECT_EQ(stored("Optionsea"), "two.txt");
+    EXPECT_EQ(stored("Optionseb"), selected);
+    EXPECT_EQ(stored("Optionsec"), "");
+}
+
+TEST_F(ExtractDialogTest, ExtractOneFailureAnswersTheLibraryText) {
+    makeSmallPackage();
+    requestExtractOne(state, "ghost.txt", 99);
+    fExtract dialog(state, package);
+    dialog.extractNow();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(stored("Optionseb"), "") << "no folder after a failure";
+    EXPECT_FALSE(stored("Optionsec").isEmpty());
+    EXPECT_NE(stored("Optionsec"), "cancel");
+}
+
+TEST_F(ExtractDialogTest, ExtractAllRunsBesideTheWindowAndAnswers) {
+    makeSmallPackage();
+    requestExtractAll(state);
+    fExtract dialog(state, package);
+    dialog.show();
+    child<QPushButton>(dialog, "btnExtract")->click();
+    // The result comes back through the event loop, so the window state during the run is certain here.
+    ASSERT_TRUE(dialog.isExtracting());
+    EXPECT_FALSE(child<QPushButton>(dialog, "btnExtract")->isEnabled());
+    EXPECT_TRUE(child<QLabel>(dialog, "Label5")->isVisible());
+    EXPECT_TRUE(child<QProgressBar>(dialog, "ProgressBar1")->isVisible());
+    EXPECT_EQ(stored("Optionseb"), dir.path() + "/Extract/") << "the target is stored before the run";
+
+    dialog.waitForExtraction();
+    EXPECT_FALSE(dialog.isExtracting());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(child<QProgressBar>(dialog, "ProgressBar1")->value(), 100);
+    EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "sub/two.txt"}));
+    EXPECT_EQ(stored("Optionsea"), "All files");
+    EXPECT_EQ(stored("Optionseb"), dir.path() + "/Extract/");
+    EXPECT_EQ(stored("Optionsec"), "");
+}
+
+TEST_F(ExtractDialogTest, QueuedAnswersDriveExecWithoutShowing) {
+    makeSmallPackage();
+    requestExtractAll(state);
+    {
+        fExtract dialog(state, package);
+        DialogHook::setNextAnswer("extract");
+        EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+        EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "sub/two.txt"}));
+        EXPECT_EQ(stored("Optionsec"), "");
+    }
+    {
+        fExtract dialog(state, package);
+        DialogHook::setNextAnswer("cancel");
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+        EXPECT_EQ(stored("Optionsec"), "cancel");
+    }
+}
+
+TEST_F(ExtractDialogTest, CancelAnswersCancelInAllThreeKeys) {
+    makeSmallPackage();
+    const auto cancelWays = {+[](fExtract& d) { child<QPushButton>(d, "btnExit")->click(); },
+                             +[](fExtract& d) { d.close(); }, // the title bar's close counts as Cancel
+                             +[](fExtract& d) { d.cancelNow(); }};
+    for (const auto& cancelIt : cancelWays) {
+        requestExtractOne(state, "one.txt", indexOf("one.txt"));
+        state.cancel = false;
+        fExtract dialog(state, package);
+        child<QCheckBox>(dialog, "SSCheck3")->click(); // a change that Cancel must not store
+        dialog.show();
+        cancelIt(dialog);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_TRUE(state.cancel.load());
+        for (const char* key : {"Optionsea", "Optionseb", "Optionsec"}) EXPECT_EQ(stored(key), "cancel") << key;
+        EXPECT_EQ(stored("Optionse7"), "-1") << "Cancel keeps the stored options";
+        EXPECT_TRUE(listTree(dir.file("Extract")).isEmpty());
+    }
+}
+
+TEST_F(ExtractDialogTest, CancelDuringExtractAllLeavesNoPartialFiles) {
+    for (int i = 0; i < 12; ++i)
+        writeFile(dir.file(QString("src/f%1.bin").arg(i, 2, 10, QChar('0'))), randomBytes(400 * 1024, i));
+    openPackage();
+    requestExtractAll(state);
+    fExtract dialog(state, package);
+
+    // Hold the extraction at its first progress report until the window thread has pressed Cancel, so the
+    // cancel lands in the middle of the run however fast the disk is.
+    std::promise<void> cancelPressed;
+    std::shared_future<void> pressed = cancelPressed.get_future().share();
+    std::atomic_bool first{true};
+    dialog.setProgressObserver([&](const ZipProgress&) {
+        if (first.exchange(false)) pressed.wait();
+    });
+    bool clicked = false;
+    QObject::connect(&dialog, &fExtract::progressChanged, &dialog, [&] {
+        if (clicked) return;
+        clicked = true;
+        child<QPushButton>(dialog, "btnExit")->click();
+        EXPECT_TRUE(dialog.isExtracting()) << "Cancel waits for the extraction to answer";
+        cancelPressed.set_value();
+    });
+    dialog.show();
+    dialog.extractNow();
+    dialog.waitForExtraction();
+
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(stored("Optionsea"), "cancel");
+    EXPECT_EQ(stored("Optionsec"), "cancel");
+    EXPECT_EQ(stored("Optionseb"), "");
+    const QStringList left = listTree(dir.file("Extract"));
+    EXPECT_LT(left.size(), 12);
+    for (const QString& name : left) {
+        ASSERT_TRUE(name.startsWith("f") && name.endsWith(".bin")) << "stray file " << name.toStdString();
+        const int seed = name.mid(1, 2).toInt();
+        EXPECT_EQ(readFile(dir.file("Extract/" + name)), randomBytes(400 * 1024, seed)) << name.toStdString();
+    }
+}
+
+TEST_F(ExtractDialogTest, BrowsedFolderIsStoredWithATrailingSlash) {
+    fExtract dialog(state, package);
+    dialog.usePickedFolder(fExtract::FolderBox::Selected, "/srv/picked");
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), "/srv/picked/");
+    EXPECT_EQ(stored("Optionse9"), "/srv/picked/");
+    dialog.usePickedFolder(fExtract::FolderBox::Default, "/srv/other/");
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text0")->text(), "/srv/other/") << "no second slash";
+    EXPECT_EQ(stored("Options07"), "/srv/other/");
+    EXPECT_EQ(stored("Optionse9"), "/srv/picked/");
+}
+
+TEST_F(ExtractDialogTest, HelpOpensTheExtractTopic) {
+    fExtract dialog(state, package);
+    dialog.show();
+    child<QPushButton>(dialog, "btnHelp")->click();
+    QTextBrowser* browser = currentHelpBrowser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->source().fragment(), "120");
+    EXPECT_EQ(browser->window()->parentWidget(), &dialog) << "the help belongs to the dialog that asked";
+    EXPECT_TRUE(dialog.isVisible()) << "help does not close the dialog";
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+// Renders the dialogs into PNG files for the documentation:
+//   QT_QPA_PLATFORM=offscreen dialog_screenshots <output folder>
+// It runs against a throw-away application folder and settings store, so nothing of the user's is touched.
+#include "app/AppState.h"
+#include "app/StartUp.h"
+#include "app/ui/HelpViewer.h"
+#include "tools/ExtractRequest.h"
+#include "tools/ui/fDelete.h"
+#include "tools/ui/fError.h"
+#include "tools/ui/fExtract.h"
+#include "tools/ui/fReplace.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget& widget, const QString& file) {
+    widget.show();
+    QApplication::processEvents();
+    const bool ok = widget.grab().save(file);
+    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(),
+                 widget.height());
+    widget.hide();
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(out);
+
+    bool ok = true;
+    fError error("Cannot open /home/ann/Zips/Photos 2023.zip: the file does not exist.");
+    ok &= save(error, out + "/fError.png");
+
+    fReplace replace("/home/ann/Zips/Photos 2023.zip", "48,213,504 Bytes", "Monday 1 July 2024 10:15:02");
+    ok &= save(replace, out + "/fReplace.png");
+
+    fDelete remove("0", "holiday/beach-0412.jpg");
+    ok &= save(remove, out + "/fDelete.png");
+
+    QTemporaryDir appFolder;
+    AppState state("VarnholdScreenshots");
+    runStartUp(state, appFolder.path());
+    // Folders as a user would have them, rather than the throw-away ones.
+    state.saveOption("Options07", "/home/ann/Varnhold/Extract/");
+    state.saveOption("Optionse9", "/home/ann/Pictures/");
+    state.saveOption("Optionse4", "secret");
+    requestExtractOne(state, "beach-0412.jpg", 3);
+    ZipPackage package;
+    fExtract extract(state, package);
+    ok &= save(extract, out + "/fExtract.png");
+
+    showHelpTopic(nullptr, 120);
+    if (QTextBrowser* browser = currentHelpBrowser()) ok &= save(*browser->window(), out + "/help.png");
+    return ok ? 0 : 1;
+}
