@@ -112,7 +112,7 @@ int listCommand(AppState& state, const QString& path) {
     out.reserve(qsizetype(list.size()) * 80);
     for (const EntryRow& row : list.rows()) {
         QString line = row.name;
-        line += u'\t' + row.sizeText + u'\t' + row.zippedText + u'\t' + row.modifiedText + u'\t' + row.ratioText +
+        line += u'\t' + row.sizeText() + u'\t' + row.zippedText() + u'\t' + row.modifiedText() + u'\t' + row.ratioText() +
                 u'\t' + row.folderPath + u'\n';
         out += line.toUtf8();
         if (out.size() > (1 << 20)) writeOut(out), out.clear();

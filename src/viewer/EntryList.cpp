@@ -27,14 +27,24 @@ QString columnHeader(EntryColumn column) {
     return QString::fromLatin1(headers[int(column) - 1]);
 }
 
+QString EntryRow::iconKey() const {
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1).toUpper();
+}
+
+QString EntryRow::sizeText() const { return EntryFields::sizeText(size); }
+QString EntryRow::zippedText() const { return EntryFields::sizeText(zipped); }
+QString EntryRow::modifiedText() const { return EntryFields::modifiedText(quint16(dosStamp >> 16), quint16(dosStamp)); }
+QString EntryRow::ratioText() const { return EntryFields::ratioText(size, zipped); }
+
 QString EntryRow::text(EntryColumn column) const {
     switch (column) {
     case EntryColumn::Icon: return QString();
     case EntryColumn::Name: return name;
-    case EntryColumn::Size: return sizeText;
-    case EntryColumn::Zipped: return zippedText;
-    case EntryColumn::Modified: return modifiedText;
-    case EntryColumn::Ratio: return ratioText;
+    case EntryColumn::Size: return sizeText();
+    case EntryColumn::Zipped: return zippedText();
+    case EntryColumn::Modified: return modifiedText();
+    case EntryColumn::Ratio: return ratioText();
     case EntryColumn::Path: return folderPath;
     }
     return QString();
@@ -51,13 +61,8 @@ void EntryList::load(const ZipPackage& package) {
         row.entryIndex = qint64(i);
         row.name = e.name;
         row.folderPath = e.folderPath;
-        row.iconKey = e.extension.toUpper();
         row.size = e.size;
         row.zipped = e.compressedSize;
-        row.sizeText = EntryFields::sizeText(e.size);
-        row.zippedText = EntryFields::sizeText(e.compressedSize);
-        row.modifiedText = EntryFields::modifiedText(e.dosDate, e.dosTime);
-        row.ratioText = EntryFields::ratioText(e.size, e.compressedSize);
         row.dosStamp = (quint32(e.dosDate) << 16) | e.dosTime;
         m_rows.push_back(std::move(row));
     }
@@ -78,7 +83,7 @@ void EntryList::sort(EntryColumn column, bool ascending) {
         // Fold case once per row rather than once per comparison.
         std::vector<QString> folded(n);
         for (std::size_t i = 0; i < n; ++i)
-            folded[i] = (kind == SortKind::ByIcon ? m_rows[i].iconKey : m_rows[i].text(column)).toCaseFolded();
+            folded[i] = (kind == SortKind::ByIcon ? m_rows[i].iconKey() : m_rows[i].text(column)).toCaseFolded();
         sortBy([&](std::size_t i) -> const QString& { return folded[i]; });
     } else if (kind == SortKind::DateTime) {
         sortBy([&](std::size_t i) { return m_rows[i].dosStamp; });
@@ -87,10 +92,20 @@ void EntryList::sort(EntryColumn column, bool ascending) {
         sortBy([&](std::size_t i) { return bySize ? m_rows[i].size : m_rows[i].zipped; });
     }
 
-    std::vector<EntryRow> sorted;
-    sorted.reserve(n);
-    for (std::size_t i : order) sorted.push_back(std::move(m_rows[i]));
-    m_rows = std::move(sorted);
+    // Put the rows into that order in place, cycle by cycle, rather than through a second vector of rows.
+    std::vector<bool> placed(n, false);
+    for (std::size_t start = 0; start < n; ++start) {
+        if (placed[start] || order[start] == start) continue;
+        EntryRow held = std::move(m_rows[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            m_rows[at] = std::move(m_rows[order[at]]);
+            placed[at] = true;
+            at = order[at];
+        }
+        m_rows[at] = std::move(held);
+        placed[at] = true;
+    }
 }
 
 void EntryList::removeRow(std::size_t i) {

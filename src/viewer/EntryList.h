@@ -17,19 +17,21 @@ SortKind sortKindOf(EntryColumn column);
 QString columnKey(EntryColumn column);
 QString columnHeader(EntryColumn column);
 
+/// One grid row. It keeps only what the texts are made from: the cell texts are formatted when asked for,
+/// so a package of 100,000 entries costs a few megabytes of rows, not tens.
 struct EntryRow {
     qint64 entryIndex = -1; ///< index in the package
-    QString name;
+    QString name;           ///< shares its characters with the package's entry
     QString folderPath;
-    QString iconKey;        ///< upper-case extension
-    QString sizeText;
-    QString zippedText;
-    QString modifiedText;
-    QString ratioText;
     qint64 size = 0;
     qint64 zipped = 0;
     quint32 dosStamp = 0;   ///< date << 16 | time, orders like the date and time
 
+    QString iconKey() const; ///< upper-case extension, "" when the name has none
+    QString sizeText() const;
+    QString zippedText() const;
+    QString modifiedText() const;
+    QString ratioText() const;
     /// The cell text of a column (the icon column has none).
     QString text(EntryColumn column) const;
 };

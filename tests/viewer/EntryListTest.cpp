@@ -65,10 +65,10 @@ TEST_F(EntryListTest, FolderEntriesHaveNoRowAndCellsAreFormatted) {
     const EntryRow& c = list.row(3);
     ASSERT_EQ(c.name, "c.dat");
     EXPECT_EQ(c.folderPath, "docs/");
-    EXPECT_EQ(c.sizeText, "1,000");
-    EXPECT_EQ(c.modifiedText, "2021/06/01  12:00:00");
-    EXPECT_EQ(c.iconKey, "DAT");
-    EXPECT_EQ(list.row(4).ratioText, "0%") << "empty entry";
+    EXPECT_EQ(c.sizeText(), "1,000");
+    EXPECT_EQ(c.modifiedText(), "2021/06/01  12:00:00");
+    EXPECT_EQ(c.iconKey(), "DAT");
+    EXPECT_EQ(list.row(4).ratioText(), "0%") << "empty entry";
 }
 
 TEST_F(EntryListTest, OpeningOrderIsByNameIgnoringCaseAndStable) {
@@ -94,8 +94,8 @@ TEST_F(EntryListTest, RatioAndPathSortAsText) {
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(ratios, sorted);
     list.sort(EntryColumn::Icon, true);
-    EXPECT_EQ(list.row(0).iconKey, "") << "no extension sorts first";
-    EXPECT_EQ(list.row(1).iconKey, "DAT");
+    EXPECT_EQ(list.row(0).iconKey(), "") << "no extension sorts first";
+    EXPECT_EQ(list.row(1).iconKey(), "DAT");
 }
 
 TEST_F(EntryListTest, SameNameInTwoFoldersLeadsToEachOwnEntry) {

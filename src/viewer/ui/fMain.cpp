@@ -1,0 +1,501 @@
+#include "fMain.h"
+
+#include "ViewerIcons.h"
+#include "app/AppState.h"
+#include "app/StartUp.h"
+#include "app/WindowPlacement.h"
+#include "app/ui/HelpViewer.h"
+#include "tools/ExtractRequest.h"
+#include "tools/ui/DialogHook.h"
+#include "tools/ui/MessageDialogs.h"
+#include "tools/ui/fExtract.h"
+#include "utility/FileOps.h"
+#include "viewer/EntryFields.h"
+#include "viewer/EntryTableModel.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kPlacementTag = QStringLiteral("fMain");
+const QString kOpenDialogTitle = QStringLiteral("Varnhold - Browse for zip packages to open.");
+const QString kOpenDialogFilter = QStringLiteral("All Files (*.zip)");
+
+/// The hourglass for the length of a command, restored however the command ends.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+/// A menu caption shows "&" literally: paths may contain it, and Qt would take it for a mnemonic.
+QString menuCaption(const QString& text) {
+    QString out = text;
+    return out.replace(u'&', QStringLiteral("&&"));
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QString& tooltip,
+                        const QIcon& icon) {
+    auto* button = new QPushButton(icon, caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(tooltip);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+fMain::fMain(AppState& state, QWidget* parent) : QMainWindow(parent), m_state(state) {
+    setObjectName("fMain");
+    setWindowTitle("Varnhold");
+    buildForm();
+    load();
+}
+
+fMain::~fMain() = default;
+
+// ---------------------------------------------------------------------------------------------------------
+// The form as designed: controls without their run-time captions, which the load step sets.
+
+void fMain::buildForm() {
+    m_model = new EntryTableModel(this);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 0);
+    layout->setSpacing(6);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(4);
+    layout->addLayout(buttons);
+    const auto addButton = [&](QPushButton*& slot, const char* name) {
+        slot = makeButton(central, name, QString(), QString(), QIcon());
+        buttons->addWidget(slot);
+    };
+    addButton(m_btnOpen, "btnOpen");
+    addButton(m_btnBuild, "btnBuild");
+    addButton(m_btnUpdate, "btnUpdate");
+    addButton(m_btnRecent, "btnRecent");
+    addButton(m_btnFind, "btnFind");
+    addButton(m_btnOptions, "btnOptions");
+    addButton(m_btnHelp, "btnHelp");
+    addButton(m_btnClose, "btnClose");
+    addButton(m_btnExit, "btnExit");
+    buttons->addStretch();
+
+    m_grid = new QTableView(central);
+    m_grid->setObjectName("vbalGrid1");
+    layout->addWidget(m_grid, 1);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName("lblStatus");
+    m_status->setTextFormat(Qt::PlainText);
+    // A long package comment must not widen the window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(m_status, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    setCentralWidget(central);
+
+    const auto makeMenu = [this](const char* name, const QString& title) {
+        auto* menu = new QMenu(title, this);
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    m_mnuFavorites = makeMenu("mnufavorites", "Favorites");
+    m_mnuZipOptions = makeMenu("mnuZipOptions", "ZipOptions");
+    m_mnuOptions = makeMenu("mnuOptions", "Options");
+    m_mnuHelpAll = makeMenu("mnuHelpAll", "Help");
+    m_mnuQuicks = makeMenu("mnuQuicks", "Quick");
+
+    // The designed size leaves room for every grid column on an ordinary screen.
+    QSize size(1000, 620);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize available = screen->availableGeometry().size();
+        size = size.boundedTo(QSize(available.width() * 9 / 10, available.height() * 9 / 10));
+    }
+    resize(size.expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The load step, in its fixed order. Each step stands on its own: one that cannot do its work leaves the
+// window as it is and the next one runs.
+
+void fMain::load() {
+    // The settings store is the AppState's, made by main() for "Brindlecot" / "Varnhold". The placement comes
+    // first so the window never shows at a wrong place.
+    restorePlacement();
+    m_menuIcons = std::make_unique<MenuIcons>(style());
+    m_fileIcons = std::make_unique<FileTypeIcons>();
+    // Application folder (the working folder now), working folders, emptied Temp, help file, system folders,
+    // the recent list and the 28 option keys written back: shared with the command-line program.
+    runStartUp(m_state, QDir::currentPath());
+    setUpGridColumns();
+    // Buttons and pop-up menus with their captions and icons, then the recent list in "Favorites".
+    setUpMenus();
+    refreshFavorites();
+}
+
+void fMain::restorePlacement() {
+    if (const auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
+        move(stored->left, stored->top);
+        resize(stored->width, stored->height);
+        return;
+    }
+    // Nothing stored yet: centre the designed size on the screen. A stored text that is not a placement
+    // lands here too, which keeps the designed size.
+    if (m_state.settings.GetSetting(kSettingsSection, kPlacementTag, "").isEmpty()) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) return;
+        const QRect area = screen->availableGeometry();
+        const WindowPlacement centred = centredPlacement(area.width(), area.height(), width(), height());
+        move(area.left() + centred.left, area.top() + centred.top);
+    }
+}
+
+void fMain::setUpGridColumns() {
+    m_model->setIconLookup([this](const QString& key) -> QVariant { return m_fileIcons->icon(key); });
+    m_grid->setModel(m_model);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setShowGrid(false);
+    m_grid->setAlternatingRowColors(true);
+    m_grid->setWordWrap(false);
+    m_grid->setTextElideMode(Qt::ElideRight);
+    m_grid->setIconSize(QSize(16, 16));
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_grid->setSortingEnabled(false); // the header clicks sort through sortByColumn
+
+    // One fixed row height: the view never measures 100,000 rows.
+    const QFontMetrics metrics = m_grid->fontMetrics();
+    QHeaderView* rows = m_grid->verticalHeader();
+    rows->setVisible(false);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(qMax(18, metrics.height() + 4));
+
+    QHeaderView* header = m_grid->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(true);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setMinimumSectionSize(20);
+
+    // Widths from the texts the columns hold at their widest, plus room for the sort mark, so the columns fit
+    // their contents whatever the font without measuring every row.
+    const int pad = 2 * metrics.horizontalAdvance(u'M');
+    const auto textWidth = [&](const QString& sample, const QString& title) {
+        return qMax(metrics.horizontalAdvance(sample), metrics.horizontalAdvance(title) + pad) + pad;
+    };
+    const int widths[kEntryColumnCount] = {
+        24,
+        textWidth(QStringLiteral("a_rather_long_file_name.ext"), columnHeader(EntryColumn::Name)),
+        textWidth(QStringLiteral("999,999,999"), columnHeader(EntryColumn::Size)),
+        textWidth(QStringLiteral("999,999,999"), columnHeader(EntryColumn::Zipped)),
+        textWidth(QStringLiteral("2000/00/00  00:00:00"), columnHeader(EntryColumn::Modified)),
+        textWidth(QStringLiteral("100%"), columnHeader(EntryColumn::Ratio)),
+        textWidth(QStringLiteral("a/folder/path/of/some/depth/"), columnHeader(EntryColumn::Path)),
+    };
+    for (int i = 0; i < kEntryColumnCount; ++i) m_grid->setColumnWidth(i, widths[i]);
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+
+    connect(header, &QHeaderView::sectionClicked, this, [this](int section) { sortByColumn(section + 1); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, &fMain::onSelectionChanged);
+    connect(m_grid, &QWidget::customContextMenuRequested, this, &fMain::showEntryMenu);
+}
+
+QAction* fMain::addItem(QMenu* menu, const QString& name, const QString& caption, const QString& iconKey) {
+    auto* action = menu->addAction(m_menuIcons->icon(iconKey), caption);
+    action->setObjectName(name);
+    action->setIconVisibleInMenu(true);
+    return action;
+}
+
+void fMain::setUpMenus() {
+    MenuIcons& icons = *m_menuIcons;
+    const struct {
+        QPushButton* button;
+        const char* caption;
+        const char* tooltip;
+        const char* icon;
+    } buttons[] = {
+        {m_btnOpen, "&Open", "Open zip package", "OPEN"},
+        {m_btnBuild, "&Build", "Build new zip package", "BUILD"},
+        {m_btnUpdate, "&Update", "Update selected zip package", "UPDATE"},
+        {m_btnRecent, "&Recent", "Select the most recent zip packages", "RECENT"},
+        {m_btnFind, "&Find", "Find zip packages", "FIND"},
+        {m_btnOptions, "O&ptions", "Options/Settings", "OPTIONS"},
+        {m_btnHelp, "&Help", "Help contents", "HELP"},
+        {m_btnClose, "&Close", "Close selected zip package", "CLOSE"},
+        {m_btnExit, "&Exit", "Exit Varnhold", "EXIT"},
+    };
+    for (const auto& b : buttons) {
+        b.button->setText(QString::fromLatin1(b.caption));
+        b.button->setToolTip(QString::fromLatin1(b.tooltip));
+        b.button->setIcon(icons.icon(QString::fromLatin1(b.icon)));
+    }
+    connect(m_btnOpen, &QPushButton::clicked, this, &fMain::browseForPackage);
+    connect(m_btnRecent, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuFavorites, m_btnRecent); });
+    connect(m_btnOptions, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuOptions, m_btnOptions); });
+    connect(m_btnHelp, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuHelpAll, m_btnHelp); });
+    connect(m_btnClose, &QPushButton::clicked, this, &fMain::closePackage);
+    connect(m_btnExit, &QPushButton::clicked, this, &QWidget::close);
+
+    // Favorites: the recent list in items 1 to 9 (captions set by refreshFavorites), then "Exit".
+    for (int i = 1; i <= kFavoriteItems; ++i) {
+        QAction* item = addItem(m_mnuFavorites, QString("mnufav%1").arg(i), QString(), "ZIPOPTION");
+        connect(item, &QAction::triggered, this, [this, i] { openFavorite(i); });
+        m_favorites << item;
+    }
+    m_favorites << addItem(m_mnuFavorites, "mnufav10", "Exit", "EXIT");
+
+    // The grid's right-click menu. The two program lines under "View program" and "Launch program" get their
+    // captions when the menu is prepared for an entry; until then they stay out of sight.
+    addItem(m_mnuZipOptions, "mnuOpt1", "View program", "OPENWITH");
+    QAction* notePad = m_mnuZipOptions->addAction(QString());
+    notePad->setObjectName("mnuNotePad");
+    notePad->setVisible(false);
+    addItem(m_mnuZipOptions, "mnuOpt2", "Launch program", "LAUNCH");
+    QAction* launch = m_mnuZipOptions->addAction(QString());
+    launch->setObjectName("mnuLaunch");
+    launch->setVisible(false);
+    QAction* extractOne = addItem(m_mnuZipOptions, "mnuOpt3", "Extract this file", "EXTRACTONE");
+    QAction* extractAll = addItem(m_mnuZipOptions, "mnuOpt4", "Extract all files", "EXTRACTALL");
+    addItem(m_mnuZipOptions, "mnuOpt5", "File properties", "PROPERTIES");
+    addItem(m_mnuZipOptions, "mnuOpt6", "Delete file", "DELETE");
+    addItem(m_mnuZipOptions, "mnuOpt7", "OpenWith", "VIEW");
+    addItem(m_mnuZipOptions, "mnuOpt8", "Display image file", "IMAGE");
+    addItem(m_mnuZipOptions, "mnuOpt9", "Exit", "EXIT");
+    connect(extractOne, &QAction::triggered, this, &fMain::extractThisFile);
+    connect(extractAll, &QAction::triggered, this, &fMain::extractAllFiles);
+
+    addItem(m_mnuOptions, "mnuZip1", "Folder Settings", "ZIPOPTION");
+    addItem(m_mnuOptions, "mnuZip2", "Make self-extracting zip file", "MAKE");
+    addItem(m_mnuOptions, "mnuZip3", "Split file", "SPLIT");
+    addItem(m_mnuOptions, "mnuZip4", "Exit", "EXIT");
+
+    QAction* helpContents = addItem(m_mnuHelpAll, "mnuHelp1", "Help Contents", "HELP");
+    addItem(m_mnuHelpAll, "mnuHelp2", "About", "ABOUT");
+    addItem(m_mnuHelpAll, "mnuHelp3", "Readme", "README");
+    addItem(m_mnuHelpAll, "mnuHelp4", "Exit", "EXIT");
+    connect(helpContents, &QAction::triggered, this, [this] { showHelpTopic(this, 100); });
+
+    addItem(m_mnuQuicks, "mnuQuick1", "Update Zip Package", "QUICK1");
+    addItem(m_mnuQuicks, "mnuQuick2", "Quick Update", "QUICK2");
+    addItem(m_mnuQuicks, "mnuQuick3", "Exit", "EXIT");
+    // Each "Exit" item has no action of its own: choosing it closes the menu, which is all it is for.
+}
+
+void fMain::refreshFavorites() {
+    for (int i = 0; i < kFavoriteItems; ++i) {
+        const QString path = i < m_state.recent.size() ? m_state.recent.at(i) : QString();
+        QAction* item = m_favorites.at(i);
+        item->setText(menuCaption(path));
+        item->setData(path);
+        item->setIcon(m_menuIcons->icon("ZIPOPTION"));
+        // An empty slot would be a blank line in the menu; it does nothing when chosen either way.
+        item->setVisible(!path.isEmpty());
+    }
+}
+
+void fMain::showMenuBelow(QMenu* menu, QPushButton* button) {
+    menu->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Opening, closing and sorting.
+
+QString fMain::packageFileName() const { return EntryFields::packageFileName(m_currentPackage); }
+
+QString fMain::statusText() const { return m_status->text(); }
+
+void fMain::setStatusText(const QString& text) {
+    m_status->setText(text);
+    // The open routine runs without returning to the event loop; paint each step as it is reached.
+    if (m_status->isVisible()) m_status->repaint();
+    emit statusTextChanged(text);
+}
+
+void fMain::browseForPackage() {
+    const QString startFolder = m_state.option("Options11");
+    QString chosen;
+    // A test queues the file name (or "cancel") instead of walking the file dialog.
+    if (!DialogHook::takeAnswer(chosen)) {
+        // The path is kept as the user picked it (links not resolved): that is the text the recent list shows.
+        chosen = QFileDialog::getOpenFileName(this, kOpenDialogTitle, startFolder, kOpenDialogFilter, nullptr,
+                                              QFileDialog::DontResolveSymlinks);
+    } else if (chosen == QLatin1String("cancel")) {
+        chosen.clear();
+    }
+    if (chosen.isEmpty()) return;
+    // The start folder is deliberately not moved to where the user went: it stays the configured one.
+    m_state.saveOption("Options11", startFolder);
+    openPackage(chosen);
+}
+
+bool fMain::openPackage(const QString& path) {
+    m_deleteSuppressed = QStringLiteral("0");
+    m_currentPackage = path;
+
+    m_package.zCloseZipFile();
+    clearGrid();
+
+    setStatusText(QString());
+    if (m_package.zOpenZipFile(path) != kZipOk) {
+        MessageDialogs::showError(this, m_package.zGetLastErrorAsText());
+        return false;
+    }
+
+    m_totalFiles = m_package.zGetTotalFiles();
+    m_totalBytes = m_package.zGetTotalBytes();
+    BusyCursor busy;
+
+    const QString fileName = EntryFields::packageFileName(path);
+    setStatusText(EntryFields::buildingStatusText(fileName));
+
+    // Rows and icons go in with the grid's drawing off; the icons are asked for once per extension here, so
+    // drawing a row only looks its icon up.
+    m_grid->setUpdatesEnabled(false);
+    m_model->load(m_package);
+    for (const QString& key : m_model->iconKeys()) m_fileIcons->icon(key);
+
+    m_sortColumn = int(EntryColumn::Name);
+    m_sortAscending = true;
+    m_grid->horizontalHeader()->setSortIndicator(int(EntryColumn::Name) - 1, Qt::AscendingOrder);
+    setStatusText(EntryFields::sortingStatusText(fileName));
+    m_model->sortBy(EntryColumn::Name, true);
+    m_grid->setUpdatesEnabled(true);
+    setStatusText(EntryFields::sortedStatusText(fileName));
+
+    m_comment = m_package.zGetComment();
+    setStatusText(EntryFields::openedStatusText(fileName, m_totalFiles, m_totalBytes, m_comment));
+
+    m_state.addRecent(path);
+    refreshFavorites();
+    return true;
+}
+
+void fMain::clearGrid() {
+    m_grid->clearSelection();
+    m_model->clear();
+}
+
+void fMain::resetSort() {
+    m_sortColumn = 0;
+    m_sortAscending = true;
+    m_grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+void fMain::closePackage() {
+    BusyCursor busy;
+    clearGrid();
+    setStatusText(QString());
+    m_currentPackage.clear();
+    m_package.zCloseZipFile();
+    resetSort();
+}
+
+void fMain::sortByColumn(int column) {
+    if (column < 1 || column > kEntryColumnCount) return;
+    // Unsorted or descending turns ascending; ascending turns descending.
+    const bool ascending = !(m_sortColumn == column && m_sortAscending);
+    m_sortColumn = column;
+    m_sortAscending = ascending;
+    // The header has flipped its mark on its own by now; set it to what the grid really does.
+    m_grid->horizontalHeader()->setSortIndicator(column - 1, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+
+    BusyCursor busy;
+    m_grid->setUpdatesEnabled(false);
+    m_model->sortBy(EntryColumn(column), ascending);
+    m_grid->setUpdatesEnabled(true);
+}
+
+void fMain::openFavorite(int item) {
+    // Item 10 is "Exit"; choosing it has already closed the menu.
+    if (item < 1 || item > kFavoriteItems) return;
+    const QString path = m_favorites.at(item - 1)->data().toString();
+    if (path.isEmpty()) return;
+    if (!QFileInfo(path).isFile()) {
+        setStatusText(path + QStringLiteral("  -  File not found."));
+        return;
+    }
+    openPackage(path);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The grid's selection and its right-click menu.
+
+void fMain::onSelectionChanged() {
+    const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return;
+    if (const EntryRow* row = m_model->rowAt(rows.first().row()))
+        setStatusText(EntryFields::selectionStatusText(row->name));
+}
+
+void fMain::showEntryMenu(const QPoint& pos) {
+    const QModelIndex index = m_grid->indexAt(pos);
+    if (!index.isValid()) return;
+    m_grid->selectRow(index.row());
+    m_mnuZipOptions->popup(m_grid->viewport()->mapToGlobal(pos));
+}
+
+void fMain::extractThisFile() {
+    const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
+    const EntryRow* row = rows.isEmpty() ? nullptr : m_model->rowAt(rows.first().row());
+    if (!row || row->name.isEmpty()) return;
+    const QString name = row->name;
+    const QString folderPath = row->folderPath;
+    FileOps::deleteFilesIn(m_state.workFolder("Temp"));
+
+    const qint64 index = EntryList::findEntry(m_package, name, folderPath);
+    if (index < 0) {
+        MessageDialogs::showError(this, name + QStringLiteral(" Not found in zip package"));
+        return;
+    }
+    requestExtractOne(m_state, name, index);
+    fExtract dialog(m_state, m_package, this);
+    dialog.exec();
+    setStatusText(extractStatusText(m_state.option("Optionsea"), m_state.option("Optionseb"),
+                                    m_state.option("Optionsec")));
+}
+
+void fMain::extractAllFiles() {
+    FileOps::deleteFilesIn(m_state.workFolder("Temp"));
+    requestExtractAll(m_state);
+    fExtract dialog(m_state, m_package, this);
+    dialog.exec();
+    setStatusText(extractStatusText(m_state.option("Optionsea"), m_state.option("Optionseb"),
+                                    m_state.option("Optionsec")));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Closing.
+
+void fMain::closeEvent(QCloseEvent* event) {
+    const bool minimised = isMinimized();
+    const bool maximised = isMaximized();
+    if (!minimised && !maximised && !isFullScreen())
+        resize(qMax(width(), kMinimumWidth), qMax(height(), kMinimumHeight));
+    m_package.zCloseZipFile();
+    savePlacement(m_state.settings, kPlacementTag, {x(), y(), width(), height()}, minimised,
+                  maximised || isFullScreen());
+    event->accept();
+}

@@ -1,0 +1,127 @@
+#pragma once
+// The main window: the button row, the entry grid of the open zip package, the status line and the five pop-up
+// menus. The window owns the zip layer's current package; everything it shows is computed by the core
+// (EntryList, EntryFields, RecentList, WindowPlacement), the window only arranges it.
+
+#include "zip/ZipPackage.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class AppState;
+class EntryTableModel;
+class FileTypeIcons;
+class MenuIcons;
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTableView;
+
+class fMain : public QMainWindow {
+    Q_OBJECT
+public:
+    /// The smallest normal size the window is given when it closes, so a placement stored after a user shrank
+    /// the window to nothing still opens a usable window next time.
+    static constexpr int kMinimumWidth = 569;
+    static constexpr int kMinimumHeight = 393;
+    /// The number of recent-list items in the "Favorites" menu (item 10 is "Exit").
+    static constexpr int kFavoriteItems = 9;
+
+    /// Runs the load step: placement, start-up of the application folder (the working folder now), grid,
+    /// menus and recent list.
+    explicit fMain(AppState& state, QWidget* parent = nullptr);
+    ~fMain() override;
+
+    // --- commands ---
+    /// btnOpen: asks for a package with the file dialog, then opens it. Cancelling changes nothing.
+    void browseForPackage();
+    /// The open routine with the file dialog skipped (recent list, command line, reloads). False on failure,
+    /// which the error dialog has already reported.
+    bool openPackage(const QString& path);
+    /// btnClose: empties the grid and the status line and closes the package.
+    void closePackage();
+    /// A "Favorites" item, 1 to 10.
+    void openFavorite(int item);
+    /// A header click on grid column 1 to 7: ascending first, then toggling.
+    void sortByColumn(int column);
+
+    // --- what the window shows and holds (shared with the other commands) ---
+    AppState& state() { return m_state; }
+    ZipPackage& package() { return m_package; }
+    const EntryTableModel& entryModel() const { return *m_model; }
+    QTableView* grid() const { return m_grid; }
+    FileTypeIcons& fileTypeIcons() { return *m_fileIcons; }
+    /// Full path of the current zip package; "" when none. Keeps the path of a package that failed to open.
+    QString currentPackage() const { return m_currentPackage; }
+    QString packageFileName() const;
+    QString packageComment() const { return m_comment; }
+    qint64 totalFiles() const { return m_totalFiles; }
+    qint64 totalBytes() const { return m_totalBytes; }
+    /// "0" until the delete dialog's "don't show" is ticked for the open package; every open resets it.
+    QString deleteConfirmation() const { return m_deleteSuppressed; }
+    void setDeleteConfirmation(const QString& value) { m_deleteSuppressed = value; }
+
+    QString statusText() const;
+    void setStatusText(const QString& text);
+    /// The sorted column (1 to 7, 0 when unsorted) and its direction.
+    int sortColumn() const { return m_sortColumn; }
+    bool sortAscending() const { return m_sortAscending; }
+
+signals:
+    /// Every change of the status line, in order (a long open passes through several texts).
+    void statusTextChanged(const QString& text);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildForm();
+    void load();
+    void restorePlacement();
+    void setUpGridColumns();
+    void setUpMenus();
+    void refreshFavorites();
+    void clearGrid();
+    void resetSort();
+    void showMenuBelow(QMenu* menu, QPushButton* button);
+    void showEntryMenu(const QPoint& pos);
+    void onSelectionChanged();
+    void extractThisFile();
+    void extractAllFiles();
+    QAction* addItem(QMenu* menu, const QString& name, const QString& caption, const QString& iconKey);
+
+    AppState& m_state;
+    ZipPackage m_package;
+
+    std::unique_ptr<MenuIcons> m_menuIcons;
+    std::unique_ptr<FileTypeIcons> m_fileIcons;
+    EntryTableModel* m_model = nullptr;
+    QTableView* m_grid = nullptr;
+    QLabel* m_status = nullptr;
+
+    QPushButton* m_btnOpen = nullptr;
+    QPushButton* m_btnBuild = nullptr;
+    QPushButton* m_btnUpdate = nullptr;
+    QPushButton* m_btnRecent = nullptr;
+    QPushButton* m_btnFind = nullptr;
+    QPushButton* m_btnOptions = nullptr;
+    QPushButton* m_btnHelp = nullptr;
+    QPushButton* m_btnClose = nullptr;
+    QPushButton* m_btnExit = nullptr;
+
+    QMenu* m_mnuFavorites = nullptr;
+    QMenu* m_mnuZipOptions = nullptr;
+    QMenu* m_mnuOptions = nullptr;
+    QMenu* m_mnuHelpAll = nullptr;
+    QMenu* m_mnuQuicks = nullptr;
+    QList<QAction*> m_favorites; ///< mnufav1 to mnufav10
+
+    QString m_currentPackage;
+    QString m_comment;
+    qint64 m_totalFiles = 0;
+    qint64 m_totalBytes = 0;
+    QString m_deleteSuppressed = QStringLiteral("0");
+    int m_sortColumn = 0;
+    bool m_sortAscending = true;
+};

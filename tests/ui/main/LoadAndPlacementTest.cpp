@@ -1,0 +1,215 @@
+// The main window's load step, its controls and menus, and where it opens and what it stores when it closes.
+#include "MainTestUtil.h"
+
+#include "app/OptionKeys.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScreen>
+#include <QTest>
+
+using namespace maintest;
+using namespace testsupport;
+
+namespace {
+
+class LoadStep : public MainWindowTest {};
+
+TEST_F(LoadStep, EmptyStoreStartsCentredWithAllKeysAndFolders) {
+    writeFile(app.file("Temp/left-over.tmp"), "old");
+    fMain& w = makeWindow();
+
+    // Centred on the screen at the designed size.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(w.x(), area.left() + (area.width() - w.width()) / 2);
+    EXPECT_EQ(w.y(), area.top() + (area.height() - w.height()) / 2);
+    EXPECT_GE(w.width(), fMain::kMinimumWidth);
+    EXPECT_GE(w.height(), fMain::kMinimumHeight);
+
+    // The start-up ran in the working folder: the 28 keys with their defaults, no recent-list keys yet.
+    const auto rows = state->settings.GetAllSettings(kSettingsSection);
+    QStringList keys;
+    for (const auto& row : rows) keys << row.first;
+    keys.sort();
+    QStringList expected = OptionKeys::allKeys();
+    expected.sort();
+    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(stored("Options11"), app.path() + "/Zips/");
+    EXPECT_EQ(state->folders.app, app.path());
+    EXPECT_EQ(stored("fMain"), "<none>") << "the placement is stored only when the window closes";
+
+    for (const char* folder : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
+        EXPECT_TRUE(QFileInfo(app.file(folder)).isDir()) << folder;
+    EXPECT_FALSE(QFileInfo::exists(app.file("Temp/left-over.tmp"))) << "Temp is emptied";
+    EXPECT_FALSE(QFileInfo::exists(app.file("Work"))) << "Work is made only on demand";
+}
+
+TEST_F(LoadStep, WindowButtonsAndGridAreNamedAndCaptioned) {
+    fMain& w = makeWindow();
+    EXPECT_EQ(w.objectName(), "fMain");
+    EXPECT_EQ(w.windowTitle(), "Varnhold");
+
+    const QList<QStringList> buttons = {
+        {"btnOpen", "&Open", "Open zip package"},
+        {"btnBuild", "&Build", "Build new zip package"},
+        {"btnUpdate", "&Update", "Update selected zip package"},
+        {"btnRecent", "&Recent", "Select the most recent zip packages"},
+        {"btnFind", "&Find", "Find zip packages"},
+        {"btnOptions", "O&ptions", "Options/Settings"},
+        {"btnHelp", "&Help", "Help contents"},
+        {"btnClose", "&Close", "Close selected zip package"},
+        {"btnExit", "&Exit", "Exit Varnhold"},
+    };
+    for (const QStringList& b : buttons) {
+        QPushButton* control = button(b[0]);
+        EXPECT_EQ(control->text(), b[1]) << b[0].toStdString();
+        EXPECT_EQ(control->toolTip(), b[2]) << b[0].toStdString();
+    }
+
+    QTableView* grid = child<QTableView>(w, "vbalGrid1");
+    ASSERT_EQ(grid, w.grid());
+    ASSERT_EQ(grid->model()->columnCount(), 7);
+    QStringList headers;
+    for (int c = 0; c < 7; ++c) headers << grid->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, QStringList({"", "File Name", "Size", "Zipped", "Modified", "Ratio", "Path"}));
+    EXPECT_EQ(grid->horizontalHeader()->sortIndicatorSection(), -1) << "nothing is sorted before a package opens";
+    for (int c = 0; c < 7; ++c) EXPECT_GE(grid->columnWidth(c), 20) << c;
+    EXPECT_EQ(child<QLabel>(w, "lblStatus")->text(), "");
+}
+
+TEST_F(LoadStep, FiveMenusCarryEveryCaptionWithAnIcon) {
+    makeWindow();
+    const QList<QStringList> menus = {
+        {"mnufavorites", "Favorites", "mnufav10", "Exit"},
+        {"mnuZipOptions", "ZipOptions", "mnuOpt1", "View program", "mnuOpt2", "Launch program", "mnuOpt3",
+         "Extract this file", "mnuOpt4", "Extract all files", "mnuOpt5", "File properties", "mnuOpt6",
+         "Delete file", "mnuOpt7", "OpenWith", "mnuOpt8", "Display image file", "mnuOpt9", "Exit"},
+        {"mnuOptions", "Options", "mnuZip1", "Folder Settings", "mnuZip2", "Make self-extracting zip file",
+         "mnuZip3", "Split file", "mnuZip4", "Exit"},
+        {"mnuHelpAll", "Help", "mnuHelp1", "Help Contents", "mnuHelp2", "About", "mnuHelp3", "Readme", "mnuHelp4",
+         "Exit"},
+        {"mnuQuicks", "Quick", "mnuQuick1", "Update Zip Package", "mnuQuick2", "Quick Update", "mnuQuick3", "Exit"},
+    };
+    for (const QStringList& m : menus) {
+        QMenu* popup = menu(m[0]);
+        EXPECT_EQ(popup->title(), m[1]);
+        for (int i = 2; i < m.size(); i += 2) {
+            QAction* action = item(m[i]);
+            EXPECT_EQ(action->text(), m[i + 1]) << m[i].toStdString();
+            EXPECT_FALSE(action->icon().isNull()) << m[i].toStdString();
+            EXPECT_TRUE(popup->actions().contains(action)) << m[i].toStdString();
+        }
+    }
+    // The favourites 1 to 9 exist with the "ZIPOPTION" picture, hidden while their slot is empty.
+    for (int i = 1; i <= 9; ++i) {
+        QAction* fav = item(QString("mnufav%1").arg(i));
+        EXPECT_EQ(fav->text(), "");
+        EXPECT_FALSE(fav->isVisible());
+        EXPECT_FALSE(fav->icon().isNull());
+    }
+    // The program lines of the right-click menu are there, captioned only when an entry is prepared.
+    EXPECT_EQ(item("mnuNotePad")->text(), "");
+    EXPECT_EQ(item("mnuLaunch")->text(), "");
+}
+
+TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselves) {
+    fMain& w = makeWindow();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QList<QPair<QString, QString>> pairs = {
+        {"btnRecent", "mnufavorites"}, {"btnOptions", "mnuOptions"}, {"btnHelp", "mnuHelpAll"}};
+    for (const auto& [buttonName, menuName] : pairs) {
+        QPushButton* b = button(buttonName);
+        QTest::mouseClick(b, Qt::LeftButton);
+        QMenu* popup = menu(menuName);
+        ASSERT_TRUE(popup->isVisible()) << menuName.toStdString();
+        EXPECT_EQ(popup->pos(), b->mapToGlobal(QPoint(0, b->height()))) << menuName.toStdString();
+        popup->hide();
+    }
+}
+
+TEST_F(LoadStep, HelpContentsOpensTheHelpAtTopic100) {
+    fMain& w = makeWindow();
+    w.show();
+    item("mnuHelp1")->trigger();
+    auto* help = w.findChild<QDialog*>("fHelp");
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    help->close();
+}
+
+class Placement : public MainWindowTest {};
+
+TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
+    state->settings.SaveSetting(kSettingsSection, "fMain", "30,40,700,500");
+    {
+        fMain& w = makeWindow();
+        EXPECT_EQ(w.pos(), QPoint(30, 40));
+        EXPECT_EQ(w.size(), QSize(700, 500));
+    }
+    window.reset();
+
+    // A text that is no placement leaves the designed size and is not taken as "nothing stored" (no centring).
+    AppState fresh(state->settings.appName() + "_fresh");
+    const QSize designed = fMain(fresh).size();
+    state->settings.SaveSetting(kSettingsSection, "fMain", "30,forty,700,500");
+    fMain& w = makeWindow();
+    EXPECT_EQ(w.size(), designed);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_NE(w.pos(), QPoint(area.left() + (area.width() - w.width()) / 2,
+                              area.top() + (area.height() - w.height()) / 2));
+    EXPECT_EQ(stored("fMain"), "30,forty,700,500") << "nothing is written before the window closes";
+}
+
+TEST_F(Placement, NormalWindowStoresItsPlacementOnClose) {
+    fMain& w = makeWindow();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.setGeometry(50, 60, 820, 450);
+    QApplication::processEvents();
+    ASSERT_EQ(w.size(), QSize(820, 450));
+    const QPoint pos = w.pos();
+    ASSERT_TRUE(w.close());
+    EXPECT_EQ(stored("fMain"), QString("%1,%2,820,450").arg(pos.x()).arg(pos.y()));
+    EXPECT_FALSE(w.package().isOpen());
+}
+
+TEST_F(Placement, ATooSmallWindowIsWidenedBeforeItsPlacementIsStored) {
+    fMain& w = makeWindow();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // The button row already keeps the window wider than the minimum; the height can shrink below it.
+    w.resize(300, 200);
+    QApplication::processEvents();
+    ASSERT_LT(w.height(), fMain::kMinimumHeight);
+    const int width = w.width();
+    // Exit closes the window like the title bar does.
+    QTest::mouseClick(button("btnExit"), Qt::LeftButton);
+    EXPECT_FALSE(w.isVisible());
+    const auto placement = stored("fMain").split(',');
+    ASSERT_EQ(placement.size(), 4);
+    EXPECT_EQ(placement[2].toInt(), qMax(width, fMain::kMinimumWidth));
+    EXPECT_EQ(placement[3].toInt(), fMain::kMinimumHeight);
+}
+
+TEST_F(Placement, MaximisedOrMinimisedWindowKeepsTheLastNormalPlacement) {
+    state->settings.SaveSetting(kSettingsSection, "fMain", "11,22,700,500");
+    {
+        fMain& w = makeWindow();
+        w.showMaximized();
+        QApplication::processEvents();
+        ASSERT_TRUE(w.isMaximized());
+        w.close();
+        EXPECT_EQ(stored("fMain"), "11,22,700,500");
+    }
+    fMain& w = makeWindow();
+    w.show();
+    w.setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(w.isMinimized());
+    w.close();
+    EXPECT_EQ(stored("fMain"), "11,22,700,500");
+}
+
+} // namespace

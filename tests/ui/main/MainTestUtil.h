@@ -1,0 +1,133 @@
+#pragma once
+// A main window per test: its own settings store (an application name of the test's own), its own application
+// folder as the working folder, and packages written by Python's zipfile at test time.
+
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "tools/ui/DialogHook.h"
+#include "viewer/EntryTableModel.h"
+#include "viewer/ui/fMain.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+
+namespace maintest {
+
+/// The named child; a missing one throws, which fails the test instead of crashing it.
+template <class T> T* child(const QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
+    if (!found) throw std::runtime_error("no child named " + name.toStdString());
+    return found;
+}
+
+/// Writes a package. entries is a Python list of (name, (y, m, d, h, mi, s), size) with size None for a folder
+/// entry; every file holds size times "x", deflated.
+inline void makeZip(const QString& path, const QString& entries, const QString& comment = {}) {
+    static const char* script = R"(
+import sys, zipfile
+entries = eval(sys.argv[2])
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for name, date, size in entries:
+        info = zipfile.ZipInfo(name, date)
+        if size is None:
+            info.external_attr = 0o40755 << 16 | 0x10
+            z.writestr(info, "")
+        else:
+            info.compress_type = zipfile.ZIP_DEFLATED
+            z.writestr(info, "x" * size)
+    z.comment = sys.argv[3].encode()
+)";
+    const testsupport::ToolRun run = testsupport::runTool("python3", {"-c", script, path, entries, comment});
+    if (run.exitCode != 0) throw std::runtime_error("python3 zipfile failed: " + run.err.toStdString());
+}
+
+/// Five files and a folder entry: names that differ in case, a name met twice in different folders, sizes 9
+/// and 10 (a text sort would put "10" first), dates across years and an empty file.
+inline const char* kRowsEntries = R"([
+  ("b.txt",      (2020, 1, 2, 3, 4, 6),      9),
+  ("A.TXT",      (2019, 12, 31, 23, 59, 58), 10),
+  ("docs/",      (2021, 1, 1, 0, 0, 0),      None),
+  ("docs/c.dat", (2021, 6, 1, 12, 0, 0),     1000),
+  ("docs/b.txt", (1999, 1, 1, 0, 0, 0),      10),
+  ("noext",      (2020, 1, 2, 3, 4, 6),      0),
+])";
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DialogHook::reset();
+        m_previousFolder = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(app.path()));
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        // A fresh store for every run of every test, also under --gtest_repeat.
+        static int run = 0;
+        state = std::make_unique<AppState>(
+            QString("MainTest_%1_%2_%3").arg(info->test_suite_name(), info->name()).arg(++run));
+    }
+    void TearDown() override {
+        window.reset();
+        QDir::setCurrent(m_previousFolder);
+        DialogHook::reset();
+    }
+
+    fMain& makeWindow() {
+        window = std::make_unique<fMain>(*state);
+        return *window;
+    }
+    /// A package in a folder of its own (not the application folder, which start-up works in). Each distinct
+    /// content is written by Python once per test run and copied after that: starting Python is slow.
+    QString package(const QString& name, const QString& entries = kRowsEntries, const QString& comment = {}) {
+        static testsupport::TempDir made;
+        static QHash<QString, QString> byContent;
+        const QString content = entries + QChar(0) + comment;
+        QString source = byContent.value(content);
+        if (source.isEmpty()) {
+            source = made.file(QString("made%1.zip").arg(byContent.size()));
+            makeZip(source, entries, comment);
+            byContent.insert(content, source);
+        }
+        const QString path = packages.file(name);
+        QFile::remove(path);
+        if (!QFile::copy(source, path)) throw std::runtime_error("cannot copy " + path.toStdString());
+        return path;
+    }
+
+    QString stored(const QString& key) const { return state->settings.GetSetting(kSettingsSection, key, "<none>"); }
+
+    /// The texts of one grid column, top to bottom, as the view's model hands them out.
+    QStringList column(EntryColumn c) const {
+        QStringList out;
+        const QAbstractItemModel* model = window->grid()->model();
+        for (int r = 0; r < model->rowCount(); ++r) out << model->index(r, int(c) - 1).data().toString();
+        return out;
+    }
+    /// "folder/name" of every row, top to bottom.
+    QStringList fullNames() const {
+        QStringList out;
+        for (const EntryRow& row : window->entryModel().entries().rows()) out << row.folderPath + row.name;
+        return out;
+    }
+
+    QAction* item(const QString& name) const { return child<QAction>(*window, name); }
+    QMenu* menu(const QString& name) const { return child<QMenu>(*window, name); }
+    QPushButton* button(const QString& name) const { return child<QPushButton>(*window, name); }
+
+    testsupport::TempDir app;
+    testsupport::TempDir packages;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<fMain> window;
+
+private:
+    QString m_previousFolder;
+};
+
+} // namespace maintest

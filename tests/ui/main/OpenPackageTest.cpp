@@ -1,0 +1,407 @@
+// Opening a package into the grid, the status line on the way, sorting by header clicks, the recent list in
+// "Favorites", failures, selection, the right-click menu and Close.
+#include "MainTestUtil.h"
+
+#include "viewer/EntryFields.h"
+#include "viewer/ui/ViewerIcons.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QTest>
+#include <algorithm>
+
+using namespace maintest;
+using namespace testsupport;
+
+namespace {
+
+class OpenPackage : public MainWindowTest {
+protected:
+    /// Every status line text from now on, in order.
+    QStringList& recordStatus() {
+        QObject::connect(window.get(), &fMain::statusTextChanged, window.get(),
+                         [this](const QString& text) { statusTexts << text; });
+        return statusTexts;
+    }
+    QStringList statusTexts;
+};
+
+TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
+    const QString zip = package("rows.zip", kRowsEntries, "backup of docs");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(zip));
+
+    EXPECT_EQ(fullNames(), QStringList({"A.TXT", "b.txt", "docs/b.txt", "docs/c.dat", "noext"}))
+        << "no row for the folder entry; names in order with case ignored, equal names in package order";
+    EXPECT_EQ(column(EntryColumn::Name), QStringList({"A.TXT", "b.txt", "b.txt", "c.dat", "noext"}));
+    EXPECT_EQ(column(EntryColumn::Size), QStringList({"10", "9", "10", "1,000", "0"}));
+    EXPECT_EQ(column(EntryColumn::Modified),
+              QStringList({"2019/12/31  23:59:58", "2020/01/02  03:04:06", "1999/01/01  00:00:00",
+                           "2021/06/01  12:00:00", "2020/01/02  03:04:06"}));
+    EXPECT_EQ(column(EntryColumn::Path), QStringList({"", "", "docs/", "docs/", ""}));
+    EXPECT_EQ(column(EntryColumn::Ratio).last(), "0%") << "an empty entry";
+    EXPECT_EQ(column(EntryColumn::Icon), QStringList({"", "", "", "", ""})) << "the icon column has no text";
+
+    // The header mark shows the opening sort.
+    QHeaderView* header = w.grid()->horizontalHeader();
+    EXPECT_EQ(header->sortIndicatorSection(), int(EntryColumn::Name) - 1);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    // The shared values of the open package.
+    EXPECT_EQ(w.currentPackage(), zip);
+    EXPECT_EQ(w.packageFileName(), "rows.zip");
+    EXPECT_EQ(w.packageComment(), "backup of docs");
+    EXPECT_EQ(w.totalFiles(), 6);
+    EXPECT_EQ(w.totalBytes(), 1029);
+    EXPECT_EQ(w.deleteConfirmation(), "0");
+
+    // Each row leads to its own entry, also for the two rows named "b.txt".
+    const EntryList& list = w.entryModel().entries();
+    EXPECT_NE(list.row(1).entryIndex, list.row(2).entryIndex);
+    EXPECT_EQ(w.package().zGetFilePath(list.row(2).entryIndex), "docs/");
+}
+
+TEST_F(OpenPackage, CellsAndHeadersAreAlignedPerColumn) {
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(package("rows.zip")));
+    const QAbstractItemModel* model = w.grid()->model();
+    // Columns 2 to 7: the cell alignment, then the header's.
+    const int cells[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft};
+    const int heads[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
+    for (int c = 1; c < 7; ++c) {
+        EXPECT_EQ(model->index(0, c).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, cells[c - 1]) << c;
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+                  heads[c - 1]) << c;
+    }
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::UserRole).toString(), "namestring");
+}
+
+TEST_F(OpenPackage, StatusLineWalksThroughEveryStepAndEndsWithTheTotals) {
+    const QString zip = package("rows.zip", kRowsEntries, "backup of docs");
+    fMain& w = makeWindow();
+    QStringList& texts = recordStatus();
+    ASSERT_TRUE(w.openPackage(zip));
+    EXPECT_EQ(texts, QStringList({"", "  Building zip package index entries for (rows.zip)",
+                                  "  Sorting index entries for (rows.zip)", "  Sort for (rows.zip) completed",
+                                  "  (rows.zip)  Files = 6  Bytes = 1,029  Comments = backup of docs"}));
+    EXPECT_EQ(w.statusText(), texts.last());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
+}
+
+TEST_F(OpenPackage, EmptyPackageShowsNoRowsAndZeroTotalsAndIsRemembered) {
+    const QString zip = package("empty.zip", "[]");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(zip));
+    EXPECT_EQ(w.grid()->model()->rowCount(), 0);
+    EXPECT_EQ(w.statusText(), "  (empty.zip)  Files = 0  Bytes = 0  Comments = ");
+    EXPECT_EQ(state->recent.value(0), zip);
+    EXPECT_EQ(stored("1File"), zip);
+}
+
+TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
+    const QString zip = package("icons.zip", R"([
+      ("a.txt", (2020, 1, 1, 0, 0, 0), 1), ("b.TXT", (2020, 1, 1, 0, 0, 0), 1), ("c.Txt", (2020, 1, 1, 0, 0, 0), 1),
+      ("d.png", (2020, 1, 1, 0, 0, 0), 1), ("e", (2020, 1, 1, 0, 0, 0), 1), ("f.png", (2020, 1, 1, 0, 0, 0), 1)])");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(zip));
+    EXPECT_EQ(w.fileTypeIcons().systemLookups(), 3) << "TXT, PNG and no extension";
+    EXPECT_EQ(w.fileTypeIcons().size(), 3);
+
+    const QAbstractItemModel* model = w.grid()->model();
+    QList<qint64> keys;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        const QIcon icon = model->index(r, 0).data(Qt::DecorationRole).value<QIcon>();
+        ASSERT_FALSE(icon.isNull()) << r;
+        keys << icon.cacheKey();
+        EXPECT_FALSE(model->index(r, 1).data(Qt::DecorationRole).isValid()) << "only the icon column has one";
+    }
+    EXPECT_EQ(keys[0], keys[1]);
+    EXPECT_EQ(keys[1], keys[2]) << "txt, TXT and Txt share one icon";
+    EXPECT_EQ(keys[3], keys[5]) << "d.png and f.png";
+
+    // A second package with known extensions asks the system nothing new.
+    ASSERT_TRUE(w.openPackage(package("again.zip", R"([("x.TXT", (2020, 1, 1, 0, 0, 0), 1)])")));
+    EXPECT_EQ(w.fileTypeIcons().systemLookups(), 3);
+}
+
+class SortByHeader : public OpenPackage {
+protected:
+    void SetUp() override {
+        OpenPackage::SetUp();
+        fMain& w = makeWindow();
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(w.openPackage(package("rows.zip")));
+    }
+    /// A real mouse click on the header of column 1 to 7.
+    void click(EntryColumn c) {
+        QHeaderView* header = window->grid()->horizontalHeader();
+        const int section = int(c) - 1;
+        const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+    void expectMark(EntryColumn c, Qt::SortOrder order) {
+        QHeaderView* header = window->grid()->horizontalHeader();
+        EXPECT_EQ(header->sortIndicatorSection(), int(c) - 1);
+        EXPECT_EQ(header->sortIndicatorOrder(), order);
+        EXPECT_EQ(window->sortColumn(), int(c));
+        EXPECT_EQ(window->sortAscending(), order == Qt::AscendingOrder);
+    }
+    static QList<qint64> numbers(const QStringList& texts) {
+        QList<qint64> out;
+        for (QString t : texts) out << t.remove(',').toLongLong();
+        return out;
+    }
+};
+
+TEST_F(SortByHeader, NumbersSortAsNumbersAndToggleDirection) {
+    click(EntryColumn::Size);
+    expectMark(EntryColumn::Size, Qt::AscendingOrder);
+    EXPECT_EQ(fullNames(), QStringList({"noext", "b.txt", "A.TXT", "docs/b.txt", "docs/c.dat"}))
+        << "9 before 10 before 1,000; equal sizes keep their order";
+
+    click(EntryColumn::Size);
+    expectMark(EntryColumn::Size, Qt::DescendingOrder);
+    EXPECT_EQ(column(EntryColumn::Size), QStringList({"1,000", "10", "10", "9", "0"}));
+
+    click(EntryColumn::Size);
+    expectMark(EntryColumn::Size, Qt::AscendingOrder);
+    EXPECT_EQ(column(EntryColumn::Size).first(), "0");
+
+    click(EntryColumn::Zipped);
+    expectMark(EntryColumn::Zipped, Qt::AscendingOrder);
+    const QList<qint64> zipped = numbers(column(EntryColumn::Zipped));
+    EXPECT_TRUE(std::is_sorted(zipped.begin(), zipped.end())) << column(EntryColumn::Zipped).join(" ").toStdString();
+    EXPECT_EQ(fullNames().last(), "docs/c.dat");
+}
+
+TEST_F(SortByHeader, DatesSortAcrossYears) {
+    click(EntryColumn::Modified);
+    expectMark(EntryColumn::Modified, Qt::AscendingOrder);
+    EXPECT_EQ(column(EntryColumn::Modified),
+              QStringList({"1999/01/01  00:00:00", "2019/12/31  23:59:58", "2020/01/02  03:04:06",
+                           "2020/01/02  03:04:06", "2021/06/01  12:00:00"}));
+    click(EntryColumn::Modified);
+    expectMark(EntryColumn::Modified, Qt::DescendingOrder);
+    EXPECT_EQ(fullNames().first(), "docs/c.dat");
+    EXPECT_EQ(fullNames().last(), "docs/b.txt");
+}
+
+TEST_F(SortByHeader, TextAndIconColumnsAndOtherColumnsStartAscending) {
+    // The opening sort is "File Name" ascending, so its first click turns it round.
+    click(EntryColumn::Name);
+    expectMark(EntryColumn::Name, Qt::DescendingOrder);
+    EXPECT_EQ(column(EntryColumn::Name), QStringList({"noext", "c.dat", "b.txt", "b.txt", "A.TXT"}));
+
+    click(EntryColumn::Path);
+    expectMark(EntryColumn::Path, Qt::AscendingOrder);
+    EXPECT_EQ(column(EntryColumn::Path), QStringList({"", "", "", "docs/", "docs/"}));
+
+    click(EntryColumn::Ratio);
+    expectMark(EntryColumn::Ratio, Qt::AscendingOrder);
+    QStringList ratios = column(EntryColumn::Ratio);
+    EXPECT_TRUE(std::is_sorted(ratios.begin(), ratios.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    })) << ratios.join(" ").toStdString();
+
+    // A column sorted descending before starts ascending again when it is clicked after another one.
+    click(EntryColumn::Name);
+    expectMark(EntryColumn::Name, Qt::AscendingOrder);
+    EXPECT_EQ(column(EntryColumn::Name).first(), "A.TXT");
+
+    // The icon column sorts by file type.
+    click(EntryColumn::Icon);
+    expectMark(EntryColumn::Icon, Qt::AscendingOrder);
+    QStringList types;
+    for (const EntryRow& row : window->entryModel().entries().rows()) types << row.iconKey();
+    EXPECT_EQ(types, QStringList({"", "DAT", "TXT", "TXT", "TXT"}));
+}
+
+class Favorites : public OpenPackage {};
+
+TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
+    const QString first = package("first.zip");
+    const QString second = package("R&D.zip");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(first));
+    ASSERT_TRUE(w.openPackage(second));
+    EXPECT_EQ(item("mnufav1")->text(), packages.file("R&&D.zip"));
+    EXPECT_EQ(item("mnufav2")->text(), first);
+    EXPECT_TRUE(item("mnufav2")->isVisible());
+    EXPECT_FALSE(item("mnufav3")->isVisible());
+    EXPECT_EQ(stored("1File"), second);
+    EXPECT_EQ(stored("2File"), first);
+
+    item("mnufav2")->trigger();
+    EXPECT_EQ(w.currentPackage(), first);
+    EXPECT_EQ(w.grid()->model()->rowCount(), 5);
+    EXPECT_EQ(item("mnufav1")->text(), first) << "the package opened from the list moves to the top";
+    EXPECT_EQ(state->recent.mid(0, 2), QStringList({first, second}));
+
+    // The path with "&" opens from its item too.
+    item("mnufav2")->trigger();
+    EXPECT_EQ(w.currentPackage(), second);
+    EXPECT_EQ(w.statusText(), "  (R&D.zip)  Files = 6  Bytes = 1,029  Comments = ");
+
+    // The next start reads the same list back from the store.
+    window.reset();
+    AppState again(state->settings.appName());
+    fMain next(again);
+    EXPECT_EQ(child<QAction>(next, "mnufav1")->data().toString(), second);
+    EXPECT_EQ(child<QAction>(next, "mnufav2")->text(), first);
+}
+
+TEST_F(Favorites, MissingFileOnlyChangesTheStatusLine) {
+    const QString gone = package("gone.zip");
+    const QString kept = package("kept.zip");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(gone));
+    ASSERT_TRUE(w.openPackage(kept));
+    ASSERT_TRUE(QFile::remove(gone));
+
+    item("mnufav2")->trigger();
+    EXPECT_EQ(w.statusText(), gone + "  -  File not found.");
+    EXPECT_EQ(w.currentPackage(), kept);
+    EXPECT_TRUE(w.package().isOpen());
+    EXPECT_EQ(w.grid()->model()->rowCount(), 5);
+    EXPECT_EQ(state->recent.mid(0, 2), QStringList({kept, gone})) << "the list is not reordered";
+    EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
+}
+
+TEST_F(Favorites, EmptyAndExitItemsDoNothing) {
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(package("only.zip")));
+    const QString status = w.statusText();
+    w.openFavorite(5);   // an empty slot
+    item("mnufav10")->trigger(); // "Exit"
+    EXPECT_EQ(w.statusText(), status);
+    EXPECT_EQ(w.currentPackage(), packages.file("only.zip"));
+    EXPECT_EQ(w.grid()->model()->rowCount(), 5);
+}
+
+class OpenFailure : public OpenPackage {};
+
+TEST_F(OpenFailure, NotAZipShowsTheLibraryTextAndLeavesEverythingEmpty) {
+    const QString good = package("good.zip");
+    const QString bad = packages.file("notes.zip");
+    writeFile(bad, "this is a text file, not a zip package\n");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(good));
+    const QStringList recentBefore = state->recent;
+
+    DialogHook::setNextAnswer("ok");
+    EXPECT_FALSE(w.openPackage(bad));
+
+    ZipPackage probe;
+    ASSERT_NE(probe.zOpenZipFile(bad), kZipOk);
+    ASSERT_EQ(DialogHook::shownMessages().size(), 1);
+    EXPECT_EQ(DialogHook::shownMessages().first(), probe.zGetLastErrorAsText());
+    EXPECT_FALSE(DialogHook::shownMessages().first().isEmpty());
+
+    EXPECT_EQ(w.grid()->model()->rowCount(), 0);
+    EXPECT_EQ(w.statusText(), "");
+    EXPECT_EQ(state->recent, recentBefore);
+    EXPECT_EQ(stored("1File"), good);
+    EXPECT_EQ(item("mnufav1")->text(), good);
+    EXPECT_EQ(w.currentPackage(), bad) << "the path that failed stays the current one";
+    EXPECT_FALSE(w.package().isOpen());
+}
+
+class OpenDialog : public OpenPackage {};
+
+TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
+    const QString zip = package("picked.zip");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(zip));
+    const QString status = w.statusText();
+    // The store holds another start folder than the shared value; only a real choice writes the value back.
+    state->settings.SaveSetting(kSettingsSection, "Options11", "/elsewhere/");
+
+    DialogHook::setNextAnswer("cancel");
+    QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
+    EXPECT_EQ(w.statusText(), status);
+    EXPECT_EQ(w.grid()->model()->rowCount(), 5);
+    EXPECT_EQ(stored("Options11"), "/elsewhere/");
+
+    const QString other = package("other.zip", R"([("z.txt", (2020, 1, 1, 0, 0, 0), 3)])");
+    DialogHook::setNextAnswer(other);
+    QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
+    EXPECT_EQ(w.currentPackage(), other);
+    EXPECT_EQ(w.grid()->model()->rowCount(), 1);
+    EXPECT_EQ(stored("Options11"), app.path() + "/Zips/");
+    EXPECT_EQ(state->option("Options11"), app.path() + "/Zips/");
+}
+
+class GridCommands : public OpenPackage {
+protected:
+    void SetUp() override {
+        OpenPackage::SetUp();
+        fMain& w = makeWindow();
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(w.openPackage(package("rows.zip")));
+    }
+    int rowOf(const QString& fullName) const { return int(fullNames().indexOf(fullName)); }
+    QPoint centreOf(int row) const { return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center(); }
+};
+
+TEST_F(GridCommands, SelectingARowNamesItInTheStatusLine) {
+    QTableView* grid = window->grid();
+    const int row = rowOf("docs/c.dat");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centreOf(row));
+    EXPECT_EQ(window->statusText(), "  c.dat selected, right-click for commands");
+    grid->selectRow(rowOf("A.TXT"));
+    EXPECT_EQ(window->statusText(), "  A.TXT selected, right-click for commands");
+}
+
+TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
+    QTableView* grid = window->grid();
+    QMenu* popup = menu("mnuZipOptions");
+    const int row = rowOf("noext");
+    emit grid->customContextMenuRequested(centreOf(row));
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(grid->selectionModel()->selectedRows().value(0).row(), row);
+    popup->hide();
+
+    // Below the last row there is no entry, and no menu.
+    const QPoint below(10, grid->visualRect(grid->model()->index(4, 1)).bottom() + 20);
+    ASSERT_LT(below.y(), grid->viewport()->height());
+    emit grid->customContextMenuRequested(below);
+    EXPECT_FALSE(popup->isVisible());
+}
+
+TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
+    QTableView* grid = window->grid();
+    grid->selectRow(rowOf("docs/c.dat"));
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt3")->trigger();
+    const QString target = state->option("Options07");
+    EXPECT_EQ(window->statusText(), "c.dat was extracted to " + target);
+    EXPECT_EQ(readFile(target + "docs/c.dat"), QByteArray(1000, 'x'));
+
+    DialogHook::setNextAnswer("cancel");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "Extract cancelled");
+    EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
+}
+
+TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
+    window->grid()->selectRow(0);
+    QTest::mouseClick(button("btnClose"), Qt::LeftButton);
+    EXPECT_EQ(window->grid()->model()->rowCount(), 0);
+    EXPECT_EQ(window->statusText(), "");
+    EXPECT_EQ(window->currentPackage(), "");
+    EXPECT_FALSE(window->package().isOpen());
+    EXPECT_EQ(window->sortColumn(), 0);
+    EXPECT_EQ(window->grid()->horizontalHeader()->sortIndicatorSection(), -1);
+    EXPECT_EQ(state->recent.value(0), packages.file("rows.zip")) << "closing keeps the recent list";
+
+    // The next open starts from scratch again.
+    ASSERT_TRUE(window->openPackage(packages.file("rows.zip")));
+    EXPECT_EQ(window->grid()->model()->rowCount(), 5);
+}
+
+} // namespace
