@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+
 namespace FileOps {
 
 namespace {
@@ -19,15 +21,28 @@ struct SplitPattern {
     QRegularExpression matcher;
 };
 
+// Only "*" and "?" are wildcards here; every other character stands for itself. (Qt's wildcard conversion would
+// read "[1]" as a character class, and "a[1].txt" could then never be named literally.)
+QRegularExpression wildcardMatcher(const QString& name) {
+    QString expression;
+    expression.reserve(name.size() * 2 + 8);
+    for (QChar c : name) {
+        if (c == u'*')
+            expression += QStringLiteral(".*");
+        else if (c == u'?')
+            expression += u'.';
+        else
+            expression += QRegularExpression::escape(QString(c));
+    }
+    return QRegularExpression(QStringLiteral("\\A(?:") + expression + QStringLiteral(")\\z"),
+                              QRegularExpression::DotMatchesEverythingOption);
+}
+
 SplitPattern splitPattern(const QString& pattern) {
     QFileInfo info(pattern);
     QString name = info.fileName();
     if (name == "*.*") name = "*";
-    return {info.absolutePath(),
-            QRegularExpression(QRegularExpression::wildcardToRegularExpression(
-                name, QRegularExpression::UnanchoredWildcardConversion)
-                                   .prepend("\\A(?:")
-                                   .append(")\\z"))};
+    return {info.absolutePath(), wildcardMatcher(name)};
 }
 
 QStringList filesMatching(const QString& pattern) {
@@ -65,24 +80,41 @@ Status copyOver(const QString& source, const QString& target) {
 Status append(const QString& target, const QString& source) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
+    const bool targetExisted = QFileInfo::exists(target);
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
         return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
     const qint64 oldSize = out.size();
+    // Leave the target as it was rather than with half a copy on its end (or not at all if we created it).
+    auto rollBack = [&] {
+        if (targetExisted)
+            out.resize(oldSize);
+        else
+            out.remove();
+    };
+    // Appending a file to itself would read what it has just written and never reach the end: copy only the
+    // bytes it had when we started.
+    qint64 remaining = -1;
+    struct stat inStatus, outStatus;
+    if (fstat(in.handle(), &inStatus) == 0 && fstat(out.handle(), &outStatus) == 0 &&
+        inStatus.st_dev == outStatus.st_dev && inStatus.st_ino == outStatus.st_ino)
+        remaining = oldSize;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        qint64 n = in.read(buffer.data(), buffer.size());
+    while (remaining != 0) {
+        const qint64 wanted = remaining < 0 ? buffer.size() : std::min<qint64>(remaining, buffer.size());
+        qint64 n = in.read(buffer.data(), wanted);
         if (n == 0) break;
         if (n < 0 || out.write(buffer.constData(), n) != n) {
-            // Leave the target as it was rather than with half a copy on its end.
             QString why = n < 0 ? in.errorString() : out.errorString();
-            out.resize(oldSize);
+            rollBack();
             return Status::failure(QString("Cannot append %1 to %2: %3").arg(source, target, why));
         }
+        if (remaining > 0) remaining -= n;
     }
     if (!out.flush()) {
-        out.resize(oldSize);
-        return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
+        QString why = out.errorString();
+        rollBack();
+        return Status::failure(QString("Cannot write %1: %2").arg(target, why));
     }
     return Status::success();
 }

@@ -1,0 +1,71 @@
+#pragma once
+// Background recursive folder listing: runs on a worker thread, reports progress every 500 files and its end
+// to the starter's thread through queued signals, and can be cancelled at any moment.
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct FolderRecord {
+    QString path; ///< full path; folders end with "/"
+    bool isFolder = false;
+    bool isHidden = false;   ///< the name starts with "."
+    bool isReadOnly = false; ///< we may not write it (owner/group/other bits against our ids, read-only mounts)
+    bool isSymLink = false;  ///< a symbolic link, described itself (never followed)
+    qint64 size = 0;
+    // Times are milliseconds since 1970-01-01 UTC. Building three QDateTime values per file costs more than the
+    // listing itself, so records keep the plain numbers and callers convert only the ones they show.
+    qint64 modifiedMs = 0;
+    qint64 createdMs = 0; ///< birth time where the file system keeps one, else the status-change time
+    qint64 accessedMs = 0;
+
+    QDateTime modified() const { return QDateTime::fromMSecsSinceEpoch(modifiedMs); }
+    QDateTime created() const { return QDateTime::fromMSecsSinceEpoch(createdMs); }
+    QDateTime accessed() const { return QDateTime::fromMSecsSinceEpoch(accessedMs); }
+};
+
+/// Walks a tree synchronously; the worker behind FolderLister and a direct call for tests and the CLI.
+/// Records are appended to out for everything below root (root itself is not listed); a folder's entries come in
+/// the order the file system gives them, each subfolder's contents after its parent's entries. Symbolic links
+/// are listed but not followed; folders that cannot be opened are listed but their contents skipped.
+/// onProgress is called after every progressStep files (folders do not count) with the count so far; cancel is
+/// checked between entries. Returns false when cancelled (out then holds what was found so far).
+bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const std::atomic_bool& cancel,
+                    const std::function<void(qint64 filesSoFar)>& onProgress = {}, int progressStep = 500);
+
+class FolderLister : public QObject {
+    Q_OBJECT
+public:
+    explicit FolderLister(QObject* parent = nullptr);
+    ~FolderLister() override; ///< cancels and waits for the worker
+
+    /// Starts listing root (a folder path) on a worker thread. A listing already running is cancelled and
+    /// waited for first; it reports nothing more, so every finished() belongs to the latest start().
+    void start(const QString& root);
+    /// Asks the worker to stop; finished(count, true) follows. Does nothing when no listing runs.
+    void cancel();
+    /// True from start() until finished() has been delivered.
+    bool isRunning() const { return m_running; }
+    /// The records of the finished listing (valid after finished(); after a cancel, the part found so far).
+    const std::vector<FolderRecord>& records() const { return m_records; }
+
+signals:
+    void progress(qint64 filesSoFar);
+    /// Delivered on the starter's thread; fileCount counts files (not folders); cancelled is true when cancel()
+    /// stopped the listing before its end.
+    void finished(qint64 fileCount, bool cancelled);
+
+private:
+    void stopWorker();
+
+    std::unique_ptr<QThread> m_thread;
+    std::shared_ptr<std::atomic_bool> m_cancel;
+    std::vector<FolderRecord> m_records;
+    quint64 m_generation = 0; ///< lets reports of a superseded listing still in the event queue be dropped
+    bool m_running = false;
+};

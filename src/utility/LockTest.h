@@ -1,0 +1,6 @@
+#pragma once
+#include <QString>
+
+/// True when the file cannot be opened for reading, or another process holds a lock on it
+/// (fcntl record lock or flock), so a backup should skip it.
+bool isFileLocked(const QString& path);

@@ -1,0 +1,72 @@
+#include "PackageDirectory.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <memory>
+#include <zip.h>
+
+namespace {
+
+struct ZipDiscard {
+    void operator()(zip_t* archive) const { zip_discard(archive); } // read only: nothing to write back
+};
+
+QString libzipText(int code) {
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    QString text = QString::fromUtf8(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return text;
+}
+
+} // namespace
+
+Result<PackageDirectory> readPackageDirectory(const QString& packagePath, int maxNames) {
+    const QFileInfo info(packagePath);
+    if (!info.exists())
+        return Result<PackageDirectory>::failure(QString("The package %1 does not exist.").arg(packagePath));
+    if (info.isDir())
+        return Result<PackageDirectory>::failure(QString("%1 is a folder, not a zip package.").arg(packagePath));
+    // libzip takes an empty file for a new, empty archive; for us it is no package at all.
+    if (info.size() == 0)
+        return Result<PackageDirectory>::failure(QString("%1 is empty, not a zip package.").arg(packagePath));
+
+    int code = ZIP_ER_OK;
+    std::unique_ptr<zip_t, ZipDiscard> archive(zip_open(QFile::encodeName(packagePath).constData(), ZIP_RDONLY, &code));
+    if (!archive) {
+        switch (code) {
+        case ZIP_ER_NOZIP:
+            return Result<PackageDirectory>::failure(QString("%1 is not a zip package.").arg(packagePath));
+        case ZIP_ER_INCONS:
+            return Result<PackageDirectory>::failure(
+                QString("The package %1 is damaged: %2.").arg(packagePath, libzipText(code)));
+        case ZIP_ER_OPEN:
+        case ZIP_ER_READ:
+            return Result<PackageDirectory>::failure(
+                QString("Cannot read the package %1: %2.").arg(packagePath, libzipText(code)));
+        default:
+            return Result<PackageDirectory>::failure(
+                QString("Cannot open the package %1: %2.").arg(packagePath, libzipText(code)));
+        }
+    }
+
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    if (count < 0) return Result<PackageDirectory>::failure(QString("Cannot read the package %1.").arg(packagePath));
+    const zip_int64_t limit = std::min<zip_int64_t>(count, std::max(maxNames, 0));
+
+    PackageDirectory directory;
+    directory.names.reserve(qsizetype(limit));
+    for (zip_int64_t i = 0; i < limit; ++i) {
+        // ENC_GUESS: names stored without the UTF-8 flag are converted from code page 437 unless they already
+        // are valid UTF-8, which is what older zip tools wrote.
+        const char* name = zip_get_name(archive.get(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        if (!name)
+            return Result<PackageDirectory>::failure(
+                QString("The package %1 is damaged: %2.")
+                    .arg(packagePath, QString::fromUtf8(zip_strerror(archive.get()))));
+        directory.names << QString::fromUtf8(name);
+    }
+    directory.tableFull = count > limit;
+    return directory;
+}

@@ -1,0 +1,267 @@
+#include "utility/FolderLister.h"
+#include "TestSupport.h"
+#include "UtilityTestHelpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace testsupport;
+
+namespace {
+
+// Records keyed by their path below root ("sub/", "sub/b.bin").
+std::map<QString, FolderRecord> listRelative(const QString& root) {
+    std::vector<FolderRecord> out;
+    std::atomic_bool cancel{false};
+    listFolderTree(root, out, cancel);
+    const qsizetype base = QDir::cleanPath(root).size() + 1;
+    std::map<QString, FolderRecord> map;
+    for (const FolderRecord& r : out)
+        map.emplace(r.path.mid(base), r);
+    return map;
+}
+
+qint64 utcMs(int year, int msec) {
+    return QDateTime(QDate(year, 2, 3), QTime(4, 5, 6, msec), Qt::UTC).toMSecsSinceEpoch();
+}
+
+// A small tree with every kind of entry the listing describes.
+class FolderListerTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"a.txt", ".hidden", "sub/deeper/c.txt", ".hiddenDir/d.txt", "Grüße ü.txt"})
+            writeFile(m_dir.file(name), name);
+        writeFile(m_dir.file("sub/b.bin"), randomBytes(1000));
+        QFile::link("sub", m_dir.file("link"));  // to a folder: not to be entered
+        QFile::link("..", m_dir.file("sub/up")); // a loop
+        QFile::link("nowhere", m_dir.file("dangling"));
+        setMode(m_dir.path(), 0755); // for the unprivileged child
+    }
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(FolderListerTree, ListsAndDescribesEveryEntryOnce) {
+    const timespec times[2] = {{time_t(utcMs(2011, 170) / 1000), 170000000},
+                               {time_t(utcMs(2001, 789) / 1000), 789000000}};
+    utimensat(AT_FDCWD, QFile::encodeName(m_dir.file("a.txt")).constData(), times, 0);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const auto map = listRelative(m_dir.path() + "/"); // a trailing "/" changes nothing
+
+    QStringList paths;
+    for (const auto& [relative, r] : map) {
+        paths << relative;
+        EXPECT_EQ(r.path, m_dir.path() + "/" + relative);
+        EXPECT_EQ(r.isFolder, relative.endsWith('/')) << relative.toStdString();
+    }
+    // Once each: the links were not followed, the loop repeated nothing.
+    EXPECT_EQ(paths, QStringList({".hidden", ".hiddenDir/", ".hiddenDir/d.txt", "Grüße ü.txt", "a.txt", "dangling",
+                                  "link", "sub/", "sub/b.bin", "sub/deeper/", "sub/deeper/c.txt", "sub/up"}));
+    EXPECT_EQ(listRelative(m_dir.file("link")).size(), 4u); // a root the user chose is followed, if a link
+    EXPECT_EQ(map.at("sub/b.bin").size, 1000);
+    EXPECT_EQ(map.at("Grüße ü.txt").size, 14); // the name as UTF-8 bytes, its own content
+    EXPECT_EQ(map.at("link").size, 3);         // the link itself: its text "sub"
+    EXPECT_TRUE(map.at(".hidden").isHidden && map.at(".hiddenDir/").isHidden);
+    EXPECT_FALSE(map.at(".hiddenDir/d.txt").isHidden || map.at("a.txt").isHidden);
+    for (const char* link : {"link", "sub/up", "dangling"})
+        EXPECT_TRUE(map.at(link).isSymLink && !map.at(link).isFolder) << link;
+
+    const FolderRecord& a = map.at("a.txt");
+    EXPECT_EQ(a.modifiedMs, utcMs(2001, 789));
+    EXPECT_EQ(a.accessedMs, utcMs(2011, 170));
+    EXPECT_EQ(a.modified(), QDateTime::fromMSecsSinceEpoch(utcMs(2001, 789)));
+    EXPECT_NEAR(double(a.createdMs), double(now), 10000.0); // made just now, whatever its modified time says
+}
+
+TEST_F(FolderListerTree, ReadOnlyAndUnreadableAsTheKernelSeesThem) {
+    setMode(m_dir.file("sub/deeper"), 0700);
+    setMode(m_dir.file("a.txt"), 0666);
+    if (runningAsRoot()) { // owner, group and other bits each decide for some file of the unprivileged child
+        const std::tuple<const char*, uid_t, gid_t, mode_t> owned[] = {{"own-rw", 65534, 0, 0644},
+                                                                       {"own-ro", 65534, 0, 0464},
+                                                                       {"group-rw", 0, 65534, 0464},
+                                                                       {"group-ro", 0, 65534, 0646}};
+        for (const auto& [name, uid, gid, mode] : owned) {
+            writeFile(m_dir.file(name), name);
+            ASSERT_EQ(chown(QFile::encodeName(m_dir.file(name)).constData(), uid, gid), 0);
+            setMode(m_dir.file(name), mode);
+        }
+    }
+    const QString root = m_dir.path();
+    auto check = [root] {
+        std::vector<FolderRecord> out;
+        std::atomic_bool cancel{false};
+        if (!listFolderTree(root, out, cancel)) return 1;
+        bool sawDeeper = false;
+        for (const FolderRecord& r : out) {
+            const bool writable = access(QFile::encodeName(r.path).constData(), W_OK) == 0;
+            if (!r.isSymLink && r.isReadOnly == writable) return 2; // access() would judge a link's target
+            sawDeeper |= r.path.endsWith("/sub/deeper/");
+            if (r.path.endsWith("/deeper/c.txt") && access(QFile::encodeName(root + "/sub/deeper").constData(), R_OK))
+                return 3; // listed from a folder we cannot read
+        }
+        return sawDeeper && out.size() >= 12 ? 0 : 4; // the unreadable folder is itself listed, the rest too
+    };
+    EXPECT_EQ(check(), 0);
+    EXPECT_EQ(runUnprivileged(check), 0);
+}
+
+TEST(FolderListerEdges, MissingEmptyOrPlainRootListsNothing) {
+    TempDir dir;
+    writeFile(dir.file("plain"), "not a folder");
+    QDir().mkpath(dir.file("empty"));
+    for (const QString& root : {dir.file("missing"), dir.file("empty"), dir.file("plain"), QString()}) {
+        std::vector<FolderRecord> out;
+        std::atomic_bool cancel{false};
+        EXPECT_TRUE(listFolderTree(root, out, cancel));
+        EXPECT_TRUE(out.empty());
+    }
+}
+
+namespace {
+
+// Trees with many files, made once per run and in memory where the system offers it: on a disk busy with
+// builds, making and removing tens of thousands of files takes many seconds.
+struct BigTree {
+    QTemporaryDir dir{QFileInfo("/dev/shm").isWritable() ? "/dev/shm/varnhold-test-XXXXXX" : QString()};
+    qint64 files = 0, folders = 0, bytes = 0;
+
+    BigTree(int top, int sub, int perFolder) {
+        for (int a = 0; a < top * sub; ++a) {
+            const QString folder = dir.filePath(QString("d%1/s%2/").arg(a / sub).arg(a % sub));
+            QDir().mkpath(folder);
+            for (int c = 0; c < perFolder; ++c, ++files) {
+                const int fd = ::open(QFile::encodeName(folder + QString::number(c)), O_WRONLY | O_CREAT, 0644);
+                bytes += ::write(fd, "0123456789abc", size_t(c % 13));
+                ::close(fd);
+            }
+        }
+        folders = qint64(top) * (sub + 1);
+    }
+    QString path() const { return dir.path(); }
+};
+
+const BigTree& bigTree() {
+    static const BigTree tree(30, 10, 100); // 30,000 files
+    return tree;
+}
+
+const BigTree& smallTree() {
+    static const BigTree tree(2, 2, 300); // 1,200 files
+    return tree;
+}
+
+} // namespace
+
+TEST(FolderListerProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {
+    std::vector<FolderRecord> out;
+    std::atomic_bool cancel{false};
+    std::vector<qint64> reports;
+    ASSERT_TRUE(listFolderTree(smallTree().path(), out, cancel, [&](qint64 n) { reports.push_back(n); }));
+    EXPECT_EQ(reports, (std::vector<qint64>{500, 1000})); // folders do not count
+    EXPECT_EQ(qint64(out.size()), smallTree().files + smallTree().folders);
+
+    out.clear();
+    reports.clear();
+    auto cancelAt200 = [&](qint64 n) {
+        reports.push_back(n);
+        cancel = n == 200;
+    };
+    EXPECT_FALSE(listFolderTree(smallTree().path(), out, cancel, cancelAt200, 100));
+    EXPECT_EQ(reports, (std::vector<qint64>{100, 200}));
+    EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const FolderRecord& r) { return !r.isFolder; }), 200);
+}
+
+TEST(FolderListerSpeed, KeepsPaceWithFindAndAgreesWithIt) {
+    if (!haveTool("find")) GTEST_SKIP() << "find is not installed";
+    const BigTree& tree = bigTree();
+    qint64 ours = std::numeric_limits<qint64>::max(), theirs = ours;
+    for (int round = 0; round < 5; ++round) { // best of alternating runs: one busy moment does not decide
+        std::vector<FolderRecord> out;
+        std::atomic_bool cancel{false};
+        QElapsedTimer timer;
+        timer.start();
+        listFolderTree(tree.path(), out, cancel);
+        ours = std::min(ours, timer.nsecsElapsed());
+        timer.restart();
+        const ToolRun find = runTool("find", {tree.path(), "-type", "f", "-printf", "%s\n"});
+        theirs = std::min(theirs, timer.nsecsElapsed());
+        ASSERT_EQ(find.exitCode, 0);
+        if (round > 0) continue;
+        qint64 files = 0, bytes = 0, findBytes = 0;
+        for (const FolderRecord& r : out)
+            files += !r.isFolder, bytes += r.size;
+        for (const QString& size : find.out.split('\n', Qt::SkipEmptyParts))
+            findBytes += size.toLongLong();
+        EXPECT_EQ(files, tree.files);
+        EXPECT_EQ(find.out.count('\n'), files);
+        EXPECT_EQ(bytes, findBytes);
+        EXPECT_EQ(bytes, tree.bytes);
+    }
+    EXPECT_LE(ours, theirs * 3 / 2) << "listing " << ours / 1000000 << " ms, find " << theirs / 1000000 << " ms";
+}
+
+TEST(FolderListerWorker, ReportsOnTheStartersThreadAndCanRunAgain) {
+    FolderLister lister;
+    QSignalSpy finished(&lister, &FolderLister::finished);
+    std::vector<qint64> progress;
+    bool offThread = false;
+    auto onReport = [&] { offThread |= QThread::currentThread() != QCoreApplication::instance()->thread(); };
+    QObject::connect(&lister, &FolderLister::progress, [&](qint64 n) { progress.push_back(n), onReport(); });
+    QObject::connect(&lister, &FolderLister::finished, onReport);
+
+    lister.start(smallTree().path());
+    EXPECT_TRUE(lister.isRunning());
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_FALSE(lister.isRunning() || offThread);
+    EXPECT_EQ(finished[0], (QVariantList{smallTree().files, false}));
+    EXPECT_EQ(progress, (std::vector<qint64>{500, 1000}));
+    EXPECT_EQ(qint64(lister.records().size()), smallTree().files + smallTree().folders);
+
+    lister.start(bigTree().path());
+    lister.cancel();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_TRUE(finished[1][1].toBool());
+    EXPECT_LT(finished[1][0].toLongLong(), bigTree().files);
+}
+
+TEST(FolderListerWorker, RestartDropsTheReportsOfTheSupersededListing) {
+    FolderLister lister;
+    QSignalSpy finished(&lister, &FolderLister::finished);
+    QSignalSpy progress(&lister, &FolderLister::progress);
+    lister.start(bigTree().path());
+    // Keep this thread busy without handling events while the first worker posts its reports, so they are still
+    // queued when the second start() supersedes it.
+    for (int i = 0; i < 2; ++i)
+        listRelative(bigTree().path());
+    lister.start(smallTree().path() + "/d1/s1");
+    ASSERT_TRUE(finished.wait(20000));
+    QCoreApplication::sendPostedEvents(); // anything the first worker posted was queued before the second start
+    EXPECT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0], (QVariantList{300, false}));
+    EXPECT_TRUE(progress.isEmpty()); // 300 files make no report of their own
+}
+
+TEST(FolderListerWorker, DestroyingWhileRunningNeitherCrashesNorReports) {
+    int reports = 0, reportsWhileAlive = 0;
+    for (int i = 0; i < 20; ++i) {
+        auto lister = std::make_unique<FolderLister>();
+        QObject::connect(lister.get(), &FolderLister::finished, [&] { ++reports; });
+        QObject::connect(lister.get(), &FolderLister::progress, [&] { ++reports; });
+        lister->start(bigTree().path());
+        if (i % 2) lister->cancel();
+        if (i % 4 == 3) QCoreApplication::processEvents(); // sometimes let reports be queued and delivered first
+        lister.reset();
+        reportsWhileAlive = reports;
+    }
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(reports, reportsWhileAlive); // what a worker posted went with its lister
+}
