@@ -2,7 +2,11 @@
 
 #include "TerminalProgress.h"
 #include "app/StartUp.h"
+#include "build/BuildJob.h"
+#include "build/SelectionModel.h"
+#include "sets/BackupSetFile.h"
 #include "tools/ExtractRequest.h"
+#include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 #include "viewer/EntryList.h"
 #include "zip/ZipPackage.h"
@@ -45,7 +49,8 @@ int usageError(const QString& message) {
 // Options of the form "--name VALUE" or "--flag", with the positional arguments apart.
 struct ParsedArgs {
     QStringList positional;
-    QHash<QString, QString> values;
+    QHash<QString, QString> values;    ///< the last value of each option
+    QHash<QString, QStringList> lists; ///< every value of each option, in order (repeatable options)
     QSet<QString> flags;
     QString error;
 };
@@ -72,6 +77,7 @@ ParsedArgs parseArgs(const QStringList& args, const QSet<QString>& valueOptions,
                     value = args[++i];
                 }
                 parsed.values.insert(name, value);
+                parsed.lists[name].append(value);
             } else if (flagOptions.contains(name) && !inlineValue) {
                 parsed.flags.insert(name);
             } else {
@@ -194,6 +200,187 @@ int extractCommand(AppState& state, const QString& path, const ParsedArgs& args)
     return kExitOk;
 }
 
+// --- build ---
+
+const QStringList kLevelNames = {"none", "fast", "normal", "maximum"};
+
+// Checks of the build arguments that need no start-up, so that a usage error leaves no trace.
+QString buildUsageProblem(const ParsedArgs& args) {
+    if (args.positional.isEmpty() || (args.positional.size() < 2 && !args.values.contains("--set")))
+        return "build takes a zip package and at least one PATH or --set NAME";
+    if (args.values.contains("--level") && !kLevelNames.contains(args.values.value("--level")))
+        return "--level takes none, fast, normal or maximum";
+    const QString mode = args.values.value("--mode", "add");
+    if (mode != "add" && mode != "freshen" && mode != "update") return "--mode takes add, freshen or update";
+    if (args.values.contains("--span")) {
+        const QString span = args.values.value("--span");
+        bool ok = false;
+        const qint64 bytes = span.toLongLong(&ok);
+        if (span != "auto" && (!ok || bytes <= 0)) return "--span takes a size in bytes or auto";
+    }
+    for (const char* option : {"--include", "--exclude"}) {
+        const QStringList patterns = args.lists.value(option);
+        if (patterns.size() > kPatternSlots) return QString("at most %1 %2 patterns").arg(kPatternSlots).arg(option);
+        for (const QString& pattern : patterns)
+            if (pattern.trimmed().isEmpty() || pattern.contains(u' '))
+                return QString("%1 takes one pattern without blanks").arg(option);
+    }
+    if (args.values.contains("--set") && args.values.value("--set").trimmed().isEmpty())
+        return "--set needs a backup set name";
+    if (args.values.contains("--save-set") && args.values.value("--save-set").trimmed().isEmpty())
+        return "--save-set needs a backup set name";
+    return {};
+}
+
+// The two bars of the desktop program's progress window, one after the other on the terminal.
+struct BuildBars {
+    std::optional<TerminalProgress> selecting;
+    std::optional<TerminalProgress> compressing;
+    void select(int percent) {
+        if (!selecting) selecting.emplace("Selecting files");
+        selecting->update(percent, 100);
+    }
+    void compress(int percent) {
+        if (selecting) selecting->finish(), selecting.reset();
+        if (!compressing) compressing.emplace("Compressing");
+        compressing->update(percent, 100);
+    }
+    void finish() {
+        if (selecting) selecting->finish(), selecting.reset();
+        if (compressing) compressing->finish(), compressing.reset();
+    }
+};
+
+int buildCommand(AppState& state, const ParsedArgs& args) {
+    const QString zip = absolutePath(args.positional.first());
+    const QString modeName = args.values.value("--mode", "add");
+    const bool zipExists = QFileInfo::exists(zip);
+    const BuildMode mode = modeName == "add" ? BuildMode::Build : BuildMode::Update;
+    if (mode == BuildMode::Update && !zipExists) {
+        printError(QString("%1 does not exist; --mode %2 works on an existing zip package.").arg(zip, modeName));
+        return kExitFailure;
+    }
+
+    SelectionModel model(state);
+    // Patterns given on the command line take the place of the stored ones of the same kind.
+    if (args.lists.contains("--include")) {
+        model.patterns.include = {};
+        const QStringList given = args.lists.value("--include");
+        for (int i = 0; i < given.size(); ++i) model.patterns.include[size_t(i)] = given[i];
+    }
+    if (args.lists.contains("--exclude")) {
+        model.patterns.exclude = {};
+        const QStringList given = args.lists.value("--exclude");
+        for (int i = 0; i < given.size(); ++i) model.patterns.exclude[size_t(i)] = given[i];
+    }
+
+    for (const QString& given : args.positional.mid(1)) {
+        const QString path = absolutePath(given);
+        const QFileInfo info(path);
+        if (!info.exists() || (given.endsWith('/') && !info.isDir())) {
+            printError(QString("%1 does not exist.").arg(given.endsWith('/') ? withTrailingSlash(path) : path));
+            return kExitFailure;
+        }
+        if (info.isDir())
+            model.addFolder(path);
+        else
+            model.addFiles({path}, false);
+    }
+
+    if (args.values.contains("--set")) {
+        const QString setPath =
+            withTrailingSlash(state.option("Options08")) + setFileName(args.values.value("--set").trimmed());
+        if (!QFileInfo(setPath).isFile()) {
+            printError(QString("Backup set %1 not found.").arg(setPath));
+            return kExitFailure;
+        }
+        if (const Status loaded = model.loadBackupSet(setPath); !loaded) {
+            printError(loaded.message());
+            return kExitFailure;
+        }
+    }
+
+    if (mode == BuildMode::Update) {
+        // As the main window hands the open package's comment to the wizard, an update keeps the package's comment.
+        ZipPackage package;
+        if (!openPackage(package, zip)) return kExitFailure;
+        model.handedComment = package.zGetComment();
+    }
+    model.refreshBuildGrid();
+    const QString comment = args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
+
+    if (args.values.contains("--save-set")) {
+        const QString setPath =
+            withTrailingSlash(state.option("Options08")) + setFileName(args.values.value("--save-set").trimmed());
+        if (const Status saved = writeSetFile(setPath, BackupSet{comment, model.build.entries()}); !saved) {
+            printError(saved.message());
+            return kExitFailure;
+        }
+        writeOut(QString("Backup set saved as %1\n").arg(setPath).toUtf8());
+    }
+
+    BuildParams params = BuildParams::fromState(state, mode);
+    const QFileInfo zipInfo(zip);
+    params.targetFolder = withTrailingSlash(zipInfo.absolutePath());
+    params.targetFileName = zipInfo.fileName();
+    params.packagePath = zip;
+    params.comment = comment;
+    if (args.values.contains("--level"))
+        params.zip.level = CompressionLevel(kLevelNames.indexOf(args.values.value("--level")));
+    // A new package is built with Add/Replace whatever is stored, as the zip settings dialog does.
+    params.zip.updateCode = modeName == "freshen"  ? UpdateCode::Freshen
+                            : modeName == "update" ? UpdateCode::Update
+                                                   : UpdateCode::AddReplace;
+    if (args.values.contains("--password")) params.zip.password = args.values.value("--password");
+    if (args.values.contains("--span")) {
+        const QString span = args.values.value("--span");
+        params.zip.spanSize = span == "auto" ? 0 : span.toLongLong();
+    }
+    params.list = model.fillBuildList();
+    params.selectedFiles = model.selectedFiles;
+    params.selectedBytes = model.selectedBytes;
+
+    BuildBars bars;
+    BuildCallbacks callbacks;
+    const bool mayReplace = !args.flags.contains("--no-replace");
+    callbacks.askReplace = [mayReplace](const ReplaceQuestion&) { return mayReplace; };
+    callbacks.selecting = [&bars](int percent) { bars.select(percent); };
+    callbacks.compressing = [&bars](int percent) { bars.compress(percent); };
+    BuildJob job(params, callbacks);
+    job.setCancelFlag(&g_interrupted);
+    const BuildResult result = job.execute();
+    bars.finish();
+
+    for (const QString& path : result.lockedPaths)
+        std::fprintf(stderr, "locked  %s\n", path.toLocal8Bit().constData());
+    switch (result.outcome) {
+    case BuildOutcome::Completed:
+        break;
+    case BuildOutcome::Declined:
+        printError(QString("%1 exists and was not replaced (--no-replace).").arg(zip));
+        return kExitFailure;
+    case BuildOutcome::Cancelled:
+        printError(zipExists ? QString("Build interrupted; %1 was left as it was.").arg(zip)
+                             : QString("Build interrupted; no zip package was written."));
+        return kExitInterrupted;
+    case BuildOutcome::Stopped:
+    case BuildOutcome::Failed:
+        printError(result.message);
+        return kExitFailure;
+    }
+
+    QString out = result.heading.trimmed() + '\n';
+    out += (mode == BuildMode::Update ? result.resultPackagePath : "Zip Package: " + result.resultPackagePath) + '\n';
+    out += "Total number of files selected: " + TextUtil::formatGrouped(result.selectedFiles) + '\n';
+    out += "Total number of bytes selected: " + TextUtil::formatGrouped(result.selectedBytes) + '\n';
+    out += "Total compressed bytes: " + TextUtil::formatGrouped(result.packageBytes) + '\n';
+    if (!result.updatedLine.isEmpty()) out += result.updatedLine + '\n';
+    out += result.lockedLine + '\n';
+    if (result.locked > 0) out += "List of locked files saved as " + state.folders.app + "/Zips/Locked.Txt\n";
+    writeOut(out.toUtf8());
+    return kExitOk;
+}
+
 } // namespace
 
 QString cliUsage() {
@@ -218,6 +405,21 @@ QString cliUsage() {
         "      stored extract folder. Entries whose names would write outside the target folder\n"
         "      (absolute names, \"..\", drive letters, backslashes) and symbolic links are refused\n"
         "      and listed on stderr; the safe entries are still extracted.\n"
+        "  build ZIP PATH... [--level none|fast|normal|maximum] [--mode add|freshen|update]\n"
+        "              [--password TEXT] [--comment TEXT] [--span BYTES|auto]\n"
+        "              [--include PATTERN]... [--exclude PATTERN]... [--save-set NAME] [--no-replace]\n"
+        "  build ZIP --set NAME [PATH...] [options as above]\n"
+        "      Builds a zip package from folders and files, as the build wizard does. A PATH that\n"
+        "      names a folder (or ends in \"/\") takes every file below it that matches an include\n"
+        "      pattern and no exclude pattern (whole path, case ignored; up to five of each; the\n"
+        "      stored patterns unless given); any other PATH is one file. --set NAME adds the rows\n"
+        "      of a saved backup set, each folder with its own patterns. Files are stored under\n"
+        "      their full path as the stored settings say. --mode add (the default) builds a new\n"
+        "      package, replacing an existing ZIP unless --no-replace is given; freshen and update\n"
+        "      work on an existing ZIP. Without options the stored compression level and password\n"
+        "      are used. --save-set NAME also saves the selection as a backup set. Files held\n"
+        "      locked by other programs are skipped, listed on stderr and in Zips/Locked.Txt.\n"
+        "      The old package stays as it was until the new one is complete and checked.\n"
         "\n"
         "  --help  Shows this text.\n"
         "\n"
@@ -234,7 +436,11 @@ int runCli(const QStringList& args, const QString& appFolder) {
 
     QSet<QString> valueOptions, flagOptions{"--help"};
     if (command == "test") valueOptions = {"--password"};
-    else if (command == "extract") {
+    else if (command == "build") {
+        valueOptions = {"--level", "--mode", "--password", "--comment", "--span", "--include", "--exclude",
+                        "--save-set", "--set"};
+        flagOptions.insert("--no-replace");
+    } else if (command == "extract") {
         valueOptions = {"--entry", "--to", "--password"};
         flagOptions += {"--overwrite", "--no-overwrite", "--skip-older", "--no-folder-names"};
     } else if (command != "list") {
@@ -246,7 +452,11 @@ int runCli(const QStringList& args, const QString& appFolder) {
         writeOut(cliUsage().toUtf8());
         return kExitOk;
     }
-    if (parsed.positional.size() != 1) return usageError(command + " takes one zip package");
+    if (command == "build") {
+        if (const QString problem = buildUsageProblem(parsed); !problem.isEmpty()) return usageError(problem);
+    } else if (parsed.positional.size() != 1) {
+        return usageError(command + " takes one zip package");
+    }
     if (parsed.flags.contains("--overwrite") && parsed.flags.contains("--no-overwrite"))
         return usageError("--overwrite and --no-overwrite exclude each other");
 
@@ -256,5 +466,6 @@ int runCli(const QStringList& args, const QString& appFolder) {
     const QString path = absolutePath(parsed.positional.first());
     if (command == "list") return listCommand(state, path);
     if (command == "test") return testCommand(path, parsed.values.value("--password"));
+    if (command == "build") return buildCommand(state, parsed);
     return extractCommand(state, path, parsed);
 }

@@ -29,20 +29,20 @@ QString visibleKey(const QString& stored) { return stored == "@default" ? QStrin
 CRegSettings::CRegSettings() : m_company(kFallbackCompany), m_appName(productName()) {}
 
 CRegSettings::CRegSettings(const QString& company, const QString& appName) : CRegSettings() {
-    setCompany(company);
-    setAppName(appName);
+    Company(company);
+    AppName(appName);
 }
 
 CRegSettings::~CRegSettings() { delete m_settings; }
 
-void CRegSettings::setCompany(const QString& company) {
+void CRegSettings::Company(const QString& company) {
     QString trimmed = TextUtil::trimBlanks(company);
     m_company = trimmed.isEmpty() ? kFallbackCompany : trimmed;
     delete m_settings;
     m_settings = nullptr;
 }
 
-void CRegSettings::setAppName(const QString& appName) {
+void CRegSettings::AppName(const QString& appName) {
     QString trimmed = TextUtil::trimBlanks(appName);
     m_appName = trimmed.isEmpty() ? productName() : trimmed;
     delete m_settings;

@@ -21,11 +21,11 @@ public:
     CRegSettings& operator=(const CRegSettings&) = delete;
 
     /// Trimmed; an empty text sets the fallback company.
-    void setCompany(const QString& company);
-    QString company() const { return m_company; }
+    void Company(const QString& company);
+    QString Company() const { return m_company; }
     /// Trimmed; an empty text sets the running program's product name.
-    void setAppName(const QString& appName);
-    QString appName() const { return m_appName; }
+    void AppName(const QString& appName);
+    QString AppName() const { return m_appName; }
 
     /// With a key: removes that value ("*" the default value). Without one (or ""): removes the whole section.
     bool DeleteSetting(const QString& section, const QString& key = QString());

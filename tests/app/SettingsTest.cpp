@@ -42,17 +42,17 @@ TEST(Settings, TextsKeepCommasBlanksAndNonAscii) {
 TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
     const QString app = freshApp();
     CRegSettings s;
-    s.setCompany("   Brindlecot  ");
-    s.setAppName(" " + app + "\t");
-    EXPECT_EQ(s.company(), "Brindlecot");
-    EXPECT_EQ(s.appName(), app);
+    s.Company("   Brindlecot  ");
+    s.AppName(" " + app + "\t");
+    EXPECT_EQ(s.Company(), "Brindlecot");
+    EXPECT_EQ(s.AppName(), app);
     s.SaveSetting("Settings", "Options01", "4");
     EXPECT_TRUE(s.fileName().endsWith("/Brindlecot/" + app + ".ini")) << s.fileName().toStdString();
 
-    s.setCompany("  ");
-    EXPECT_EQ(s.company(), CRegSettings::kFallbackCompany);
-    s.setAppName("");
-    EXPECT_EQ(s.appName(), "Varnhold");
+    s.Company("  ");
+    EXPECT_EQ(s.Company(), CRegSettings::kFallbackCompany);
+    s.AppName("");
+    EXPECT_EQ(s.AppName(), "Varnhold");
 }
 
 TEST(Settings, SecondInstanceSeesWritesAtOnce) {

@@ -127,7 +127,7 @@ TEST_F(ExtractDialogTest, LoadsTheStoredValuesAndHideActsAtOnce) {
     s.setUseSelected(true);
     s.store(state);
     // Only the store carries the values: a fresh state (a later run of the program) must see them.
-    AppState later(state.settings.appName());
+    AppState later(state.settings.AppName());
     runStartUp(later, dir.path());
 
     fExtract dialog(later, package);

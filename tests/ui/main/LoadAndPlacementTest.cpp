@@ -152,7 +152,7 @@ TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
     window.reset();
 
     // A text that is no placement leaves the designed size and is not taken as "nothing stored" (no centring).
-    AppState fresh(state->settings.appName() + "_fresh");
+    AppState fresh(state->settings.AppName() + "_fresh");
     const QSize designed = fMain(fresh).size();
     state->settings.SaveSetting(kSettingsSection, "fMain", "30,forty,700,500");
     fMain& w = makeWindow();

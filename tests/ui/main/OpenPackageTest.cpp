@@ -248,7 +248,7 @@ TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
 
     // The next start reads the same list back from the store.
     window.reset();
-    AppState again(state->settings.appName());
+    AppState again(state->settings.AppName());
     fMain next(again);
     EXPECT_EQ(child<QAction>(next, "mnufav1")->data().toString(), second);
     EXPECT_EQ(child<QAction>(next, "mnufav2")->text(), first);

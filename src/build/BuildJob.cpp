@@ -1,0 +1,498 @@
+#include "BuildJob.h"
+
+#include "app/AppState.h"
+#include "utility/FileOps.h"
+#include "utility/LockTest.h"
+#include "utility/TextUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// Scan progress is reported after this many files, often enough for a bar and a prompt cancel.
+constexpr int kScanProgressStep = 200;
+
+QString systemText(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+QString withSlash(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+// A hidden file beside the target that will become the package; reserved now so no other run can take the name.
+Result<QString> reserveBeside(const QString& target) {
+    const QFileInfo info(target);
+    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX.part"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return Result<QString>::failure(
+            QStringLiteral("Cannot write into the folder %1: %2").arg(info.absolutePath(), file.errorString()));
+    return file.fileName();
+}
+
+// Whether we may create files in a folder: tried, not guessed from mode bits, since the superuser, read-only
+// mounts and access lists all answer differently.
+Status probeFolder(const QString& folder) {
+    QTemporaryFile probe(withSlash(folder) + QStringLiteral(".varnhold-probe-XXXXXX"));
+    if (!probe.open())
+        return Status::failure(QStringLiteral("Cannot write into the folder %1: %2").arg(folder, probe.errorString()));
+    return Status::success();
+}
+
+Status copyFileInto(const QString& source, const QString& target) {
+    QFile in(source);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly))
+        return Status::failure(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return Status::failure(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0) return Status::failure(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()));
+        if (n == 0) break;
+        if (out.write(buffer.constData(), n) != n)
+            return Status::failure(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+    }
+    if (!out.flush()) return Status::failure(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+    return Status::success();
+}
+
+bool statOf(const QString& path, struct stat& st) {
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+// What a new package file gets: the mode of the package it replaces, or what a newly created file would get.
+mode_t modeForPackage(const QString& oldPackage) {
+    struct stat st;
+    if (statOf(oldPackage, st)) return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// An entry copied unchanged from the old package: same name, CRC, sizes and time.
+QString entryKey(const ZipEntry& e) {
+    return QStringLiteral("%1|%2|%3|%4|%5|%6")
+        .arg(e.storedName)
+        .arg(e.crc)
+        .arg(e.size)
+        .arg(e.compressedSize)
+        .arg(e.dosDate)
+        .arg(e.dosTime);
+}
+
+} // namespace
+
+namespace BuildTexts {
+QString buildButtonCaption(BuildMode mode) {
+    return mode == BuildMode::Build ? QStringLiteral(" Build") : QStringLiteral(" Update");
+}
+} // namespace BuildTexts
+
+ZipSettings ZipSettings::fromState(const AppState& state) {
+    ZipSettings s;
+    s.level = levelFromOption(state.option(QStringLiteral("Options01")));
+    s.updateCode = updateCodeFromOption(state.option(QStringLiteral("Options02")));
+    s.resetArchive = state.option(QStringLiteral("Options05")) == QLatin1String("-1");
+    s.spanSize = -1;
+    s.password = state.option(QStringLiteral("Optionse4"));
+    return s;
+}
+
+CompressionLevel levelFromOption(const QString& value) {
+    if (value == QLatin1String("1")) return CompressionLevel::None;
+    if (value == QLatin1String("2")) return CompressionLevel::Fast;
+    if (value == QLatin1String("4")) return CompressionLevel::Maximum;
+    return CompressionLevel::Normal;
+}
+
+UpdateCode updateCodeFromOption(const QString& value) {
+    if (value == QLatin1String("2")) return UpdateCode::Freshen;
+    if (value == QLatin1String("3")) return UpdateCode::Update;
+    return UpdateCode::AddReplace;
+}
+
+qint64 spanSizeFrom(bool noSpanning, bool automatic, bool custom, const QString& customSize) {
+    qint64 size = -1;
+    if (noSpanning) size = -1;
+    if (automatic) size = 0;
+    if (custom) size = TextUtil::trimBlanks(customSize).toLongLong();
+    return size;
+}
+
+QString storedNameFor(const QString& path, bool fullPaths) {
+    return fullPaths ? path.mid(1) : QString();
+}
+
+bool hasZipExtension(const QString& fileName) {
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    const QString extension = dot < 0 ? fileName : fileName.mid(dot + 1);
+    return extension.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0;
+}
+
+int selectingPercent(qint64 done, qint64 toGo) {
+    if (toGo <= 0) return 100;
+    const qint64 percent = std::llround(double(done) * 100.0 / double(toGo));
+    return int(std::clamp<qint64>(percent, 0, 100));
+}
+
+int CompressPercent::next(qint64 position, qint64 selectedBytes) {
+    qint64 percent = selectedBytes > 0 ? std::llround(double(position) * 100.0 / double(selectedBytes)) : 100;
+    if (m_wrapped && percent == 0) percent = 100;
+    if (percent > 0) m_wrapped = true;
+    if (percent < 0 || percent > 100) percent = 100;
+    return int(percent);
+}
+
+BuildParams BuildParams::fromState(const AppState& state, BuildMode mode) {
+    BuildParams p;
+    p.mode = mode;
+    p.targetFolder = state.option(QStringLiteral("Options09"));
+    p.targetFileName = state.option(QStringLiteral("Options10"));
+    p.zip = ZipSettings::fromState(state);
+    p.storeFullPaths = state.option(QStringLiteral("Options03")) == QLatin1String("2");
+    p.tempFolder = state.option(QStringLiteral("Options06"));
+    p.appFolder = state.folders.app;
+    return p;
+}
+
+QString BuildParams::targetPath() const {
+    return mode == BuildMode::Build ? withSlash(targetFolder) + targetFileName : packagePath;
+}
+
+void storeBuildTarget(AppState& state, const BuildParams& params) {
+    if (params.mode != BuildMode::Build) return;
+    state.saveOption(QStringLiteral("Options09"), params.targetFolder);
+    state.saveOption(QStringLiteral("Options10"), params.targetFileName);
+}
+
+BuildJob::BuildJob(BuildParams params, BuildCallbacks callbacks)
+    : m_params(std::move(params)), m_callbacks(std::move(callbacks)) {}
+
+BuildJob::~BuildJob() = default;
+
+void BuildJob::setCancelFlag(std::atomic_bool* flag) {
+    m_cancel = flag ? flag : &m_ownCancel;
+}
+
+void BuildJob::cancel() {
+    m_cancel->store(true);
+    m_package.zCancelOperation();
+}
+
+BuildResult BuildJob::execute() {
+    if (!prepare()) return m_result;
+    return run();
+}
+
+bool BuildJob::prepare() {
+    m_prepared = false;
+    m_result = BuildResult();
+    m_result.packagePath = m_params.targetPath();
+    m_result.selectedFiles = m_params.selectedFiles;
+    m_result.selectedBytes = m_params.selectedBytes;
+    const auto stop = [this](BuildOutcome outcome, const QString& message) {
+        m_result.outcome = outcome;
+        m_result.message = message;
+        return false;
+    };
+
+    if (m_params.list.isEmpty()) return stop(BuildOutcome::Stopped, BuildTexts::kSelectFiles);
+
+    const QString target = m_params.targetPath();
+    if (m_params.mode == BuildMode::Build) {
+        if (m_params.selectedBytes > kMaxSelectedBytes) return stop(BuildOutcome::Stopped, BuildTexts::kTooBig);
+        if (!hasZipExtension(m_params.targetFileName)) return stop(BuildOutcome::Stopped, BuildTexts::kNotZip);
+        const QString folder = m_params.targetFolder;
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            return stop(BuildOutcome::Stopped, QStringLiteral("The target folder %1 does not exist.").arg(folder));
+        if (const Status writable = probeFolder(folder); !writable)
+            return stop(BuildOutcome::Stopped, writable.message());
+        const QFileInfo existing(target);
+        if (existing.isDir())
+            return stop(BuildOutcome::Stopped, QStringLiteral("%1 is a folder, not a zip package.").arg(target));
+        if (existing.exists()) {
+            const QLocale locale;
+            const QDateTime when = existing.lastModified();
+            const ReplaceQuestion question{target, TextUtil::formatGrouped(existing.size()) + QStringLiteral(" Bytes"),
+                                           locale.toString(when.date(), QLocale::LongFormat) + u' ' +
+                                               locale.toString(when.time(), QLocale::LongFormat)};
+            // The old package stays until the new one is complete and checked; only the answer is taken here.
+            if (!m_callbacks.askReplace || !m_callbacks.askReplace(question))
+                return stop(BuildOutcome::Declined, QString());
+        }
+    } else {
+        if (m_package.zOpenZipFile(target) != kZipOk)
+            return stop(BuildOutcome::Stopped, m_package.zGetLastErrorAsText());
+        m_package.zCloseZipFile();
+        // The update is written to a copy beside the package, so its folder must take new files.
+        if (const Status writable = probeFolder(QFileInfo(target).absolutePath()); !writable)
+            return stop(BuildOutcome::Stopped, writable.message());
+    }
+    m_prepared = true;
+    return true;
+}
+
+void BuildJob::noteLocked(const QString& path) {
+    ++m_result.locked;
+    m_result.lockedPaths << path;
+    if (m_callbacks.fileLocked) m_callbacks.fileLocked(path, m_result.locked);
+}
+
+void BuildJob::takeFile(const QString& path, std::vector<Order>& orders) {
+    struct stat st;
+    if (statOf(path, st)) {
+        // Only files with contents go in: the package itself, folders behind links, pipes and devices are passed
+        // over without a word, as the scan's count never meant them.
+        if (!S_ISREG(st.st_mode)) return;
+        if (quint64(st.st_dev) == m_targetDevice && quint64(st.st_ino) == m_targetInode) return;
+    }
+    const QString storedName = storedNameFor(path, m_params.storeFullPaths);
+    ++m_result.entriesOrdered;
+    if (m_callbacks.selecting) m_callbacks.selecting(selectingPercent(m_result.entriesOrdered, m_params.selectedFiles));
+    // A file that vanished since the scan, or that we may not read, is skipped the same way as a locked one:
+    // the user finds it in the locked list instead of losing the whole build over it.
+    if (isFileLocked(path)) {
+        noteLocked(path);
+        return;
+    }
+    orders.push_back({path, storedName});
+}
+
+bool BuildJob::walk(std::vector<Order>& orders) {
+    for (const BuildEntry& entry : m_params.list) {
+        if (!FileOps::exists(entry.path)) continue;
+        if (cancelRequested()) return false;
+        if (!entry.isFolder()) {
+            takeFile(entry.path, orders);
+            continue;
+        }
+        std::vector<FolderRecord> records;
+        records.reserve(100000);
+        const auto onScan = [this](qint64 filesSoFar) {
+            if (m_callbacks.scanning) m_callbacks.scanning(filesSoFar);
+        };
+        if (!listFolderTree(entry.path, records, *m_cancel, onScan, kScanProgressStep)) return false;
+        CurrentPatterns patterns;
+        patterns.loadRowPatterns(entry.include, entry.exclude);
+        for (const FolderRecord& record : records) {
+            if (!scanTakes(record, patterns)) continue;
+            // Checked between files too: a folder of a hundred thousand files must not outlast the Cancel button.
+            if (cancelRequested()) return false;
+            takeFile(record.path, orders);
+        }
+    }
+    return !cancelRequested();
+}
+
+void BuildJob::writeLockedList() {
+    const QString zips = m_params.appFolder + QStringLiteral("/Zips/");
+    FileOps::createFolder(zips);
+    QByteArray text;
+    for (const QString& path : m_result.lockedPaths)
+        text += path.toUtf8() + '\n';
+    m_result.lockedListWritten = FileOps::writeFileAtomically(zips + QStringLiteral("Locked.Txt"), text).ok();
+}
+
+void BuildJob::fillResultTexts() {
+    const QString target = m_params.targetPath();
+    m_result.heading = BuildTexts::buildButtonCaption(m_params.mode) + BuildTexts::kCompleted;
+    m_result.lockedLine = BuildTexts::kLockedBypassed + TextUtil::formatGrouped(m_result.locked);
+    if (m_params.mode == BuildMode::Update) {
+        m_result.resultPackagePath = BuildTexts::kPackageUpdated + target;
+        m_result.updatedLine =
+            BuildTexts::kFilesUpdated + TextUtil::formatGrouped(m_params.selectedFiles - m_result.notTaken);
+    } else {
+        m_result.resultPackagePath = target;
+    }
+    m_result.packageBytes = QFileInfo(target).size();
+}
+
+BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
+    m_package.zCloseZipFile();
+    m_result.outcome = outcome;
+    m_result.message = message;
+    m_result.cancelled = outcome == BuildOutcome::Cancelled;
+    if (outcome == BuildOutcome::Completed) fillResultTexts();
+    m_prepared = false;
+    return m_result;
+}
+
+BuildResult BuildJob::run() {
+    if (!m_prepared && !prepare()) return m_result;
+    const QString target = m_params.targetPath();
+    m_result.entriesOrdered = m_result.notTaken = m_result.locked = 0;
+    m_result.lockedPaths.clear();
+    m_cancel->store(false);
+
+    struct stat targetStatus;
+    m_targetDevice = m_targetInode = 0;
+    if (statOf(target, targetStatus)) {
+        m_targetDevice = quint64(targetStatus.st_dev);
+        m_targetInode = quint64(targetStatus.st_ino);
+    }
+
+    std::vector<Order> orders;
+    if (!walk(orders)) {
+        // A cancel during the walk still leaves the list of what was found locked up to then.
+        writeLockedList();
+        return finish(BuildOutcome::Cancelled);
+    }
+    if (m_callbacks.afterWalk) m_callbacks.afterWalk();
+
+    const bool building = m_params.mode == BuildMode::Build;
+    // When no file is left to add, a new build has nothing to write and an update nothing to change; either way
+    // the walk went through, so its locked list is written.
+    const auto nothingToAdd = [&] {
+        writeLockedList();
+        if (building)
+            return finish(
+                BuildOutcome::Failed,
+                QStringLiteral("None of the selected files could be added, so %1 was not written.").arg(target));
+        return finish(BuildOutcome::Completed);
+    };
+    if (orders.empty()) return nothingToAdd();
+
+    // The new package grows in a file of its own beside the target; the old one is not touched until the end.
+    const Result<QString> reserved = reserveBeside(target);
+    if (!reserved.ok()) return finish(BuildOutcome::Failed, reserved.message());
+    const QString work = reserved.value();
+    const mode_t packageMode = modeForPackage(target);
+    const auto discard = [&work](BuildResult r) {
+        QFile::remove(work);
+        return r;
+    };
+    const auto nothingLeft = [&] { return discard(nothingToAdd()); };
+    if (!building) {
+        if (const Status copied = copyFileInto(target, work); !copied)
+            return discard(finish(BuildOutcome::Failed, copied.message()));
+    }
+    // Entries carried over from the old package, for the check below.
+    QSet<QString> carriedOver;
+    if (!building && m_package.zOpenZipFile(work) == kZipOk) {
+        for (const ZipEntry& e : m_package.entries())
+            if (e.encrypted) carriedOver.insert(entryKey(e));
+    }
+
+    struct stat before {};
+    statOf(work, before);
+    CompressPercent percent;
+    const auto onCompress = [&](const ZipProgress& p) {
+        if (cancelRequested()) {
+            m_package.zCancelOperation();
+            return false;
+        }
+        if (m_callbacks.compressing) m_callbacks.compressing(percent.next(p.bytesDone, m_params.selectedBytes));
+        return !cancelRequested();
+    };
+
+    // A file may vanish or become unreadable between the walk and the compression. Such files join the locked
+    // list and the compression is tried again without them, at most once per ordered file.
+    int result = kZipFailed;
+    for (size_t attempt = 0; attempt <= orders.size(); ++attempt) {
+        const int opened = building ? m_package.zCreateNewZip(work) : m_package.zOpenZipFile(work);
+        if (opened != kZipOk) return discard(finish(BuildOutcome::Failed, m_package.zGetLastErrorAsText()));
+        m_result.notTaken = 0;
+        std::vector<Order> taken;
+        taken.reserve(orders.size());
+        for (Order& order : orders) {
+            if (m_package.zOrderFile(order.path, order.storedName, m_params.zip.updateCode) == kZipOk) {
+                taken.push_back(std::move(order));
+            } else if (isFileLocked(order.path)) {
+                noteLocked(order.path); // gone or unreadable since the walk
+            } else {
+                ++m_result.notTaken;
+                taken.push_back(std::move(order));
+            }
+        }
+        orders = std::move(taken);
+        if (orders.empty()) return nothingLeft();
+        result =
+            m_package.zCompressFiles(m_params.tempFolder, m_params.zip.password, m_params.zip.level,
+                                     m_params.zip.resetArchive, m_params.zip.spanSize, m_params.comment, onCompress);
+        if (result == kZipCancelled || (result != kZipOk && cancelRequested()))
+            return discard(finish(BuildOutcome::Cancelled));
+        if (result == kZipOk) break;
+        const QString why = m_package.zGetLastErrorAsText();
+        std::vector<Order> readable;
+        for (Order& order : orders) {
+            if (isFileLocked(order.path))
+                noteLocked(order.path);
+            else
+                readable.push_back(std::move(order));
+        }
+        if (readable.size() == orders.size()) return discard(finish(BuildOutcome::Failed, why));
+        orders = std::move(readable);
+        if (orders.empty()) return nothingLeft();
+    }
+    if (result != kZipOk) return discard(finish(BuildOutcome::Failed, m_package.zGetLastErrorAsText()));
+    if (m_callbacks.compressing) m_callbacks.compressing(100);
+    m_package.zCloseZipFile();
+
+    struct stat after {};
+    statOf(work, after);
+    const bool unchanged = !building && before.st_ino == after.st_ino && before.st_size == after.st_size &&
+                           before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+                           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
+    if (unchanged) {
+        // Nothing was newer: the package keeps its bytes and its time.
+        writeLockedList();
+        return discard(finish(BuildOutcome::Completed));
+    }
+
+    // Read everything back before the old package goes: a package that does not pass stays out of the way.
+    if (m_callbacks.beforeCheck) m_callbacks.beforeCheck(work);
+    if (m_package.zOpenZipFile(work) != kZipOk)
+        return discard(finish(BuildOutcome::Failed,
+                              QStringLiteral("The new zip package could not be read back, so %1 was left as it "
+                                             "was: %2")
+                                  .arg(target, m_package.zGetLastErrorAsText())));
+    QStringList failures;
+    const int tested =
+        m_package.zTestAll(m_params.zip.password, &failures, [this](const ZipProgress&) { return !cancelRequested(); });
+    if (tested == kZipCancelled || cancelRequested()) return discard(finish(BuildOutcome::Cancelled));
+    if (tested != kZipOk && failures.isEmpty()) failures << m_package.zGetLastErrorAsText();
+    if (!carriedOver.isEmpty()) {
+        // Entries copied unchanged from the old package may be under another password than this build's; their
+        // bytes are the old package's own, so they are not held against the new one.
+        QHash<QString, QString> keyOf;
+        for (const ZipEntry& e : m_package.entries())
+            keyOf.insert(e.storedName, entryKey(e));
+        QStringList real;
+        for (const QString& failure : failures) {
+            const QString name = failure.section(QStringLiteral(": "), 0, 0);
+            if (!keyOf.contains(name) || !carriedOver.contains(keyOf.value(name))) real << failure;
+        }
+        failures = real;
+    }
+    if (!failures.isEmpty())
+        return discard(finish(BuildOutcome::Failed,
+                              QStringLiteral("The new zip package did not pass its check, so %1 was left as it was. "
+                                             "Failed: %2")
+                                  .arg(target, failures.join(QStringLiteral("; ")))));
+    m_package.zCloseZipFile();
+
+    ::chmod(QFile::encodeName(work).constData(), packageMode);
+    if (::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) != 0) {
+        const int code = errno;
+        return discard(
+            finish(BuildOutcome::Failed,
+                   QStringLiteral("Cannot put the new zip package in place of %1: %2").arg(target, systemText(code))));
+    }
+    writeLockedList();
+    return finish(BuildOutcome::Completed);
+}

@@ -1,0 +1,206 @@
+#pragma once
+// The build of a zip package from the build list: parameters in, a result out, progress through callbacks and a
+// cancel flag that may be set from any thread.
+//
+// The job never leaves a half-made package where the user's package was: a new package is written to a hidden
+// file beside the target, an update works on a copy of the package, every entry of the result is read back and
+// its CRC checked, and only then does the result take the old package's place with one rename. A cancel or a
+// failure at any point leaves the old package byte for byte.
+
+#include "SelectionModel.h"
+#include "zip/ZipPackage.h"
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+
+class AppState;
+
+enum class BuildMode {
+    Build,  ///< make a new package at the target path
+    Update, ///< add to the package that is open in the main window
+};
+
+/// The largest selection a new package may hold: exactly this many bytes are allowed.
+constexpr qint64 kMaxSelectedBytes = 2147483648LL;
+
+namespace BuildTexts {
+inline const QString kSelectFiles = QStringLiteral("Please select files to zip");
+inline const QString kTooBig = QStringLiteral("Total bytes selected for zip package build can not exceed "
+                                              "2,147,483,648 bytes (2GB) the max size for .ZIP files.");
+inline const QString kNotZip = QStringLiteral("Output zip package must have a file extension of .zip");
+inline const QString kFilesUpdated = QStringLiteral("Number of files updated: ");
+inline const QString kLockedBypassed = QStringLiteral("Number of locked files bypassed = ");
+inline const QString kCompleted = QStringLiteral(" Completed!");
+inline const QString kPackageUpdated = QStringLiteral("Zip Package Updated: ");
+/// The caption of the wizard's build button, which the result heading starts with.
+QString buildButtonCaption(BuildMode mode);
+} // namespace BuildTexts
+
+/// The zip settings as the settings dialog leaves them.
+struct ZipSettings {
+    CompressionLevel level = CompressionLevel::Normal;
+    UpdateCode updateCode = UpdateCode::AddReplace;
+    bool resetArchive = false;
+    qint64 spanSize = -1; ///< -1 no spanning, 0 automatic, else bytes per volume
+    QString password;     ///< empty for none
+
+    /// From Options01, Options02, Options05 and Optionse4; no spanning.
+    static ZipSettings fromState(const AppState& state);
+};
+
+/// Options01 "1".."4" -> None..Maximum (anything else Normal).
+CompressionLevel levelFromOption(const QString& value);
+/// Options02 "1".."3" -> AddReplace, Freshen, Update (anything else AddReplace).
+UpdateCode updateCodeFromOption(const QString& value);
+/// The span size from the three spanning choices, tested in this order so that a later one that is set wins.
+qint64 spanSizeFrom(bool noSpanning, bool automatic, bool custom, const QString& customSize);
+/// The name a file is stored under: with full paths, the path without its root "/"; otherwise "" (the zip
+/// layer then stores the file name alone).
+QString storedNameFor(const QString& path, bool fullPaths);
+/// True when the text after the last "." (the whole name when there is none) is "zip" in any case.
+bool hasZipExtension(const QString& fileName);
+/// The first bar: files handled so far against the files selected, rounded, at most 100.
+int selectingPercent(qint64 done, qint64 toGo);
+
+/// The second bar's percentage from the compression position against the selected byte total. Once the
+/// percentage has been above 0, a later 0 means the position wrapped and reads as 100.
+class CompressPercent {
+  public:
+    int next(qint64 position, qint64 selectedBytes);
+
+  private:
+    bool m_wrapped = false;
+};
+
+struct BuildParams {
+    BuildMode mode = BuildMode::Build;
+    QString targetFolder;   ///< build mode: folder of the new package (Text1)
+    QString targetFileName; ///< build mode: its file name (Text2)
+    QString packagePath;    ///< update mode: the open package
+    QString comment;        ///< the package comment (Text3)
+    ZipSettings zip;
+    bool storeFullPaths = true; ///< Options03 "2"
+    QString tempFolder;         ///< Options06; handed to the zip layer
+    QString appFolder;          ///< where Zips/Locked.Txt goes
+    BuildList list;
+    qint64 selectedFiles = 0; ///< the selection totals of the build grid
+    qint64 selectedBytes = 0;
+
+    /// Settings, folders and the default target (Options09, Options10) from the shared state.
+    static BuildParams fromState(const AppState& state, BuildMode mode);
+    /// The package the build writes: target folder and name in build mode, the open package in update mode.
+    QString targetPath() const;
+};
+
+/// Remembers a new build's target folder and file name (Options09, Options10) for the next build, as the wizard
+/// does when its Build button is pressed. Update mode has no target of its own and stores nothing.
+void storeBuildTarget(AppState& state, const BuildParams& params);
+
+/// What the replace question shows about the package already at the target path.
+struct ReplaceQuestion {
+    QString path;
+    QString sizeText; ///< "###,##0 Bytes"
+    QString dateText; ///< long date and long time, joined by a blank
+};
+
+struct BuildCallbacks {
+    /// Asked when a package already exists at the target path of a new build; true replaces it. Without an
+    /// answer the package is kept.
+    std::function<bool(const ReplaceQuestion&)> askReplace;
+    /// Files found so far by the scan of a folder entry.
+    std::function<void(qint64 filesSoFar)> scanning;
+    /// The first bar, "Selecting files for zip package:".
+    std::function<void(int percent)> selecting;
+    /// The second bar, the compression.
+    std::function<void(int percent)> compressing;
+    /// A file was skipped because another program holds it or it cannot be read.
+    std::function<void(const QString& path, qint64 lockedCount)> fileLocked;
+    /// Seams for tests: after the walk, and before the new package is read back for its check.
+    std::function<void()> afterWalk;
+    std::function<void(const QString& newPackage)> beforeCheck;
+};
+
+enum class BuildOutcome {
+    Completed, ///< the package is written and in place
+    Stopped,   ///< a check before the build stopped it (message); nothing changed
+    Declined,  ///< the replace question was answered no; nothing changed
+    Cancelled, ///< the cancel flag stopped it; the old package is as it was
+    Failed,    ///< writing or checking the package failed (message); the old package is as it was
+};
+
+struct BuildResult {
+    BuildOutcome outcome = BuildOutcome::Stopped;
+    QString message; ///< for the message dialog; empty when there is nothing to show
+    bool cancelled = false;
+    QString packagePath;
+    qint64 selectedFiles = 0;
+    qint64 selectedBytes = 0;
+    qint64 entriesOrdered = 0; ///< files handled by the walk, ordered or found locked
+    qint64 notTaken = 0;       ///< order calls the zip layer refused
+    qint64 locked = 0;
+    QStringList lockedPaths;
+    bool lockedListWritten = false;
+    qint64 packageBytes = 0; ///< length of the package file after the build
+
+    // The result dialog's texts.
+    QString heading;           ///< "<caption> Completed!"
+    QString resultPackagePath; ///< the package path; "Zip Package Updated: <path>" in update mode
+    QString updatedLine;       ///< update mode only: "Number of files updated: n"
+    QString lockedLine;        ///< "Number of locked files bypassed = n"
+
+    bool ok() const { return outcome == BuildOutcome::Completed; }
+};
+
+class BuildJob {
+  public:
+    explicit BuildJob(BuildParams params, BuildCallbacks callbacks = {});
+    ~BuildJob();
+    BuildJob(const BuildJob&) = delete;
+    BuildJob& operator=(const BuildJob&) = delete;
+
+    /// Uses flag as the cancel flag instead of the job's own (the shared cancel flag, an interrupt flag).
+    void setCancelFlag(std::atomic_bool* flag);
+    /// Asks the running build to stop at its next check; safe from any thread.
+    void cancel();
+
+    /// The parameters; the caller may change the zip settings and comment between prepare() and run().
+    BuildParams& params() { return m_params; }
+
+    /// The checks before the build, changing nothing on disk: an empty list, the 2 GB limit (new packages),
+    /// the .zip extension, the target folder, the replace question (new packages), the package to update.
+    /// False when the build must not go on; result() then says why.
+    bool prepare();
+    /// The build proper: clears the cancel flag, walks the list, compresses, checks and puts the package in
+    /// place, writes Zips/Locked.Txt. Runs prepare() first when it has not run.
+    BuildResult run();
+    /// prepare() then run().
+    BuildResult execute();
+
+    const BuildResult& result() const { return m_result; }
+
+  private:
+    struct Order {
+        QString path;
+        QString storedName;
+    };
+    bool walk(std::vector<Order>& orders);
+    void takeFile(const QString& path, std::vector<Order>& orders);
+    void noteLocked(const QString& path);
+    bool cancelRequested() const { return m_cancel->load(); }
+    void writeLockedList();
+    BuildResult finish(BuildOutcome outcome, const QString& message = {});
+    void fillResultTexts();
+
+    BuildParams m_params;
+    BuildCallbacks m_callbacks;
+    BuildResult m_result;
+    std::atomic_bool m_ownCancel{false};
+    std::atomic_bool* m_cancel = &m_ownCancel;
+    ZipPackage m_package;
+    bool m_prepared = false;
+    // Identity of the target package, so that a walk over its folder does not put the package into itself.
+    quint64 m_targetDevice = 0;
+    quint64 m_targetInode = 0;
+};

@@ -1,0 +1,133 @@
+#pragma once
+// What the build wizard gathers before a build: the four source grids, the build grid merged from them, the two
+// selection totals, the current patterns and the comments. The wizard form shows these grids; everything that
+// decides what goes into a package lives here so that tests and the command-line program can drive it.
+
+#include "SelectionGrid.h"
+#include "sets/Patterns.h"
+#include "utility/FolderLister.h"
+#include "utility/Result.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+class AppState;
+
+/// One entry of the build list: a build-grid row's path and its two pattern texts.
+struct BuildEntry {
+    QString path;
+    QString include;
+    QString exclude;
+    bool isFolder() const { return path.endsWith(u'/'); }
+    bool operator==(const BuildEntry&) const = default;
+};
+using BuildList = QVector<BuildEntry>;
+
+/// The number of files of a scan that pass the patterns, and their byte total.
+struct FolderCount {
+    qint64 files = 0;
+    qint64 bytes = 0;
+};
+
+/// The filter test of one scanned record: folders never pass; a file passes when its full path passes the patterns.
+bool scanTakes(const FolderRecord& record, const CurrentPatterns& patterns);
+/// Counts the records of a scan that pass the filter test.
+FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPatterns& patterns);
+/// Scans a folder synchronously and counts it; a missing folder counts 0.
+FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns);
+/// The path of a ticked folder: "/" appended unless it already ends with one.
+QString folderEntryPath(const QString& path);
+/// The folder of a chosen file: the text before its last "/".
+QString folderOfPath(const QString& path);
+/// The package comment a refresh of the build grid leaves: the set comment, "*Comment*" when that is empty, and
+/// the comment the main window handed over instead whenever there is one.
+QString packageCommentFor(const QString& setComment, const QString& handedComment);
+
+/// The caption the sets tab shows while the folder rows of a loaded set are counted.
+inline const QString kRefreshingFolderTotals = QStringLiteral("Refreshing folder totals");
+
+class SelectionModel : public QObject {
+    Q_OBJECT
+  public:
+    explicit SelectionModel(AppState& state, QObject* parent = nullptr);
+    ~SelectionModel() override;
+
+    SelectionGrid folders{GridKind::Folders}; ///< vbalGrid2
+    SelectionGrid files{GridKind::Files};     ///< vbalGrid3
+    SelectionGrid sets{GridKind::Sets};       ///< vbalGrid5
+    SelectionGrid search{GridKind::Search};   ///< vbalGrid6, filled by the wizard's search
+    SelectionGrid build{GridKind::Build};     ///< vbalGrid4
+
+    /// The patterns new folder rows are counted with and whose texts they carry.
+    CurrentPatterns patterns;
+    QString setComment;     ///< the comment lines of the loaded backup set (Text4)
+    QString packageComment; ///< the comment the package will get (Text3)
+    QString handedComment;  ///< the comment of the open package, handed over by the main window in update mode
+    qint64 selectedFiles = 0;
+    qint64 selectedBytes = 0;
+
+    /// Reads the current patterns back from the settings store (wizard load, Select Folders tab).
+    void reloadPatterns();
+
+    /// Add folder, synchronously: appends a counted folder row and refreshes the summary. A path that does not
+    /// exist adds nothing and gives false.
+    bool addFolder(const QString& path);
+    /// Add folder with the scan on a worker thread: returns at once (false for a missing path, nothing queued);
+    /// the row appears when folderAdded() is emitted. Scans run one at a time in the order they were asked for.
+    bool startAddFolder(const QString& path);
+    /// Remove folder: removes the first folder row with this path (case ignored) and refreshes the summary.
+    void removeFolder(const QString& path);
+    /// Add files: one row per path (count 1, the file's length), then the summary; the folder of the last path
+    /// is stored in Options00 (unless rememberFolder is false: callers without a file dialog). Paths that do not
+    /// exist are left out. Returns how many rows were added.
+    int addFiles(const QStringList& paths, bool rememberFolder = true);
+
+    /// Load backup set rows, both passes synchronously. Fails (nothing loaded) when the working copy cannot be
+    /// made.
+    Status loadBackupSet(const QString& setPath);
+    /// The first pass now, the folder counts of the second pass in the background: setRowCounted() per row,
+    /// statusCaption(kRefreshingFolderTotals) at the start and statusCaption("") at the end.
+    Status startLoadBackupSet(const QString& setPath);
+
+    /// True while background scans are running or queued.
+    bool isScanning() const;
+    /// Drops the queued scans and stops the running one; the rows they would have changed stay as they are.
+    void cancelScans();
+
+    /// Rebuilds the build grid from the four source grids, recomputes the selection totals, sets the package
+    /// comment and empties the Work folder.
+    void refreshBuildGrid();
+    /// The build list: every build-grid row but the summary, in grid order.
+    BuildList fillBuildList() const;
+
+  signals:
+    void folderAdded(const QString& path);
+    void setRowCounted(int row);
+    void statusCaption(const QString& caption);
+    /// The last queued background scan has ended.
+    void scansFinished();
+
+  private:
+    struct PendingScan {
+        enum Kind { AddFolder, SetRow } kind;
+        QString path;
+        CurrentPatterns patterns;
+        quint64 rowId = 0; ///< the sets-grid row to fill (SetRow)
+        bool lastOfSet = false;
+        bool dropped = false; ///< cancelled while running: its result is thrown away
+    };
+
+    Status loadFirstPass(const QString& setPath, QVector<quint64>& folderRows);
+    SelectionRow folderRow(const QString& path, const CurrentPatterns& rowPatterns, const FolderCount& count) const;
+    void startNextScan();
+    void onScanFinished(qint64 fileCount, bool cancelled);
+
+    AppState& m_state;
+    FolderLister m_lister;
+    std::deque<PendingScan> m_queue;
+    std::optional<PendingScan> m_running;
+};

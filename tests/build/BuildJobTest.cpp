@@ -1,0 +1,362 @@
+// The build as a whole: the checks that stop it before anything changes, packages other programs accept, the
+// update codes, locked, vanished and unreadable files, cancels, and the check that keeps a bad package from
+// replacing a good one.
+#include "build/BuildJob.h"
+#include "BuildTestSupport.h"
+#include "utility/LockTest.h"
+#include "utility/TextUtil.h"
+
+#include <QDir>
+#include <QProcess>
+
+using namespace testsupport;
+
+namespace {
+
+const QDateTime kOld(QDate(2020, 1, 1), QTime(10, 0, 0));
+const QDateTime kNew(QDate(2024, 6, 1), QTime(12, 0, 0));
+
+// Another process holding an exclusive flock on a file until the test ends.
+struct LockHolder {
+    QProcess process;
+    explicit LockHolder(const QString& path) { process.start("flock", {path, "sleep", "30"}); }
+    ~LockHolder() { process.kill(), process.waitForFinished(3000); }
+};
+
+// Data/ holds a.txt, b.txt and sub/c.doc (taken by the default patterns) and skip.tmp (left out).
+class BuildJobTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeFile(data + "a.txt", sampleText(5000, 1), kOld);
+        writeFile(data + "b.txt", sampleText(3000, 2), kOld);
+        writeFile(data + "sub/c.doc", sampleText(2000, 3), kOld);
+        writeFile(data + "skip.tmp", "scratch", kOld);
+    }
+    // Parameters as the wizard hands them over, with the totals counted the wizard's way.
+    BuildParams paramsFor(const BuildList& list, const QString& name = "Backup.zip") {
+        BuildParams p = BuildParams::fromState(*program.state, BuildMode::Build);
+        p.targetFolder = zips;
+        p.targetFileName = name;
+        p.comment = "*Comment*";
+        p.list = list;
+        for (const BuildEntry& e : list) {
+            CurrentPatterns patterns;
+            patterns.loadRowPatterns(e.include, e.exclude);
+            const FolderCount c =
+                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size()};
+            p.selectedFiles += c.files;
+            p.selectedBytes += c.bytes;
+        }
+        return p;
+    }
+    BuildParams updateParams(const BuildList& list, UpdateCode code) {
+        BuildParams p = paramsFor(list);
+        p.mode = BuildMode::Update;
+        p.packagePath = target;
+        p.zip.updateCode = code;
+        return p;
+    }
+    static BuildCallbacks answer(bool replace) {
+        BuildCallbacks callbacks;
+        callbacks.askReplace = [replace](const ReplaceQuestion&) { return replace; };
+        return callbacks;
+    }
+    static BuildResult build(const BuildParams& params, const BuildCallbacks& callbacks = answer(true)) {
+        return BuildJob(params, callbacks).execute();
+    }
+    // An older package at the target and a stale locked list: the bytes a failed build must leave alone.
+    QByteArray makeOldPackage() {
+        writeFile(program.app() + "/Old/old.txt", "the old package's only file");
+        EXPECT_TRUE(build(paramsFor({{program.app() + "/Old/old.txt", "", ""}})).ok());
+        writeFile(lockedTxt, "stale list\n");
+        return readFile(target);
+    }
+    // Files in Zips/ other than the package and the list: leftovers of an unfinished build.
+    QStringList strays() const {
+        QStringList out = QDir(zips).entryList(QDir::Files | QDir::Hidden);
+        out.removeAll("Backup.zip");
+        out.removeAll("Locked.Txt");
+        return out;
+    }
+    QString stored(const QString& file) const { return (data + file).mid(1); }
+
+    buildtest::Program program;
+    QString data = program.app() + "/Data/";
+    QString zips = program.app() + "/Zips/";
+    QString target = zips + "Backup.zip";
+    QString lockedTxt = zips + "Locked.Txt";
+    BuildEntry dataFolder{data, "*.*", "*.tmp  *.swp  system.dat"};
+};
+
+TEST_F(BuildJobTest, ChecksBeforeTheBuildChangeNothing) {
+    const BuildList one{{data + "a.txt", "", ""}};
+    const auto stopped = [&](const BuildParams& p, const QString& message) {
+        const BuildResult r = build(p);
+        EXPECT_EQ(r.outcome, BuildOutcome::Stopped);
+        EXPECT_EQ(r.message, message);
+    };
+    stopped(paramsFor({}), "Please select files to zip");
+    BuildParams tooBig = paramsFor(one);
+    tooBig.selectedBytes = kMaxSelectedBytes + 1;
+    stopped(tooBig, "Total bytes selected for zip package build can not exceed 2,147,483,648 bytes (2GB) the max "
+                    "size for .ZIP files.");
+    for (const QString name : {"Backup", "Backup.zip.txt"})
+        stopped(paramsFor(one, name), "Output zip package must have a file extension of .zip");
+    BuildParams missing = paramsFor(one);
+    missing.targetFolder = program.app() + "/NoSuchFolder/";
+    stopped(missing, "The target folder " + program.app() + "/NoSuchFolder/ does not exist.");
+    QDir().mkpath(zips + "Taken.zip");
+    stopped(paramsFor(one, "Taken.zip"), zips + "Taken.zip is a folder, not a zip package.");
+    BuildParams unwritable = paramsFor(one); // not even the superuser creates files in /proc
+    unwritable.targetFolder = "/proc/";
+    EXPECT_TRUE(build(unwritable).message.startsWith("Cannot write into the folder /proc/"));
+    EXPECT_EQ(listTree(zips), QStringList());
+
+    // Exactly 2 GB is allowed, and updating makes no such check.
+    tooBig.selectedBytes = kMaxSelectedBytes;
+    EXPECT_TRUE(build(tooBig).ok());
+    BuildParams update = updateParams(one, UpdateCode::Update);
+    update.selectedBytes = 3 * kMaxSelectedBytes;
+    EXPECT_TRUE(build(update).ok());
+}
+
+TEST_F(BuildJobTest, TheReplaceQuestionShowsTheOldPackageAndNoKeepsIt) {
+    const QByteArray old = makeOldPackage();
+    ReplaceQuestion asked;
+    BuildCallbacks callbacks;
+    callbacks.askReplace = [&](const ReplaceQuestion& q) { return asked = q, false; };
+    EXPECT_EQ(build(paramsFor({dataFolder}), callbacks).outcome, BuildOutcome::Declined);
+    EXPECT_EQ(asked.path, target);
+    EXPECT_EQ(asked.sizeText, TextUtil::formatGrouped(old.size()) + " Bytes");
+    EXPECT_FALSE(asked.dateText.isEmpty());
+    EXPECT_EQ(build(paramsFor({dataFolder}), BuildCallbacks{}).outcome, BuildOutcome::Declined) << "nobody to ask";
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(readFile(lockedTxt), "stale list\n");
+}
+
+TEST_F(BuildJobTest, BuildsAPackageThatOtherProgramsAccept) {
+    makeOldPackage();
+    std::vector<int> selecting, compressing;
+    BuildCallbacks callbacks = answer(true);
+    callbacks.selecting = [&](int p) { selecting.push_back(p); };
+    callbacks.compressing = [&](int p) { compressing.push_back(p); };
+    BuildParams p = paramsFor({dataFolder, {data + "skip.tmp", "", ""}});
+    p.comment = "Weekly docs";
+    const BuildResult r = build(p, callbacks);
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+
+    EXPECT_EQ(buildtest::storedNames(target),
+              QStringList({stored("a.txt"), stored("b.txt"), stored("skip.tmp"), stored("sub/c.doc")}));
+    buildtest::expectPeersAccept(target);
+    EXPECT_EQ(runTool("unzip", {"-p", target, stored("sub/c.doc")}).out.toUtf8(), sampleText(2000, 3));
+    EXPECT_EQ(runTool("unzip", {"-z", target}).out.split('\n').value(1), "Weekly docs");
+    EXPECT_EQ(std::make_tuple(r.selectedFiles, r.selectedBytes, r.entriesOrdered, r.notTaken, r.locked),
+              std::make_tuple(4LL, 10007LL, 4LL, 0LL, 0LL));
+    EXPECT_EQ(r.heading, " Build Completed!");
+    EXPECT_EQ(r.resultPackagePath, target);
+    EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 0");
+    EXPECT_EQ(r.packageBytes, QFileInfo(target).size());
+    EXPECT_EQ(readFile(lockedTxt), "") << "written even when no file was locked";
+    EXPECT_EQ(strays(), QStringList());
+    EXPECT_EQ(selecting, std::vector<int>({25, 50, 75, 100}));
+    EXPECT_EQ(compressing.back(), 100);
+
+    p.zip.password = "PW";
+    ASSERT_TRUE(build(p).ok());
+    buildtest::expectPeersAccept(target, "PW");
+    EXPECT_NE(runTool("7z", {"t", target, "-pwrong"}).exitCode, 0) << "the entries are encrypted";
+}
+
+TEST_F(BuildJobTest, StoredNamesFollowTheOptionAndThePackageNeverGoesIntoItself) {
+    BuildParams p = paramsFor({dataFolder});
+    p.targetFolder = data;
+    ASSERT_TRUE(build(p).ok());
+    ASSERT_TRUE(build(p).ok()) << "the second build walks past the first package";
+    EXPECT_EQ(buildtest::storedNames(data + "Backup.zip"),
+              QStringList({stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}));
+
+    QFile::remove(data + "Backup.zip");
+    program.state->setOption("Options03", "1");
+    ASSERT_TRUE(build(paramsFor({dataFolder})).ok());
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({"a.txt", "b.txt", "c.doc"}));
+
+    const BuildResult none = build(paramsFor({{data, "*.none", ""}}));
+    EXPECT_EQ(none.outcome, BuildOutcome::Failed);
+    EXPECT_EQ(none.message, "None of the selected files could be added, so " + target + " was not written.");
+}
+
+// A package of a.txt and b.txt as they were; then a.txt changes and d.txt appears.
+class UpdateCodes : public BuildJobTest {
+  protected:
+    void SetUp() override {
+        BuildJobTest::SetUp();
+        ASSERT_TRUE(build(paramsFor({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}})).ok());
+        writeFile(data + "a.txt", "a is newer now", kNew);
+        writeFile(data + "d.txt", "d is new", kNew);
+    }
+    QString entry(const QString& file) { return runTool("unzip", {"-p", target, stored(file)}).out; }
+    const BuildList all{{data + "a.txt", "", ""}, {data + "b.txt", "", ""}, {data + "d.txt", "", ""}};
+};
+
+TEST_F(UpdateCodes, FreshenReplacesNewerFilesAndAddsNothing) {
+    const BuildResult r = build(updateParams(all, UpdateCode::Freshen));
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt")}));
+    EXPECT_EQ(entry("a.txt"), "a is newer now");
+    EXPECT_EQ(entry("b.txt").toUtf8(), sampleText(3000, 2));
+    EXPECT_EQ(r.heading, " Update Completed!");
+    EXPECT_EQ(r.resultPackagePath, "Zip Package Updated: " + target);
+    EXPECT_EQ(r.updatedLine, "Number of files updated: 3");
+    buildtest::expectPeersAccept(target);
+    EXPECT_EQ(strays(), QStringList());
+}
+
+TEST_F(UpdateCodes, UpdateAddsNewFilesAndThenHasNothingToChange) {
+    ASSERT_TRUE(build(updateParams(all, UpdateCode::Update)).ok());
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt"), stored("d.txt")}));
+    EXPECT_EQ(entry("a.txt"), "a is newer now");
+    EXPECT_EQ(entry("d.txt"), "d is new");
+    buildtest::expectPeersAccept(target);
+
+    const QByteArray before = readFile(target);
+    const QDateTime time = QFileInfo(target).lastModified();
+    ASSERT_TRUE(build(updateParams(all, UpdateCode::Update)).ok());
+    EXPECT_EQ(readFile(target), before);
+    EXPECT_EQ(QFileInfo(target).lastModified(), time) << "nothing newer: the package is not rewritten";
+}
+
+TEST_F(BuildJobTest, AFileHeldLockedIsSkippedCountedAndListed) {
+    if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
+    LockHolder holder(data + "b.txt");
+    ASSERT_TRUE(buildtest::eventually([&] { return isFileLocked(data + "b.txt"); }));
+    QStringList reported;
+    BuildCallbacks callbacks = answer(true);
+    callbacks.fileLocked = [&](const QString& path, qint64 n) { reported << path + "#" + QString::number(n); };
+    const BuildResult r = build(paramsFor({dataFolder}), callbacks);
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));
+    EXPECT_EQ(readFile(lockedTxt), (data + "b.txt\n").toUtf8());
+    EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 1");
+    EXPECT_EQ(r.entriesOrdered, 3) << "a locked file still moves the first bar";
+    EXPECT_EQ(reported, QStringList({data + "b.txt#1"}));
+}
+
+TEST_F(BuildJobTest, VanishedAndUnreadableFilesAreListedNotFatal) {
+    BuildCallbacks callbacks = answer(true);
+    callbacks.afterWalk = [&] { QFile::remove(data + "a.txt"); };
+    BuildResult r = build(paramsFor({dataFolder}), callbacks);
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("b.txt"), stored("sub/c.doc")}));
+    EXPECT_EQ(readFile(lockedTxt), (data + "a.txt\n").toUtf8());
+
+    // The superuser reads every file, so the unreadable one is built as "nobody".
+    QFile::setPermissions(data + "b.txt", QFileDevice::Permissions());
+    QFile::setPermissions(program.app(), QFileDevice::Permissions(0x7555));
+    QFile::setPermissions(zips, QFileDevice::Permissions(0x7777));
+    const BuildParams p = paramsFor({dataFolder});
+    const QStringList expected{data + "b.txt"};
+    const int code = buildtest::runUnprivileged([&] {
+        const BuildResult unprivileged = BuildJob(p, answer(true)).execute();
+        return unprivileged.ok() && unprivileged.lockedPaths == expected ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("sub/c.doc")}));
+}
+
+TEST_F(BuildJobTest, CancelDuringTheScanKeepsTheOldPackageAndWritesTheLockedList) {
+    for (int i = 0; i < 450; ++i)
+        writeFile(QString("%1many/f%2.txt").arg(data).arg(i), "x");
+    const QByteArray old = makeOldPackage();
+    if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
+    LockHolder holder(data + "b.txt");
+    ASSERT_TRUE(buildtest::eventually([&] { return isFileLocked(data + "b.txt"); }));
+    BuildCallbacks callbacks = answer(true);
+    BuildJob* job = nullptr;
+    bool compressed = false;
+    callbacks.scanning = [&](qint64) { job->cancel(); };
+    callbacks.compressing = [&](int) { compressed = true; };
+    BuildJob running(paramsFor({{data + "b.txt", "", ""}, {data + "many/", "*.*", ""}}), callbacks);
+    job = &running;
+    const BuildResult r = running.execute();
+    EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
+    EXPECT_EQ(r.message, "");
+    EXPECT_FALSE(compressed);
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(readFile(lockedTxt), (data + "b.txt\n").toUtf8()) << "what was found locked before the cancel";
+    EXPECT_EQ(strays(), QStringList());
+}
+
+TEST_F(BuildJobTest, CancelDuringCompressionKeepsTheOldPackageAndTheOldList) {
+    writeFile(data + "big.bin", randomBytes(8 << 20, 9), kOld);
+    const QByteArray old = makeOldPackage();
+    BuildCallbacks callbacks = answer(true);
+    BuildJob* job = nullptr;
+    std::vector<int> reported;
+    callbacks.compressing = [&](int percent) { reported.push_back(percent), job->cancel(); };
+    BuildJob running(paramsFor({dataFolder}), callbacks);
+    job = &running;
+    EXPECT_EQ(running.execute().outcome, BuildOutcome::Cancelled);
+    EXPECT_EQ(reported, std::vector<int>({0})) << "stopped at the first report, long before the end";
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(readFile(lockedTxt), "stale list\n");
+    EXPECT_EQ(strays(), QStringList());
+
+    std::atomic_bool shared{true}; // left over from the cancel: cleared when the next walk starts
+    BuildJob again(paramsFor({dataFolder}), answer(true));
+    again.setCancelFlag(&shared);
+    EXPECT_TRUE(again.execute().ok());
+}
+
+// Flips one byte inside the stored data of a file, as a bad disk or a writer bug would.
+void damage(const QString& package, const QByteArray& contents) {
+    QByteArray bytes = readFile(package);
+    const qsizetype at = bytes.indexOf(contents.left(200));
+    ASSERT_GT(at, 0) << "the entry must be stored, not compressed";
+    bytes[at + 100] = char(bytes[at + 100] ^ 0x20);
+    writeFile(package, bytes);
+}
+
+TEST_F(BuildJobTest, APackageThatFailsItsCheckDoesNotReplaceTheOldOne) {
+    const QByteArray old = makeOldPackage();
+    BuildCallbacks callbacks = answer(true);
+    callbacks.beforeCheck = [&](const QString& newPackage) {
+        EXPECT_EQ(QFileInfo(newPackage).absolutePath() + "/", zips);
+        EXPECT_NE(newPackage, target);
+        damage(newPackage, sampleText(3000, 2));
+    };
+    BuildParams p = paramsFor({dataFolder});
+    p.zip.level = CompressionLevel::None;
+    const BuildResult r = build(p, callbacks);
+    EXPECT_EQ(r.outcome, BuildOutcome::Failed);
+    EXPECT_TRUE(r.message.contains(stored("b.txt"))) << r.message.toStdString();
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(readFile(lockedTxt), "stale list\n");
+    EXPECT_EQ(strays(), QStringList());
+
+    // An update works on a copy; damage to an entry carried over from the original keeps the original.
+    p.list = {{data + "a.txt", "", ""}};
+    ASSERT_TRUE(build(p).ok());
+    const QByteArray original = readFile(target);
+    callbacks.beforeCheck = [&](const QString& copy) { damage(copy, sampleText(5000, 1)); };
+    BuildParams update = updateParams({{data + "b.txt", "", ""}}, UpdateCode::Update);
+    update.zip.level = CompressionLevel::None;
+    const BuildResult u = build(update, callbacks);
+    EXPECT_EQ(u.outcome, BuildOutcome::Failed);
+    EXPECT_TRUE(u.message.contains(stored("a.txt"))) << u.message.toStdString();
+    EXPECT_EQ(readFile(target), original);
+    EXPECT_EQ(strays(), QStringList());
+}
+
+TEST_F(BuildJobTest, AnUpdateUnderANewPasswordAcceptsTheOldEncryptedEntries) {
+    BuildParams first = paramsFor({{data + "a.txt", "", ""}});
+    first.zip.password = "first";
+    ASSERT_TRUE(build(first).ok());
+    BuildParams p = updateParams({{data + "b.txt", "", ""}}, UpdateCode::Update);
+    p.zip.password = "second";
+    const BuildResult r = build(p);
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt")}));
+    EXPECT_EQ(runTool("7z", {"t", target, "-psecond", stored("b.txt")}).exitCode, 0);
+}
+
+} // namespace

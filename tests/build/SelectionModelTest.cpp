@@ -1,0 +1,149 @@
+// The wizard's selection: folders counted under the patterns, files, backup set rows in two passes, and the
+// build grid merged from the four source grids.
+#include "build/SelectionModel.h"
+#include "BuildTestSupport.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+using namespace testsupport;
+using buildtest::row;
+
+namespace {
+
+const QString kDefaultExcludes = "*.tmp  *.swp  system.dat";
+
+// Data/ has one file of each kind the default patterns decide about: report.txt 100, system.dat 40 and
+// sub/deep.doc 200 are taken (340 bytes); notes (no dot anywhere in its path), scratch.tmp, sub/edit.swp are not.
+class SelectionModelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(program.app().contains(u'.')) << "the fixture needs a temporary path without dots";
+        const std::pair<const char*, int> files[] = {{"report.txt", 100}, {"notes", 50},         {"scratch.tmp", 30},
+                                                     {"system.dat", 40},  {"sub/deep.doc", 200}, {"sub/edit.swp", 10}};
+        for (const auto& [name, size] : files)
+            writeFile(data + name, QByteArray(size, 'x'));
+    }
+    // Runs the event loop until the signal arrives, for at most ten seconds.
+    template <typename Signal> bool waitFor(Signal signal) {
+        QEventLoop loop;
+        QTimer::singleShot(10000, &loop, [&] { loop.exit(1); });
+        QObject::connect(&model, signal, &loop, [&] { loop.exit(0); });
+        return loop.exec() == 0;
+    }
+
+    buildtest::Program program;
+    QString data = program.app() + "/Data/";
+    SelectionModel model{*program.state};
+};
+
+TEST_F(SelectionModelTest, AddFolderCountsWhatThePatternsInForceTake) {
+    EXPECT_TRUE(model.addFolder(program.app() + "/Data")); // the "/" is appended
+    EXPECT_FALSE(model.addFolder(program.app() + "/Missing"));
+    EXPECT_EQ(model.folders.allRows(),
+              QVector<SelectionRow>({row(data, "3", "340", "*.*", kDefaultExcludes), row("**Total**", "3", "340")}));
+
+    model.patterns.include = {};
+    ASSERT_TRUE(model.addFolder(data));
+    EXPECT_EQ(model.folders.row(2), row(data, "0", "0", "", kDefaultExcludes)) << "no include takes nothing";
+
+    program.state->settings.SaveSetting(kSettingsSection, "Pattern02", "*.DOC");
+    program.state->settings.SaveSetting(kSettingsSection, "Pattern06", "");
+    model.reloadPatterns();
+    ASSERT_TRUE(model.addFolder(data));
+    EXPECT_EQ(model.folders.row(3), row(data, "4", "370", "*.*  *.DOC", "*.swp  system.dat"));
+}
+
+TEST_F(SelectionModelTest, RemoveFolderIgnoresCaseAndLeavesAZeroSummary) {
+    ASSERT_TRUE(model.addFolder(data));
+    ASSERT_TRUE(model.addFolder(data + "sub"));
+    model.removeFolder(data.toUpper());
+    model.removeFolder(data + "sub/");
+    model.removeFolder(data);
+    EXPECT_EQ(model.folders.allRows(), QVector<SelectionRow>({row("**Total**", "0", "0")}));
+}
+
+TEST_F(SelectionModelTest, AddFilesMeasuresEachAndRemembersTheFolder) {
+    EXPECT_EQ(model.addFiles({data + "notes", data + "notes", data + "gone.txt", data + "sub/deep.doc"}), 3);
+    EXPECT_EQ(model.files.allRows(),
+              QVector<SelectionRow>({row(data + "notes", "1", "50"), row(data + "notes", "1", "50"),
+                                     row(data + "sub/deep.doc", "1", "200"), row("**Total**", "3", "300")}));
+    EXPECT_EQ(program.state->settings.GetSetting(kSettingsSection, "Options00"), data + "sub");
+}
+
+TEST_F(SelectionModelTest, LoadBackupSetMeasuresAgainAndCountsFoldersWithTheirOwnPatterns) {
+    const QString setPath = program.app() + "/Sets/Weekly.set";
+    ASSERT_TRUE(
+        writeSetFile(setPath, {"Weekly docs",
+                               {row(data, "999", "999", "*.doc", ""), row(data + "report.txt", "7", "7,777"),
+                                row(program.app() + "/Gone/", "1", "1", "*.*", ""), row(data + "gone.txt", "1", "1"),
+                                row(data + "sub/", "5", "5", "*.*", "*.doc")}})
+            .ok());
+    QStringList captions;
+    QObject::connect(&model, &SelectionModel::statusCaption, [&](const QString& c) { captions << c; });
+    ASSERT_TRUE(model.loadBackupSet(setPath).ok());
+    const QVector<SelectionRow> expected{row(data, "1", "200", "*.doc", ""), row(data + "report.txt", "1", "100"),
+                                         row(data + "sub/", "1", "10", "*.*", "*.doc"), row("**Total**", "3", "310")};
+    EXPECT_EQ(model.sets.allRows(), expected);
+    EXPECT_EQ(model.setComment, "Weekly docs");
+    EXPECT_EQ(captions, QStringList({"Refreshing folder totals", ""}));
+    EXPECT_FALSE(model.loadBackupSet(program.app() + "/Sets/Missing.set").ok());
+
+    // The same with the folder counts in the background.
+    model.sets.clear();
+    ASSERT_TRUE(model.startLoadBackupSet(setPath).ok());
+    EXPECT_EQ(model.sets.row(0).files, "0");
+    ASSERT_TRUE(waitFor(&SelectionModel::scansFinished));
+    EXPECT_EQ(model.sets.allRows(), expected);
+}
+
+TEST_F(SelectionModelTest, BackgroundScansFillRowsWhenTheyEndAndCancelledOnesNothing) {
+    ASSERT_TRUE(model.startAddFolder(data));
+    ASSERT_TRUE(model.startAddFolder(data + "sub"));
+    model.cancelScans();
+    ASSERT_TRUE(waitFor(&SelectionModel::scansFinished));
+    EXPECT_EQ(model.folders.rowCount(), 0);
+
+    ASSERT_TRUE(model.startAddFolder(data));
+    EXPECT_TRUE(model.isScanning());
+    ASSERT_TRUE(waitFor(&SelectionModel::folderAdded));
+    EXPECT_FALSE(model.isScanning());
+    EXPECT_EQ(model.folders.allRows(),
+              QVector<SelectionRow>({row(data, "3", "340", "*.*", kDefaultExcludes), row("**Total**", "3", "340")}));
+}
+
+TEST_F(SelectionModelTest, RefreshBuildGridCopiesInGridOrderTotalsAndSetsTheComment) {
+    model.folders.appendRow(row("/f1/", "1", "2,147,483,000", "*.*", "*.tmp"));
+    model.folders.refreshSummary();
+    model.folders.appendRow(row("/f2/", "2", "600", "*.doc", "")); // after the summary row: still copied
+    model.files.appendRow(row("/file", "1", "47"));
+    model.sets.appendRow(row("/f1/", "1", "1", "*.*", "*.tmp")); // the same folder again: not merged
+    model.search.appendRow(row("/found.txt", "1", "0"));
+    writeFile(program.app() + "/Work/Temp.set", "plain copy");
+
+    model.refreshBuildGrid();
+    EXPECT_EQ(
+        model.build.allRows(),
+        QVector<SelectionRow>({row("/f1/", "1", "2,147,483,000", "*.*", "*.tmp"), row("/f2/", "2", "600", "*.doc"),
+                               row("/file", "1", "47"), row("/f1/", "1", "1", "*.*", "*.tmp"),
+                               row("/found.txt", "1", "0"), row("**Total**", "6", "2,147,483,648")}));
+    EXPECT_EQ(model.selectedFiles, 6);
+    EXPECT_EQ(model.selectedBytes, 2147483648LL);
+    EXPECT_EQ(model.fillBuildList(), BuildList({{"/f1/", "*.*", "*.tmp"},
+                                                {"/f2/", "*.doc", ""},
+                                                {"/file", "", ""},
+                                                {"/f1/", "*.*", "*.tmp"},
+                                                {"/found.txt", "", ""}}));
+    EXPECT_EQ(listTree(program.app() + "/Work"), QStringList());
+
+    EXPECT_EQ(model.packageComment, "*Comment*");
+    model.setComment = "Weekly";
+    model.search.clear();
+    model.refreshBuildGrid(); // starts again from zero
+    EXPECT_EQ(model.selectedFiles, 5);
+    EXPECT_EQ(model.packageComment, "Weekly");
+    EXPECT_EQ(packageCommentFor("", "handed"), "handed");
+    EXPECT_EQ(packageCommentFor("set", "handed"), "handed");
+}
+
+} // namespace

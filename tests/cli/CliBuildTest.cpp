@@ -1,0 +1,257 @@
+// varnhold-cli build as a script sees it: exact output, exit codes, what it leaves on disk, and an interrupt
+// that leaves the old package as it was.
+#include "app/OptionKeys.h"
+#include "app/RegSettings.h"
+#include "sets/BackupSetFile.h"
+#include "utility/TextUtil.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+ToolRun cli(const QStringList& args, const QString& workDir) {
+    return runTool(VARNHOLD_CLI, args, workDir);
+}
+
+template <typename Condition> bool eventually(Condition condition, int limitMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    for (; !condition(); QThread::msleep(5))
+        if (timer.elapsed() > limitMs) return false;
+    return true;
+}
+
+QStringList storedNames(const QString& zip) {
+    QStringList names = runTool("unzip", {"-Z1", zip}).out.split(u'\n', Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+QString grouped(qint64 n) {
+    return TextUtil::formatGrouped(n);
+}
+
+const QDateTime kOld(QDate(2021, 2, 3), QTime(4, 5, 6));
+const QDateTime kNew(QDate(2024, 7, 8), QTime(9, 10, 12));
+
+class CliBuildTest : public ::testing::Test {
+  protected:
+    // Each test starts from an empty store, as on a first run in its own application folder.
+    void SetUp() override {
+        CRegSettings(kCompany, kApplication).DeleteSetting(kSettingsSection);
+        writeFile(data + "a.txt", "alpha", kOld);
+        writeFile(data + "sub/b.txt", "bravo!!", kOld);
+        writeFile(data + "scratch.tmp", "left out", kOld);
+        writeFile(app.file("note.md"), "a note", kOld);
+    }
+    QString stored(const QString& path) const { return path.mid(1); }
+
+    TempDir app; // the application folder of each run
+    QString data = app.file("data/");
+    QString zip = app.file("out.zip");
+};
+
+TEST_F(CliBuildTest, ASmallBuildPrintsTheResultFigures) {
+    const ToolRun run = cli({"build", "out.zip", "data/", "note.md", "--level", "none"}, app.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, QString("Build Completed!\n"
+                               "Zip Package: %1\n"
+                               "Total number of files selected: 3\n"
+                               "Total number of bytes selected: 18\n"
+                               "Total compressed bytes: %2\n"
+                               "Number of locked files bypassed = 0\n")
+                           .arg(zip, grouped(QFileInfo(zip).size())));
+    EXPECT_EQ(storedNames(zip),
+              sorted({stored(app.file("note.md")), stored(data + "a.txt"), stored(data + "sub/b.txt")}));
+    EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
+    EXPECT_EQ(runTool("7z", {"t", zip}).exitCode, 0);
+    EXPECT_TRUE(runTool("unzip", {"-z", zip}).out.contains("*Comment*"));
+    EXPECT_TRUE(QFileInfo::exists(app.file("Zips/Locked.Txt")));
+    EXPECT_EQ(readFile(app.file("Zips/Locked.Txt")), "");
+}
+
+TEST_F(CliBuildTest, PatternsPasswordAndCommentFromTheCommandLine) {
+    const ToolRun run = cli({"build", "out.zip", data, "--include", "*.tmp", "--include", "*/sub/*", "--exclude",
+                             "*.none", "--password", "secret", "--comment", "Weekly docs"},
+                            app.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(storedNames(zip), QStringList({stored(data + "scratch.tmp"), stored(data + "sub/b.txt")}));
+    EXPECT_EQ(runTool("7z", {"t", zip, "-psecret"}).exitCode, 0);
+    EXPECT_TRUE(runTool("unzip", {"-z", zip}).out.contains("Weekly docs"));
+}
+
+TEST_F(CliBuildTest, UpdateAndFreshenWorkOnTheExistingPackage) {
+    ASSERT_EQ(cli({"build", "out.zip", "data/"}, app.path()).exitCode, 0);
+    writeFile(data + "a.txt", "alpha, newer", kNew);
+    writeFile(data + "c.txt", "charlie", kNew);
+
+    ToolRun fresh = cli({"build", "out.zip", "data/", "--mode", "freshen"}, app.path());
+    ASSERT_EQ(fresh.exitCode, 0) << fresh.err.toStdString();
+    EXPECT_EQ(fresh.out, QString("Update Completed!\n"
+                                 "Zip Package Updated: %1\n"
+                                 "Total number of files selected: 3\n"
+                                 "Total number of bytes selected: 26\n"
+                                 "Total compressed bytes: %2\n"
+                                 "Number of files updated: 3\n"
+                                 "Number of locked files bypassed = 0\n")
+                             .arg(zip, grouped(QFileInfo(zip).size())));
+    EXPECT_EQ(storedNames(zip), QStringList({stored(data + "a.txt"), stored(data + "sub/b.txt")}));
+    EXPECT_EQ(runTool("unzip", {"-p", zip, stored(data + "a.txt")}).out, "alpha, newer");
+
+    ToolRun update = cli({"build", "out.zip", "data/", "--mode", "update"}, app.path());
+    ASSERT_EQ(update.exitCode, 0) << update.err.toStdString();
+    EXPECT_EQ(storedNames(zip),
+              QStringList({stored(data + "a.txt"), stored(data + "c.txt"), stored(data + "sub/b.txt")}));
+    EXPECT_TRUE(runTool("unzip", {"-z", zip}).out.contains("*Comment*")) << "the package keeps its comment";
+
+    ToolRun missing = cli({"build", "other.zip", "data/", "--mode", "update"}, app.path());
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "varnhold-cli: " + app.file("other.zip") +
+                               " does not exist; --mode update works on an existing zip package.\n");
+}
+
+TEST_F(CliBuildTest, AnExistingPackageIsReplacedUnlessRefused) {
+    ASSERT_EQ(cli({"build", "out.zip", "note.md"}, app.path()).exitCode, 0);
+    const QByteArray first = readFile(zip);
+    const ToolRun refused = cli({"build", "out.zip", "data/", "--no-replace"}, app.path());
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "varnhold-cli: " + zip + " exists and was not replaced (--no-replace).\n");
+    EXPECT_EQ(readFile(zip), first);
+
+    const ToolRun replaced = cli({"build", "out.zip", "data/"}, app.path());
+    ASSERT_EQ(replaced.exitCode, 0) << replaced.err.toStdString();
+    EXPECT_EQ(storedNames(zip), QStringList({stored(data + "a.txt"), stored(data + "sub/b.txt")}));
+}
+
+TEST_F(CliBuildTest, FailuresExitOneAndChangeNothing) {
+    const std::pair<QStringList, QString> cases[] = {
+        {{"build", "out.txt", "data/"}, "varnhold-cli: Output zip package must have a file extension of .zip\n"},
+        {{"build", "out.zip", "missing.txt"}, "varnhold-cli: " + app.file("missing.txt") + " does not exist.\n"},
+        {{"build", "nowhere/out.zip", "data/"},
+         "varnhold-cli: The target folder " + app.file("nowhere/") + " does not exist.\n"},
+        {{"build", "out.zip", "--set", "Weekly"},
+         "varnhold-cli: Backup set " + app.file("Sets/Weekly.set") + " not found.\n"},
+        {{"build", "out.zip", "data/", "--include", "*.none"},
+         "varnhold-cli: None of the selected files could be added, so " + zip + " was not written.\n"},
+    };
+    for (const auto& [args, err] : cases) {
+        const ToolRun run = cli(args, app.path());
+        EXPECT_EQ(run.exitCode, 1) << args.join(' ').toStdString();
+        EXPECT_EQ(run.err, err);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(QFileInfo::exists(zip));
+    EXPECT_EQ(QDir(app.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"note.md"}));
+}
+
+TEST_F(CliBuildTest, UsageErrorsExitTwoWithoutAStartUpAndHelpDescribesTheCommand) {
+    TempDir empty;
+    const QString more = "\nTry 'varnhold-cli --help'.\n";
+    const std::pair<QStringList, QString> cases[] = {
+        {{"build", "a.zip"}, "varnhold-cli: build takes a zip package and at least one PATH or --set NAME" + more},
+        {{"build", "a.zip", "x", "--level", "best"},
+         "varnhold-cli: --level takes none, fast, normal or maximum" + more},
+        {{"build", "a.zip", "x", "--mode", "replace"}, "varnhold-cli: --mode takes add, freshen or update" + more},
+        {{"build", "a.zip", "x", "--span", "0"}, "varnhold-cli: --span takes a size in bytes or auto" + more},
+        {{"build", "a.zip", "x", "--include", "a b"},
+         "varnhold-cli: --include takes one pattern without blanks" + more},
+        {{"build", "a.zip", "x", "--exclude", "1", "--exclude", "2", "--exclude", "3", "--exclude", "4", "--exclude",
+          "5", "--exclude", "6"},
+         "varnhold-cli: at most 5 --exclude patterns" + more},
+    };
+    for (const auto& [args, err] : cases) {
+        const ToolRun run = cli(args, empty.path());
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(run.err, err);
+    }
+    EXPECT_TRUE(QDir(empty.path()).isEmpty()) << "a usage error runs no start-up";
+
+    const ToolRun help = cli({"--help"}, empty.path());
+    for (const char* word : {"build ZIP PATH...", "build ZIP --set NAME", "--level none|fast|normal|maximum",
+                             "--mode add|freshen|update", "--span BYTES|auto", "--include PATTERN", "--exclude PATTERN",
+                             "--save-set NAME", "--no-replace", "list ZIP", "extract ZIP"})
+        EXPECT_TRUE(help.out.contains(word)) << word;
+}
+
+TEST_F(CliBuildTest, ASavedSetBuildsTheSamePackageAgain) {
+    const ToolRun saved = cli(
+        {"build", "first.zip", "data/", "note.md", "--include", "*.txt", "--save-set", "Weekly", "--comment", "weekly"},
+        app.path());
+    ASSERT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    EXPECT_TRUE(saved.out.startsWith("Backup set saved as " + app.file("Sets/Weekly.set") + "\nBuild Completed!\n"))
+        << saved.out.toStdString();
+
+    const Result<QString> copy = makeWorkingCopy(app.file("Sets/Weekly.set"), app.path());
+    ASSERT_TRUE(copy.ok()) << copy.message().toStdString();
+    const SetContents set = readRows(copy.value());
+    EXPECT_EQ(set.comments, QStringList({"weekly"}));
+    EXPECT_EQ(set.rows, QVector<SelectionRow>({{data, "2", "12", "*.txt", "*.tmp  *.swp  system.dat"},
+                                               {app.file("note.md"), "1", "6", "", ""}}));
+
+    writeFile(data + "later.txt", "added after the set was saved");
+    const ToolRun again = cli({"build", "second.zip", "--set", "Weekly"}, app.path());
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("Total number of files selected: 4\n")) << "folders are counted again";
+    EXPECT_EQ(storedNames(app.file("second.zip")), sorted({stored(app.file("note.md")), stored(data + "a.txt"),
+                                                           stored(data + "later.txt"), stored(data + "sub/b.txt")}));
+    EXPECT_TRUE(runTool("unzip", {"-z", app.file("second.zip")}).out.contains("weekly"));
+}
+
+TEST_F(CliBuildTest, LockedFilesAreListedAndCounted) {
+    if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
+    QProcess holder;
+    holder.start("flock", {data + "a.txt", "sleep", "30"});
+    // flock(1) takes its lock before it starts the command; wait until the lock is visible to another process.
+    ASSERT_TRUE(eventually([&] { return runTool("flock", {"-n", "-s", data + "a.txt", "true"}).exitCode != 0; }));
+    const ToolRun run = cli({"build", "out.zip", "data/"}, app.path());
+    holder.kill();
+    holder.waitForFinished(3000);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err, "locked  " + data + "a.txt\n");
+    EXPECT_TRUE(run.out.endsWith("Number of locked files bypassed = 1\n"
+                                 "List of locked files saved as " +
+                                 app.file("Zips/Locked.Txt") + "\n"))
+        << run.out.toStdString();
+    EXPECT_EQ(readFile(app.file("Zips/Locked.Txt")), (data + "a.txt\n").toUtf8());
+    EXPECT_EQ(storedNames(zip), QStringList({stored(data + "sub/b.txt")}));
+}
+
+TEST_F(CliBuildTest, InterruptLeavesTheOldPackageAsItWas) {
+    ASSERT_EQ(cli({"build", "out.zip", "note.md"}, app.path()).exitCode, 0);
+    const QByteArray old = readFile(zip);
+    writeFile(data + "big.bin", randomBytes(48 << 20, 5));
+
+    QProcess build;
+    build.setWorkingDirectory(app.path());
+    build.start(VARNHOLD_CLI, {"build", "out.zip", "data/", "--level", "maximum"});
+    ASSERT_TRUE(build.waitForStarted());
+    // The new package is written beside the old one; once it is there, compression is under way.
+    const auto partFiles = [&] { return QDir(app.path()).entryList({".out.zip.*"}, QDir::Files | QDir::Hidden); };
+    ASSERT_TRUE(eventually([&] { return !partFiles().isEmpty(); }, 60000));
+    ::kill(pid_t(build.processId()), SIGINT);
+    ASSERT_TRUE(build.waitForFinished(60000));
+    EXPECT_EQ(build.exitCode(), 3);
+    EXPECT_EQ(QString::fromUtf8(build.readAllStandardError()),
+              "varnhold-cli: Build interrupted; " + zip + " was left as it was.\n");
+    EXPECT_EQ(readFile(zip), old);
+    EXPECT_EQ(partFiles(), QStringList());
+}
+
+} // namespace
