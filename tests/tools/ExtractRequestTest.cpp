@@ -70,7 +70,7 @@ TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     s.selectedFolder = "/data/out/";
     s.setUseSelected(true);
     s.store(state);
-    AppState again(state.settings.appName());
+    AppState again(state.settings.AppName());
     runStartUp(again, dir.path());
     const ExtractSettings back = ExtractSettings::fromState(again);
     EXPECT_EQ(back.password, "pw");
