@@ -1,0 +1,126 @@
+#include "BuildRunner.h"
+
+#include "app/AppState.h"
+#include "fLoad.h"
+#include "sets/ui/fZipOK.h"
+#include "sets/ui/fZipSet.h"
+#include "tools/ui/MessageDialogs.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QWidget>
+
+BuildRunner::BuildRunner(AppState& state, BuildParams params, QWidget* owner)
+    : m_state(state), m_params(std::move(params)), m_owner(owner), m_comment(m_params.comment) {}
+
+BuildRunner::~BuildRunner() = default;
+
+void BuildRunner::setSeams(const BuildCallbacks& seams) {
+    m_seams.afterWalk = seams.afterWalk;
+    m_seams.beforeCheck = seams.beforeCheck;
+}
+
+void BuildRunner::passOnCancel() {
+    // The job clears the shared flag when its walk starts; a Cancel pressed just before that must not be lost.
+    if (m_userCancelled.load()) m_state.cancel.store(true);
+}
+
+BuildCallbacks BuildRunner::callbacks() {
+    BuildCallbacks c;
+    QWidget* owner = m_owner;
+    c.askReplace = [owner](const ReplaceQuestion& q) {
+        return callOnWindowThread([&] {
+            return MessageDialogs::askReplace(owner, q.path, q.sizeText, q.dateText) == QLatin1String("y");
+        });
+    };
+    c.scanning = [this](qint64) { passOnCancel(); };
+    // Only changes go to the window: the zip layer reports many times per percent.
+    c.selecting = [this](int percent) {
+        passOnCancel();
+        if (m_lastSelecting.exchange(percent) != percent) emit selecting(percent);
+    };
+    c.compressing = [this](int percent) {
+        passOnCancel();
+        if (m_lastCompressing.exchange(percent) != percent) emit compressing(percent);
+    };
+    c.fileLocked = [this](const QString& path, qint64 count) { emit fileLocked(path, count); };
+    c.afterWalk = m_seams.afterWalk;
+    c.beforeCheck = m_seams.beforeCheck;
+    return c;
+}
+
+BuildResult BuildRunner::run() {
+    m_confirmed = false;
+    m_comment = m_params.comment;
+    m_userCancelled = false;
+    m_lastSelecting = -1;
+    m_lastCompressing = -1;
+
+    BuildJob job(m_params, callbacks());
+    job.setCancelFlag(&m_state.cancel);
+
+    // The checks and the replace question come first, so the user is not asked for settings of a build that
+    // cannot happen. They run here on the window thread; nothing on disk changes yet.
+    if (!job.prepare()) {
+        if (!job.result().message.isEmpty()) MessageDialogs::showError(m_owner, job.result().message);
+        return job.result();
+    }
+    storeBuildTarget(m_state, m_params);
+
+    {
+        fZipSet settings(m_state, m_params.mode, m_params.comment, m_params.packagePath, m_owner);
+        settings.exec();
+        m_confirmed = settings.confirmed();
+        m_comment = settings.comment();
+        job.params().comment = m_comment;
+        job.params().zip = ZipSettings::fromState(m_state);
+        job.params().zip.spanSize = settings.spanSize();
+    }
+    if (!m_confirmed) return job.result();
+
+    const BuildParams& params = job.params();
+    m_state.cancel.store(false);
+    fLoad load(m_state.cancel, params.mode, params.targetPath(), params.selectedFiles, params.selectedBytes,
+               m_owner);
+    // The package is the build's until it ends, so the other windows wait; the progress window itself keeps
+    // answering, and its Cancel is how the user stops the build.
+    load.setWindowModality(Qt::ApplicationModal);
+    m_load = &load;
+    connect(this, &BuildRunner::selecting, &load, &fLoad::setSelecting, Qt::QueuedConnection);
+    connect(this, &BuildRunner::compressing, &load, &fLoad::setCompressing, Qt::QueuedConnection);
+    connect(this, &BuildRunner::fileLocked, &load, &fLoad::addLocked, Qt::QueuedConnection);
+    connect(&load, &fLoad::cancelRequested, this, [this] { m_userCancelled = true; });
+
+    const bool hideOwner = m_hideOwner && m_owner && m_owner->isVisible();
+    if (hideOwner) m_owner->hide();
+    load.show();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+
+    // The build runs on a thread of its own; this thread keeps serving the windows until it has ended.
+    BuildResult result;
+    QEventLoop loop;
+    QThread* worker = QThread::create([&job, &result] { result = job.run(); });
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    delete worker;
+
+    QApplication::restoreOverrideCursor();
+    load.finish();
+    m_load = nullptr;
+    if (hideOwner) m_owner->show();
+
+    if (result.ok()) {
+        fZipOK done(result, m_state.folders.app, m_owner);
+        done.exec();
+    } else if (!result.message.isEmpty()) {
+        MessageDialogs::showError(m_owner, result.message);
+    }
+    return result;
+}
+
+BuildResult runBuild(QWidget* owner, AppState& state, BuildParams params) {
+    BuildRunner runner(state, std::move(params), owner);
+    return runner.run();
+}

@@ -1,0 +1,215 @@
+#include "fLoad.h"
+
+#include "utility/TextUtil.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// A ring of dots with one bright dot running round: drawn here so the window needs no picture file beside the
+// program. It only ticks while it is on screen.
+class SpinnerWidget : public QWidget {
+public:
+    static constexpr int kDots = 12;
+
+    explicit SpinnerWidget(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this)) {
+        setFixedSize(48, 48);
+        m_timer->setInterval(80);
+        QObject::connect(m_timer, &QTimer::timeout, this, [this] {
+            m_step = (m_step + 1) % kDots;
+            update();
+        });
+    }
+
+    bool isRunning() const { return m_timer->isActive(); }
+    int step() const { return m_step; }
+
+protected:
+    void showEvent(QShowEvent*) override { m_timer->start(); }
+    void hideEvent(QHideEvent*) override { m_timer->stop(); }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(width() / 2.0, height() / 2.0);
+        const qreal radius = std::min(width(), height()) / 2.0 - 5;
+        QColor color = palette().color(QPalette::Highlight);
+        for (int i = 0; i < kDots; ++i) {
+            // The dot of the current step is solid; the ones behind it fade out.
+            const int age = (m_step - i + kDots) % kDots;
+            color.setAlphaF(1.0 - 0.8 * age / (kDots - 1));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            painter.save();
+            painter.rotate(360.0 * i / kDots);
+            painter.drawEllipse(QPointF(0, -radius), 3.5, 3.5);
+            painter.restore();
+        }
+    }
+
+private:
+    QTimer* m_timer;
+    int m_step = 0;
+};
+
+QLabel* makeLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QProgressBar* makeBar(const char* name, QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(name);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    // The caption beside the bar carries the number.
+    bar->setTextVisible(false);
+    bar->setMinimumWidth(300);
+    return bar;
+}
+
+QString percentText(int percent) { return QString::number(percent) + u'%'; }
+
+} // namespace
+
+fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
+             qint64 selectedBytes, QWidget* parent)
+    : QDialog(parent), m_cancel(cancel) {
+    const bool update = mode == BuildMode::Update;
+    setObjectName("fLoad");
+    setWindowTitle(update ? "Update Zip Package" : "Build Zip Package");
+    setModal(false);
+
+    m_lblPackage = makeLabel("Zip Package: " + packagePath, "lblPackage", this);
+    m_lblPackage->setWordWrap(true);
+    QFont bold = m_lblPackage->font();
+    bold.setBold(true);
+    m_lblPackage->setFont(bold);
+
+    auto* filesCaption = makeLabel("Total number of files", "Label5", this);
+    auto* bytesCaption = makeLabel("Total  number bytes", "Label6", this);
+    m_lblFiles = makeLabel(TextUtil::formatGrouped(selectedFiles), "lblFiles", this);
+    m_lblBytes = makeLabel(TextUtil::formatGrouped(selectedBytes), "lblBytes", this);
+    for (QLabel* number : {m_lblFiles, m_lblBytes})
+        number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_animation = new SpinnerWidget(this);
+    m_animation->setObjectName("Animation1");
+
+    m_label1 = makeLabel("Selecting files for zip package:", "Label1", this);
+    m_progressBar1 = makeBar("ProgressBar1", this);
+    m_lblPercent1 = makeLabel(percentText(0), "lblPercent1", this);
+    m_label2 = makeLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
+    m_progressBar2 = makeBar("ProgressBar2", this);
+    m_lblPercent2 = makeLabel(percentText(0), "lblPercent2", this);
+    // Room for "100%" from the start, so the bars do not move when the number grows.
+    for (QLabel* caption : {m_lblPercent1, m_lblPercent2}) {
+        caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4);
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+
+    m_label3 = makeLabel("Files locked by Windows not included in zip package:", "Label3", this);
+    m_lblLocked = makeLabel(QStringLiteral("0"), "lblLocked", this);
+    m_lstLocked = new QListWidget(this);
+    m_lstLocked->setObjectName("lstLocked");
+    m_lstLocked->setFixedHeight(m_lstLocked->fontMetrics().lineSpacing() * 5 + 8);
+    m_lstLocked->setSelectionMode(QAbstractItemView::NoSelection);
+    m_label4 = makeLabel("List of locked files saved as /Zips/Locked.Txt", "Label4", this);
+
+    m_btnCancel = new QPushButton(" &Cancel", this);
+    m_btnCancel->setObjectName("btnCancel");
+    m_btnCancel->setToolTip("Cancel");
+    connect(m_btnCancel, &QPushButton::clicked, this, &fLoad::cancelNow);
+
+    auto* totals = new QGridLayout;
+    totals->addWidget(filesCaption, 0, 0);
+    totals->addWidget(m_lblFiles, 0, 1);
+    totals->addWidget(bytesCaption, 1, 0);
+    totals->addWidget(m_lblBytes, 1, 1);
+    totals->setHorizontalSpacing(24);
+    auto* head = new QHBoxLayout;
+    head->addLayout(totals);
+    head->addStretch();
+    head->addWidget(m_animation);
+
+    auto* bars = new QGridLayout;
+    bars->addWidget(m_label1, 0, 0, 1, 2);
+    bars->addWidget(m_progressBar1, 1, 0);
+    bars->addWidget(m_lblPercent1, 1, 1);
+    bars->addWidget(m_label2, 2, 0, 1, 2);
+    bars->addWidget(m_progressBar2, 3, 0);
+    bars->addWidget(m_lblPercent2, 3, 1);
+    bars->setRowMinimumHeight(2, m_label2->sizeHint().height() + 8);
+    bars->setColumnStretch(0, 1);
+
+    auto* lockedHead = new QHBoxLayout;
+    lockedHead->addWidget(m_label3);
+    lockedHead->addStretch();
+    lockedHead->addWidget(m_lblLocked);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_btnCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_lblPackage);
+    layout->addSpacing(4);
+    layout->addLayout(head);
+    layout->addSpacing(4);
+    layout->addLayout(bars);
+    layout->addSpacing(8);
+    layout->addLayout(lockedHead);
+    layout->addWidget(m_lstLocked);
+    layout->addWidget(m_label4);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    // Long package paths wrap instead of widening the window past the screen.
+    m_lblPackage->setMaximumWidth(520);
+    m_lstLocked->setMinimumWidth(420);
+}
+
+QStringList fLoad::lockedPaths() const {
+    QStringList paths;
+    for (int i = 0; i < m_lstLocked->count(); ++i)
+        paths << m_lstLocked->item(i)->text();
+    return paths;
+}
+
+void fLoad::setSelecting(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    m_progressBar1->setValue(percent);
+    m_lblPercent1->setText(percentText(percent));
+}
+
+void fLoad::setCompressing(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    m_progressBar2->setValue(percent);
+    m_lblPercent2->setText(percentText(percent));
+}
+
+void fLoad::addLocked(const QString& path, qint64 count) {
+    m_lstLocked->addItem(path);
+    m_lstLocked->scrollToBottom();
+    m_lblLocked->setText(TextUtil::formatGrouped(count));
+}
+
+void fLoad::cancelNow() { reject(); }
+
+void fLoad::finish() { done(QDialog::Accepted); }
+
+void fLoad::reject() {
+    m_cancel.store(true);
+    emit cancelRequested();
+    QDialog::reject();
+}

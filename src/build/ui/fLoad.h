@@ -1,0 +1,64 @@
+#pragma once
+// The progress window of a build: the package, the selection totals, an animation while the build runs, the bar
+// of the files being selected, the bar of the compression, and the files passed over because another program
+// holds them. It stays open beside the build; Cancel raises the cancel flag the build watches.
+
+#include "build/BuildJob.h"
+
+#include <QDialog>
+#include <atomic>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+class fLoad : public QDialog {
+    Q_OBJECT
+public:
+    /// cancel is the flag the build watches (the shared cancel flag).
+    fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
+          qint64 selectedBytes, QWidget* parent = nullptr);
+
+    QStringList lockedPaths() const;
+    /// The animation, running while the window is on screen.
+    QWidget* animation() const { return m_animation; }
+
+public slots:
+    /// The first bar, "Selecting files for zip package:".
+    void setSelecting(int percent);
+    /// The second bar, the compression.
+    void setCompressing(int percent);
+    /// One more locked file: its path joins the list and count is the new total.
+    void addLocked(const QString& path, qint64 count);
+    /// What btnCancel does: raise the flag and close.
+    void cancelNow();
+    /// Closes the window at the end of the build without touching the flag; close() would count as Cancel.
+    void finish();
+
+signals:
+    /// The user asked the build to stop (Cancel, Escape or the close box).
+    void cancelRequested();
+
+protected:
+    /// Escape, the title bar's close and close() all end here: each means the user wants the build stopped.
+    void reject() override;
+
+private:
+    std::atomic_bool& m_cancel;
+    QLabel* m_lblPackage;
+    QLabel* m_lblFiles;
+    QLabel* m_lblBytes;
+    QWidget* m_animation;
+    QLabel* m_label1;
+    QProgressBar* m_progressBar1;
+    QLabel* m_lblPercent1;
+    QLabel* m_label2;
+    QProgressBar* m_progressBar2;
+    QLabel* m_lblPercent2;
+    QLabel* m_label3;
+    QLabel* m_lblLocked;
+    QListWidget* m_lstLocked;
+    QLabel* m_label4;
+    QPushButton* m_btnCancel;
+};

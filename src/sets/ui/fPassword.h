@@ -1,0 +1,36 @@
+#pragma once
+// Asks for the password of encrypted entries when the one the program had did not open them. OK stores the box
+// as the program-wide password (empty is accepted); Cancel changes nothing.
+
+#include <QDialog>
+
+class AppState;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class fPassword : public QDialog {
+    Q_OBJECT
+public:
+    explicit fPassword(AppState& state, QWidget* parent = nullptr);
+
+    /// Shows the dialog modally; true when the password was accepted (and stored).
+    static bool ask(AppState& state, QWidget* parent = nullptr);
+
+    QString password() const;
+
+    /// A queued test answer closes the dialog at once: "ok" or "y" as OK with the stored password, anything
+    /// else as Cancel.
+    int exec() override;
+
+private:
+    void acceptPassword();
+
+    AppState& m_state;
+    QLabel* m_label1;
+    QLineEdit* m_text2;
+    QCheckBox* m_ssCheck6;
+    QPushButton* m_cmdOK;
+    QPushButton* m_btnExit;
+};

@@ -1,0 +1,126 @@
+#include "fZipOK.h"
+
+#include "build/BuildJob.h"
+#include "tools/ui/DialogHook.h"
+#include "utility/TextUtil.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* makeLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel* makeNumber(qint64 value, const char* name, QWidget* parent) {
+    QLabel* label = makeLabel(TextUtil::formatGrouped(value), name, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+} // namespace
+
+fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* parent)
+    : QDialog(parent), m_lockedList(appFolder + QStringLiteral("/Zips/Locked.Txt")) {
+    setObjectName("fZipOK");
+    setWindowTitle("Varnhold");
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    icon->setAlignment(Qt::AlignTop);
+
+    m_label0 = makeLabel(result.heading.isEmpty() ? QStringLiteral("Update Completed!") : result.heading, "Label0",
+                         this);
+    QFont heading = m_label0->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.2);
+    m_label0->setFont(heading);
+
+    const QString shownPath = result.resultPackagePath.isEmpty() ? result.packagePath : result.resultPackagePath;
+    m_label2 = makeLabel(shownPath, "Label2", this);
+    m_label2->setWordWrap(true);
+    m_label2->setMinimumWidth(360);
+    m_label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    // The size is measured now, on disk: a package that was not written shows 0. After an update the shown path
+    // carries a prefix, so the package itself is measured rather than that text.
+    const QFileInfo package(result.packagePath);
+    const qint64 packageBytes = package.isFile() ? package.size() : 0;
+    auto* filesCaption = makeLabel("Total number of files selected:", "Label7", this);
+    auto* bytesCaption = makeLabel("Total number of bytes selected:", "Label8", this);
+    auto* compressedCaption = makeLabel("Total compressed bytes", "Label9", this);
+    m_label5 = makeNumber(result.selectedFiles, "Label5", this);
+    m_label4 = makeNumber(result.selectedBytes, "Label4", this);
+    m_label3 = makeNumber(packageBytes, "Label3", this);
+
+    m_label6 = makeLabel(result.updatedLine, "Label6", this);
+    m_label6->setVisible(!result.updatedLine.isEmpty());
+    m_label1 = makeLabel(result.lockedLine, "Label1", this);
+    m_label1->setVisible(!result.lockedLine.isEmpty());
+
+    m_btnView = new QPushButton(" &View locked files", this);
+    m_btnView->setObjectName("btnView");
+    m_btnView->setToolTip("View locked files");
+    m_btnView->setAutoDefault(false);
+    m_btnExit = new QPushButton(" &OK", this);
+    m_btnExit->setObjectName("btnExit");
+    m_btnExit->setToolTip("Back");
+    m_btnExit->setDefault(true);
+    connect(m_btnView, &QPushButton::clicked, this, &fZipOK::viewLockedFiles);
+    connect(m_btnExit, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* totals = new QGridLayout;
+    totals->addWidget(filesCaption, 0, 0);
+    totals->addWidget(m_label5, 0, 1);
+    totals->addWidget(bytesCaption, 1, 0);
+    totals->addWidget(m_label4, 1, 1);
+    totals->addWidget(compressedCaption, 2, 0);
+    totals->addWidget(m_label3, 2, 1);
+    totals->setColumnStretch(0, 1);
+    totals->setHorizontalSpacing(24);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(m_label0);
+    texts->addWidget(m_label2);
+    texts->addSpacing(8);
+    texts->addLayout(totals);
+    texts->addSpacing(8);
+    texts->addWidget(m_label6);
+    texts->addWidget(m_label1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addLayout(texts, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_btnView);
+    buttons->addWidget(m_btnExit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void fZipOK::viewLockedFiles() {
+    // Opened in the user's text viewer; without a list there is nothing to show.
+    if (QFileInfo(m_lockedList).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(m_lockedList));
+}
+
+int fZipOK::exec() {
+    QString queued;
+    if (DialogHook::takeAnswer(queued)) {
+        accept();
+        return result();
+    }
+    return QDialog::exec();
+}

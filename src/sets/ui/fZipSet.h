@@ -1,0 +1,98 @@
+#pragma once
+// The zip settings asked for just before a package is built or updated: comment, password, compression, update
+// option, archive bit and volume spanning. However the dialog is closed, the settings are stored and the comment
+// and spanning choices are handed back; only the Build (Update) button confirms the build.
+
+#include "build/BuildJob.h"
+
+#include <QDialog>
+#include <array>
+
+class AppState;
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+class fZipSet : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kHelpBuild = 136;
+    static constexpr int kHelpUpdate = 138;
+
+    // The diskette sizes of the Options menu: the sizes the program has always put into the size box.
+    static inline const QString kSize720 = QStringLiteral("728822");
+    static inline const QString kSize144 = QStringLiteral("1457664");
+    static inline const QString kSize288 = QStringLiteral("2915288");
+
+    /// comment is the package comment the wizard hands over; openPackage is the package an update works on
+    /// (shown in update mode; a new build shows Options09 followed by Options10).
+    fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage = {},
+            QWidget* parent = nullptr);
+
+    /// True only after the Build (Update) button.
+    bool confirmed() const { return m_confirmed; }
+    /// The comment box as the dialog left it (after closing: as it was when it closed).
+    QString comment() const { return m_comment; }
+    /// The spanning choices taken when the dialog closed; in update mode always no spanning and no size.
+    bool noSpanning() const { return m_noSpanning; }
+    bool automaticSpanning() const { return m_automatic; }
+    bool customSpanning() const { return m_custom; }
+    QString customSize() const { return m_customSize; }
+    /// The span size the build uses: -1 none, 0 automatic, else bytes per volume.
+    qint64 spanSize() const { return spanSizeFrom(m_noSpanning, m_automatic, m_custom, m_customSize); }
+
+    QMenu* optionsMenu() const { return m_mnuOptions; }
+
+    /// A queued test answer closes the dialog at once: "ok", "y" or "build" as the Build button, anything else
+    /// as Cancel. The settings are stored either way.
+    int exec() override;
+    /// Every way of closing ends here and stores the settings.
+    void done(int result) override;
+
+private:
+    void load(const QString& openPackage);
+    void store();
+    void checkSizeBox(const QString& text);
+    void showOptionsMenu();
+
+    AppState& m_state;
+    const BuildMode m_mode;
+    bool m_confirmed = false;
+    QString m_comment;
+    bool m_noSpanning = true;
+    bool m_automatic = false;
+    bool m_custom = false;
+    QString m_customSize;
+
+    QLabel* m_label14;
+    QLabel* m_label1;
+    QPlainTextEdit* m_text0;
+    QLineEdit* m_text5;
+    QCheckBox* m_ssCheck6;
+    QLabel* m_lblEncryption;
+    std::array<QRadioButton*, 4> m_ssOption1{};
+    std::array<QRadioButton*, 3> m_ssOption2{};
+    QButtonGroup* m_compression;
+    QButtonGroup* m_updateOption;
+    QCheckBox* m_ssCheck1;
+    QRadioButton* m_ssOption3;
+    QRadioButton* m_ssOption4;
+    QRadioButton* m_ssOption5;
+    QLineEdit* m_text1;
+    QToolButton* m_btnOptions;
+    QMenu* m_mnuOptions;
+    QAction* m_mnu720;
+    QAction* m_mnu144;
+    QAction* m_mnu288;
+    QAction* m_mnuExit;
+    QPushButton* m_btnBuild;
+    QPushButton* m_btnExit;
+    QPushButton* m_btnHelp;
+};

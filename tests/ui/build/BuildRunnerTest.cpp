@@ -1,0 +1,388 @@
+// The build as the user goes through it: the checks, the replace question and the settings dialog on the window
+// thread, the build on its own thread with the progress window following it, and the result dialog or the
+// message at the end. Answers come from DialogHook; a dialog nobody answered fails the test.
+#include "BuildUiTestUtil.h"
+#include "build/ui/BuildRunner.h"
+#include "build/ui/fLoad.h"
+#include "utility/LockTest.h"
+#include "zip/ZipPackage.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QThread>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace buildui;
+using namespace testsupport;
+
+namespace {
+
+// What the progress window showed at one moment, read on the window thread.
+struct WindowView {
+    bool visible = false;
+    QString title;
+    QString package;
+    QString files;
+    QString percent1;
+    QString percent2;
+    QString lockedCount;
+    QStringList locked;
+};
+
+WindowView look(const BuildRunner& runner) {
+    return callOnWindowThread([&] {
+        WindowView view;
+        fLoad* window = runner.progressWindow();
+        if (!window) return view;
+        view.visible = window->isVisible();
+        view.title = window->windowTitle();
+        view.package = child<QLabel>(*window, "lblPackage")->text();
+        view.files = child<QLabel>(*window, "lblFiles")->text();
+        view.percent1 = child<QLabel>(*window, "lblPercent1")->text();
+        view.percent2 = child<QLabel>(*window, "lblPercent2")->text();
+        view.lockedCount = child<QLabel>(*window, "lblLocked")->text();
+        view.locked = window->lockedPaths();
+        return view;
+    });
+}
+
+// What the user does with the mouse: Cancel in the progress window, on the window thread.
+void pressCancel(const BuildRunner& runner) {
+    callOnWindowThread([&] {
+        if (fLoad* window = runner.progressWindow()) child<QPushButton>(*window, "btnCancel")->click();
+        return 0;
+    });
+}
+
+void queue(std::initializer_list<const char*> answers) {
+    for (const char* answer : answers) DialogHook::setNextAnswer(answer);
+}
+
+// The user's part of the settings dialog, done with its controls when it shows; the answer for the result
+// dialog is queued only then, since the next dialog takes it.
+void answerSettings(bool& answered, const std::function<void(QDialog&)>& choose) {
+    QTimer::singleShot(0, [&answered, choose] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != "fZipSet") return;
+        choose(*dialog);
+        answered = true;
+        DialogHook::setNextAnswer("ok");
+        child<QPushButton>(*dialog, "btnBuild")->click();
+    });
+}
+
+// Another process holding an exclusive flock on a file until the test ends: it says "locked" once it holds the
+// lock and lets go when its input is closed.
+struct LockHolder {
+    QProcess process;
+    explicit LockHolder(const QString& path) { process.start("flock", {"-o", path, "-c", "echo locked; read line"}); }
+    bool holding() { return process.waitForReadyRead(10000) && process.readAllStandardOutput().contains("locked"); }
+    ~LockHolder() {
+        process.closeWriteChannel();
+        if (!process.waitForFinished(3000)) process.kill(), process.waitForFinished(3000);
+    }
+};
+
+QStringList storedNames(const QString& zip) {
+    ZipPackage package;
+    QStringList names;
+    if (package.zOpenZipFile(zip) != kZipOk) return {"<cannot open>"};
+    for (const ZipEntry& e : package.entries())
+        names << e.storedName;
+    names.sort();
+    return names;
+}
+
+// Flips a byte inside a stored entry so that its CRC no longer matches.
+void damage(const QString& package, const QByteArray& contents) {
+    QByteArray bytes = readFile(package);
+    const qsizetype at = bytes.indexOf(contents.left(200));
+    ASSERT_GT(at, 0) << "the entry must be stored, not compressed";
+    bytes[at + 100] = char(bytes[at + 100] ^ 0x20);
+    writeFile(package, bytes);
+}
+
+// Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
+class BuildRunnerTest : public HookedTest {
+protected:
+    Program program;
+    AppState& state = *program.state;
+    TempDir dataDir;
+    QString data = dataDir.path() + "/Data/";
+    QString zips = program.app() + "/Zips/";
+    QString target = zips + "Backup.zip";
+    UnexpectedDialogs unexpected;
+
+    void SetUp() override {
+        HookedTest::SetUp();
+        writeFile(data + "a.txt", sampleText(5000, 1));
+        writeFile(data + "b.txt", sampleText(3000, 2));
+        writeFile(data + "sub/c.doc", sampleText(2000, 3));
+        writeFile(data + "skip.tmp", "scratch");
+    }
+
+    BuildParams buildParams(const BuildList& list) {
+        BuildParams p = BuildParams::fromState(state, BuildMode::Build);
+        p.targetFileName = "Backup.zip";
+        p.comment = "*Comment*";
+        p.list = list;
+        for (const BuildEntry& e : list) {
+            if (e.isFolder()) {
+                CurrentPatterns patterns;
+                patterns.loadRowPatterns(e.include, e.exclude);
+                const FolderCount count = countFolder(e.path, patterns);
+                p.selectedFiles += count.files;
+                p.selectedBytes += count.bytes;
+            } else {
+                p.selectedFiles += 1;
+                p.selectedBytes += QFileInfo(e.path).size();
+            }
+        }
+        return p;
+    }
+    BuildParams folderParams() { return buildParams({{data, "*.*", "*.tmp"}}); }
+    QString stored(const QString& relative) const { return (data + relative).mid(1); }
+    QStringList allStored() const { return {stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}; }
+    // Nothing was shown that the test did not answer, and every answer was taken but the ones named.
+    void expectAnswered(const QStringList& left = {}) {
+        EXPECT_EQ(leftAnswers(), left);
+        EXPECT_TRUE(unexpected.seen().isEmpty()) << unexpected.seen().join(", ").toStdString();
+    }
+};
+
+TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingAndShowTheResult) {
+    QWidget owner;
+    owner.show();
+    queue({"ok", "ok"}); // fZipSet, fZipOK
+    BuildRunner runner(state, folderParams(), &owner);
+    runner.setHideOwner(true);
+    WindowView atCheck;
+    bool ownerVisible = true;
+    BuildCallbacks seams;
+    seams.beforeCheck = [&](const QString&) {
+        atCheck = look(runner);
+        ownerVisible = callOnWindowThread([&] { return owner.isVisible(); });
+    };
+    runner.setSeams(seams);
+
+    const BuildResult r = runner.run();
+
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_TRUE(runner.settingsConfirmed());
+    EXPECT_EQ(storedNames(target), allStored());
+    ZipPackage package;
+    ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
+    EXPECT_EQ(package.zGetComment(), "*Comment*");
+    package.zCloseZipFile();
+    EXPECT_EQ(r.heading, " Build Completed!");
+    EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 0");
+    // Every progress report reached the window before the package was checked.
+    EXPECT_TRUE(atCheck.visible);
+    EXPECT_EQ(atCheck.title, "Build Zip Package");
+    EXPECT_EQ(atCheck.package, "Zip Package: " + target);
+    EXPECT_EQ(atCheck.files, "3");
+    EXPECT_EQ(atCheck.percent1, "100%");
+    EXPECT_EQ(atCheck.percent2, "100%");
+    EXPECT_EQ(runner.progressWindow(), nullptr) << "the window is gone after the build";
+    EXPECT_FALSE(ownerVisible) << "the owner was hidden while the build ran";
+    EXPECT_TRUE(owner.isVisible()) << "and is back for the result";
+    expectAnswered(); // the result dialog took the second answer
+    EXPECT_TRUE(DialogHook::shownMessages().isEmpty()) << DialogHook::shownMessages().join("; ").toStdString();
+    EXPECT_FALSE(state.cancel.load());
+    EXPECT_EQ(readFile(zips + "Locked.Txt"), "");
+    EXPECT_EQ(program.stored("Options10"), "Backup.zip") << "the target is remembered for the next build";
+}
+
+TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
+    BuildParams p = folderParams();
+    unexpected.allow("fZipSet");
+    bool answered = false;
+    answerSettings(answered, [](QDialog& dialog) {
+        child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Typed comment");
+        child<QLineEdit>(dialog, "Text5")->setText("typed pw");
+        child<QRadioButton>(dialog, "SSOption1_0")->setChecked(true);
+    });
+    BuildRunner runner(state, p);
+
+    const BuildResult r = runner.run();
+
+    ASSERT_TRUE(answered) << "the settings dialog was shown";
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(runner.comment(), "Typed comment");
+    ZipPackage package;
+    ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
+    EXPECT_EQ(package.zGetComment(), "Typed comment");
+    ASSERT_EQ(package.entries().size(), 3u);
+    for (const ZipEntry& e : package.entries()) {
+        EXPECT_TRUE(e.encrypted) << e.storedName.toStdString();
+        EXPECT_GT(e.compressedSize, e.size) << "stored (None), plus the encryption's own bytes";
+    }
+    expectAnswered();
+}
+
+TEST_F(BuildRunnerTest, TheCustomVolumeSizeOfTheDialogReachesTheZipLayer) {
+    writeFile(data + "big.bin", randomBytes(200000, 7));
+    BuildParams p = folderParams();
+    unexpected.allow("fZipSet");
+    bool answered = false;
+    answerSettings(answered, [](QDialog& dialog) {
+        child<QRadioButton>(dialog, "SSOption5")->setChecked(true);
+        child<QLineEdit>(dialog, "Text1")->setText("65536");
+    });
+    runBuild(nullptr, state, p);
+    ASSERT_TRUE(answered);
+    // Volumes of the typed size were written. (How the build names and places them is checked with the build.)
+    const QStringList volumes = QDir(zips).entryList({"*.z01", "*.z02"}, QDir::Files | QDir::Hidden);
+    EXPECT_EQ(volumes.size(), 2) << listTree(zips).join(", ").toStdString();
+    for (const QString& volume : volumes) EXPECT_EQ(QFileInfo(zips + volume).size(), 65536) << volume.toStdString();
+}
+
+TEST_F(BuildRunnerTest, CancelledSettingsBuildNothingButKeepTheSettingsAndTheComment) {
+    queue({"cancel", "unused"});
+    BuildRunner runner(state, folderParams());
+    const BuildResult r = runner.run();
+    EXPECT_EQ(r.outcome, BuildOutcome::Stopped);
+    EXPECT_TRUE(r.message.isEmpty());
+    EXPECT_FALSE(runner.settingsConfirmed());
+    EXPECT_EQ(runner.comment(), "*Comment*");
+    EXPECT_EQ(listTree(zips), QStringList()) << "no package, no stray file, no list";
+    EXPECT_EQ(program.stored("Options01"), "3") << "the settings dialog stored even when cancelled";
+    expectAnswered({"unused"}); // no result dialog
+}
+
+TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
+    writeFile(target, "the old package, kept byte for byte");
+    queue({"y", "ok", "unused"}); // replace it, fZipSet
+    BuildRunner runner(state, folderParams());
+    BuildCallbacks seams;
+    bool checked = false;
+    seams.afterWalk = [&] { pressCancel(runner); };
+    seams.beforeCheck = [&](const QString&) { checked = true; };
+    runner.setSeams(seams);
+
+    const BuildResult r = runner.run();
+
+    EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
+    EXPECT_FALSE(checked) << "the build stopped before a new package was finished";
+    EXPECT_TRUE(state.cancel.load());
+    EXPECT_EQ(readFile(target), "the old package, kept byte for byte");
+    EXPECT_EQ(listTree(zips), QStringList({"Backup.zip"})) << "nothing half-built is left beside it";
+    EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
+    expectAnswered({"unused"}); // no result dialog after a cancel
+}
+
+TEST_F(BuildRunnerTest, CancelDuringTheWalkStopsBeforeCompressingAndWritesTheLockedList) {
+    queue({"ok", "unused"});
+    BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
+    BuildCallbacks seams;
+    bool walked = false;
+    seams.afterWalk = [&] { walked = true; };
+    runner.setSeams(seams);
+    // The user presses Cancel when the first file shows on the bar; the build waits for the click here, so the
+    // flag is up before it looks at the next entry.
+    QObject::connect(
+        &runner, &BuildRunner::selecting, &runner,
+        [&](int) {
+            if (fLoad* window = runner.progressWindow(); window && window->isVisible())
+                child<QPushButton>(*window, "btnCancel")->click();
+        },
+        Qt::BlockingQueuedConnection);
+
+    const BuildResult r = runner.run();
+
+    EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
+    EXPECT_FALSE(walked) << "the walk did not finish";
+    EXPECT_EQ(r.entriesOrdered, 1);
+    EXPECT_EQ(listTree(zips), QStringList({"Locked.Txt"})) << "no package, but the list of the cancelled walk";
+    expectAnswered({"unused"});
+}
+
+TEST_F(BuildRunnerTest, ChecksAndTheReplaceQuestionComeBeforeTheSettings) {
+    queue({"ok", "unused"}); // fError
+    EXPECT_EQ(runBuild(nullptr, state, buildParams({})).outcome, BuildOutcome::Stopped);
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please select files to zip"}));
+    expectAnswered({"unused"});
+
+    writeFile(target, "old");
+    queue({"n", "unused"});
+    EXPECT_EQ(runBuild(nullptr, state, folderParams()).outcome, BuildOutcome::Declined);
+    EXPECT_EQ(readFile(target), "old");
+    expectAnswered({"unused"}); // no settings dialog after a no
+}
+
+TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
+    state.settings.SaveSetting(kSettingsSection, "Options01", "1"); // stored, so the damage below hits an entry
+    writeFile(target, "old");
+    queue({"y", "ok", "ok", "unused"}); // replace, fZipSet, fError
+    BuildRunner runner(state, folderParams());
+    BuildCallbacks seams;
+    seams.beforeCheck = [&](const QString& newPackage) { damage(newPackage, sampleText(3000, 2)); };
+    runner.setSeams(seams);
+
+    const BuildResult r = runner.run();
+
+    EXPECT_EQ(r.outcome, BuildOutcome::Failed);
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList({r.message}));
+    EXPECT_TRUE(r.message.contains(stored("b.txt"))) << r.message.toStdString();
+    EXPECT_EQ(readFile(target), "old");
+    expectAnswered({"unused"});
+}
+
+TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
+    if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
+    LockHolder holder(data + "b.txt");
+    ASSERT_TRUE(holder.holding());
+    ASSERT_TRUE(isFileLocked(data + "b.txt"));
+    queue({"ok", "ok"});
+    BuildRunner runner(state, folderParams());
+    WindowView afterWalk;
+    BuildCallbacks seams;
+    seams.afterWalk = [&] { afterWalk = look(runner); };
+    runner.setSeams(seams);
+
+    const BuildResult r = runner.run();
+
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(afterWalk.lockedCount, "1");
+    EXPECT_EQ(afterWalk.locked, QStringList({data + "b.txt"}));
+    EXPECT_EQ(afterWalk.percent1, "100%");
+    EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 1");
+    EXPECT_EQ(readFile(zips + "Locked.Txt"), (data + "b.txt\n").toUtf8());
+    EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));
+    expectAnswered();
+}
+
+TEST_F(BuildRunnerTest, AnUpdateRunsTheUpdateSettingsAndReportsTheFilesUpdated) {
+    queue({"ok", "ok"});
+    ASSERT_TRUE(runBuild(nullptr, state, buildParams({{data + "a.txt", "", ""}})).ok());
+    writeFile(data + "d.txt", sampleText(1000, 4));
+    BuildParams p = buildParams({{data + "d.txt", "", ""}});
+    p.mode = BuildMode::Update;
+    p.packagePath = target;
+    queue({"ok", "ok"});
+    BuildRunner runner(state, p);
+    WindowView atCheck;
+    BuildCallbacks seams;
+    seams.beforeCheck = [&](const QString&) { atCheck = look(runner); };
+    runner.setSeams(seams);
+
+    const BuildResult r = runner.run();
+
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(atCheck.title, "Update Zip Package");
+    EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("d.txt")}));
+    EXPECT_EQ(r.resultPackagePath, "Zip Package Updated: " + target);
+    EXPECT_EQ(r.updatedLine, "Number of files updated: 1");
+    EXPECT_EQ(program.stored("Options02"), "3") << "Add/Replace became Update in the settings dialog";
+    expectAnswered();
+}
+
+} // namespace

@@ -1,0 +1,90 @@
+#pragma once
+// Helpers of the build window tests: a program state of its own per test, controls found by their object names,
+// and a guard that closes any modal dialog nobody answered, so a wrong flow fails instead of hanging.
+
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "app/StartUp.h"
+#include "tools/ui/DialogHook.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace buildui {
+
+/// The named child; a missing control throws, which fails the test instead of crashing it.
+template <class T> T* child(const QObject& parent, const char* name) {
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!found) throw std::runtime_error(std::string("no control named ") + name);
+    return found;
+}
+
+/// The name of the running test, usable as a settings store name of its own.
+inline QString testName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return QStringLiteral("VarnholdBuildUiTest-%1-%2").arg(info->test_suite_name(), info->name()).replace(u'/', u'-');
+}
+
+/// A program state with its own settings store and application folder, as after start-up.
+struct Program {
+    testsupport::TempDir appDir;
+    std::unique_ptr<AppState> state;
+    Program() : state(std::make_unique<AppState>(testName())) {
+        state->settings.DeleteSetting(kSettingsSection);
+        runStartUp(*state, appDir.path());
+    }
+    QString app() const { return state->folders.app; }
+    /// The value in the settings store (not the shared one), "<missing>" when it was never stored.
+    QString stored(const QString& key) const {
+        return state->settings.GetSetting(kSettingsSection, key, QStringLiteral("<missing>"));
+    }
+};
+
+/// Closes every modal dialog that shows itself while it lives and remembers its name: the flows under test get
+/// their answers from DialogHook, so a dialog on screen is one the test did not expect.
+class UnexpectedDialogs {
+public:
+    UnexpectedDialogs() {
+        m_timer.setInterval(50);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                // The progress window is expected, and so are the dialogs a test answers with the mouse.
+                if (modal->objectName() == QLatin1String("fLoad") || m_allowed.contains(modal->objectName())) return;
+                m_seen << modal->objectName();
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+                else modal->close();
+            }
+        });
+        m_timer.start();
+    }
+    QStringList seen() const { return m_seen; }
+    /// A dialog the test answers itself.
+    void allow(const QString& name) { m_allowed << name; }
+
+private:
+    QStringList m_allowed;
+    QTimer m_timer;
+    QStringList m_seen;
+};
+
+/// DialogHook cleared before and after each test.
+class HookedTest : public ::testing::Test {
+protected:
+    void SetUp() override { DialogHook::reset(); }
+    void TearDown() override { DialogHook::reset(); }
+    /// The answers still queued, in order (taking them).
+    static QStringList leftAnswers() {
+        QStringList left;
+        QString answer;
+        while (DialogHook::takeAnswer(answer)) left << answer;
+        return left;
+    }
+};
+
+} // namespace buildui

@@ -1,0 +1,83 @@
+// Renders the build dialogs into PNG files for the documentation:
+//   QT_QPA_PLATFORM=offscreen build_screenshots <output folder>
+// It runs against a throw-away application folder and settings store, so nothing of the user's is touched.
+#include "app/AppState.h"
+#include "app/StartUp.h"
+#include "build/BuildJob.h"
+#include "build/ui/fLoad.h"
+#include "sets/ui/fPassword.h"
+#include "sets/ui/fZipOK.h"
+#include "sets/ui/fZipSet.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget& widget, const QString& file) {
+    widget.show();
+    QApplication::processEvents();
+    const bool ok = widget.grab().save(file);
+    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(),
+                 widget.height());
+    widget.hide();
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(out);
+
+    QTemporaryDir appFolder;
+    AppState state("VarnholdBuildScreenshots");
+    runStartUp(state, appFolder.path());
+    // Settings as a user would have them, rather than the throw-away ones.
+    state.saveOption("Options09", "/home/ann/Varnhold/Zips/");
+    state.saveOption("Options10", "Photos 2024.zip");
+    state.saveOption("Optionse4", "secret");
+    state.settings.SaveSetting(kSettingsSection, "Spanning", "1457664");
+
+    bool ok = true;
+    {
+        fZipSet settings(state, BuildMode::Build, "Holiday photos, July 2024");
+        ok &= save(settings, out + "/fZipSet.png");
+    }
+    {
+        fPassword password(state);
+        ok &= save(password, out + "/fPassword.png");
+    }
+    {
+        const QString package = appFolder.path() + "/Photos 2024.zip";
+        QFile file(package);
+        if (file.open(QIODevice::WriteOnly)) file.resize(38211437); // sparse: only its length is shown
+        file.close();
+        BuildResult result;
+        result.outcome = BuildOutcome::Completed;
+        result.packagePath = package;
+        result.resultPackagePath = "/home/ann/Varnhold/Zips/Photos 2024.zip";
+        result.selectedFiles = 1214;
+        result.selectedBytes = 41938211;
+        result.locked = 1;
+        result.heading = " Build Completed!";
+        result.lockedLine = "Number of locked files bypassed = 1";
+        fZipOK done(result, appFolder.path());
+        ok &= save(done, out + "/fZipOK.png");
+    }
+    {
+        std::atomic_bool cancel{false};
+        fLoad load(cancel, BuildMode::Build, "/home/ann/Varnhold/Zips/Photos 2024.zip", 1214, 41938211);
+        load.setSelecting(100);
+        load.setCompressing(62);
+        load.addLocked("/home/ann/Pictures/2024/.thumbnails.db", 1);
+        ok &= save(load, out + "/fLoad.png");
+    }
+    return ok ? 0 : 1;
+}

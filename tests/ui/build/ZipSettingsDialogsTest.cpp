@@ -1,0 +1,379 @@
+// The zip settings dialog in both modes (what it loads, what it stores however it is closed, the diskette sizes,
+// the size box check, the spanning choices), the password dialog and the result dialog.
+#include "BuildUiTestUtil.h"
+#include "app/ui/HelpViewer.h"
+#include "build/BuildJob.h"
+#include "sets/ui/fPassword.h"
+#include "sets/ui/fZipOK.h"
+#include "sets/ui/fZipSet.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QUrl>
+
+using namespace buildui;
+using testsupport::writeFile;
+
+namespace {
+
+template <class T> QStringList texts(const QWidget& w, QString (T::*text)() const) {
+    QStringList all;
+    for (const T* c : w.findChildren<T*>())
+        all << (c->*text)();
+    return all;
+}
+
+// Name, caption and tip of a button-like control.
+struct Caption {
+    const char* name;
+    QString text;
+    QString tip;
+};
+void expectCaptions(const QWidget& w, std::initializer_list<Caption> captions) {
+    for (const Caption& c : captions) {
+        auto* control = child<QAbstractButton>(w, c.name);
+        EXPECT_EQ(control->text(), c.text) << c.name;
+        EXPECT_EQ(control->toolTip(), c.tip) << c.name;
+    }
+}
+
+class ZipSetTest : public HookedTest {
+protected:
+    Program program;
+    AppState& state = *program.state;
+    static QRadioButton* option(const QWidget& d, const QString& name) {
+        return child<QRadioButton>(d, name.toLatin1().constData());
+    }
+};
+
+TEST_F(ZipSetTest, ANewBuildOpensWithItsCaptionsTheDefaultsAndTheTarget) {
+    fZipSet dialog(state, BuildMode::Build, "*Comment*");
+    EXPECT_EQ(dialog.windowTitle(), "Varnhold");
+    EXPECT_EQ(child<QLabel>(dialog, "Label14")->text(), "Build Zip Package Settings");
+    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), program.app() + "/Zips/Test.Zip");
+    EXPECT_TRUE(texts(dialog, &QLabel::text).contains("Zip package comments:   "));
+    EXPECT_EQ(texts(dialog, &QGroupBox::title),
+              QStringList({"Compression Method:", "File Update Options:", "Volume Spanning:"}));
+    expectCaptions(dialog, {{"SSOption1_0", "None", ""}, {"SSOption1_1", "Fast", ""}, {"SSOption1_2", "Normal", ""},
+                            {"SSOption1_3", "Maximum", ""}, {"SSOption2_0", "Add/Replace", ""},
+                            {"SSOption2_1", "Freshen", ""}, {"SSOption2_2", "Update", ""}, {"SSCheck6", "Hide", ""},
+                            {"SSCheck1", "Reset Archive Attribute", ""}, {"SSOption3", "No Spanning", ""},
+                            {"SSOption4", "Automatic", ""}, {"SSOption5", "Custom Size(Bytes)", ""},
+                            {"btnBuild", "  &Build", "Build the zip package"}, {"btnExit", " &Cancel", "Cancel"},
+                            {"btnHelp", " &Help", "Zip package settings help content"}});
+    const QString note = child<QLabel>(dialog, "lblEncryption")->text();
+    EXPECT_TRUE(note.contains("AES-256") && note.contains("7-Zip")) << note.toStdString();
+
+    // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
+    auto* comment = child<QPlainTextEdit>(dialog, "Text0");
+    EXPECT_EQ(comment->textCursor().selectedText(), "*Comment*") << "the comment opens selected";
+    EXPECT_TRUE(option(dialog, "SSOption1_2")->isChecked());
+    EXPECT_TRUE(option(dialog, "SSOption2_0")->isChecked());
+    EXPECT_FALSE(option(dialog, "SSOption2_1")->isEnabled());
+    EXPECT_FALSE(option(dialog, "SSOption2_2")->isEnabled());
+    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck1")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck6")->isChecked());
+    auto* password = child<QLineEdit>(dialog, "Text5");
+    EXPECT_EQ(password->text(), "");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), '*');
+    EXPECT_TRUE(option(dialog, "SSOption3")->isChecked());
+}
+
+TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
+    state.settings.SaveSettings(kSettingsSection,
+                                {{"Options01", "1"}, {"Options02", "2"}, {"Options05", "-1"}, {"Optionse3", "0"},
+                                 {"Optionse4", "s3cret"}, {"Options09", "/data/Backups"}, {"Options10", "Mine.zip"},
+                                 {"Spanning", "2915288"}});
+    fZipSet dialog(state, BuildMode::Build, {});
+    EXPECT_TRUE(option(dialog, "SSOption1_0")->isChecked());
+    EXPECT_TRUE(option(dialog, "SSOption2_0")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck1")->isChecked());
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->text(), "s3cret");
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), "2915288");
+    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "/data/Backups/Mine.zip");
+    EXPECT_TRUE(option(dialog, "SSOption3")->isChecked()) << "the spanning buttons are not set from the store";
+    child<QCheckBox>(dialog, "SSCheck6")->setChecked(true);
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Password);
+    dialog.reject();
+    EXPECT_EQ(program.stored("Options02"), "1");
+}
+
+TEST_F(ZipSetTest, AnUpdateOffersOnlyNoSpanningAndOpensAddReplaceAsUpdate) {
+    for (const auto& [storedCode, shown] : {std::pair{"1", "3"}, std::pair{"2", "2"}, std::pair{"3", "3"}}) {
+        state.settings.SaveSettings(kSettingsSection, {{"Options02", storedCode}, {"Spanning", "1457664"}});
+        fZipSet dialog(state, BuildMode::Update, "old comment", "/data/Zips/Open.zip");
+        EXPECT_EQ(child<QLabel>(dialog, "Label14")->text(), "Update Zip Package Settings");
+        EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "/data/Zips/Open.zip");
+        EXPECT_EQ(child<QPushButton>(dialog, "btnBuild")->text(), "Update");
+        EXPECT_TRUE(option(dialog, QStringLiteral("SSOption2_%1").arg(QString(shown).toInt() - 1))->isChecked())
+            << storedCode;
+        EXPECT_TRUE(option(dialog, "SSOption2_1")->isEnabled());
+        for (const char* off : {"btnOptions", "SSOption4", "SSOption5", "Text1"})
+            EXPECT_FALSE(child<QWidget>(dialog, off)->isEnabled()) << off;
+
+        // Whatever is selected, an update does not span, and the stored size stays for the next build.
+        option(dialog, "SSOption5")->setChecked(true);
+        child<QPushButton>(dialog, "btnBuild")->click();
+        EXPECT_TRUE(dialog.confirmed());
+        EXPECT_TRUE(dialog.noSpanning() && !dialog.automaticSpanning() && !dialog.customSpanning());
+        EXPECT_EQ(dialog.customSize(), "");
+        EXPECT_EQ(dialog.spanSize(), -1);
+        EXPECT_EQ(program.stored("Spanning"), "1457664");
+        EXPECT_EQ(program.stored("Options02"), shown);
+        EXPECT_EQ(dialog.comment(), "old comment");
+    }
+}
+
+TEST_F(ZipSetTest, BuildStoresEveryKeyAndHandsBackTheChoices) {
+    fZipSet dialog(state, BuildMode::Build, "*Comment*");
+    dialog.show();
+    option(dialog, "SSOption1_3")->setChecked(true);
+    child<QCheckBox>(dialog, "SSCheck1")->setChecked(true);
+    child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
+    child<QLineEdit>(dialog, "Text5")->setText("pass word");
+    child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Photos\nsecond line");
+    option(dialog, "SSOption5")->setChecked(true);
+    child<QLineEdit>(dialog, "Text1")->setText("1000000");
+    child<QPushButton>(dialog, "btnBuild")->click();
+
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialog.confirmed());
+    for (const auto& [key, value] : {std::pair{"Options01", "4"}, std::pair{"Options02", "1"},
+                                     std::pair{"Options05", "-1"}, std::pair{"Optionse3", "0"},
+                                     std::pair{"Optionse4", "pass word"}}) {
+        EXPECT_EQ(program.stored(key), value) << key;
+        EXPECT_EQ(state.option(key), value) << key << " is the shared value too";
+    }
+    EXPECT_EQ(program.stored("Spanning"), "1000000");
+    EXPECT_EQ(dialog.comment(), "Photos\nsecond line");
+    EXPECT_TRUE(!dialog.noSpanning() && !dialog.automaticSpanning() && dialog.customSpanning());
+    EXPECT_EQ(dialog.spanSize(), 1000000);
+}
+
+TEST_F(ZipSetTest, CancelAndTheCloseBoxStoreTooButDoNotConfirm) {
+    for (const bool closeBox : {false, true}) {
+        fZipSet dialog(state, BuildMode::Build, "typed");
+        dialog.show();
+        option(dialog, closeBox ? "SSOption1_1" : "SSOption1_3")->setChecked(true);
+        child<QLineEdit>(dialog, "Text5")->setText("kept");
+        child<QLineEdit>(dialog, "Text1")->setText("728822");
+        child<QPlainTextEdit>(dialog, "Text0")->setPlainText("changed");
+        if (closeBox) dialog.close();
+        else child<QPushButton>(dialog, "btnExit")->click();
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_FALSE(dialog.confirmed());
+        EXPECT_EQ(program.stored("Options01"), closeBox ? "2" : "4");
+        EXPECT_EQ(program.stored("Optionse4"), "kept");
+        EXPECT_EQ(program.stored("Spanning"), "728822");
+        EXPECT_EQ(dialog.comment(), "changed") << "the comment comes back after a cancel as well";
+    }
+    // Queued test answers take the same two ways.
+    DialogHook::setNextAnswer("ok");
+    EXPECT_EQ(fZipSet(state, BuildMode::Build, {}).exec(), QDialog::Accepted);
+    DialogHook::setNextAnswer("cancel");
+    fZipSet cancelled(state, BuildMode::Build, {});
+    EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
+    EXPECT_FALSE(cancelled.confirmed());
+}
+
+TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
+    fZipSet dialog(state, BuildMode::Build, {});
+    dialog.move(0, 0); // room on the screen for the menu where it is meant to go
+    dialog.show();
+    auto* button = child<QToolButton>(dialog, "btnOptions");
+    button->click();
+    QMenu* menu = dialog.optionsMenu();
+    EXPECT_EQ(menu->objectName(), "mnuOptions");
+    EXPECT_EQ(menu->title(), "Options");
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->pos(), button->mapToGlobal(QPoint(button->width(), 0)));
+    menu->hide();
+
+    auto* size = child<QLineEdit>(dialog, "Text1");
+    for (const auto& [name, text, bytes] : {std::tuple{"mnu720", " 720K     3.5 Diskette", "728822"},
+                                            std::tuple{"mnu144", "1.44M     3.5 Diskette", "1457664"},
+                                            std::tuple{"mnu288", "2.88M     3.5 Diskette", "2915288"}}) {
+        QAction* action = child<QAction>(*menu, name);
+        EXPECT_EQ(action->text(), text) << name;
+        action->trigger();
+        EXPECT_EQ(size->text(), bytes) << name;
+    }
+    QAction* exit = child<QAction>(*menu, "mnuExit");
+    EXPECT_EQ(exit->text(), "Exit");
+    exit->trigger();
+    EXPECT_EQ(size->text(), "2915288") << "Exit only closes the menu";
+}
+
+TEST_F(ZipSetTest, TheSizeBoxKeepsOnly32BitNumbers) {
+    state.settings.SaveSetting(kSettingsSection, "Spanning", "lots");
+    fZipSet dialog(state, BuildMode::Build, {});
+    dialog.show();
+    auto* size = child<QLineEdit>(dialog, "Text1");
+    EXPECT_EQ(size->text(), "") << "a stored size is checked too";
+    QTest::keyClicks(size, "12");
+    EXPECT_EQ(size->text(), "12");
+    QTest::keyClicks(size, "a");
+    EXPECT_EQ(size->text(), "") << "typing 12a empties the box";
+    for (const auto& [typed, kept] : {std::pair{"2147483647", "2147483647"}, std::pair{"2147483648", ""},
+                                      std::pair{"1.5", ""}, std::pair{"65536", "65536"}}) {
+        size->setText(typed);
+        EXPECT_EQ(size->text(), kept) << typed;
+    }
+}
+
+TEST_F(ZipSetTest, TheSpanningChoicesGiveTheSpanSize) {
+    for (const auto& [button, expected] :
+         {std::pair{"SSOption3", -1LL}, std::pair{"SSOption4", 0LL}, std::pair{"SSOption5", 1457664LL}}) {
+        fZipSet dialog(state, BuildMode::Build, {});
+        option(dialog, button)->setChecked(true);
+        child<QLineEdit>(dialog, "Text1")->setText("1457664");
+        dialog.accept();
+        EXPECT_EQ(dialog.spanSize(), expected) << button;
+    }
+}
+
+TEST_F(ZipSetTest, HelpOpensTheTopicOfTheMode) {
+    for (const auto& [mode, topic] : {std::pair{BuildMode::Build, "136"}, std::pair{BuildMode::Update, "138"}}) {
+        fZipSet dialog(state, mode, {}, "/data/Zips/Open.zip");
+        dialog.show();
+        child<QPushButton>(dialog, "btnHelp")->click();
+        QTextBrowser* browser = currentHelpBrowser();
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(browser->source().fragment(), topic) << "the help page has a section for the topic";
+        delete browser->window();
+    }
+}
+
+// --- fPassword ---
+
+TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKStoresIt) {
+    state.settings.SaveSetting(kSettingsSection, "Optionse4", "zip pw");
+    fPassword dialog(state);
+    EXPECT_EQ(dialog.windowTitle(), "");
+    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Enter Password:");
+    expectCaptions(dialog, {{"SSCheck6", "Hide", ""}, {"cmdOK", "&OK", "Accept password"},
+                            {"btnExit", "&Cancel", "Cancel"}});
+    EXPECT_FALSE(child<QPushButton>(dialog, "cmdOK")->icon().isNull()) << "the check mark";
+    auto* box = child<QLineEdit>(dialog, "Text2");
+    EXPECT_EQ(box->text(), "zip pw");
+    EXPECT_EQ(box->echoMode(), QLineEdit::Password);
+
+    // Unticking Hide shows the characters and gives the box the focus back; an empty password is accepted.
+    child<QPushButton>(dialog, "cmdOK")->setFocus();
+    child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
+    EXPECT_EQ(box->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(dialog.focusWidget(), box);
+    box->clear();
+    dialog.show();
+    child<QPushButton>(dialog, "cmdOK")->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(program.stored("Optionse4"), "");
+    EXPECT_EQ(program.stored("Optionse3"), "0");
+    EXPECT_EQ(state.option("Optionse4"), "") << "the program-wide password";
+
+    fPassword shown(state);
+    EXPECT_EQ(child<QLineEdit>(shown, "Text2")->echoMode(), QLineEdit::Normal) << "the stored show setting";
+}
+
+TEST_F(ZipSetTest, CancellingThePasswordDialogChangesNothing) {
+    state.settings.SaveSettings(kSettingsSection, {{"Optionse4", "old"}, {"Optionse3", "-1"}});
+    fPassword dialog(state);
+    dialog.show();
+    child<QLineEdit>(dialog, "Text2")->setText("new");
+    child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
+    child<QPushButton>(dialog, "btnExit")->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(program.stored("Optionse4"), "old");
+    EXPECT_EQ(program.stored("Optionse3"), "-1");
+    DialogHook::setNextAnswer("ok");
+    EXPECT_TRUE(fPassword::ask(state));
+    DialogHook::setNextAnswer("cancel");
+    EXPECT_FALSE(fPassword::ask(state));
+}
+
+// --- fZipOK ---
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+BuildResult completed(const QString& package) {
+    BuildResult r;
+    r.outcome = BuildOutcome::Completed;
+    r.packagePath = package;
+    r.selectedFiles = 1234;
+    r.selectedBytes = 9876543;
+    r.heading = " Build Completed!";
+    r.resultPackagePath = package;
+    r.lockedLine = "Number of locked files bypassed = 2";
+    return r;
+}
+
+TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
+    testsupport::TempDir dir;
+    const QString package = dir.file("Zips/Backup.zip");
+    {
+        fZipOK dialog(completed(package), dir.path());
+        EXPECT_EQ(child<QLabel>(dialog, "Label3")->text(), "0") << "a package that was not written";
+    }
+    writeFile(package, QByteArray(4321, 'x'));
+    fZipOK dialog(completed(package), dir.path());
+    EXPECT_EQ(dialog.windowTitle(), "Varnhold");
+    EXPECT_EQ(child<QLabel>(dialog, "Label0")->text(), " Build Completed!");
+    EXPECT_EQ(child<QLabel>(dialog, "Label2")->text(), package);
+    EXPECT_EQ(child<QLabel>(dialog, "Label5")->text(), "1,234");
+    EXPECT_EQ(child<QLabel>(dialog, "Label4")->text(), "9,876,543");
+    EXPECT_EQ(child<QLabel>(dialog, "Label3")->text(), "4,321");
+    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Number of locked files bypassed = 2");
+    EXPECT_TRUE(child<QLabel>(dialog, "Label6")->isHidden()) << "no updated-files line for a new package";
+    for (const char* caption :
+         {"Total number of files selected:", "Total number of bytes selected:", "Total compressed bytes"})
+        EXPECT_TRUE(texts(dialog, &QLabel::text).contains(caption)) << caption;
+    expectCaptions(dialog, {{"btnView", " &View locked files", "View locked files"}, {"btnExit", " &OK", "Back"}});
+
+    // An update names the package with its prefix, and the package itself is measured.
+    BuildResult update = completed(package);
+    update.resultPackagePath = "Zip Package Updated: " + package;
+    update.updatedLine = "Number of files updated: 1,232";
+    fZipOK updated(update, dir.path());
+    EXPECT_EQ(child<QLabel>(updated, "Label2")->text(), "Zip Package Updated: " + package);
+    EXPECT_FALSE(child<QLabel>(updated, "Label6")->isHidden());
+    EXPECT_EQ(child<QLabel>(updated, "Label6")->text(), "Number of files updated: 1,232");
+    EXPECT_EQ(child<QLabel>(updated, "Label3")->text(), "4,321");
+}
+
+TEST(ZipOK, ViewOpensTheLockedListOnlyWhenItExists) {
+    testsupport::TempDir dir;
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler("file", &recorder, "open");
+    fZipOK dialog(completed(dir.file("Zips/Backup.zip")), dir.path());
+    child<QPushButton>(dialog, "btnView")->click();
+    EXPECT_TRUE(recorder.opened.isEmpty()) << "no list, nothing to open";
+    writeFile(dir.file("Zips/Locked.Txt"), "/data/a.txt\n");
+    child<QPushButton>(dialog, "btnView")->click();
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(recorder.opened, QList<QUrl>({QUrl::fromLocalFile(dir.path() + "/Zips/Locked.Txt")}));
+}
+
+} // namespace
+
+#include "ZipSettingsDialogsTest.moc"
