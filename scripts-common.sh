@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 set -euo pipefail
 
-VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libgtest-dev
+VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libgtest-dev
                    zip unzip p7zip-full python3)
 
 install_missing() {

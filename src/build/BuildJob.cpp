@@ -421,9 +421,10 @@ BuildResult BuildJob::run() {
         }
         orders = std::move(taken);
         if (orders.empty()) return nothingLeft();
-        result =
-            m_package.zCompressFiles(m_params.tempFolder, m_params.zip.password, m_params.zip.level,
-                                     m_params.zip.resetArchive, m_params.zip.spanSize, m_params.comment, onCompress);
+        // The work file is always one ordinary package, so that it can be read back whole; volumes are cut from
+        // it only after it has passed its check.
+        result = m_package.zCompressFiles(m_params.tempFolder, m_params.zip.password, m_params.zip.level,
+                                          m_params.zip.resetArchive, -1, m_params.comment, onCompress);
         if (result == kZipCancelled || (result != kZipOk && cancelRequested()))
             return discard(finish(BuildOutcome::Cancelled));
         if (result == kZipOk) break;
@@ -487,12 +488,30 @@ BuildResult BuildJob::run() {
     m_package.zCloseZipFile();
 
     ::chmod(QFile::encodeName(work).constData(), packageMode);
+    if (m_params.zip.spanSize >= 0) {
+        QString why;
+        const int volumes = splitIntoVolumes(work, target, m_params.zip.spanSize, &why,
+                                             [this] { return !cancelRequested(); });
+        if (volumes > 0) {
+            QFile::remove(work);
+            writeLockedList();
+            return finish(BuildOutcome::Completed);
+        }
+        if (volumes == 0) {
+            if (cancelRequested() || why.isEmpty()) return discard(finish(BuildOutcome::Cancelled));
+            return discard(finish(BuildOutcome::Failed, why));
+        }
+        // Automatic spanning and the package fits: it goes in place as one ordinary package.
+    }
+    // A package that was spanned before leaves its earlier volumes behind once an ordinary one takes its place.
+    const int oldVolumes = packageVolumeCount(target);
     if (::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) != 0) {
         const int code = errno;
         return discard(
             finish(BuildOutcome::Failed,
                    QStringLiteral("Cannot put the new zip package in place of %1: %2").arg(target, systemText(code))));
     }
+    removeEarlierVolumes(target, oldVolumes);
     writeLockedList();
     return finish(BuildOutcome::Completed);
 }

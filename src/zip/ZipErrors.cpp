@@ -24,7 +24,7 @@ QString zipErrorText(int zipCode, int systemCode) {
     case ZIP_ER_EOF:
         return QStringLiteral("the package ends too early (it may be truncated)");
     case ZIP_ER_MULTIDISK:
-        return QStringLiteral("spanned packages are not supported yet");
+        return QStringLiteral("the package names volumes that do not fit together");
     case ZIP_ER_NOPASSWD:
         return QStringLiteral("a password is needed");
     case ZIP_ER_WRONGPASSWD:

@@ -213,9 +213,12 @@ bool Run::ensureFolder(QByteArray path, QString* error) {
 
 QString Run::reasonOf(const ZipEntry& e, zip_error_t* error) const {
     const int code = zip_error_code_zip(error);
-    // Traditional encryption checks only one byte of the password up front, so a wrong one often shows only as
-    // a CRC mismatch at the end; for an encrypted entry that is almost always the password, not damage.
-    if (e.encrypted && (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_CRC)) return QStringLiteral("wrong password");
+    // Traditional encryption checks only one byte of the password up front, so a wrong one that passes that check
+    // (one time in 256) shows only later: as a CRC mismatch at the end, or as deflate data that makes no sense.
+    // For an encrypted entry that is almost always the password, not damage.
+    if (e.encrypted && (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_CRC || code == ZIP_ER_ZLIB ||
+                        code == ZIP_ER_COMPRESSED_DATA))
+        return QStringLiteral("wrong password");
     if (code == ZIP_ER_NOPASSWD) return QStringLiteral("it is encrypted and no password was given");
     return zipErrorText(error);
 }
@@ -354,7 +357,9 @@ ExtractOutcome Run::execute() {
     bool secondDone = false;
     if (m_req.allowSecondWorker && m_items.size() >= 2 && m_bytesTotal >= kSecondWorkerBytes) {
         int error = 0;
-        secondZip.reset(zip_open(QFile::encodeName(m_req.packagePath).constData(), ZIP_RDONLY, &error));
+        secondZip.reset(m_req.openAnother
+                            ? m_req.openAnother()
+                            : zip_open(QFile::encodeName(m_req.packagePath).constData(), ZIP_RDONLY, &error));
         if (secondZip) {
             second = std::thread([&] {
                 work(secondZip.get(), false);

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <atomic>
+#include <functional>
 #include <vector>
 #include <zip.h>
 
@@ -12,6 +13,8 @@ namespace zipdetail {
 
 struct ExtractRequest {
     QString packagePath;  ///< to open a second read-only handle for a second worker
+    /// Opens that second handle when the package is not a plain file (a spanned package); else zip_open is used.
+    std::function<zip_t*()> openAnother;
     zip_t* zip = nullptr; ///< the package's read-only handle, used on the calling thread
     const std::vector<ZipEntry>* entries = nullptr;
     std::vector<qint64> indices; ///< the entries to process, in package order

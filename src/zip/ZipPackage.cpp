@@ -2,17 +2,25 @@
 // per-index getters cost nothing. Anything that changes a package opens a second, writable handle; libzip writes
 // the new package to a temporary file beside the old one and renames it only when zip_close succeeds, and on any
 // failure or cancel the handle is discarded, so the package on disk is either fully updated or untouched.
+// Compressing happens on worker threads ahead of libzip (ZipPack.h); packages cut into volumes are written and
+// read through ZipSpan.h, with the same rule: the old package and its volumes change only on success.
 
 #include "ZipPackage.h"
 #include "ZipDetail.h"
 #include "ZipExtractor.h"
+#include "ZipLayout.h"
+#include "ZipPack.h"
+#include "ZipSpan.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
+#include <QTemporaryFile>
 #include <cerrno>
+#include <chrono>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,59 +28,13 @@ using namespace zipdetail;
 
 namespace {
 
-constexpr qint64 kEndRecordSize = 22;
-constexpr qint64 kMaxCommentSize = 65535;
-
-quint16 readLe16(const char* p) {
-    return quint16(quint8(p[0]) | (quint8(p[1]) << 8));
-}
-
-int deflateLevel(CompressionLevel level) {
-    switch (level) {
-    case CompressionLevel::None:
-        return 0;
-    case CompressionLevel::Fast:
-        return 1;
-    case CompressionLevel::Normal:
-        return 6;
-    case CompressionLevel::Maximum:
-        return 9;
-    }
-    return 6;
-}
-
-/// Where the end-of-central-directory record says the package is one volume of several.
-struct EndRecordCheck {
-    bool found = false;
-    bool spanned = false;
-};
-
-EndRecordCheck checkEndRecord(QFile& file) {
-    EndRecordCheck check;
-    const qint64 size = file.size();
-    const qint64 tail = std::min(size, kEndRecordSize + kMaxCommentSize);
-    if (tail < kEndRecordSize || !file.seek(size - tail)) return check;
-    const QByteArray bytes = file.read(tail);
-    for (qsizetype pos = bytes.size() - kEndRecordSize; pos >= 0; --pos) {
-        const char* p = bytes.constData() + pos;
-        if (p[0] != 'P' || p[1] != 'K' || p[2] != 5 || p[3] != 6) continue;
-        check.found = true;
-        // 0xFFFF means "see the zip64 record", which only large single-volume packages use in practice.
-        const quint16 disk = readLe16(p + 4);
-        const quint16 directoryDisk = readLe16(p + 6);
-        check.spanned = (disk != 0 && disk != 0xFFFF) || (directoryDisk != 0 && directoryDisk != 0xFFFF);
-        return check;
-    }
-    return check;
-}
-
 QByteArray emptyPackageBytes(const QByteArray& comment) {
-    QByteArray record(kEndRecordSize, '\0');
+    QByteArray record(zipdetail::kEndRecordSize, '\0');
     record[0] = 'P';
     record[1] = 'K';
     record[2] = 5;
     record[3] = 6;
-    const qsizetype length = std::min<qsizetype>(comment.size(), kMaxCommentSize);
+    const qsizetype length = std::min<qsizetype>(comment.size(), zipdetail::kMaxCommentSize);
     record[20] = char(length & 0xFF);
     record[21] = char((length >> 8) & 0xFF);
     return record + comment.left(length);
@@ -95,8 +57,10 @@ struct ZipPackage::Impl {
     qint64 m_totalBytes = 0;
     QString m_comment;
     bool m_spanned = false;
+    std::shared_ptr<JoinedPackage> m_joined; // the volumes of the open package when it is spanned
     QString m_newPath; // target of the next compress when no package is open
     std::vector<Order> m_orders;
+    QHash<QString, size_t> m_orderIndex; // stored name -> place in m_orders, so ordering stays linear
     QString m_lastError;
     std::atomic<bool> m_cancel{false};
     std::atomic<qint64> m_runDone{0};
@@ -132,6 +96,16 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
     m_entries.clear();
     m_entries.reserve(size_t(std::max<zip_int64_t>(count, 0)));
     m_totalBytes = 0;
+    // Folder paths and extensions repeat across a package: keep one copy of each text, shared by its entries,
+    // so a package of 100,000 entries stays small in memory.
+    QSet<QString> shared;
+    auto intern = [&shared](QString text) {
+        if (text.isEmpty()) return text;
+        auto it = shared.constFind(text);
+        if (it != shared.cend()) return *it;
+        shared.insert(text);
+        return text;
+    };
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
         zip_stat_init(&st);
@@ -144,8 +118,8 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
         e.storedName = QString::fromUtf8(st.name ? st.name : "");
         NameParts parts = splitStoredName(e.storedName);
         e.name = std::move(parts.name);
-        e.folderPath = std::move(parts.folderPath);
-        e.extension = std::move(parts.extension);
+        e.folderPath = intern(std::move(parts.folderPath));
+        e.extension = intern(std::move(parts.extension));
         e.isFolder = e.storedName.endsWith(u'/');
         e.size = qint64(st.size);
         e.compressedSize = qint64(st.comp_size);
@@ -172,6 +146,10 @@ int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& target
                               bool allowSecondWorker) {
     ExtractRequest request;
     request.packagePath = m_path;
+    if (m_joined) request.openAnother = [joined = m_joined] {
+        int code = 0;
+        return joined->openArchive(&code);
+    };
     request.zip = m_zip.get();
     request.entries = &m_entries;
     request.indices = std::move(indices);
@@ -207,19 +185,26 @@ int ZipPackage::zOpenZipFile(const QString& path) {
             return d->fail(QStringLiteral("Cannot open %1: %2.").arg(path, file.errorString()));
         // libzip takes an empty file for an empty package; for us it is a broken download or a stray file.
         if (file.size() == 0) return d->fail(QStringLiteral("%1 is not a zip package: the file is empty.").arg(path));
-        const EndRecordCheck end = checkEndRecord(file);
-        if (!end.found)
-            return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
-        if (end.spanned) {
-            d->m_spanned = true;
-            return d->fail(QStringLiteral("%1 is one volume of a spanned package; spanned packages are not "
-                                          "supported yet.")
-                               .arg(path));
-        }
     }
+    const quint32 volumes = volumeCountOf(path);
+    if (volumes == 0) return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
 
     int code = 0;
-    ZipHandle zip(zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code));
+    ZipHandle zip;
+    std::shared_ptr<JoinedPackage> joined;
+    if (volumes > 1) {
+        // libzip reads single-file packages only; the volumes are joined for it on the fly.
+        d->m_spanned = true;
+        QString why;
+        joined = JoinedPackage::open(info.absoluteFilePath(), &why);
+        if (!joined)
+            return d->fail(QStringLiteral("Cannot open %1, the last volume of a spanned package: %2.").arg(path, why));
+        zip.reset(joined->openArchive(&code));
+        if (!zip)
+            return d->fail(QStringLiteral("Cannot open the spanned package %1: %2.").arg(path, zipErrorText(code)));
+    } else {
+        zip.reset(zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code));
+    }
     if (!zip) {
         const int systemCode = errno;
         if (code == ZIP_ER_NOZIP)
@@ -238,11 +223,13 @@ int ZipPackage::zOpenZipFile(const QString& path) {
     d->m_selectedCount = 0;
     d->m_path = info.absoluteFilePath();
     d->m_zip = std::move(zip);
+    d->m_joined = std::move(joined);
     return kZipOk;
 }
 
 void ZipPackage::zCloseZipFile() {
     d->m_zip.reset();
+    d->m_joined.reset();
     d->m_path.clear();
     d->m_entries.clear();
     d->m_selected.clear();
@@ -251,6 +238,7 @@ void ZipPackage::zCloseZipFile() {
     d->m_comment.clear();
     d->m_newPath.clear();
     d->m_orders.clear();
+    d->m_orderIndex.clear();
 }
 
 bool ZipPackage::isOpen() const {
@@ -322,6 +310,10 @@ int ZipPackage::zDeleteFiles() {
     d->startRun();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (d->m_selectedCount == 0) return d->fail(QStringLiteral("No entries are selected for deletion."));
+    if (d->m_spanned)
+        return d->fail(QStringLiteral("Cannot delete from %1: it is a spanned package. Join its volumes with "
+                                      "zip -s 0 first.")
+                           .arg(d->m_path));
     const QString path = d->m_path;
     const QByteArray nativePath = QFile::encodeName(path);
 
@@ -378,6 +370,10 @@ int ZipPackage::zTestAll(const QString& password, QStringList* failures, const Z
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     ExtractRequest request;
     request.packagePath = d->m_path;
+    if (d->m_joined) request.openAnother = [joined = d->m_joined] {
+        int code = 0;
+        return joined->openArchive(&code);
+    };
     request.zip = d->m_zip.get();
     request.entries = &d->m_entries;
     request.indices.resize(d->m_entries.size());
@@ -423,12 +419,12 @@ int ZipPackage::zOrderFile(const QString& filePath, const QString& storedName, U
     if (name.isEmpty() || name == QLatin1String("/"))
         return d->fail(QStringLiteral("Cannot add %1: it has no name to store.").arg(filePath));
     Impl::Order order{info.absoluteFilePath(), name, code};
-    for (Impl::Order& queued : d->m_orders) {
-        if (queued.storedName == name) {
-            queued = order; // the later order for one stored name wins, as it would if added one by one
-            return kZipOk;
-        }
+    const auto queued = d->m_orderIndex.constFind(name);
+    if (queued != d->m_orderIndex.constEnd()) {
+        d->m_orders[*queued] = order; // the later order for one stored name wins, as it would if added one by one
+        return kZipOk;
     }
+    d->m_orderIndex.insert(name, d->m_orders.size());
     d->m_orders.push_back(std::move(order));
     return kZipOk;
 }
@@ -437,23 +433,126 @@ int ZipPackage::orderedCount() const {
     return int(d->m_orders.size());
 }
 
+namespace {
+
+/// Progress of a compress, reported on the caller's thread: at most every 25 ms unless forced.
+class CompressReporter {
+  public:
+    CompressReporter(std::atomic<bool>& cancel, std::atomic<qint64>& runDone, const ZipProgressCallback& progress,
+                     qint64 filesTotal, qint64 bytesTotal)
+        : m_cancel(cancel), m_runDone(runDone), m_progress(progress), m_filesTotal(filesTotal),
+          m_bytesTotal(bytesTotal) {}
+
+    void setPipeline(const PackPipeline* pipeline, qint64 entriesOutside) {
+        m_pipeline = pipeline;
+        m_entriesOutside = entriesOutside;
+    }
+    /// libzip's own measure (share of entries written) where no pipeline counts bytes.
+    void setLibzipFraction(double fraction) { m_fraction = fraction; }
+    bool pipelineDone() const { return m_pipeline && m_pipeline->allDelivered(); }
+
+    void report(bool force) {
+        qint64 bytes = 0, files = 0;
+        if (m_pipeline) {
+            bytes = m_pipeline->bytesDone();
+            files = std::min(m_filesTotal, m_pipeline->filesDone() + m_entriesOutside);
+        } else {
+            bytes = qint64(m_fraction * double(m_bytesTotal));
+            files = qint64(m_fraction * double(m_filesTotal));
+        }
+        m_runDone = bytes;
+        if (!m_progress) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!force && m_reported && now - m_last < std::chrono::milliseconds(25)) return;
+        m_last = now;
+        m_reported = true;
+        if (!m_progress(ZipProgress{files, m_filesTotal, bytes, m_bytesTotal})) m_cancel = true;
+    }
+
+  private:
+    std::atomic<bool>& m_cancel;
+    std::atomic<qint64>& m_runDone;
+    const ZipProgressCallback& m_progress;
+    qint64 m_filesTotal;
+    qint64 m_bytesTotal;
+    const PackPipeline* m_pipeline = nullptr;
+    qint64 m_entriesOutside = 0;
+    double m_fraction = 0;
+    bool m_reported = false;
+    std::chrono::steady_clock::time_point m_last{};
+};
+
+/// A file beside the target that holds the new package until it is cut into volumes or renamed; removed unless
+/// it was moved away.
+struct WorkFile {
+    QString path;
+    ~WorkFile() {
+        if (!path.isEmpty()) QFile::remove(path);
+    }
+};
+
+} // namespace
+
 int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& password, CompressionLevel level,
                                bool resetArchiveFlag, qint64 volumeSize, const QString& comment,
                                const ZipProgressCallback& progress) {
-    // libzip writes its temporary file beside the package so the final rename cannot cross disks.
+    // Every new file is written beside the package so the final renames cannot cross file systems.
     Q_UNUSED(tempFolder);
     Q_UNUSED(resetArchiveFlag);
     d->startRun();
-    if (volumeSize > 0) return d->fail(QStringLiteral("Volume spanning is not supported yet."));
+    if (volumeSize > 0 && volumeSize < kMinVolumeSize)
+        return d->fail(QStringLiteral("The volume size of %1 bytes is too small: volumes must hold at least %2 bytes "
+                                      "(64 KiB).")
+                           .arg(volumeSize)
+                           .arg(kMinVolumeSize));
     const bool creating = !isOpen();
     const QString target = creating ? d->m_newPath : d->m_path;
     if (target.isEmpty()) return d->fail(QStringLiteral("No package is open or being created."));
+    if (!creating && d->m_spanned)
+        return d->fail(QStringLiteral("Cannot update %1: it is a spanned package. Join its volumes with zip -s 0 "
+                                      "first.")
+                           .arg(target));
     if (creating && d->m_orders.empty())
         return d->fail(QStringLiteral("Nothing to write into %1: no files were ordered.").arg(target));
 
+    // Spanning, automatic or by size, decides only once the package is built: libzip writes an ordinary package
+    // into a work file beside the target, which then either takes the target's name or is cut into volumes.
+    // Automatic spanning compares the package with the space that was free on the target's file system before the
+    // build: a package that fits stays one ordinary file, one that does not is cut into volumes as large as that
+    // free space, so that the first volume fills the disk and the rest can go elsewhere.
+    const bool mayBeSplit = volumeSize >= 0;
+    const quint32 oldVolumes = volumeCountOf(target);
+    const qint64 freeBefore = volumeSize == 0 ? freeBytesAt(QFileInfo(target).absolutePath()) : -1;
+    WorkFile work;
+    QString writePath = target;
+    if (mayBeSplit) {
+        const QFileInfo info(target);
+        {
+            QTemporaryFile reserve(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                   QStringLiteral(".XXXXXX"));
+            if (!reserve.open())
+                return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(target, reserve.errorString()));
+            work.path = reserve.fileName();
+        } // removed again: libzip creates the file itself, with the permissions a new package gets
+        if (!creating) {
+            // The work file starts as the old package; a hard link costs nothing, and libzip never writes into
+            // the file it read but replaces it, so the old package stays as it is.
+            const QByteArray from = QFile::encodeName(target), to = QFile::encodeName(work.path);
+            if (::link(from.constData(), to.constData()) != 0 && !QFile::copy(target, work.path))
+                return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(target, systemErrorText(errno)));
+        }
+        writePath = work.path;
+    }
+
+    // Declared before the libzip handle: libzip calls into the pipeline's sources until the handle is gone.
+    std::unique_ptr<PackPipeline> pipeline;
+    std::unique_ptr<CompressReporter> reporter;
+    if (level != CompressionLevel::None)
+        pipeline = std::make_unique<PackPipeline>(level, &d->m_cancel, [&](bool force) { reporter->report(force); });
+
     int code = 0;
     ZipHandle writer(
-        zip_open(QFile::encodeName(target).constData(), creating ? (ZIP_CREATE | ZIP_TRUNCATE) : 0, &code));
+        zip_open(QFile::encodeName(writePath).constData(), creating ? (ZIP_CREATE | ZIP_TRUNCATE) : 0, &code));
     if (!writer) return d->fail(QStringLiteral("Cannot write %1: %2.").arg(target, zipErrorText(code, errno)));
     zip_t* zip = writer.get();
 
@@ -464,8 +563,6 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
             present.insert(d->m_entries[i].storedName, qint64(i));
     }
     const QString targetCanonical = QFileInfo(target).canonicalFilePath();
-    const int method = level == CompressionLevel::None ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
-    const zip_uint32_t methodLevel = zip_uint32_t(deflateLevel(level));
     const QByteArray passwordBytes = password.toUtf8();
     const auto libzipFailure = [&](const QString& file) {
         return d->fail(QStringLiteral("Cannot add %1 to %2: %3.").arg(file, target, zipErrorText(zip_get_error(zip))));
@@ -473,6 +570,7 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
 
     qint64 bytesTotal = 0;
     qint64 filesTotal = 0;
+    qint64 folders = 0;
     for (const Impl::Order& order : d->m_orders) {
         const QByteArray nativeFile = QFile::encodeName(order.filePath);
         struct stat st;
@@ -497,8 +595,12 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
             if (index < 0) return libzipFailure(order.filePath);
             zip_file_set_external_attributes(zip, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
                                              (zip_uint32_t(st.st_mode & 0xFFFF) << 16) | 0x10);
+            ++folders;
         } else {
-            zip_source_t* source = zip_source_file(zip, nativeFile.constData(), 0, -1);
+            size_t job = 0;
+            zip_source_t* source = pipeline ? pipeline->addFile(zip, nativeFile, order.filePath, qint64(st.st_size),
+                                                                st.st_mtime, &job)
+                                            : zip_source_file(zip, nativeFile.constData(), 0, -1);
             if (!source) return libzipFailure(order.filePath);
             if (exists) {
                 index = *found;
@@ -514,8 +616,13 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
                     return libzipFailure(order.filePath);
                 }
             }
-            if (zip_set_file_compression(zip, zip_uint64_t(index), method, methodLevel) != 0)
+            if (pipeline) {
+                // The entry keeps libzip's default method, which makes libzip take the deflated bytes as they come.
+                pipeline->setIndex(job, index);
+            } else if (zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_STORE, 0) != 0) {
                 return libzipFailure(order.filePath);
+            }
+            // libzip encrypts whatever the source gives, deflated bytes included.
             if (!passwordBytes.isEmpty() &&
                 zip_file_set_encryption(zip, zip_uint64_t(index), ZIP_EM_AES_256, passwordBytes.constData()) != 0)
                 return libzipFailure(order.filePath);
@@ -530,54 +637,85 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
     // An empty comment leaves the package's comment alone, so adding files never wipes it by accident.
     const bool commentChanges = !comment.isEmpty() && comment != d->m_comment;
     if (commentChanges) {
-        const QByteArray bytes = comment.toUtf8().left(kMaxCommentSize);
+        const QByteArray bytes = comment.toUtf8().left(zipdetail::kMaxCommentSize);
         if (zip_set_archive_comment(zip, bytes.constData(), zip_uint16_t(bytes.size())) != 0)
             return d->fail(
                 QStringLiteral("Cannot set the comment of %1: %2.").arg(target, zipErrorText(zip_get_error(zip))));
     }
     if (filesTotal == 0 && !commentChanges) {
         d->m_orders.clear();
+        d->m_orderIndex.clear();
         if (creating) return d->fail(QStringLiteral("No files were added, so %1 was not written.").arg(target));
         return kZipOk; // nothing was newer: the package stays exactly as it was
     }
 
     d->m_runTotal = bytesTotal;
-    struct Hook {
-        Impl* impl;
-        const ZipProgressCallback* progress;
-        qint64 filesTotal;
-        qint64 bytesTotal;
-    } hook{d.get(), &progress, filesTotal, bytesTotal};
+    reporter = std::make_unique<CompressReporter>(d->m_cancel, d->m_runDone, progress, filesTotal, bytesTotal);
+    reporter->setPipeline(pipeline.get(), folders);
     zip_register_progress_callback_with_state(
         zip, 0.001,
         [](zip_t*, double fraction, void* state) {
-            auto* h = static_cast<Hook*>(state);
-            const qint64 bytesDone = qint64(fraction * double(h->bytesTotal));
-            h->impl->m_runDone = bytesDone;
-            if (!*h->progress) return;
-            const ZipProgress p{qint64(fraction * double(h->filesTotal)), h->filesTotal, bytesDone, h->bytesTotal};
-            if (!(*h->progress)(p)) h->impl->m_cancel = true;
+            auto* r = static_cast<CompressReporter*>(state);
+            r->setLibzipFraction(fraction);
+            // Once the pipeline has delivered everything, libzip only copies old entries and writes the
+            // directory; those reports would add nothing but a chance to cancel a finished job.
+            if (!r->pipelineDone()) r->report(false);
         },
-        nullptr, &hook);
+        nullptr, reporter.get());
     zip_register_cancel_callback_with_state(
-        zip, [](zip_t*, void* state) { return static_cast<Hook*>(state)->impl->m_cancel.load() ? 1 : 0; }, nullptr,
-        &hook);
+        zip, [](zip_t*, void* state) { return static_cast<Impl*>(state)->m_cancel.load() ? 1 : 0; }, nullptr,
+        d.get());
 
-    if (zip_close(zip) != 0) {
-        const int closeCode = zip_error_code_zip(zip_get_error(zip));
+    const QString leftAlone = creating ? QStringLiteral("%1 was not written.").arg(target)
+                                       : QStringLiteral("%1 was left as it was.").arg(target);
+    reporter->report(true);
+    if (pipeline) pipeline->start();
+    const int closed = d->m_cancel ? -1 : zip_close(zip);
+    if (closed != 0) {
+        const int closeCode = d->m_cancel ? ZIP_ER_CANCELLED : zip_error_code_zip(zip_get_error(zip));
         const QString why = zipErrorText(zip_get_error(zip));
+        const QString unreadable = pipeline ? pipeline->failure() : QString();
         writer.reset(); // discards: libzip has already removed its temporary file
+        if (pipeline) pipeline->stop();
+        if (!unreadable.isEmpty()) return d->fail(unreadable + QLatin1Char(' ') + leftAlone);
         if (closeCode == ZIP_ER_CANCELLED || d->m_cancel) {
-            d->m_lastError = creating ? QStringLiteral("Cancelled: %1 was not written.").arg(target)
-                                      : QStringLiteral("Cancelled: %1 was left as it was.").arg(target);
+            d->m_lastError = QStringLiteral("Cancelled: ") + leftAlone;
             return kZipCancelled;
         }
-        return d->fail(creating
-                           ? QStringLiteral("Cannot write %1: %2.").arg(target, why)
-                           : QStringLiteral("Cannot write %1: %2. The package was left as it was.").arg(target, why));
+        return d->fail(creating ? QStringLiteral("Cannot write %1: %2.").arg(target, why)
+                                : QStringLiteral("Cannot write %1: %2. The package was left as it was.")
+                                      .arg(target, why));
     }
     writer.release(); // zip_close has freed it
+    if (pipeline) pipeline->stop();
+
+    quint32 newVolumes = 1;
+    if (mayBeSplit) {
+        const qint64 size = QFileInfo(writePath).size();
+        const qint64 perVolume = volumeSize > 0 ? volumeSize : automaticVolumeSize(size, freeBefore);
+        if (perVolume < 0 || size <= perVolume) {
+            // Fits in one volume: an ordinary package, as other zip programs make in that case too.
+            if (::rename(QFile::encodeName(writePath).constData(), QFile::encodeName(target).constData()) != 0)
+                return d->fail(QStringLiteral("Cannot write %1: %2. ").arg(target, systemErrorText(errno)) +
+                               leftAlone);
+            work.path.clear();
+        } else {
+            const SplitOutcome split = splitPackage(writePath, target, perVolume, [&] {
+                reporter->report(true);
+                return !d->m_cancel.load();
+            });
+            if (split.result != kZipOk) {
+                d->m_lastError = split.result == kZipCancelled ? QStringLiteral("Cancelled: ") + leftAlone
+                                                               : split.message + QLatin1Char(' ') + leftAlone;
+                return split.result;
+            }
+            newVolumes = split.volumes;
+        }
+    }
+    // Volumes of the package this one replaced that the new one did not overwrite would only mislead.
+    if (oldVolumes > newVolumes) removeVolumes(target, newVolumes, oldVolumes - 1);
     d->m_orders.clear();
+    d->m_orderIndex.clear();
     return zOpenZipFile(target);
 }
 
@@ -592,4 +730,27 @@ void ZipPackage::zGetRunTimeInfo(qint64& done, qint64& total) const {
 
 void ZipPackage::zCancelOperation() {
     d->m_cancel = true;
+}
+
+int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,
+                     const std::function<bool()>& keepGoing) {
+    if (error) error->clear();
+    qint64 perVolume = volumeSize;
+    if (volumeSize == 0) {
+        // The source already takes its room on the target's file system; count it back in.
+        const qint64 size = QFileInfo(source).size();
+        const qint64 freeNow = freeBytesAt(QFileInfo(target).absolutePath());
+        perVolume = automaticVolumeSize(size, freeNow < 0 ? -1 : freeNow + size);
+        if (perVolume < 0) return -1;
+    }
+    const SplitOutcome split = splitPackage(source, target, perVolume, [&] { return !keepGoing || keepGoing(); });
+    if (split.result == kZipOk) return int(split.volumes);
+    if (error) *error = split.result == kZipCancelled ? QString() : split.message;
+    return 0;
+}
+
+int packageVolumeCount(const QString& path) { return int(volumeCountOf(path)); }
+
+void removeEarlierVolumes(const QString& lastVolume, int volumeCount) {
+    if (volumeCount > 1) removeVolumes(lastVolume, 1, quint32(volumeCount - 1));
 }

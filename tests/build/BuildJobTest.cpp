@@ -167,6 +167,31 @@ TEST_F(BuildJobTest, BuildsAPackageThatOtherProgramsAccept) {
     EXPECT_NE(runTool("7z", {"t", target, "-pwrong"}).exitCode, 0) << "the entries are encrypted";
 }
 
+TEST_F(BuildJobTest, ASpannedBuildPutsEveryVolumeUnderTheTargetsName) {
+    makeOldPackage();
+    writeFile(data + "big.bin", randomBytes(300000, 9), kOld);
+    BuildParams p = paramsFor({dataFolder});
+    p.zip.spanSize = 100000;
+    const BuildResult r = build(p);
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    QStringList files = QDir(zips).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll("Locked.Txt");
+    EXPECT_EQ(files, QStringList({"Backup.z01", "Backup.z02", "Backup.z03", "Backup.zip"}))
+        << "no hidden work file or volume is left";
+    EXPECT_EQ(runTool("7z", {"t", target}).exitCode, 0);
+    ZipPackage reopened;
+    ASSERT_EQ(reopened.zOpenZipFile(target), kZipOk) << reopened.zGetLastErrorAsText().toStdString();
+    EXPECT_TRUE(reopened.zIsSpanned());
+    EXPECT_EQ(reopened.zGetTotalFiles(), 4);
+
+    p.zip.spanSize = 0; // automatic: this small package fits, so it is one ordinary file again
+    ASSERT_TRUE(build(p).ok());
+    ASSERT_EQ(reopened.zOpenZipFile(target), kZipOk);
+    EXPECT_FALSE(reopened.zIsSpanned());
+    files = QDir(zips).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(files, QStringList({"Backup.zip", "Locked.Txt"})) << "the earlier volumes went with the old package";
+}
+
 TEST_F(BuildJobTest, StoredNamesFollowTheOptionAndThePackageNeverGoesIntoItself) {
     BuildParams p = paramsFor({dataFolder});
     p.targetFolder = data;

@@ -163,15 +163,47 @@ TEST(ZipBadInputTest, EachGivesAMessageNamingTheFileAndOpensNothing) {
     EXPECT_TRUE(zip.zGetLastErrorAsText().contains("not a zip package"));
 }
 
-TEST(ZipBadInputTest, SpannedPackageIsRecognisedAndRefused) {
+TEST(ZipSpannedReadTest, InfoZipSplitPackageListsExtractsAndTestsButIsNotChanged) {
     TempDir dir;
-    writeFile(dir.file("src/data.bin"), randomBytes(200 * 1024));
-    runTool("zip", {"-q", "-s", "64k", dir.file("split.zip"), "data.bin"}, dir.file("src"));
-    ASSERT_TRUE(QFile::exists(dir.file("split.z01")));
+    const QByteArray data = randomBytes(200 * 1024);
+    const QByteArray text = sampleText(150 * 1024);
+    writeFileAt(dir.file("src/data.bin"), data, fixedTime(0));
+    writeFileAt(dir.file("src/sub/text.txt"), text, fixedTime(-2));
+    runTool("zip", {"-q", "-r", "-s", "64k", dir.file("split.zip"), "data.bin", "sub"}, dir.file("src"));
+    ASSERT_TRUE(QFile::exists(dir.file("split.z03")));
     ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(dir.file("split.zip")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_TRUE(zip.zIsSpanned());
+    EXPECT_EQ(storedNames(zip), (QStringList{"data.bin", "sub/", "sub/text.txt"}));
+    const qint64 t = findEntry(zip, "sub/text.txt");
+    EXPECT_EQ(zip.zGetFileSize(t), text.size());
+    EXPECT_EQ(dosToDateTime(zip.zGetFileDate(t), zip.zGetFileTime(t)), fixedTime(-2));
+    EXPECT_EQ(zip.zGetTotalBytes(), data.size() + text.size());
+
+    TempDir out;
+    ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_EQ(readFile(out.file("data.bin")), data);
+    EXPECT_EQ(readFile(out.file("sub/text.txt")), text);
+    QStringList failures;
+    EXPECT_EQ(zip.zTestAll({}, &failures), kZipOk) << qPrintable(failures.join("; "));
+
+    // Changing a spanned package is refused with a way out, and nothing is touched.
+    const QStringList before = listTree(dir.path());
+    const QByteArray last = readFile(dir.file("split.zip"));
+    zip.zSelectFile(0);
+    EXPECT_EQ(zip.zDeleteFiles(), kZipFailed);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("zip -s 0")) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zOrderFile(dir.file("src/data.bin"), "again.bin", UpdateCode::AddReplace), kZipOk);
+    EXPECT_EQ(zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}), kZipFailed);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("spanned")) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_EQ(listTree(dir.path()), before);
+    EXPECT_EQ(readFile(dir.file("split.zip")), last);
+
+    // A missing volume is named.
+    QFile::remove(dir.file("split.z02"));
     EXPECT_EQ(zip.zOpenZipFile(dir.file("split.zip")), kZipFailed);
     EXPECT_TRUE(zip.zIsSpanned());
-    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("spanned")) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("split.z02")) << qPrintable(zip.zGetLastErrorAsText());
 }
 
 TEST(DosTimeTest, ConvertsBothWaysAndPinsTimesOutsideTheRange) {

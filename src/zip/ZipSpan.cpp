@@ -1,0 +1,618 @@
+// Writing and reading packages cut into volumes; see ZipSpan.h for the approach.
+
+#include "ZipSpan.h"
+#include "ZipDetail.h"
+#include "ZipLayout.h"
+#include "ZipPackage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace zipdetail {
+
+namespace {
+
+constexpr qint64 kCopyBuffer = qint64(1) << 20;
+std::atomic<quint64> g_tempCounter{0};
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+qint64 preadAll(int fd, char* buffer, qint64 length, qint64 offset) {
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+bool writeAll(int fd, const char* data, qint64 length) {
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, size_t(length));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        length -= n;
+    }
+    return true;
+}
+
+qint64 fileSize(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? qint64(st.st_size) : -1;
+}
+
+/// Writes the volumes one after another, each under a temporary name, and keeps count of where bytes land.
+class VolumeWriter {
+  public:
+    VolumeWriter(const QString& target, qint64 limit, const std::function<bool()>& keepGoing)
+        : m_target(target), m_limit(limit), m_keepGoing(keepGoing) {}
+    ~VolumeWriter() {
+        closeCurrent();
+        if (!m_kept)
+            for (const QByteArray& temp : m_temps)
+                ::unlink(temp.constData());
+    }
+
+    quint32 disk() const { return quint32(m_temps.size() - 1); }
+    qint64 used() const { return m_used; }
+    qint64 room() const { return m_limit - m_used; }
+    bool cancelled() const { return m_cancelled; }
+    const QString& error() const { return m_error; }
+
+    /// Starts the next volume; the first one begins with the split signature.
+    bool next() {
+        if (!closeCurrent()) return false;
+        if (!m_keepGoing()) {
+            m_cancelled = true;
+            return false;
+        }
+        // Created like any new file (the umask decides its permissions), under a hidden name of our own.
+        const QFileInfo info(m_target);
+        QByteArray name;
+        for (int attempt = 0; m_fd < 0; ++attempt) {
+            name = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                          QStringLiteral(".volume%1.%2-%3")
+                              .arg(m_temps.size() + 1)
+                              .arg(::getpid())
+                              .arg(g_tempCounter.fetch_add(1)));
+            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd < 0 && (errno != EEXIST || attempt > 100))
+                return failWith(errno, QStringLiteral("create a volume beside %1").arg(m_target));
+        }
+        m_temps.push_back(name);
+        m_used = 0;
+        if (m_temps.size() == 1) {
+            QByteArray signature;
+            putLe32(signature, kSplitSignature);
+            return write(signature.constData(), signature.size());
+        }
+        return true;
+    }
+
+    /// Writes bytes that must stay together in one volume (a header or a record).
+    bool writeWhole(const QByteArray& bytes, const QString& what) {
+        if (bytes.size() > m_limit) {
+            m_error = QStringLiteral("%1 (%2 bytes) does not fit in a volume of %3 bytes")
+                          .arg(what)
+                          .arg(bytes.size())
+                          .arg(m_limit);
+            return false;
+        }
+        if (bytes.size() > room() && !next()) return false;
+        return write(bytes.constData(), bytes.size());
+    }
+
+    /// Writes bytes that may continue on the next volumes.
+    bool writeFlowing(const char* data, qint64 length) {
+        while (length > 0) {
+            if (room() == 0 && !next()) return false;
+            const qint64 n = std::min(length, room());
+            if (!write(data, n)) return false;
+            data += n;
+            length -= n;
+        }
+        return true;
+    }
+
+    bool finish() { return closeCurrent(); }
+
+    /// Renames every temporary into place: .z01, .z02, ... and finally the target itself.
+    bool place() {
+        const quint32 count = quint32(m_temps.size());
+        // Check first what a rename cannot overcome, so a refusal leaves everything as it was.
+        for (quint32 i = 0; i < count; ++i) {
+            const QString name = volumeFileName(m_target, i, count);
+            if (QFileInfo(name).isDir()) {
+                m_error = QStringLiteral("cannot write the volume %1: a folder of that name is in the way").arg(name);
+                return false;
+            }
+        }
+        for (quint32 i = 0; i < count; ++i) {
+            const QByteArray name = native(volumeFileName(m_target, i, count));
+            if (::rename(m_temps[i].constData(), name.constData()) != 0)
+                return failWith(errno, QStringLiteral("put the volume %1 in place").arg(QFile::decodeName(name)));
+            m_temps[i].clear();
+        }
+        m_kept = true;
+        return true;
+    }
+
+  private:
+    bool write(const char* data, qint64 length) {
+        if (!writeAll(m_fd, data, length)) return failWith(errno, QStringLiteral("write a volume of %1").arg(m_target));
+        m_used += length;
+        m_sinceCheck += length;
+        if (m_sinceCheck >= (qint64(8) << 20)) {
+            m_sinceCheck = 0;
+            if (!m_keepGoing()) {
+                m_cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    }
+    bool closeCurrent() {
+        if (m_fd < 0) return true;
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0) return failWith(errno, QStringLiteral("write a volume of %1").arg(m_target));
+        return true;
+    }
+    bool failWith(int errnoValue, const QString& what) {
+        m_error = QStringLiteral("cannot %1: %2").arg(what, systemErrorText(errnoValue));
+        return false;
+    }
+
+    QString m_target;
+    qint64 m_limit;
+    std::function<bool()> m_keepGoing;
+    std::vector<QByteArray> m_temps;
+    int m_fd = -1;
+    qint64 m_used = 0;
+    qint64 m_sinceCheck = 0;
+    bool m_kept = false;
+    bool m_cancelled = false;
+    QString m_error;
+};
+
+} // namespace
+
+QString volumeFileName(const QString& lastVolume, quint32 disk, quint32 diskCount) {
+    if (disk + 1 >= diskCount) return lastVolume;
+    const QFileInfo info(lastVolume);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    return info.path() + u'/' + stem + QStringLiteral(".z%1").arg(disk + 1, 2, 10, QLatin1Char('0'));
+}
+
+quint32 volumeCountOf(const QString& path) {
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const qint64 size = fileSize(fd);
+    EndRecords end;
+    QString error;
+    const bool found = readEndRecords(
+        [&](quint32 disk, quint64 offset, qint64 length) {
+            if (disk != quint32(-1)) return QByteArray();
+            QByteArray bytes(length, Qt::Uninitialized);
+            const qint64 n = preadAll(fd, bytes.data(), length, qint64(offset));
+            bytes.truncate(std::max<qint64>(n, 0));
+            return bytes;
+        },
+        size, &end, &error);
+    ::close(fd);
+    return found ? end.diskCount() : 0;
+}
+
+void removeVolumes(const QString& lastVolume, quint32 first, quint32 last) {
+    // Named as they would be in a package of last + 1 volumes, so every one of them gets its .zNN name.
+    for (quint32 number = first; number <= last && number > 0; ++number)
+        QFile::remove(volumeFileName(lastVolume, number - 1, last + 1));
+}
+
+qint64 automaticVolumeSize(qint64 packageSize, qint64 freeBytes) {
+    if (freeBytes < 0 || packageSize <= freeBytes) return -1;
+    return std::max(freeBytes, kMinVolumeSize);
+}
+
+qint64 freeBytesAt(const QString& folder) {
+    struct statvfs fs;
+    if (::statvfs(native(folder).constData(), &fs) != 0) return -1;
+    return qint64(fs.f_bavail) * qint64(fs.f_frsize);
+}
+
+SplitOutcome splitPackage(const QString& source, const QString& target, qint64 volumeSize,
+                          const std::function<bool()>& keepGoing) {
+    SplitOutcome out;
+    out.result = kZipFailed;
+    const auto failed = [&](const QString& why) {
+        out.result = kZipFailed;
+        out.message = QStringLiteral("Cannot write the volumes of %1: %2.").arg(target, why);
+        return out;
+    };
+    const int fd = ::open(native(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return failed(systemErrorText(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    const qint64 size = fileSize(fd);
+    const DiskReader read = [&](quint32, quint64 offset, qint64 length) {
+        QByteArray bytes(length, Qt::Uninitialized);
+        const qint64 n = preadAll(fd, bytes.data(), length, qint64(offset));
+        bytes.truncate(std::max<qint64>(n, 0));
+        return bytes;
+    };
+    EndRecords end;
+    QString error;
+    if (!readEndRecords(read, size, &end, &error)) return failed(error);
+    if (end.spanned()) return failed(QStringLiteral("the package is already spanned"));
+    const QByteArray directory = read(0, end.directoryOffset, qint64(end.directorySize));
+    if (quint64(directory.size()) != end.directorySize) return failed(QStringLiteral("its directory cannot be read"));
+    std::vector<CentralRecord> records;
+    if (!parseCentralDirectory(directory, end.entries, &records, &error)) return failed(error);
+
+    // Local headers in the order they sit in the package; each entry runs up to the next one (or the directory).
+    std::vector<size_t> byOffset(records.size());
+    for (size_t i = 0; i < byOffset.size(); ++i)
+        byOffset[i] = i;
+    std::sort(byOffset.begin(), byOffset.end(),
+              [&](size_t a, size_t b) { return records[a].localOffset < records[b].localOffset; });
+
+    VolumeWriter writer(target, volumeSize, keepGoing);
+    const auto writerFailed = [&]() {
+        if (writer.cancelled()) {
+            out.result = kZipCancelled;
+            out.message = QStringLiteral("Cancelled: %1 was left as it was.").arg(target);
+            return out;
+        }
+        return failed(writer.error());
+    };
+    if (!writer.next()) return writerFailed();
+
+    std::unique_ptr<char[]> buffer(new char[size_t(kCopyBuffer)]);
+    bool readFailed = false;
+    const auto copyFlowing = [&](qint64 from, qint64 length) {
+        while (length > 0) {
+            const qint64 n = std::min(length, kCopyBuffer);
+            if (preadAll(fd, buffer.get(), n, from) != n) {
+                readFailed = true;
+                return false;
+            }
+            if (!writer.writeFlowing(buffer.get(), n)) return false;
+            from += n;
+            length -= n;
+        }
+        return true;
+    };
+
+    struct Placed {
+        quint32 disk = 0;
+        quint64 offset = 0;
+    };
+    std::vector<Placed> placed(records.size());
+    qint64 position = byOffset.empty() ? qint64(end.directoryOffset) : qint64(records[byOffset[0]].localOffset);
+    // Anything before the first entry (a stub some tools put there) travels along unchanged.
+    if (position > 0) {
+        QByteArray prefix = read(0, 0, position);
+        if (prefix.size() != position || !writer.writeFlowing(prefix.constData(), position)) return writerFailed();
+    }
+    for (size_t k = 0; k < byOffset.size(); ++k) {
+        const CentralRecord& r = records[byOffset[k]];
+        const qint64 start = qint64(r.localOffset);
+        const qint64 stop =
+            k + 1 < byOffset.size() ? qint64(records[byOffset[k + 1]].localOffset) : qint64(end.directoryOffset);
+        if (start != position || stop < start + kLocalHeaderSize)
+            return failed(QStringLiteral("its entries overlap or leave gaps"));
+        const QByteArray fixed = read(0, quint64(start), kLocalHeaderSize);
+        if (fixed.size() != kLocalHeaderSize || le32(fixed.constData()) != kLocalHeaderSignature)
+            return failed(QStringLiteral("a local header is damaged"));
+        const qint64 headerLength = kLocalHeaderSize + le16(fixed.constData() + 26) + le16(fixed.constData() + 28);
+        if (start + headerLength > stop) return failed(QStringLiteral("a local header is damaged"));
+        // A local header never straddles two volumes: simpler for every reader, and allowed.
+        const QByteArray header = read(0, quint64(start), headerLength);
+        if (header.size() != headerLength) return failed(QStringLiteral("a local header cannot be read"));
+        if (writer.room() < headerLength && !writer.next()) return writerFailed();
+        placed[byOffset[k]] = {writer.disk(), quint64(writer.used())};
+        if (!writer.writeWhole(header, QStringLiteral("a local header"))) return writerFailed();
+        if (!copyFlowing(start + headerLength, stop - start - headerLength))
+            return readFailed ? failed(QStringLiteral("the package cannot be read")) : writerFailed();
+        position = stop;
+    }
+
+    // The directory, record by record, each whole within one volume.
+    EndRecords newEnd;
+    newEnd.entries = records.size();
+    newEnd.comment = end.comment;
+    bool first = true;
+    quint64 onDisk = 0;
+    quint32 diskOfRecords = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const QByteArray record = relocatedRecord(directory, records[i], placed[i].disk, placed[i].offset);
+        if (writer.room() < record.size() && !writer.next()) return writerFailed();
+        if (first) {
+            newEnd.directoryDisk = writer.disk();
+            newEnd.directoryOffset = quint64(writer.used());
+            first = false;
+        }
+        if (writer.disk() != diskOfRecords) {
+            diskOfRecords = writer.disk();
+            onDisk = 0;
+        }
+        if (!writer.writeWhole(record, QStringLiteral("a directory record"))) return writerFailed();
+        newEnd.directorySize += quint64(record.size());
+        ++onDisk;
+    }
+    if (first) {
+        newEnd.directoryDisk = writer.disk();
+        newEnd.directoryOffset = quint64(writer.used());
+    }
+    // The end records go together on the last volume; a volume of their own if they do not fit on this one.
+    newEnd.thisDisk = writer.disk();
+    newEnd.entriesOnDisk = writer.disk() == diskOfRecords ? onDisk : 0;
+    if (writer.room() < endRecordsSize(newEnd)) {
+        if (!writer.next()) return writerFailed();
+        newEnd.thisDisk = writer.disk();
+        newEnd.entriesOnDisk = 0;
+    }
+    if (!writer.writeWhole(endRecordsBytes(newEnd, quint64(writer.used())), QStringLiteral("the end records")))
+        return writerFailed();
+    if (!writer.finish() || !keepGoing()) {
+        if (!writer.error().isEmpty()) return writerFailed();
+        out.result = kZipCancelled;
+        out.message = QStringLiteral("Cancelled: %1 was left as it was.").arg(target);
+        return out;
+    }
+    if (!writer.place()) return writerFailed();
+    out.result = kZipOk;
+    out.volumes = newEnd.thisDisk + 1;
+    return out;
+}
+
+// --- reading ---
+
+JoinedPackage::~JoinedPackage() {
+    for (int fd : m_fds)
+        if (fd >= 0) ::close(fd);
+}
+
+std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QString* error) {
+    std::shared_ptr<JoinedPackage> joined(new JoinedPackage);
+    const int lastFd = ::open(native(lastVolume).constData(), O_RDONLY | O_CLOEXEC);
+    if (lastFd < 0) {
+        *error = systemErrorText(errno);
+        return {};
+    }
+    const qint64 lastSize = fileSize(lastFd);
+    std::vector<int>& fds = joined->m_fds;
+    const DiskReader read = [&](quint32 disk, quint64 offset, qint64 length) {
+        const int fd = disk == quint32(-1) ? lastFd : (disk < fds.size() ? fds[disk] : -1);
+        if (fd < 0) return QByteArray();
+        QByteArray bytes(length, Qt::Uninitialized);
+        const qint64 n = preadAll(fd, bytes.data(), length, qint64(offset));
+        bytes.truncate(std::max<qint64>(n, 0));
+        return bytes;
+    };
+    EndRecords end;
+    if (!readEndRecords(read, lastSize, &end, error)) {
+        ::close(lastFd);
+        return {};
+    }
+    const quint32 count = end.diskCount();
+    fds.assign(count, -1);
+    fds[count - 1] = lastFd;
+    for (quint32 disk = 0; disk + 1 < count; ++disk) {
+        const QString name = volumeFileName(lastVolume, disk, count);
+        fds[disk] = ::open(native(name).constData(), O_RDONLY | O_CLOEXEC);
+        if (fds[disk] < 0) {
+            *error = QStringLiteral("its volume %1 of %2 (%3) cannot be opened: %4")
+                         .arg(disk + 1)
+                         .arg(count)
+                         .arg(QFileInfo(name).fileName(), systemErrorText(errno));
+            return {};
+        }
+    }
+    std::vector<qint64> sizes(count);
+    for (quint32 disk = 0; disk < count; ++disk)
+        sizes[disk] = fileSize(fds[disk]);
+
+    // The first volume may open with the split signature; it is no part of the data.
+    qint64 skip = 0;
+    {
+        const QByteArray head = read(0, 0, 4);
+        if (head.size() == 4 && (le32(head.constData()) == kSplitSignature ||
+                                 le32(head.constData()) == kSingleSplitSignature))
+            skip = 4;
+    }
+    // Where each volume starts in the joined package.
+    std::vector<qint64> base(count + 1, 0);
+    for (quint32 disk = 0; disk < count; ++disk)
+        base[disk + 1] = base[disk] + sizes[disk] - (disk == 0 ? skip : 0);
+    const auto joinedOffset = [&](quint32 disk, quint64 offset) {
+        return base[disk] + qint64(offset) - (disk == 0 ? skip : 0);
+    };
+
+    // The directory may itself run over several volumes.
+    QByteArray directory;
+    {
+        quint32 disk = end.directoryDisk;
+        quint64 offset = end.directoryOffset;
+        while (quint64(directory.size()) < end.directorySize && disk < count) {
+            const qint64 want =
+                std::min<qint64>(qint64(end.directorySize) - directory.size(), sizes[disk] - qint64(offset));
+            if (want > 0) directory += read(disk, offset, want);
+            ++disk;
+            offset = 0;
+        }
+        if (quint64(directory.size()) != end.directorySize) {
+            *error = QStringLiteral("its central directory cannot be read");
+            return {};
+        }
+    }
+    std::vector<CentralRecord> records;
+    if (!parseCentralDirectory(directory, end.entries, &records, error)) return {};
+
+    joined->m_dataEnd = joinedOffset(end.directoryDisk, end.directoryOffset);
+    QByteArray rewritten;
+    rewritten.reserve(directory.size());
+    for (const CentralRecord& r : records) {
+        if (r.disk >= count || qint64(r.localOffset) >= sizes[r.disk]) {
+            *error = QStringLiteral("an entry points into a volume that is not there");
+            return {};
+        }
+        const qint64 at = joinedOffset(r.disk, r.localOffset);
+        if (at < 0 || at >= joined->m_dataEnd) {
+            *error = QStringLiteral("an entry points outside the package");
+            return {};
+        }
+        rewritten += relocatedRecord(directory, r, 0, quint64(at));
+    }
+    EndRecords joinedEnd;
+    joinedEnd.entries = joinedEnd.entriesOnDisk = records.size();
+    joinedEnd.directorySize = quint64(rewritten.size());
+    joinedEnd.directoryOffset = quint64(joined->m_dataEnd);
+    joinedEnd.comment = end.comment;
+    rewritten += endRecordsBytes(joinedEnd, quint64(joined->m_dataEnd) + quint64(rewritten.size()));
+    joined->m_tail = rewritten;
+    joined->m_size = joined->m_dataEnd + rewritten.size();
+
+    for (quint32 disk = 0; disk < count; ++disk) {
+        Segment s;
+        s.start = base[disk];
+        s.fd = fds[disk];
+        s.fileOffset = disk == 0 ? skip : 0;
+        s.length = std::min(base[disk + 1], joined->m_dataEnd) - s.start;
+        if (s.length > 0) joined->m_segments.push_back(s);
+    }
+    return joined;
+}
+
+qint64 JoinedPackage::readAt(qint64 pos, char* buffer, qint64 length) const {
+    qint64 done = 0;
+    while (done < length && pos < m_size) {
+        if (pos >= m_dataEnd) {
+            const qint64 n = std::min(length - done, m_size - pos);
+            memcpy(buffer + done, m_tail.constData() + (pos - m_dataEnd), size_t(n));
+            done += n;
+            pos += n;
+            continue;
+        }
+        // Segments are few (one per volume); the last one starting at or before pos holds it.
+        auto it = std::upper_bound(m_segments.begin(), m_segments.end(), pos,
+                                   [](qint64 p, const Segment& s) { return p < s.start; });
+        if (it == m_segments.begin()) return -1;
+        --it;
+        const qint64 within = pos - it->start;
+        const qint64 n = std::min(length - done, it->length - within);
+        if (n <= 0) return -1;
+        const qint64 got = preadAll(it->fd, buffer + done, n, it->fileOffset + within);
+        if (got != n) return -1;
+        done += n;
+        pos += n;
+    }
+    return done;
+}
+
+namespace {
+
+struct JoinedReader {
+    std::shared_ptr<JoinedPackage> package;
+    qint64 position = 0;
+    zip_error_t error;
+};
+
+zip_int64_t joinedCallback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    auto* r = static_cast<JoinedReader*>(state);
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        r->position = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const qint64 n = r->package->readAt(r->position, static_cast<char*>(data), qint64(length));
+        if (n < 0) {
+            zip_error_set(&r->error, ZIP_ER_READ, EIO);
+            return -1;
+        }
+        r->position += n;
+        return n;
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_SEEK: {
+        const zip_int64_t to = zip_source_seek_compute_offset(zip_uint64_t(r->position), zip_uint64_t(r->package->size()),
+                                                              data, length, &r->error);
+        if (to < 0) return -1;
+        r->position = to;
+        return 0;
+    }
+    case ZIP_SOURCE_TELL:
+        return r->position;
+    case ZIP_SOURCE_STAT: {
+        auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &r->error);
+        if (!st) return -1;
+        zip_stat_init(st);
+        st->size = zip_uint64_t(r->package->size());
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&r->error, data, length);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&r->error);
+        delete r;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return ZIP_SOURCE_SUPPORTS_SEEKABLE;
+    default:
+        zip_error_set(&r->error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+} // namespace
+
+zip_source_t* JoinedPackage::newSource(zip_error_t* error) {
+    auto* reader = new JoinedReader;
+    reader->package = shared_from_this();
+    zip_error_init(&reader->error);
+    zip_source_t* source = zip_source_function_create(joinedCallback, reader, error);
+    if (!source) delete reader;
+    return source;
+}
+
+} // namespace zipdetail
+
+namespace zipdetail {
+
+zip_t* JoinedPackage::openArchive(int* code) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = newSource(&error);
+    zip_t* zip = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    if (!zip) {
+        if (source) zip_source_free(source);
+        *code = zip_error_code_zip(&error);
+    }
+    zip_error_fini(&error);
+    return zip;
+}
+
+} // namespace zipdetail

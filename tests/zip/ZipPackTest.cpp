@@ -1,0 +1,167 @@
+// Compression on worker threads: packages hold exactly the files, other programs accept them, libzip copies the
+// deflated bytes as they are (no second compression), files that do not shrink are stored, large files (deflated
+// in pieces) come out whole, progress counts to the end, and a file that cannot be read fails the compress
+// cleanly.
+
+#include "ZipTestTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <libdeflate.h>
+#include <unistd.h>
+#include <zlib.h>
+
+using namespace ziptest;
+
+namespace {
+
+constexpr qint64 kBig = 20 << 20; // above the size the workers deflate in one go
+
+size_t libdeflateSize(const QByteArray& data, int level) {
+    libdeflate_compressor* c = libdeflate_alloc_compressor(level);
+    std::vector<char> out(libdeflate_deflate_compress_bound(c, size_t(data.size())));
+    const size_t n = libdeflate_deflate_compress(c, data.constData(), size_t(data.size()), out.data(), out.size());
+    libdeflate_free_compressor(c);
+    return n;
+}
+
+class ZipPackTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        const QString src = s_dir->file("src");
+        for (int i = 0; i < 160; ++i)
+            writeFileAt(src + QStringLiteral("/tree%1/sub%2/f%3.txt").arg(i % 7).arg(i % 3).arg(i),
+                        sampleText(100 + (i * 977) % 40000, i), fixedTime(-(i % 5)));
+        for (int i = 0; i < 6; ++i)
+            writeFileAt(src + QStringLiteral("/media/m%1.jpg").arg(i), randomBytes(1000 + i * 30000, 50 + i),
+                        fixedTime(-1));
+        writeFileAt(src + "/empty", {}, fixedTime(0));
+        s_small = listTree(src);
+        writeFileAt(src + "/big/log.txt", sampleText(int(kBig) + 12345, 77), fixedTime(-3));
+        writeFileAt(src + "/big/video.bin", randomBytes(17 << 20, 78), fixedTime(-3));
+        s_all = listTree(src);
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+
+    static QString src() { return s_dir->file("src"); }
+    static int pack(const QString& package, const QStringList& names, CompressionLevel level,
+                    const ZipProgressCallback& progress = {}, QString* error = nullptr) {
+        ZipPackage zip;
+        EXPECT_EQ(zip.zCreateNewZip(package), kZipOk);
+        for (const QString& name : names)
+            EXPECT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
+        const int result = zip.zCompressFiles({}, {}, level, false, -1, {}, progress);
+        if (error) *error = zip.zGetLastErrorAsText();
+        return result;
+    }
+
+    static TempDir* s_dir;
+    static QStringList s_small;
+    static QStringList s_all;
+};
+TempDir* ZipPackTest::s_dir = nullptr;
+QStringList ZipPackTest::s_small;
+QStringList ZipPackTest::s_all;
+
+TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
+    TempDir dir;
+    const QString package = dir.file("all.zip");
+    std::vector<ZipProgress> reports;
+    ASSERT_EQ(pack(package, s_all, CompressionLevel::Normal, [&](const ZipProgress& p) {
+                  reports.push_back(p);
+                  return true;
+              }),
+              kZipOk);
+    expectPeersAccept(package);
+
+    // What a peer extracts is what we packed.
+    const ToolRun unzip = runTool("unzip", {"-q", package, "-d", dir.file("out")});
+    ASSERT_EQ(unzip.exitCode, 0) << qPrintable(unzip.err);
+    ASSERT_EQ(listTree(dir.file("out")), s_all);
+    for (const QString& name : s_all)
+        ASSERT_EQ(readFile(dir.file("out/" + name)), readFile(src() + "/" + name)) << qPrintable(name);
+
+    // Stored where deflating does not pay, deflated elsewhere; and the deflated bytes are libdeflate's own,
+    // so libzip copied them instead of compressing again.
+    const auto rows = pythonRows(package);
+    EXPECT_EQ(rows["empty"].method, 0);
+    EXPECT_EQ(rows["media/m3.jpg"].method, 0);
+    EXPECT_EQ(rows["big/video.bin"].method, 0);
+    EXPECT_EQ(rows["big/log.txt"].method, 8);
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(package), kZipOk);
+    for (const QString name : {"tree3/sub1/f10.txt", "tree0/sub0/f63.txt"}) {
+        EXPECT_EQ(rows[name].method, 8);
+        EXPECT_EQ(size_t(zip.zGetCompressedFileSize(findEntry(zip, name))),
+                  libdeflateSize(readFile(src() + "/" + name), 6))
+            << qPrintable(name);
+    }
+    // The large file went in pieces; it must pack as tightly as zlib does in one stream.
+    const QByteArray log = readFile(src() + "/big/log.txt");
+    uLongf oneStream = compressBound(uLong(log.size()));
+    std::vector<Bytef> buffer(oneStream);
+    ASSERT_EQ(compress2(buffer.data(), &oneStream, reinterpret_cast<const Bytef*>(log.constData()), uLong(log.size()), 6),
+              Z_OK);
+    const qint64 pieces = zip.zGetCompressedFileSize(findEntry(zip, "big/log.txt"));
+    EXPECT_LT(double(pieces), double(oneStream) * 1.005) << pieces << " vs " << oneStream;
+
+    qint64 total = 0;
+    for (const QString& name : s_all)
+        total += QFileInfo(src() + "/" + name).size();
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_EQ(reports.front().bytesDone, 0);
+    for (size_t i = 1; i < reports.size(); ++i)
+        EXPECT_GE(reports[i].bytesDone, reports[i - 1].bytesDone);
+    EXPECT_EQ(reports.back().bytesDone, total);
+    EXPECT_EQ(reports.back().bytesTotal, total);
+    EXPECT_EQ(reports.back().filesDone, reports.back().filesTotal);
+    EXPECT_EQ(reports.back().filesTotal, s_all.size());
+}
+
+TEST_F(ZipPackTest, LevelsOrderBySizeAndMaximumIsLibdeflateLevel10) {
+    TempDir dir;
+    qint64 previous = std::numeric_limits<qint64>::max();
+    for (const auto level : {CompressionLevel::Fast, CompressionLevel::Normal, CompressionLevel::Maximum}) {
+        SCOPED_TRACE(int(level));
+        const QString package = dir.file(QStringLiteral("l%1.zip").arg(int(level)));
+        ASSERT_EQ(pack(package, s_small, level), kZipOk);
+        expectPeersAccept(package);
+        const qint64 size = QFileInfo(package).size();
+        EXPECT_LT(size, previous);
+        previous = size;
+        if (level == CompressionLevel::Maximum) {
+            ZipPackage zip;
+            ASSERT_EQ(zip.zOpenZipFile(package), kZipOk);
+            const QString name = "tree5/sub2/f5.txt";
+            EXPECT_EQ(size_t(zip.zGetCompressedFileSize(findEntry(zip, name))),
+                      libdeflateSize(readFile(src() + "/" + name), 10));
+        }
+    }
+}
+
+TEST_F(ZipPackTest, FileThatCannotBeReadFailsTheCompressAndLeavesNothing) {
+    // The files vanish once the compress has begun (at its first progress report), so the workers meet them
+    // missing: one small file read whole, and one large file read in pieces.
+    for (const QString victim : {"tree2/sub2/f2.txt", "big/video.bin"}) {
+        SCOPED_TRACE(victim.toStdString());
+        TempDir dir;
+        const QString copy = dir.file("in/victim");
+        QDir().mkpath(dir.file("in"));
+        ASSERT_EQ(::link(QFile::encodeName(src() + "/" + victim).constData(), QFile::encodeName(copy).constData()), 0);
+        ZipPackage zip;
+        ASSERT_EQ(zip.zCreateNewZip(dir.file("p.zip")), kZipOk);
+        for (const QString& name : s_small)
+            ASSERT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
+        ASSERT_EQ(zip.zOrderFile(copy, "victim", UpdateCode::AddReplace), kZipOk);
+        const int result = zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}, [&](const ZipProgress&) {
+            QFile::remove(copy);
+            return true;
+        });
+        EXPECT_EQ(result, kZipFailed);
+        EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Cannot read " + copy)) << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_EQ(listTree(dir.path()), QStringList{}); // no package and no temporary file
+    }
+}
+
+} // namespace
