@@ -87,7 +87,7 @@ mode_t modeForPackage(const QString& oldPackage) {
 // An entry copied unchanged from the old package: same name, CRC, sizes and time.
 QString entryKey(const ZipEntry& e) {
     return QStringLiteral("%1|%2|%3|%4|%5|%6")
-        .arg(e.storedName)
+        .arg(e.storedName())
         .arg(e.crc)
         .arg(e.size)
         .arg(e.compressedSize)
@@ -472,7 +472,7 @@ BuildResult BuildJob::run() {
         // bytes are the old package's own, so they are not held against the new one.
         QHash<QString, QString> keyOf;
         for (const ZipEntry& e : m_package.entries())
-            keyOf.insert(e.storedName, entryKey(e));
+            keyOf.insert(e.storedName(), entryKey(e));
         QStringList real;
         for (const QString& failure : failures) {
             const QString name = failure.section(QStringLiteral(": "), 0, 0);

@@ -130,15 +130,15 @@ bool Run::plan() {
     QHash<QByteArray, size_t> planned; // destination -> item, for entries that land on the same file
     for (qint64 index : m_req.indices) {
         const ZipEntry& e = entry(index);
-        const QString reason = unsafeNameReason(e.storedName, e.isSymLink);
+        const QString reason = unsafeNameReason(e.storedName(), e.isSymLink);
         if (!reason.isEmpty()) {
-            m_out.report.refused << e.storedName + QStringLiteral(": ") + reason;
+            m_out.report.refused << e.storedName() + QStringLiteral(": ") + reason;
             continue;
         }
         if (e.isFolder) {
             if (!m_req.options.useFolderNames) continue;
-            if (!ensureFolder(target + '/' + QFile::encodeName(e.storedName), &error)) {
-                recordFailure(e.storedName, error);
+            if (!ensureFolder(target + '/' + QFile::encodeName(e.storedName()), &error)) {
+                recordFailure(e.storedName(), error);
                 return false;
             }
             continue;
@@ -146,7 +146,7 @@ bool Run::plan() {
 
         Item item;
         item.index = index;
-        item.dest = target + '/' + QFile::encodeName(m_req.options.useFolderNames ? e.storedName : e.name);
+        item.dest = target + '/' + QFile::encodeName(m_req.options.useFolderNames ? e.storedName() : e.name);
         item.destDir = item.dest.left(item.dest.lastIndexOf('/'));
 
         const auto earlier = planned.constFind(item.dest);
@@ -162,7 +162,7 @@ bool Run::plan() {
             struct stat existing;
             if (::lstat(item.dest.constData(), &existing) == 0) {
                 if (S_ISDIR(existing.st_mode)) {
-                    recordFailure(e.storedName, QStringLiteral("a folder of that name is in the way"));
+                    recordFailure(e.storedName(), QStringLiteral("a folder of that name is in the way"));
                     return false;
                 }
                 if (keepExisting(e, packedDosOf(existing.st_mtime))) {
@@ -172,7 +172,7 @@ bool Run::plan() {
             }
         }
         if (!ensureFolder(item.destDir, &error)) {
-            recordFailure(e.storedName,
+            recordFailure(e.storedName(),
                           QStringLiteral("cannot create the folder %1: %2").arg(display(item.destDir), error));
             return false;
         }
@@ -256,7 +256,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool calle
     const char* password = e.encrypted && !m_req.password.isEmpty() ? m_req.password.constData() : nullptr;
     zip_file_t* file = zip_fopen_index_encrypted(zip, zip_uint64_t(item.index), 0, password);
     if (!file) {
-        recordFailure(e.storedName, reasonOf(e, zip_get_error(zip)));
+        recordFailure(e.storedName(), reasonOf(e, zip_get_error(zip)));
         zip_error_clear(zip);
         return ItemEnd::Failed;
     }
@@ -275,7 +275,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool calle
         if (fd < 0) {
             const int err = errno;
             zip_fclose(file);
-            recordFailure(e.storedName, systemErrorText(err),
+            recordFailure(e.storedName(), systemErrorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
             return ItemEnd::Failed;
         }
@@ -297,14 +297,14 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool calle
         if (n < 0) {
             const QString reason = reasonOf(e, zip_file_get_error(file));
             abandon();
-            recordFailure(e.storedName, reason);
+            recordFailure(e.storedName(), reason);
             return ItemEnd::Failed;
         }
         if (n == 0) break;
         if (fd >= 0 && !writeAll(fd, buffer, n)) {
             const int err = errno;
             abandon();
-            recordFailure(e.storedName, systemErrorText(err),
+            recordFailure(e.storedName(), systemErrorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
             return ItemEnd::Failed;
         }
@@ -322,7 +322,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool calle
         if (!closed || ::rename(temp.constData(), item.dest.constData()) != 0) {
             const int err = closed ? errno : closeError;
             ::unlink(temp.constData());
-            recordFailure(e.storedName, systemErrorText(err),
+            recordFailure(e.storedName(), systemErrorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
             return ItemEnd::Failed;
         }

@@ -115,12 +115,12 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
             return false;
         }
         ZipEntry e;
-        e.storedName = QString::fromUtf8(st.name ? st.name : "");
-        NameParts parts = splitStoredName(e.storedName);
+        const QString storedName = QString::fromUtf8(st.name ? st.name : "");
+        NameParts parts = splitStoredName(storedName);
         e.name = std::move(parts.name);
         e.folderPath = intern(std::move(parts.folderPath));
         e.extension = intern(std::move(parts.extension));
-        e.isFolder = e.storedName.endsWith(u'/');
+        e.isFolder = storedName.endsWith(u'/');
         e.size = qint64(st.size);
         e.compressedSize = qint64(st.comp_size);
         e.crc = st.crc;
@@ -334,7 +334,7 @@ int ZipPackage::zDeleteFiles() {
     for (size_t i = 0; i < d->m_selected.size(); ++i) {
         if (d->m_selected[i] && zip_delete(writer.get(), zip_uint64_t(i)) != 0)
             return d->fail(QStringLiteral("Cannot delete %1 from %2: %3.")
-                               .arg(d->m_entries[i].storedName, path, zipErrorText(zip_get_error(writer.get()))));
+                               .arg(d->m_entries[i].storedName(), path, zipErrorText(zip_get_error(writer.get()))));
     }
     if (zip_close(writer.get()) != 0)
         return d->fail(QStringLiteral("Cannot write %1: %2. The package was left as it was.")
@@ -560,7 +560,7 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
     if (!creating) {
         present.reserve(qsizetype(d->m_entries.size()));
         for (size_t i = 0; i < d->m_entries.size(); ++i)
-            present.insert(d->m_entries[i].storedName, qint64(i));
+            present.insert(d->m_entries[i].storedName(), qint64(i));
     }
     const QString targetCanonical = QFileInfo(target).canonicalFilePath();
     const QByteArray passwordBytes = password.toUtf8();

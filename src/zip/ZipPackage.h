@@ -51,7 +51,9 @@ using ZipProgressCallback = std::function<bool(const ZipProgress&)>;
 
 /// One entry as read from the central directory at open time.
 struct ZipEntry {
-    QString storedName; ///< the full stored name, UTF-8 decoded (CP437 when the UTF-8 flag is absent)
+    /// The full stored name, UTF-8 decoded (CP437 when the UTF-8 flag is absent). Made from the folder path and
+    /// the name rather than kept, since a package may list 100,000 entries.
+    QString storedName() const { return folderPath + name; }
     QString name;       ///< without folder; empty for folder entries
     QString folderPath; ///< folder part ending in "/", "" at the top
     QString extension;  ///< text after the last "." of name, "" when none

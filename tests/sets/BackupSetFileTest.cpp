@@ -1,7 +1,7 @@
 // Backup set files: the plain layout byte for byte, the enciphered stored form and its safe replacement, the
 // working copy every reader makes, the readers' line rules and the set names.
-#include "TestSupport.h"
 #include "sets/BackupSetFile.h"
+#include "TestSupport.h"
 #include "utility/FileCipher.h"
 
 #include <QDir>
@@ -20,11 +20,9 @@ namespace {
 BackupSet weekly() {
     BackupSet set;
     set.comment = "Weekly documents";
-    set.rows = {
-        {"/home/ann/Data/", "1,204", "35,118,302", "*.*", "*.tmp  *.swp  system.dat"},
-        {"/home/ann/Notes/plan.txt", "1", "2,048", "", ""},
-        {"**Total**", "1,205", "35,120,350", "", ""},
-    };
+    set.rows = {{"/home/ann/Data/", "1,204", "35,118,302", "*.*", "*.tmp  *.swp  system.dat"},
+                {"/home/ann/Notes/plan.txt", "1", "2,048", "", ""},
+                {"**Total**", "1,205", "35,120,350", "", ""}};
     return set;
 }
 
@@ -39,43 +37,22 @@ QByteArray decipher(QByteArray bytes) {
 
 // ---- plain layout ----
 
-TEST(SetFileLayout, CommentLineThenOneLinePerRowWithoutTheSummary) {
-    EXPECT_EQ(formatSetFile(weekly()), kWeeklyPlain);
-}
-
-TEST(SetFileLayout, MarkerIsNeverDoubled) {
-    struct Case {
-        QString comment;
-        QByteArray line;
-    } cases[] = {
-        {"*COMMENT*weekly", "*COMMENT*weekly\r\n"},
-        {"*comment*weekly", "*comment*weekly\r\n"},
-        {"*Comment*weekly", "*Comment*weekly\r\n"},
-        {"*Comment*", "*Comment*\r\n"},
-        {"", "*Comment*\r\n"},
-        {"*Comment", "*Comment**Comment\r\n"},
-        {" *Comment*x", "*Comment* *Comment*x\r\n"}, // the marker has to start the text
+// A comment line, then one line per row: fields trimmed, empty ones keeping their tabs, no summary row in any
+// letters, UTF-8 text, and the comment's line breaks turned into blanks. The marker is never doubled.
+TEST(SetFileLayout, CommentLineThenOneLinePerRow) {
+    const std::pair<BackupSet, QByteArray> cases[] = {
+        {weekly(), kWeeklyPlain},
+        {{"c",
+          {{"  /srv/a b/  ", " 12 ", " 3,000 ", "  *.* ", " "}, {"/x", "", "", "", ""}, {"**TOTAL**", "9", "9", "", ""}}},
+         "*Comment*c\r\n/srv/a b/\t12\t3,000\t*.*\t\r\n/x\t\t\t\t\r\n"},
+        {{"Bücher\r\nund\nmehr", {{"/home/ann/Bücher/", "1", "1", "*.*", ""}}},
+         "*Comment*B\xC3\xBC" "cher und mehr\r\n/home/ann/B\xC3\xBC" "cher/\t1\t1\t*.*\t\r\n"},
+        {{"*COMMENT*weekly", {}}, "*COMMENT*weekly\r\n"}, {{"*comment*weekly", {}}, "*comment*weekly\r\n"},
+        {{"*Comment*weekly", {}}, "*Comment*weekly\r\n"}, {{"*Comment*", {}}, "*Comment*\r\n"},
+        {{"", {}}, "*Comment*\r\n"}, {{"*Comment", {}}, "*Comment**Comment\r\n"},
+        {{" *Comment*x", {}}, "*Comment* *Comment*x\r\n"}, // the marker has to start the text
     };
-    for (const Case& c : cases) EXPECT_EQ(formatSetFile({c.comment, {}}), c.line) << c.comment.toStdString();
-}
-
-TEST(SetFileLayout, FieldsAreTrimmedAndEmptyFieldsKeepTheirTabs) {
-    BackupSet set;
-    set.comment = "c";
-    set.rows = {
-        {"  /srv/a b/  ", " 12 ", " 3,000 ", "  *.* ", " "},
-        {"/x", "", "", "", ""},
-        {"**TOTAL**", "9", "9", "", ""}, // the summary row in any case
-    };
-    EXPECT_EQ(formatSetFile(set), QByteArray("*Comment*c\r\n/srv/a b/\t12\t3,000\t*.*\t\r\n/x\t\t\t\t\r\n"));
-}
-
-TEST(SetFileLayout, TextIsUtf8AndTheCommentStaysOneLine) {
-    BackupSet set;
-    set.comment = "Bücher\r\nund\nmehr";
-    set.rows = {{"/home/ann/Bücher/", "1", "1", "*.*", ""}};
-    EXPECT_EQ(formatSetFile(set),
-              QByteArray("*Comment*B\xC3\xBC" "cher und mehr\r\n/home/ann/B\xC3\xBC" "cher/\t1\t1\t*.*\t\r\n"));
+    for (const auto& [set, bytes] : cases) EXPECT_EQ(formatSetFile(set), bytes) << set.comment.toStdString();
 }
 
 // ---- stored form ----
@@ -86,9 +63,7 @@ TEST(SetFileStore, StoredBytesAreEncipheredAndDecipherToThePlainForm) {
     ASSERT_TRUE(writeSetFile(path, weekly()).ok());
     const QByteArray stored = readFile(path);
     EXPECT_EQ(stored.size(), kWeeklyPlain.size());
-    EXPECT_NE(stored, kWeeklyPlain);
-    EXPECT_FALSE(stored.contains("Comment"));
-    EXPECT_FALSE(stored.contains("/home/ann"));
+    EXPECT_FALSE(stored.contains("Comment") || stored.contains("/home/ann"));
     EXPECT_EQ(decipher(stored), kWeeklyPlain);
     // Only the set itself is left: the temporary file was renamed into place.
     EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set"});
@@ -99,26 +74,17 @@ TEST(SetFileStore, StoredBytesAreEncipheredAndDecipherToThePlainForm) {
     EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set"});
 }
 
-TEST(SetFileStore, CipherTwiceGivesBackTheSameBytes) {
-    TempDir dir;
-    const QString path = dir.file("x.set");
-    const QByteArray original = randomBytes(5000, 7);
-    writeFile(path, original);
-    ASSERT_TRUE(cipherFile(path, kSetCipherKey).ok());
-    EXPECT_NE(readFile(path), original);
-    ASSERT_TRUE(cipherFile(path, kSetCipherKey).ok());
-    EXPECT_EQ(readFile(path), original);
-}
-
-TEST(SetFileStore, FailedRenameLeavesWhatWasThereAndNoTemporaryFile) {
+TEST(SetFileStore, FailedRenameOrMissingFolderLeaveWhatWasThereAndNoTemporaryFile) {
     TempDir dir;
     // A folder in the way of the set: the rename fails after the temporary file was written and enciphered.
     writeFile(dir.file("Weekly.set/inside.txt"), "keep");
     const Status status = writeSetFile(dir.file("Weekly.set"), weekly());
-    EXPECT_FALSE(status.ok());
-    EXPECT_FALSE(status.message().isEmpty());
+    EXPECT_TRUE(!status.ok() && !status.message().isEmpty());
     EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set/inside.txt"});
     EXPECT_EQ(readFile(dir.file("Weekly.set/inside.txt")), "keep");
+    const Status missing = writeSetFile(dir.file("no/such/Weekly.set"), weekly());
+    EXPECT_TRUE(!missing.ok() && !missing.message().isEmpty());
+    EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set/inside.txt"});
 }
 
 TEST(SetFileStore, FailedWriteLeavesTheOldSetWhole) {
@@ -129,7 +95,8 @@ TEST(SetFileStore, FailedWriteLeavesTheOldSetWhole) {
 
     // A file size limit makes the write of the (larger) new set fail even for root, as a full disk would.
     BackupSet big{"big", {}};
-    for (int i = 0; i < 200; ++i) big.rows.append({QString("/data/folder%1/").arg(i), "1", "1", "*.*", "*.tmp"});
+    for (int i = 0; i < 200; ++i)
+        big.rows.append({QString("/data/folder%1/").arg(i), "1", "1", "*.*", "*.tmp"});
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit small = old;
@@ -140,18 +107,9 @@ TEST(SetFileStore, FailedWriteLeavesTheOldSetWhole) {
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(status.ok());
-    EXPECT_FALSE(status.message().isEmpty());
+    EXPECT_TRUE(!status.ok() && !status.message().isEmpty());
     EXPECT_EQ(readFile(path), before);
     EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set"});
-}
-
-TEST(SetFileStore, MissingFolderFails) {
-    TempDir dir;
-    const Status status = writeSetFile(dir.file("no/such/Weekly.set"), weekly());
-    EXPECT_FALSE(status.ok());
-    EXPECT_FALSE(status.message().isEmpty());
-    EXPECT_TRUE(listTree(dir.path()).isEmpty());
 }
 
 // ---- working copy ----
@@ -196,39 +154,34 @@ TEST(WorkingCopy, FailuresGiveTheSystemsTextAndLeaveNoPlainCopy) {
     ASSERT_TRUE(makeWorkingCopy(sets.file("A.set"), app.path()).ok());
 
     const Result<QString> missing = makeWorkingCopy(sets.file("gone.set"), app.path());
-    EXPECT_FALSE(missing.ok());
-    EXPECT_TRUE(missing.message().contains("No such file")) << missing.message().toStdString();
+    EXPECT_TRUE(!missing.ok() && missing.message().contains("No such file")) << missing.message().toStdString();
     // The previous set's plain copy went anyway: the work folder is emptied first.
     EXPECT_TRUE(listTree(app.file("Work")).isEmpty());
 
     TempDir blocked;
     writeFile(blocked.file("Work"), "a file where the folder should be");
     const Result<QString> noFolder = makeWorkingCopy(sets.file("A.set"), blocked.path());
-    EXPECT_FALSE(noFolder.ok());
-    EXPECT_FALSE(noFolder.message().isEmpty());
+    EXPECT_TRUE(!noFolder.ok() && !noFolder.message().isEmpty());
     EXPECT_EQ(readFile(blocked.file("Work")), "a file where the folder should be");
 }
 
 // ---- readers ----
 
 TEST(ReadComment, MarkerRules) {
-    struct Case {
-        QByteArray file;
-        QString comment;
-    } cases[] = {
+    const std::pair<QByteArray, QString> cases[] = {
         {"*Comment*Weekly documents\r\n/a/\t1\t1\t*.*\t\r\n", "Weekly documents"},
-        {"*Comment*\r\n/a/\t1\t1\t*.*\t\r\n", "*Comment*"},      // the marker alone is the comment
-        {"*COMMENT*weekly\r\n", "*COMMENT*weekly"},             // case matters here
-        {"/a/\t1\t1\t*.*\t\r\n", "/a/\t1\t1\t*.*\t"},           // no comment line: the first row shows
-        {"*Comment*unix\nsecond\n", "unix"},
-        {"*Comment*no line end", "no line end"},
+        {"*Comment*\r\n/a/\t1\t1\t*.*\t\r\n", "*Comment*"}, // the marker alone is the comment
+        {"*COMMENT*weekly\r\n", "*COMMENT*weekly"},         // case matters here
+        {"/a/\t1\t1\t*.*\t\r\n", "/a/\t1\t1\t*.*\t"},       // no comment line: the first row shows
+        // clang-format off
+        {"*Comment*unix\nsecond\n", "unix"}, {"*Comment*no line end", "no line end"},
         {"*Comment*old mac\rsecond\r", "old mac"},
-        {"", ""},
-    };
+        {"", ""}};
+    // clang-format on
     TempDir dir;
-    for (const Case& c : cases) {
-        writeFile(dir.file("Temp.set"), c.file);
-        EXPECT_EQ(readComment(dir.file("Temp.set")), c.comment) << c.file.toStdString();
+    for (const auto& [file, comment] : cases) {
+        writeFile(dir.file("Temp.set"), file);
+        EXPECT_EQ(readComment(dir.file("Temp.set")), comment) << file.toStdString();
     }
     EXPECT_EQ(readComment(dir.file("missing.set")), "");
 }
@@ -244,12 +197,10 @@ TEST(ReadRows, CommentLinesAnywhereAndRowsInOrder) {
                                     "/b/plan.txt\t1\t2,048\t\t\r\n");
     const SetContents contents = readRows(dir.file("Temp.set"));
     EXPECT_EQ(contents.comments, (QStringList{"weekly", "second", "*Comment*"}));
-    const QVector<SelectionRow> expected = {
-        {"/a/", "1,204", "35,118,302", "*.*", "*.tmp  *.swp"},
-        {"", "", "", "", "*Comment"}, // eight characters are no marker
-        {"", "", "", "", ""},         // an empty line in the middle is a row like any other
-        {"/b/plan.txt", "1", "2,048", "", ""},
-    };
+    const QVector<SelectionRow> expected = {{"/a/", "1,204", "35,118,302", "*.*", "*.tmp  *.swp"},
+                                            {"", "", "", "", "*Comment"}, // eight characters are no marker
+                                            {"", "", "", "", ""}, // an empty line in the middle is a row like any other
+                                            {"/b/plan.txt", "1", "2,048", "", ""}};
     EXPECT_EQ(contents.rows, expected);
     EXPECT_TRUE(contents.rows[0].isFolder());
     EXPECT_FALSE(contents.rows[3].isFolder());
@@ -259,22 +210,18 @@ TEST(ReadRows, CommentLinesAnywhereAndRowsInOrder) {
 }
 
 TEST(SplitRowLine, FieldsAtTabs) {
-    struct Case {
-        QString line;
-        SelectionRow row;
-    } cases[] = {
+    const std::pair<QString, SelectionRow> cases[] = {
         {"a\tb\tc\td\te", {"a", "b", "c", "d", "e"}},
         {"a\tb\tc\td", {"a", "b", "c", "", "d"}},        // three TABs: field 4 empty, d is field 5
         {"a\tb\tc\td\te\tf", {"a", "b", "c", "d", "e"}}, // text after a fifth TAB is dropped
-        {"a\tb\tc\td\te\tf\tg", {"a", "b", "c", "d", "e"}},
-        {"just text", {"", "", "", "", "just text"}},
-        {"a\tb", {"a", "", "", "", "b"}},
-        {"\t\t\t\t", {"", "", "", "", ""}},
-        {"", {"", "", "", "", ""}},
+        // clang-format off
+        {"a\tb\tc\td\te\tf\tg", {"a", "b", "c", "d", "e"}}, {"just text", {"", "", "", "", "just text"}},
+        {"a\tb", {"a", "", "", "", "b"}}, {"\t\t\t\t", {"", "", "", "", ""}}, {"", {"", "", "", "", ""}},
         {"  /a b/ \t 1 \t 2 \t *.* \t *.tmp  *.swp ", {"/a b/", "1", "2", "*.*", "*.tmp  *.swp"}},
-        {"/x/\t\t\t\t*.tmp", {"/x/", "", "", "", "*.tmp"}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(splitRowLine(c.line), c.row) << c.line.toStdString();
+        {"/x/\t\t\t\t*.tmp", {"/x/", "", "", "", "*.tmp"}}};
+    // clang-format on
+    for (const auto& [line, row] : cases)
+        EXPECT_EQ(splitRowLine(line), row) << line.toStdString();
 }
 
 TEST(SetFileRoundTrip, WrittenSetReadsBack) {
@@ -318,27 +265,26 @@ TEST(SetFileRoundTrip, RandomBytesReadWithoutComplaint) {
 // ---- names ----
 
 TEST(SetNames, SetFileNameAddsTheExtensionWhenMissing) {
-    const std::pair<QString, QString> cases[] = {
-        {"Weekly", "Weekly.set"},      {"Weekly.SET", "Weekly.SET"},   {"Weekly.set", "Weekly.set"},
-        {"Weekly.txt", "Weekly.txt.set"}, {"Weekly.", "Weekly..set"}, {"a.set.bak", "a.set.bak.set"},
-        {"my.backup.Set", "my.backup.Set"}, {"set", "set.set"},
-    };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(setFileName(name), expected) << name.toStdString();
+    const std::pair<QString, QString> cases[] = {{"Weekly", "Weekly.set"},           {"Weekly.SET", "Weekly.SET"},
+                                                 {"Weekly.set", "Weekly.set"},       {"Weekly.txt", "Weekly.txt.set"},
+                                                 {"Weekly.", "Weekly..set"},         {"a.set.bak", "a.set.bak.set"},
+                                                 {"my.backup.Set", "my.backup.Set"}, {"set", "set.set"}};
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(setFileName(name), expected) << name.toStdString();
 }
 
 TEST(SetNames, OfferedNameFollowsTheZipPackage) {
-    const std::pair<QString, QString> cases[] = {
-        {"Backup.zip", "Backup.set"},
-        {"Backup.ZIP", "Backup.set"},
-        {"/home/ann/Zips/Photos 2023.zip", "Photos 2023.set"},
-        {"my.old.zip", "my.old.set"},
-        {"Backup.tar", "Dummy.set"},
-        {"Backup", "Dummy.set"},
-        {"Backup.zip.bak", "Dummy.set"},
-        {"zip", "Dummy.set"},
-        {"", "Dummy.set"},
-    };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(offeredSetName(name), expected) << name.toStdString();
+    const std::pair<QString, QString> cases[] = {{"Backup.zip", "Backup.set"},
+                                                 // clang-format off
+                                                 {"Backup.ZIP", "Backup.set"},
+                                                 {"/home/ann/Zips/Photos 2023.zip", "Photos 2023.set"},
+                                                 {"my.old.zip", "my.old.set"}, {"Backup.tar", "Dummy.set"},
+                                                 {"Backup", "Dummy.set"}, {"Backup.zip.bak", "Dummy.set"},
+                                                 {"zip", "Dummy.set"},
+                                                 {"", "Dummy.set"}};
+                                             // clang-format on
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(offeredSetName(name), expected) << name.toStdString();
 }
 
 // ---- listing ----
@@ -365,13 +311,14 @@ TEST(ListSets, EverySetThatCanBeReadSortedByName) {
 
     const QVector<SetListing> listed = listSets(sets.path() + "/", app.path());
     QStringList names;
-    for (const SetListing& s : listed) names << s.name;
+    for (const SetListing& s : listed)
+        names << s.name;
     EXPECT_EQ(names, (QStringList{"A.set", "b.set", "C.SET", "junk.set"}));
     ASSERT_EQ(listed.size(), 4);
     EXPECT_EQ(listed[0].comment, "*COMMENT*weekly"); // the lists test the marker with case
     EXPECT_EQ(listed[1].comment, "bee");
     EXPECT_EQ(listed[1].modified, when);
-    EXPECT_EQ(listed[2].comment, "*Comment*");       // a cleared comment
+    EXPECT_EQ(listed[2].comment, "*Comment*"); // a cleared comment
     EXPECT_EQ(listed[2].modified, QFileInfo(sets.file("C.SET")).lastModified());
     // No plain copy is left behind by a listing.
     EXPECT_TRUE(listTree(app.file("Work")).isEmpty());

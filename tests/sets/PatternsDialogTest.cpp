@@ -33,23 +33,26 @@ TEST(PatternsDialog, ControlsAndCaptions) {
     fPatterns dialog(settings);
     EXPECT_EQ(dialog.windowTitle(), "Varnhold");
     QStringList labels;
-    for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        labels << label->text();
     for (const char* text : {"Select File Patterns", "Include file pattern(s):", "Exclude file pattern(s):"})
         EXPECT_TRUE(labels.contains(text)) << text;
-    auto* exit = dialog.findChild<QPushButton*>("btnExit");
-    auto* help = dialog.findChild<QPushButton*>("btnHelp");
-    ASSERT_TRUE(exit && help);
-    EXPECT_EQ(exit->text(), "  &Exit");
-    EXPECT_EQ(exit->toolTip(), "Exit");
-    EXPECT_EQ(help->text(), "  &Help");
-    EXPECT_EQ(help->toolTip(), "Select file patterns help contents");
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(dialog.findChild<QLineEdit*>(QString("Text%1").arg(i)), dialog.box(i)) << i;
+    for (const auto& [name, text, tip] : {std::tuple{"btnExit", "  &Exit", "Exit"},
+                                          std::tuple{"btnHelp", "  &Help", "Select file patterns help contents"}}) {
+        auto* button = dialog.findChild<QPushButton*>(name);
+        ASSERT_TRUE(button) << name;
+        EXPECT_EQ(button->text(), text);
+        EXPECT_EQ(button->toolTip(), tip);
+    }
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(dialog.findChild<QLineEdit*>(QString("Text%1").arg(i)), dialog.box(i)) << i;
 }
 
 TEST(PatternsDialog, FirstUseShowsTheDialogDefaultsAndStoresNothingYet) {
     CRegSettings settings("Brindlecot", "SetsDialogFirstUse");
     fPatterns dialog(settings);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(dialog.box(i)->text(), QString(kDialogDefaults[i])) << "Text" << i;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(dialog.box(i)->text(), QString(kDialogDefaults[i])) << "Text" << i;
     EXPECT_TRUE(storedKeys(settings).isEmpty());
     // Until the dialog has stored it, the other readers do without "pagefile.sys".
     EXPECT_EQ(dialog.reloadedPatterns().exclude[3], "");
@@ -61,24 +64,9 @@ TEST(PatternsDialog, LoadsStoredValuesIncludingEmptyOnes) {
     settings.SaveSetting(kSettingsSection, "Pattern03", "*.odt");
     settings.SaveSetting(kSettingsSection, "Pattern09", " *.bak ");
     fPatterns dialog(settings);
-    EXPECT_EQ(dialog.box(0)->text(), "");
-    EXPECT_EQ(dialog.box(2)->text(), "*.odt");
-    EXPECT_EQ(dialog.box(8)->text(), " *.bak ");
-    EXPECT_EQ(dialog.box(5)->text(), "*.tmp");
-}
-
-void typeIn(fPatterns& dialog) {
-    dialog.box(0)->setText("  *.doc *.xls ");
-    dialog.box(1)->setText("[abc");
-    dialog.box(7)->clear();
-}
-
-void expectTypedStored(const CRegSettings& settings) {
-    const QString expected[] = {"  *.doc *.xls ", "[abc", "", "", "", "*.tmp", "*.swp", "", "pagefile.sys", ""};
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(settings.GetSetting(kSettingsSection, QString("Pattern%1").arg(i + 1, 2, 10, QChar('0')), "missing"),
-                  expected[i])
-            << i;
+    for (const auto& [box, text] :
+         {std::pair{0, ""}, std::pair{2, "*.odt"}, std::pair{8, " *.bak "}, std::pair{5, "*.tmp"}})
+        EXPECT_EQ(dialog.box(box)->text(), text) << box;
 }
 
 TEST(PatternsDialog, EveryWayOfClosingStoresTheBoxesAsTyped) {
@@ -86,17 +74,22 @@ TEST(PatternsDialog, EveryWayOfClosingStoresTheBoxesAsTyped) {
     const std::pair<const char*, void (*)(fPatterns&)> ways[] = {
         {"Exit", [](fPatterns& d) { QTest::mouseClick(d.findChild<QPushButton*>("btnExit"), Qt::LeftButton); }},
         {"close", [](fPatterns& d) { d.close(); }},
-        {"Escape", [](fPatterns& d) { QTest::keyClick(d.box(0), Qt::Key_Escape); }},
-    };
+        {"Escape", [](fPatterns& d) { QTest::keyClick(d.box(0), Qt::Key_Escape); }}};
     for (const auto& [name, closeIt] : ways) {
         SCOPED_TRACE(name);
         CRegSettings settings("Brindlecot", QString("SetsDialogClose%1").arg(name));
         fPatterns dialog(settings);
         dialog.show();
-        typeIn(dialog);
+        dialog.box(0)->setText("  *.doc *.xls ");
+        dialog.box(1)->setText("[abc");
+        dialog.box(7)->clear();
         closeIt(dialog);
         EXPECT_FALSE(dialog.isVisible());
-        expectTypedStored(settings);
+        const QString expected[] = {"  *.doc *.xls ", "[abc", "", "", "", "*.tmp", "*.swp", "", "pagefile.sys", ""};
+        for (int i = 0; i < 10; ++i)
+            EXPECT_EQ(settings.GetSetting(kSettingsSection, QString("Pattern%1").arg(i + 1, 2, 10, QChar('0')), "-"),
+                      expected[i])
+                << i;
 
         const CurrentPatterns current = dialog.reloadedPatterns();
         EXPECT_EQ(current.include[0], "  *.doc *.xls ");

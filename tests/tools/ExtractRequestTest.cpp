@@ -28,7 +28,7 @@ protected:
     }
     qint64 indexOf(const QString& stored) const {
         for (std::size_t i = 0; i < package.entries().size(); ++i)
-            if (package.entries()[i].storedName == stored) return qint64(i);
+            if (package.entries()[i].storedName() == stored) return qint64(i);
         return -1;
     }
 

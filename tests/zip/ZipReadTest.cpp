@@ -129,7 +129,7 @@ TEST(ZipLargeTest, Zip64PackageWithSeventyThousandEntriesLists) {
     ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
     ASSERT_EQ(zip.zGetTotalFiles(), 70000);
     EXPECT_EQ(zip.zGetTotalBytes(), 140000);
-    EXPECT_EQ(zip.entries().back().storedName, "f69/69999.txt");
+    EXPECT_EQ(zip.entries().back().storedName(), "f69/69999.txt");
     EXPECT_EQ(zip.zGetFilePath(65536), "f65/");
     EXPECT_EQ(zip.zGetFileName(65536), "65536.txt");
 }

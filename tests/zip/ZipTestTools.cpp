@@ -58,14 +58,14 @@ QMap<QString, PyRow> pythonRows(const QString& package) {
 qint64 findEntry(const ZipPackage& zip, const QString& storedName) {
     const auto& entries = zip.entries();
     for (size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].storedName == storedName) return qint64(i);
+        if (entries[i].storedName() == storedName) return qint64(i);
     return -1;
 }
 
 QStringList storedNames(const ZipPackage& zip) {
     QStringList names;
     for (const ZipEntry& e : zip.entries())
-        names << e.storedName;
+        names << e.storedName();
     names.sort();
     return names;
 }

@@ -21,19 +21,14 @@ TEST(LoadWindow, ShowsThePackageTheTotalsAndTheHeadingsOfItsMode) {
     EXPECT_EQ(window.windowTitle(), "Build Zip Package");
     EXPECT_FALSE(window.isModal()) << "it stays open beside the build";
     const QList<QPair<const char*, QString>> expected{
-        {"lblPackage", "Zip Package: /home/ann/Zips/Backup.zip"},
-        {"Label1", "Selecting files for zip package:"},
-        {"Label2", "Building zip package:"},
-        {"Label5", "Total number of files"},
-        {"lblFiles", "12,345"},
-        {"Label6", "Total  number bytes"},
-        {"lblBytes", "2,147,483,648"},
-        {"Label3", "Files locked by Windows not included in zip package:"},
-        {"lblLocked", "0"},
-        {"Label4", "List of locked files saved as /Zips/Locked.Txt"},
-        {"lblPercent1", "0%"},
-        {"lblPercent2", "0%"},
+        // clang-format off
+        {"lblPackage", "Zip Package: /home/ann/Zips/Backup.zip"}, {"Label1", "Selecting files for zip package:"},
+        {"Label2", "Building zip package:"}, {"Label5", "Total number of files"}, {"lblFiles", "12,345"},
+        {"Label6", "Total  number bytes"}, {"lblBytes", "2,147,483,648"},
+        {"Label3", "Files locked by Windows not included in zip package:"}, {"lblLocked", "0"},
+        {"Label4", "List of locked files saved as /Zips/Locked.Txt"}, {"lblPercent1", "0%"}, {"lblPercent2", "0%"},
     };
+    // clang-format on
     for (const auto& [name, value] : expected) EXPECT_EQ(text(window, name), value) << name;
     auto* cancelButton = child<QPushButton>(window, "btnCancel");
     EXPECT_EQ(cancelButton->text(), " &Cancel");

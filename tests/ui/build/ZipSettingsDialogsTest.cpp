@@ -48,6 +48,10 @@ void expectCaptions(const QWidget& w, std::initializer_list<Caption> captions) {
         EXPECT_EQ(control->toolTip(), c.tip) << c.name;
     }
 }
+// Whether each named check box or radio button is ticked.
+void expectTicks(const QWidget& w, std::initializer_list<std::pair<const char*, bool>> ticks) {
+    for (const auto& [name, ticked] : ticks) EXPECT_EQ(child<QAbstractButton>(w, name)->isChecked(), ticked) << name;
+}
 
 class ZipSetTest : public HookedTest {
 protected:
@@ -79,17 +83,14 @@ TEST_F(ZipSetTest, ANewBuildOpensWithItsCaptionsTheDefaultsAndTheTarget) {
     // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
     auto* comment = child<QPlainTextEdit>(dialog, "Text0");
     EXPECT_EQ(comment->textCursor().selectedText(), "*Comment*") << "the comment opens selected";
-    EXPECT_TRUE(option(dialog, "SSOption1_2")->isChecked());
-    EXPECT_TRUE(option(dialog, "SSOption2_0")->isChecked());
+    expectTicks(dialog, {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSCheck6", true},
+                         {"SSOption3", true}});
     EXPECT_FALSE(option(dialog, "SSOption2_1")->isEnabled());
     EXPECT_FALSE(option(dialog, "SSOption2_2")->isEnabled());
-    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck1")->isChecked());
-    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck6")->isChecked());
     auto* password = child<QLineEdit>(dialog, "Text5");
     EXPECT_EQ(password->text(), "");
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
     EXPECT_EQ(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), '*');
-    EXPECT_TRUE(option(dialog, "SSOption3")->isChecked());
 }
 
 TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
@@ -98,9 +99,7 @@ TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
                                  {"Optionse4", "s3cret"}, {"Options09", "/data/Backups"}, {"Options10", "Mine.zip"},
                                  {"Spanning", "2915288"}});
     fZipSet dialog(state, BuildMode::Build, {});
-    EXPECT_TRUE(option(dialog, "SSOption1_0")->isChecked());
-    EXPECT_TRUE(option(dialog, "SSOption2_0")->isChecked());
-    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck1")->isChecked());
+    expectTicks(dialog, {{"SSOption1_0", true}, {"SSOption2_0", true}, {"SSCheck1", true}});
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->text(), "s3cret");
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), "2915288");
@@ -151,8 +150,7 @@ TEST_F(ZipSetTest, BuildStoresEveryKeyAndHandsBackTheChoices) {
     child<QPushButton>(dialog, "btnBuild")->click();
 
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(dialog.confirmed());
+    EXPECT_TRUE(dialog.result() == QDialog::Accepted && dialog.confirmed());
     for (const auto& [key, value] : {std::pair{"Options01", "4"}, std::pair{"Options02", "1"},
                                      std::pair{"Options05", "-1"}, std::pair{"Optionse3", "0"},
                                      std::pair{"Optionse4", "pass word"}}) {
@@ -175,8 +173,7 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxStoreTooButDoNotConfirm) {
         child<QPlainTextEdit>(dialog, "Text0")->setPlainText("changed");
         if (closeBox) dialog.close();
         else child<QPushButton>(dialog, "btnExit")->click();
-        EXPECT_EQ(dialog.result(), QDialog::Rejected);
-        EXPECT_FALSE(dialog.confirmed());
+        EXPECT_TRUE(dialog.result() == QDialog::Rejected && !dialog.confirmed());
         EXPECT_EQ(program.stored("Options01"), closeBox ? "2" : "4");
         EXPECT_EQ(program.stored("Optionse4"), "kept");
         EXPECT_EQ(program.stored("Spanning"), "728822");
@@ -338,12 +335,10 @@ TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
     writeFile(package, QByteArray(4321, 'x'));
     fZipOK dialog(completed(package), dir.path());
     EXPECT_EQ(dialog.windowTitle(), "Varnhold");
-    EXPECT_EQ(child<QLabel>(dialog, "Label0")->text(), " Build Completed!");
-    EXPECT_EQ(child<QLabel>(dialog, "Label2")->text(), package);
-    EXPECT_EQ(child<QLabel>(dialog, "Label5")->text(), "1,234");
-    EXPECT_EQ(child<QLabel>(dialog, "Label4")->text(), "9,876,543");
-    EXPECT_EQ(child<QLabel>(dialog, "Label3")->text(), "4,321");
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Number of locked files bypassed = 2");
+    for (const auto& [label, text] : {std::pair<const char*, QString>{"Label0", " Build Completed!"},
+                                      {"Label2", package}, {"Label5", "1,234"}, {"Label4", "9,876,543"},
+                                      {"Label3", "4,321"}, {"Label1", "Number of locked files bypassed = 2"}})
+        EXPECT_EQ(child<QLabel>(dialog, label)->text(), text) << label;
     EXPECT_TRUE(child<QLabel>(dialog, "Label6")->isHidden()) << "no updated-files line for a new package";
     for (const char* caption :
          {"Total number of files selected:", "Total number of bytes selected:", "Total compressed bytes"})

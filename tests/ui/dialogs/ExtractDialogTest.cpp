@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 using dialogtest::child;
+using dialogtest::expectTexts;
 using namespace testsupport;
 
 namespace {
@@ -29,7 +30,7 @@ QString freshApp() {
 }
 
 class ExtractDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         DialogHook::reset();
         runStartUp(state, dir.path());
@@ -50,7 +51,7 @@ protected:
     }
     qint64 indexOf(const QString& stored) const {
         for (std::size_t i = 0; i < package.entries().size(); ++i)
-            if (package.entries()[i].storedName == stored) return qint64(i);
+            if (package.entries()[i].storedName() == stored) return qint64(i);
         return -1;
     }
     /// The value in the store itself, not the shared copy.
@@ -66,32 +67,18 @@ TEST_F(ExtractDialogTest, ControlsCarryTheirCaptionsAndTips) {
     fExtract dialog(state, package);
     EXPECT_EQ(dialog.objectName(), "fExtract");
     EXPECT_EQ(dialog.windowTitle(), "Varnhold");
-    EXPECT_EQ(child<QLabel>(dialog, "Label0")->text(), "Extract Options");
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Password:");
-    EXPECT_EQ(child<QLabel>(dialog, "Label2")->text(), "Selected extract folder:   ");
-    EXPECT_EQ(child<QLabel>(dialog, "Label3")->text(), "Extract selected file:");
-    EXPECT_EQ(child<QLabel>(dialog, "Label4")->text(), "Default extract folder:");
-    EXPECT_EQ(child<QLabel>(dialog, "Label5")->text(), "Extracting files");
+    expectTexts(dialog, {{"Label0", "Extract Options"},
+                         // clang-format off
+                         {"Label1", "Password:"}, {"Label2", "Selected extract folder:   "},
+                         {"Label3", "Extract selected file:"}, {"Label4", "Default extract folder:"},
+                         {"Label5", "Extracting files"}, {"Label6", "two.txt"},
+                         {"SSCheck1", "Overwrite existing files"}, {"SSCheck2", "Skip older"},
+                         {"SSCheck3", "Use folder names"}, {"SSCheck4", "Use"}, {"SSCheck5", "Use"},
+                         {"SSCheck6", "Hide"}, {"btnExtract", "&Extract", "Extract the file(s)"},
+                         {"btnHelp", "&Help", "Extract options help contents"},
+                         {"btnExit", "&Cancel", "Cancel"}});
+                     // clang-format on
     EXPECT_TRUE(child<QLabel>(dialog, "Label5")->isHidden()) << "only shown while all entries are extracted";
-    EXPECT_EQ(child<QLabel>(dialog, "Label6")->text(), "two.txt");
-    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck1")->text(), "Overwrite existing files");
-    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck2")->text(), "Skip older");
-    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck3")->text(), "Use folder names");
-    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck4")->text(), "Use");
-    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck5")->text(), "Use");
-    EXPECT_EQ(child<QCheckBox>(dialog, "SSCheck6")->text(), "Hide");
-    const struct {
-        const char* name;
-        const char* caption;
-        const char* tip;
-    } buttons[] = {{"btnExtract", "&Extract", "Extract the file(s)"},
-                   {"btnHelp", "&Help", "Extract options help contents"},
-                   {"btnExit", "&Cancel", "Cancel"}};
-    for (const auto& b : buttons) {
-        auto* button = child<QPushButton>(dialog, b.name);
-        EXPECT_EQ(button->text(), b.caption) << b.name;
-        EXPECT_EQ(button->toolTip(), b.tip) << b.name;
-    }
     EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text2")) << "focus starts in the password box";
 
     requestExtractAll(state);
@@ -110,7 +97,8 @@ TEST_F(ExtractDialogTest, ExactlyOneUseTickAfterAnyClick) {
         const bool before = box->isChecked();
         box->click();
         EXPECT_NE(box->isChecked(), before) << "a click changes the box clicked";
-        EXPECT_NE(useDefault->isChecked(), useSelected->isChecked()) << "after clicking " << box->objectName().toStdString();
+        EXPECT_NE(useDefault->isChecked(), useSelected->isChecked())
+            << "after clicking " << box->objectName().toStdString();
         EXPECT_EQ(dialog.settingsFromControls().useDefault, useDefault->isChecked());
     }
 }
@@ -136,11 +124,10 @@ TEST_F(ExtractDialogTest, LoadsTheStoredValuesAndHideActsAtOnce) {
     EXPECT_EQ(password->echoMode(), QLineEdit::Normal) << "Hide unticked shows the password in plain text";
     EXPECT_EQ(child<QLineEdit>(dialog, "Text0")->text(), "/srv/default/");
     EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), "/srv/selected/");
-    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck1")->isChecked());
-    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck2")->isChecked());
-    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck3")->isChecked());
-    EXPECT_FALSE(child<QCheckBox>(dialog, "SSCheck4")->isChecked());
-    EXPECT_TRUE(child<QCheckBox>(dialog, "SSCheck5")->isChecked());
+    for (const auto& [box, ticked] :
+         {std::pair{"SSCheck1", false}, std::pair{"SSCheck2", true}, std::pair{"SSCheck3", false},
+          std::pair{"SSCheck4", false}, std::pair{"SSCheck5", true}})
+        EXPECT_EQ(child<QCheckBox>(dialog, box)->isChecked(), ticked) << box;
 
     auto* hide = child<QCheckBox>(dialog, "SSCheck6");
     EXPECT_FALSE(hide->isChecked());
@@ -170,15 +157,12 @@ TEST_F(ExtractDialogTest, ExtractOneStoresTheOptionsAndTheAnswer) {
     EXPECT_EQ(readFile(selected + "two.txt"), sampleText(7000, 2));
     EXPECT_EQ(listTree(dir.file("sel")), QStringList{"two.txt"});
     EXPECT_TRUE(listTree(dir.file("Extract")).isEmpty()) << "the unticked folder gets nothing";
-    EXPECT_EQ(stored("Optionse1"), "0");
-    EXPECT_EQ(stored("Optionse2"), "-1");
-    EXPECT_EQ(stored("Optionse4"), "pw");
-    EXPECT_EQ(stored("Optionse7"), "0");
-    EXPECT_EQ(stored("Optionse9"), selected);
-    EXPECT_EQ(stored("Optionse8"), "-2");
-    EXPECT_EQ(stored("Optionsea"), "two.txt");
-    EXPECT_EQ(stored("Optionseb"), selected);
-    EXPECT_EQ(stored("Optionsec"), "");
+    const std::pair<const char*, QString> keys[] = {
+        {"Optionse1", "0"},       {"Optionse2", "-1"},     {"Optionse4", "pw"},
+        {"Optionse7", "0"},       {"Optionse9", selected}, {"Optionse8", "-2"},
+        {"Optionsea", "two.txt"}, {"Optionseb", selected}, {"Optionsec", ""}};
+    for (const auto& [key, value] : keys)
+        EXPECT_EQ(stored(key), value) << key;
 }
 
 TEST_F(ExtractDialogTest, ExtractOneFailureAnswersTheLibraryText) {
@@ -219,18 +203,13 @@ TEST_F(ExtractDialogTest, ExtractAllRunsBesideTheWindowAndAnswers) {
 TEST_F(ExtractDialogTest, QueuedAnswersDriveExecWithoutShowing) {
     makeSmallPackage();
     requestExtractAll(state);
-    {
+    for (const auto& [answer, result, left] :
+         {std::tuple{"extract", QDialog::Accepted, ""}, std::tuple{"cancel", QDialog::Rejected, "cancel"}}) {
         fExtract dialog(state, package);
-        DialogHook::setNextAnswer("extract");
-        EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+        DialogHook::setNextAnswer(answer);
+        EXPECT_EQ(dialog.exec(), result);
         EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "sub/two.txt"}));
-        EXPECT_EQ(stored("Optionsec"), "");
-    }
-    {
-        fExtract dialog(state, package);
-        DialogHook::setNextAnswer("cancel");
-        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
-        EXPECT_EQ(stored("Optionsec"), "cancel");
+        EXPECT_EQ(stored("Optionsec"), left);
     }
 }
 
@@ -249,7 +228,8 @@ TEST_F(ExtractDialogTest, CancelAnswersCancelInAllThreeKeys) {
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         EXPECT_TRUE(state.cancel.load());
-        for (const char* key : {"Optionsea", "Optionseb", "Optionsec"}) EXPECT_EQ(stored(key), "cancel") << key;
+        for (const char* key : {"Optionsea", "Optionseb", "Optionsec"})
+            EXPECT_EQ(stored(key), "cancel") << key;
         EXPECT_EQ(stored("Optionse7"), "-1") << "Cancel keeps the stored options";
         EXPECT_TRUE(listTree(dir.file("Extract")).isEmpty());
     }

@@ -50,12 +50,10 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
 
     // The shared values of the open package.
-    EXPECT_EQ(w.currentPackage(), zip);
-    EXPECT_EQ(w.packageFileName(), "rows.zip");
-    EXPECT_EQ(w.packageComment(), "backup of docs");
-    EXPECT_EQ(w.totalFiles(), 6);
-    EXPECT_EQ(w.totalBytes(), 1029);
-    EXPECT_EQ(w.deleteConfirmation(), "0");
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.packageFileName(), w.packageComment()),
+              std::make_tuple(zip, QString("rows.zip"), QString("backup of docs")));
+    EXPECT_EQ(std::make_tuple(w.totalFiles(), w.totalBytes(), w.deleteConfirmation()),
+              std::make_tuple(qint64(6), qint64(1029), QString("0")));
 
     // Each row leads to its own entry, also for the two rows named "b.txt".
     const EntryList& list = w.entryModel().entries();
@@ -143,7 +141,9 @@ protected:
                         header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
-    void expectMark(EntryColumn c, Qt::SortOrder order) {
+    /// Clicks the header, then checks the header mark and the window's sort.
+    void clickExpecting(EntryColumn c, Qt::SortOrder order) {
+        click(c);
         QHeaderView* header = window->grid()->horizontalHeader();
         EXPECT_EQ(header->sortIndicatorSection(), int(c) - 1);
         EXPECT_EQ(header->sortIndicatorOrder(), order);
@@ -158,63 +158,52 @@ protected:
 };
 
 TEST_F(SortByHeader, NumbersSortAsNumbersAndToggleDirection) {
-    click(EntryColumn::Size);
-    expectMark(EntryColumn::Size, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Size, Qt::AscendingOrder);
     EXPECT_EQ(fullNames(), QStringList({"noext", "b.txt", "A.TXT", "docs/b.txt", "docs/c.dat"}))
         << "9 before 10 before 1,000; equal sizes keep their order";
 
-    click(EntryColumn::Size);
-    expectMark(EntryColumn::Size, Qt::DescendingOrder);
+    clickExpecting(EntryColumn::Size, Qt::DescendingOrder);
     EXPECT_EQ(column(EntryColumn::Size), QStringList({"1,000", "10", "10", "9", "0"}));
 
-    click(EntryColumn::Size);
-    expectMark(EntryColumn::Size, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Size, Qt::AscendingOrder);
     EXPECT_EQ(column(EntryColumn::Size).first(), "0");
 
-    click(EntryColumn::Zipped);
-    expectMark(EntryColumn::Zipped, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Zipped, Qt::AscendingOrder);
     const QList<qint64> zipped = numbers(column(EntryColumn::Zipped));
     EXPECT_TRUE(std::is_sorted(zipped.begin(), zipped.end())) << column(EntryColumn::Zipped).join(" ").toStdString();
     EXPECT_EQ(fullNames().last(), "docs/c.dat");
 }
 
 TEST_F(SortByHeader, DatesSortAcrossYears) {
-    click(EntryColumn::Modified);
-    expectMark(EntryColumn::Modified, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Modified, Qt::AscendingOrder);
     EXPECT_EQ(column(EntryColumn::Modified),
               QStringList({"1999/01/01  00:00:00", "2019/12/31  23:59:58", "2020/01/02  03:04:06",
                            "2020/01/02  03:04:06", "2021/06/01  12:00:00"}));
-    click(EntryColumn::Modified);
-    expectMark(EntryColumn::Modified, Qt::DescendingOrder);
+    clickExpecting(EntryColumn::Modified, Qt::DescendingOrder);
     EXPECT_EQ(fullNames().first(), "docs/c.dat");
     EXPECT_EQ(fullNames().last(), "docs/b.txt");
 }
 
 TEST_F(SortByHeader, TextAndIconColumnsAndOtherColumnsStartAscending) {
     // The opening sort is "File Name" ascending, so its first click turns it round.
-    click(EntryColumn::Name);
-    expectMark(EntryColumn::Name, Qt::DescendingOrder);
+    clickExpecting(EntryColumn::Name, Qt::DescendingOrder);
     EXPECT_EQ(column(EntryColumn::Name), QStringList({"noext", "c.dat", "b.txt", "b.txt", "A.TXT"}));
 
-    click(EntryColumn::Path);
-    expectMark(EntryColumn::Path, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Path, Qt::AscendingOrder);
     EXPECT_EQ(column(EntryColumn::Path), QStringList({"", "", "", "docs/", "docs/"}));
 
-    click(EntryColumn::Ratio);
-    expectMark(EntryColumn::Ratio, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Ratio, Qt::AscendingOrder);
     QStringList ratios = column(EntryColumn::Ratio);
     EXPECT_TRUE(std::is_sorted(ratios.begin(), ratios.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     })) << ratios.join(" ").toStdString();
 
     // A column sorted descending before starts ascending again when it is clicked after another one.
-    click(EntryColumn::Name);
-    expectMark(EntryColumn::Name, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Name, Qt::AscendingOrder);
     EXPECT_EQ(column(EntryColumn::Name).first(), "A.TXT");
 
     // The icon column sorts by file type.
-    click(EntryColumn::Icon);
-    expectMark(EntryColumn::Icon, Qt::AscendingOrder);
+    clickExpecting(EntryColumn::Icon, Qt::AscendingOrder);
     QStringList types;
     for (const EntryRow& row : window->entryModel().entries().rows()) types << row.iconKey();
     EXPECT_EQ(types, QStringList({"", "DAT", "TXT", "TXT", "TXT"}));
