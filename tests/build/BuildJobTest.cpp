@@ -8,6 +8,10 @@
 
 #include <QDir>
 #include <QProcess>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -286,6 +290,42 @@ TEST_F(BuildJobTest, VanishedAndUnreadableFilesAreListedNotFatal) {
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("sub/c.doc")}));
+}
+
+TEST_F(BuildJobTest, AFullDiskKeepsTheOldPackageAndLeavesNoPartialFile) {
+    const QByteArray old = makeOldPackage();
+    writeFile(data + "big.bin", randomBytes(400000, 5), kOld);
+    const BuildParams p = paramsFor({dataFolder});
+    // A file-size limit makes every write past 200,000 bytes fail, as a full disk does.
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 200000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const BuildResult r = build(p);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(r.outcome, BuildOutcome::Failed);
+    EXPECT_FALSE(r.message.isEmpty());
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(strays(), QStringList());
+}
+
+TEST_F(BuildJobTest, ANameThatIsNotValidTextIsListedNotLost) {
+    // Bytes that are not UTF-8 cannot be named again through the program's text paths: the file is listed
+    // with the skipped ones, so the user sees it, and everything else is built.
+    const QByteArray bad = QFile::encodeName(data) + "bad\xff\xfe.txt";
+    const int fd = ::open(bad.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "y", 1), 1);
+    ::close(fd);
+    const BuildResult r = build(paramsFor({dataFolder}));
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}));
+    EXPECT_EQ(r.locked, 1);
+    EXPECT_TRUE(readFile(lockedTxt).startsWith(QFile::encodeName(data) + "bad")) << readFile(lockedTxt).toStdString();
 }
 
 TEST_F(BuildJobTest, CancelDuringTheScanKeepsTheOldPackageAndWritesTheLockedList) {
