@@ -6,7 +6,26 @@
 #include <memory>
 #include <zip.h>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace zipdetail {
+
+/// Reads up to length bytes at offset, retrying short reads and interruptions; fewer only at the end of the
+/// file, -1 on error (errno set).
+inline qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset) {
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
 
 /// A libzip handle that is discarded (never written) unless someone calls zip_close on release()d pointer.
 struct ZipDiscard {

@@ -21,20 +21,6 @@ namespace {
 constexpr auto kWaitSlice = std::chrono::milliseconds(25);
 constexpr qint64 kDictionarySize = qint64(32) << 10; // deflate's window
 
-/// Reads up to length bytes at offset; -1 on error (errno set).
-qint64 readAt(int fd, char* buffer, qint64 length, qint64 offset) {
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
 
 struct FileCloser {
     int fd;
@@ -261,7 +247,7 @@ void PackPipeline::runWhole(Piece& piece, void* compressorPtr, std::vector<char>
     // Read what the file holds now (it may have changed since it was ordered), within the bound for whole files.
     const qint64 want = std::min<qint64>(qint64(st.st_size), std::max(job.size, m_tuning.wholeFileLimit));
     QByteArray input(want, Qt::Uninitialized);
-    const qint64 got = readAt(fd, input.data(), want, 0);
+    const qint64 got = readFullyAt(fd, input.data(), want, 0);
     if (got < 0) return fail(job, systemErrorText(errno));
     input.truncate(got);
 
@@ -310,7 +296,7 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
                                                                                  piece.length + m_tuning.pieceSize));
     }
     QByteArray input(want, Qt::Uninitialized);
-    const qint64 got = readAt(fd, input.data(), want, piece.offset);
+    const qint64 got = readFullyAt(fd, input.data(), want, piece.offset);
     if (got < 0) return fail(job, systemErrorText(errno));
     input.truncate(got);
     const quint32 crc = quint32(libdeflate_crc32(0, input.constData(), size_t(got)));

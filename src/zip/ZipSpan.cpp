@@ -26,19 +26,6 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-qint64 preadAll(int fd, char* buffer, qint64 length, qint64 offset) {
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
 
 bool writeAll(int fd, const char* data, qint64 length) {
     while (length > 0) {
@@ -213,7 +200,7 @@ quint32 volumeCountOf(const QString& path) {
         [&](quint32 disk, quint64 offset, qint64 length) {
             if (disk != quint32(-1)) return QByteArray();
             QByteArray bytes(length, Qt::Uninitialized);
-            const qint64 n = preadAll(fd, bytes.data(), length, qint64(offset));
+            const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
             bytes.truncate(std::max<qint64>(n, 0));
             return bytes;
         },
@@ -257,7 +244,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     const qint64 size = fileSize(fd);
     const DiskReader read = [&](quint32, quint64 offset, qint64 length) {
         QByteArray bytes(length, Qt::Uninitialized);
-        const qint64 n = preadAll(fd, bytes.data(), length, qint64(offset));
+        const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
         bytes.truncate(std::max<qint64>(n, 0));
         return bytes;
     };
@@ -293,7 +280,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     const auto copyFlowing = [&](qint64 from, qint64 length) {
         while (length > 0) {
             const qint64 n = std::min(length, kCopyBuffer);
-            if (preadAll(fd, buffer.get(), n, from) != n) {
+            if (readFullyAt(fd, buffer.get(), n, from) != n) {
                 readFailed = true;
                 return false;
             }
@@ -407,7 +394,7 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
         const int fd = disk == quint32(-1) ? lastFd : (disk < fds.size() ? fds[disk] : -1);
         if (fd < 0) return QByteArray();
         QByteArray bytes(length, Qt::Uninitialized);
-        const qint64 n = preadAll(fd, bytes.data(), length, qint64(offset));
+        const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
         bytes.truncate(std::max<qint64>(n, 0));
         return bytes;
     };
@@ -523,7 +510,7 @@ qint64 JoinedPackage::readAt(qint64 pos, char* buffer, qint64 length) const {
         const qint64 within = pos - it->start;
         const qint64 n = std::min(length - done, it->length - within);
         if (n <= 0) return -1;
-        const qint64 got = preadAll(it->fd, buffer + done, n, it->fileOffset + within);
+        const qint64 got = readFullyAt(it->fd, buffer + done, n, it->fileOffset + within);
         if (got != n) return -1;
         done += n;
         pos += n;
