@@ -2,9 +2,7 @@
 // Helpers of the build tests: an isolated program state per test, rows made from numbers, and peers that read
 // our packages.
 
-#include "TestSupport.h"
-#include "app/AppState.h"
-#include "app/StartUp.h"
+#include "ProgramFixture.h"
 #include "build/SelectionGrid.h"
 
 #include <QElapsedTimer>
@@ -24,22 +22,8 @@ inline void PrintTo(const SelectionRow& r, std::ostream* os) {
 
 namespace buildtest {
 
-/// The name of the running test, usable as a settings store name of its own.
-inline QString testName() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return QStringLiteral("VarnholdBuildTest-%1-%2").arg(info->test_suite_name(), info->name()).replace(u'/', u'-');
-}
-
-/// A program state with its own settings store and application folder, as after start-up.
-struct Program {
-    testsupport::TempDir appDir;
-    std::unique_ptr<AppState> state;
-    Program() : state(std::make_unique<AppState>(testName())) {
-        state->settings.DeleteSetting(kSettingsSection);
-        runStartUp(*state, appDir.path());
-    }
-    QString app() const { return state->folders.app; }
-};
+using testsupport::Program;
+using testsupport::testName;
 
 inline SelectionRow row(const QString& path, const QString& files, const QString& size, const QString& include = {},
                         const QString& exclude = {}) {

@@ -1,4 +1,5 @@
 #include "fLoad.h"
+#include "app/ui/FormControls.h"
 
 #include "utility/TextUtil.h"
 
@@ -15,6 +16,8 @@
 #include <algorithm>
 
 namespace {
+
+using FormControls::makePlainLabel;
 
 // A ring of dots with one bright dot running round: drawn here so the window needs no picture file beside the
 // program. It only ticks while it is on screen.
@@ -62,13 +65,6 @@ private:
     int m_step = 0;
 };
 
-QLabel* makeLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 QProgressBar* makeBar(const char* name, QWidget* parent) {
     auto* bar = new QProgressBar(parent);
     bar->setObjectName(name);
@@ -92,40 +88,40 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     setWindowTitle(update ? "Update Zip Package" : "Build Zip Package");
     setModal(false);
 
-    m_lblPackage = makeLabel("Zip Package: " + packagePath, "lblPackage", this);
+    m_lblPackage = makePlainLabel("Zip Package: " + packagePath, "lblPackage", this);
     m_lblPackage->setWordWrap(true);
     QFont bold = m_lblPackage->font();
     bold.setBold(true);
     m_lblPackage->setFont(bold);
 
-    auto* filesCaption = makeLabel("Total number of files", "Label5", this);
-    auto* bytesCaption = makeLabel("Total  number bytes", "Label6", this);
-    m_lblFiles = makeLabel(TextUtil::formatGrouped(selectedFiles), "lblFiles", this);
-    m_lblBytes = makeLabel(TextUtil::formatGrouped(selectedBytes), "lblBytes", this);
+    auto* filesCaption = makePlainLabel("Total number of files", "Label5", this);
+    auto* bytesCaption = makePlainLabel("Total  number bytes", "Label6", this);
+    m_lblFiles = makePlainLabel(TextUtil::formatGrouped(selectedFiles), "lblFiles", this);
+    m_lblBytes = makePlainLabel(TextUtil::formatGrouped(selectedBytes), "lblBytes", this);
     for (QLabel* number : {m_lblFiles, m_lblBytes})
         number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_animation = new SpinnerWidget(this);
     m_animation->setObjectName("Animation1");
 
-    m_label1 = makeLabel("Selecting files for zip package:", "Label1", this);
+    m_label1 = makePlainLabel("Selecting files for zip package:", "Label1", this);
     m_progressBar1 = makeBar("ProgressBar1", this);
-    m_lblPercent1 = makeLabel(percentText(0), "lblPercent1", this);
-    m_label2 = makeLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
+    m_lblPercent1 = makePlainLabel(percentText(0), "lblPercent1", this);
+    m_label2 = makePlainLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
     m_progressBar2 = makeBar("ProgressBar2", this);
-    m_lblPercent2 = makeLabel(percentText(0), "lblPercent2", this);
+    m_lblPercent2 = makePlainLabel(percentText(0), "lblPercent2", this);
     // Room for "100%" from the start, so the bars do not move when the number grows.
     for (QLabel* caption : {m_lblPercent1, m_lblPercent2}) {
         caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
 
-    m_label3 = makeLabel("Files locked by Windows not included in zip package:", "Label3", this);
-    m_lblLocked = makeLabel(QStringLiteral("0"), "lblLocked", this);
+    m_label3 = makePlainLabel("Files locked by Windows not included in zip package:", "Label3", this);
+    m_lblLocked = makePlainLabel(QStringLiteral("0"), "lblLocked", this);
     m_lstLocked = new QListWidget(this);
     m_lstLocked->setObjectName("lstLocked");
     m_lstLocked->setFixedHeight(m_lstLocked->fontMetrics().lineSpacing() * 5 + 8);
     m_lstLocked->setSelectionMode(QAbstractItemView::NoSelection);
-    m_label4 = makeLabel("List of locked files saved as /Zips/Locked.Txt", "Label4", this);
+    m_label4 = makePlainLabel("List of locked files saved as /Zips/Locked.Txt", "Label4", this);
 
     m_btnCancel = new QPushButton(" &Cancel", this);
     m_btnCancel->setObjectName("btnCancel");

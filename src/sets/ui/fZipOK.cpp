@@ -1,4 +1,5 @@
 #include "fZipOK.h"
+#include "app/ui/FormControls.h"
 
 #include "build/BuildJob.h"
 #include "tools/ui/DialogHook.h"
@@ -16,15 +17,10 @@
 
 namespace {
 
-QLabel* makeLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
+using FormControls::makePlainLabel;
 
 QLabel* makeNumber(qint64 value, const char* name, QWidget* parent) {
-    QLabel* label = makeLabel(TextUtil::formatGrouped(value), name, parent);
+    QLabel* label = makePlainLabel(TextUtil::formatGrouped(value), name, parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
 }
@@ -40,7 +36,7 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
 
-    m_label0 = makeLabel(result.heading.isEmpty() ? QStringLiteral("Update Completed!") : result.heading, "Label0",
+    m_label0 = makePlainLabel(result.heading.isEmpty() ? QStringLiteral("Update Completed!") : result.heading, "Label0",
                          this);
     QFont heading = m_label0->font();
     heading.setBold(true);
@@ -48,7 +44,7 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     m_label0->setFont(heading);
 
     const QString shownPath = result.resultPackagePath.isEmpty() ? result.packagePath : result.resultPackagePath;
-    m_label2 = makeLabel(shownPath, "Label2", this);
+    m_label2 = makePlainLabel(shownPath, "Label2", this);
     m_label2->setWordWrap(true);
     m_label2->setMinimumWidth(360);
     m_label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -57,16 +53,16 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     // carries a prefix, so the package itself is measured rather than that text.
     const QFileInfo package(result.packagePath);
     const qint64 packageBytes = package.isFile() ? package.size() : 0;
-    auto* filesCaption = makeLabel("Total number of files selected:", "Label7", this);
-    auto* bytesCaption = makeLabel("Total number of bytes selected:", "Label8", this);
-    auto* compressedCaption = makeLabel("Total compressed bytes", "Label9", this);
+    auto* filesCaption = makePlainLabel("Total number of files selected:", "Label7", this);
+    auto* bytesCaption = makePlainLabel("Total number of bytes selected:", "Label8", this);
+    auto* compressedCaption = makePlainLabel("Total compressed bytes", "Label9", this);
     m_label5 = makeNumber(result.selectedFiles, "Label5", this);
     m_label4 = makeNumber(result.selectedBytes, "Label4", this);
     m_label3 = makeNumber(packageBytes, "Label3", this);
 
-    m_label6 = makeLabel(result.updatedLine, "Label6", this);
+    m_label6 = makePlainLabel(result.updatedLine, "Label6", this);
     m_label6->setVisible(!result.updatedLine.isEmpty());
-    m_label1 = makeLabel(result.lockedLine, "Label1", this);
+    m_label1 = makePlainLabel(result.lockedLine, "Label1", this);
     m_label1->setVisible(!result.lockedLine.isEmpty());
 
     m_btnView = new QPushButton(" &View locked files", this);

@@ -1,4 +1,5 @@
 #include "fZipSet.h"
+#include "app/ui/FormControls.h"
 
 #include "PasswordBox.h"
 #include "app/AppState.h"
@@ -21,6 +22,9 @@
 
 namespace {
 
+using FormControls::makeCheck;
+using FormControls::makeButton;
+
 const QString kYes = QStringLiteral("-1");
 const QString kNo = QStringLiteral("0");
 const QString kSpanningKey = QStringLiteral("Spanning");
@@ -32,19 +36,6 @@ QString withSlash(const QString& folder) {
 QRadioButton* makeOption(const QString& text, const QString& name, QWidget* parent) {
     auto* button = new QRadioButton(text, parent);
     button->setObjectName(name);
-    return button;
-}
-
-QCheckBox* makeCheck(const QString& text, const char* name, QWidget* parent) {
-    auto* check = new QCheckBox(text, parent);
-    check->setObjectName(name);
-    return check;
-}
-
-QPushButton* makeButton(const QString& text, const QString& tip, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setToolTip(tip);
     return button;
 }
 

@@ -1,4 +1,5 @@
 #include "fExtract.h"
+#include "app/ui/FormControls.h"
 
 #include "DialogHook.h"
 #include "app/AppState.h"
@@ -20,6 +21,10 @@
 
 namespace {
 
+using FormControls::makeLabel;
+using FormControls::makeCheck;
+using FormControls::makeButton;
+
 constexpr int kHelpContext = 120;
 
 // The password box masks with "*", the mask users of this dialog have always seen, whatever the desktop style.
@@ -36,25 +41,6 @@ int percentOf(const ZipProgress& p) {
     if (p.bytesTotal > 0) return int(p.bytesDone * 100 / p.bytesTotal);
     if (p.filesTotal > 0) return int(p.filesDone * 100 / p.filesTotal);
     return 0;
-}
-
-QLabel* makeLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QCheckBox* makeCheck(const QString& text, const char* name, QWidget* parent) {
-    auto* check = new QCheckBox(text, parent);
-    check->setObjectName(name);
-    return check;
-}
-
-QPushButton* makeButton(const QString& text, const QString& tip, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    if (!tip.isEmpty()) button->setToolTip(tip);
-    return button;
 }
 
 } // namespace

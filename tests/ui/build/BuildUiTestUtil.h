@@ -2,9 +2,7 @@
 // Helpers of the build window tests: a program state of its own per test, controls found by their object names,
 // and a guard that closes any modal dialog nobody answered, so a wrong flow fails instead of hanging.
 
-#include "TestSupport.h"
-#include "app/AppState.h"
-#include "app/StartUp.h"
+#include "ProgramFixture.h"
 #include "tools/ui/DialogHook.h"
 
 #include <QApplication>
@@ -25,26 +23,8 @@ template <class T> T* child(const QObject& parent, const char* name) {
     return found;
 }
 
-/// The name of the running test, usable as a settings store name of its own.
-inline QString testName() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return QStringLiteral("VarnholdBuildUiTest-%1-%2").arg(info->test_suite_name(), info->name()).replace(u'/', u'-');
-}
-
-/// A program state with its own settings store and application folder, as after start-up.
-struct Program {
-    testsupport::TempDir appDir;
-    std::unique_ptr<AppState> state;
-    Program() : state(std::make_unique<AppState>(testName())) {
-        state->settings.DeleteSetting(kSettingsSection);
-        runStartUp(*state, appDir.path());
-    }
-    QString app() const { return state->folders.app; }
-    /// The value in the settings store (not the shared one), "<missing>" when it was never stored.
-    QString stored(const QString& key) const {
-        return state->settings.GetSetting(kSettingsSection, key, QStringLiteral("<missing>"));
-    }
-};
+using testsupport::Program;
+using testsupport::testName;
 
 /// Closes every modal dialog that shows itself while it lives and remembers its name: the flows under test get
 /// their answers from DialogHook, so a dialog on screen is one the test did not expect.

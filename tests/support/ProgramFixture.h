@@ -1,0 +1,34 @@
+#pragma once
+// A program state per test: its own settings store (named after the test) and its own application folder,
+// as right after start-up.
+
+#include "TestSupport.h"
+#include "app/AppState.h"
+#include "app/StartUp.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace testsupport {
+
+/// The name of the running test, usable as a settings store name of its own.
+inline QString testName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return QStringLiteral("VarnholdTest-%1-%2").arg(info->test_suite_name(), info->name()).replace(u'/', u'-');
+}
+
+struct Program {
+    TempDir appDir;
+    std::unique_ptr<AppState> state;
+    Program() : state(std::make_unique<AppState>(testName())) {
+        state->settings.DeleteSetting(kSettingsSection);
+        runStartUp(*state, appDir.path());
+    }
+    QString app() const { return state->folders.app; }
+    /// The value in the settings store (not the shared one), "<missing>" when it was never stored.
+    QString stored(const QString& key) const {
+        return state->settings.GetSetting(kSettingsSection, key, QStringLiteral("<missing>"));
+    }
+};
+
+} // namespace testsupport
