@@ -1,0 +1,74 @@
+#pragma once
+// Everything the program writes that a user keeps (packages, volumes, extracted files, set files, the index)
+// is first written to a work file: a hidden file beside the target that takes the target's place with one
+// rename once it is complete. A failure, a cancel or a kill therefore never leaves a half-written file under the
+// user's name.
+//
+// Every work file carries one recognisable mark in its name, ".<target name>.vhw-<pid>-<n>" (libzip's own
+// temporary files of such a file add a suffix after it). A run that is killed leaves its work files behind; the
+// next run recognises them by that mark and the writer's process id and sweeps them, and the build never packs
+// them. Files without the mark are never touched.
+
+#include "Result.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace WorkFiles {
+
+/// True when a file name (no folder) carries the work-file mark.
+bool isWorkFileName(QStringView fileName);
+
+/// The process id a work file name carries, or 0 when it carries none.
+qint64 writerOf(QStringView fileName);
+
+/// Removes the work files directly in folder that were left by runs that have ended (their writer is no longer
+/// running, or started after the file was made). Only regular files carrying the mark are removed; links and
+/// folders are left alone. Returns how many were removed.
+int sweepStale(const QString& folder);
+
+/// The path a target's writes really land on: the file a symbolic link names (followed to the end), otherwise
+/// the target itself, made absolute.
+QString realTarget(const QString& target);
+
+} // namespace WorkFiles
+
+/// A work file beside a target. Created empty (mode 0600 until commit) and removed on destruction unless
+/// committed or released.
+class WorkFile {
+  public:
+    /// Reserves a new work file beside the real target (the file a symbolic link at target names).
+    static Result<WorkFile> beside(const QString& target);
+
+    WorkFile() = default;
+    WorkFile(WorkFile&& other) noexcept;
+    WorkFile& operator=(WorkFile&& other) noexcept;
+    WorkFile(const WorkFile&) = delete;
+    WorkFile& operator=(const WorkFile&) = delete;
+    ~WorkFile();
+
+    /// The work file's path and the real target it will replace.
+    const QString& path() const { return m_path; }
+    const QString& target() const { return m_target; }
+    /// The open descriptor (write only), or -1 once closed.
+    int fd() const { return m_fd; }
+
+    /// Writes all of data at the current position.
+    Status write(const QByteArray& data);
+    /// Closes the descriptor (for writers such as libzip that open the path themselves).
+    void closeFd();
+
+    /// Flushes the file to disk, gives it the mode the target has (or a new file's mode when there is none yet)
+    /// and renames it over the target.
+    Status commit();
+    /// Removes the work file now.
+    void rollback();
+    /// Hands the file over to the caller: it is neither removed nor renamed by this object any more.
+    QString release();
+
+  private:
+    WorkFile(QString path, QString target, int fd) : m_path(std::move(path)), m_target(std::move(target)), m_fd(fd) {}
+    QString m_path;
+    QString m_target;
+    int m_fd = -1;
+};

@@ -1,0 +1,95 @@
+#include "utility/WorkFile.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testsupport;
+
+namespace {
+mode_t modeOf(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+} // namespace
+
+TEST(WorkFile, CommitReplacesTheTargetKeepingItsModeAndRollbackLeavesItAlone) {
+    TempDir dir;
+    const QString target = dir.file("package.zip");
+    writeFile(target, "old");
+    ::chmod(QFile::encodeName(target).constData(), 0640);
+    {
+        Result<WorkFile> work = WorkFile::beside(target);
+        ASSERT_TRUE(work.ok()) << work.message().toStdString();
+        ASSERT_TRUE(work.value().write("new"));
+        EXPECT_TRUE(WorkFiles::isWorkFileName(QFileInfo(work.value().path()).fileName()));
+        EXPECT_EQ(readFile(target), "old"); // not yet
+        ASSERT_TRUE(work.value().commit());
+    }
+    EXPECT_EQ(readFile(target), "new");
+    EXPECT_EQ(modeOf(target), 0640u);
+    {
+        Result<WorkFile> work = WorkFile::beside(target);
+        ASSERT_TRUE(work.ok());
+        ASSERT_TRUE(work.value().write("abandoned"));
+    } // destroyed without commit
+    EXPECT_EQ(readFile(target), "new");
+    EXPECT_EQ(listTree(dir.path()), QStringList({"package.zip"}));
+}
+
+TEST(WorkFile, ALinkedTargetIsReplacedThroughTheLink) {
+    TempDir dir;
+    writeFile(dir.file("real/package.zip"), "old");
+    ::chmod(QFile::encodeName(dir.file("real/package.zip")).constData(), 0604);
+    ASSERT_TRUE(QFile::link(dir.file("real/package.zip"), dir.file("link.zip")));
+    Result<WorkFile> work = WorkFile::beside(dir.file("link.zip"));
+    ASSERT_TRUE(work.ok());
+    EXPECT_EQ(QFileInfo(work.value().path()).absolutePath(), dir.file("real"));
+    ASSERT_TRUE(work.value().write("new"));
+    ASSERT_TRUE(work.value().commit());
+    EXPECT_TRUE(QFileInfo(dir.file("link.zip")).isSymLink());
+    EXPECT_EQ(readFile(dir.file("real/package.zip")), "new");
+    EXPECT_EQ(modeOf(dir.file("real/package.zip")), 0604u);
+}
+
+TEST(WorkFile, NamesCarryTheMarkAndTheWriter) {
+    const QString own = QStringLiteral(".a.zip.vhw-%1-7").arg(::getpid());
+    EXPECT_EQ(WorkFiles::writerOf(own), ::getpid());
+    EXPECT_EQ(WorkFiles::writerOf(own + ".Ab12Cd"), ::getpid()); // libzip's temporary beside it
+    for (const char* other :
+         {"a.zip", ".a.zip", "a.zip.vhw-12-3", ".a.vhw-x-3", ".a.vhw-12-", ".a.vhw-12-3x", ".a.vhw--3"})
+        EXPECT_FALSE(WorkFiles::isWorkFileName(QString::fromLatin1(other))) << other;
+}
+
+TEST(WorkFile, SweepRemovesOnlyWorkFilesOfEndedRuns) {
+    TempDir dir;
+    // A process that has ended: its id is free once it was waited for.
+    QProcess ended;
+    ended.start("true", {});
+    ASSERT_TRUE(ended.waitForFinished());
+    const qint64 deadPid = ended.processId() > 0 ? ended.processId() : 999999;
+    QProcess gone;
+    gone.start("true", {});
+    gone.waitForFinished();
+
+    const QString stale = QStringLiteral(".pkg.zip.vhw-%1-1").arg(deadPid);
+    const QString staleLibzip = stale + ".X1b2C3";
+    const QString live = QStringLiteral(".pkg.zip.vhw-%1-2").arg(::getpid());
+    writeFile(dir.file(stale), "x");
+    writeFile(dir.file(staleLibzip), "x");
+    writeFile(dir.file(live), "x");
+    writeFile(dir.file("pkg.zip"), "user");
+    writeFile(dir.file(".hidden-user-file"), "user");
+    ASSERT_TRUE(QFile::link(dir.file("pkg.zip"), dir.file(QStringLiteral(".l.vhw-%1-3").arg(deadPid))));
+
+    // The pid of an ended process may be reused at once; only check the sweep when it was not.
+    if (::kill(pid_t(deadPid), 0) == 0) GTEST_SKIP() << "process id reused";
+    EXPECT_EQ(WorkFiles::sweepStale(dir.path()), 2);
+    EXPECT_EQ(listTree(dir.path()),
+              QStringList({".hidden-user-file", QStringLiteral(".l.vhw-%1-3").arg(deadPid), live, "pkg.zip"}));
+}
