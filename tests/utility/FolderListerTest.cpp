@@ -114,6 +114,35 @@ TEST_F(FolderListerTree, ReadOnlyAndUnreadableAsTheKernelSeesThem) {
     EXPECT_EQ(runUnprivileged(check), 0);
 }
 
+TEST(FolderListerEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
+    // As "nobody": closed/ cannot be opened; blind/ can be read but its entries' status cannot; a closed root is
+    // listed itself. Nothing of them is dropped without its error.
+    TempDir dir;
+    writeFile(dir.file("tree/closed/inside.txt"), "x");
+    writeFile(dir.file("tree/blind/unseen.txt"), "y");
+    writeFile(dir.file("tree/open.txt"), "z");
+    setMode(dir.path(), 0755);
+    setMode(dir.file("tree"), 0755);
+    setMode(dir.file("tree/closed"), 0700);
+    setMode(dir.file("tree/blind"), 0744);
+    const QString tree = dir.file("tree/");
+    auto check = [tree] {
+        std::vector<FolderRecord> out;
+        std::atomic_bool cancel{false};
+        if (!listFolderTree(tree, out, cancel)) return 1;
+        std::map<QString, int> errors;
+        for (const FolderRecord& r : out)
+            errors[r.path.mid(tree.size())] = r.error;
+        const std::map<QString, int> expected{
+            {"blind/", 0}, {"blind/unseen.txt", EACCES}, {"closed/", EACCES}, {"open.txt", 0}};
+        if (errors != expected) return 2;
+        out.clear();
+        if (!listFolderTree(tree + "closed", out, cancel)) return 3;
+        return out.size() == 1 && out[0].path == tree + "closed/" && out[0].isFolder && out[0].error == EACCES ? 0 : 4;
+    };
+    EXPECT_EQ(runUnprivileged(check), 0);
+}
+
 TEST(FolderListerEdges, MissingEmptyOrPlainRootListsNothing) {
     TempDir dir;
     writeFile(dir.file("plain"), "not a folder");
