@@ -331,7 +331,8 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
     // A file that vanished since the scan, or that we may not read, is skipped the same way as a locked one:
     // the user finds it in the locked list instead of losing the whole build over it. A link is stored as the
     // link it is, so its target does not matter.
-    if (!(known && S_ISLNK(st.st_mode)) && isFileLocked(path)) {
+    const bool isLink = known && S_ISLNK(st.st_mode);
+    if (!isLink && isFileLocked(path)) {
         noteLocked(path);
         return;
     }
@@ -348,7 +349,7 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
         }
         m_storedFrom.insert(name, path);
     }
-    orders.push_back({path, storedName, qint64(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)});
+    orders.push_back({path, storedName, qint64(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), isLink});
 }
 
 bool BuildJob::walk(std::vector<Order>& orders) {
@@ -528,7 +529,7 @@ BuildResult BuildJob::run() {
         for (Order& order : orders) {
             if (m_package.zOrderFile(order.path, order.storedName, m_params.zip.updateCode) == kZipOk) {
                 taken.push_back(std::move(order));
-            } else if (isFileLocked(order.path)) {
+            } else if (!order.isLink && isFileLocked(order.path)) {
                 noteLocked(order.path); // gone or unreadable since the walk
             } else {
                 ++m_result.notTaken;
@@ -550,7 +551,7 @@ BuildResult BuildJob::run() {
         const QString why = m_package.zGetLastErrorAsText();
         std::vector<Order> readable;
         for (Order& order : orders) {
-            if (isFileLocked(order.path))
+            if (!order.isLink && isFileLocked(order.path))
                 noteLocked(order.path);
             else
                 readable.push_back(std::move(order));

@@ -213,6 +213,7 @@ class BuildJob {
         qint64 size = 0;
         qint64 modifiedNs = 0;
         qint64 changedNs = 0;
+        bool isLink = false; ///< stored as the link it is, so whether its target can be read does not matter
     };
     bool walk(std::vector<Order>& orders);
     /// selected: the file was counted in the selection totals.

@@ -1,6 +1,7 @@
 #include "utility/FolderLister.h"
 #include "TestSupport.h"
 #include "UtilityTestHelpers.h"
+#include "utility/NativePath.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -112,6 +113,30 @@ TEST_F(FolderListerTree, ReadOnlyAndUnreadableAsTheKernelSeesThem) {
     };
     EXPECT_EQ(check(), 0);
     EXPECT_EQ(runUnprivileged(check), 0);
+}
+
+TEST(NativePathNames, EveryByteStringComesBackAsItWasAndShowsItsStrayBytes) {
+    struct Case {
+        QByteArray bytes;
+        bool raw;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"plain.txt", false, "plain.txt"},
+        {"caf\xc3\xa9.txt", false, QString::fromUtf8("caf\xc3\xa9.txt")},
+        {"caf\xe9.txt", true, "caf\\xE9.txt"},
+        {"\xed\xa0\x80", true, "\\xED\\xA0\\x80"},          // a surrogate written as UTF-8 is not text
+        {"\xc0\xaf", true, "\\xC0\\xAF"},                   // an overlong "/"
+        {"\xf4\x90\x80\x80", true, "\\xF4\\x90\\x80\\x80"}, // beyond U+10FFFF
+        {"end\xe2\x82", true, "end\\xE2\\x82"},             // cut short
+        {"\xf0\x9f\x98\x80 ok", false, QString::fromUtf8("\xf0\x9f\x98\x80 ok")},
+    };
+    for (const Case& c : cases) {
+        const QString text = NativePath::decode(c.bytes);
+        EXPECT_EQ(NativePath::encode(text), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(NativePath::hasRawBytes(text), c.raw) << c.bytes.toHex().constData();
+        EXPECT_EQ(NativePath::display(text), c.shown) << c.bytes.toHex().constData();
+    }
 }
 
 TEST(FolderListerEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
