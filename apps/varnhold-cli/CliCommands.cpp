@@ -6,6 +6,7 @@
 #include "build/SelectionModel.h"
 #include "sets/BackupSetFile.h"
 #include "tools/ExtractRequest.h"
+#include "utility/NativePath.h"
 #include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 #include "viewer/EntryList.h"
@@ -352,7 +353,12 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
     bars.finish();
 
     for (const QString& path : result.lockedPaths)
-        std::fprintf(stderr, "locked  %s\n", path.toLocal8Bit().constData());
+        std::fprintf(stderr, "locked  %s\n", NativePath::display(path).toLocal8Bit().constData());
+    for (const LeftOutFile& file : result.leftOutFiles)
+        std::fprintf(stderr, "left out  %s: %s\n", NativePath::display(file.path).toLocal8Bit().constData(),
+                     file.reason.toLocal8Bit().constData());
+    for (const QString& path : result.changedPaths)
+        std::fprintf(stderr, "changed  %s\n", NativePath::display(path).toLocal8Bit().constData());
     switch (result.outcome) {
     case BuildOutcome::Completed:
         break;
@@ -376,9 +382,15 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
     out += "Total compressed bytes: " + TextUtil::formatGrouped(result.packageBytes) + '\n';
     if (!result.updatedLine.isEmpty()) out += result.updatedLine + '\n';
     out += result.lockedLine + '\n';
-    if (result.locked > 0) out += "List of locked files saved as " + state.folders.app + "/Zips/Locked.Txt\n";
+    if (!result.leftOutLine.isEmpty()) out += result.leftOutLine + '\n';
+    if (!result.changedLine.isEmpty()) out += result.changedLine + '\n';
+    if (result.locked > 0)
+        out += "List of locked files saved as " + state.folders.app + "/Zips/Locked.Txt\n";
+    else if (result.leftOut > 0 || result.changed > 0)
+        out += "List of files left out or changed saved as " + state.folders.app + "/Zips/Locked.Txt\n";
     writeOut(out.toUtf8());
-    return kExitOk;
+    // A scheduled backup must be able to tell a complete backup from one that is missing files.
+    return result.filesLeftOut() ? kExitFilesLeftOut : kExitOk;
 }
 
 } // namespace
@@ -419,11 +431,17 @@ QString cliUsage() {
         "      work on an existing ZIP. Without options the stored compression level and password\n"
         "      are used. --save-set NAME also saves the selection as a backup set. Files held\n"
         "      locked by other programs are skipped, listed on stderr and in Zips/Locked.Txt.\n"
+        "      So are, each with its reason, folders that cannot be opened, entries whose status\n"
+        "      cannot be read, pipes, sockets and devices, and (without full paths) a second file\n"
+        "      of a name already stored; files that changed while they were read are stored and\n"
+        "      listed. Symbolic links are stored as links, never followed. The package, its\n"
+        "      volumes and the program's work files are never packed into themselves.\n"
         "      The old package stays as it was until the new one is complete and checked.\n"
         "\n"
         "  --help  Shows this text.\n"
         "\n"
-        "Exit status: 0 success, 1 failure (message on stderr), 2 usage error, 3 interrupted (Ctrl-C).\n");
+        "Exit status: 0 success, 1 failure (message on stderr), 2 usage error, 3 interrupted (Ctrl-C),\n"
+        "4 build completed but files were left out (locked or listed as not stored; see stderr).\n");
 }
 
 int runCli(const QStringList& args, const QString& appFolder) {

@@ -3,7 +3,9 @@
 #include "app/AppState.h"
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
+#include "utility/NativePath.h"
 #include "utility/TextUtil.h"
+#include "utility/WorkFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,7 +74,27 @@ Status copyFileInto(const QString& source, const QString& target) {
 }
 
 bool statOf(const QString& path, struct stat& st) {
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::stat(NativePath::encode(path).constData(), &st) == 0;
+}
+
+// The entry itself: a link is described, not followed.
+bool lstatOf(const QString& path, struct stat& st) {
+    return ::lstat(NativePath::encode(path).constData(), &st) == 0;
+}
+
+qint64 nanoseconds(const struct timespec& t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+QString fileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+QString specialKind(mode_t mode) {
+    if (S_ISFIFO(mode)) return QStringLiteral("a named pipe");
+    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
+    return QStringLiteral("not a file");
 }
 
 // What a new package file gets: the mode of the package it replaces, or what a newly created file would get.
@@ -253,32 +275,93 @@ void BuildJob::noteLocked(const QString& path) {
     if (m_callbacks.fileLocked) m_callbacks.fileLocked(path, m_result.locked);
 }
 
-void BuildJob::takeFile(const QString& path, std::vector<Order>& orders) {
+void BuildJob::noteLeftOut(const QString& path, const QString& reason) {
+    ++m_result.leftOut;
+    m_result.leftOutFiles.append({path, reason});
+}
+
+void BuildJob::noteChanged(const std::vector<Order>& orders) {
+    m_result.changed = 0;
+    m_result.changedPaths.clear();
+    for (const Order& order : orders) {
+        struct stat st;
+        if (lstatOf(order.path, st) && qint64(st.st_size) == order.size &&
+            nanoseconds(st.st_mtim) == order.modifiedNs && nanoseconds(st.st_ctim) == order.changedNs)
+            continue;
+        ++m_result.changed;
+        m_result.changedPaths << order.path;
+    }
+}
+
+// The package being written, its volumes (name.z01 ... name.z99 beside it) and the program's work files are never
+// backed up: a package inside the folder it backs up would otherwise swallow its own earlier self.
+bool BuildJob::isPackageFile(const QString& path, quint64 device, quint64 inode) const {
+    if (device == m_targetDevice && inode == m_targetInode) return true;
+    const QString name = fileNameOf(path);
+    if (WorkFiles::isWorkFileName(name)) return true;
+    if (m_volumeStem.isEmpty() || name.size() != m_volumeStem.size() + 2 || !name.startsWith(m_volumeStem) ||
+        !name.back().isDigit() || !name[name.size() - 2].isDigit() || name.endsWith(QLatin1String("00")))
+        return false;
+    struct stat folder;
+    return statOf(path.left(path.size() - name.size()), folder) && quint64(folder.st_dev) == m_targetFolderDevice &&
+           quint64(folder.st_ino) == m_targetFolderInode;
+}
+
+void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool selected) {
     struct stat st;
-    if (statOf(path, st)) {
-        // Only files with contents go in: the package itself, folders behind links, pipes and devices are passed
-        // over without a word, as the scan's count never meant them.
-        if (!S_ISREG(st.st_mode)) return;
-        if (quint64(st.st_dev) == m_targetDevice && quint64(st.st_ino) == m_targetInode) return;
+    const bool known = lstatOf(path, st);
+    if (known) {
+        if (S_ISDIR(st.st_mode)) return;
+        if (isPackageFile(path, quint64(st.st_dev), quint64(st.st_ino))) {
+            // Counted in the totals by the scan, which does not know the target; the totals say what is backed up.
+            if (selected) {
+                --m_result.selectedFiles;
+                m_result.selectedBytes -= qint64(st.st_size);
+            }
+            return;
+        }
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+            noteLeftOut(path, specialKind(st.st_mode) + QStringLiteral(", which has no contents to store"));
+            return;
+        }
     }
     const QString storedName = storedNameFor(path, m_params.storeFullPaths);
     ++m_result.entriesOrdered;
     if (m_callbacks.selecting) m_callbacks.selecting(selectingPercent(m_result.entriesOrdered, m_params.selectedFiles));
     // A file that vanished since the scan, or that we may not read, is skipped the same way as a locked one:
-    // the user finds it in the locked list instead of losing the whole build over it.
-    if (isFileLocked(path)) {
+    // the user finds it in the locked list instead of losing the whole build over it. A link is stored as the
+    // link it is, so its target does not matter.
+    const bool isLink = known && S_ISLNK(st.st_mode);
+    if (!isLink && isFileLocked(path)) {
         noteLocked(path);
         return;
     }
-    orders.push_back({path, storedName});
+    if (storedName.isEmpty()) {
+        // Without full paths files are stored under their names alone, and one package holds one entry per name:
+        // the first file keeps it, the others are listed.
+        const QString name = fileNameOf(path);
+        const auto first = m_storedFrom.constFind(name);
+        if (first != m_storedFrom.constEnd()) {
+            noteLeftOut(
+                path,
+                QStringLiteral("another file of this name is already stored (%1)").arg(NativePath::display(*first)));
+            return;
+        }
+        m_storedFrom.insert(name, path);
+    }
+    orders.push_back({path, storedName, qint64(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), isLink});
 }
 
 bool BuildJob::walk(std::vector<Order>& orders) {
     for (const BuildEntry& entry : m_params.list) {
-        if (!FileOps::exists(entry.path)) continue;
         if (cancelRequested()) return false;
         if (!entry.isFolder()) {
             takeFile(entry.path, orders);
+            continue;
+        }
+        struct stat folderStatus;
+        if (!statOf(entry.path, folderStatus)) {
+            noteLeftOut(entry.path, QStringLiteral("the folder no longer exists"));
             continue;
         }
         std::vector<FolderRecord> records;
@@ -290,10 +373,21 @@ bool BuildJob::walk(std::vector<Order>& orders) {
         CurrentPatterns patterns;
         patterns.loadRowPatterns(entry.include, entry.exclude);
         for (const FolderRecord& record : records) {
-            if (!scanTakes(record, patterns)) continue;
             // Checked between files too: a folder of a hundred thousand files must not outlast the Cancel button.
             if (cancelRequested()) return false;
-            takeFile(record.path, orders);
+            if (record.isFolder) {
+                // Whatever the folder holds is missing from the backup; it is named, so the user knows.
+                if (record.error)
+                    noteLeftOut(record.path,
+                                QStringLiteral("the folder could not be opened: ") + systemText(record.error));
+                continue;
+            }
+            if (!scanSelects(record, patterns)) continue;
+            if (record.error) {
+                noteLeftOut(record.path, QStringLiteral("its status could not be read: ") + systemText(record.error));
+                continue;
+            }
+            takeFile(record.path, orders, scanTakes(record, patterns));
         }
     }
     return !cancelRequested();
@@ -302,9 +396,15 @@ bool BuildJob::walk(std::vector<Order>& orders) {
 void BuildJob::writeLockedList() {
     const QString zips = m_params.appFolder + QStringLiteral("/Zips/");
     FileOps::createFolder(zips);
+    // The locked files one path a line, as always; then the files left out for other reasons and the files that
+    // changed while they were read, each as path, TAB, reason.
     QByteArray text;
     for (const QString& path : m_result.lockedPaths)
-        text += path.toUtf8() + '\n';
+        text += NativePath::display(path).toUtf8() + '\n';
+    for (const LeftOutFile& file : m_result.leftOutFiles)
+        text += NativePath::display(file.path).toUtf8() + '\t' + file.reason.toUtf8() + '\n';
+    for (const QString& path : m_result.changedPaths)
+        text += NativePath::display(path).toUtf8() + '\t' + BuildTexts::kChangedReason.toUtf8() + '\n';
     m_result.lockedListWritten = FileOps::writeFileAtomically(zips + QStringLiteral("Locked.Txt"), text).ok();
 }
 
@@ -312,6 +412,10 @@ void BuildJob::fillResultTexts() {
     const QString target = m_params.targetPath();
     m_result.heading = BuildTexts::buildButtonCaption(m_params.mode) + BuildTexts::kCompleted;
     m_result.lockedLine = BuildTexts::kLockedBypassed + TextUtil::formatGrouped(m_result.locked);
+    m_result.leftOutLine =
+        m_result.leftOut > 0 ? BuildTexts::kLeftOut + TextUtil::formatGrouped(m_result.leftOut) : QString();
+    m_result.changedLine =
+        m_result.changed > 0 ? BuildTexts::kChanged + TextUtil::formatGrouped(m_result.changed) : QString();
     if (m_params.mode == BuildMode::Update) {
         m_result.resultPackagePath = BuildTexts::kPackageUpdated + target;
         m_result.updatedLine =
@@ -335,16 +439,29 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
 BuildResult BuildJob::run() {
     if (!m_prepared && !prepare()) return m_result;
     const QString target = m_params.targetPath();
-    m_result.entriesOrdered = m_result.notTaken = m_result.locked = 0;
+    m_result.entriesOrdered = m_result.notTaken = m_result.locked = m_result.leftOut = m_result.changed = 0;
     m_result.lockedPaths.clear();
+    m_result.leftOutFiles.clear();
+    m_result.changedPaths.clear();
+    m_result.selectedFiles = m_params.selectedFiles;
+    m_result.selectedBytes = m_params.selectedBytes;
+    m_storedFrom.clear();
     m_cancel->store(false);
 
     struct stat targetStatus;
-    m_targetDevice = m_targetInode = 0;
+    m_targetDevice = m_targetInode = m_targetFolderDevice = m_targetFolderInode = 0;
     if (statOf(target, targetStatus)) {
         m_targetDevice = quint64(targetStatus.st_dev);
         m_targetInode = quint64(targetStatus.st_ino);
     }
+    const QFileInfo targetInfo(target);
+    if (statOf(targetInfo.absolutePath(), targetStatus)) {
+        m_targetFolderDevice = quint64(targetStatus.st_dev);
+        m_targetFolderInode = quint64(targetStatus.st_ino);
+    }
+    m_volumeStem.clear();
+    if (targetInfo.fileName().endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
+        m_volumeStem = targetInfo.fileName().chopped(3) + u'z';
 
     std::vector<Order> orders;
     if (!walk(orders)) {
@@ -412,7 +529,7 @@ BuildResult BuildJob::run() {
         for (Order& order : orders) {
             if (m_package.zOrderFile(order.path, order.storedName, m_params.zip.updateCode) == kZipOk) {
                 taken.push_back(std::move(order));
-            } else if (isFileLocked(order.path)) {
+            } else if (!order.isLink && isFileLocked(order.path)) {
                 noteLocked(order.path); // gone or unreadable since the walk
             } else {
                 ++m_result.notTaken;
@@ -427,11 +544,14 @@ BuildResult BuildJob::run() {
                                           m_params.zip.resetArchive, -1, m_params.comment, onCompress);
         if (result == kZipCancelled || (result != kZipOk && cancelRequested()))
             return discard(finish(BuildOutcome::Cancelled));
-        if (result == kZipOk) break;
+        if (result == kZipOk) {
+            noteChanged(orders);
+            break;
+        }
         const QString why = m_package.zGetLastErrorAsText();
         std::vector<Order> readable;
         for (Order& order : orders) {
-            if (isFileLocked(order.path))
+            if (!order.isLink && isFileLocked(order.path))
                 noteLocked(order.path);
             else
                 readable.push_back(std::move(order));

@@ -10,8 +10,10 @@
 #include "SelectionModel.h"
 #include "zip/ZipPackage.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <atomic>
 #include <functional>
 
@@ -34,6 +36,9 @@ inline const QString kFilesUpdated = QStringLiteral("Number of files updated: ")
 inline const QString kLockedBypassed = QStringLiteral("Number of locked files bypassed = ");
 inline const QString kCompleted = QStringLiteral(" Completed!");
 inline const QString kPackageUpdated = QStringLiteral("Zip Package Updated: ");
+inline const QString kLeftOut = QStringLiteral("Number of files left out = ");
+inline const QString kChanged = QStringLiteral("Number of files changed during the backup = ");
+inline const QString kChangedReason = QStringLiteral("changed during the backup");
 /// The caption of the wizard's build button, which the result heading starts with.
 QString buildButtonCaption(BuildMode mode);
 } // namespace BuildTexts
@@ -130,6 +135,13 @@ enum class BuildOutcome {
     Failed,    ///< writing or checking the package failed (message); the old package is as it was
 };
 
+/// A selected file, folder or other entry that did not go into the package, other than a locked file.
+struct LeftOutFile {
+    QString path;
+    QString reason;
+    bool operator==(const LeftOutFile&) const = default;
+};
+
 struct BuildResult {
     BuildOutcome outcome = BuildOutcome::Stopped;
     QString message; ///< for the message dialog; empty when there is nothing to show
@@ -141,6 +153,15 @@ struct BuildResult {
     qint64 notTaken = 0;       ///< order calls the zip layer refused
     qint64 locked = 0;
     QStringList lockedPaths;
+    /// Left out for another reason: a folder that could not be opened, an entry whose status could not be read,
+    /// a pipe, socket or device, a second file of a name already stored. Listed in Locked.Txt after the locked
+    /// files, each with its reason.
+    qint64 leftOut = 0;
+    QVector<LeftOutFile> leftOutFiles;
+    /// Stored, but the file changed while the backup ran (size or times differ from when it was selected), so the
+    /// entry holds whatever was read.
+    qint64 changed = 0;
+    QStringList changedPaths;
     bool lockedListWritten = false;
     qint64 packageBytes = 0; ///< length of the package file after the build
 
@@ -149,8 +170,12 @@ struct BuildResult {
     QString resultPackagePath; ///< the package path; "Zip Package Updated: <path>" in update mode
     QString updatedLine;       ///< update mode only: "Number of files updated: n"
     QString lockedLine;        ///< "Number of locked files bypassed = n"
+    QString leftOutLine;       ///< "Number of files left out = n", empty when none was
+    QString changedLine;       ///< "Number of files changed during the backup = n", empty when none did
 
     bool ok() const { return outcome == BuildOutcome::Completed; }
+    /// True when something selected did not go into the package (locked or left out).
+    bool filesLeftOut() const { return locked > 0 || leftOut > 0; }
 };
 
 class BuildJob {
@@ -184,10 +209,19 @@ class BuildJob {
     struct Order {
         QString path;
         QString storedName;
+        // The file as it was when selected, to notice one that changes while the backup runs.
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        bool isLink = false; ///< stored as the link it is, so whether its target can be read does not matter
     };
     bool walk(std::vector<Order>& orders);
-    void takeFile(const QString& path, std::vector<Order>& orders);
+    /// selected: the file was counted in the selection totals.
+    void takeFile(const QString& path, std::vector<Order>& orders, bool selected = true);
+    bool isPackageFile(const QString& path, quint64 device, quint64 inode) const;
     void noteLocked(const QString& path);
+    void noteLeftOut(const QString& path, const QString& reason);
+    void noteChanged(const std::vector<Order>& orders);
     bool cancelRequested() const { return m_cancel->load(); }
     void writeLockedList();
     BuildResult finish(BuildOutcome outcome, const QString& message = {});
@@ -203,4 +237,9 @@ class BuildJob {
     // Identity of the target package, so that a walk over its folder does not put the package into itself.
     quint64 m_targetDevice = 0;
     quint64 m_targetInode = 0;
+    quint64 m_targetFolderDevice = 0;
+    quint64 m_targetFolderInode = 0;
+    QString m_volumeStem; ///< the target's name without ".zip" and with ".z", which its volumes' names start with
+    /// Without full paths: each file name stored so far and the file it came from.
+    QHash<QString, QString> m_storedFrom;
 };

@@ -3,11 +3,18 @@
 #include "app/AppState.h"
 #include "utility/FileOps.h"
 #include "utility/TextUtil.h"
+#include "utility/WorkFile.h"
 
 #include <QFileInfo>
 
+bool scanSelects(const FolderRecord& record, const CurrentPatterns& patterns) {
+    if (record.isFolder || WorkFiles::isWorkFileName(QStringView(record.path).mid(record.path.lastIndexOf(u'/') + 1)))
+        return false;
+    return patterns.takesFile(record.path);
+}
+
 bool scanTakes(const FolderRecord& record, const CurrentPatterns& patterns) {
-    return !record.isFolder && patterns.takesFile(record.path);
+    return !record.error && !record.isSpecial && scanSelects(record, patterns);
 }
 
 FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPatterns& patterns) {

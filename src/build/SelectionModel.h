@@ -33,7 +33,11 @@ struct FolderCount {
     qint64 bytes = 0;
 };
 
-/// The filter test of one scanned record: folders never pass; a file passes when its full path passes the patterns.
+/// The filter test of one scanned record: folders and the program's own work files never pass; a file passes when
+/// its full path passes the patterns.
+bool scanSelects(const FolderRecord& record, const CurrentPatterns& patterns);
+/// What the build can store and the totals count: a record that passes scanSelects and whose status could be read
+/// and that has contents (not a pipe, socket or device).
 bool scanTakes(const FolderRecord& record, const CurrentPatterns& patterns);
 /// Counts the records of a scan that pass the filter test.
 FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPatterns& patterns);

@@ -1,4 +1,5 @@
 #include "FolderLister.h"
+#include "NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,7 @@ private:
         QString text;    ///< the same for the records, ends with "/"
         dev_t dev;
         bool readOnlyMount;
+        qsizetype record; ///< the folder's own record, -1 for the root
     };
 
     bool statEntry(int dirFd, const char* name, EntryStatus& st);
@@ -129,12 +131,26 @@ bool Walker::statEntry(int dirFd, const char* name, EntryStatus& st) {
 
 bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
     // O_NOFOLLOW: should the folder have been swapped for a link since we saw it, we do not wander off.
+    // An unreadable folder is skipped, the rest of the tree still counts; its record carries the error so that
+    // whoever backs the tree up can name what is missing.
+    const auto unreadable = [&](int code) {
+        if (folder.record >= 0) {
+            m_out[size_t(folder.record)].error = code;
+        } else {
+            FolderRecord& record = m_out.emplace_back();
+            record.path = folder.text;
+            record.isFolder = true;
+            record.error = code;
+        }
+        return true;
+    };
     const int fd = open(folder.path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return true; // unreadable folders are skipped, the rest of the tree still counts
+    if (fd < 0) return unreadable(errno);
     DIR* dir = fdopendir(fd);
     if (!dir) {
+        const int code = errno;
         close(fd);
-        return true;
+        return unreadable(code);
     }
     QByteArray childPath = folder.path;
     if (!childPath.endsWith('/')) childPath.append('/');
@@ -148,11 +164,17 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
             complete = false;
             break;
         }
-        if (!statEntry(fd, name, st)) continue; // vanished since readdir, or not ours to see
-
         const qsizetype nameLength = qsizetype(std::strlen(name));
+        int statusError = 0;
+        if (!statEntry(fd, name, st)) {
+            if (errno == ENOENT) continue; // vanished since readdir
+            statusError = errno;           // not ours to see: listed, so that it is not lost without a word
+            st = EntryStatus{};
+        }
         FolderRecord& record = m_out.emplace_back();
+        record.error = statusError;
         record.isFolder = S_ISDIR(st.mode);
+        record.isSpecial = S_ISFIFO(st.mode) || S_ISSOCK(st.mode) || S_ISCHR(st.mode) || S_ISBLK(st.mode);
         record.isSymLink = S_ISLNK(st.mode);
         record.isHidden = name[0] == '.';
         record.size = record.isFolder ? 0 : st.size;
@@ -179,12 +201,12 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
         if (std::all_of(name, name + nameLength, [](char c) { return uchar(c) < 0x80; }))
             text.append(QLatin1String(name, nameLength));
         else
-            text.append(QString::fromUtf8(name, nameLength));
+            text.append(NativePath::decode(QByteArrayView(name, nameLength)));
         if (record.isFolder) {
             text.append(u'/');
             childPath.truncate(pathLength);
             childPath.append(name, nameLength);
-            subfolders.push_back({childPath, text, st.dev, readOnlyMount});
+            subfolders.push_back({childPath, text, st.dev, readOnlyMount, qsizetype(m_out.size() - 1)});
         } else if (++m_files % m_step == 0 && m_onProgress) {
             m_onProgress(m_files);
         }
@@ -198,7 +220,7 @@ bool Walker::run(const QString& root) {
     if (root.isEmpty()) return !m_cancel.load();
     QString rootText = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
     if (!rootText.endsWith(u'/')) rootText += u'/';
-    const QByteArray rootPath = QFile::encodeName(rootText);
+    const QByteArray rootPath = NativePath::encode(rootText);
 
     // The root itself may be a link the user chose; it is the only one followed.
     struct stat rootStatus;
@@ -209,7 +231,7 @@ bool Walker::run(const QString& root) {
 
     // Depth first with an explicit stack, so deep trees neither overflow the call stack nor hold one open
     // folder per level (the descriptor limit would end the walk long before the path length does).
-    std::vector<Pending> stack{{rootPath, rootText, rootStatus.st_dev, rootReadOnly}};
+    std::vector<Pending> stack{{rootPath, rootText, rootStatus.st_dev, rootReadOnly, -1}};
     std::vector<Pending> subfolders;
     while (!stack.empty()) {
         Pending folder = std::move(stack.back());
@@ -273,7 +295,7 @@ void FolderLister::start(const QString& root) {
         });
         qint64 files = 0;
         for (const FolderRecord& r : *records)
-            if (!r.isFolder) ++files;
+            if (!r.isFolder && !r.error) ++files;
         QMetaObject::invokeMethod(
             this,
             [this, generation, records, files, complete] {

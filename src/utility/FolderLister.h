@@ -17,6 +17,10 @@ struct FolderRecord {
     bool isHidden = false;   ///< the name starts with "."
     bool isReadOnly = false; ///< we may not write it (owner/group/other bits against our ids, read-only mounts)
     bool isSymLink = false;  ///< a symbolic link, described itself (never followed)
+    bool isSpecial = false;  ///< a named pipe, a socket or a device: no contents to back up
+    /// The error (errno) when this folder could not be opened, so its contents are missing from the listing, or
+    /// when this entry's status could not be read (then nothing else about it is known); 0 when all went well.
+    int error = 0;
     qint64 size = 0;
     // Times are milliseconds since 1970-01-01 UTC. Building three QDateTime values per file costs more than the
     // listing itself, so records keep the plain numbers and callers convert only the ones they show.
@@ -32,7 +36,9 @@ struct FolderRecord {
 /// Walks a tree synchronously; the worker behind FolderLister and a direct call for tests and the CLI.
 /// Records are appended to out for everything below root (root itself is not listed); a folder's entries come in
 /// the order the file system gives them, each subfolder's contents after its parent's entries. Symbolic links
-/// are listed but not followed; folders that cannot be opened are listed but their contents skipped.
+/// are listed but not followed; folders that cannot be opened are listed with their error and their contents
+/// skipped (a root that exists but cannot be opened is listed the same way); an entry whose status cannot be
+/// read is listed with its error.
 /// onProgress is called after every progressStep files (folders do not count) with the count so far; cancel is
 /// checked between entries. Returns false when cancelled (out then holds what was found so far).
 bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const std::atomic_bool& cancel,

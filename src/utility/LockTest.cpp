@@ -1,4 +1,5 @@
 #include "LockTest.h"
+#include "NativePath.h"
 
 #include <QFile>
 
@@ -49,7 +50,7 @@ bool hasExclusiveFlock(int fd) {
 
 bool isFileLocked(const QString& path) {
     // O_NONBLOCK so a named pipe without a writer does not hang the caller; it does not change regular files.
-    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return true;
     const bool locked = hasWriteRecordLock(fd) || hasExclusiveFlock(fd);
     close(fd);

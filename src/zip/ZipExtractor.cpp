@@ -5,6 +5,7 @@
 
 #include "ZipExtractor.h"
 #include "ZipDetail.h"
+#include "utility/NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,7 +53,7 @@ bool writeAll(int fd, const char* data, qint64 size) {
 }
 
 QString display(const QByteArray& path) {
-    return QFile::decodeName(path);
+    return NativePath::display(NativePath::decode(path));
 }
 
 class Run {
@@ -137,7 +138,7 @@ bool Run::plan() {
         }
         if (e.isFolder) {
             if (!m_req.options.useFolderNames) continue;
-            if (!ensureFolder(target + '/' + QFile::encodeName(e.storedName()), &error)) {
+            if (!ensureFolder(target + '/' + NativePath::encode(e.storedName()), &error)) {
                 recordFailure(e.storedName(), error);
                 return false;
             }
@@ -146,7 +147,7 @@ bool Run::plan() {
 
         Item item;
         item.index = index;
-        item.dest = target + '/' + QFile::encodeName(m_req.options.useFolderNames ? e.storedName() : e.name);
+        item.dest = target + '/' + NativePath::encode(m_req.options.useFolderNames ? e.storedName() : e.name);
         item.destDir = item.dest.left(item.dest.lastIndexOf('/'));
 
         const auto earlier = planned.constFind(item.dest);

@@ -11,6 +11,7 @@
 #include "ZipLayout.h"
 #include "ZipPack.h"
 #include "ZipSpan.h"
+#include "utility/NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,8 @@
 #include <QTemporaryFile>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <deque>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,7 +118,17 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
             return false;
         }
         ZipEntry e;
-        const QString storedName = QString::fromUtf8(st.name ? st.name : "");
+        QString storedName = QString::fromUtf8(st.name ? st.name : "");
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        const bool madeOnUnix = zip_file_get_external_attributes(zip, zip_uint64_t(i), 0, &system, &attributes) == 0 &&
+                                system == ZIP_OPSYS_UNIX;
+        if (madeOnUnix && st.name) {
+            // A name made on Unix that is not UTF-8 is the file's own bytes (Info-ZIP and this program store such
+            // names so); libzip's guess would read them as CP437, so they are kept as they are instead.
+            const char* raw = zip_get_name(zip, zip_uint64_t(i), ZIP_FL_ENC_RAW);
+            if (raw && std::strcmp(raw, st.name) != 0) storedName = NativePath::decode(QByteArrayView(raw));
+        }
         NameParts parts = splitStoredName(storedName);
         e.name = std::move(parts.name);
         e.folderPath = intern(std::move(parts.folderPath));
@@ -127,10 +140,7 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
         e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
         e.modified = qint64(st.mtime);
         timeToDos(st.mtime, e.dosDate, e.dosTime);
-        zip_uint8_t system = 0;
-        zip_uint32_t attributes = 0;
-        if (zip_file_get_external_attributes(zip, zip_uint64_t(i), 0, &system, &attributes) == 0 &&
-            system == ZIP_OPSYS_UNIX) {
+        if (madeOnUnix) {
             const quint32 mode = attributes >> 16;
             e.isSymLink = S_ISLNK(mode);
             e.unixMode = mode & 07777;
@@ -409,13 +419,16 @@ int ZipPackage::zOrderFile(const QString& filePath, const QString& storedName, U
     d->m_lastError.clear();
     if (!isOpen() && d->m_newPath.isEmpty())
         return d->fail(QStringLiteral("Cannot add %1: no package is open or being created.").arg(filePath));
+    // The entry itself: a symbolic link is stored as the link it is, even when it points nowhere.
     const QFileInfo info(filePath);
-    if (!info.exists()) return d->fail(QStringLiteral("Cannot add %1: the file does not exist.").arg(filePath));
+    struct stat st;
+    if (::lstat(NativePath::encode(filePath).constData(), &st) != 0)
+        return d->fail(QStringLiteral("Cannot add %1: the file does not exist.").arg(NativePath::display(filePath)));
     QString name = storedName.isEmpty() ? info.fileName() : storedName;
     // Stored names are relative by nature; a leading "/" would only make other programs refuse the entry.
     while (name.startsWith(u'/'))
         name.remove(0, 1);
-    if (info.isDir() && !name.endsWith(u'/')) name += u'/';
+    if (S_ISDIR(st.st_mode) && !name.endsWith(u'/')) name += u'/';
     if (name.isEmpty() || name == QLatin1String("/"))
         return d->fail(QStringLiteral("Cannot add %1: it has no name to store.").arg(filePath));
     Impl::Order order{info.absoluteFilePath(), name, code};
@@ -544,8 +557,10 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
         writePath = work.path;
     }
 
-    // Declared before the libzip handle: libzip calls into the pipeline's sources until the handle is gone.
+    // Declared before the libzip handle: libzip calls into the pipeline's sources until the handle is gone, and
+    // reads the links' targets from these buffers.
     std::unique_ptr<PackPipeline> pipeline;
+    std::deque<QByteArray> linkTargets;
     std::unique_ptr<CompressReporter> reporter;
     if (level != CompressionLevel::None)
         pipeline = std::make_unique<PackPipeline>(level, &d->m_cancel, [&](bool force) { reporter->report(force); });
@@ -572,13 +587,17 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
     qint64 filesTotal = 0;
     qint64 folders = 0;
     for (const Impl::Order& order : d->m_orders) {
-        const QByteArray nativeFile = QFile::encodeName(order.filePath);
+        const QByteArray nativeFile = NativePath::encode(order.filePath);
+        const QString shownFile = NativePath::display(order.filePath);
         struct stat st;
-        if (::stat(nativeFile.constData(), &st) != 0 || (!S_ISDIR(st.st_mode) && ::access(nativeFile, R_OK) != 0))
-            return d->fail(QStringLiteral("Cannot read %1: %2.").arg(order.filePath, systemErrorText(errno)));
-        if (!targetCanonical.isEmpty() && QFileInfo(order.filePath).canonicalFilePath() == targetCanonical)
-            continue; // a package never goes into itself
+        if (::lstat(nativeFile.constData(), &st) != 0 || (S_ISREG(st.st_mode) && ::access(nativeFile, R_OK) != 0))
+            return d->fail(QStringLiteral("Cannot read %1: %2.").arg(shownFile, systemErrorText(errno)));
         const bool isDir = S_ISDIR(st.st_mode);
+        const bool isLink = S_ISLNK(st.st_mode);
+        if (!isDir && !isLink && !S_ISREG(st.st_mode))
+            return d->fail(QStringLiteral("Cannot add %1: it is not a file, a folder or a link.").arg(shownFile));
+        if (!isLink && !targetCanonical.isEmpty() && QFileInfo(order.filePath).canonicalFilePath() == targetCanonical)
+            continue; // a package never goes into itself
         const auto found = present.constFind(order.storedName);
         const bool exists = found != present.constEnd();
         if (order.code == UpdateCode::Freshen && !exists) continue;
@@ -587,21 +606,33 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
             const ZipEntry& e = d->m_entries[size_t(*found)];
             if (packedDosOf(st.st_mtime) <= packDos(e.dosDate, e.dosTime)) continue;
         }
-        const QByteArray storedName = order.storedName.toUtf8();
+        // A name that is not UTF-8 is stored as its bytes, without the UTF-8 flag, as Info-ZIP does on Unix.
+        const QByteArray storedName = NativePath::encode(order.storedName);
+        const zip_flags_t nameEncoding = NativePath::hasRawBytes(order.storedName) ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_UTF_8;
         zip_int64_t index = -1;
         if (isDir) {
             if (exists) continue;
-            index = zip_dir_add(zip, storedName.constData(), ZIP_FL_ENC_UTF_8);
+            index = zip_dir_add(zip, storedName.constData(), nameEncoding);
             if (index < 0) return libzipFailure(order.filePath);
             zip_file_set_external_attributes(zip, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
                                              (zip_uint32_t(st.st_mode & 0xFFFF) << 16) | 0x10);
             ++folders;
         } else {
             size_t job = 0;
-            zip_source_t* source = pipeline ? pipeline->addFile(zip, nativeFile, order.filePath, qint64(st.st_size),
-                                                                st.st_mtime, &job)
-                                            : zip_source_file(zip, nativeFile.constData(), 0, -1);
-            if (!source) return libzipFailure(order.filePath);
+            zip_source_t* source = nullptr;
+            if (isLink) {
+                // A link's entry holds the path it points to, as Info-ZIP stores links.
+                QByteArray& linked = linkTargets.emplace_back(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+                const ssize_t length = ::readlink(nativeFile.constData(), linked.data(), size_t(linked.size()));
+                if (length < 0)
+                    return d->fail(QStringLiteral("Cannot read %1: %2.").arg(shownFile, systemErrorText(errno)));
+                linked.truncate(qsizetype(length));
+                source = zip_source_buffer(zip, linked.constData(), zip_uint64_t(linked.size()), 0);
+            } else {
+                source = pipeline ? pipeline->addFile(zip, nativeFile, shownFile, qint64(st.st_size), st.st_mtime, &job)
+                                  : zip_source_file(zip, nativeFile.constData(), 0, -1);
+            }
+            if (!source) return libzipFailure(shownFile);
             if (exists) {
                 index = *found;
                 if (zip_file_replace(zip, zip_uint64_t(index), source, 0) != 0) {
@@ -610,13 +641,13 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
                 }
             } else {
                 // Marked UTF-8 so libzip sets the UTF-8 flag on names that are not plain ASCII.
-                index = zip_file_add(zip, storedName.constData(), source, ZIP_FL_ENC_UTF_8);
+                index = zip_file_add(zip, storedName.constData(), source, nameEncoding);
                 if (index < 0) {
                     zip_source_free(source);
                     return libzipFailure(order.filePath);
                 }
             }
-            if (pipeline) {
+            if (pipeline && !isLink) {
                 // The entry keeps libzip's default method, which makes libzip take the deflated bytes as they come.
                 pipeline->setIndex(job, index);
             } else if (zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_STORE, 0) != 0) {
@@ -627,8 +658,11 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
                 zip_file_set_encryption(zip, zip_uint64_t(index), ZIP_EM_AES_256, passwordBytes.constData()) != 0)
                 return libzipFailure(order.filePath);
             zip_file_set_external_attributes(zip, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
-                                             zip_uint32_t(st.st_mode & 0xFFFF) << 16);
-            bytesTotal += st.st_size;
+                                             zip_uint32_t(isLink ? (S_IFLNK | 0777) : (st.st_mode & 0xFFFF)) << 16);
+            if (isLink)
+                ++folders; // written by libzip itself, outside the pipeline's count
+            else
+                bytesTotal += st.st_size;
         }
         zip_file_set_mtime(zip, zip_uint64_t(index), st.st_mtime, 0);
         ++filesTotal;

@@ -12,8 +12,12 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <climits>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -184,9 +188,10 @@ TEST_F(CliBuildTest, UsageErrorsExitTwoWithoutAStartUpAndHelpDescribesTheCommand
     EXPECT_TRUE(QDir(empty.path()).isEmpty()) << "a usage error runs no start-up";
 
     const ToolRun help = cli({"--help"}, empty.path());
-    for (const char* word : {"build ZIP PATH...", "build ZIP --set NAME", "--level none|fast|normal|maximum",
-                             "--mode add|freshen|update", "--span BYTES|auto", "--include PATTERN", "--exclude PATTERN",
-                             "--save-set NAME", "--no-replace", "list ZIP", "extract ZIP"})
+    for (const char* word :
+         {"build ZIP PATH...", "build ZIP --set NAME", "--level none|fast|normal|maximum", "--mode add|freshen|update",
+          "--span BYTES|auto", "--include PATTERN", "--exclude PATTERN", "--save-set NAME", "--no-replace", "list ZIP",
+          "extract ZIP", "4 build completed but files were left out"})
         EXPECT_TRUE(help.out.contains(word)) << word;
 }
 
@@ -223,7 +228,7 @@ TEST_F(CliBuildTest, LockedFilesAreListedAndCounted) {
     const ToolRun run = cli({"build", "out.zip", "data/"}, app.path());
     holder.kill();
     holder.waitForFinished(3000);
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_EQ(run.exitCode, 4) << "completed, files left out: " << run.err.toStdString();
     EXPECT_EQ(run.err, "locked  " + data + "a.txt\n");
     EXPECT_TRUE(run.out.endsWith("Number of locked files bypassed = 1\n"
                                  "List of locked files saved as " +
@@ -231,6 +236,71 @@ TEST_F(CliBuildTest, LockedFilesAreListedAndCounted) {
         << run.out.toStdString();
     EXPECT_EQ(readFile(app.file("Zips/Locked.Txt")), (data + "a.txt\n").toUtf8());
     EXPECT_EQ(storedNames(zip), QStringList({stored(data + "sub/b.txt")}));
+}
+
+// A chain of folders whose path is longer than the system takes (PATH_MAX), made one step at a time.
+QString makeTooDeepFolder(const QString& base) {
+    const QByteArray step(200, 'd');
+    QDir().mkpath(base);
+    int fd = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY);
+    QString path = base;
+    while (fd >= 0 && path.size() < PATH_MAX) { // until the path no longer fits
+        ::mkdirat(fd, step.constData(), 0755);
+        const int next = ::openat(fd, step.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        path += '/' + QString::fromLatin1(step);
+    }
+    if (fd >= 0) ::close(fd);
+    return path + '/';
+}
+
+TEST_F(CliBuildTest, FilesLeftOutAreNamedAndExitFour) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(data + "pipe.txt").constData(), 0644), 0);
+    // The deepest folder is listed by the folder holding it, but cannot be opened by its path.
+    const QString deepest = makeTooDeepFolder(data + "deep");
+    const ToolRun run = cli({"build", "out.zip", "data/", "--level", "none"}, app.path());
+    runTool("rm", {"-rf", data + "deep"});
+    ASSERT_EQ(run.exitCode, 4) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("left out  " + data + "pipe.txt: a named pipe, which has no contents to store\n"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("left out  " + deepest + ": the folder could not be opened: File name too long\n"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Build Completed!\n"));
+    EXPECT_TRUE(run.out.endsWith("Number of locked files bypassed = 0\n"
+                                 "Number of files left out = 2\n"
+                                 "List of files left out or changed saved as " +
+                                 app.file("Zips/Locked.Txt") + "\n"))
+        << run.out.toStdString();
+    const QByteArray list = readFile(app.file("Zips/Locked.Txt"));
+    EXPECT_TRUE(list.contains((data + "pipe.txt\ta named pipe, which has no contents to store\n").toUtf8()));
+    EXPECT_TRUE(list.contains((deepest + "\tthe folder could not be opened: File name too long\n").toUtf8()));
+    EXPECT_EQ(storedNames(zip), sorted({stored(data + "a.txt"), stored(data + "sub/b.txt")}));
+}
+
+TEST_F(CliBuildTest, ANameThatIsNotTextSurvivesBuildAndExtractByteForByte) {
+    const QByteArray name = QFile::encodeName(data) + "caf\xe9.txt";
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "latin-1 name", 12), 12);
+    ::close(fd);
+    const ToolRun built = cli({"build", "out.zip", "data/"}, app.path());
+    ASSERT_EQ(built.exitCode, 0) << built.err.toStdString();
+    EXPECT_EQ(built.err, "");
+    EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
+    EXPECT_EQ(runTool("7z", {"t", zip}).exitCode, 0);
+
+    const ToolRun extracted = cli({"extract", "out.zip", "--to", app.file("restored")}, app.path());
+    ASSERT_EQ(extracted.exitCode, 0) << extracted.err.toStdString();
+    const QByteArray restored = QFile::encodeName(app.file("restored")) + name;
+    char buffer[32] = {};
+    const int in = ::open(restored.constData(), O_RDONLY);
+    ASSERT_GE(in, 0) << "restored under its own bytes";
+    EXPECT_EQ(::read(in, buffer, sizeof buffer), 12);
+    ::close(in);
+    EXPECT_EQ(QByteArray(buffer), "latin-1 name");
+    ::unlink(restored.constData()); // names the temporary folder's own clean-up cannot spell
+    ::unlink(name.constData());
 }
 
 TEST_F(CliBuildTest, InterruptLeavesTheOldPackageAsItWas) {

@@ -1,6 +1,7 @@
 #include "utility/FolderLister.h"
 #include "TestSupport.h"
 #include "UtilityTestHelpers.h"
+#include "utility/NativePath.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -111,6 +112,59 @@ TEST_F(FolderListerTree, ReadOnlyAndUnreadableAsTheKernelSeesThem) {
         return sawDeeper && out.size() >= 12 ? 0 : 4; // the unreadable folder is itself listed, the rest too
     };
     EXPECT_EQ(check(), 0);
+    EXPECT_EQ(runUnprivileged(check), 0);
+}
+
+TEST(NativePathNames, EveryByteStringComesBackAsItWasAndShowsItsStrayBytes) {
+    struct Case {
+        QByteArray bytes;
+        bool raw;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"plain.txt", false, "plain.txt"},
+        {"caf\xc3\xa9.txt", false, QString::fromUtf8("caf\xc3\xa9.txt")},
+        {"caf\xe9.txt", true, "caf\\xE9.txt"},
+        {"\xed\xa0\x80", true, "\\xED\\xA0\\x80"},          // a surrogate written as UTF-8 is not text
+        {"\xc0\xaf", true, "\\xC0\\xAF"},                   // an overlong "/"
+        {"\xf4\x90\x80\x80", true, "\\xF4\\x90\\x80\\x80"}, // beyond U+10FFFF
+        {"end\xe2\x82", true, "end\\xE2\\x82"},             // cut short
+        {"\xf0\x9f\x98\x80 ok", false, QString::fromUtf8("\xf0\x9f\x98\x80 ok")},
+    };
+    for (const Case& c : cases) {
+        const QString text = NativePath::decode(c.bytes);
+        EXPECT_EQ(NativePath::encode(text), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(NativePath::hasRawBytes(text), c.raw) << c.bytes.toHex().constData();
+        EXPECT_EQ(NativePath::display(text), c.shown) << c.bytes.toHex().constData();
+    }
+}
+
+TEST(FolderListerEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
+    // As "nobody": closed/ cannot be opened; blind/ can be read but its entries' status cannot; a closed root is
+    // listed itself. Nothing of them is dropped without its error.
+    TempDir dir;
+    writeFile(dir.file("tree/closed/inside.txt"), "x");
+    writeFile(dir.file("tree/blind/unseen.txt"), "y");
+    writeFile(dir.file("tree/open.txt"), "z");
+    setMode(dir.path(), 0755);
+    setMode(dir.file("tree"), 0755);
+    setMode(dir.file("tree/closed"), 0700);
+    setMode(dir.file("tree/blind"), 0744);
+    const QString tree = dir.file("tree/");
+    auto check = [tree] {
+        std::vector<FolderRecord> out;
+        std::atomic_bool cancel{false};
+        if (!listFolderTree(tree, out, cancel)) return 1;
+        std::map<QString, int> errors;
+        for (const FolderRecord& r : out)
+            errors[r.path.mid(tree.size())] = r.error;
+        const std::map<QString, int> expected{
+            {"blind/", 0}, {"blind/unseen.txt", EACCES}, {"closed/", EACCES}, {"open.txt", 0}};
+        if (errors != expected) return 2;
+        out.clear();
+        if (!listFolderTree(tree + "closed", out, cancel)) return 3;
+        return out.size() == 1 && out[0].path == tree + "closed/" && out[0].isFolder && out[0].error == EACCES ? 0 : 4;
+    };
     EXPECT_EQ(runUnprivileged(check), 0);
 }
 

@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -93,6 +94,11 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     texts->addSpacing(8);
     texts->addWidget(m_label6);
     texts->addWidget(m_label1);
+    // Files left out for other reasons than a lock, and files that changed while they were read: listed in the
+    // same Locked.Txt that "View locked files" opens.
+    for (const auto& [line, name] :
+         {std::pair{result.leftOutLine, "LabelLeftOut"}, std::pair{result.changedLine, "LabelChanged"}})
+        if (!line.isEmpty()) texts->addWidget(makePlainLabel(line, name, this));
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addLayout(texts, 1);

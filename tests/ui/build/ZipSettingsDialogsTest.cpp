@@ -354,6 +354,16 @@ TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
     EXPECT_FALSE(child<QLabel>(updated, "Label6")->isHidden());
     EXPECT_EQ(child<QLabel>(updated, "Label6")->text(), "Number of files updated: 1,232");
     EXPECT_EQ(child<QLabel>(updated, "Label3")->text(), "4,321");
+
+    // Files left out for other reasons and files that changed while read get a line each, only when there are any.
+    EXPECT_EQ(dialog.findChild<QLabel*>("LabelLeftOut"), nullptr);
+    EXPECT_EQ(dialog.findChild<QLabel*>("LabelChanged"), nullptr);
+    BuildResult incomplete = completed(package);
+    incomplete.leftOutLine = "Number of files left out = 3";
+    incomplete.changedLine = "Number of files changed during the backup = 1";
+    fZipOK listed(incomplete, dir.path());
+    EXPECT_EQ(child<QLabel>(listed, "LabelLeftOut")->text(), "Number of files left out = 3");
+    EXPECT_EQ(child<QLabel>(listed, "LabelChanged")->text(), "Number of files changed during the backup = 1");
 }
 
 TEST(ZipOK, ViewOpensTheLockedListOnlyWhenItExists) {
