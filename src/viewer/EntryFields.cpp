@@ -23,12 +23,15 @@ QString modifiedText(quint16 dosDate, quint16 dosTime) {
 
 QString sizeText(qint64 bytes) { return TextUtil::formatGrouped(bytes); }
 
-QString ratioText(qint64 size, qint64 zipped) {
-    if (size <= 0) return QStringLiteral("0%");
+qint64 ratioPercent(qint64 size, qint64 zipped) {
+    if (size <= 0) return 0;
     // Halves round away from zero; a ratio that rounds to nothing reads "0%", never "-0%".
     const double ratio = 100.0 - double(zipped) * 100.0 / double(size);
-    const qint64 whole = qint64(std::round(ratio));
-    return TextUtil::formatGrouped(whole) + u'%';
+    return qint64(std::round(ratio));
+}
+
+QString ratioText(qint64 size, qint64 zipped) {
+    return TextUtil::formatGrouped(ratioPercent(size, zipped)) + u'%';
 }
 
 QString packageFileName(const QString& path) {

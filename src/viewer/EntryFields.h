@@ -11,6 +11,8 @@ QString sizeText(qint64 bytes);
 /// 100 - zipped * 100 / size rounded to a whole number and followed by "%"; "0%" when size is 0.
 /// An entry that grew in compression shows a negative ratio.
 QString ratioText(qint64 size, qint64 zipped);
+/// The whole number ratioText shows, for sorting by ratio.
+qint64 ratioPercent(qint64 size, qint64 zipped);
 /// The package's file name: the text after the last "/" of its path.
 QString packageFileName(const QString& path);
 /// "  (name)  Files = n  Bytes = n  Comments = text", the status line after a package is opened.
