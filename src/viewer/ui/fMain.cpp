@@ -527,8 +527,7 @@ void fMain::extractThisFile() {
     requestExtractOne(m_state, name, index);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();
-    setStatusText(extractStatusText(m_state.option("Optionsea"), m_state.option("Optionseb"),
-                                    m_state.option("Optionsec")));
+    setStatusText(extractStatusText(dialog.answer()));
 }
 
 void fMain::extractAllFiles() {
@@ -536,8 +535,7 @@ void fMain::extractAllFiles() {
     requestExtractAll(m_state);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();
-    setStatusText(extractStatusText(m_state.option("Optionsea"), m_state.option("Optionseb"),
-                                    m_state.option("Optionsec")));
+    setStatusText(extractStatusText(dialog.answer()));
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -378,6 +378,33 @@ TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
 }
 
+TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
+    const QString target = state->option("Options07");
+    writeFile(target + "docs/c.dat", "mine");
+    state->saveOption("Optionse5", "0"); // "Overwrite existing files" off
+
+    window->grid()->selectRow(rowOf("docs/c.dat"));
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt3")->trigger();
+    EXPECT_EQ(window->statusText(), "c.dat was not extracted: the file already in " + target + " was kept");
+    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
+
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
+    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
+}
+
+TEST_F(GridCommands, ExtractWithoutAFolderAsksForOne) {
+    state->saveOption("Options07", "");
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "Extract error: Please choose a folder to extract to.");
+}
+
 TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
     window->grid()->selectRow(0);
     QTest::mouseClick(button("btnClose"), Qt::LeftButton);
