@@ -354,6 +354,19 @@ void fMain::setUpMenus() {
     addItem(m_mnuQuicks, "mnuQuick2", "Quick Update", "QUICK2");
     addItem(m_mnuQuicks, "mnuQuick3", "Exit", "EXIT");
     // Each "Exit" item has no action of its own: choosing it closes the menu, which is all it is for.
+
+    // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
+    const QString notYet = QStringLiteral("Not available in this version");
+    for (QPushButton* button : {m_btnBuild, m_btnUpdate, m_btnFind}) {
+        button->setEnabled(false);
+        button->setToolTip(button->toolTip() + QStringLiteral(" (") + notYet + u')');
+    }
+    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
+                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick1", "mnuQuick2"}) {
+        QAction* action = findChild<QAction*>(QString::fromLatin1(name));
+        action->setEnabled(false);
+        action->setToolTip(action->text() + QStringLiteral(": ") + notYet);
+    }
 }
 
 void fMain::refreshFavorites() {

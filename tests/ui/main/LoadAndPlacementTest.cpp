@@ -55,9 +55,11 @@ TEST_F(LoadStep, WindowButtonsAndGridAreNamedAndCaptioned) {
 
     const QList<QStringList> buttons = {
         // clang-format off
-        {"btnOpen", "&Open", "Open zip package"}, {"btnBuild", "&Build", "Build new zip package"},
-        {"btnUpdate", "&Update", "Update selected zip package"},
-        {"btnRecent", "&Recent", "Select the most recent zip packages"}, {"btnFind", "&Find", "Find zip packages"},
+        {"btnOpen", "&Open", "Open zip package"},
+        {"btnBuild", "&Build", "Build new zip package (Not available in this version)"},
+        {"btnUpdate", "&Update", "Update selected zip package (Not available in this version)"},
+        {"btnRecent", "&Recent", "Select the most recent zip packages"},
+        {"btnFind", "&Find", "Find zip packages (Not available in this version)"},
         {"btnOptions", "O&ptions", "Options/Settings"}, {"btnHelp", "&Help", "Help contents"},
         {"btnClose", "&Close", "Close selected zip package"},
         {"btnExit", "&Exit", "Exit Varnhold"}};
@@ -113,6 +115,19 @@ TEST_F(LoadStep, FiveMenusCarryEveryCaptionWithAnIcon) {
     // The program lines of the right-click menu are there, captioned only when an entry is prepared.
     EXPECT_EQ(item("mnuNotePad")->text(), "");
     EXPECT_EQ(item("mnuLaunch")->text(), "");
+}
+
+TEST_F(LoadStep, CommandsNotBuiltYetAreGreyedOut) {
+    makeWindow();
+    for (const char* name : {"btnBuild", "btnUpdate", "btnFind"})
+        EXPECT_FALSE(button(name)->isEnabled()) << name;
+    for (const char* name : {"btnOpen", "btnRecent", "btnOptions", "btnHelp", "btnClose", "btnExit"})
+        EXPECT_TRUE(button(name)->isEnabled()) << name;
+    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
+                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick1", "mnuQuick2"})
+        EXPECT_FALSE(item(name)->isEnabled()) << name;
+    for (const char* name : {"mnuOpt3", "mnuOpt4", "mnuOpt9", "mnuZip4", "mnuHelp1", "mnuHelp4", "mnufav10"})
+        EXPECT_TRUE(item(name)->isEnabled()) << name;
 }
 
 TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselves) {
