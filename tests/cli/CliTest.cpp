@@ -232,4 +232,15 @@ TEST_F(CliTest, TestUsesTheStoredPasswordUnlessOneIsGiven) {
     EXPECT_EQ(wrong.exitCode, 1) << "a given password wins over the stored one";
 }
 
+TEST_F(CliTest, ExtractWithoutAFolderAsksForOne) {
+    CRegSettings settings(kCompany, kApplication);
+    settings.SaveSetting(kSettingsSection, "Optionse1", "0"); // extract into the selected folder, which is empty
+    settings.SaveSetting(kSettingsSection, "Optionse2", "-1");
+    settings.SaveSetting(kSettingsSection, "Optionse9", "");
+    ToolRun run = cli({"extract", s_zip}, app.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "varnhold-cli: No extract folder is set: please choose a folder to extract to with --to DIR.\n");
+    EXPECT_FALSE(QFileInfo::exists(app.file("zeta.txt")));
+}
+
 } // namespace
