@@ -514,7 +514,7 @@ void fMain::onSelectionChanged() {
     const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
     if (const EntryRow* row = m_model->rowAt(rows.first().row()))
-        setStatusText(EntryFields::selectionStatusText(row->name));
+        setStatusText(EntryFields::selectionStatusText(EntryFields::visibleText(row->name, false)));
 }
 
 void fMain::showEntryMenu(const QPoint& pos) {

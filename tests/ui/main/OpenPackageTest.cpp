@@ -98,6 +98,23 @@ TEST_F(OpenPackage, EmptyPackageShowsNoRowsAndZeroTotalsAndIsRemembered) {
     EXPECT_EQ(stored("1File"), zip);
 }
 
+TEST_F(OpenPackage, NamesShowTheirControlAndBidiCharactersAsEscapes) {
+    const QString zip = package("spoof.zip", R"([
+      ("invoice\u202etxt.exe", (2024, 1, 1, 0, 0, 0), 3),
+      ("two\nlines\tand tab.txt", (2024, 1, 1, 0, 0, 0), 3),
+      ("dir\u2066x/<font color=red>x.txt", (2024, 1, 1, 0, 0, 0), 3),
+    ])");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(zip));
+    EXPECT_EQ(column(EntryColumn::Name),
+              QStringList({"<font color=red>x.txt", "invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt"}));
+    EXPECT_EQ(column(EntryColumn::Path), QStringList({"dir\\u2066x/", "", ""}));
+    const QAbstractItemModel* model = w.grid()->model();
+    EXPECT_EQ(model->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
+    w.grid()->selectRow(1);
+    EXPECT_EQ(w.statusText(), "  invoice\\u202etxt.exe selected, right-click for commands");
+}
+
 TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
     const QString zip = package("icons.zip", R"([
       ("a.txt", (2020, 1, 1, 0, 0, 0), 1), ("b.TXT", (2020, 1, 1, 0, 0, 0), 1), ("c.Txt", (2020, 1, 1, 0, 0, 0), 1),
