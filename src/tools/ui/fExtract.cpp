@@ -4,6 +4,7 @@
 #include "DialogHook.h"
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
+#include "viewer/EntryFields.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -215,7 +216,8 @@ void fExtract::load() {
     const QString request = m_state.option("Optionse8");
     m_allEntries = request != kExtractOneRequest;
     if (request == kExtractAllRequest) m_label3->setText("Extract all files.");
-    if (request == kExtractOneRequest) m_label6->setText(m_state.option("Optionsea"));
+    // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
+    if (request == kExtractOneRequest) m_label6->setText(EntryFields::visibleText(m_state.option("Optionsea"), false));
 
     m_text2->setEchoMode(s.hidePassword ? QLineEdit::Password : QLineEdit::Normal);
     m_text2->setFocus();

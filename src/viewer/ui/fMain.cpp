@@ -88,7 +88,8 @@ class StatusLine : public QLabel {
 
   private:
     void refit() {
-        const QString line = oneLine(m_full);
+        // Direction controls in a comment or name would turn the rest of the line round; show them as escapes.
+        const QString line = EntryFields::visibleText(oneLine(m_full), false);
         // Until the label has its width on screen it shows the whole line; the first resize cuts it.
         const int room = contentsRect().width();
         setText(isVisible() && room > 0 ? fontMetrics().elidedText(line, Qt::ElideRight, room) : line);

@@ -81,6 +81,10 @@ TEST_F(ExtractDialogTest, ControlsCarryTheirCaptionsAndTips) {
     EXPECT_TRUE(child<QLabel>(dialog, "Label5")->isHidden()) << "only shown while all entries are extracted";
     EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text2")) << "focus starts in the password box";
 
+    requestExtractOne(state, "invoice\u202etxt.exe", 1);
+    fExtract spoof(state, package);
+    EXPECT_EQ(child<QLabel>(spoof, "Label6")->text(), "invoice\\u202etxt.exe") << "the name reads as it is stored";
+
     requestExtractAll(state);
     fExtract all(state, package);
     EXPECT_EQ(child<QLabel>(all, "Label3")->text(), "Extract all files.");

@@ -189,6 +189,7 @@ TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
     QStringList lines;
     for (int i = 1; i <= 60; ++i)
         lines << QString("comment line %1 <b>bold?</b>").arg(i);
+    lines[0] += QChar(0x202e); // a right-to-left override would turn the rest of the line round
     const QString comment = lines.join('\n');
     fMain& w = makeWindow();
     w.show();
@@ -199,7 +200,8 @@ TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
 
     auto* status = child<QLabel>(w, "lblStatus");
     EXPECT_FALSE(status->text().contains('\n')) << "one line";
-    EXPECT_TRUE(status->text().startsWith("  (commented.zip)  Files = 6  Bytes = 1,029  Comments = comment line 1 "))
+    EXPECT_TRUE(status->text().startsWith(
+        "  (commented.zip)  Files = 6  Bytes = 1,029  Comments = comment line 1 <b>bold?</b>\\u202e comment line 2 "))
         << status->text().toStdString();
     EXPECT_TRUE(status->text().endsWith(QChar(0x2026))) << "cut with an ellipsis: " << status->text().toStdString();
     EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->contentsRect().width());
