@@ -23,7 +23,9 @@ namespace {
 
 std::atomic_bool g_interrupted{false};
 
-void onInterrupt(int) { g_interrupted = true; }
+void onInterrupt(int) {
+    g_interrupted = true;
+}
 
 // Ctrl-C asks the running job to stop at its next check, so the job can clean up after itself.
 void catchInterrupt() {
@@ -34,11 +36,27 @@ void catchInterrupt() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-void writeOut(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); }
+void writeOut(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+// Names and messages from a package may hold anything; every one is printed on one line, escaped.
+QString printable(const QString& text) {
+    return EntryFields::visibleText(text);
+}
+
+QByteArray printableLine(const QString& text) {
+    return (printable(text) + u'\n').toUtf8();
+}
 
 void printError(const QString& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "varnhold-cli: %s\n", message.toLocal8Bit().constData());
+    std::fprintf(stderr, "varnhold-cli: %s", printableLine(message).constData());
+}
+
+// One line on stderr: a fixed tag, then a name or "name: reason" from the package or the disk.
+void printTagged(const char* tag, const QString& text) {
+    std::fprintf(stderr, "%s%s", tag, printableLine(text).constData());
 }
 
 int usageError(const QString& message) {
@@ -92,7 +110,9 @@ ParsedArgs parseArgs(const QStringList& args, const QSet<QString>& valueOptions,
     return parsed;
 }
 
-QString absolutePath(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+QString absolutePath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 
 // Opens the package, printing the layer's message on failure.
 bool openPackage(ZipPackage& package, const QString& path) {
@@ -118,16 +138,14 @@ int listCommand(AppState& state, const QString& path) {
     QByteArray out;
     out.reserve(qsizetype(list.size()) * 80);
     for (const EntryRow& row : list.rows()) {
-        QString line = row.name;
-        line += u'\t' + row.sizeText() + u'\t' + row.zippedText() + u'\t' + row.modifiedText() + u'\t' + row.ratioText() +
-                u'\t' + row.folderPath + u'\n';
+        QString line = printable(row.name);
+        line += u'\t' + row.sizeText() + u'\t' + row.zippedText() + u'\t' + row.modifiedText() + u'\t' +
+                row.ratioText() + u'\t' + printable(row.folderPath) + u'\n';
         out += line.toUtf8();
         if (out.size() > (1 << 20)) writeOut(out), out.clear();
     }
-    out += EntryFields::openedStatusText(EntryFields::packageFileName(path), package.zGetTotalFiles(),
-                                         package.zGetTotalBytes(), package.zGetComment())
-               .toUtf8();
-    out += '\n';
+    out += printableLine(EntryFields::openedStatusText(EntryFields::packageFileName(path), package.zGetTotalFiles(),
+                                                       package.zGetTotalBytes(), package.zGetComment()));
     writeOut(out);
     state.addRecent(path);
     return kExitOk;
@@ -147,14 +165,15 @@ int testCommand(const QString& path, const QString& password) {
     const QString name = EntryFields::packageFileName(path);
     const qint64 total = package.zGetTotalFiles();
     QByteArray out;
-    for (const QString& failure : failures) out += ("FAILED  " + failure + "\n").toUtf8();
+    for (const QString& failure : failures)
+        out += "FAILED  " + printableLine(failure);
     if (result == kZipOk && failures.isEmpty()) {
-        out += QString("%1: %2 entries tested, no errors.\n").arg(name).arg(total).toUtf8();
+        out += printableLine(QString("%1: %2 entries tested, no errors.").arg(name).arg(total));
         writeOut(out);
         return kExitOk;
     }
     if (failures.isEmpty()) failures << package.zGetLastErrorAsText();
-    out += QString("%1: %2 of %3 entries failed.\n").arg(name).arg(failures.size()).arg(total).toUtf8();
+    out += printableLine(QString("%1: %2 of %3 entries failed.").arg(name).arg(failures.size()).arg(total));
     writeOut(out);
     return kExitFailure;
 }
@@ -168,6 +187,10 @@ int extractCommand(AppState& state, const QString& path, const ParsedArgs& args)
     if (args.values.contains("--password")) settings.password = args.values.value("--password");
     QString target = settings.targetFolder();
     if (args.values.contains("--to")) target = withTrailingSlash(absolutePath(args.values.value("--to")));
+    if (target.trimmed().isEmpty()) {
+        printError("No extract folder is set: please choose a folder to extract to with --to DIR.");
+        return kExitFailure;
+    }
 
     ZipPackage package;
     if (!openPackage(package, path)) return kExitFailure;
@@ -184,7 +207,10 @@ int extractCommand(AppState& state, const QString& path, const ParsedArgs& args)
         TerminalProgress bar("Extracting");
         result = package.zExtractAll(target, settings.password, settings.options(), progressTo(bar), &report);
     }
-    for (const QString& refused : report.refused) std::fprintf(stderr, "refused  %s\n", refused.toLocal8Bit().constData());
+    for (const QString& refused : report.refused)
+        printTagged("refused  ", refused);
+    for (const QString& failed : report.failed)
+        printTagged("failed  ", failed);
     if (result == kZipCancelled) {
         printError("Extraction interrupted; no partly written file was left behind.");
         return kExitInterrupted;
@@ -193,11 +219,12 @@ int extractCommand(AppState& state, const QString& path, const ParsedArgs& args)
         printError(package.zGetLastErrorAsText());
         return kExitFailure;
     }
-    writeOut(QString("%1 extracted to %2 (%3 files, %4 kept as they were)\n")
-                 .arg(EntryFields::packageFileName(path), target)
-                 .arg(report.extracted)
-                 .arg(report.skipped)
-                 .toUtf8());
+    QString summary = QString("%1 extracted to %2 (%3 files, %4 kept as they were")
+                          .arg(EntryFields::packageFileName(path), target)
+                          .arg(report.extracted)
+                          .arg(report.skipped);
+    if (!report.failed.isEmpty()) summary += QString(", %1 failed").arg(report.failed.size());
+    writeOut(printableLine(summary + u')'));
     return kExitOk;
 }
 
@@ -267,12 +294,14 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
     if (args.lists.contains("--include")) {
         model.patterns.include = {};
         const QStringList given = args.lists.value("--include");
-        for (int i = 0; i < given.size(); ++i) model.patterns.include[size_t(i)] = given[i];
+        for (int i = 0; i < given.size(); ++i)
+            model.patterns.include[size_t(i)] = given[i];
     }
     if (args.lists.contains("--exclude")) {
         model.patterns.exclude = {};
         const QStringList given = args.lists.value("--exclude");
-        for (int i = 0; i < given.size(); ++i) model.patterns.exclude[size_t(i)] = given[i];
+        for (int i = 0; i < given.size(); ++i)
+            model.patterns.exclude[size_t(i)] = given[i];
     }
 
     for (const QString& given : args.positional.mid(1)) {
@@ -317,7 +346,7 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
             printError(saved.message());
             return kExitFailure;
         }
-        writeOut(QString("Backup set saved as %1\n").arg(setPath).toUtf8());
+        writeOut(printableLine(QString("Backup set saved as %1").arg(setPath)));
     }
 
     BuildParams params = BuildParams::fromState(state, mode);
@@ -353,12 +382,11 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
     bars.finish();
 
     for (const QString& path : result.lockedPaths)
-        std::fprintf(stderr, "locked  %s\n", NativePath::display(path).toLocal8Bit().constData());
+        printTagged("locked  ", path);
     for (const LeftOutFile& file : result.leftOutFiles)
-        std::fprintf(stderr, "left out  %s: %s\n", NativePath::display(file.path).toLocal8Bit().constData(),
-                     file.reason.toLocal8Bit().constData());
+        printTagged("left out  ", file.path + ": " + file.reason);
     for (const QString& path : result.changedPaths)
-        std::fprintf(stderr, "changed  %s\n", NativePath::display(path).toLocal8Bit().constData());
+        printTagged("changed  ", path);
     switch (result.outcome) {
     case BuildOutcome::Completed:
         break;
@@ -375,20 +403,26 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
         return kExitFailure;
     }
 
-    QString out = result.heading.trimmed() + '\n';
-    out += (mode == BuildMode::Update ? result.resultPackagePath : "Zip Package: " + result.resultPackagePath) + '\n';
-    out += "Total number of files selected: " + TextUtil::formatGrouped(result.selectedFiles) + '\n';
-    out += "Total number of bytes selected: " + TextUtil::formatGrouped(result.selectedBytes) + '\n';
-    out += "Total compressed bytes: " + TextUtil::formatGrouped(result.packageBytes) + '\n';
-    if (!result.updatedLine.isEmpty()) out += result.updatedLine + '\n';
-    out += result.lockedLine + '\n';
-    if (!result.leftOutLine.isEmpty()) out += result.leftOutLine + '\n';
-    if (!result.changedLine.isEmpty()) out += result.changedLine + '\n';
-    if (result.locked > 0)
-        out += "List of locked files saved as " + state.folders.app + "/Zips/Locked.Txt\n";
-    else if (result.leftOut > 0 || result.changed > 0)
-        out += "List of files left out or changed saved as " + state.folders.app + "/Zips/Locked.Txt\n";
-    writeOut(out.toUtf8());
+    QStringList lines{result.heading.trimmed(),
+                      mode == BuildMode::Update ? result.resultPackagePath : "Zip Package: " + result.resultPackagePath,
+                      "Total number of files selected: " + TextUtil::formatGrouped(result.selectedFiles),
+                      "Total number of bytes selected: " + TextUtil::formatGrouped(result.selectedBytes),
+                      "Total compressed bytes: " + TextUtil::formatGrouped(result.packageBytes)};
+    if (!result.updatedLine.isEmpty()) lines << result.updatedLine;
+    lines << result.lockedLine;
+    if (!result.leftOutLine.isEmpty()) lines << result.leftOutLine;
+    if (!result.changedLine.isEmpty()) lines << result.changedLine;
+    const QString lockedList = QDir::cleanPath(state.workFolder("Zips") + "Locked.Txt");
+    if (result.lockedListWritten) {
+        if (result.locked > 0)
+            lines << "List of locked files saved as " + lockedList;
+        else if (result.leftOut > 0 || result.changed > 0)
+            lines << "List of files left out or changed saved as " + lockedList;
+    }
+    QByteArray out;
+    for (const QString& line : lines)
+        out += printableLine(line);
+    writeOut(out);
     // A scheduled backup must be able to tell a complete backup from one that is missing files.
     return result.filesLeftOut() ? kExitFilesLeftOut : kExitOk;
 }
@@ -409,6 +443,7 @@ QString cliUsage() {
         "      (file count, bytes, comment). Puts the package on top of the recent list.\n"
         "  test ZIP [--password TEXT]\n"
         "      Reads every entry back and checks its CRC; prints each failing entry and a summary.\n"
+        "      Without --password it uses the stored password, as extract does.\n"
         "      Exit 0 only when every entry passes.\n"
         "  extract ZIP [--entry INDEX] [--to DIR] [--password TEXT] [--overwrite | --no-overwrite]\n"
         "              [--skip-older] [--no-folder-names]\n"
@@ -440,6 +475,9 @@ QString cliUsage() {
         "\n"
         "  --help  Shows this text.\n"
         "\n"
+        "Names and messages are printed one per line with control characters and text-direction\n"
+        "controls shown as escapes: \\n, \\t, \\r, \\xHH, \\uHHHH; a backslash is shown as \\\\.\n"
+        "\n"
         "Exit status: 0 success, 1 failure (message on stderr), 2 usage error, 3 interrupted (Ctrl-C),\n"
         "4 build completed but files were left out (locked or listed as not stored; see stderr).\n");
 }
@@ -453,10 +491,11 @@ int runCli(const QStringList& args, const QString& appFolder) {
     }
 
     QSet<QString> valueOptions, flagOptions{"--help"};
-    if (command == "test") valueOptions = {"--password"};
+    if (command == "test")
+        valueOptions = {"--password"};
     else if (command == "build") {
-        valueOptions = {"--level", "--mode", "--password", "--comment", "--span", "--include", "--exclude",
-                        "--save-set", "--set"};
+        valueOptions = {"--level",   "--mode",    "--password", "--comment", "--span",
+                        "--include", "--exclude", "--save-set", "--set"};
         flagOptions.insert("--no-replace");
     } else if (command == "extract") {
         valueOptions = {"--entry", "--to", "--password"};
@@ -483,7 +522,10 @@ int runCli(const QStringList& args, const QString& appFolder) {
     catchInterrupt();
     const QString path = absolutePath(parsed.positional.first());
     if (command == "list") return listCommand(state, path);
-    if (command == "test") return testCommand(path, parsed.values.value("--password"));
+    // Like extract, test falls back on the password stored by the extract dialog.
+    if (command == "test")
+        return testCommand(path, parsed.values.contains("--password") ? parsed.values.value("--password")
+                                                                      : state.option("Optionse4"));
     if (command == "build") return buildCommand(state, parsed);
     return extractCommand(state, path, parsed);
 }

@@ -9,12 +9,34 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
-/// The package named on the command line as an absolute path: a plain path or a file URL.
-QString packageArgument(const QStringList& args) {
-    if (args.size() < 2) return {};
-    QString arg = args.at(1);
+const char kUsage[] = "Usage: varnhold [ZIP]\n"
+                      "       varnhold -- ZIP\n"
+                      "\n"
+                      "Opens the Varnhold window in the current folder as the application folder, and opens\n"
+                      "the zip package ZIP (a path or a file: URL) when one is given. Use \"--\" before a\n"
+                      "package whose name starts with \"-\".\n"
+                      "\n"
+                      "  --help     Shows this text.\n"
+                      "  --version  Shows the program's version.\n"
+                      "\n"
+                      "The same jobs without a window: varnhold-cli --help.\n";
+
+/// The package named on the command line as an absolute path: a plain path or a file URL. Sets *problem for an
+/// option the program does not know or a second package.
+QString packageArgument(const QStringList& args, QString* problem) {
+    QStringList given = args.mid(1);
+    const qsizetype dashes = given.indexOf(QStringLiteral("--"));
+    for (qsizetype i = 0; i < (dashes < 0 ? given.size() : dashes); ++i)
+        if (given.at(i).startsWith(u'-')) *problem = QStringLiteral("unknown option ") + given.at(i);
+    if (dashes >= 0) given.removeAt(dashes);
+    if (problem->isEmpty() && given.size() > 1) *problem = QStringLiteral("one zip package at a time");
+    if (!problem->isEmpty() || given.isEmpty()) return {};
+    QString arg = given.first();
     if (arg.startsWith(QLatin1String("file:"))) arg = QUrl(arg).toLocalFile();
     return arg.isEmpty() ? QString() : QFileInfo(arg).absoluteFilePath();
 }
@@ -22,7 +44,26 @@ QString packageArgument(const QStringList& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before anything graphical starts, so they work without a display.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("varnhold %s\n", VARNHOLD_VERSION);
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
+    QString problem;
+    // Qt has taken its own options (-platform, -style ...) out of the arguments by now.
+    const QString package = packageArgument(app.arguments(), &problem);
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "varnhold: %s\nTry 'varnhold --help'.\n", problem.toUtf8().constData());
+        return 2;
+    }
     QCoreApplication::setApplicationName("Varnhold");
     QGuiApplication::setDesktopFileName("varnhold");
 
@@ -36,7 +77,6 @@ int main(int argc, char** argv) {
     fMain window(state);
     window.show();
 
-    const QString package = packageArgument(app.arguments());
     // Opened once the window is on screen, so the status line shows the open's progress.
     if (!package.isEmpty()) QTimer::singleShot(0, &window, [&window, package] { window.openPackage(package); });
     return app.exec();

@@ -36,6 +36,16 @@ void savePlacement(CRegSettings& settings, const QString& tag, const WindowPlace
     settings.SaveSetting(kSettingsSection, tag, formatPlacement(placement));
 }
 
+WindowPlacement fittedPlacement(const WindowPlacement& p, const QRect& area) {
+    if (area.isEmpty()) return p;
+    WindowPlacement fitted = p;
+    fitted.width = qMin(p.width, area.width());
+    fitted.height = qMin(p.height, area.height());
+    fitted.left = qBound(area.left(), p.left, area.left() + area.width() - fitted.width);
+    fitted.top = qBound(area.top(), p.top, area.top() + area.height() - fitted.height);
+    return fitted;
+}
+
 WindowPlacement centredPlacement(int screenWidth, int screenHeight, int width, int height) {
     return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
 }

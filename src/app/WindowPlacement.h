@@ -1,6 +1,7 @@
 #pragma once
 // Window placement kept as "left,top,width,height" under the window's own name.
 
+#include <QRect>
 #include <QString>
 #include <optional>
 
@@ -23,5 +24,8 @@ std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, const
 /// Stores the placement unless the window is minimised or maximised, which keeps the last normal one.
 void savePlacement(CRegSettings& settings, const QString& tag, const WindowPlacement& placement, bool minimised,
                    bool maximised);
+/// The placement shrunk to the area where it is larger, then moved so that the whole window lies inside it: a
+/// placement stored on a larger or second screen, or grown by a tall status line, opens where it can be seen.
+WindowPlacement fittedPlacement(const WindowPlacement& placement, const QRect& area);
 /// Top-left corner that centres a window of the given size on a screen of the given size.
 WindowPlacement centredPlacement(int screenWidth, int screenHeight, int width, int height);

@@ -52,6 +52,12 @@ ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, cons
     answer.name = state.option("Optionsea");
     answer.folder = settings.targetFolder();
     const bool one = state.option("Optionse8") == kExtractOneRequest;
+    if (answer.folder.trimmed().isEmpty()) {
+        // The zip layer would try the working folder's root and say it cannot write into " ".
+        answer.folder.clear();
+        answer.error = kNoFolderMessage;
+        return answer;
+    }
     int result = kZipFailed;
     if (one) {
         bool ok = false;
@@ -68,7 +74,7 @@ ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, cons
     if (result == kZipOk) return answer;
     answer.folder.clear();
     answer.error = package.zGetLastErrorAsText();
-    if (result == kZipCancelled && !one) answer.name = answer.error = kCancelAnswer;
+    if (result == kZipCancelled) answer.name = answer.error = kCancelAnswer;
     return answer;
 }
 
@@ -84,6 +90,33 @@ QString extractStatusText(const QString& name, const QString& folder, const QStr
     if (!folder.isEmpty() && !name.isEmpty() && error.isEmpty()) text = name + " was extracted to " + folder;
     if (name == kCancelAnswer || error == kCancelAnswer) text = "Extract cancelled";
     return text;
+}
+
+QString extractStatusText(const ExtractAnswer& answer) {
+    const ExtractReport& r = answer.report;
+    const bool mixed = r.skipped > 0 || !r.failed.isEmpty() || !r.refused.isEmpty();
+    if (answer.name == kCancelAnswer || answer.error == kCancelAnswer || (!mixed && r.extracted > 0) ||
+        (!mixed && !answer.error.isEmpty()))
+        return extractStatusText(answer.name, answer.folder, answer.error);
+
+    const bool one = answer.name != kAllFilesName;
+    if (one && answer.error.isEmpty()) {
+        if (r.skipped > 0)
+            return answer.name + " was not extracted: the file already in " + answer.folder + " was kept";
+        if (!r.failed.isEmpty()) return "Extract error: " + r.failed.first();
+        if (!r.refused.isEmpty()) return "Extract error: refused " + r.refused.first();
+    }
+    QStringList counts;
+    if (r.skipped > 0) counts << QString("%1 skipped (existing files kept)").arg(r.skipped);
+    if (!r.failed.isEmpty()) counts << QString("%1 failed").arg(r.failed.size());
+    if (!r.refused.isEmpty()) counts << QString("%1 refused as unsafe").arg(r.refused.size());
+    const QString tally = counts.join(", ");
+    if (!answer.error.isEmpty())
+        return "Extract error: " + answer.error + QString(" (%1 extracted, %2)").arg(r.extracted).arg(tally);
+    if (r.extracted == 0) return "No files were extracted to " + answer.folder + ": " + tally;
+    return QString("%1 %2 extracted to %3, %4")
+        .arg(r.extracted)
+        .arg(r.extracted == 1 ? "file was" : "files were", answer.folder, tally);
 }
 
 QString withTrailingSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }

@@ -43,7 +43,7 @@ struct ExtractAnswer {
     QString name;
     QString folder;
     QString error;
-    ExtractReport report; ///< what was extracted, kept and refused
+    ExtractReport report; ///< what was extracted, kept, failed and refused
 
     static ExtractAnswer cancelled() { return {kCancelAnswer, kCancelAnswer, kCancelAnswer, {}}; }
     bool succeeded() const { return error.isEmpty(); }
@@ -63,6 +63,12 @@ void storeExtractAnswer(AppState& state, const ExtractAnswer& answer);
 
 /// The main window's status line after the extract dialog closed, from the three answer keys.
 QString extractStatusText(const QString& name, const QString& folder, const QString& error);
+/// The status line from the whole answer: what was extracted, and how many entries were skipped (an existing
+/// file kept), could not be extracted, or were refused as unsafe. Nothing skipped or failed reads as above.
+QString extractStatusText(const ExtractAnswer& answer);
+
+/// The answer's error when no extract folder is set.
+inline const QString kNoFolderMessage = QStringLiteral("Please choose a folder to extract to.");
 
 /// A folder picked by the user, with the trailing "/" the program's folder values carry.
 QString withTrailingSlash(const QString& folder);

@@ -11,6 +11,8 @@ QString sizeText(qint64 bytes);
 /// 100 - zipped * 100 / size rounded to a whole number and followed by "%"; "0%" when size is 0.
 /// An entry that grew in compression shows a negative ratio.
 QString ratioText(qint64 size, qint64 zipped);
+/// The whole number ratioText shows, for sorting by ratio.
+qint64 ratioPercent(qint64 size, qint64 zipped);
 /// The package's file name: the text after the last "/" of its path.
 QString packageFileName(const QString& path);
 /// "  (name)  Files = n  Bytes = n  Comments = text", the status line after a package is opened.
@@ -18,6 +20,12 @@ QString openedStatusText(const QString& fileName, qint64 files, qint64 bytes, co
 QString buildingStatusText(const QString& fileName);
 QString sortingStatusText(const QString& fileName);
 QString sortedStatusText(const QString& fileName);
+/// A name or message made safe to show on one line: control characters, bidi controls (such as the right-to-left
+/// override that makes "invoice\u202etxt.exe" read as "invoiceexe.txt"), line and paragraph separators and lone
+/// surrogates become visible escapes (\n, \t, \r, \xHH, \uHHHH), and the backslash itself is doubled, so every
+/// escape reads back to exactly one character. The window, which no program reads back, leaves backslashes as
+/// they are (doubleBackslash false).
+QString visibleText(const QString& text, bool doubleBackslash = true);
 /// "  name selected, right-click for commands".
 QString selectionStatusText(const QString& name);
 } // namespace EntryFields

@@ -12,6 +12,7 @@ SortKind sortKindOf(EntryColumn column) {
     case EntryColumn::Size:
     case EntryColumn::Zipped: return SortKind::Number;
     case EntryColumn::Modified: return SortKind::DateTime;
+    case EntryColumn::Ratio:
     default: return SortKind::Text;
     }
 }
@@ -89,13 +90,19 @@ void EntryList::sort(EntryColumn column, bool ascending) {
             return c < 0;
         });
     } else if (kind == SortKind::Text || kind == SortKind::ByIcon) {
-        // Texts made for the sort (ratio, icon key) are made once per row, not once per comparison.
+        // Texts made for the sort (icon key) are made once per row, not once per comparison.
         std::vector<QString> folded(n);
         for (std::size_t i = 0; i < n; ++i)
             folded[i] = (kind == SortKind::ByIcon ? m_rows[i].iconKey() : m_rows[i].text(column)).toCaseFolded();
         sortBy([&](std::size_t i) -> const QString& { return folded[i]; });
     } else if (kind == SortKind::DateTime) {
         sortBy([&](std::size_t i) { return m_rows[i].dosStamp; });
+    } else if (column == EntryColumn::Ratio) {
+        // The shown whole percentage, made once per row, so rows showing the same ratio keep their order.
+        std::vector<qint64> ratios(n);
+        for (std::size_t i = 0; i < n; ++i)
+            ratios[i] = EntryFields::ratioPercent(m_rows[i].size, m_rows[i].zipped);
+        sortBy([&](std::size_t i) { return ratios[i]; });
     } else {
         const bool bySize = column == EntryColumn::Size;
         sortBy([&](std::size_t i) { return bySize ? m_rows[i].size : m_rows[i].zipped; });

@@ -1,5 +1,7 @@
 #include "EntryTableModel.h"
 
+#include "EntryFields.h"
+
 #include <QSet>
 
 namespace {
@@ -81,6 +83,10 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         if (column == EntryColumn::Icon) return {};
+        // A name may hold line breaks or a right-to-left override that makes "invoice<RLO>txt.exe" read as
+        // "invoiceexe.txt": names are shown with such characters as visible escapes.
+        if (column == EntryColumn::Name || column == EntryColumn::Path)
+            return EntryFields::visibleText(row->text(column), false);
         return row->text(column);
     case Qt::DecorationRole:
         if (column == EntryColumn::Icon && m_iconLookup) return m_iconLookup(row->iconKey());
@@ -88,7 +94,8 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole: return int(cellAlignment(column)); // views read the alignment as an int
     case Qt::ToolTipRole:
         // The Path and File Name cells are often wider than their columns.
-        if (column == EntryColumn::Name || column == EntryColumn::Path) return row->folderPath + row->name;
+        if (column == EntryColumn::Name || column == EntryColumn::Path)
+            return EntryFields::visibleText(row->folderPath + row->name, false);
         return {};
     default: return {};
     }

@@ -26,6 +26,21 @@ TEST(Placement, RoundTripAndMaximisedKeepsLastNormal) {
     EXPECT_FALSE(loadPlacement(s, "fKovra").has_value());
 }
 
+TEST(Placement, FitsInsideTheAvailableArea) {
+    const QRect area(0, 30, 1280, 770); // a screen of 1280 x 800 under a 30 pixel panel
+    const struct {
+        WindowPlacement stored, expected;
+    } cases[] = {
+        {{100, 100, 800, 600}, {100, 100, 800, 600}},   // inside: unchanged
+        {{0, 0, 1000, 2400}, {0, 30, 1000, 770}},       // taller than the screen (a 60-line status line)
+        {{-3000, -3000, 600, 400}, {0, 30, 600, 400}},  // left on a screen that is gone
+        {{2500, 1500, 600, 400}, {680, 400, 600, 400}}, // beyond the right and bottom edges
+        {{-10, 500, 2000, 400}, {0, 400, 1280, 400}},   // wider than the screen
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fittedPlacement(c.stored, area), c.expected) << formatPlacement(c.stored).toStdString();
+}
+
 TEST(Placement, CentresOnScreen) {
     EXPECT_EQ(centredPlacement(1920, 1080, 800, 600), (WindowPlacement{560, 240, 800, 600}));
 }

@@ -167,4 +167,80 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     EXPECT_FALSE(QFileInfo::exists(app.file("safe/escape.txt")));
 }
 
+TEST_F(CliTest, NamesWithControlAndBidiCharactersPrintEscapedOnOneLine) {
+    // Names that try to forge entry lines and a status line, hide an extension behind a right-to-left
+    // override, or send a terminal control sequence (the one-character CSI); a comment with a line break.
+    const char* script = R"(
+import sys, zipfile
+names = ["a\n  (forged.zip)  Files = 0\tx.txt", "invoice\u202etxt.exe", "csi\u009b31mr\u00f8d", "back\\slash\tz"]
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as z:
+    z.comment = b"two\nlines"
+    for name in names:
+        z.writestr(zipfile.ZipInfo(name, (2024, 3, 9, 8, 7, 6)), "x")
+    z.writestr(zipfile.ZipInfo("../up\rcr", (2024, 3, 9, 8, 7, 6)), "x")
+)";
+    const QString zip = app.file("hostile.zip");
+    ASSERT_EQ(runTool("python3", {"-c", script, zip}).exitCode, 0);
+
+    ToolRun list = cli({"list", zip}, app.path());
+    ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
+    const QString row = "\t1\t1\t2024/03/09  08:07:06\t0%\t";
+    EXPECT_EQ(list.out, "a\\n  (forged.zip)  Files = 0\\tx.txt" + row +
+                            "\n"
+                            "back\\\\slash\\tz" +
+                            row +
+                            "\n"
+                            "csi\\x9b31mrød" +
+                            row +
+                            "\n"
+                            "invoice\\u202etxt.exe" +
+                            row +
+                            "\n"
+                            "up\\rcr" +
+                            row +
+                            "../\n"
+                            "  (hostile.zip)  Files = 5  Bytes = 5  Comments = two\\nlines\n");
+
+    // The same names on stderr: a refused entry and a failing test.
+    ToolRun extract = cli({"extract", zip, "--to", app.file("out")}, app.path());
+    EXPECT_TRUE(extract.err.contains("refused  ../up\\rcr: ")) << extract.err.toStdString();
+    for (const QString& line : extract.err.split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(line.startsWith("refused  ") || line.startsWith("varnhold-cli: ")) << line.toStdString();
+
+    QByteArray bytes = readFile(zip);
+    const QByteArray marker = "invoice\xe2\x80\xaetxt.exe";
+    const qsizetype at = bytes.indexOf(marker); // the local header's name, followed by the entry's one byte
+    ASSERT_GT(at, 0);
+    bytes[at + marker.size()] = 'Q';
+    writeFile(app.file("damaged.zip"), bytes);
+    ToolRun test = cli({"test", app.file("damaged.zip")}, app.path());
+    EXPECT_EQ(test.exitCode, 1);
+    EXPECT_TRUE(test.out.startsWith("FAILED  invoice\\u202etxt.exe")) << test.out.toStdString();
+    EXPECT_EQ(test.out.count('\n'), 2) << test.out.toStdString();
+}
+
+TEST_F(CliTest, TestUsesTheStoredPasswordUnlessOneIsGiven) {
+    writeFile(app.file("src/secret.txt"), "top secret\n");
+    const QString zip = app.file("locked.zip");
+    ASSERT_EQ(runTool("zip", {"-q", "-P", "opensesame", zip, "secret.txt"}, app.file("src")).exitCode, 0);
+    CRegSettings(kCompany, kApplication).SaveSetting(kSettingsSection, "Optionse4", "opensesame");
+
+    ToolRun stored = cli({"test", zip}, app.path());
+    EXPECT_EQ(stored.exitCode, 0) << stored.out.toStdString() << stored.err.toStdString();
+    EXPECT_EQ(stored.out, "locked.zip: 1 entries tested, no errors.\n");
+    ToolRun wrong = cli({"test", zip, "--password", "nope"}, app.path());
+    EXPECT_EQ(wrong.exitCode, 1) << "a given password wins over the stored one";
+}
+
+TEST_F(CliTest, ExtractWithoutAFolderAsksForOne) {
+    CRegSettings settings(kCompany, kApplication);
+    settings.SaveSetting(kSettingsSection, "Optionse1", "0"); // extract into the selected folder, which is empty
+    settings.SaveSetting(kSettingsSection, "Optionse2", "-1");
+    settings.SaveSetting(kSettingsSection, "Optionse9", "");
+    ToolRun run = cli({"extract", s_zip}, app.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "varnhold-cli: No extract folder is set: please choose a folder to extract to with --to DIR.\n");
+    EXPECT_FALSE(QFileInfo::exists(app.file("zeta.txt")));
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -134,6 +135,47 @@ TEST_F(ExtractRequestTest, FailureLeavesTheLibraryTextAndNoFolder) {
     EXPECT_FALSE(answer.succeeded());
     EXPECT_EQ(answer.folder, "");
     EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract error: " + answer.error);
+}
+
+TEST_F(ExtractRequestTest, NoFolderAsksForOneAndTouchesNothing) {
+    const QStringList before = listTree(dir.path());
+    const QStringList hereBefore = listTree(QDir::currentPath());
+    for (const bool one : {true, false}) {
+        if (one)
+            requestExtractOne(state, "one.txt", 0);
+        else
+            requestExtractAll(state);
+        ExtractSettings s = ExtractSettings::fromState(state);
+        s.defaultFolder = "";
+        const ExtractAnswer answer = runExtractRequest(state, package, s);
+        EXPECT_EQ(answer.error, "Please choose a folder to extract to.");
+        EXPECT_EQ(answer.folder, "");
+        EXPECT_EQ(extractStatusText(answer), "Extract error: Please choose a folder to extract to.");
+    }
+    EXPECT_EQ(listTree(dir.path()), before);
+    EXPECT_EQ(listTree(QDir::currentPath()), hereBefore) << "nothing written in the working folder";
+}
+
+TEST(ExtractText, StatusLineTellsExtractedSkippedFailedAndRefused) {
+    const auto with = [](const QString& name, int extracted, int skipped, QStringList failed, QStringList refused,
+                         const QString& error = {}) {
+        ExtractAnswer a{name, error.isEmpty() ? "/x/" : "", error, {}};
+        a.report.extracted = extracted;
+        a.report.skipped = skipped;
+        a.report.failed = failed;
+        a.report.refused = refused;
+        return extractStatusText(a);
+    };
+    EXPECT_EQ(with("All files", 3, 0, {}, {}), "All files was extracted to /x/");
+    EXPECT_EQ(with("a.txt", 1, 0, {}, {}), "a.txt was extracted to /x/");
+    EXPECT_EQ(with("a.txt", 0, 1, {}, {}), "a.txt was not extracted: the file already in /x/ was kept");
+    EXPECT_EQ(with("a.txt", 0, 0, {"a.txt: disk full"}, {}), "Extract error: a.txt: disk full");
+    EXPECT_EQ(with("All files", 0, 4, {}, {}), "No files were extracted to /x/: 4 skipped (existing files kept)");
+    EXPECT_EQ(with("All files", 1, 2, {"b: bad"}, {"../c: outside"}),
+              "1 file was extracted to /x/, 2 skipped (existing files kept), 1 failed, 1 refused as unsafe");
+    EXPECT_EQ(with("All files", 2, 0, {"b: bad"}, {}, "Cannot extract b: bad."),
+              "Extract error: Cannot extract b: bad. (2 extracted, 1 failed)");
+    EXPECT_EQ(extractStatusText(ExtractAnswer::cancelled()), "Extract cancelled");
 }
 
 TEST(ExtractText, TrailingSlash) {

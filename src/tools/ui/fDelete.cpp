@@ -28,6 +28,9 @@ fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent
     bold.setBold(true);
     m_lblName->setFont(bold);
     m_lblName->setVisible(!name.isEmpty());
+    // Entry names may hold anything; neither the name nor a question naming it is read as markup.
+    m_label1->setTextFormat(Qt::PlainText);
+    m_lblName->setTextFormat(Qt::PlainText);
 
     m_ssCheck1 = new QCheckBox("Don't show ", this);
     m_ssCheck1->setObjectName("SSCheck1");

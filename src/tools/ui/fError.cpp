@@ -18,6 +18,8 @@ fError::fError(const QString& message, QWidget* parent) : QDialog(parent) {
 
     m_label1 = new QLabel(message, this);
     m_label1->setObjectName("Label1");
+    // Messages carry file names, which may hold anything; they are never read as markup.
+    m_label1->setTextFormat(Qt::PlainText);
     m_label1->setWordWrap(true);
     // Library texts can name long paths; let the user copy them into a bug report.
     m_label1->setTextInteractionFlags(Qt::TextSelectableByMouse);

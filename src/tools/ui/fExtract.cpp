@@ -4,6 +4,7 @@
 #include "DialogHook.h"
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
+#include "viewer/EntryFields.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -169,6 +171,10 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     connect(m_btnExtract, &QPushButton::clicked, this, &fExtract::extractNow);
     connect(m_btnHelp, &QPushButton::clicked, this, [this] { showHelpTopic(this, kHelpContext); });
     connect(m_btnExit, &QPushButton::clicked, this, &fExtract::cancelNow);
+    // One entry reports no progress of its own: the window reads the zip layer's running counts.
+    m_poll = new QTimer(this);
+    m_poll->setInterval(50);
+    connect(m_poll, &QTimer::timeout, this, &fExtract::pollOneEntry);
     // The worker reports from its own thread; the bar may only be touched from this one.
     connect(this, &fExtract::progressChanged, m_progress, &QProgressBar::setValue, Qt::QueuedConnection);
 
@@ -210,7 +216,8 @@ void fExtract::load() {
     const QString request = m_state.option("Optionse8");
     m_allEntries = request != kExtractOneRequest;
     if (request == kExtractAllRequest) m_label3->setText("Extract all files.");
-    if (request == kExtractOneRequest) m_label6->setText(m_state.option("Optionsea"));
+    // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
+    if (request == kExtractOneRequest) m_label6->setText(EntryFields::visibleText(m_state.option("Optionsea"), false));
 
     m_text2->setEchoMode(s.hidePassword ? QLineEdit::Password : QLineEdit::Normal);
     m_text2->setFocus();
@@ -267,18 +274,26 @@ void fExtract::extractNow() {
     // The request keys go back to the store too, so the store holds the whole exchange of this opening.
     for (const char* key : {"Optionse8", "Optionsea", "Optionsec"}) m_state.saveOption(key, m_state.option(key));
 
-    if (m_allEntries) {
-        startExtractAll(s);
-        return;
-    }
-    setBusy(true);
-    const ExtractAnswer answer = runExtractRequest(m_state, m_package, s);
-    setBusy(false);
-    storeExtractAnswer(m_state, answer);
-    done(answer.succeeded() ? QDialog::Accepted : QDialog::Rejected);
+    startExtraction(s);
 }
 
-void fExtract::startExtractAll(const ExtractSettings& settings) {
+void fExtract::reportProgress(const ZipProgress& progress) {
+    emit progressChanged(percentOf(progress));
+    if (m_observer) m_observer(progress);
+}
+
+void fExtract::pollOneEntry() {
+    if (!m_worker) return;
+    // A cancel pressed while the zip layer was only starting its run could be reset by that start; repeat it.
+    if (m_state.cancel.load()) m_package.zCancelOperation();
+    ZipProgress progress;
+    progress.filesTotal = 1;
+    m_package.zGetRunTimeInfo(progress.bytesDone, progress.bytesTotal);
+    reportProgress(progress);
+    if (m_state.cancel.load()) m_package.zCancelOperation();
+}
+
+void fExtract::startExtraction(const ExtractSettings& settings) {
     m_btnExtract->setEnabled(false);
     m_label5->show();
     m_progress->setValue(0);
@@ -288,19 +303,21 @@ void fExtract::startExtractAll(const ExtractSettings& settings) {
 
     // The extraction runs off the window thread so the window keeps painting and Cancel keeps working; the
     // callback only reads the cancel flag and posts the percentage.
+    // One entry and all entries take the same path; only all entries report progress through the callback.
     m_worker = QThread::create([this, settings] {
         m_answer = runExtractRequest(m_state, m_package, settings, [this](const ZipProgress& progress) {
-            emit progressChanged(percentOf(progress));
-            if (m_observer) m_observer(progress);
+            reportProgress(progress);
             return !m_state.cancel.load();
         });
     });
     connect(m_worker, &QThread::finished, this, &fExtract::workerFinished, Qt::QueuedConnection);
     m_worker->start();
+    if (!m_allEntries) m_poll->start();
 }
 
 void fExtract::workerFinished() {
     if (!m_worker) return;
+    m_poll->stop();
     m_worker->wait();
     delete m_worker;
     m_worker = nullptr;
@@ -328,7 +345,8 @@ void fExtract::cancelNow() {
         m_package.zCancelOperation();
         return;
     }
-    storeExtractAnswer(m_state, ExtractAnswer::cancelled());
+    m_answer = ExtractAnswer::cancelled();
+    storeExtractAnswer(m_state, m_answer);
     done(QDialog::Rejected);
 }
 

@@ -16,6 +16,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QThread;
+class QTimer;
 
 class fExtract : public QDialog {
     Q_OBJECT
@@ -28,8 +29,8 @@ public:
     /// Shows the dialog modally, or acts on a queued test answer ("extract" or "cancel") without showing it.
     int exec() override;
 
-    /// What btnExtract does. One entry is extracted at once; all entries run in the background and the dialog
-    /// closes when they are done (waitForExtraction() lets a caller wait for that).
+    /// What btnExtract does. The extraction (one entry or all) runs off the window thread, with the progress bar
+    /// and a working Cancel, and the dialog closes when it is done (waitForExtraction() lets a caller wait).
     void extractNow();
     /// What btnExit does: a running extraction is stopped (and answers for itself), else all answers are "cancel".
     void cancelNow();
@@ -42,8 +43,9 @@ public:
     /// The options as the controls show them now.
     ExtractSettings settingsFromControls() const;
 
-    /// Called on the extraction's thread at every progress report, before the cancel flag is read. For tests
-    /// that need to act at an exact point of a running extraction.
+    /// Called at every progress report, before the cancel flag is read: on the extraction's thread for all
+    /// entries, on the window thread (which reads the zip layer's counts) for one entry. For tests that need to
+    /// act at an exact point of a running extraction.
     void setProgressObserver(std::function<void(const ZipProgress&)> observer) { m_observer = std::move(observer); }
 
 signals:
@@ -52,7 +54,11 @@ signals:
     /// The background extraction has ended and its answer is stored.
     void extractionFinished();
 
-protected:
+  public:
+    /// The answer of the last extraction or cancel (also stored in Optionsea to Optionsec), with its report.
+    const ExtractAnswer& answer() const { return m_answer; }
+
+  protected:
     /// Escape and the title bar's close count as Cancel.
     void reject() override;
 
@@ -60,7 +66,9 @@ private:
     void load();
     void browse(FolderBox box);
     void setUseTicks(bool useDefault);
-    void startExtractAll(const ExtractSettings& settings);
+    void startExtraction(const ExtractSettings& settings);
+    void reportProgress(const ZipProgress& progress);
+    void pollOneEntry();
     void workerFinished();
     void setBusy(bool busy);
     QLineEdit* folderEdit(FolderBox box) const;
@@ -71,6 +79,7 @@ private:
     bool m_allEntries = false;
     bool m_busy = false;
     QThread* m_worker = nullptr;
+    QTimer* m_poll = nullptr; ///< reads the zip layer's counts while one entry is extracted
     ExtractAnswer m_answer;
     std::function<void(const ZipProgress&)> m_observer;
 

@@ -34,6 +34,9 @@ fReplace::fReplace(const QString& path, const QString& sizeText, const QString& 
     m_lblDate->setVisible(!dateText.isEmpty());
     auto* question = new QLabel("Do you would to replace the file?", this);
     question->setObjectName("Label2");
+    // The path is a file name that may hold anything; no label here reads its text as markup.
+    for (QLabel* label : {label1, m_lblFile, m_lblSize, m_lblDate, question})
+        label->setTextFormat(Qt::PlainText);
 
     m_cmdYes = new QPushButton(" &Yes", this);
     m_cmdYes->setObjectName("cmdYes");

@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -48,6 +49,56 @@ QString menuCaption(const QString& text) {
     QString out = text;
     return out.replace(u'&', QStringLiteral("&&"));
 }
+
+/// The status line's text on one line: line breaks, tabs and other control characters become blanks.
+QString oneLine(const QString& text) {
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar& c : line)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    return line;
+}
+
+} // namespace
+
+/// The status line: always one line, cut with "…" where it is wider than the window, and the whole text in its
+/// tooltip. A package comment of many lines must neither make the window taller nor push the window off screen.
+class StatusLine : public QLabel {
+  public:
+    explicit StatusLine(QWidget* parent) : QLabel(parent) {
+        setTextFormat(Qt::PlainText);
+        setWordWrap(false);
+        // A long text must not widen the window either.
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    const QString& fullText() const { return m_full; }
+    void setFullText(const QString& text) {
+        m_full = text;
+        // The tooltip is read as markup when it looks like markup; show the text as it is.
+        setToolTip(text.trimmed().isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpacePre));
+        refit();
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        refit();
+    }
+
+  private:
+    void refit() {
+        // Direction controls in a comment or name would turn the rest of the line round; show them as escapes.
+        const QString line = EntryFields::visibleText(oneLine(m_full), false);
+        // Until the label has its width on screen it shows the whole line; the first resize cuts it.
+        const int room = contentsRect().width();
+        setText(isVisible() && room > 0 ? fontMetrics().elidedText(line, Qt::ElideRight, room) : line);
+    }
+
+    QString m_full;
+};
+
+namespace {
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QString& tooltip,
                         const QIcon& icon) {
@@ -102,11 +153,8 @@ void fMain::buildForm() {
     m_grid->setObjectName("vbalGrid1");
     layout->addWidget(m_grid, 1);
 
-    m_status = new QLabel(this);
+    m_status = new StatusLine(this);
     m_status->setObjectName("lblStatus");
-    m_status->setTextFormat(Qt::PlainText);
-    // A long package comment must not widen the window.
-    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_status, 1);
     statusBar()->setSizeGripEnabled(true);
 
@@ -152,7 +200,12 @@ void fMain::load() {
 }
 
 void fMain::restorePlacement() {
-    if (const auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
+    if (auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
+        // Fitted to the screen it was on (or the main one when that is gone), so it always opens in sight.
+        const QRect rect(stored->left, stored->top, stored->width, stored->height);
+        const QScreen* screen = QGuiApplication::screenAt(rect.center());
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        if (screen) stored = fittedPlacement(*stored, screen->availableGeometry());
         move(stored->left, stored->top);
         resize(stored->width, stored->height);
         return;
@@ -302,6 +355,19 @@ void fMain::setUpMenus() {
     addItem(m_mnuQuicks, "mnuQuick2", "Quick Update", "QUICK2");
     addItem(m_mnuQuicks, "mnuQuick3", "Exit", "EXIT");
     // Each "Exit" item has no action of its own: choosing it closes the menu, which is all it is for.
+
+    // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
+    const QString notYet = QStringLiteral("Not available in this version");
+    for (QPushButton* button : {m_btnBuild, m_btnUpdate, m_btnFind}) {
+        button->setEnabled(false);
+        button->setToolTip(button->toolTip() + QStringLiteral(" (") + notYet + u')');
+    }
+    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
+                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick1", "mnuQuick2"}) {
+        QAction* action = findChild<QAction*>(QString::fromLatin1(name));
+        action->setEnabled(false);
+        action->setToolTip(action->text() + QStringLiteral(": ") + notYet);
+    }
 }
 
 void fMain::refreshFavorites() {
@@ -325,10 +391,12 @@ void fMain::showMenuBelow(QMenu* menu, QPushButton* button) {
 
 QString fMain::packageFileName() const { return EntryFields::packageFileName(m_currentPackage); }
 
-QString fMain::statusText() const { return m_status->text(); }
+QString fMain::statusText() const {
+    return m_status->fullText();
+}
 
 void fMain::setStatusText(const QString& text) {
-    m_status->setText(text);
+    m_status->setFullText(text);
     // The open routine runs without returning to the event loop; paint each step as it is reached.
     if (m_status->isVisible()) m_status->repaint();
     emit statusTextChanged(text);
@@ -447,7 +515,7 @@ void fMain::onSelectionChanged() {
     const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
     if (const EntryRow* row = m_model->rowAt(rows.first().row()))
-        setStatusText(EntryFields::selectionStatusText(row->name));
+        setStatusText(EntryFields::selectionStatusText(EntryFields::visibleText(row->name, false)));
 }
 
 void fMain::showEntryMenu(const QPoint& pos) {
@@ -473,8 +541,7 @@ void fMain::extractThisFile() {
     requestExtractOne(m_state, name, index);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();
-    setStatusText(extractStatusText(m_state.option("Optionsea"), m_state.option("Optionseb"),
-                                    m_state.option("Optionsec")));
+    setStatusText(extractStatusText(dialog.answer()));
 }
 
 void fMain::extractAllFiles() {
@@ -482,8 +549,7 @@ void fMain::extractAllFiles() {
     requestExtractAll(m_state);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();
-    setStatusText(extractStatusText(m_state.option("Optionsea"), m_state.option("Optionseb"),
-                                    m_state.option("Optionsec")));
+    setStatusText(extractStatusText(dialog.answer()));
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -17,6 +17,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
+class StatusLine;
 
 class fMain : public QMainWindow {
     Q_OBJECT
@@ -62,6 +63,7 @@ public:
     QString deleteConfirmation() const { return m_deleteSuppressed; }
     void setDeleteConfirmation(const QString& value) { m_deleteSuppressed = value; }
 
+    /// The whole status text; the status line shows it on one line, cut to fit, with the whole text as tooltip.
     QString statusText() const;
     void setStatusText(const QString& text);
     /// The sorted column (1 to 7, 0 when unsorted) and its direction.
@@ -98,7 +100,7 @@ private:
     std::unique_ptr<FileTypeIcons> m_fileIcons;
     EntryTableModel* m_model = nullptr;
     QTableView* m_grid = nullptr;
-    QLabel* m_status = nullptr;
+    StatusLine* m_status = nullptr;
 
     QPushButton* m_btnOpen = nullptr;
     QPushButton* m_btnBuild = nullptr;

@@ -81,6 +81,10 @@ TEST_F(ExtractDialogTest, ControlsCarryTheirCaptionsAndTips) {
     EXPECT_TRUE(child<QLabel>(dialog, "Label5")->isHidden()) << "only shown while all entries are extracted";
     EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text2")) << "focus starts in the password box";
 
+    requestExtractOne(state, "invoice\u202etxt.exe", 1);
+    fExtract spoof(state, package);
+    EXPECT_EQ(child<QLabel>(spoof, "Label6")->text(), "invoice\\u202etxt.exe") << "the name reads as it is stored";
+
     requestExtractAll(state);
     fExtract all(state, package);
     EXPECT_EQ(child<QLabel>(all, "Label3")->text(), "Extract all files.");
@@ -151,6 +155,8 @@ TEST_F(ExtractDialogTest, ExtractOneStoresTheOptionsAndTheAnswer) {
 
     dialog.show();
     child<QPushButton>(dialog, "btnExtract")->click();
+    EXPECT_TRUE(dialog.isExtracting()) << "one entry is extracted off the window thread too";
+    dialog.waitForExtraction();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 
@@ -170,6 +176,7 @@ TEST_F(ExtractDialogTest, ExtractOneFailureAnswersTheLibraryText) {
     requestExtractOne(state, "ghost.txt", 99);
     fExtract dialog(state, package);
     dialog.extractNow();
+    dialog.waitForExtraction();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(stored("Optionseb"), "") << "no folder after a failure";
     EXPECT_FALSE(stored("Optionsec").isEmpty());
@@ -274,6 +281,46 @@ TEST_F(ExtractDialogTest, CancelDuringExtractAllLeavesNoPartialFiles) {
         const int seed = name.mid(1, 2).toInt();
         EXPECT_EQ(readFile(dir.file("Extract/" + name)), randomBytes(400 * 1024, seed)) << name.toStdString();
     }
+}
+
+TEST_F(ExtractDialogTest, CancelDuringExtractOneStopsItWithNoPartialFile) {
+    // One large entry that deflates to little: long enough to extract that Cancel lands in the middle.
+    const QString zip = dir.file("Zips/big.zip");
+    const char* script = R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+    with z.open("big.bin", "w") as f:
+        for _ in range(256):
+            f.write(bytes(1 << 20))
+)";
+    ToolRun run = runTool("python3", {"-c", script, zip});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_EQ(package.zOpenZipFile(zip), kZipOk) << package.zGetLastErrorAsText().toStdString();
+    requestExtractOne(state, "big.bin", 0);
+    fExtract dialog(state, package);
+
+    bool clicked = false;
+    int firstPercent = -1;
+    QObject::connect(&dialog, &fExtract::progressChanged, &dialog, [&](int percent) {
+        if (clicked) return;
+        clicked = true;
+        firstPercent = percent;
+        // The window thread is free while the entry is written: the bar moves and Cancel answers.
+        EXPECT_TRUE(child<QProgressBar>(dialog, "ProgressBar1")->isVisible());
+        child<QPushButton>(dialog, "btnExit")->click();
+        EXPECT_TRUE(dialog.isExtracting()) << "Cancel waits for the extraction to answer";
+    });
+    dialog.show();
+    dialog.extractNow();
+    EXPECT_TRUE(dialog.isExtracting());
+    dialog.waitForExtraction();
+
+    ASSERT_TRUE(clicked);
+    EXPECT_LT(firstPercent, 100);
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(stored("Optionsea"), "cancel");
+    EXPECT_EQ(stored("Optionsec"), "cancel");
+    EXPECT_EQ(listTree(dir.file("Extract")), QStringList()) << "no partly written file is left";
 }
 
 TEST_F(ExtractDialogTest, BrowsedFolderIsStoredWithATrailingSlash) {

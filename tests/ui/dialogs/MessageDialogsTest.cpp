@@ -160,4 +160,22 @@ TEST_F(MessageDialogsTest, CountCancelAndClosingRaiseTheFlagButFinishDoesNot) {
     }
 }
 
+TEST_F(MessageDialogsTest, NamesAndMessagesAreNeverReadAsMarkup) {
+    const QString name = "<font color=red size=7>BIG.zip";
+    fError error("Cannot open /tmp/" + name + ": the file does not exist.");
+    fReplace replace("/tmp/" + name, "<b>12 bytes</b>", "<i>2024/01/01</i>");
+    fDelete remove("0", name);
+    remove.setQuestion("Delete <u>" + name + "</u>?");
+    for (const QDialog* dialog : std::initializer_list<const QDialog*>{&error, &replace, &remove}) {
+        int shown = 0;
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (!label->text().contains(u'<')) continue;
+            ++shown;
+            EXPECT_EQ(label->textFormat(), Qt::PlainText)
+                << dialog->objectName().toStdString() << " " << label->objectName().toStdString();
+        }
+        EXPECT_GT(shown, 0) << dialog->objectName().toStdString();
+    }
+}
+
 } // namespace

@@ -2,6 +2,8 @@
 #include "MainTestUtil.h"
 
 #include "app/OptionKeys.h"
+#include "app/WindowPlacement.h"
+#include "viewer/EntryFields.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -9,6 +11,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace maintest;
 using namespace testsupport;
@@ -52,9 +55,11 @@ TEST_F(LoadStep, WindowButtonsAndGridAreNamedAndCaptioned) {
 
     const QList<QStringList> buttons = {
         // clang-format off
-        {"btnOpen", "&Open", "Open zip package"}, {"btnBuild", "&Build", "Build new zip package"},
-        {"btnUpdate", "&Update", "Update selected zip package"},
-        {"btnRecent", "&Recent", "Select the most recent zip packages"}, {"btnFind", "&Find", "Find zip packages"},
+        {"btnOpen", "&Open", "Open zip package"},
+        {"btnBuild", "&Build", "Build new zip package (Not available in this version)"},
+        {"btnUpdate", "&Update", "Update selected zip package (Not available in this version)"},
+        {"btnRecent", "&Recent", "Select the most recent zip packages"},
+        {"btnFind", "&Find", "Find zip packages (Not available in this version)"},
         {"btnOptions", "O&ptions", "Options/Settings"}, {"btnHelp", "&Help", "Help contents"},
         {"btnClose", "&Close", "Close selected zip package"},
         {"btnExit", "&Exit", "Exit Varnhold"}};
@@ -112,6 +117,19 @@ TEST_F(LoadStep, FiveMenusCarryEveryCaptionWithAnIcon) {
     EXPECT_EQ(item("mnuLaunch")->text(), "");
 }
 
+TEST_F(LoadStep, CommandsNotBuiltYetAreGreyedOut) {
+    makeWindow();
+    for (const char* name : {"btnBuild", "btnUpdate", "btnFind"})
+        EXPECT_FALSE(button(name)->isEnabled()) << name;
+    for (const char* name : {"btnOpen", "btnRecent", "btnOptions", "btnHelp", "btnClose", "btnExit"})
+        EXPECT_TRUE(button(name)->isEnabled()) << name;
+    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
+                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick1", "mnuQuick2"})
+        EXPECT_FALSE(item(name)->isEnabled()) << name;
+    for (const char* name : {"mnuOpt3", "mnuOpt4", "mnuOpt9", "mnuZip4", "mnuHelp1", "mnuHelp4", "mnufav10"})
+        EXPECT_TRUE(item(name)->isEnabled()) << name;
+}
+
 TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselves) {
     fMain& w = makeWindow();
     w.show();
@@ -137,7 +155,69 @@ TEST_F(LoadStep, HelpContentsOpensTheHelpAtTopic100) {
     help->close();
 }
 
+TEST_F(LoadStep, ProgramAnswersHelpAndVersionWithoutAWindow) {
+    // A window would keep the program running until the time-out; the answers come without one.
+    ToolRun help = runTool(VARNHOLD_APP, {"--help"}, app.path(), {}, 20000);
+    EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
+    EXPECT_TRUE(help.out.startsWith("Usage: varnhold [ZIP]\n")) << help.out.toStdString();
+    EXPECT_EQ(help.err, "");
+    ToolRun version = runTool(VARNHOLD_APP, {"--version"}, app.path(), {}, 20000);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QString("varnhold %1\n").arg(VARNHOLD_VERSION));
+    ToolRun unknown = runTool(VARNHOLD_APP, {"--frobnicate"}, app.path(), {}, 20000);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.endsWith("varnhold: unknown option --frobnicate\nTry 'varnhold --help'.\n"))
+        << unknown.err.toStdString();
+    EXPECT_TRUE(QDir(app.path()).isEmpty()) << "no start-up ran";
+}
+
 class Placement : public MainWindowTest {};
+
+TEST_F(Placement, StoredPlacementIsFittedToTheScreen) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QString& stored :
+         {QString("-3000,-3000,600,400"), QString("%1,%2,600,400").arg(area.right() + 500).arg(area.bottom() + 500),
+          QString("0,0,%1,%2").arg(area.width() + 300).arg(area.height() * 3)}) {
+        state->settings.SaveSetting(kSettingsSection, "fMain", stored);
+        fMain& w = makeWindow();
+        EXPECT_TRUE(area.contains(QRect(w.pos(), w.size()))) << stored.toStdString();
+        window.reset();
+    }
+}
+
+TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
+    QStringList lines;
+    for (int i = 1; i <= 60; ++i)
+        lines << QString("comment line %1 <b>bold?</b>").arg(i);
+    lines[0] += QChar(0x202e); // a right-to-left override would turn the rest of the line round
+    const QString comment = lines.join('\n');
+    fMain& w = makeWindow();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QSize before = w.size();
+    ASSERT_TRUE(w.openPackage(package("commented.zip", kRowsEntries, comment)));
+    QApplication::processEvents();
+
+    auto* status = child<QLabel>(w, "lblStatus");
+    EXPECT_FALSE(status->text().contains('\n')) << "one line";
+    EXPECT_TRUE(status->text().startsWith(
+        "  (commented.zip)  Files = 6  Bytes = 1,029  Comments = comment line 1 <b>bold?</b>\\u202e comment line 2 "))
+        << status->text().toStdString();
+    EXPECT_TRUE(status->text().endsWith(QChar(0x2026))) << "cut with an ellipsis: " << status->text().toStdString();
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->contentsRect().width());
+    EXPECT_LE(status->height(), 2 * status->fontMetrics().lineSpacing());
+    EXPECT_EQ(w.size(), before) << "the window keeps its size";
+    EXPECT_EQ(w.statusText(), EntryFields::openedStatusText("commented.zip", 6, 1029, comment));
+    QTextDocument tip;
+    tip.setHtml(status->toolTip());
+    EXPECT_EQ(tip.toPlainText(), w.statusText()) << "the whole text in the tooltip, shown as text";
+
+    // The placement stored on close opens the window on the screen again.
+    ASSERT_TRUE(w.close());
+    const auto placement = parsePlacement(stored("fMain"));
+    ASSERT_TRUE(placement.has_value());
+    EXPECT_LE(placement->height, QGuiApplication::primaryScreen()->availableGeometry().height());
+}
 
 TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
     state->settings.SaveSetting(kSettingsSection, "fMain", "30,40,700,500");

@@ -98,6 +98,23 @@ TEST_F(OpenPackage, EmptyPackageShowsNoRowsAndZeroTotalsAndIsRemembered) {
     EXPECT_EQ(stored("1File"), zip);
 }
 
+TEST_F(OpenPackage, NamesShowTheirControlAndBidiCharactersAsEscapes) {
+    const QString zip = package("spoof.zip", R"([
+      ("invoice\u202etxt.exe", (2024, 1, 1, 0, 0, 0), 3),
+      ("two\nlines\tand tab.txt", (2024, 1, 1, 0, 0, 0), 3),
+      ("dir\u2066x/<font color=red>x.txt", (2024, 1, 1, 0, 0, 0), 3),
+    ])");
+    fMain& w = makeWindow();
+    ASSERT_TRUE(w.openPackage(zip));
+    EXPECT_EQ(column(EntryColumn::Name),
+              QStringList({"<font color=red>x.txt", "invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt"}));
+    EXPECT_EQ(column(EntryColumn::Path), QStringList({"dir\\u2066x/", "", ""}));
+    const QAbstractItemModel* model = w.grid()->model();
+    EXPECT_EQ(model->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
+    w.grid()->selectRow(1);
+    EXPECT_EQ(w.statusText(), "  invoice\\u202etxt.exe selected, right-click for commands");
+}
+
 TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
     const QString zip = package("icons.zip", R"([
       ("a.txt", (2020, 1, 1, 0, 0, 0), 1), ("b.TXT", (2020, 1, 1, 0, 0, 0), 1), ("c.Txt", (2020, 1, 1, 0, 0, 0), 1),
@@ -194,9 +211,10 @@ TEST_F(SortByHeader, TextAndIconColumnsAndOtherColumnsStartAscending) {
 
     clickExpecting(EntryColumn::Ratio, Qt::AscendingOrder);
     QStringList ratios = column(EntryColumn::Ratio);
-    EXPECT_TRUE(std::is_sorted(ratios.begin(), ratios.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    })) << ratios.join(" ").toStdString();
+    EXPECT_TRUE(
+        std::is_sorted(ratios.begin(), ratios.end(),
+                       [](const QString& a, const QString& b) { return a.chopped(1).toInt() < b.chopped(1).toInt(); }))
+        << "ratios sort as numbers: " << ratios.join(" ").toStdString();
 
     // A column sorted descending before starts ascending again when it is clicked after another one.
     clickExpecting(EntryColumn::Name, Qt::AscendingOrder);
@@ -375,6 +393,33 @@ TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
     item("mnuOpt4")->trigger();
     EXPECT_EQ(window->statusText(), "Extract cancelled");
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
+}
+
+TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
+    const QString target = state->option("Options07");
+    writeFile(target + "docs/c.dat", "mine");
+    state->saveOption("Optionse5", "0"); // "Overwrite existing files" off
+
+    window->grid()->selectRow(rowOf("docs/c.dat"));
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt3")->trigger();
+    EXPECT_EQ(window->statusText(), "c.dat was not extracted: the file already in " + target + " was kept");
+    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
+
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
+    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
+}
+
+TEST_F(GridCommands, ExtractWithoutAFolderAsksForOne) {
+    state->saveOption("Options07", "");
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "Extract error: Please choose a folder to extract to.");
 }
 
 TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
