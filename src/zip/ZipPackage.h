@@ -37,6 +37,7 @@ struct ExtractOptions {
 struct ExtractReport {
     int extracted = 0;
     int skipped = 0;     ///< kept because of overwrite / skip older
+    QStringList failed;  ///< "name: reason" for each entry that could not be extracted
     QStringList refused; ///< "name: reason" for each entry refused as unsafe
 };
 
