@@ -2,7 +2,6 @@
 
 #include "ZipAes.h"
 #include "ZipDetail.h"
-#include "ZipLayout.h"
 
 #include <algorithm>
 #include <cstring>
