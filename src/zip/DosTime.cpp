@@ -6,8 +6,19 @@
 #include <QDate>
 #include <QTime>
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
+
+// Every DOS time in a package is converted with mktime, by libzip as it reads the directory and by us; with TZ
+// unset, glibc's mktime looks at /etc/localtime again on every call (one stat per entry, 100,000 for a large
+// package, most of the time of a listing). TZ=":/etc/localtime" names the very same rules, so every conversion
+// gives the same result, summer time included, but glibc then reads the zone once and keeps it. Set before main
+// runs, while the process has a single thread, and only when the user has not chosen a zone.
+[[maybe_unused]] const bool g_zonePinned = [] {
+    if (::getenv("TZ") != nullptr) return false;
+    return ::setenv("TZ", ":/etc/localtime", 0) == 0;
+}();
 
 constexpr int kFirstYear = 1980;
 constexpr int kLastYear = 2107;

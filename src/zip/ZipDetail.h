@@ -1,12 +1,16 @@
 #pragma once
 // Pieces the zip layer shares between its source files; nothing here is meant for callers outside src/zip.
 
+#include <QFile>
 #include <QString>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <zip.h>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zipdetail {
@@ -25,6 +29,25 @@ inline qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset) {
         done += n;
     }
     return done;
+}
+
+/// Opens path for reading when it is a regular file. A named pipe or a device is refused without waiting for a
+/// writer (it is opened non-blocking and checked before anything reads it): -1 with the reason in *error.
+inline int openRegularFile(const QString& path, QString* error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(strerror(errno));
+        return -1;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *error = S_ISDIR(st.st_mode) ? QStringLiteral("it is a folder, not a zip package")
+                                     : QStringLiteral("it is not a regular file (a pipe, socket or device)");
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 /// A libzip handle that is discarded (never written) unless someone calls zip_close on release()d pointer.

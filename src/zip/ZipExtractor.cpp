@@ -1,9 +1,14 @@
 // Extraction writes each file beside its target under a temporary name and renames it into place only once the
 // entry was read to its end (libzip checks the CRC there), so a wrong password, damaged data or a cancel never
-// leaves a half-written or empty file. Large jobs run on two workers, each with its own read-only libzip handle,
-// because inflating is what takes the time and the machines we run on have more than one core.
+// leaves a half-written or empty file. Below the target folder nothing is reached through a symbolic link: every
+// folder is opened one component at a time without following links, and the file is created and renamed inside
+// that folder's descriptor, so a link planted in the target (sub -> /elsewhere) cannot redirect a write. An entry
+// that fails is named in the report and the others are still extracted. Large jobs run on two workers, each with its
+// own read-only libzip handle, because inflating is what takes the time and the machines we run on have more than one
+// core.
 
 #include "ZipExtractor.h"
+#include "ZipAes.h"
 #include "ZipDetail.h"
 #include "utility/NativePath.h"
 
@@ -17,6 +22,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
+#include <limits>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
@@ -59,24 +65,40 @@ QString display(const QByteArray& path) {
 class Run {
   public:
     explicit Run(const ExtractRequest& request) : m_req(request) {}
+    ~Run() {
+        if (m_targetFd >= 0) ::close(m_targetFd);
+    }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
     ExtractOutcome execute();
 
   private:
     struct Item {
         qint64 index = 0;
-        QByteArray dest;      // final path (extraction only)
-        QByteArray destDir;   // its folder, where the temporary file is made so the rename stays on one disk
+        QByteArray dest;      // final path, for messages (extraction only)
+        QByteArray folder;    // its folder below the target ("" for the target itself), components joined by "/"
+        QByteArray leaf;      // its name in that folder, where the temporary file is made too
         bool dropped = false; // a later entry of the run goes to the same place
     };
     enum class ItemEnd { Done, Failed, Stopped };
+    /// The last folder a worker opened, kept open since entries of one folder usually follow each other.
+    struct FolderCache {
+        QByteArray folder;
+        int fd = -1;
+        ~FolderCache() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
 
     const ZipEntry& entry(qint64 index) const { return (*m_req.entries)[size_t(index)]; }
     bool plan();
     bool ensureFolder(QByteArray path, QString* error);
+    int openFolder(const QByteArray& folder, QString* error) const;
+    int cachedFolder(FolderCache& cache, const QByteArray& folder, QString* error) const;
     bool keepExisting(const ZipEntry& e, quint32 existingPackedDos) const;
     void work(zip_t* zip, bool callerThread);
-    ItemEnd process(zip_t* zip, const Item& item, char* buffer, bool callerThread);
-    QString reasonOf(const ZipEntry& e, zip_error_t* error) const;
+    ItemEnd process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread);
+    QString reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* error) const;
     void recordFailure(const QString& name, const QString& reason, const QString& sentence = {});
     bool shouldStop() const { return m_req.cancel->load() || m_stop.load(); }
     void reportProgress(bool force, bool mayCancel = true);
@@ -85,6 +107,8 @@ class Run {
     ExtractOutcome m_out;
     std::vector<Item> m_items;
     QSet<QByteArray> m_knownFolders;
+    QByteArray m_target; // the target folder, for messages
+    int m_targetFd = -1; // the target folder itself (which may be a link the user chose)
     qint64 m_bytesTotal = 0;
     std::atomic<size_t> m_next{0};
     std::atomic<qint64> m_filesDone{0};
@@ -101,12 +125,28 @@ bool Run::keepExisting(const ZipEntry& e, quint32 existingPackedDos) const {
     return m_req.options.skipOlder && existingPackedDos >= packDos(e.dosDate, e.dosTime);
 }
 
+/// Adds without overflowing: sizes come from the package and may be anything up to 2^63 - 1.
+void addSaturated(qint64& total, qint64 value) {
+    total = value > std::numeric_limits<qint64>::max() - total ? std::numeric_limits<qint64>::max() : total + value;
+}
+
+/// The folder components of a relative path ("" and "." dropped), joined by "/".
+QByteArray cleanFolder(const QByteArray& path) {
+    QByteArray out;
+    for (const QByteArray& part : path.split('/')) {
+        if (part.isEmpty() || part == ".") continue;
+        if (!out.isEmpty()) out += '/';
+        out += part;
+    }
+    return out;
+}
+
 bool Run::plan() {
     if (m_req.testOnly) {
         for (qint64 index : m_req.indices) {
             if (entry(index).isFolder) continue;
-            m_items.push_back({index, {}, {}, false});
-            m_bytesTotal += entry(index).size;
+            m_items.push_back({index, {}, {}, {}, false});
+            addSaturated(m_bytesTotal, entry(index).size);
         }
         return true;
     }
@@ -127,7 +167,15 @@ bool Run::plan() {
         m_out.message = QStringLiteral("Cannot write into the folder %1: %2.").arg(targetText, systemErrorText(errno));
         return false;
     }
+    // The target itself is followed if it is a link: the user chose it. Nothing below it is.
+    m_targetFd = ::open(target.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_targetFd < 0) {
+        m_out.message = QStringLiteral("Cannot open the folder %1: %2.").arg(targetText, systemErrorText(errno));
+        return false;
+    }
+    m_target = target;
 
+    FolderCache folders;
     QHash<QByteArray, size_t> planned; // destination -> item, for entries that land on the same file
     for (qint64 index : m_req.indices) {
         const ZipEntry& e = entry(index);
@@ -138,17 +186,23 @@ bool Run::plan() {
         }
         if (e.isFolder) {
             if (!m_req.options.useFolderNames) continue;
-            if (!ensureFolder(target + '/' + NativePath::encode(e.storedName()), &error)) {
+            if (cachedFolder(folders, cleanFolder(NativePath::encode(e.storedName())), &error) < 0)
                 recordFailure(e.storedName(), error);
-                return false;
-            }
             continue;
         }
 
         Item item;
         item.index = index;
-        item.dest = target + '/' + NativePath::encode(m_req.options.useFolderNames ? e.storedName() : e.name);
-        item.destDir = item.dest.left(item.dest.lastIndexOf('/'));
+        const QByteArray relative = NativePath::encode(m_req.options.useFolderNames ? e.storedName() : e.name);
+        const qsizetype slash = relative.lastIndexOf('/');
+        item.folder = cleanFolder(slash < 0 ? QByteArray() : relative.left(slash));
+        item.leaf = relative.mid(slash + 1);
+        item.dest = target + '/' + (item.folder.isEmpty() ? item.leaf : item.folder + '/' + item.leaf);
+        const int folderFd = cachedFolder(folders, item.folder, &error);
+        if (folderFd < 0) {
+            recordFailure(e.storedName(), error);
+            continue;
+        }
 
         const auto earlier = planned.constFind(item.dest);
         if (earlier != planned.constEnd()) {
@@ -158,13 +212,13 @@ bool Run::plan() {
             ++m_out.report.skipped;
             if (keepExisting(e, packDos(pe.dosDate, pe.dosTime))) continue;
             previous.dropped = true;
-            m_bytesTotal -= pe.size;
+            if (m_bytesTotal < std::numeric_limits<qint64>::max()) m_bytesTotal -= pe.size;
         } else {
             struct stat existing;
-            if (::lstat(item.dest.constData(), &existing) == 0) {
+            if (::fstatat(folderFd, item.leaf.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
                 if (S_ISDIR(existing.st_mode)) {
                     recordFailure(e.storedName(), QStringLiteral("a folder of that name is in the way"));
-                    return false;
+                    continue;
                 }
                 if (keepExisting(e, packedDosOf(existing.st_mtime))) {
                     ++m_out.report.skipped;
@@ -172,17 +226,63 @@ bool Run::plan() {
                 }
             }
         }
-        if (!ensureFolder(item.destDir, &error)) {
-            recordFailure(e.storedName(),
-                          QStringLiteral("cannot create the folder %1: %2").arg(display(item.destDir), error));
-            return false;
-        }
         planned.insert(item.dest, m_items.size());
-        m_bytesTotal += e.size;
+        addSaturated(m_bytesTotal, e.size);
         m_items.push_back(item);
     }
     std::erase_if(m_items, [](const Item& item) { return item.dropped; });
     return true;
+}
+
+int Run::openFolder(const QByteArray& folder, QString* error) const {
+    int fd = ::fcntl(m_targetFd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = systemErrorText(errno);
+        return -1;
+    }
+    if (folder.isEmpty()) return fd;
+    QByteArray walked;
+    for (const QByteArray& part : folder.split('/')) {
+        walked += walked.isEmpty() ? part : '/' + part;
+        int next = ::openat(fd, part.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT) {
+            if (::mkdirat(fd, part.constData(), 0777) != 0 && errno != EEXIST) {
+                *error = QStringLiteral("cannot create the folder %1: %2")
+                             .arg(display(m_target + '/' + walked), systemErrorText(errno));
+                ::close(fd);
+                return -1;
+            }
+            next = ::openat(fd, part.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        if (next < 0) {
+            const int err = errno;
+            struct stat st;
+            const bool known = ::fstatat(fd, part.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            if (known && S_ISLNK(st.st_mode))
+                *error = QStringLiteral("%1 is a symbolic link; nothing is extracted through one")
+                             .arg(display(m_target + '/' + walked));
+            else if (known && !S_ISDIR(st.st_mode))
+                *error = QStringLiteral("a file of that name is in the way (%1)").arg(display(m_target + '/' + walked));
+            else
+                *error = QStringLiteral("cannot open the folder %1: %2")
+                             .arg(display(m_target + '/' + walked), systemErrorText(err));
+            ::close(fd);
+            return -1;
+        }
+        ::close(fd);
+        fd = next;
+    }
+    return fd;
+}
+
+int Run::cachedFolder(FolderCache& cache, const QByteArray& folder, QString* error) const {
+    if (cache.fd >= 0 && cache.folder == folder) return cache.fd;
+    const int fd = openFolder(folder, error);
+    if (fd < 0) return -1;
+    if (cache.fd >= 0) ::close(cache.fd);
+    cache.fd = fd;
+    cache.folder = folder;
+    return fd;
 }
 
 bool Run::ensureFolder(QByteArray path, QString* error) {
@@ -212,28 +312,30 @@ bool Run::ensureFolder(QByteArray path, QString* error) {
     return true;
 }
 
-QString Run::reasonOf(const ZipEntry& e, zip_error_t* error) const {
+QString Run::reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* error) const {
     const int code = zip_error_code_zip(error);
     // Traditional encryption checks only one byte of the password up front, so a wrong one that passes that check
-    // (one time in 256) shows only later: as a CRC mismatch at the end, or as deflate data that makes no sense.
-    // For an encrypted entry that is almost always the password, not damage.
-    if (e.encrypted && (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_CRC || code == ZIP_ER_ZLIB ||
-                        code == ZIP_ER_COMPRESSED_DATA))
-        return QStringLiteral("wrong password");
+    // (one time in 256) shows only later: as a CRC mismatch, or as deflate data that makes no sense. AES checks
+    // two bytes and authenticates the data, so there such a failure is damage, never the password.
+    if (e.encrypted && encryptionMethod == ZIP_EM_TRAD_PKWARE &&
+        (code == ZIP_ER_CRC || code == ZIP_ER_ZLIB || code == ZIP_ER_COMPRESSED_DATA))
+        return QStringLiteral("wrong password, or the data is damaged");
+    if (code == ZIP_ER_WRONGPASSWD) return QStringLiteral("wrong password");
     if (code == ZIP_ER_NOPASSWD) return QStringLiteral("it is encrypted and no password was given");
     return zipErrorText(error);
 }
 
 void Run::recordFailure(const QString& name, const QString& reason, const QString& sentence) {
+    // One failed entry stops nothing: every other entry is still extracted (or tested), and all are named.
     std::lock_guard lock(m_failureMutex);
     m_out.failures << name + QStringLiteral(": ") + reason;
     if (m_req.testOnly) return;
-    m_stop = true; // one failed file stops an extraction: a full disk or a wrong password will not get better
     if (m_firstFailure.isEmpty()) {
         if (!sentence.isEmpty())
             m_firstFailure = sentence;
-        else if (reason == QLatin1String("wrong password"))
-            m_firstFailure = QStringLiteral("Wrong password for %1.").arg(name);
+        else if (reason.startsWith(QLatin1String("wrong password")))
+            m_firstFailure =
+                QStringLiteral("Wrong password for %1%2.").arg(name, reason.mid(int(sizeof("wrong password")) - 1));
         else
             m_firstFailure = QStringLiteral("Cannot extract %1: %2.").arg(name, reason);
     }
@@ -252,56 +354,101 @@ void Run::reportProgress(bool force, bool mayCancel) {
     if (!m_req.progress(progress) && mayCancel) m_req.cancel->store(true);
 }
 
-Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool callerThread) {
+Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread) {
     const ZipEntry& e = entry(item.index);
     const char* password = e.encrypted && !m_req.password.isEmpty() ? m_req.password.constData() : nullptr;
-    zip_file_t* file = zip_fopen_index_encrypted(zip, zip_uint64_t(item.index), 0, password);
-    if (!file) {
-        recordFailure(e.storedName(), reasonOf(e, zip_get_error(zip)));
-        zip_error_clear(zip);
-        return ItemEnd::Failed;
+    int encryptionMethod = ZIP_EM_NONE;
+    bool ownAes = false; // AE-2 entries carry no CRC, which libzip insists on: those are read by hand
+    if (e.encrypted) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip, zip_uint64_t(item.index), 0, &st) == 0 && (st.valid & ZIP_STAT_ENCRYPTION_METHOD))
+            encryptionMethod = st.encryption_method;
+        AesField field;
+        ownAes = password && aesFieldOf(zip, zip_uint64_t(item.index), &field) && field.version != 1;
     }
+    zip_file_t* file = nullptr;
+    std::unique_ptr<AesEntryReader> aes;
+    if (!ownAes) {
+        file = zip_fopen_index_encrypted(zip, zip_uint64_t(item.index), 0, password);
+        if (!file) {
+            const QString reason = reasonOf(e, encryptionMethod, zip_get_error(zip));
+            zip_error_clear(zip);
+            recordFailure(e.storedName(), reason);
+            return ItemEnd::Failed;
+        }
+    } else {
+        AesEntryReader::Failure failure = AesEntryReader::Failure::None;
+        QString reason;
+        aes = AesEntryReader::open(zip, zip_uint64_t(item.index), m_req.password, &failure, &reason);
+        if (!aes) {
+            recordFailure(e.storedName(), failure == AesEntryReader::Failure::WrongPassword
+                                              ? QStringLiteral("wrong password")
+                                              : reason);
+            return ItemEnd::Failed;
+        }
+    }
+    const auto readSome = [&](QString* reason) -> qint64 {
+        if (aes) {
+            const qint64 n = aes->read(buffer, kBufferSize);
+            if (n < 0) *reason = aes->reason();
+            return n;
+        }
+        const zip_int64_t n = zip_fread(file, buffer, zip_uint64_t(kBufferSize));
+        if (n < 0) *reason = reasonOf(e, encryptionMethod, zip_file_get_error(file));
+        return n;
+    };
 
     int fd = -1;
+    int folderFd = -1;
     QByteArray temp;
     if (!m_req.testOnly) {
+        QString error;
+        folderFd = cachedFolder(folders, item.folder, &error);
+        if (folderFd < 0) {
+            if (file) zip_fclose(file);
+            recordFailure(e.storedName(), error);
+            return ItemEnd::Failed;
+        }
         // Permissions come from the entry when it was stored on Unix; the umask applies as for any new file.
         const mode_t mode = (e.unixMode & 0777) ? mode_t(e.unixMode & 0777) : mode_t(0666);
-        const QByteArray stem = item.destDir + "/.varnhold-" + QByteArray::number(qint64(::getpid())) + '-';
+        const QByteArray stem = ".varnhold-" + QByteArray::number(qint64(::getpid())) + '-';
         for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
             temp = stem + QByteArray::number(++g_tempCounter) + ".part";
-            fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            fd = ::openat(folderFd, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
             if (fd < 0 && errno != EEXIST) break;
         }
         if (fd < 0) {
             const int err = errno;
-            zip_fclose(file);
+            if (file) zip_fclose(file);
             recordFailure(e.storedName(), systemErrorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
             return ItemEnd::Failed;
         }
     }
     const auto abandon = [&] {
-        zip_fclose(file);
+        if (file) zip_fclose(file);
         if (fd >= 0) {
             ::close(fd);
-            ::unlink(temp.constData());
+            ::unlinkat(folderFd, temp.constData(), 0);
         }
     };
 
+    qint64 produced = 0;
     for (;;) {
         if (shouldStop()) {
             abandon();
             return ItemEnd::Stopped;
         }
-        const zip_int64_t n = zip_fread(file, buffer, zip_uint64_t(kBufferSize));
+        QString reason;
+        const qint64 n = readSome(&reason);
         if (n < 0) {
-            const QString reason = reasonOf(e, zip_file_get_error(file));
             abandon();
             recordFailure(e.storedName(), reason);
             return ItemEnd::Failed;
         }
         if (n == 0) break;
+        produced += n;
         if (fd >= 0 && !writeAll(fd, buffer, n)) {
             const int err = errno;
             abandon();
@@ -313,16 +460,25 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool calle
         if (m_req.runDone) m_req.runDone->store(done);
         if (callerThread) reportProgress(false);
     }
-    zip_fclose(file);
+    if (file) zip_fclose(file);
+    file = nullptr;
+    // libzip stops where the compressed data ends; the directory's size must agree with what came out.
+    if (produced != e.size) {
+        abandon();
+        recordFailure(
+            e.storedName(),
+            QStringLiteral("the data is damaged (%1 bytes where the directory says %2)").arg(produced).arg(e.size));
+        return ItemEnd::Failed;
+    }
 
     if (fd >= 0) {
         const struct timespec times[2] = {{std::time_t(e.modified), 0}, {std::time_t(e.modified), 0}};
         ::futimens(fd, times);
         const bool closed = ::close(fd) == 0;
         const int closeError = errno;
-        if (!closed || ::rename(temp.constData(), item.dest.constData()) != 0) {
+        if (!closed || ::renameat(folderFd, temp.constData(), folderFd, item.leaf.constData()) != 0) {
             const int err = closed ? errno : closeError;
-            ::unlink(temp.constData());
+            ::unlinkat(folderFd, temp.constData(), 0);
             recordFailure(e.storedName(), systemErrorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
             return ItemEnd::Failed;
@@ -335,10 +491,11 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, bool calle
 
 void Run::work(zip_t* zip, bool callerThread) {
     const std::unique_ptr<char[]> buffer(new char[size_t(kBufferSize)]);
+    FolderCache folders;
     while (!shouldStop()) {
         const size_t next = m_next++;
         if (next >= m_items.size()) return;
-        process(zip, m_items[next], buffer.get(), callerThread);
+        process(zip, m_items[next], buffer.get(), folders, callerThread);
     }
 }
 
@@ -387,14 +544,23 @@ ExtractOutcome Run::execute() {
     const bool cancelled = m_req.cancel->load();
     if (!failed && !cancelled) reportProgress(true, false);
 
-    if (!m_req.testOnly) m_out.report.extracted = int(m_filesDone.load());
+    if (!m_req.testOnly) {
+        m_out.report.extracted = int(m_filesDone.load());
+        m_out.report.failed = m_out.failures;
+    }
     if (failed) {
         m_out.result = kZipFailed;
-        m_out.message = m_req.testOnly ? QStringLiteral("%1 of %2 entries failed the test: %3")
-                                             .arg(m_out.failures.size())
-                                             .arg(m_items.size())
-                                             .arg(listed(m_out.failures))
-                                       : m_firstFailure;
+        if (m_req.testOnly)
+            m_out.message = QStringLiteral("%1 of %2 entries failed the test: %3")
+                                .arg(m_out.failures.size())
+                                .arg(m_items.size())
+                                .arg(listed(m_out.failures));
+        else if (m_out.failures.size() == 1)
+            m_out.message = m_firstFailure;
+        else
+            m_out.message = m_firstFailure + QStringLiteral(" %1 entries could not be extracted: %2")
+                                                 .arg(m_out.failures.size())
+                                                 .arg(listed(m_out.failures));
     } else if (cancelled) {
         m_out.result = kZipCancelled;
         m_out.message = m_req.testOnly ? QStringLiteral("The test was cancelled.")

@@ -116,7 +116,8 @@ bool readEndRecords(const DiskReader& read, qint64 lastSize, EndRecords* end, QS
 bool parseCentralDirectory(const QByteArray& directory, quint64 expectedEntries, std::vector<CentralRecord>* records,
                            QString* error) {
     records->clear();
-    records->reserve(size_t(std::min<quint64>(expectedEntries, 1u << 20)));
+    // The announced count is a claim; no more records can fit than the directory bytes hold.
+    records->reserve(size_t(std::min<quint64>(expectedEntries, quint64(directory.size() / kCentralHeaderSize))));
     qsizetype pos = 0;
     while (pos < directory.size()) {
         if (directory.size() - pos < kCentralHeaderSize ||

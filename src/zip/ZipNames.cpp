@@ -21,8 +21,8 @@ QString unsafeNameReason(const QString& storedName, bool isSymLink) {
     if (isSymLink) return QStringLiteral("symbolic links are not extracted");
     if (storedName.isEmpty()) return QStringLiteral("empty name");
     if (storedName.startsWith(u'/')) return QStringLiteral("absolute path");
-    // Backslashes are folder separators on Windows, so "..\x" would climb out there; refuse them outright.
-    if (storedName.contains(u'\\')) return QStringLiteral("backslash in name");
+    // A backslash is an ordinary character in a file name here (files named so are backed up too), so it is
+    // kept as it is: it separates nothing on this system and cannot climb out of the target.
     if (storedName.size() >= 2 && storedName[1] == u':' && storedName[0].isLetter())
         return QStringLiteral("drive letter in name");
     const QStringList parts = storedName.split(u'/');

@@ -24,12 +24,15 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zipdetail;
 
 namespace {
+
+constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max();
 
 QByteArray emptyPackageBytes(const QByteArray& comment) {
     QByteArray record(zipdetail::kEndRecordSize, '\0');
@@ -134,8 +137,9 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
         e.folderPath = intern(std::move(parts.folderPath));
         e.extension = intern(std::move(parts.extension));
         e.isFolder = storedName.endsWith(u'/');
-        e.size = qint64(st.size);
-        e.compressedSize = qint64(st.comp_size);
+        // Sizes are whatever the directory claims, up to 2^64 - 1; kept in range rather than wrapped negative.
+        e.size = qint64(std::min<zip_uint64_t>(st.size, kMaxSize));
+        e.compressedSize = qint64(std::min<zip_uint64_t>(st.comp_size, kMaxSize));
         e.crc = st.crc;
         e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
         e.modified = qint64(st.mtime);
@@ -145,7 +149,7 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
             e.isSymLink = S_ISLNK(mode);
             e.unixMode = mode & 07777;
         }
-        m_totalBytes += e.size;
+        m_totalBytes = e.size > kMaxSize - m_totalBytes ? kMaxSize : m_totalBytes + e.size;
         m_entries.push_back(std::move(e));
     }
     return true;
@@ -187,15 +191,21 @@ int ZipPackage::zOpenZipFile(const QString& path) {
     d->m_lastError.clear();
     d->m_spanned = false;
     const QFileInfo info(path);
-    if (!info.exists()) return d->fail(QStringLiteral("Cannot open %1: the file does not exist.").arg(path));
-    if (info.isDir()) return d->fail(QStringLiteral("Cannot open %1: it is a folder, not a zip package.").arg(path));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return d->fail(QStringLiteral("Cannot open %1: %2.").arg(path, file.errorString()));
-        // libzip takes an empty file for an empty package; for us it is a broken download or a stray file.
-        if (file.size() == 0) return d->fail(QStringLiteral("%1 is not a zip package: the file is empty.").arg(path));
+    // Checked by stat before anything opens it: opening a named pipe would wait for a writer for ever.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (errno == ENOENT) return d->fail(QStringLiteral("Cannot open %1: the file does not exist.").arg(path));
+        return d->fail(QStringLiteral("Cannot open %1: %2.").arg(path, systemErrorText(errno)));
     }
+    if (S_ISDIR(st.st_mode))
+        return d->fail(QStringLiteral("Cannot open %1: it is a folder, not a zip package.").arg(path));
+    if (!S_ISREG(st.st_mode))
+        return d->fail(
+            QStringLiteral(
+                "Cannot open %1: it is not a regular file (a pipe, socket or device), so it is no zip package.")
+                .arg(path));
+    // libzip takes an empty file for an empty package; for us it is a broken download or a stray file.
+    if (st.st_size == 0) return d->fail(QStringLiteral("%1 is not a zip package: the file is empty.").arg(path));
     const quint32 volumes = volumeCountOf(path);
     if (volumes == 0) return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
 

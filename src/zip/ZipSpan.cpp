@@ -191,7 +191,8 @@ QString volumeFileName(const QString& lastVolume, quint32 disk, quint32 diskCoun
 }
 
 quint32 volumeCountOf(const QString& path) {
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    QString why;
+    const int fd = openRegularFile(path, &why);
     if (fd < 0) return 0;
     const qint64 size = fileSize(fd);
     EndRecords end;
@@ -383,11 +384,8 @@ JoinedPackage::~JoinedPackage() {
 
 std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QString* error) {
     std::shared_ptr<JoinedPackage> joined(new JoinedPackage);
-    const int lastFd = ::open(native(lastVolume).constData(), O_RDONLY | O_CLOEXEC);
-    if (lastFd < 0) {
-        *error = systemErrorText(errno);
-        return {};
-    }
+    const int lastFd = openRegularFile(lastVolume, error);
+    if (lastFd < 0) return {};
     const qint64 lastSize = fileSize(lastFd);
     std::vector<int>& fds = joined->m_fds;
     const DiskReader read = [&](quint32 disk, quint64 offset, qint64 length) {
@@ -403,20 +401,25 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
         ::close(lastFd);
         return {};
     }
-    const quint32 count = end.diskCount();
-    fds.assign(count, -1);
-    fds[count - 1] = lastFd;
-    for (quint32 disk = 0; disk + 1 < count; ++disk) {
-        const QString name = volumeFileName(lastVolume, disk, count);
-        fds[disk] = ::open(native(name).constData(), O_RDONLY | O_CLOEXEC);
-        if (fds[disk] < 0) {
+    // The volume count is only a claim of the end record: nothing is sized from it. The earlier volumes are opened
+    // one after another, so a claim of billions of volumes ends at the first one that is not there.
+    const quint32 claimed = end.diskCount();
+    for (quint32 disk = 0; disk + 1 < claimed; ++disk) {
+        const QString name = volumeFileName(lastVolume, disk, claimed);
+        QString why;
+        const int fd = openRegularFile(name, &why);
+        if (fd < 0) {
+            ::close(lastFd);
             *error = QStringLiteral("its volume %1 of %2 (%3) cannot be opened: %4")
                          .arg(disk + 1)
-                         .arg(count)
-                         .arg(QFileInfo(name).fileName(), systemErrorText(errno));
+                         .arg(claimed)
+                         .arg(QFileInfo(name).fileName(), why);
             return {};
         }
+        fds.push_back(fd);
     }
+    fds.push_back(lastFd);
+    const quint32 count = quint32(fds.size());
     std::vector<qint64> sizes(count);
     for (quint32 disk = 0; disk < count; ++disk)
         sizes[disk] = fileSize(fds[disk]);
@@ -437,7 +440,14 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
         return base[disk] + qint64(offset) - (disk == 0 ? skip : 0);
     };
 
-    // The directory may itself run over several volumes.
+    // The directory may itself run over several volumes; it cannot be larger than they are.
+    qint64 totalSize = 0;
+    for (qint64 size : sizes)
+        totalSize += size;
+    if (end.directorySize > quint64(totalSize) || end.directoryOffset > quint64(sizes[end.directoryDisk])) {
+        *error = QStringLiteral("its central directory lies outside the volumes");
+        return {};
+    }
     QByteArray directory;
     {
         quint32 disk = end.directoryDisk;
@@ -461,7 +471,7 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
     QByteArray rewritten;
     rewritten.reserve(directory.size());
     for (const CentralRecord& r : records) {
-        if (r.disk >= count || qint64(r.localOffset) >= sizes[r.disk]) {
+        if (r.disk >= count || r.localOffset >= quint64(sizes[r.disk])) {
             *error = QStringLiteral("an entry points into a volume that is not there");
             return {};
         }

@@ -243,4 +243,104 @@ TEST_F(CliTest, ExtractWithoutAFolderAsksForOne) {
     EXPECT_FALSE(QFileInfo::exists(app.file("zeta.txt")));
 }
 
+TEST_F(CliTest, SevenZipAesPackageTestsAndExtractsWithTheRightPasswordOnly) {
+    QByteArray numbers;
+    for (int i = 1; i <= 20000; ++i)
+        numbers += QByteArray::number(i) + '\n';
+    writeFile(app.file("src/n.txt"), numbers);
+    ASSERT_EQ(
+        runTool("7z", {"a", "-tzip", "-bd", "-mem=AES256", "-psecret", app.file("a.zip"), "n.txt"}, app.file("src"))
+            .exitCode,
+        0);
+    ToolRun good = cli({"test", app.file("a.zip"), "--password", "secret"}, app.path());
+    EXPECT_EQ(good.exitCode, 0) << good.out.toStdString() << good.err.toStdString();
+    EXPECT_EQ(good.out, "a.zip: 1 entries tested, no errors.\n");
+    ToolRun wrong = cli({"test", app.file("a.zip"), "--password", "secrets"}, app.path());
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_EQ(wrong.out, "FAILED  n.txt: wrong password\na.zip: 1 of 1 entries failed.\n");
+    ToolRun extract = cli({"extract", app.file("a.zip"), "--to", app.file("out"), "--password", "secret"}, app.path());
+    EXPECT_EQ(extract.exitCode, 0) << extract.err.toStdString();
+    EXPECT_EQ(readFile(app.file("out/n.txt")), numbers);
+}
+
+TEST_F(CliTest, ListKeepsHugeClaimedSizesInRange) {
+    ToolRun run = cli({"list", VARNHOLD_TEST_DATA "/Broken-huge-sizes.zip"}, app.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(
+        run.out.endsWith("  (Broken-huge-sizes.zip)  Files = 3  Bytes = 9,223,372,036,854,775,807  Comments = \n"))
+        << run.out.toStdString();
+    EXPECT_FALSE(run.out.contains("\t-")) << "no negative size: " << run.out.toStdString();
+}
+
+TEST_F(CliTest, PipeNamedLikeAPackageFailsAtOnce) {
+    ASSERT_EQ(runTool("mkfifo", {app.file("pipe.zip")}).exitCode, 0);
+    const QString pipe = app.file("pipe.zip");
+    for (const QStringList& args : {QStringList{"list", pipe}, QStringList{"test", pipe},
+                                    QStringList{"extract", pipe, "--to", app.file("out")}}) {
+        const ToolRun run = runTool(VARNHOLD_CLI, args, app.path(), {}, 20000);
+        EXPECT_EQ(run.exitCode, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("pipe.zip: it is not a regular file")) << run.err.toStdString();
+    }
+}
+
+TEST_F(CliTest, ExtractRestoresEveryEntryButTheDamagedOneAndNamesIt) {
+    const char* script = R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as z:
+    for i in range(14):
+        z.writestr("f%02d.txt" % i, ("Q" if i == 4 else chr(97 + i)) * 2000)
+    z.writestr("back\\slash.txt", "kept as a name")
+data = bytearray(open(sys.argv[1], "rb").read())
+data[data.index(b"Q" * 2000) + 1000] = ord("R")
+open(sys.argv[1], "wb").write(bytes(data))
+)";
+    ASSERT_EQ(runTool("python3", {"-c", script, app.file("p.zip")}).exitCode, 0);
+    ToolRun run = cli({"extract", app.file("p.zip"), "--to", app.file("out")}, app.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.startsWith("failed  f04.txt: ")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("\nvarnhold-cli: Cannot extract f04.txt: ")) << run.err.toStdString();
+    const QStringList files = listTree(app.file("out"));
+    EXPECT_EQ(files.size(), 14) << files.join(' ').toStdString();
+    EXPECT_FALSE(files.contains("f04.txt"));
+    EXPECT_EQ(readFile(app.file("out/f13.txt")), QByteArray(2000, 'n'));
+    EXPECT_EQ(readFile(app.file("out/back\\slash.txt")), "kept as a name");
+}
+
+// Entry times are local times; each must list exactly as stored on both sides of a summer time change, whatever
+// the zone, and with TZ unset (the usual case, where the program reads /etc/localtime once).
+TEST_F(CliTest, ListShowsStoredTimesExactlyAroundSummerTimeChanges) {
+    const char* script = R"(
+import sys, zipfile
+times = [(2021, 3, 28, 1, 59, 58), (2021, 3, 28, 3, 0, 0), (2021, 10, 31, 1, 59, 58), (2021, 10, 31, 2, 30, 0),
+         (2021, 10, 31, 3, 0, 0), (2021, 3, 14, 1, 59, 58), (2021, 3, 14, 3, 0, 0), (2021, 11, 7, 1, 30, 0),
+         (2021, 7, 1, 12, 0, 0), (2022, 1, 1, 0, 0, 0)]
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    for i, t in enumerate(times):
+        z.writestr(zipfile.ZipInfo("f%d.txt" % i, t), b"x")
+    print("\n".join("%04d/%02d/%02d  %02d:%02d:%02d" % t for t in times))
+)";
+    const ToolRun made = runTool("python3", {"-c", script, app.file("dst.zip")});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    const QStringList expected = made.out.trimmed().split('\n');
+    const QByteArray before = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    for (const char* zone : {"", "Europe/Berlin", "America/New_York", "Australia/Sydney"}) {
+        SCOPED_TRACE(*zone ? zone : "TZ unset");
+        if (*zone)
+            qputenv("TZ", zone);
+        else
+            qunsetenv("TZ");
+        const ToolRun run = cli({"list", app.file("dst.zip")}, app.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QStringList shown;
+        for (const QString& line : run.out.split('\n'))
+            if (line.startsWith('f')) shown << line.section('\t', 3, 3);
+        EXPECT_EQ(shown, expected);
+    }
+    if (hadZone)
+        qputenv("TZ", before);
+    else
+        qunsetenv("TZ");
+}
+
 } // namespace
