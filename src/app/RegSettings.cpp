@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -35,6 +36,27 @@ QString visibleKey(const QString& stored) {
     return stored == "@default" ? QStringLiteral("*") : stored;
 }
 
+// QSettings passes over much that is not an INI file at all (binary data, text without sections) and would
+// then write its defaults over it. The program's own files are UTF-8 text of section lines, "key=value" lines
+// and blank lines; anything else is taken for a damaged file.
+bool looksLikeSettings(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    if (decoder.hasError()) return false;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r')) line.chop(1);
+        for (QChar c : line)
+            if (c.unicode() < 0x20 && c != u'\t') return false;
+        const QStringView trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#')) continue;
+        if (trimmed.startsWith(u'[') ? !trimmed.endsWith(u']') : !trimmed.contains(u'=')) return false;
+    }
+    return true;
+}
+
 // Why the file behind the store cannot be used, or "" when it can (a missing file is simply empty). QSettings
 // itself only reports a problem through its status and then carries on with no values at all.
 QString unusableBecause(const QString& path, QSettings::Status status) {
@@ -49,7 +71,8 @@ QString unusableBecause(const QString& path, QSettings::Status status) {
     if (::access(native.constData(), R_OK) != 0)
         return QStringLiteral("cannot be read: %1").arg(SystemError::lastErrorText());
     if (status == QSettings::AccessError) return QStringLiteral("cannot be read");
-    if (status == QSettings::FormatError) return QStringLiteral("is not a valid settings file (format error)");
+    if (status == QSettings::FormatError || !looksLikeSettings(path))
+        return QStringLiteral("is not a valid settings file (format error)");
     return {};
 }
 
@@ -109,6 +132,13 @@ bool CRegSettings::usable() const {
     return m_problem.isEmpty();
 }
 
+bool CRegSettings::writable() {
+    if (usable()) return true;
+    // Nothing is written into a file that could not be read, but it may hold the password all the same.
+    keepToOwner(store().fileName());
+    return false;
+}
+
 bool CRegSettings::commit() {
     QSettings& s = store();
     // A new file is made owner-only before anything is written into it, so the password is never readable by
@@ -124,7 +154,7 @@ bool CRegSettings::commit() {
 }
 
 bool CRegSettings::DeleteSetting(const QString& section, const QString& key) {
-    if (section.isEmpty() || !usable()) return false;
+    if (section.isEmpty() || !writable()) return false;
     QSettings& s = store();
     s.sync();
     if (key.isEmpty()) {
@@ -166,13 +196,13 @@ QString CRegSettings::GetSetting(const QString& section, const QString& key, con
 
 bool CRegSettings::SaveSetting(const QString& section, const QString& key, const QString& setting) {
     // Never write over a file that could not be read: its values would be lost.
-    if (section.isEmpty() || key.isEmpty() || !usable()) return false;
+    if (section.isEmpty() || key.isEmpty() || !writable()) return false;
     store().setValue(storedKey(section, key), setting);
     return commit();
 }
 
 bool CRegSettings::SaveSettings(const QString& section, const QList<QPair<QString, QString>>& settings) {
-    if (section.isEmpty() || !usable()) return false;
+    if (section.isEmpty() || !writable()) return false;
     for (const auto& [key, value] : settings) {
         if (key.isEmpty()) return false;
         store().setValue(storedKey(section, key), value);

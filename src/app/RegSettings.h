@@ -48,6 +48,7 @@ class CRegSettings {
     QSettings& store() const;
     bool commit();
     bool usable() const;
+    bool writable();
 
     QString m_company;
     QString m_appName;

@@ -59,13 +59,12 @@ void runStartUp(AppState& state, const QString& appFolder) {
 
     LoadTheEntry(state.settings, "File", state.recent);
 
-    // Every key is read with its default and written straight back, so the store always holds a full set; a
-    // settings file that could not be read is never written over with the defaults.
-    const bool writeBack = state.settings.problem().isEmpty();
+    // Every key is read with its default and written straight back, so the store always holds a full set. A
+    // settings file that could not be read gives the defaults and is not written over with them: the store
+    // refuses every write to it (see CRegSettings::problem).
     for (const QStringList* keys : {&OptionKeys::generalKeys(), &OptionKeys::extractKeys()}) {
         QList<QPair<QString, QString>> values;
-        for (const QString& key : *keys)
-            values.append({key, state.reloadOption(key)});
-        if (writeBack) state.settings.SaveSettings(kSettingsSection, values);
+        for (const QString& key : *keys) values.append({key, state.reloadOption(key)});
+        state.settings.SaveSettings(kSettingsSection, values);
     }
 }
