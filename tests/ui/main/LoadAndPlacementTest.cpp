@@ -46,6 +46,32 @@ TEST_F(LoadStep, EmptyStoreStartsCentredWithAllKeysAndFolders) {
     EXPECT_FALSE(QFileInfo::exists(app.file("Work"))) << "Work is made only on demand";
 }
 
+// What the start-up could not do is shown once the window is up: a settings file that cannot be read (left as
+// it is) and a Temp that is a link (not emptied through).
+TEST_F(LoadStep, AnUnreadableSettingsFileAndALinkedTempAreShownAtTheStart) {
+    TempDir elsewhere;
+    writeFile(elsewhere.file("theirs.txt"), "theirs");
+    ASSERT_TRUE(QFile::link(elsewhere.path(), app.file("Temp")));
+    const QString name = state->settings.AppName();
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Brindlecot/" + name + ".ini";
+    ASSERT_TRUE(QDir().mkpath(file)); // a folder where the settings file should be
+    state = std::make_unique<AppState>(name);
+
+    DialogHook::setNextAnswer("ok"); // fError
+    makeWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(DialogHook::shownMessages(),
+              QStringList{app.file("Temp") +
+                          " is a symbolic link, not a folder of its own; it is left as it is and not used.\n\n"
+                          "The settings file " + file +
+                          " is a folder, not a settings file; the stored settings are not used and the file is left as "
+                          "it is."});
+    EXPECT_EQ(listTree(elsewhere.path()), QStringList{"theirs.txt"});
+    EXPECT_TRUE(QFileInfo(file).isDir());
+    window.reset();
+    QDir(file).removeRecursively();
+}
+
 TEST_F(LoadStep, WindowButtonsAndGridAreNamedAndCaptioned) {
     fMain& w = makeWindow();
     EXPECT_EQ(w.objectName(), "fMain");
