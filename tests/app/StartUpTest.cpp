@@ -70,14 +70,14 @@ TEST(StartUp, EmptyStoreGetsAll28KeysWithDefaults) {
 // work files of runs that have ended. Hidden files, other files and subfolders are the user's and stay.
 TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
     TempDir dir;
-    const QString stale = QStringLiteral(".a.zip.vhw-999999999-0");                              // its run has ended
+    const QString stale = QStringLiteral(".a.zip.vhw-999999999-0"); // its run has ended
     const QString running = QStringLiteral(".b.zip.vhw-%1-0").arg(QCoreApplication::applicationPid()); // running
     for (const QString& name : {QStringLiteral("old.txt"), QStringLiteral("noext"), QStringLiteral(".hidden"),
                                 QStringLiteral("keep/inner.txt"), stale, running})
         writeFile(dir.file("Temp/" + name), "x");
-    for (const QString& name : {QStringLiteral("Temp.set"), QStringLiteral("Varnhold.Dat"), QStringLiteral("Temp.txt"),
-                                QStringLiteral("temp.set"), QStringLiteral("notes.txt"), QStringLiteral("keep/Temp.set"),
-                                stale + ".zip"})
+    for (const QString& name :
+         {QStringLiteral("Temp.set"), QStringLiteral("Varnhold.Dat"), QStringLiteral("Temp.txt"),
+          QStringLiteral("temp.set"), QStringLiteral("notes.txt"), QStringLiteral("keep/Temp.set"), stale + ".zip"})
         writeFile(dir.file("Work/" + name), "x");
     writeFile(dir.file("Zips/mine.zip"), "keep me");
     AppState state(freshApp());
@@ -85,8 +85,9 @@ TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
 
     for (const QString& name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
         EXPECT_TRUE(QFileInfo(dir.file(name)).isDir()) << name.toStdString();
-    EXPECT_EQ(listTree(dir.file("Temp")), QStringList({".b.zip.vhw-" + QString::number(QCoreApplication::applicationPid()) + "-0",
-                                                       ".hidden", "keep/inner.txt", "noext", "old.txt"}));
+    EXPECT_EQ(listTree(dir.file("Temp")),
+              QStringList({".b.zip.vhw-" + QString::number(QCoreApplication::applicationPid()) + "-0", ".hidden",
+                           "keep/inner.txt", "noext", "old.txt"}));
     EXPECT_EQ(listTree(dir.file("Work")), QStringList({"keep/Temp.set", "notes.txt", "temp.set"}));
     EXPECT_EQ(readFile(dir.file("Zips/mine.zip")), "keep me");
     EXPECT_EQ(state.startUpNotes, QStringList());
@@ -103,18 +104,20 @@ TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
 TEST(StartUp, ScratchFoldersThatAreLinksOrFilesAreLeftAlone) {
     TempDir dir, elsewhere;
     const QStringList names = {"Temp.set", "Varnhold.Dat", ".x.zip.vhw-999999999-0", "letter.txt", ".hidden"};
-    for (const QString& name : names) writeFile(elsewhere.file(name), "theirs");
+    for (const QString& name : names)
+        writeFile(elsewhere.file(name), "theirs");
     for (const char* scratch : {"Temp", "Work"}) {
         SCOPED_TRACE(scratch);
         TempDir app;
         ASSERT_TRUE(QFile::link(elsewhere.path(), app.file(scratch)));
         AppState state(freshApp());
         runStartUp(state, app.path());
-        EXPECT_EQ(listTree(elsewhere.path()), (QStringList{".hidden", ".x.zip.vhw-999999999-0", "Temp.set", "Varnhold.Dat",
-                                                           "letter.txt"}));
+        EXPECT_EQ(listTree(elsewhere.path()),
+                  (QStringList{".hidden", ".x.zip.vhw-999999999-0", "Temp.set", "Varnhold.Dat", "letter.txt"}));
         EXPECT_TRUE(QFileInfo(app.file(scratch)).isSymLink());
-        EXPECT_EQ(state.startUpNotes, QStringList{app.file(scratch) + " is a symbolic link, not a folder of its own; it "
-                                                                       "is left as it is and not used."});
+        EXPECT_EQ(state.startUpNotes,
+                  QStringList{app.file(scratch) + " is a symbolic link, not a folder of its own; it "
+                                                  "is left as it is and not used."});
 
         TempDir blocked;
         writeFile(blocked.file(scratch), "a file where the folder should be");

@@ -254,8 +254,8 @@ TEST(SetFileRoundTrip, WrittenSetReadsBack) {
 TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
     TempDir app, sets;
     BackupSet set{"odd names", {}};
-    for (const QString& path : {"/data/a\tb.txt", "/data/line\nbreak/", "/data/cr\r.txt", "/data/blank ",
-                                "/data/two  ", "/data/50%.txt", "/data/%41 stays", "/data/ä ö/", "/data/\t\r\n %/"})
+    for (const QString& path : {"/data/a\tb.txt", "/data/line\nbreak/", "/data/cr\r.txt", "/data/blank ", "/data/two  ",
+                                "/data/50%.txt", "/data/%41 stays", "/data/ä ö/", "/data/\t\r\n %/"})
         set.rows.append({path, "1", "1,024", path.endsWith(u'/') ? "*.*" : "", ""});
     ASSERT_TRUE(writeSetFile(sets.file("Odd.set"), set).ok());
     const Result<QString> copy = makeWorkingCopy(sets.file("Odd.set"), app.path());

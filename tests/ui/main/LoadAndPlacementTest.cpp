@@ -29,7 +29,7 @@ TEST_F(LoadStep, EmptyStoreStartsCentredWithAllKeysAndFolders) {
     EXPECT_GE(w.width(), fMain::kMinimumWidth);
     EXPECT_GE(w.height(), fMain::kMinimumHeight);
 
-    // The start-up ran in the application folder (VARNHOLD_HOME): the 28 keys with their defaults, no recent-list keys yet.
+    // The start-up ran in VARNHOLD_HOME: the 28 keys with their defaults, no recent-list keys yet.
     QStringList keys;
     for (const auto& row : state->settings.GetAllSettings(kSettingsSection)) keys << row.first;
     keys.sort();
@@ -63,7 +63,8 @@ TEST_F(LoadStep, AnUnreadableSettingsFileAndALinkedTempAreShownAtTheStart) {
     EXPECT_EQ(DialogHook::shownMessages(),
               QStringList{app.file("Temp") +
                           " is a symbolic link, not a folder of its own; it is left as it is and not used.\n\n"
-                          "The settings file " + file +
+                          "The settings file " +
+                          file +
                           " is a folder, not a settings file; the stored settings are not used and the file is left as "
                           "it is."});
     EXPECT_EQ(listTree(elsewhere.path()), QStringList{"theirs.txt"});
