@@ -111,6 +111,7 @@ void CRegSettings::AppName(const QString& appName) {
 QSettings& CRegSettings::store() const {
     if (!m_settings) {
         m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, m_company, m_appName);
+        m_settings->sync(); // reads the file now, so status() tells whether it could be read
         m_problem = unusableBecause(m_settings->fileName(), m_settings->status());
     }
     return *m_settings;
