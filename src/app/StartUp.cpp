@@ -41,7 +41,7 @@ void runStartUp(AppState& state, const QString& appFolder) {
     state.folders.library = QStringLiteral("/usr/lib/");
     state.folders.viewer = findDefaultViewer();
 
-    FileOps::createFolder(app);
+    if (const Status made = FileOps::createFolder(app); !made) state.startUpNotes << made.message();
     for (const QString& name : startUpFolders()) {
         // A scratch folder must be the program's own: what is at its path otherwise is left alone.
         if (name == QLatin1String("Temp")) {

@@ -97,6 +97,13 @@ TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
     runStartUp(second, fresh.file("new/home"));
     EXPECT_TRUE(QFileInfo(fresh.file("new/home/Sets")).isDir()) << "a missing application folder is made";
     EXPECT_FALSE(QFileInfo::exists(fresh.file("new/home/Work"))) << "Work is made only when needed";
+
+    writeFile(fresh.file("file"), "a file where the application folder should be");
+    AppState third(freshApp());
+    runStartUp(third, fresh.file("file/home"));
+    ASSERT_FALSE(third.startUpNotes.isEmpty());
+    EXPECT_TRUE(third.startUpNotes.first().startsWith("Cannot create the folder " + fresh.file("file/home")))
+        << third.startUpNotes.first().toStdString();
 }
 
 // Temp or Work that is a link or a file is left as it is, and not emptied through: the folder it names keeps
