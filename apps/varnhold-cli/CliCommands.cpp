@@ -431,10 +431,12 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
 
 QString cliUsage() {
     return QStringLiteral(
-        "Usage: varnhold-cli COMMAND [ARGUMENTS]\n"
+        "Usage: varnhold-cli [--app-folder DIR] COMMAND [ARGUMENTS]\n"
         "\n"
-        "Works in the current folder as the application folder, with the same working folders\n"
-        "(Sets, Temp, Extract, Zips, Make, Split) and settings as the desktop program.\n"
+        "Works in the application folder, with the same working folders (Sets, Temp, Extract,\n"
+        "Zips, Make, Split) and settings as the desktop program. The application folder is DIR\n"
+        "when --app-folder is given (before or after the command), else $VARNHOLD_HOME when it\n"
+        "is set, else $XDG_DATA_HOME/Varnhold (normally ~/.local/share/Varnhold).\n"
         "\n"
         "Commands:\n"
         "  list ZIP\n"
@@ -484,7 +486,28 @@ QString cliUsage() {
         "4 build completed but files were left out (locked or listed as not stored; see stderr).\n");
 }
 
-int runCli(const QStringList& args, const QString& appFolder) {
+int runCli(const QStringList& givenArgs, const QString& defaultFolder) {
+    // --app-folder is global: it may stand before or after the command.
+    QStringList args;
+    QString appFolder = defaultFolder;
+    for (int i = 0; i < givenArgs.size(); ++i) {
+        const QString& arg = givenArgs[i];
+        if (arg == "--") {
+            args += givenArgs.mid(i);
+            break;
+        }
+        if (arg == "--app-folder" || arg.startsWith("--app-folder=")) {
+            QString value = arg.mid(qsizetype(sizeof("--app-folder")));
+            if (arg == "--app-folder") {
+                if (i + 1 >= givenArgs.size()) return usageError("--app-folder needs a folder");
+                value = givenArgs[++i];
+            }
+            if (value.isEmpty()) return usageError("--app-folder needs a folder");
+            appFolder = value;
+            continue;
+        }
+        args << arg;
+    }
     if (args.isEmpty()) return usageError("no command given");
     const QString command = args.first();
     if (command == "--help" || command == "-h" || command == "help") {
@@ -521,6 +544,17 @@ int runCli(const QStringList& args, const QString& appFolder) {
 
     AppState state;
     runStartUp(state, appFolder);
+    for (const QString& note : state.startUpNotes)
+        printError(note);
+    if (const QString problem = state.settings.problem(); !problem.isEmpty()) {
+        printError(problem);
+        // Building and extracting take their options and the password from the stored settings: run with the
+        // defaults instead, a build meant to be encrypted would quietly come out plain.
+        if (command == "build" || command == "extract") {
+            printError(QString("%1 uses the stored settings, so it was not run.").arg(command));
+            return kExitFailure;
+        }
+    }
     catchInterrupt();
     const QString path = absolutePath(parsed.positional.first());
     if (command == "list") return listCommand(state, path);

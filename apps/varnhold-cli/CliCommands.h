@@ -11,6 +11,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 3;
 constexpr int kExitFilesLeftOut = 4;
 
-/// Parses the arguments, runs the start-up in appFolder for a valid command, and runs it.
-int runCli(const QStringList& args, const QString& appFolder);
+/// Parses the arguments, runs the start-up for a valid command in the application folder (the folder of
+/// --app-folder when given, else defaultFolder), and runs it. Jobs that take stored options are refused when the
+/// settings file cannot be read.
+int runCli(const QStringList& args, const QString& defaultFolder);
 QString cliUsage();

@@ -1,5 +1,6 @@
-// varnhold: the desktop program. Started in the application folder (the working folder), optionally with one
-// zip package to open, as the desktop's "Open with" hands it over.
+// varnhold: the desktop program, optionally with one zip package to open, as the desktop's "Open with" hands it
+// over. It works in the application folder ($VARNHOLD_HOME, else ~/.local/share/Varnhold); "--app-folder DIR"
+// picks another one for this run, as it does for varnhold-cli.
 #include "app/AppState.h"
 #include "viewer/ui/fMain.h"
 
@@ -14,15 +15,35 @@
 
 namespace {
 
-const char kUsage[] = "Usage: varnhold [ZIP]\n"
-                      "       varnhold -- ZIP\n"
+/// Takes "--app-folder DIR" (or "--app-folder=DIR") out of args and hands the folder to the start-up, which
+/// reads it from VARNHOLD_HOME.
+void takeAppFolder(QStringList& args) {
+    for (int i = 1; i < args.size(); ++i) {
+        QString folder;
+        if (args[i] == QLatin1String("--app-folder") && i + 1 < args.size()) {
+            folder = args[i + 1];
+            args.remove(i, 2);
+        } else if (args[i].startsWith(QLatin1String("--app-folder="))) {
+            folder = args[i].mid(13);
+            args.remove(i, 1);
+        } else {
+            continue;
+        }
+        if (!folder.isEmpty()) qputenv("VARNHOLD_HOME", QFileInfo(folder).absoluteFilePath().toLocal8Bit());
+        return;
+    }
+}
+
+const char kUsage[] = "Usage: varnhold [--app-folder DIR] [ZIP]\n"
+                      "       varnhold [--app-folder DIR] -- ZIP\n"
                       "\n"
-                      "Opens the Varnhold window in the current folder as the application folder, and opens\n"
-                      "the zip package ZIP (a path or a file: URL) when one is given. Use \"--\" before a\n"
-                      "package whose name starts with \"-\".\n"
+                      "Opens the Varnhold window, and opens the zip package ZIP (a path or a file: URL) when one\n"
+                      "is given. Use \"--\" before a package whose name starts with \"-\".\n"
                       "\n"
-                      "  --help     Shows this text.\n"
-                      "  --version  Shows the program's version.\n"
+                      "  --app-folder DIR  The application folder (sets, work folders); by default\n"
+                      "                    $VARNHOLD_HOME, else ~/.local/share/Varnhold.\n"
+                      "  --help            Shows this text.\n"
+                      "  --version         Shows the program's version.\n"
                       "\n"
                       "The same jobs without a window: varnhold-cli --help.\n";
 
@@ -59,7 +80,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QString problem;
     // Qt has taken its own options (-platform, -style ...) out of the arguments by now.
-    const QString package = packageArgument(app.arguments(), &problem);
+    QStringList arguments = app.arguments();
+    takeAppFolder(arguments);
+    const QString package = packageArgument(arguments, &problem);
     if (!problem.isEmpty()) {
         std::fprintf(stderr, "varnhold: %s\nTry 'varnhold --help'.\n", problem.toUtf8().constData());
         return 2;

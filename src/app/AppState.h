@@ -18,7 +18,8 @@ public:
     AppFolders folders;
     QString helpFilePath;
     CRegSettings settings;
-    QStringList recent; ///< slots 1 to 9 (recent[0] is slot 1)
+    QStringList recent;       ///< slots 1 to 9 (recent[0] is slot 1)
+    QStringList startUpNotes; ///< what the start-up left out and the user should know about
 
     /// The shared value of an option key (its default when never read).
     QString option(const QString& key) const;

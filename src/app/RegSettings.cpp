@@ -2,9 +2,19 @@
 
 #include "utility/TextUtil.h"
 
+#include "utility/SystemError.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const QString CRegSettings::kFallbackCompany = QStringLiteral("Brindlecot");
 
@@ -22,7 +32,54 @@ QString storedKey(const QString& section, const QString& key) {
     return section + u'/' + (k == "*" ? QStringLiteral("@default") : k);
 }
 
-QString visibleKey(const QString& stored) { return stored == "@default" ? QStringLiteral("*") : stored; }
+QString visibleKey(const QString& stored) {
+    return stored == "@default" ? QStringLiteral("*") : stored;
+}
+
+// QSettings passes over much that is not an INI file at all (binary data, text without sections) and would
+// then write its defaults over it. The program's own files are UTF-8 text of section lines, "key=value" lines
+// and blank lines; anything else is taken for a damaged file.
+bool looksLikeSettings(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    if (decoder.hasError()) return false;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r')) line.chop(1);
+        for (QChar c : line)
+            if (c.unicode() < 0x20 && c != u'\t') return false;
+        const QStringView trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#')) continue;
+        if (trimmed.startsWith(u'[') ? !trimmed.endsWith(u']') : !trimmed.contains(u'=')) return false;
+    }
+    return true;
+}
+
+// Why the file behind the store cannot be used, or "" when it can (a missing file is simply empty). QSettings
+// itself only reports a problem through its status and then carries on with no values at all.
+QString unusableBecause(const QString& path, QSettings::Status status) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return QStringLiteral("cannot be read: %1").arg(SystemError::lastErrorText());
+    }
+    if (S_ISDIR(st.st_mode)) return QStringLiteral("is a folder, not a settings file");
+    if (!S_ISREG(st.st_mode)) return QStringLiteral("is not a regular file");
+    if (::access(native.constData(), R_OK) != 0)
+        return QStringLiteral("cannot be read: %1").arg(SystemError::lastErrorText());
+    if (status == QSettings::AccessError) return QStringLiteral("cannot be read");
+    if (status == QSettings::FormatError || !looksLikeSettings(path))
+        return QStringLiteral("is not a valid settings file (format error)");
+    return {};
+}
+
+void keepToOwner(const QString& path) {
+    // The store may hold the zip password.
+    if (QFileInfo(path).isFile()) QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
 
 } // namespace
 
@@ -33,7 +90,9 @@ CRegSettings::CRegSettings(const QString& company, const QString& appName) : CRe
     AppName(appName);
 }
 
-CRegSettings::~CRegSettings() { delete m_settings; }
+CRegSettings::~CRegSettings() {
+    delete m_settings;
+}
 
 void CRegSettings::Company(const QString& company) {
     QString trimmed = TextUtil::trimBlanks(company);
@@ -50,23 +109,53 @@ void CRegSettings::AppName(const QString& appName) {
 }
 
 QSettings& CRegSettings::store() const {
-    if (!m_settings) m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, m_company, m_appName);
+    if (!m_settings) {
+        m_settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, m_company, m_appName);
+        m_settings->sync(); // reads the file now, so status() tells whether it could be read
+        m_problem = unusableBecause(m_settings->fileName(), m_settings->status());
+    }
     return *m_settings;
 }
 
-QString CRegSettings::fileName() const { return store().fileName(); }
+QString CRegSettings::problem() const {
+    const QString path = store().fileName();
+    if (m_problem.isEmpty()) return {};
+    return QStringLiteral("The settings file %1 %2; the stored settings are not used and the file is left as it is.")
+        .arg(path, m_problem);
+}
+
+QString CRegSettings::fileName() const {
+    return store().fileName();
+}
+
+bool CRegSettings::usable() const {
+    store();
+    return m_problem.isEmpty();
+}
+
+bool CRegSettings::writable() {
+    if (usable()) return true;
+    // Nothing is written into a file that could not be read, but it may hold the password all the same.
+    keepToOwner(store().fileName());
+    return false;
+}
 
 bool CRegSettings::commit() {
     QSettings& s = store();
+    // A new file is made owner-only before anything is written into it, so the password is never readable by
+    // others, not even for a moment.
+    const QString path = s.fileName();
+    if (!QFileInfo::exists(path) && QDir().mkpath(QFileInfo(path).absolutePath())) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+    }
     s.sync();
-    if (s.status() != QSettings::NoError) return false;
-    // The store may hold the zip password: keep it to its owner.
-    QFile::setPermissions(s.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return true;
+    keepToOwner(path); // also when the write reported a problem
+    return s.status() == QSettings::NoError;
 }
 
 bool CRegSettings::DeleteSetting(const QString& section, const QString& key) {
-    if (section.isEmpty()) return false;
+    if (section.isEmpty() || !writable()) return false;
     QSettings& s = store();
     s.sync();
     if (key.isEmpty()) {
@@ -82,7 +171,7 @@ bool CRegSettings::DeleteSetting(const QString& section, const QString& key) {
 
 QList<QPair<QString, QString>> CRegSettings::GetAllSettings(const QString& section) const {
     QList<QPair<QString, QString>> rows;
-    if (section.isEmpty()) return rows;
+    if (section.isEmpty() || !usable()) return rows;
     QSettings& s = store();
     s.sync();
     s.beginGroup(section);
@@ -100,20 +189,21 @@ QList<QPair<QString, QString>> CRegSettings::GetAllSettings(const QString& secti
 QString CRegSettings::GetSetting(const QString& section, const QString& key, const QString& defaultValue) const {
     QSettings& s = store();
     const QString stored = storedKey(section, key);
-    if (section.isEmpty() || key.isEmpty() || !s.contains(stored)) return defaultValue;
+    if (section.isEmpty() || key.isEmpty() || !usable() || !s.contains(stored)) return defaultValue;
     const QVariant value = s.value(stored);
     if (value.metaType().id() == QMetaType::QStringList) return value.toStringList().join(u',');
     return value.toString();
 }
 
 bool CRegSettings::SaveSetting(const QString& section, const QString& key, const QString& setting) {
-    if (section.isEmpty() || key.isEmpty()) return false;
+    // Never write over a file that could not be read: its values would be lost.
+    if (section.isEmpty() || key.isEmpty() || !writable()) return false;
     store().setValue(storedKey(section, key), setting);
     return commit();
 }
 
 bool CRegSettings::SaveSettings(const QString& section, const QList<QPair<QString, QString>>& settings) {
-    if (section.isEmpty()) return false;
+    if (section.isEmpty() || !writable()) return false;
     for (const auto& [key, value] : settings) {
         if (key.isEmpty()) return false;
         store().setValue(storedKey(section, key), value);

@@ -10,7 +10,7 @@
 class QSettings;
 
 class CRegSettings {
-public:
+  public:
     /// The company used when none is given.
     static const QString kFallbackCompany;
 
@@ -40,12 +40,18 @@ public:
 
     /// Full path of the file behind the store.
     QString fileName() const;
+    /// "" when the store can be used; otherwise a message naming the file and what is wrong with it (it cannot
+    /// be read, is a folder, or is not a settings file). Such a store gives every default and writes nothing.
+    QString problem() const;
 
-private:
+  private:
     QSettings& store() const;
     bool commit();
+    bool usable() const;
+    bool writable();
 
     QString m_company;
     QString m_appName;
     mutable QSettings* m_settings = nullptr;
+    mutable QString m_problem;
 };

@@ -2,12 +2,35 @@
 
 #include "RecentList.h"
 #include "utility/FileOps.h"
+#include "utility/ScratchFolder.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 const QStringList& startUpFolders() {
     static const QStringList folders = {"Sets", "Temp", "Extract", "Zips", "Make", "Split"};
     return folders;
+}
+
+QString defaultAppFolder() {
+    const QString home = qEnvironmentVariable("VARNHOLD_HOME");
+    if (!home.isEmpty()) return QDir::cleanPath(QDir(home).absolutePath());
+    // GenericDataLocation is $XDG_DATA_HOME when that is an absolute path, else ~/.local/share.
+    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(data + QStringLiteral("/Varnhold"));
+}
+
+const QStringList& workFolderOwnFiles() {
+    static const QStringList names = {"Temp.set", "Varnhold.Dat", "Temp.txt"};
+    return names;
+}
+
+QString emptyScratchFolder(const QString& appFolder, const QString& name) {
+    const QString folder = appFolder + u'/' + name;
+    if (QString why = ScratchFolder::problem(folder); !why.isEmpty()) return why;
+    ScratchFolder::removeOwnFiles(folder, name == QLatin1String("Work") ? workFolderOwnFiles() : QStringList());
+    return {};
 }
 
 void runStartUp(AppState& state, const QString& appFolder) {
@@ -18,14 +41,27 @@ void runStartUp(AppState& state, const QString& appFolder) {
     state.folders.library = QStringLiteral("/usr/lib/");
     state.folders.viewer = findDefaultViewer();
 
-    for (const QString& name : startUpFolders()) FileOps::createFolder(state.workFolder(name));
-    FileOps::deleteFilesIn(state.workFolder("Temp"));
+    if (const Status made = FileOps::createFolder(app); !made) state.startUpNotes << made.message();
+    for (const QString& name : startUpFolders()) {
+        // A scratch folder must be the program's own: what is at its path otherwise is left alone.
+        if (name == QLatin1String("Temp")) {
+            if (const Status made = ScratchFolder::prepare(state.workFolder(name)); !made)
+                state.startUpNotes << made.message();
+            continue;
+        }
+        FileOps::createFolder(state.workFolder(name));
+    }
+    emptyScratchFolder(state.folders.app, QStringLiteral("Temp"));
+    if (const QString why = emptyScratchFolder(state.folders.app, QStringLiteral("Work")); !why.isEmpty())
+        state.startUpNotes << why;
 
     state.helpFilePath = state.folders.app + "/Varnhold.hlp";
 
     LoadTheEntry(state.settings, "File", state.recent);
 
-    // Every key is read with its default and written straight back, so the store always holds a full set.
+    // Every key is read with its default and written straight back, so the store always holds a full set. A
+    // settings file that could not be read gives the defaults and is not written over with them: the store
+    // refuses every write to it (see CRegSettings::problem).
     for (const QStringList* keys : {&OptionKeys::generalKeys(), &OptionKeys::extractKeys()}) {
         QList<QPair<QString, QString>> values;
         for (const QString& key : *keys) values.append({key, state.reloadOption(key)});

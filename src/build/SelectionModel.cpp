@@ -123,6 +123,12 @@ Status SelectionModel::loadFirstPass(const QString& setPath, QVector<quint64>& f
     const Result<QString> copy = makeWorkingCopy(setPath, m_state.folders.app);
     if (!copy.ok()) return Status::failure(copy.message());
     const SetContents contents = readRows(copy.value());
+    // A damaged set (cut short, not deciphering to a set) would turn into rows such as "/" and a build of the
+    // whole disk: nothing of it is used.
+    if (!contents.problems.isEmpty()) {
+        clearWorkFolder(m_state.folders.app);
+        return Status::failure(damagedSetMessage(setPath, contents.problems));
+    }
     for (const QString& comment : contents.comments)
         setComment += comment;
     for (SelectionRow row : contents.rows) {
@@ -249,7 +255,7 @@ void SelectionModel::refreshBuildGrid() {
     total.size = TextUtil::formatGrouped(selectedBytes);
     build.appendRow(total);
     packageComment = packageCommentFor(setComment, handedComment);
-    FileOps::deleteFilesIn(m_state.workFolder(QStringLiteral("Work")));
+    clearWorkFolder(m_state.folders.app);
 }
 
 BuildList SelectionModel::fillBuildList() const {

@@ -1,17 +1,16 @@
 #include "BackupSetFile.h"
 
+#include "app/StartUp.h"
 #include "utility/FileCipher.h"
 #include "utility/FileOps.h"
-#include "utility/SystemError.h"
+#include "utility/ScratchFolder.h"
 #include "utility/TextUtil.h"
+#include "utility/WorkFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <cerrno>
-#include <cstdio>
+#include <QRegularExpression>
 
 namespace {
 
@@ -48,7 +47,78 @@ QStringList splitLines(const QByteArray& bytes) {
     return lines;
 }
 
-QString withSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
+QString withSlash(const QString& folder) {
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == QChar(0);
+}
+
+// A path field that starts with this character is percent-encoded; a full path starts with "/", so no plain
+// path is ever taken for an encoded one.
+constexpr char16_t kEncodedPath = u'%';
+
+QString percent(QChar c) {
+    QString out;
+    for (const char byte : QString(c).toUtf8())
+        out += QStringLiteral("%%1").arg(uchar(byte), 2, 16, QLatin1Char('0')).toUpper();
+    return out;
+}
+
+// The path as it goes into the file. An ordinary path is written as it is (blanks before it dropped, as for
+// every field). A path holding a TAB, CR or LF, or ending in blanks, would be cut or trimmed by the layout: it
+// is written as "%" followed by the path with "%", TAB, CR, LF and its trailing blanks percent-encoded.
+QString pathField(const QString& path) {
+    QString p = path;
+    while (!p.isEmpty() && isBlank(p.front()))
+        p.remove(0, 1);
+    const bool special = p.startsWith(kEncodedPath) || p.contains(u'\t') || p.contains(u'\r') || p.contains(u'\n') ||
+                         (!p.isEmpty() && isBlank(p.back()));
+    if (!special) return p;
+    qsizetype trailing = p.size();
+    while (trailing > 0 && isBlank(p[trailing - 1]))
+        --trailing;
+    QString out(kEncodedPath);
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        const QChar c = p[i];
+        if (c == kEncodedPath || c == u'\t' || c == u'\r' || c == u'\n' || i >= trailing)
+            out += percent(c);
+        else
+            out += c;
+    }
+    return out;
+}
+
+// Undoes pathField; false for an encoded field that is not well formed.
+bool readPathField(const QString& field, QString& path) {
+    if (!field.startsWith(kEncodedPath)) {
+        path = field;
+        return true;
+    }
+    static const QRegularExpression wellFormed(QStringLiteral("\\A(?:[^%]|%[0-9A-Fa-f]{2})*\\z"));
+    const QString body = field.mid(1);
+    if (!wellFormed.match(body).hasMatch()) return false;
+    const QByteArray bytes = QByteArray::fromPercentEncoding(body.toUtf8());
+    path = QString::fromUtf8(bytes);
+    return path.toUtf8() == bytes; // not valid text otherwise
+}
+
+bool isCount(const QString& field) {
+    static const QRegularExpression grouped(QStringLiteral("\\A(?:|[0-9][0-9,]*)\\z"));
+    return grouped.match(field).hasMatch();
+}
+
+// What is wrong with one row line, or "".
+QString rowProblem(const QString& line, const SelectionRow& row, bool pathReadable) {
+    const qsizetype tabs = line.count(u'\t');
+    if (tabs != 4) return QStringLiteral("has %1 fields instead of 5").arg(tabs + 1);
+    if (!pathReadable) return QStringLiteral("holds a path that cannot be decoded");
+    if (row.path.isEmpty()) return QStringLiteral("has no path");
+    if (!row.path.startsWith(u'/')) return QStringLiteral("holds no full path");
+    if (!isCount(row.files) || !isCount(row.size)) return QStringLiteral("holds counts that are not numbers");
+    return {};
+}
 
 } // namespace
 
@@ -58,44 +128,43 @@ QByteArray formatSetFile(const BackupSet& set) {
     QByteArray out = text.toUtf8() + kLineEnd;
     for (const SelectionRow& row : set.rows) {
         if (row.isTotal()) continue;
-        const QStringList fields{TextUtil::trimBlanks(row.path), TextUtil::trimBlanks(row.files),
-                                 TextUtil::trimBlanks(row.size), TextUtil::trimBlanks(row.include),
-                                 TextUtil::trimBlanks(row.exclude)};
+        const QStringList fields{pathField(row.path), TextUtil::trimBlanks(row.files), TextUtil::trimBlanks(row.size),
+                                 TextUtil::trimBlanks(row.include), TextUtil::trimBlanks(row.exclude)};
         out += fields.join(u'\t').toUtf8() + kLineEnd;
     }
     return out;
 }
 
-// The plain text never replaces the set in place: it is written to a temporary file in the same folder,
-// enciphered there, and only then renamed over the target. A reader therefore always finds either the old set
-// or the new one, whole and enciphered, and a failure at any step leaves the old file as it was.
+// The set is enciphered in memory and written to a work file beside the target, which takes the target's place
+// only once it is complete and on disk. A reader therefore always finds either the old set or the new one, whole
+// and enciphered, the plain form never reaches the disk, and a failure at any step leaves the old file as it was.
 Status writeSetFile(const QString& path, const BackupSet& set) {
-    const QFileInfo target(path);
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.set-XXXXXX.tmp"));
-    temp.setAutoRemove(true); // removes the temporary file on every early return below
-    if (!temp.open())
-        return Status::failure(QString("Cannot write %1: %2").arg(path, temp.errorString()));
-    const QByteArray plain = formatSetFile(set);
-    if (temp.write(plain) != plain.size() || !temp.flush()) {
-        const QString why = temp.errorString();
-        return Status::failure(QString("Cannot write %1: %2").arg(path, why));
-    }
-    temp.close();
-    const QString tempPath = temp.fileName();
-    if (Status enciphered = cipherFile(tempPath, kSetCipherKey); !enciphered) return enciphered;
-    // rename() replaces an existing set in one step; QFile::rename would refuse to.
-    if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        return Status::failure(QString("Cannot write %1: %2").arg(path, SystemError::errorText(errno)));
-    temp.setAutoRemove(false); // the name now belongs to the set
+    QByteArray bytes = formatSetFile(set);
+    cipherBytes(bytes, kSetCipherKey);
+    Result<WorkFile> work = WorkFile::beside(path);
+    if (!work) return Status::failure(work.message());
+    if (Status written = work.value().write(bytes); !written) return written;
+    return work.value().commit();
+}
+
+Status clearWorkFolder(const QString& appFolder) {
+    QString app = appFolder;
+    while (app.size() > 1 && app.endsWith(u'/'))
+        app.chop(1);
+    if (const QString why = emptyScratchFolder(app, QStringLiteral("Work")); !why.isEmpty())
+        return Status::failure(why);
     return Status::success();
 }
 
 Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder) {
     const QString work = withSlash(appFolder) + QStringLiteral("Work/");
-    // Only one set is ever in plain form: the previous reader's copy goes first.
-    FileOps::deleteFilesIn(work);
-    if (Status made = FileOps::createFolder(work); !made) return made;
+    // Only one set is ever in plain form: the previous reader's copy goes first. The folder has to be the
+    // program's own; a link there is neither followed nor emptied.
+    if (Status cleared = clearWorkFolder(appFolder); !cleared) return cleared;
+    if (Status made = ScratchFolder::prepare(work); !made) return made;
     const QString workFile = work + kWorkFileName;
+    if (QFileInfo(workFile).exists() || QFileInfo(workFile).isSymLink())
+        return Result<QString>::failure(QStringLiteral("%1 is in the way of the working copy.").arg(workFile));
     if (Status copied = FileOps::copyOver(setPath, workFile); !copied) return copied;
     if (Status deciphered = cipherFile(workFile, kSetCipherKey); !deciphered) {
         QFile::remove(workFile);
@@ -122,15 +191,39 @@ SetContents readRows(const QString& workFile) {
     SetContents contents;
     QFile file(workFile);
     if (!file.open(QIODevice::ReadOnly)) return contents;
-    const QStringList lines = splitLines(file.readAll());
-    for (const QString& line : lines) {
+    const QByteArray bytes = file.readAll();
+    const QStringList lines = splitLines(bytes);
+    // The writer always starts with the comment line and ends every line; a file that does not is not a set as
+    // it was written (a damaged copy, a wrong key, a file cut short).
+    if (bytes.isEmpty())
+        contents.problems << QStringLiteral("it is empty");
+    else if (!isCommentLine(lines.first()))
+        contents.problems << QStringLiteral("it does not begin with its comment line");
+    if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
+        contents.problems << QStringLiteral("line %1 is cut short").arg(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
         // Any line may be a comment line, not only the first.
-        if (isCommentLine(line))
+        if (isCommentLine(line)) {
             contents.comments << (line.size() > kCommentMarker.size() ? line.mid(kCommentMarker.size()) : line);
-        else
-            contents.rows << splitRowLine(line);
+            continue;
+        }
+        SelectionRow row = splitRowLine(line);
+        QString path;
+        const bool pathReadable = readPathField(row.path, path);
+        if (pathReadable) row.path = path;
+        if (const QString why = rowProblem(line, row, pathReadable); !why.isEmpty())
+            contents.problems << QStringLiteral("line %1 %2").arg(i + 1).arg(why);
+        contents.rows << row;
     }
     return contents;
+}
+
+QString damagedSetMessage(const QString& setPath, const QStringList& problems) {
+    QStringList shown = problems.mid(0, 3);
+    if (problems.size() > shown.size()) shown << QStringLiteral("%1 more").arg(problems.size() - shown.size());
+    return QStringLiteral("Backup set %1 is damaged (%2); it was not used.")
+        .arg(QFileInfo(setPath).fileName(), shown.join(QStringLiteral("; ")));
 }
 
 SelectionRow splitRowLine(const QString& line) {
@@ -146,8 +239,9 @@ SelectionRow splitRowLine(const QString& line) {
     }
     const qsizetype tab = rest.indexOf(u'\t');
     fields[4] = (tab < 0 ? rest : rest.left(tab)).toString();
-    return SelectionRow{TextUtil::trimBlanks(fields[0]), TextUtil::trimBlanks(fields[1]), TextUtil::trimBlanks(fields[2]),
-                        TextUtil::trimBlanks(fields[3]), TextUtil::trimBlanks(fields[4])};
+    return SelectionRow{TextUtil::trimBlanks(fields[0]), TextUtil::trimBlanks(fields[1]),
+                        TextUtil::trimBlanks(fields[2]), TextUtil::trimBlanks(fields[3]),
+                        TextUtil::trimBlanks(fields[4])};
 }
 
 QString setFileName(const QString& name) {
@@ -178,6 +272,6 @@ QVector<SetListing> listSets(const QString& setsFolder, const QString& appFolder
         sets.append({entry.fileName(), readComment(copy.value()), entry.lastModified()});
     }
     // Listing needs no plain copy afterwards; do not leave the last one lying about.
-    if (!entries.isEmpty()) FileOps::deleteFilesIn(withSlash(appFolder) + QStringLiteral("Work/"));
+    if (!entries.isEmpty()) clearWorkFolder(appFolder);
     return sets;
 }

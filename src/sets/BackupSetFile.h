@@ -1,8 +1,9 @@
 #pragma once
 // Backup set files: a comment line and one TAB-separated line per selection row, CR LF line ends, stored
-// enciphered with a fixed key. Writers write through a temporary file that is enciphered and then renamed, so a
-// set file on disk is always whole and enciphered; readers decipher a copy in Work/Temp.set and never touch the
-// stored file.
+// enciphered with a fixed key. Writers write the enciphered bytes to a work file that is then renamed, so a set
+// file on disk is always whole and enciphered; readers decipher a copy in Work/Temp.set and never touch the
+// stored file. A path the layout could not carry as it is (one holding a TAB, CR or LF, or ending in blanks) is
+// written as "%" and the path with those characters (and "%") percent-encoded; the readers undo it.
 
 #include "utility/Result.h"
 
@@ -35,20 +36,29 @@ struct BackupSet {
 /// The plain form: comment line (marker added unless the text already starts with it, case ignored), then the
 /// rows (summary rows skipped), each field trimmed, CR LF after every line.
 QByteArray formatSetFile(const BackupSet& set);
-/// Writes the set enciphered to path (temporary file, encipher, rename).
+/// Writes the set enciphered to path (work file beside it, then renamed).
 Status writeSetFile(const QString& path, const BackupSet& set);
 
-/// Empties appFolder/Work/, copies the set file to Work/Temp.set and deciphers it there. Returns the copy's path.
+/// Removes the program's own files from appFolder/Work/ (never through a link, never anything else).
+Status clearWorkFolder(const QString& appFolder);
+/// Empties appFolder/Work/ of the program's files, copies the set file to Work/Temp.set and deciphers it there.
+/// Returns the copy's path.
 Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder);
 /// Line 1 of a working copy: the text after "*Comment*" (case-sensitive, when there is text after it), else the
 /// whole line.
 QString readComment(const QString& workFile);
-/// Comment lines (marker in any case) go to comments; every other line becomes a row by splitRowLine.
+/// Comment lines (marker in any case) go to comments; every other line becomes a row by splitRowLine, with an
+/// encoded path decoded. What does not match the layout as the writer leaves it (no comment line first, a last
+/// line cut short, a row without five fields, a full path or numeric counts) is listed in problems, one text per
+/// line, "line 3 is cut short": a set with problems is damaged and must not be used.
 struct SetContents {
     QStringList comments;
     QVector<SelectionRow> rows;
+    QStringList problems;
 };
 SetContents readRows(const QString& workFile);
+/// "Backup set Weekly.set is damaged (line 3 is cut short); it was not used."
+QString damagedSetMessage(const QString& setPath, const QStringList& problems);
 /// Five fields at TABs as the set layout defines; text after a fifth TAB is dropped.
 SelectionRow splitRowLine(const QString& line);
 

@@ -1,8 +1,9 @@
 #include "FileCipher.h"
 
+#include "WorkFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 // The cipher keeps casual eyes off a package; it is not strong cryptography. Each byte is XORed with a keystream
 // byte computed from the key and the byte's position alone, so the same call both enciphers and deciphers, and a
@@ -58,11 +59,10 @@ Status cipherFile(const QString& path, const QByteArray& key) {
     if (!in.open(QIODevice::ReadOnly))
         return Status::failure(QString("Cannot read %1: %2").arg(path, in.errorString()));
 
-    // The result goes to a temporary file beside the original and replaces it only when complete; QSaveFile
-    // discards the temporary file on any failure, so the original is never left half enciphered.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return Status::failure(QString("Cannot write %1: %2").arg(path, out.errorString()));
+    // The result goes to a work file beside the original and replaces it only when complete; the work file is
+    // removed on any failure, so the original is never left half enciphered.
+    Result<WorkFile> out = WorkFile::beside(path);
+    if (!out) return Status::failure(QString("Cannot write %1: %2").arg(path, out.message()));
     QByteArray block;
     qint64 offset = 0;
     for (;;) {
@@ -74,10 +74,8 @@ Status cipherFile(const QString& path, const QByteArray& key) {
         }
         cipherBytes(block, key, offset);
         offset += block.size();
-        if (out.write(block) != block.size())
-            return Status::failure(QString("Cannot write %1: %2").arg(path, out.errorString()));
+        if (Status written = out.value().write(block); !written) return written;
     }
     in.close();
-    if (!out.commit()) return Status::failure(QString("Cannot write %1: %2").arg(path, out.errorString()));
-    return Status::success();
+    return out.value().commit();
 }

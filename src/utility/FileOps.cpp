@@ -1,12 +1,12 @@
 #include "FileOps.h"
 
 #include "SystemError.h"
+#include "WorkFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <sys/stat.h>
 
@@ -62,19 +62,18 @@ bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(p
 Status copyOver(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    Result<WorkFile> out = WorkFile::beside(target);
+    if (!out) return Status::failure(out.message());
     for (;;) {
-        qint64 n = in.read(buffer.data(), buffer.size());
-        if (n < 0) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
-        if (n == 0) break;
-        if (out.write(buffer.constData(), n) != n)
-            return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
+        const QByteArray block = in.read(1 << 20);
+        if (block.isEmpty()) {
+            if (in.error() != QFileDevice::NoError)
+                return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
+            break;
+        }
+        if (Status written = out.value().write(block); !written) return written;
     }
-    if (!out.commit()) return Status::failure(QString("Cannot write %1: %2").arg(target, out.errorString()));
-    return Status::success();
+    return out.value().commit();
 }
 
 Status append(const QString& target, const QString& source) {
@@ -144,10 +143,10 @@ QStringList matchingFiles(const QString& pattern, int maxCount) {
 }
 
 Status writeFileAtomically(const QString& path, const QByteArray& data) {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit())
-        return Status::failure(QString("Cannot write %1: %2").arg(path, out.errorString()));
-    return Status::success();
+    Result<WorkFile> out = WorkFile::beside(path);
+    if (!out) return Status::failure(out.message());
+    if (Status written = out.value().write(data); !written) return written;
+    return out.value().commit();
 }
 
 } // namespace FileOps

@@ -11,7 +11,7 @@ namespace FileOps {
 /// True when a file or folder exists at the path (a dangling link counts as missing).
 bool exists(const QString& path);
 
-/// Copies source over target (target replaced atomically: written beside it, then renamed).
+/// Copies source over target (target replaced atomically: a work file beside it, then renamed).
 Status copyOver(const QString& source, const QString& target);
 
 /// Appends the whole of source to the end of target (target created when missing).
@@ -31,7 +31,7 @@ Status createFolder(const QString& folder);
 /// Files matching a wildcard pattern (name only, sorted), at most maxCount.
 QStringList matchingFiles(const QString& pattern, int maxCount = 255);
 
-/// Writes data to path through a temporary file in the same folder, then renames it into place.
+/// Writes data to path through a work file beside it (WorkFile.h), then renames it into place.
 Status writeFileAtomically(const QString& path, const QByteArray& data);
 
 } // namespace FileOps

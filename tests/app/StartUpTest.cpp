@@ -2,7 +2,9 @@
 
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -64,21 +66,74 @@ TEST(StartUp, EmptyStoreGetsAll28KeysWithDefaults) {
     EXPECT_EQ(state.helpFilePath, app + "/Varnhold.hlp");
 }
 
-TEST(StartUp, MakesWorkingFoldersAndEmptiesTemp) {
+// Start-up empties Temp and Work of the program's own files only: the fixed working-copy names in Work and the
+// work files of runs that have ended. Hidden files, other files and subfolders are the user's and stay.
+TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
     TempDir dir;
-    writeFile(dir.file("Temp/old.txt"), "x");
-    writeFile(dir.file("Temp/noext"), "x");
-    writeFile(dir.file("Temp/.hidden"), "x");
-    writeFile(dir.file("Temp/keep/inner.txt"), "x");
+    const QString stale = QStringLiteral(".a.zip.vhw-999999999-0"); // its run has ended
+    const QString running = QStringLiteral(".b.zip.vhw-%1-0").arg(QCoreApplication::applicationPid()); // running
+    for (const QString& name : {QStringLiteral("old.txt"), QStringLiteral("noext"), QStringLiteral(".hidden"),
+                                QStringLiteral("keep/inner.txt"), stale, running})
+        writeFile(dir.file("Temp/" + name), "x");
+    for (const QString& name :
+         {QStringLiteral("Temp.set"), QStringLiteral("Varnhold.Dat"), QStringLiteral("Temp.txt"),
+          QStringLiteral("temp.set"), QStringLiteral("notes.txt"), QStringLiteral("keep/Temp.set"), stale + ".zip"})
+        writeFile(dir.file("Work/" + name), "x");
     writeFile(dir.file("Zips/mine.zip"), "keep me");
     AppState state(freshApp());
     runStartUp(state, dir.path());
 
     for (const QString& name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
         EXPECT_TRUE(QFileInfo(dir.file(name)).isDir()) << name.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(dir.file("Work"))) << "Work is made only when needed";
-    EXPECT_EQ(listTree(dir.file("Temp")), QStringList({"keep/inner.txt"}));
+    EXPECT_EQ(listTree(dir.file("Temp")),
+              QStringList({".b.zip.vhw-" + QString::number(QCoreApplication::applicationPid()) + "-0", ".hidden",
+                           "keep/inner.txt", "noext", "old.txt"}));
+    EXPECT_EQ(listTree(dir.file("Work")), QStringList({"keep/Temp.set", "notes.txt", "temp.set"}));
     EXPECT_EQ(readFile(dir.file("Zips/mine.zip")), "keep me");
+    EXPECT_EQ(state.startUpNotes, QStringList());
+
+    TempDir fresh;
+    AppState second(freshApp());
+    runStartUp(second, fresh.file("new/home"));
+    EXPECT_TRUE(QFileInfo(fresh.file("new/home/Sets")).isDir()) << "a missing application folder is made";
+    EXPECT_FALSE(QFileInfo::exists(fresh.file("new/home/Work"))) << "Work is made only when needed";
+
+    writeFile(fresh.file("file"), "a file where the application folder should be");
+    AppState third(freshApp());
+    runStartUp(third, fresh.file("file/home"));
+    ASSERT_FALSE(third.startUpNotes.isEmpty());
+    EXPECT_TRUE(third.startUpNotes.first().startsWith("Cannot create the folder " + fresh.file("file/home")))
+        << third.startUpNotes.first().toStdString();
+}
+
+// Temp or Work that is a link or a file is left as it is, and not emptied through: the folder it names keeps
+// every file, also files that look like the program's own. The user is told.
+TEST(StartUp, ScratchFoldersThatAreLinksOrFilesAreLeftAlone) {
+    TempDir dir, elsewhere;
+    const QStringList names = {"Temp.set", "Varnhold.Dat", ".x.zip.vhw-999999999-0", "letter.txt", ".hidden"};
+    for (const QString& name : names)
+        writeFile(elsewhere.file(name), "theirs");
+    for (const char* scratch : {"Temp", "Work"}) {
+        SCOPED_TRACE(scratch);
+        TempDir app;
+        ASSERT_TRUE(QFile::link(elsewhere.path(), app.file(scratch)));
+        AppState state(freshApp());
+        runStartUp(state, app.path());
+        EXPECT_EQ(listTree(elsewhere.path()),
+                  (QStringList{".hidden", ".x.zip.vhw-999999999-0", "Temp.set", "Varnhold.Dat", "letter.txt"}));
+        EXPECT_TRUE(QFileInfo(app.file(scratch)).isSymLink());
+        EXPECT_EQ(state.startUpNotes,
+                  QStringList{app.file(scratch) + " is a symbolic link, not a folder of its own; it "
+                                                  "is left as it is and not used."});
+
+        TempDir blocked;
+        writeFile(blocked.file(scratch), "a file where the folder should be");
+        AppState other(freshApp());
+        runStartUp(other, blocked.path());
+        EXPECT_EQ(readFile(blocked.file(scratch)), "a file where the folder should be");
+        EXPECT_EQ(other.startUpNotes,
+                  QStringList{blocked.file(scratch) + " is not a folder; it is left as it is and not used."});
+    }
 }
 
 TEST(StartUp, StoredValuesSurviveAndWorkingFolderDecides) {

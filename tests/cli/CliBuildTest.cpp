@@ -24,7 +24,7 @@ using namespace testsupport;
 namespace {
 
 ToolRun cli(const QStringList& args, const QString& workDir) {
-    return runTool(VARNHOLD_CLI, args, workDir);
+    return runTool(VARNHOLD_CLI, QStringList{"--app-folder", workDir} + args, workDir);
 }
 
 template <typename Condition> bool eventually(Condition condition, int limitMs = 10000) {
@@ -310,7 +310,7 @@ TEST_F(CliBuildTest, InterruptLeavesTheOldPackageAsItWas) {
 
     QProcess build;
     build.setWorkingDirectory(app.path());
-    build.start(VARNHOLD_CLI, {"build", "out.zip", "data/", "--level", "maximum"});
+    build.start(VARNHOLD_CLI, {"--app-folder", app.path(), "build", "out.zip", "data/", "--level", "maximum"});
     ASSERT_TRUE(build.waitForStarted());
     // The new package is written beside the old one; once it is there, compression is under way.
     const auto partFiles = [&] { return QDir(app.path()).entryList({".out.zip.*"}, QDir::Files | QDir::Hidden); };

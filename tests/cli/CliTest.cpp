@@ -12,7 +12,9 @@ using namespace testsupport;
 
 namespace {
 
-ToolRun cli(const QStringList& args, const QString& workDir) { return runTool(VARNHOLD_CLI, args, workDir); }
+ToolRun cli(const QStringList& args, const QString& workDir) {
+    return runTool(VARNHOLD_CLI, QStringList{"--app-folder", workDir} + args, workDir);
+}
 
 // One package made once per run by Python's zipfile, with stored entries so every cell is known exactly.
 class CliTest : public ::testing::Test {

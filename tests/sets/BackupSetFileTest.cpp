@@ -43,8 +43,17 @@ TEST(SetFileLayout, CommentLineThenOneLinePerRow) {
     const std::pair<BackupSet, QByteArray> cases[] = {
         {weekly(), kWeeklyPlain},
         {{"c",
-          {{"  /srv/a b/  ", " 12 ", " 3,000 ", "  *.* ", " "}, {"/x", "", "", "", ""}, {"**TOTAL**", "9", "9", "", ""}}},
+          {{"  /srv/a b/", " 12 ", " 3,000 ", "  *.* ", " "}, {"/x", "", "", "", ""}, {"**TOTAL**", "9", "9", "", ""}}},
          "*Comment*c\r\n/srv/a b/\t12\t3,000\t*.*\t\r\n/x\t\t\t\t\r\n"},
+        // Paths the layout cannot carry as they are: "%" and the path with TAB, CR, LF, "%" and trailing blanks
+        // percent-encoded. Blanks inside a path and any other character stay as they are.
+        {{"c",
+          {{"/a\tb/", "1", "2", "*.*", ""},
+           {"/x/line\r\nbreak.txt", "1", "2", "", ""},
+           {"/x/100% sure  ", "1", "2", "", ""},
+           {"/x/ends in/ ", "1", "2", "", ""}}},
+         "*Comment*c\r\n%/a%09b/\t1\t2\t*.*\t\r\n%/x/line%0D%0Abreak.txt\t1\t2\t\t\r\n"
+         "%/x/100%25 sure%20%20\t1\t2\t\t\r\n%/x/ends in/%20\t1\t2\t\t\r\n"},
         {{"Bücher\r\nund\nmehr", {{"/home/ann/Bücher/", "1", "1", "*.*", ""}}},
          "*Comment*B\xC3\xBC" "cher und mehr\r\n/home/ann/B\xC3\xBC" "cher/\t1\t1\t*.*\t\r\n"},
         {{"*COMMENT*weekly", {}}, "*COMMENT*weekly\r\n"}, {{"*comment*weekly", {}}, "*comment*weekly\r\n"},
@@ -204,6 +213,8 @@ TEST(ReadRows, CommentLinesAnywhereAndRowsInOrder) {
     EXPECT_EQ(contents.rows, expected);
     EXPECT_TRUE(contents.rows[0].isFolder());
     EXPECT_FALSE(contents.rows[3].isFolder());
+    // Read all the same, but not as the writer leaves a set: the rows without a path are reported.
+    EXPECT_EQ(contents.problems, (QStringList{"line 5 has 1 fields instead of 5", "line 6 has 1 fields instead of 5"}));
 
     const SetContents missing = readRows(dir.file("missing.set"));
     EXPECT_TRUE(missing.comments.isEmpty() && missing.rows.isEmpty());
@@ -227,7 +238,7 @@ TEST(SplitRowLine, FieldsAtTabs) {
 TEST(SetFileRoundTrip, WrittenSetReadsBack) {
     TempDir app, sets;
     BackupSet set = weekly();
-    set.rows[0].path = "  /home/ann/Data/ ";
+    set.rows[0].path = "  /home/ann/Data/"; // blanks before a path are dropped, as for every field
     ASSERT_TRUE(writeSetFile(sets.file("Weekly.set"), set).ok());
     const Result<QString> copy = makeWorkingCopy(sets.file("Weekly.set"), app.path());
     ASSERT_TRUE(copy.ok());
@@ -238,8 +249,50 @@ TEST(SetFileRoundTrip, WrittenSetReadsBack) {
     EXPECT_EQ(contents.rows, expected);
 }
 
-TEST(SetFileRoundTrip, RandomBytesReadWithoutComplaint) {
-    // A stored file that is not a set deciphers into nonsense; the readers take it line by line all the same.
+// Paths that hold the layout's own separators, or end in blanks, come back exactly; ordinary paths keep the
+// plain layout.
+TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
+    TempDir app, sets;
+    BackupSet set{"odd names", {}};
+    for (const QString& path : {"/data/a\tb.txt", "/data/line\nbreak/", "/data/cr\r.txt", "/data/blank ", "/data/two  ",
+                                "/data/50%.txt", "/data/%41 stays", "/data/ä ö/", "/data/\t\r\n %/"})
+        set.rows.append({path, "1", "1,024", path.endsWith(u'/') ? "*.*" : "", ""});
+    ASSERT_TRUE(writeSetFile(sets.file("Odd.set"), set).ok());
+    const Result<QString> copy = makeWorkingCopy(sets.file("Odd.set"), app.path());
+    ASSERT_TRUE(copy.ok());
+    const SetContents contents = readRows(copy.value());
+    EXPECT_EQ(contents.problems, QStringList());
+    EXPECT_EQ(contents.comments, QStringList{"odd names"});
+    EXPECT_EQ(contents.rows, set.rows);
+    EXPECT_TRUE(readFile(copy.value()).contains("\r\n/data/\xC3\xA4 \xC3\xB6/\t1\t1,024\t*.*\t\r\n"));
+}
+
+// What the writer never leaves is reported, one text per line; rows are still read as the split rule says.
+TEST(ReadRows, DamageIsReportedByLine) {
+    const std::pair<QByteArray, QStringList> cases[] = {
+        {"*Comment*c\r\n/a/\t1\t2\t*.*\t\r\n", {}},
+        {"*Comment*c\n/a/\t1\t2\t*.*\t\n", {}}, // lone line feeds are line ends as well
+        {"", {"it is empty"}},
+        {"*Comment*c\r\n/a/\t1\t2\t*.", {"line 2 is cut short", "line 2 has 4 fields instead of 5"}},
+        {"*Comment*c\r\n/a/\t1\t2\t*.*\t", {"line 2 is cut short"}},
+        {"/a/\t1\t2\t*.*\t\r\n", {"it does not begin with its comment line"}},
+        {"*Comment*c\r\n/a/\t1\t2\t*.*\t\tx\r\n", {"line 2 has 6 fields instead of 5"}},
+        {"*Comment*c\r\n\t1\t2\t\t\r\n", {"line 2 has no path"}},
+        {"*Comment*c\r\n.\t1\t2\t\t\r\n", {"line 2 holds no full path"}},
+        {"*Comment*c\r\n%/a%zz\t1\t2\t\t\r\n", {"line 2 holds a path that cannot be decoded"}},
+        {"*Comment*c\r\n%/a%FF\t1\t2\t\t\r\n", {"line 2 holds a path that cannot be decoded"}},
+        {"*Comment*c\r\n/a\tone\t2\t\t\r\n", {"line 2 holds counts that are not numbers"}},
+    };
+    TempDir dir;
+    for (const auto& [bytes, problems] : cases) {
+        writeFile(dir.file("Temp.set"), bytes);
+        EXPECT_EQ(readRows(dir.file("Temp.set")).problems, problems) << bytes.toStdString();
+    }
+}
+
+TEST(SetFileRoundTrip, RandomBytesAreReportedAsDamaged) {
+    // A stored file that is not a set deciphers into nonsense; the readers take it line by line all the same, and
+    // report it.
     TempDir app, sets;
     for (int seed = 1; seed <= 20; ++seed) {
         const QByteArray garbage = randomBytes(1 + seed * 397, seed);
@@ -259,6 +312,7 @@ TEST(SetFileRoundTrip, RandomBytesReadWithoutComplaint) {
         for (const SelectionRow& row : contents.rows)
             for (const QString& field : {row.path, row.files, row.size, row.include, row.exclude})
                 EXPECT_FALSE(field.contains(u'\t') || field.contains(u'\n') || field.contains(u'\r')) << seed;
+        EXPECT_FALSE(contents.problems.isEmpty()) << seed;
     }
 }
 

@@ -1,4 +1,5 @@
-// Every test binary runs with its own settings folder, so no test reads or writes the user's settings.
+// Every test binary runs with its own settings folder and application folder, so no test reads or writes the
+// user's settings or working folders.
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 int main(int argc, char** argv) {
     QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
+    QTemporaryDir appHome;
+    qputenv("VARNHOLD_HOME", appHome.path().toUtf8());
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef VARNHOLD_TEST_WITH_WIDGETS
     QApplication app(argc, argv);

@@ -56,6 +56,16 @@ BuildResult BuildRunner::run() {
     m_lastSelecting = -1;
     m_lastCompressing = -1;
 
+    // The build takes its options and the password from the stored settings; with a settings file that could not
+    // be read it would run on the defaults (a package meant to be encrypted would come out plain).
+    if (const QString problem = m_state.settings.problem(); !problem.isEmpty()) {
+        BuildResult refused;
+        refused.outcome = BuildOutcome::Stopped;
+        refused.message = problem + QStringLiteral(" The build was not run.");
+        MessageDialogs::showError(m_owner, refused.message);
+        return refused;
+    }
+
     BuildJob job(m_params, callbacks());
     job.setCancelFlag(&m_state.cancel);
 

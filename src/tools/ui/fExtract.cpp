@@ -2,6 +2,7 @@
 #include "app/ui/FormControls.h"
 
 #include "DialogHook.h"
+#include "MessageDialogs.h"
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
 #include "viewer/EntryFields.h"
@@ -268,6 +269,12 @@ void fExtract::usePickedFolder(FolderBox box, const QString& folder) {
 
 void fExtract::extractNow() {
     if (m_worker) return;
+    // The extract options and the password come from the stored settings; a settings file that could not be read
+    // leaves only defaults, so nothing is extracted with them.
+    if (const QString problem = m_state.settings.problem(); !problem.isEmpty()) {
+        MessageDialogs::showError(this, problem + QStringLiteral(" Nothing was extracted."));
+        return;
+    }
     const ExtractSettings s = settingsFromControls();
     s.store(m_state);
     m_state.saveOption("Optionseb", s.targetFolder());

@@ -27,6 +27,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -190,13 +191,20 @@ void fMain::load() {
     restorePlacement();
     m_menuIcons = std::make_unique<MenuIcons>(style());
     m_fileIcons = std::make_unique<FileTypeIcons>();
-    // Application folder (the working folder now), working folders, emptied Temp, help file, system folders,
-    // the recent list and the 28 option keys written back: shared with the command-line program.
-    runStartUp(m_state, QDir::currentPath());
+    // Application folder, working folders, emptied Temp, help file, system folders, the recent list and the 28
+    // option keys written back: shared with the command-line program.
+    runStartUp(m_state, defaultAppFolder());
     setUpGridColumns();
     // Buttons and pop-up menus with their captions and icons, then the recent list in "Favorites".
     setUpMenus();
     refreshFavorites();
+    // What the start-up could not do is shown once the window is up: a settings file that cannot be read, a
+    // scratch folder that is not the program's own.
+    QStringList notes = m_state.startUpNotes;
+    if (const QString problem = m_state.settings.problem(); !problem.isEmpty()) notes << problem;
+    if (!notes.isEmpty())
+        QTimer::singleShot(0, this,
+                           [this, notes] { MessageDialogs::showError(this, notes.join(QStringLiteral("\n\n"))); });
 }
 
 void fMain::restorePlacement() {
@@ -531,7 +539,7 @@ void fMain::extractThisFile() {
     if (!row || row->name.isEmpty()) return;
     const QString name = row->name;
     const QString folderPath = row->folderPath;
-    FileOps::deleteFilesIn(m_state.workFolder("Temp"));
+    emptyScratchFolder(m_state.folders.app, QStringLiteral("Temp"));
 
     const qint64 index = EntryList::findEntry(m_package, name, folderPath);
     if (index < 0) {
@@ -545,7 +553,7 @@ void fMain::extractThisFile() {
 }
 
 void fMain::extractAllFiles() {
-    FileOps::deleteFilesIn(m_state.workFolder("Temp"));
+    emptyScratchFolder(m_state.folders.app, QStringLiteral("Temp"));
     requestExtractAll(m_state);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();

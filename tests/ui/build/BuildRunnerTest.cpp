@@ -335,6 +335,26 @@ TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
     expectAnswered({"unused"});
 }
 
+// A settings file that cannot be read leaves only defaults (no password, no stored level): the build is not run
+// on them, the user is told which file is at fault, and the file stays as it was.
+TEST_F(BuildRunnerTest, ASettingsFileThatCannotBeReadStopsTheBuildBeforeAnything) {
+    const QString file = state.settings.fileName();
+    const QByteArray garbage = "[Settings]\nOptionse4=secret\n" + randomBytes(300, 5);
+    writeFile(file, garbage);
+    AppState broken(testName()); // a run that starts with the damaged file
+    broken.folders = state.folders;
+    queue({"ok", "unused"}); // fError
+    const BuildResult r = BuildRunner(broken, folderParams()).run();
+    EXPECT_EQ(r.outcome, BuildOutcome::Stopped);
+    EXPECT_EQ(DialogHook::shownMessages(),
+              QStringList{"The settings file " + file +
+                          " is not a valid settings file (format error); the stored settings are not used and the file "
+                          "is left as it is. The build was not run."});
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_EQ(readFile(file), garbage);
+    expectAnswered({"unused"});
+}
+
 TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
     if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
     LockHolder holder(data + "b.txt");

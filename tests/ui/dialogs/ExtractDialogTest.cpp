@@ -171,6 +171,27 @@ TEST_F(ExtractDialogTest, ExtractOneStoresTheOptionsAndTheAnswer) {
         EXPECT_EQ(stored(key), value) << key;
 }
 
+// With a settings file that could not be read the dialog holds only defaults (no stored password, no stored
+// folders): Extract says so and extracts nothing.
+TEST_F(ExtractDialogTest, ASettingsFileThatCannotBeReadRefusesTheExtraction) {
+    makeSmallPackage();
+    const QString file = state.settings.fileName();
+    writeFile(file, "[Settings]\nOptionse4=secret\n" + randomBytes(300, 9));
+    const QByteArray before = readFile(file);
+    AppState broken(state.settings.AppName()); // a run that starts with the damaged file
+    runStartUp(broken, dir.path());
+    requestExtractAll(broken);
+    fExtract dialog(broken, package);
+    DialogHook::setNextAnswer("ok"); // fError
+    dialog.extractNow();
+    EXPECT_EQ(DialogHook::shownMessages(),
+              QStringList{"The settings file " + file +
+                          " is not a valid settings file (format error); the stored settings are not used and the file "
+                          "is left as it is. Nothing was extracted."});
+    EXPECT_TRUE(listTree(dir.file("Extract")).isEmpty());
+    EXPECT_EQ(readFile(file), before);
+}
+
 TEST_F(ExtractDialogTest, ExtractOneFailureAnswersTheLibraryText) {
     makeSmallPackage();
     requestExtractOne(state, "ghost.txt", 99);

@@ -22,6 +22,7 @@ class LoadStep : public MainWindowTest {};
 
 TEST_F(LoadStep, EmptyStoreStartsCentredWithAllKeysAndFolders) {
     writeFile(app.file("Temp/left-over.tmp"), "old");
+    writeFile(app.file("Temp/.x.zip.vhw-999999999-0"), "a work file of a run that has ended");
     fMain& w = makeWindow();
 
     // Centred on the screen at the designed size.
@@ -31,7 +32,7 @@ TEST_F(LoadStep, EmptyStoreStartsCentredWithAllKeysAndFolders) {
     EXPECT_GE(w.width(), fMain::kMinimumWidth);
     EXPECT_GE(w.height(), fMain::kMinimumHeight);
 
-    // The start-up ran in the working folder: the 28 keys with their defaults, no recent-list keys yet.
+    // The start-up ran in VARNHOLD_HOME: the 28 keys with their defaults, no recent-list keys yet.
     QStringList keys;
     for (const auto& row : state->settings.GetAllSettings(kSettingsSection)) keys << row.first;
     keys.sort();
@@ -44,8 +45,35 @@ TEST_F(LoadStep, EmptyStoreStartsCentredWithAllKeysAndFolders) {
 
     for (const char* folder : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
         EXPECT_TRUE(QFileInfo(app.file(folder)).isDir()) << folder;
-    EXPECT_FALSE(QFileInfo::exists(app.file("Temp/left-over.tmp"))) << "Temp is emptied";
+    EXPECT_EQ(listTree(app.file("Temp")), QStringList{"left-over.tmp"}) << "Temp loses the program's own files only";
     EXPECT_FALSE(QFileInfo::exists(app.file("Work"))) << "Work is made only on demand";
+}
+
+// What the start-up could not do is shown once the window is up: a settings file that cannot be read (left as
+// it is) and a Temp that is a link (not emptied through).
+TEST_F(LoadStep, AnUnreadableSettingsFileAndALinkedTempAreShownAtTheStart) {
+    TempDir elsewhere;
+    writeFile(elsewhere.file("theirs.txt"), "theirs");
+    ASSERT_TRUE(QFile::link(elsewhere.path(), app.file("Temp")));
+    const QString name = state->settings.AppName();
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Brindlecot/" + name + ".ini";
+    ASSERT_TRUE(QDir().mkpath(file)); // a folder where the settings file should be
+    state = std::make_unique<AppState>(name);
+
+    DialogHook::setNextAnswer("ok"); // fError
+    makeWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(DialogHook::shownMessages(),
+              QStringList{app.file("Temp") +
+                          " is a symbolic link, not a folder of its own; it is left as it is and not used.\n\n"
+                          "The settings file " +
+                          file +
+                          " is a folder, not a settings file; the stored settings are not used and the file is left as "
+                          "it is."});
+    EXPECT_EQ(listTree(elsewhere.path()), QStringList{"theirs.txt"});
+    EXPECT_TRUE(QFileInfo(file).isDir());
+    window.reset();
+    QDir(file).removeRecursively();
 }
 
 TEST_F(LoadStep, WindowButtonsAndGridAreNamedAndCaptioned) {
@@ -159,7 +187,7 @@ TEST_F(LoadStep, ProgramAnswersHelpAndVersionWithoutAWindow) {
     // A window would keep the program running until the time-out; the answers come without one.
     ToolRun help = runTool(VARNHOLD_APP, {"--help"}, app.path(), {}, 20000);
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
-    EXPECT_TRUE(help.out.startsWith("Usage: varnhold [ZIP]\n")) << help.out.toStdString();
+    EXPECT_TRUE(help.out.startsWith("Usage: varnhold [--app-folder DIR] [ZIP]\n")) << help.out.toStdString();
     EXPECT_EQ(help.err, "");
     ToolRun version = runTool(VARNHOLD_APP, {"--version"}, app.path(), {}, 20000);
     EXPECT_EQ(version.exitCode, 0);

@@ -67,6 +67,8 @@ protected:
         DialogHook::reset();
         m_previousFolder = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(app.path()));
+        m_previousHome = qgetenv("VARNHOLD_HOME");
+        qputenv("VARNHOLD_HOME", app.path().toUtf8()); // the window's start-up works there
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         // A fresh store for every run of every test, also under --gtest_repeat.
         static int run = 0;
@@ -76,6 +78,7 @@ protected:
     void TearDown() override {
         window.reset();
         QDir::setCurrent(m_previousFolder);
+        qputenv("VARNHOLD_HOME", m_previousHome);
         DialogHook::reset();
     }
 
@@ -128,6 +131,7 @@ protected:
 
 private:
     QString m_previousFolder;
+    QByteArray m_previousHome;
 };
 
 } // namespace maintest
