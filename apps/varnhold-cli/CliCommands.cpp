@@ -24,7 +24,8 @@ std::atomic_bool g_interrupted{false};
 
 void onInterrupt(int) { g_interrupted = true; }
 
-// Ctrl-C asks the running job to stop at its next check, so the job can clean up after itself.
+// Ctrl-C and SIGTERM ask the running job to stop at its next check, so the job can clean up after itself. The
+// flag is only ever set here: no job clears it, so an interrupt that comes between two steps is not lost.
 void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -38,6 +39,12 @@ void writeOut(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, size_
 void printError(const QString& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "varnhold-cli: %s\n", message.toLocal8Bit().constData());
+}
+
+int interruptedBuild(const QString& zip, bool zipExists) {
+    printError(zipExists ? QString("Build interrupted; %1 was left as it was.").arg(zip)
+                         : QString("Build interrupted; no zip package was written."));
+    return kExitInterrupted;
 }
 
 int usageError(const QString& message) {
@@ -178,7 +185,8 @@ int extractCommand(AppState& state, const QString& path, const ParsedArgs& args)
         const qint64 index = args.values.value("--entry").toLongLong(&ok);
         if (!ok || index < 0 || index >= package.zGetTotalFiles())
             return usageError(QString("--entry takes an entry index from 0 to %1").arg(package.zGetTotalFiles() - 1));
-        result = package.zExtractOne(index, target, settings.password, settings.options(), &report);
+        result = package.zExtractOne(index, target, settings.password, settings.options(), &report,
+                                     [](const ZipProgress&) { return !g_interrupted.load(); });
     } else {
         TerminalProgress bar("Extracting");
         result = package.zExtractAll(target, settings.password, settings.options(), progressTo(bar), &report);
@@ -262,6 +270,8 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
     }
 
     SelectionModel model(state);
+    // The counting scans of the folders given stop on an interrupt as the build itself does.
+    model.countCancel = &g_interrupted;
     // Patterns given on the command line take the place of the stored ones of the same kind.
     if (args.lists.contains("--include")) {
         model.patterns.include = {};
@@ -307,6 +317,7 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
         model.handedComment = package.zGetComment();
     }
     model.refreshBuildGrid();
+    if (g_interrupted.load()) return interruptedBuild(zip, zipExists);
     const QString comment = args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
 
     if (args.values.contains("--save-set")) {
@@ -360,9 +371,7 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
         printError(QString("%1 exists and was not replaced (--no-replace).").arg(zip));
         return kExitFailure;
     case BuildOutcome::Cancelled:
-        printError(zipExists ? QString("Build interrupted; %1 was left as it was.").arg(zip)
-                             : QString("Build interrupted; no zip package was written."));
-        return kExitInterrupted;
+        return interruptedBuild(zip, zipExists);
     case BuildOutcome::Stopped:
     case BuildOutcome::Failed:
         printError(result.message);
@@ -460,9 +469,9 @@ int runCli(const QStringList& args, const QString& appFolder) {
     if (parsed.flags.contains("--overwrite") && parsed.flags.contains("--no-overwrite"))
         return usageError("--overwrite and --no-overwrite exclude each other");
 
+    catchInterrupt();
     AppState state;
     runStartUp(state, appFolder);
-    catchInterrupt();
     const QString path = absolutePath(parsed.positional.first());
     if (command == "list") return listCommand(state, path);
     if (command == "test") return testCommand(path, parsed.values.value("--password"));

@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
 
 namespace {
 
@@ -22,6 +23,9 @@ QString packageArgument(const QStringList& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) must not kill the program halfway through a package: the write fails with
+    // EFBIG instead, which is reported, and the old package stays.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Varnhold");
     QGuiApplication::setDesktopFileName("varnhold");
