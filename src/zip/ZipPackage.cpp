@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
 #include <cerrno>
@@ -346,19 +345,28 @@ int ZipPackage::zDeleteFiles() {
                                       "zip -s 0 first.")
                            .arg(d->m_path));
     const QString path = d->m_path;
-    const QByteArray nativePath = QFile::encodeName(path);
+    // The smaller package is made in a work file beside the real package and renamed over it when complete.
+    Result<WorkFile> reserved = WorkFile::beside(path);
+    if (!reserved.ok()) return d->fail(reserved.message());
+    WorkFile work = std::move(reserved.value());
 
     if (d->m_selectedCount == int(d->m_entries.size())) {
         // libzip removes a package left without entries; we keep an empty package (and its comment) instead.
         int length = 0;
         const char* raw = zip_get_archive_comment(d->m_zip.get(), &length, ZIP_FL_ENC_RAW);
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(emptyPackageBytes(raw ? QByteArray(raw, length) : QByteArray())) < 0 || !file.commit())
-            return d->fail(QStringLiteral("Cannot write %1: %2.").arg(path, file.errorString()));
+        Status written = work.write(emptyPackageBytes(raw ? QByteArray(raw, length) : QByteArray()));
+        if (written) written = work.commit();
+        if (!written) return d->fail(written.message() + QLatin1Char('.'));
         return zOpenZipFile(path);
     }
 
+    // The work file starts as the package (a hard link: libzip replaces the file it writes, never changes it).
+    work.closeFd();
+    const QByteArray nativePath = QFile::encodeName(work.path());
+    ::unlink(nativePath.constData());
+    if (::link(QFile::encodeName(work.target()).constData(), nativePath.constData()) != 0 &&
+        !QFile::copy(work.target(), work.path()))
+        return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(path, systemErrorText(errno)));
     int code = 0;
     ZipHandle writer(zip_open(nativePath.constData(), 0, &code));
     if (!writer) return d->fail(QStringLiteral("Cannot change %1: %2.").arg(path, zipErrorText(code, errno)));
@@ -371,6 +379,8 @@ int ZipPackage::zDeleteFiles() {
         return d->fail(QStringLiteral("Cannot write %1: %2. The package was left as it was.")
                            .arg(path, zipErrorText(zip_get_error(writer.get()))));
     writer.release(); // zip_close has freed it
+    if (const Status placed = work.commit(); !placed)
+        return d->fail(placed.message() + QStringLiteral(". The package was left as it was."));
     return zOpenZipFile(path);
 }
 

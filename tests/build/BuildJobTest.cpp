@@ -190,6 +190,14 @@ TEST_F(BuildJobTest, ASpannedBuildPutsEveryVolumeUnderTheTargetsName) {
     EXPECT_TRUE(reopened.zIsSpanned());
     EXPECT_EQ(reopened.zGetTotalFiles(), 4);
 
+    // A smaller spanned package takes the whole set's place: the old set's last volumes do not stay behind.
+    writeFile(data + "big.bin", randomBytes(120000, 9), kOld);
+    ASSERT_TRUE(build(p).ok());
+    files = QDir(zips).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll("Locked.Txt");
+    EXPECT_EQ(files, QStringList({"Backup.z01", "Backup.zip"}));
+    EXPECT_EQ(runTool("7z", {"t", target}).exitCode, 0);
+
     p.zip.spanSize = 0; // automatic: this small package fits, so it is one ordinary file again
     ASSERT_TRUE(build(p).ok());
     ASSERT_EQ(reopened.zOpenZipFile(target), kZipOk);
