@@ -367,7 +367,9 @@ bool recoverRebuilds(const QString& folder) {
     for (const QString& name : journals) {
         if (!isJournalName(name)) continue;
         const QString path = absolute + u'/' + name;
-        if (!WorkFiles::isStale(path)) continue; // its run is still going
+        // A journal of a run still going is left alone; one of our own is left only by a rebuild whose renames
+        // failed, and is tried again.
+        if (!WorkFiles::isStale(path) && WorkFiles::writerOf(name) != qint64(::getpid())) continue;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             allDone = false;
