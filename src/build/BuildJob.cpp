@@ -12,7 +12,6 @@
 #include <QHash>
 #include <QLocale>
 #include <QSet>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cmath>
@@ -31,11 +30,13 @@ QString withSlash(const QString& folder) {
 
 // Whether we may create files in a folder: tried, not guessed from mode bits, since the superuser, read-only
 // mounts and access lists all answer differently.
+// The probe is a work file, so even a kill at this moment leaves nothing the next build does not sweep.
 Status probeFolder(const QString& folder) {
-    QTemporaryFile probe(withSlash(folder) + QStringLiteral(".varnhold-probe-XXXXXX"));
-    if (!probe.open())
-        return Status::failure(QStringLiteral("Cannot write into the folder %1: %2").arg(folder, probe.errorString()));
-    return Status::success();
+    const Result<WorkFile> probe = WorkFile::beside(withSlash(folder) + QStringLiteral("varnhold-probe"));
+    if (probe.ok()) return Status::success();
+    // The reason is the last part of the message; the folder is named as the user gave it.
+    const QString why = probe.message().mid(probe.message().lastIndexOf(QStringLiteral(": ")) + 2);
+    return Status::failure(QStringLiteral("Cannot write into the folder %1: %2").arg(folder, why));
 }
 
 Status copyFileInto(const QString& source, const QString& target) {
