@@ -491,10 +491,11 @@ BuildResult BuildJob::run() {
     }
     // A package that was spanned before leaves its earlier volumes behind once an ordinary one takes its place.
     const int oldVolumes = packageVolumeCount(workFile.target());
-    if (const Status placed = workFile.commit(); !placed)
-        return finish(
-            BuildOutcome::Failed,
-            QStringLiteral("Cannot put the new zip package in place of %1: %2").arg(target, placed.message()));
+    if (const Status placed = workFile.commit(); !placed) {
+        const QString why = placed.message().mid(placed.message().lastIndexOf(QStringLiteral(": ")) + 2);
+        return finish(BuildOutcome::Failed,
+                      QStringLiteral("Cannot put the new zip package in place of %1: %2").arg(target, why));
+    }
     removeEarlierVolumes(workFile.target(), oldVolumes);
     writeLockedList();
     return finish(BuildOutcome::Completed);
