@@ -27,7 +27,8 @@ void onInterrupt(int) {
     g_interrupted = true;
 }
 
-// Ctrl-C asks the running job to stop at its next check, so the job can clean up after itself.
+// Ctrl-C and SIGTERM ask the running job to stop at its next check, so the job can clean up after itself. The
+// flag is only ever set here: no job clears it, so an interrupt that comes between two steps is not lost.
 void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -57,6 +58,12 @@ void printError(const QString& message) {
 // One line on stderr: a fixed tag, then a name or "name: reason" from the package or the disk.
 void printTagged(const char* tag, const QString& text) {
     std::fprintf(stderr, "%s%s", tag, printableLine(text).constData());
+}
+
+int interruptedBuild(const QString& zip, bool zipExists) {
+    printError(zipExists ? QString("Build interrupted; %1 was left as it was.").arg(zip)
+                         : QString("Build interrupted; no zip package was written."));
+    return kExitInterrupted;
 }
 
 int usageError(const QString& message) {
@@ -202,7 +209,8 @@ int extractCommand(AppState& state, const QString& path, const ParsedArgs& args)
         const qint64 index = args.values.value("--entry").toLongLong(&ok);
         if (!ok || index < 0 || index >= package.zGetTotalFiles())
             return usageError(QString("--entry takes an entry index from 0 to %1").arg(package.zGetTotalFiles() - 1));
-        result = package.zExtractOne(index, target, settings.password, settings.options(), &report);
+        result = package.zExtractOne(index, target, settings.password, settings.options(), &report,
+                                     [](const ZipProgress&) { return !g_interrupted.load(); });
     } else {
         TerminalProgress bar("Extracting");
         result = package.zExtractAll(target, settings.password, settings.options(), progressTo(bar), &report);
@@ -290,6 +298,8 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
     }
 
     SelectionModel model(state);
+    // The counting scans of the folders given stop on an interrupt as the build itself does.
+    model.countCancel = &g_interrupted;
     // Patterns given on the command line take the place of the stored ones of the same kind.
     if (args.lists.contains("--include")) {
         model.patterns.include = {};
@@ -337,6 +347,7 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
         model.handedComment = package.zGetComment();
     }
     model.refreshBuildGrid();
+    if (g_interrupted.load()) return interruptedBuild(zip, zipExists);
     const QString comment = args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
 
     if (args.values.contains("--save-set")) {
@@ -394,9 +405,7 @@ int buildCommand(AppState& state, const ParsedArgs& args) {
         printError(QString("%1 exists and was not replaced (--no-replace).").arg(zip));
         return kExitFailure;
     case BuildOutcome::Cancelled:
-        printError(zipExists ? QString("Build interrupted; %1 was left as it was.").arg(zip)
-                             : QString("Build interrupted; no zip package was written."));
-        return kExitInterrupted;
+        return interruptedBuild(zip, zipExists);
     case BuildOutcome::Stopped:
     case BuildOutcome::Failed:
         printError(result.message);
@@ -542,6 +551,7 @@ int runCli(const QStringList& givenArgs, const QString& defaultFolder) {
     if (parsed.flags.contains("--overwrite") && parsed.flags.contains("--no-overwrite"))
         return usageError("--overwrite and --no-overwrite exclude each other");
 
+    catchInterrupt();
     AppState state;
     runStartUp(state, appFolder);
     for (const QString& note : state.startUpNotes)
@@ -555,7 +565,6 @@ int runCli(const QStringList& givenArgs, const QString& defaultFolder) {
             return kExitFailure;
         }
     }
-    catchInterrupt();
     const QString path = absolutePath(parsed.positional.first());
     if (command == "list") return listCommand(state, path);
     // Like extract, test falls back on the password stored by the extract dialog.

@@ -3,8 +3,12 @@
 #include "app/StartUp.h"
 
 #include <QCoreApplication>
+#include <csignal>
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) must not kill us halfway through a package: ignored, the write fails with
+    // EFBIG, which is reported, and the work file is removed.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Varnhold");
     QStringList args = app.arguments();

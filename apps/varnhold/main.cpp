@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
 
 #include <cstdio>
 #include <cstring>
@@ -65,6 +66,9 @@ QString packageArgument(const QStringList& args, QString* problem) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) must not kill the program halfway through a package: the write fails with
+    // EFBIG instead, which is reported, and the old package stays.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Answered before anything graphical starts, so they work without a display.
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

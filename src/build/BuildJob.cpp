@@ -4,6 +4,7 @@
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
 #include "utility/NativePath.h"
+#include "utility/SystemError.h"
 #include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
 
@@ -13,7 +14,6 @@
 #include <QHash>
 #include <QLocale>
 #include <QSet>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cmath>
@@ -26,32 +26,19 @@ namespace {
 // Scan progress is reported after this many files, often enough for a bar and a prompt cancel.
 constexpr int kScanProgressStep = 200;
 
-QString systemText(int code) {
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
 QString withSlash(const QString& folder) {
     return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
-// A hidden file beside the target that will become the package; reserved now so no other run can take the name.
-Result<QString> reserveBeside(const QString& target) {
-    const QFileInfo info(target);
-    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX.part"));
-    file.setAutoRemove(false);
-    if (!file.open())
-        return Result<QString>::failure(
-            QStringLiteral("Cannot write into the folder %1: %2").arg(info.absolutePath(), file.errorString()));
-    return file.fileName();
-}
-
 // Whether we may create files in a folder: tried, not guessed from mode bits, since the superuser, read-only
 // mounts and access lists all answer differently.
+// The probe is a work file, so even a kill at this moment leaves nothing the next build does not sweep.
 Status probeFolder(const QString& folder) {
-    QTemporaryFile probe(withSlash(folder) + QStringLiteral(".varnhold-probe-XXXXXX"));
-    if (!probe.open())
-        return Status::failure(QStringLiteral("Cannot write into the folder %1: %2").arg(folder, probe.errorString()));
-    return Status::success();
+    const Result<WorkFile> probe = WorkFile::beside(withSlash(folder) + QStringLiteral("varnhold-probe"));
+    if (probe.ok()) return Status::success();
+    // The reason is the last part of the message; the folder is named as the user gave it.
+    const QString why = probe.message().mid(probe.message().lastIndexOf(QStringLiteral(": ")) + 2);
+    return Status::failure(QStringLiteral("Cannot write into the folder %1: %2").arg(folder, why));
 }
 
 Status copyFileInto(const QString& source, const QString& target) {
@@ -95,15 +82,6 @@ QString specialKind(mode_t mode) {
     if (S_ISSOCK(mode)) return QStringLiteral("a socket");
     if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
     return QStringLiteral("not a file");
-}
-
-// What a new package file gets: the mode of the package it replaces, or what a newly created file would get.
-mode_t modeForPackage(const QString& oldPackage) {
-    struct stat st;
-    if (statOf(oldPackage, st)) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 // An entry copied unchanged from the old package: same name, CRC, sizes and time.
@@ -379,12 +357,12 @@ bool BuildJob::walk(std::vector<Order>& orders) {
                 // Whatever the folder holds is missing from the backup; it is named, so the user knows.
                 if (record.error)
                     noteLeftOut(record.path,
-                                QStringLiteral("the folder could not be opened: ") + systemText(record.error));
+                                QStringLiteral("the folder could not be opened: ") + SystemError::errorText(record.error));
                 continue;
             }
             if (!scanSelects(record, patterns)) continue;
             if (record.error) {
-                noteLeftOut(record.path, QStringLiteral("its status could not be read: ") + systemText(record.error));
+                noteLeftOut(record.path, QStringLiteral("its status could not be read: ") + SystemError::errorText(record.error));
                 continue;
             }
             takeFile(record.path, orders, scanTakes(record, patterns));
@@ -418,8 +396,7 @@ void BuildJob::fillResultTexts() {
         m_result.changed > 0 ? BuildTexts::kChanged + TextUtil::formatGrouped(m_result.changed) : QString();
     if (m_params.mode == BuildMode::Update) {
         m_result.resultPackagePath = BuildTexts::kPackageUpdated + target;
-        m_result.updatedLine =
-            BuildTexts::kFilesUpdated + TextUtil::formatGrouped(m_params.selectedFiles - m_result.notTaken);
+        m_result.updatedLine = BuildTexts::kFilesUpdated + TextUtil::formatGrouped(m_result.entriesWritten);
     } else {
         m_result.resultPackagePath = target;
     }
@@ -446,7 +423,14 @@ BuildResult BuildJob::run() {
     m_result.selectedFiles = m_params.selectedFiles;
     m_result.selectedBytes = m_params.selectedBytes;
     m_storedFrom.clear();
-    m_cancel->store(false);
+    m_result.entriesWritten = 0;
+    // The cancel flag is the caller's: an interrupt that came before this point stops the build here, and the job
+    // never clears it.
+    if (cancelRequested()) return finish(BuildOutcome::Cancelled);
+
+    // What killed runs left beside the package: a spanned rebuild is completed or dropped, then their work files go.
+    const QString folder = QFileInfo(WorkFiles::realTarget(target)).absolutePath();
+    if (recoverSpannedRebuild(folder)) WorkFiles::sweepStale(folder);
 
     struct stat targetStatus;
     m_targetDevice = m_targetInode = m_targetFolderDevice = m_targetFolderInode = 0;
@@ -484,15 +468,15 @@ BuildResult BuildJob::run() {
     };
     if (orders.empty()) return nothingToAdd();
 
-    // The new package grows in a file of its own beside the target; the old one is not touched until the end.
-    const Result<QString> reserved = reserveBeside(target);
+    // The new package grows in a work file beside the real target; the old one is not touched until the end, and
+    // the work file goes whenever the build ends without putting it in place.
+    Result<WorkFile> reserved = WorkFile::beside(target);
     if (!reserved.ok()) return finish(BuildOutcome::Failed, reserved.message());
-    const QString work = reserved.value();
-    const mode_t packageMode = modeForPackage(target);
-    const auto discard = [&work](BuildResult r) {
-        QFile::remove(work);
-        return r;
-    };
+    WorkFile workFile = std::move(reserved.value());
+    workFile.closeFd();
+    const QString work = workFile.path();
+    // The work file removes itself on every return that does not put it in place.
+    const auto discard = [](BuildResult r) { return r; };
     const auto nothingLeft = [&] { return discard(nothingToAdd()); };
     if (!building) {
         if (const Status copied = copyFileInto(target, work); !copied)
@@ -546,6 +530,7 @@ BuildResult BuildJob::run() {
             return discard(finish(BuildOutcome::Cancelled));
         if (result == kZipOk) {
             noteChanged(orders);
+            m_result.entriesWritten = m_package.zGetWrittenCount();
             break;
         }
         const QString why = m_package.zGetLastErrorAsText();
@@ -607,13 +592,12 @@ BuildResult BuildJob::run() {
                                   .arg(target, failures.join(QStringLiteral("; ")))));
     m_package.zCloseZipFile();
 
-    ::chmod(QFile::encodeName(work).constData(), packageMode);
     if (m_params.zip.spanSize >= 0) {
         QString why;
-        const int volumes = splitIntoVolumes(work, target, m_params.zip.spanSize, &why,
+        const int volumes = splitIntoVolumes(work, workFile.target(), m_params.zip.spanSize, &why,
                                              [this] { return !cancelRequested(); });
         if (volumes > 0) {
-            QFile::remove(work);
+            workFile.rollback();
             writeLockedList();
             return finish(BuildOutcome::Completed);
         }
@@ -624,14 +608,13 @@ BuildResult BuildJob::run() {
         // Automatic spanning and the package fits: it goes in place as one ordinary package.
     }
     // A package that was spanned before leaves its earlier volumes behind once an ordinary one takes its place.
-    const int oldVolumes = packageVolumeCount(target);
-    if (::rename(QFile::encodeName(work).constData(), QFile::encodeName(target).constData()) != 0) {
-        const int code = errno;
-        return discard(
-            finish(BuildOutcome::Failed,
-                   QStringLiteral("Cannot put the new zip package in place of %1: %2").arg(target, systemText(code))));
+    const int oldVolumes = packageVolumeCount(workFile.target());
+    if (const Status placed = workFile.commit(); !placed) {
+        const QString why = placed.message().mid(placed.message().lastIndexOf(QStringLiteral(": ")) + 2);
+        return finish(BuildOutcome::Failed,
+                      QStringLiteral("Cannot put the new zip package in place of %1: %2").arg(target, why));
     }
-    removeEarlierVolumes(target, oldVolumes);
+    removeEarlierVolumes(workFile.target(), oldVolumes);
     writeLockedList();
     return finish(BuildOutcome::Completed);
 }

@@ -151,6 +151,7 @@ struct BuildResult {
     qint64 selectedBytes = 0;
     qint64 entriesOrdered = 0; ///< files handled by the walk, ordered or found locked
     qint64 notTaken = 0;       ///< order calls the zip layer refused
+    qint64 entriesWritten = 0; ///< entries added or replaced in the package (an update that found nothing newer: 0)
     qint64 locked = 0;
     QStringList lockedPaths;
     /// Left out for another reason: a folder that could not be opened, an entry whose status could not be read,
@@ -185,7 +186,8 @@ class BuildJob {
     BuildJob(const BuildJob&) = delete;
     BuildJob& operator=(const BuildJob&) = delete;
 
-    /// Uses flag as the cancel flag instead of the job's own (the shared cancel flag, an interrupt flag).
+    /// Uses flag as the cancel flag instead of the job's own (the shared cancel flag, an interrupt flag). The
+    /// caller owns it and clears it before a new build; the job never does.
     void setCancelFlag(std::atomic_bool* flag);
     /// Asks the running build to stop at its next check; safe from any thread.
     void cancel();
@@ -197,8 +199,9 @@ class BuildJob {
     /// the .zip extension, the target folder, the replace question (new packages), the package to update.
     /// False when the build must not go on; result() then says why.
     bool prepare();
-    /// The build proper: clears the cancel flag, walks the list, compresses, checks and puts the package in
-    /// place, writes Zips/Locked.Txt. Runs prepare() first when it has not run.
+    /// The build proper: completes or drops what killed runs left beside the package and sweeps their work files,
+    /// walks the list, compresses, checks and puts the package in place, writes Zips/Locked.Txt. Runs prepare()
+    /// first when it has not run. The cancel flag is only read: a flag already set stops the build at once.
     BuildResult run();
     /// prepare() then run().
     BuildResult execute();

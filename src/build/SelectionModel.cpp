@@ -27,10 +27,10 @@ FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPat
     return count;
 }
 
-FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns) {
+FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns, const std::atomic_bool* cancel) {
     std::vector<FolderRecord> records;
     const std::atomic_bool never{false};
-    listFolderTree(folderPath, records, never);
+    listFolderTree(folderPath, records, cancel ? *cancel : never);
     return countScan(records, patterns);
 }
 
@@ -77,7 +77,7 @@ SelectionRow SelectionModel::folderRow(const QString& path, const CurrentPattern
 bool SelectionModel::addFolder(const QString& path) {
     const QString folder = folderEntryPath(path);
     if (!FileOps::exists(folder)) return false;
-    folders.appendRow(folderRow(folder, patterns, countFolder(folder, patterns)));
+    folders.appendRow(folderRow(folder, patterns, countFolder(folder, patterns, countCancel)));
     folders.refreshSummary();
     return true;
 }
@@ -159,7 +159,7 @@ Status SelectionModel::loadBackupSet(const QString& setPath) {
         // Each folder row is counted with its own patterns, not the ones of the Select Folders tab.
         CurrentPatterns rowPatterns;
         rowPatterns.loadRowPatterns(sets.row(index).include, sets.row(index).exclude);
-        const FolderCount count = countFolder(sets.row(index).path, rowPatterns);
+        const FolderCount count = countFolder(sets.row(index).path, rowPatterns, countCancel);
         sets.setCounts(index, count.files, count.bytes);
         emit setRowCounted(index);
     }

@@ -10,10 +10,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -69,14 +71,6 @@ mode_t newFileMode() {
     return 0666 & ~mask;
 }
 
-void syncFolder(const QString& folder) {
-    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 namespace WorkFiles {
@@ -114,18 +108,48 @@ int sweepStale(const QString& folder) {
         ::close(dirFd);
         return 0;
     }
-    int removed = 0;
+    std::vector<QByteArray> candidates;
     while (const dirent* entry = ::readdir(dir)) {
-        const QString name = QFile::decodeName(entry->d_name);
+        // The journal of a spanned package's rebuild names work files that still have to take their places;
+        // nothing is swept until the rebuild has been completed (zip layer, recoverSpannedRebuild).
+        if (std::strstr(entry->d_name, ".rebuild-journal.vhw-")) {
+            ::closedir(dir);
+            return 0;
+        }
+        if (entry->d_name[0] == '.') candidates.emplace_back(entry->d_name);
+    }
+    int removed = 0;
+    for (const QByteArray& entryName : candidates) {
+        const QString name = QFile::decodeName(entryName);
         const qint64 pid = writerOf(name);
         if (pid == 0) continue;
         struct stat st;
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::fstatat(dirFd, entryName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
         if (!writerHasEnded(pid, st.st_mtim.tv_sec)) continue;
-        if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
+        if (::unlinkat(dirFd, entryName.constData(), 0) == 0) ++removed;
     }
     ::closedir(dir);
     return removed;
+}
+
+bool isStale(const QString& path) {
+    const qint64 pid = writerOf(QFileInfo(path).fileName());
+    struct stat st;
+    if (pid == 0 || ::lstat(native(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return writerHasEnded(pid, st.st_mtim.tv_sec);
+}
+
+uint modeFor(const QString& target) {
+    struct stat st;
+    return ::stat(native(target).constData(), &st) == 0 ? uint(st.st_mode & 07777) : uint(newFileMode());
+}
+
+void syncFolder(const QString& folder) {
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 QString realTarget(const QString& target) {
@@ -205,8 +229,7 @@ Status WorkFile::commit() {
     // Writers such as libzip replace the file under its name, so the descriptor may no longer be the file.
     closeFd();
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    struct stat old;
-    const mode_t mode = ::stat(native(m_target).constData(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
+    const mode_t mode = mode_t(WorkFiles::modeFor(m_target));
     const bool synced = fd >= 0 && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     const int code = errno;
     if (fd >= 0) ::close(fd);
@@ -221,7 +244,7 @@ Status WorkFile::commit() {
         return Status::failure(QStringLiteral("Cannot replace %1: %2").arg(m_target, why));
     }
     m_path.clear();
-    syncFolder(QFileInfo(m_target).absolutePath());
+    WorkFiles::syncFolder(QFileInfo(m_target).absolutePath());
     return Status::success();
 }
 

@@ -24,8 +24,19 @@ qint64 writerOf(QStringView fileName);
 
 /// Removes the work files directly in folder that were left by runs that have ended (their writer is no longer
 /// running, or started after the file was made). Only regular files carrying the mark are removed; links and
-/// folders are left alone. Returns how many were removed.
+/// folders are left alone. Nothing is removed while the folder holds the journal of a spanned package's rebuild
+/// (".<name>.rebuild-journal.vhw-<pid>-<n>"): the zip layer completes that first. Returns how many were removed.
 int sweepStale(const QString& folder);
+
+/// True when path names a work file (by its mark) whose writer has ended, as sweepStale() judges it.
+bool isStale(const QString& path);
+
+/// The permission bits a file written for target gets: those of the file there now, or a new file's (0666
+/// less the umask).
+uint modeFor(const QString& target);
+
+/// Flushes a folder's entries (new names, renames, removals) to disk.
+void syncFolder(const QString& folder);
 
 /// The path a target's writes really land on: the file a symbolic link names (followed to the end), otherwise
 /// the target itself, made absolute.

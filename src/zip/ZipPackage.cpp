@@ -12,12 +12,12 @@
 #include "ZipPack.h"
 #include "ZipSpan.h"
 #include "utility/NativePath.h"
+#include "utility/WorkFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
 #include <cerrno>
@@ -25,6 +25,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,29 @@ using namespace zipdetail;
 namespace {
 
 constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max();
+// The extended timestamp extra field (Info-ZIP "UT"): flags, then the times the flags name, each 32-bit Unix time.
+// Written with only the modification time; read from the central directory, where other writers put it too.
+constexpr zip_uint16_t kExtendedTimestamp = 0x5455;
+
+std::optional<qint64> exactMtime(zip_t* zip, zip_uint64_t index) {
+    zip_uint16_t length = 0;
+    const zip_uint8_t* data =
+        zip_file_extra_field_get_by_id(zip, index, kExtendedTimestamp, 0, &length, ZIP_FL_CENTRAL);
+    if (!data || length < 5 || !(data[0] & 1)) return std::nullopt;
+    const quint32 time = quint32(data[1]) | quint32(data[2]) << 8 | quint32(data[3]) << 16 | quint32(data[4]) << 24;
+    return qint64(qint32(time));
+}
+
+bool setExactMtime(zip_t* zip, zip_uint64_t index, time_t mtime) {
+    // A replaced entry may still carry another writer's field (with access times); it gives way to ours.
+    zip_file_extra_field_delete_by_id(zip, index, kExtendedTimestamp, ZIP_EXTRA_FIELD_ALL,
+                                      ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+    const quint32 time = quint32(qint32(mtime));
+    const zip_uint8_t field[5] = {1, zip_uint8_t(time), zip_uint8_t(time >> 8), zip_uint8_t(time >> 16),
+                                  zip_uint8_t(time >> 24)};
+    return zip_file_extra_field_set(zip, index, kExtendedTimestamp, ZIP_EXTRA_FIELD_NEW, field, sizeof field,
+                                    ZIP_FL_LOCAL | ZIP_FL_CENTRAL) == 0;
+}
 
 QByteArray emptyPackageBytes(const QByteArray& comment) {
     QByteArray record(zipdetail::kEndRecordSize, '\0');
@@ -71,6 +95,7 @@ struct ZipPackage::Impl {
     std::atomic<bool> m_cancel{false};
     std::atomic<qint64> m_runDone{0};
     std::atomic<qint64> m_runTotal{0};
+    qint64 m_written = 0; // entries the last compress added or replaced
 
     int fail(const QString& text) {
         m_lastError = text;
@@ -144,6 +169,8 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
         e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
         e.modified = qint64(st.mtime);
         timeToDos(st.mtime, e.dosDate, e.dosTime);
+        // libzip reads only the 2-second DOS time; extraction gives files the exact time when the entry has it.
+        if (const std::optional<qint64> exact = exactMtime(zip, zip_uint64_t(i))) e.modified = *exact;
         if (madeOnUnix) {
             const quint32 mode = attributes >> 16;
             e.isSymLink = S_ISLNK(mode);
@@ -190,6 +217,8 @@ int ZipPackage::zOpenZipFile(const QString& path) {
     zCloseZipFile();
     d->m_lastError.clear();
     d->m_spanned = false;
+    // A rebuild of a spanned package that a kill interrupted is completed (or dropped) before anything is read.
+    recoverRebuilds(QFileInfo(WorkFiles::realTarget(path)).absolutePath());
     const QFileInfo info(path);
     // Checked by stat before anything opens it: opening a named pipe would wait for a writer for ever.
     struct stat st;
@@ -335,19 +364,28 @@ int ZipPackage::zDeleteFiles() {
                                       "zip -s 0 first.")
                            .arg(d->m_path));
     const QString path = d->m_path;
-    const QByteArray nativePath = QFile::encodeName(path);
+    // The smaller package is made in a work file beside the real package and renamed over it when complete.
+    Result<WorkFile> reserved = WorkFile::beside(path);
+    if (!reserved.ok()) return d->fail(reserved.message());
+    WorkFile work = std::move(reserved.value());
 
     if (d->m_selectedCount == int(d->m_entries.size())) {
         // libzip removes a package left without entries; we keep an empty package (and its comment) instead.
         int length = 0;
         const char* raw = zip_get_archive_comment(d->m_zip.get(), &length, ZIP_FL_ENC_RAW);
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(emptyPackageBytes(raw ? QByteArray(raw, length) : QByteArray())) < 0 || !file.commit())
-            return d->fail(QStringLiteral("Cannot write %1: %2.").arg(path, file.errorString()));
+        Status written = work.write(emptyPackageBytes(raw ? QByteArray(raw, length) : QByteArray()));
+        if (written) written = work.commit();
+        if (!written) return d->fail(written.message() + QLatin1Char('.'));
         return zOpenZipFile(path);
     }
 
+    // The work file starts as the package (a hard link: libzip replaces the file it writes, never changes it).
+    work.closeFd();
+    const QByteArray nativePath = QFile::encodeName(work.path());
+    ::unlink(nativePath.constData());
+    if (::link(QFile::encodeName(work.target()).constData(), nativePath.constData()) != 0 &&
+        !QFile::copy(work.target(), work.path()))
+        return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(path, systemErrorText(errno)));
     int code = 0;
     ZipHandle writer(zip_open(nativePath.constData(), 0, &code));
     if (!writer) return d->fail(QStringLiteral("Cannot change %1: %2.").arg(path, zipErrorText(code, errno)));
@@ -360,18 +398,20 @@ int ZipPackage::zDeleteFiles() {
         return d->fail(QStringLiteral("Cannot write %1: %2. The package was left as it was.")
                            .arg(path, zipErrorText(zip_get_error(writer.get()))));
     writer.release(); // zip_close has freed it
+    if (const Status placed = work.commit(); !placed)
+        return d->fail(placed.message() + QStringLiteral(". The package was left as it was."));
     return zOpenZipFile(path);
 }
 
 // --- extraction ---
 
 int ZipPackage::zExtractOne(qint64 index, const QString& targetFolder, const QString& password,
-                            const ExtractOptions& options, ExtractReport* report) {
+                            const ExtractOptions& options, ExtractReport* report, const ZipProgressCallback& progress) {
     d->startRun();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (!d->valid(index))
         return d->fail(QStringLiteral("There is no entry number %1 in %2.").arg(index).arg(d->m_path));
-    return d->extract({index}, targetFolder, password, options, {}, report, false);
+    return d->extract({index}, targetFolder, password, options, progress, report, false);
 }
 
 int ZipPackage::zExtractAll(const QString& targetFolder, const QString& password, const ExtractOptions& options,
@@ -505,15 +545,6 @@ class CompressReporter {
     std::chrono::steady_clock::time_point m_last{};
 };
 
-/// A file beside the target that holds the new package until it is cut into volumes or renamed; removed unless
-/// it was moved away.
-struct WorkFile {
-    QString path;
-    ~WorkFile() {
-        if (!path.isEmpty()) QFile::remove(path);
-    }
-};
-
 } // namespace
 
 int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& password, CompressionLevel level,
@@ -523,6 +554,7 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
     Q_UNUSED(tempFolder);
     Q_UNUSED(resetArchiveFlag);
     d->startRun();
+    d->m_written = 0;
     if (volumeSize > 0 && volumeSize < kMinVolumeSize)
         return d->fail(QStringLiteral("The volume size of %1 bytes is too small: volumes must hold at least %2 bytes "
                                       "(64 KiB).")
@@ -544,27 +576,22 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
     // build: a package that fits stays one ordinary file, one that does not is cut into volumes as large as that
     // free space, so that the first volume fills the disk and the rest can go elsewhere.
     const bool mayBeSplit = volumeSize >= 0;
-    const quint32 oldVolumes = volumeCountOf(target);
+    const quint32 oldVolumes = volumeCountOf(WorkFiles::realTarget(target));
     const qint64 freeBefore = volumeSize == 0 ? freeBytesAt(QFileInfo(target).absolutePath()) : -1;
-    WorkFile work;
-    QString writePath = target;
-    if (mayBeSplit) {
-        const QFileInfo info(target);
-        {
-            QTemporaryFile reserve(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                   QStringLiteral(".XXXXXX"));
-            if (!reserve.open())
-                return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(target, reserve.errorString()));
-            work.path = reserve.fileName();
-        } // removed again: libzip creates the file itself, with the permissions a new package gets
-        if (!creating) {
-            // The work file starts as the old package; a hard link costs nothing, and libzip never writes into
-            // the file it read but replaces it, so the old package stays as it is.
-            const QByteArray from = QFile::encodeName(target), to = QFile::encodeName(work.path);
-            if (::link(from.constData(), to.constData()) != 0 && !QFile::copy(target, work.path))
-                return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(target, systemErrorText(errno)));
-        }
-        writePath = work.path;
+    // The new package is written into a work file beside the real target (the file a link at target names), which
+    // takes the target's place with one rename, or is cut into volumes, only when everything succeeded.
+    Result<WorkFile> reserved = WorkFile::beside(target);
+    if (!reserved.ok()) return d->fail(reserved.message());
+    WorkFile work = std::move(reserved.value());
+    work.closeFd();
+    const QString writePath = work.path();
+    if (!creating) {
+        // The work file starts as the old package; a hard link costs nothing, and libzip never writes into the file
+        // it read but replaces it, so the old package stays as it is.
+        const QByteArray from = QFile::encodeName(work.target()), to = QFile::encodeName(writePath);
+        ::unlink(to.constData());
+        if (::link(from.constData(), to.constData()) != 0 && !QFile::copy(work.target(), writePath))
+            return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(target, systemErrorText(errno)));
     }
 
     // Declared before the libzip handle: libzip calls into the pipeline's sources until the handle is gone, and
@@ -612,9 +639,12 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
         const bool exists = found != present.constEnd();
         if (order.code == UpdateCode::Freshen && !exists) continue;
         if (exists && order.code != UpdateCode::AddReplace) {
-            // Compared at the 2-second steps the entry keeps, so an unchanged file never looks newer.
+            // Compared to the second when the entry carries its exact time; otherwise at the 2-second steps of the
+            // DOS time it keeps, so an unchanged file never looks newer.
             const ZipEntry& e = d->m_entries[size_t(*found)];
-            if (packedDosOf(st.st_mtime) <= packDos(e.dosDate, e.dosTime)) continue;
+            const std::optional<qint64> exact = exactMtime(zip, zip_uint64_t(*found));
+            if (exact ? qint64(st.st_mtime) <= *exact : packedDosOf(st.st_mtime) <= packDos(e.dosDate, e.dosTime))
+                continue;
         }
         // A name that is not UTF-8 is stored as its bytes, without the UTF-8 flag, as Info-ZIP does on Unix.
         const QByteArray storedName = NativePath::encode(order.storedName);
@@ -675,6 +705,7 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
                 bytesTotal += st.st_size;
         }
         zip_file_set_mtime(zip, zip_uint64_t(index), st.st_mtime, 0);
+        if (!setExactMtime(zip, zip_uint64_t(index), st.st_mtime)) return libzipFailure(order.filePath);
         ++filesTotal;
     }
 
@@ -734,17 +765,15 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
     if (pipeline) pipeline->stop();
 
     quint32 newVolumes = 1;
-    if (mayBeSplit) {
-        const qint64 size = QFileInfo(writePath).size();
-        const qint64 perVolume = volumeSize > 0 ? volumeSize : automaticVolumeSize(size, freeBefore);
+    const qint64 size = QFileInfo(writePath).size();
+    const qint64 perVolume = !mayBeSplit ? -1 : volumeSize > 0 ? volumeSize : automaticVolumeSize(size, freeBefore);
+    {
         if (perVolume < 0 || size <= perVolume) {
             // Fits in one volume: an ordinary package, as other zip programs make in that case too.
-            if (::rename(QFile::encodeName(writePath).constData(), QFile::encodeName(target).constData()) != 0)
-                return d->fail(QStringLiteral("Cannot write %1: %2. ").arg(target, systemErrorText(errno)) +
-                               leftAlone);
-            work.path.clear();
+            if (const Status placed = work.commit(); !placed)
+                return d->fail(placed.message() + QStringLiteral(". ") + leftAlone);
         } else {
-            const SplitOutcome split = splitPackage(writePath, target, perVolume, [&] {
+            const SplitOutcome split = splitPackage(writePath, work.target(), perVolume, [&] {
                 reporter->report(true);
                 return !d->m_cancel.load();
             });
@@ -757,10 +786,15 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
         }
     }
     // Volumes of the package this one replaced that the new one did not overwrite would only mislead.
-    if (oldVolumes > newVolumes) removeVolumes(target, newVolumes, oldVolumes - 1);
+    if (oldVolumes > newVolumes) removeVolumes(work.target(), newVolumes, oldVolumes - 1);
     d->m_orders.clear();
     d->m_orderIndex.clear();
+    d->m_written = filesTotal;
     return zOpenZipFile(target);
+}
+
+qint64 ZipPackage::zGetWrittenCount() const {
+    return d->m_written;
 }
 
 QString ZipPackage::zGetLastErrorAsText() const {
@@ -791,6 +825,14 @@ int splitIntoVolumes(const QString& source, const QString& target, qint64 volume
     if (split.result == kZipOk) return int(split.volumes);
     if (error) *error = split.result == kZipCancelled ? QString() : split.message;
     return 0;
+}
+
+bool recoverSpannedRebuild(const QString& folder) {
+    return recoverRebuilds(folder);
+}
+
+void setSpannedRebuildSeam(std::function<void(const char*)> seam) {
+    setRebuildSeam(std::move(seam));
 }
 
 int packageVolumeCount(const QString& path) { return int(volumeCountOf(path)); }

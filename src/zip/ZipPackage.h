@@ -104,8 +104,9 @@ class ZipPackage {
     int zDeleteFiles();
 
     // --- extraction: never writes outside targetFolder; each file is written beside its target and renamed ---
+    /// progress is called while the entry is written; returning false stops it and leaves no partial file.
     int zExtractOne(qint64 index, const QString& targetFolder, const QString& password, const ExtractOptions& options,
-                    ExtractReport* report = nullptr);
+                    ExtractReport* report = nullptr, const ZipProgressCallback& progress = {});
     int zExtractAll(const QString& targetFolder, const QString& password, const ExtractOptions& options,
                     const ZipProgressCallback& progress = {}, ExtractReport* report = nullptr);
     /// Reads every entry back and checks its CRC. failures gets "name: reason" per failing entry.
@@ -132,6 +133,9 @@ class ZipPackage {
                        bool resetArchiveFlag, qint64 volumeSize, const QString& comment,
                        const ZipProgressCallback& progress = {});
 
+    /// How many entries the last successful zCompressFiles added or replaced (0 when nothing was newer).
+    qint64 zGetWrittenCount() const;
+
     QString zGetLastErrorAsText() const;
     /// Counts of the running operation (for progress displays).
     void zGetRunTimeInfo(qint64& done, qint64& total) const;
@@ -152,6 +156,14 @@ class ZipPackage {
 /// cancel with the reason in *error ("" after a cancel).
 int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,
                      const std::function<bool()>& keepGoing = {});
+
+/// Completes what killed runs left in folder: a spanned package's rebuild whose journal was committed is carried
+/// to its end (the new set of volumes), one that was not is dropped (the old set stays). Called before anything
+/// is built, updated or opened there, and before the folder's stale work files are swept. False when a committed
+/// rebuild could not be completed; its work files must then stay.
+bool recoverSpannedRebuild(const QString& folder);
+/// For tests: called at each step of a spanned package's rebuild; see zipdetail::setRebuildSeam.
+void setSpannedRebuildSeam(std::function<void(const char* point)> seam);
 
 /// How many volumes the package at path has: 1 for an ordinary package, 0 when there is no package there.
 int packageVolumeCount(const QString& path);

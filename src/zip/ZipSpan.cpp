@@ -4,28 +4,31 @@
 #include "ZipDetail.h"
 #include "ZipLayout.h"
 #include "ZipPackage.h"
+#include "utility/WorkFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace zipdetail {
 
 namespace {
 
 constexpr qint64 kCopyBuffer = qint64(1) << 20;
-std::atomic<quint64> g_tempCounter{0};
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
-
 
 bool writeAll(int fd, const char* data, qint64 length) {
     while (length > 0) {
@@ -45,19 +48,143 @@ qint64 fileSize(int fd) {
     return ::fstat(fd, &st) == 0 ? qint64(st.st_size) : -1;
 }
 
-/// Writes the volumes one after another, each under a temporary name, and keeps count of where bytes land.
+// --- the rebuild journal ---
+//
+// A spanned package is replaced volume by volume, so the renames are made safe by a journal: a small work file
+// beside the package, ".<name>.rebuild-journal.vhw-<pid>-<n>", that lists every rename and removal. It is
+// written and flushed only after all new volumes are on disk; from then on the new set is decided, and whoever
+// finds the journal of an ended run (recoverRebuilds) completes it. A journal without its closing checksum was
+// never committed: the old set is still whole, and the journal and the new volumes are swept as stale work files.
+
+const QByteArray kJournalHeader = "varnhold rebuild journal 1\n";
+const QLatin1StringView kJournalStem(".rebuild-journal");
+
+std::function<void(const char*)>& rebuildSeam() {
+    static std::function<void(const char*)> seam;
+    return seam;
+}
+
+void passSeam(const char* point) {
+    if (rebuildSeam()) rebuildSeam()(point);
+}
+
+bool isJournalName(const QString& fileName) {
+    return WorkFiles::isWorkFileName(fileName) && fileName.contains(kJournalStem + QLatin1StringView(".vhw-"));
+}
+
+struct Journal {
+    std::vector<std::pair<QByteArray, QByteArray>> renames; // file names in the journal's folder, native
+    std::vector<QByteArray> removals;
+};
+
+QByteArray journalBytes(const Journal& journal) {
+    QByteArray text = kJournalHeader;
+    for (const auto& [from, to] : journal.renames)
+        text += "rename " + from.toPercentEncoding() + ' ' + to.toPercentEncoding() + '\n';
+    for (const QByteArray& name : journal.removals)
+        text += "remove " + name.toPercentEncoding() + '\n';
+    const uLong crc = ::crc32(0L, reinterpret_cast<const Bytef*>(text.constData()), uInt(text.size()));
+    return text + "end " + QByteArray::number(qulonglong(crc), 16) + '\n';
+}
+
+// The journal in bytes, or nothing when it is incomplete or damaged (it was never committed).
+std::optional<Journal> parseJournal(const QByteArray& bytes) {
+    if (!bytes.startsWith(kJournalHeader) || !bytes.endsWith('\n')) return std::nullopt;
+    const qsizetype endLine = bytes.lastIndexOf("\nend ");
+    if (endLine < 0) return std::nullopt;
+    const QByteArray body = bytes.left(endLine + 1);
+    bool ok = false;
+    const qulonglong stored = bytes.mid(endLine + 5).trimmed().toULongLong(&ok, 16);
+    const uLong crc = ::crc32(0L, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()));
+    if (!ok || stored != qulonglong(crc)) return std::nullopt;
+    Journal journal;
+    const QList<QByteArray> lines = body.mid(kJournalHeader.size()).split('\n');
+    for (const QByteArray& line : lines) {
+        if (line.isEmpty()) continue;
+        const QList<QByteArray> words = line.split(' ');
+        if (words.size() == 3 && words[0] == "rename")
+            journal.renames.emplace_back(QByteArray::fromPercentEncoding(words[1]),
+                                         QByteArray::fromPercentEncoding(words[2]));
+        else if (words.size() == 2 && words[0] == "remove")
+            journal.removals.push_back(QByteArray::fromPercentEncoding(words[1]));
+        else
+            return std::nullopt;
+    }
+    return journal;
+}
+
+// Carries a committed journal out. Every step may already have been done by a run that was stopped, so a
+// rename whose work file is gone counts as done.
+bool applyJournal(const QString& folder, const Journal& journal, QString* why) {
+    const QByteArray base = native(folder) + '/';
+    for (const auto& [from, to] : journal.renames) {
+        struct stat st;
+        if (::lstat((base + from).constData(), &st) != 0) continue;
+        if (::rename((base + from).constData(), (base + to).constData()) != 0) {
+            *why = QStringLiteral("cannot put the volume %1 in place: %2")
+                       .arg(QFile::decodeName(base + to), systemErrorText(errno));
+            return false;
+        }
+        passSeam("volume-renamed");
+    }
+    for (const QByteArray& name : journal.removals)
+        ::unlink((base + name).constData());
+    WorkFiles::syncFolder(folder);
+    passSeam("old-volumes-removed");
+    return true;
+}
+
+// Puts the new volumes in place through a journal: all or, after a kill, all at the next start.
+bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QString>>& renames,
+                  const QStringList& removals, QString* why) {
+    passSeam("volumes-written");
+    const QFileInfo info(target);
+    const QString folder = info.absolutePath();
+    Journal journal;
+    for (const auto& [from, to] : renames)
+        journal.renames.emplace_back(native(QFileInfo(from).fileName()), native(QFileInfo(to).fileName()));
+    for (const QString& name : removals)
+        journal.removals.push_back(native(QFileInfo(name).fileName()));
+
+    Result<WorkFile> file = WorkFile::beside(folder + u'/' + info.fileName().left(100) + kJournalStem);
+    if (!file.ok()) {
+        *why = file.message();
+        return false;
+    }
+    WorkFile& journalFile = file.value();
+    const QByteArray bytes = journalBytes(journal);
+    Status written = journalFile.write(bytes.left(bytes.size() / 2));
+    passSeam("journal-partly-written");
+    if (written) written = journalFile.write(bytes.mid(bytes.size() / 2));
+    if (!written || ::fsync(journalFile.fd()) != 0) {
+        *why = written ? QStringLiteral("cannot write beside %1: %2").arg(target, systemErrorText(errno))
+                       : written.message();
+        return false;
+    }
+    WorkFiles::syncFolder(folder);
+    passSeam("journal-committed");
+    // From here on the new set is decided: a failure leaves the journal for the next start to complete.
+    const QString journalPath = journalFile.release();
+    if (!applyJournal(folder, journal, why)) {
+        *why += QStringLiteral("; the new volumes will be put in place when the package is next opened");
+        return false;
+    }
+    ::unlink(native(journalPath).constData());
+    WorkFiles::syncFolder(folder);
+    return true;
+}
+
+/// Writes the volumes one after another, each into a work file beside the target, and keeps count of where bytes
+/// land. The work files take their names only through a rebuild journal (placeVolumes), so a kill leaves either
+/// the old set or, once the journal is committed, everything needed to complete the new one.
 class VolumeWriter {
   public:
     VolumeWriter(const QString& target, qint64 limit, const std::function<bool()>& keepGoing)
-        : m_target(target), m_limit(limit), m_keepGoing(keepGoing) {}
-    ~VolumeWriter() {
-        closeCurrent();
-        if (!m_kept)
-            for (const QByteArray& temp : m_temps)
-                ::unlink(temp.constData());
-    }
+        : m_target(WorkFiles::realTarget(target)), m_limit(limit), m_keepGoing(keepGoing),
+          m_mode(WorkFiles::modeFor(m_target)) {}
+    ~VolumeWriter() { closeCurrent(); }
 
-    quint32 disk() const { return quint32(m_temps.size() - 1); }
+    quint32 disk() const { return quint32(m_volumes.size() - 1); }
     qint64 used() const { return m_used; }
     qint64 room() const { return m_limit - m_used; }
     bool cancelled() const { return m_cancelled; }
@@ -70,22 +197,17 @@ class VolumeWriter {
             m_cancelled = true;
             return false;
         }
-        // Created like any new file (the umask decides its permissions), under a hidden name of our own.
-        const QFileInfo info(m_target);
-        QByteArray name;
-        for (int attempt = 0; m_fd < 0; ++attempt) {
-            name = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                          QStringLiteral(".volume%1.%2-%3")
-                              .arg(m_temps.size() + 1)
-                              .arg(::getpid())
-                              .arg(g_tempCounter.fetch_add(1)));
-            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd < 0 && (errno != EEXIST || attempt > 100))
-                return failWith(errno, QStringLiteral("create a volume beside %1").arg(m_target));
+        Result<WorkFile> volume = WorkFile::beside(m_target);
+        if (!volume.ok()) {
+            m_error = volume.message();
+            return false;
         }
-        m_temps.push_back(name);
+        m_volumes.push_back(std::move(volume.value()));
+        m_fd = m_volumes.back().fd();
+        // The volumes get the permissions of the package they replace (a new package's when there is none).
+        ::fchmod(m_fd, mode_t(m_mode));
         m_used = 0;
-        if (m_temps.size() == 1) {
+        if (m_volumes.size() == 1) {
             QByteArray signature;
             putLe32(signature, kSplitSignature);
             return write(signature.constData(), signature.size());
@@ -120,9 +242,10 @@ class VolumeWriter {
 
     bool finish() { return closeCurrent(); }
 
-    /// Renames every temporary into place: .z01, .z02, ... and finally the target itself.
+    /// Puts every volume in place (.z01, .z02, ... and finally the target itself) through a rebuild journal, and
+    /// removes the volumes of the old package that the new one does not replace.
     bool place() {
-        const quint32 count = quint32(m_temps.size());
+        const quint32 count = quint32(m_volumes.size());
         // Check first what a rename cannot overcome, so a refusal leaves everything as it was.
         for (quint32 i = 0; i < count; ++i) {
             const QString name = volumeFileName(m_target, i, count);
@@ -131,13 +254,20 @@ class VolumeWriter {
                 return false;
             }
         }
-        for (quint32 i = 0; i < count; ++i) {
-            const QByteArray name = native(volumeFileName(m_target, i, count));
-            if (::rename(m_temps[i].constData(), name.constData()) != 0)
-                return failWith(errno, QStringLiteral("put the volume %1 in place").arg(QFile::decodeName(name)));
-            m_temps[i].clear();
+        std::vector<std::pair<QString, QString>> renames;
+        for (quint32 i = 0; i < count; ++i)
+            renames.emplace_back(m_volumes[i].path(), volumeFileName(m_target, i, count));
+        QStringList removals;
+        const quint32 oldCount = volumeCountOf(m_target);
+        for (quint32 disk = count - 1; disk + 1 < oldCount; ++disk)
+            removals << volumeFileName(m_target, disk, oldCount);
+        QString why;
+        if (!placeVolumes(m_target, renames, removals, &why)) {
+            m_error = why;
+            return false;
         }
-        m_kept = true;
+        for (WorkFile& volume : m_volumes)
+            volume.release();
         return true;
     }
 
@@ -159,7 +289,11 @@ class VolumeWriter {
         if (m_fd < 0) return true;
         const int fd = m_fd;
         m_fd = -1;
-        if (::close(fd) != 0) return failWith(errno, QStringLiteral("write a volume of %1").arg(m_target));
+        // On disk before the journal names it: a volume the journal puts in place must never be empty.
+        const bool synced = ::fsync(fd) == 0;
+        const int code = errno;
+        m_volumes.back().closeFd();
+        if (!synced) return failWith(code, QStringLiteral("write a volume of %1").arg(m_target));
         return true;
     }
     bool failWith(int errnoValue, const QString& what) {
@@ -170,11 +304,11 @@ class VolumeWriter {
     QString m_target;
     qint64 m_limit;
     std::function<bool()> m_keepGoing;
-    std::vector<QByteArray> m_temps;
+    uint m_mode;
+    std::vector<WorkFile> m_volumes;
     int m_fd = -1;
     qint64 m_used = 0;
     qint64 m_sinceCheck = 0;
-    bool m_kept = false;
     bool m_cancelled = false;
     QString m_error;
 };
@@ -214,6 +348,46 @@ void removeVolumes(const QString& lastVolume, quint32 first, quint32 last) {
     // Named as they would be in a package of last + 1 volumes, so every one of them gets its .zNN name.
     for (quint32 number = first; number <= last && number > 0; ++number)
         QFile::remove(volumeFileName(lastVolume, number - 1, last + 1));
+}
+
+void setRebuildSeam(std::function<void(const char*)> seam) {
+    rebuildSeam() = std::move(seam);
+}
+
+bool recoverRebuilds(const QString& folder) {
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    // Read with readdir and a plain byte test: this runs at every open, in folders of any size.
+    QStringList journals;
+    if (DIR* dir = ::opendir(native(absolute).constData())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (entry->d_name[0] == '.' && std::strstr(entry->d_name, ".rebuild-journal.vhw-"))
+                journals << QFile::decodeName(entry->d_name);
+        ::closedir(dir);
+    }
+    bool allDone = true;
+    for (const QString& name : journals) {
+        if (!isJournalName(name)) continue;
+        const QString path = absolute + u'/' + name;
+        // A journal of a run still going is left alone; one of our own is left only by a rebuild whose renames
+        // failed, and is tried again.
+        if (!WorkFiles::isStale(path) && WorkFiles::writerOf(name) != qint64(::getpid())) continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            allDone = false;
+            continue;
+        }
+        const std::optional<Journal> journal = parseJournal(file.read(qint64(1) << 20));
+        file.close();
+        QString why;
+        // Never committed: the old set was not touched; the journal goes, and its volumes with the sweep.
+        if (!journal || applyJournal(absolute, *journal, &why)) {
+            ::unlink(native(path).constData());
+            WorkFiles::syncFolder(absolute);
+        } else {
+            allDone = false;
+        }
+    }
+    return allDone;
 }
 
 qint64 automaticVolumeSize(qint64 packageSize, qint64 freeBytes) {

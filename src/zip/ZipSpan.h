@@ -30,6 +30,15 @@ quint32 volumeCountOf(const QString& path);
 /// Removes name.zNN volumes numbered first..last (1-based, as in the names) beside `lastVolume`, if they exist.
 void removeVolumes(const QString& lastVolume, quint32 first, quint32 last);
 
+/// Completes the rebuilds of spanned packages in folder whose runs ended after their journal was committed, and
+/// removes journals that were never committed (their packages were not touched). False when a committed journal
+/// could not be carried out; it stays for the next try, and the work files it names must not be swept.
+bool recoverRebuilds(const QString& folder);
+
+/// For tests: called at the steps of a spanned rebuild ("volumes-written", "journal-partly-written",
+/// "journal-committed", "volume-renamed" after each rename, "old-volumes-removed").
+void setRebuildSeam(std::function<void(const char*)> seam);
+
 /// The volume size "automatic" spanning chooses for a package of packageSize bytes when freeBytes are free on the
 /// target's file system: -1 (one ordinary package) when it fits, else volumes as large as that free space (but
 /// never under kMinVolumeSize). Unknown free space (-1) also gives one ordinary package.

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
@@ -191,6 +192,14 @@ TEST_F(BuildJobTest, ASpannedBuildPutsEveryVolumeUnderTheTargetsName) {
     EXPECT_TRUE(reopened.zIsSpanned());
     EXPECT_EQ(reopened.zGetTotalFiles(), 4);
 
+    // A smaller spanned package takes the whole set's place: the old set's last volumes do not stay behind.
+    writeFile(data + "big.bin", randomBytes(120000, 9), kOld);
+    ASSERT_TRUE(build(p).ok());
+    files = QDir(zips).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll("Locked.Txt");
+    EXPECT_EQ(files, QStringList({"Backup.z01", "Backup.zip"}));
+    EXPECT_EQ(runTool("7z", {"t", target}).exitCode, 0);
+
     p.zip.spanSize = 0; // automatic: this small package fits, so it is one ordinary file again
     ASSERT_TRUE(build(p).ok());
     ASSERT_EQ(reopened.zOpenZipFile(target), kZipOk);
@@ -238,7 +247,7 @@ TEST_F(UpdateCodes, FreshenReplacesNewerFilesAndAddsNothing) {
     EXPECT_EQ(entry("b.txt").toUtf8(), sampleText(3000, 2));
     EXPECT_EQ(r.heading, " Update Completed!");
     EXPECT_EQ(r.resultPackagePath, "Zip Package Updated: " + target);
-    EXPECT_EQ(r.updatedLine, "Number of files updated: 3");
+    EXPECT_EQ(r.updatedLine, "Number of files updated: 1") << "only a.txt was newer; d.txt is not added";
     buildtest::expectPeersAccept(target);
     EXPECT_EQ(strays(), QStringList());
 }
@@ -485,9 +494,15 @@ TEST_F(BuildJobTest, CancelDuringCompressionKeepsTheOldPackageAndTheOldList) {
     EXPECT_EQ(readFile(lockedTxt), "stale list\n");
     EXPECT_EQ(strays(), QStringList());
 
-    std::atomic_bool shared{true}; // left over from the cancel: cleared when the next walk starts
+    // A flag handed over is the caller's: one already set stops the build before it starts, and stays set.
+    std::atomic_bool shared{true};
     BuildJob again(paramsFor({dataFolder}), answer(true));
     again.setCancelFlag(&shared);
+    EXPECT_EQ(again.execute().outcome, BuildOutcome::Cancelled);
+    EXPECT_TRUE(shared.load());
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(readFile(lockedTxt), "stale list\n");
+    shared = false;
     EXPECT_TRUE(again.execute().ok());
 }
 
@@ -544,3 +559,150 @@ TEST_F(BuildJobTest, AnUpdateUnderANewPasswordAcceptsTheOldEncryptedEntries) {
 }
 
 } // namespace
+
+namespace {
+
+// Sets a file's modification time to the second.
+void setMtime(const QString& path, qint64 seconds) {
+    const struct timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+qint64 mtimeOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return qint64(st.st_mtime);
+}
+
+} // namespace
+
+TEST_F(BuildJobTest, AChangeWithinOneTwoSecondStepIsSeenAndOnlyRealReplacementsAreCounted) {
+    const qint64 even = QDateTime(QDate(2023, 5, 6), QTime(7, 8, 10)).toSecsSinceEpoch();
+    const BuildList both{{data + "a.txt", "", ""}, {data + "b.txt", "", ""}};
+    for (const UpdateCode code : {UpdateCode::Update, UpdateCode::Freshen}) {
+        SCOPED_TRACE(int(code));
+        setMtime(data + "a.txt", even);
+        setMtime(data + "b.txt", even);
+        ASSERT_TRUE(build(paramsFor(both)).ok());
+        // One second later, inside the same 2-second DOS step.
+        writeFile(data + "a.txt", "a changed within the step");
+        setMtime(data + "a.txt", even + 1);
+        const BuildResult r = build(updateParams(both, code));
+        ASSERT_TRUE(r.ok()) << r.message.toStdString();
+        EXPECT_EQ(runTool("unzip", {"-p", target, stored("a.txt")}).out, "a changed within the step");
+        EXPECT_EQ(r.updatedLine, "Number of files updated: 1") << "b.txt was not replaced";
+
+        // The exact time travels with the entry: extraction gives it back, and the next update finds nothing newer.
+        TempDir out;
+        ZipPackage package;
+        ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
+        ASSERT_EQ(package.zExtractAll(out.path(), {}, ExtractOptions{}), kZipOk);
+        EXPECT_EQ(mtimeOf(out.path() + "/" + stored("a.txt")), even + 1);
+        EXPECT_EQ(mtimeOf(out.path() + "/" + stored("b.txt")), even);
+        package.zCloseZipFile();
+        const QByteArray before = readFile(target);
+        const BuildResult again = build(updateParams(both, code));
+        ASSERT_TRUE(again.ok());
+        EXPECT_EQ(again.updatedLine, "Number of files updated: 0");
+        EXPECT_EQ(readFile(target), before);
+        buildtest::expectPeersAccept(target);
+        const ToolRun info = runTool("zipinfo", {"-v", target});
+        EXPECT_TRUE(info.out.contains("UT extra field modtime")) << "other programs read the exact time too";
+    }
+}
+
+TEST_F(BuildJobTest, APackageBehindALinkIsReplacedWhereItIsWithItsMode) {
+    const QString real = program.app() + "/Real/Backup.zip";
+    ASSERT_TRUE(QDir().mkpath(program.app() + "/Real"));
+    writeFile(real, "not yet a package");
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(real, target));
+
+    for (const BuildMode mode : {BuildMode::Build, BuildMode::Update}) {
+        SCOPED_TRACE(int(mode));
+        BuildParams p = paramsFor({dataFolder});
+        if (mode == BuildMode::Update) p = updateParams({{data + "skip.tmp", "", ""}}, UpdateCode::AddReplace);
+        ASSERT_TRUE(build(p).ok());
+        EXPECT_TRUE(QFileInfo(target).isSymLink()) << "the link stays a link";
+        EXPECT_EQ(QFileInfo(target).symLinkTarget(), real);
+        EXPECT_TRUE(buildtest::storedNames(real).contains(stored("a.txt")));
+        struct stat st {};
+        ::stat(QFile::encodeName(real).constData(), &st);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+        EXPECT_EQ(QDir(program.app() + "/Real").entryList(QDir::Files | QDir::Hidden), QStringList({"Backup.zip"}));
+        EXPECT_EQ(strays(), QStringList());
+    }
+    EXPECT_TRUE(buildtest::storedNames(real).contains(stored("skip.tmp")));
+}
+
+// A spanned package of three volumes, then a rebuild into two that a kill stops at one of its steps. Whatever
+// the step, the next start finds either the old set or the new set complete, and nothing else.
+class SpannedRebuild : public BuildJobTest, public ::testing::WithParamInterface<std::pair<const char*, int>> {
+  protected:
+    BuildParams spanned(int bytes, int seed) {
+        writeFile(data + "big.bin", randomBytes(bytes, seed), kOld);
+        BuildParams p = paramsFor({dataFolder});
+        p.zip.level = CompressionLevel::None;
+        p.zip.spanSize = 100000;
+        return p;
+    }
+    // The package's files as a user sees them (hidden work files apart), with their bytes.
+    QMap<QString, QByteArray> visibleSet() const {
+        QMap<QString, QByteArray> set;
+        for (const QString& name : QDir(zips).entryList(QDir::Files))
+            if (name != "Locked.Txt") set.insert(name, readFile(zips + name));
+        return set;
+    }
+    qint64 bigSize() const {
+        ZipPackage package;
+        if (package.zOpenZipFile(target) != kZipOk) return -1;
+        for (const ZipEntry& e : package.entries())
+            if (e.name == "big.bin") return e.size;
+        return -1;
+    }
+};
+
+TEST_P(SpannedRebuild, AKillLeavesTheOldSetOrTheNewOne) {
+    const auto [point, occurrence] = GetParam();
+    ASSERT_TRUE(build(spanned(350000, 1)).ok());
+    const QMap<QString, QByteArray> oldSet = visibleSet();
+    ASSERT_EQ(oldSet.keys(), QStringList({"Backup.z01", "Backup.z02", "Backup.z03", "Backup.zip"}));
+    const BuildParams rebuild = spanned(150000, 2);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        int seen = 0;
+        setSpannedRebuildSeam([&](const char* at) {
+            if (qstrcmp(at, point) == 0 && ++seen == occurrence) ::raise(SIGKILL);
+        });
+        BuildJob(rebuild, answer(true)).execute();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the kill came at " << point;
+
+    // The next start: opening the package completes or drops the rebuild.
+    {
+        ZipPackage opened;
+        ASSERT_EQ(opened.zOpenZipFile(target), kZipOk) << opened.zGetLastErrorAsText().toStdString();
+    }
+    const bool committed = qstrcmp(point, "volumes-written") != 0 && qstrcmp(point, "journal-partly-written") != 0;
+    const ToolRun test = runTool("7z", {"t", target});
+    EXPECT_EQ(test.exitCode, 0) << test.out.toStdString();
+    if (committed) {
+        EXPECT_EQ(visibleSet().keys(), QStringList({"Backup.z01", "Backup.zip"})) << "the new set, no old volume";
+        EXPECT_EQ(bigSize(), 150000);
+    } else {
+        EXPECT_EQ(visibleSet(), oldSet);
+        EXPECT_EQ(bigSize(), 350000);
+    }
+    // The next build sweeps the killed run's work files.
+    ASSERT_TRUE(build(paramsFor({{data + "a.txt", "", ""}})).ok());
+    EXPECT_EQ(strays(), QStringList()) << "no work file of the killed run is left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, SpannedRebuild,
+                         ::testing::Values(std::pair{"volumes-written", 1}, std::pair{"journal-partly-written", 1},
+                                           std::pair{"journal-committed", 1}, std::pair{"volume-renamed", 1},
+                                           std::pair{"old-volumes-removed", 1}));

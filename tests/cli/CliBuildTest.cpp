@@ -15,7 +15,10 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,14 +115,16 @@ TEST_F(CliBuildTest, UpdateAndFreshenWorkOnTheExistingPackage) {
                                  "Total number of files selected: 3\n"
                                  "Total number of bytes selected: 26\n"
                                  "Total compressed bytes: %2\n"
-                                 "Number of files updated: 3\n"
+                                 "Number of files updated: 1\n"
                                  "Number of locked files bypassed = 0\n")
-                             .arg(zip, grouped(QFileInfo(zip).size())));
+                             .arg(zip, grouped(QFileInfo(zip).size())))
+        << "only a.txt was replaced";
     EXPECT_EQ(storedNames(zip), QStringList({stored(data + "a.txt"), stored(data + "sub/b.txt")}));
     EXPECT_EQ(runTool("unzip", {"-p", zip, stored(data + "a.txt")}).out, "alpha, newer");
 
     ToolRun update = cli({"build", "out.zip", "data/", "--mode", "update"}, app.path());
     ASSERT_EQ(update.exitCode, 0) << update.err.toStdString();
+    EXPECT_TRUE(update.out.contains("\nNumber of files updated: 1\n")) << "c.txt was added" << update.out.toStdString();
     EXPECT_EQ(storedNames(zip),
               QStringList({stored(data + "a.txt"), stored(data + "c.txt"), stored(data + "sub/b.txt")}));
     EXPECT_TRUE(runTool("unzip", {"-z", zip}).out.contains("*Comment*")) << "the package keeps its comment";
@@ -312,8 +317,8 @@ TEST_F(CliBuildTest, InterruptLeavesTheOldPackageAsItWas) {
     build.setWorkingDirectory(app.path());
     build.start(VARNHOLD_CLI, {"--app-folder", app.path(), "build", "out.zip", "data/", "--level", "maximum"});
     ASSERT_TRUE(build.waitForStarted());
-    // The new package is written beside the old one; once it is there, compression is under way.
-    const auto partFiles = [&] { return QDir(app.path()).entryList({".out.zip.*"}, QDir::Files | QDir::Hidden); };
+    // The new package is written into a work file beside the old one; once it is there, compression is under way.
+    const auto partFiles = [&] { return QDir(app.path()).entryList({".out.zip.vhw-*"}, QDir::Files | QDir::Hidden); };
     ASSERT_TRUE(eventually([&] { return !partFiles().isEmpty(); }, 60000));
     ::kill(pid_t(build.processId()), SIGINT);
     ASSERT_TRUE(build.waitForFinished(60000));
@@ -322,6 +327,124 @@ TEST_F(CliBuildTest, InterruptLeavesTheOldPackageAsItWas) {
               "varnhold-cli: Build interrupted; " + zip + " was left as it was.\n");
     EXPECT_EQ(readFile(zip), old);
     EXPECT_EQ(partFiles(), QStringList());
+}
+
+// Watches folders for a process opening them, as a scan does when it reaches them.
+class ScanWatch {
+  public:
+    explicit ScanWatch(const QStringList& folders) : m_fd(::inotify_init1(IN_CLOEXEC)) {
+        for (const QString& folder : folders)
+            ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_OPEN | IN_ONLYDIR);
+    }
+    ~ScanWatch() { ::close(m_fd); }
+    /// Waits until one of the folders is opened; false after a minute without.
+    bool waitForScan() const {
+        pollfd ready{m_fd, POLLIN, 0};
+        return m_fd >= 0 && ::poll(&ready, 1, 60000) == 1;
+    }
+
+  private:
+    int m_fd;
+};
+
+QStringList hiddenFiles(const QString& folder) {
+    return QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+TEST_F(CliBuildTest, AnInterruptDuringTheScansExitsThreeAndKeepsTheOldPackage) {
+    ASSERT_EQ(cli({"build", "out.zip", "note.md"}, app.path()).exitCode, 0);
+    const QByteArray old = readFile(zip);
+    // A tree large enough that a scan of it takes a while: the signal lands while the first one walks it.
+    QStringList treeFolders{data + "tree"};
+    for (int folder = 0; folder < 60; ++folder) {
+        treeFolders << QString("%1tree/d%2").arg(data).arg(folder);
+        for (int file = 0; file < 200; ++file)
+            writeFile(QString("%1/f%2.txt").arg(treeFolders.last()).arg(file), "x");
+    }
+
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const ScanWatch watch(treeFolders);
+        QProcess build;
+        build.setWorkingDirectory(app.path());
+        build.start(VARNHOLD_CLI, {"--app-folder", app.path(), "build", "out.zip", "data/", "--level", "none"});
+        ASSERT_TRUE(build.waitForStarted());
+        // The first scan to reach the tree is the count of the selection, before the build job even starts.
+        ASSERT_TRUE(watch.waitForScan());
+        ::kill(pid_t(build.processId()), signal);
+        ASSERT_TRUE(build.waitForFinished(60000));
+        EXPECT_EQ(build.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(build.exitCode(), 3);
+        EXPECT_EQ(QString::fromUtf8(build.readAllStandardError()),
+                  "varnhold-cli: Build interrupted; " + zip + " was left as it was.\n");
+        EXPECT_EQ(readFile(zip), old);
+        EXPECT_EQ(hiddenFiles(app.path()), QStringList());
+    }
+}
+
+TEST_F(CliBuildTest, AFileSizeLimitFailsTheBuildWithAMessageInsteadOfKillingIt) {
+    if (!haveTool("prlimit")) GTEST_SKIP() << "prlimit is not installed";
+    ASSERT_EQ(cli({"build", "out.zip", "note.md"}, app.path()).exitCode, 0);
+    const QByteArray old = readFile(zip);
+    writeFile(data + "big.bin", randomBytes(1 << 20, 3));
+    const ToolRun run = runTool(
+        "prlimit", {"--fsize=400000", VARNHOLD_CLI, "--app-folder", app.path(), "build", "out.zip", "data/", "--level", "none"}, app.path());
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("File too large")) << run.err.toStdString();
+    EXPECT_EQ(readFile(zip), old);
+    EXPECT_EQ(hiddenFiles(app.path()), QStringList());
+}
+
+TEST_F(CliBuildTest, WorkFilesOfKilledBuildsAreSweptByTheNextBuild) {
+    ASSERT_EQ(cli({"build", "out.zip", "note.md"}, app.path()).exitCode, 0);
+    writeFile(data + "big.bin", randomBytes(24 << 20, 7));
+    // Killed once its own work file is there, and once libzip's temporary file beside that has grown.
+    const std::vector<std::function<bool(const QStringList&)>> points = {
+        [](const QStringList& hidden) { return !hidden.isEmpty(); },
+        [&](const QStringList& hidden) {
+            for (const QString& name : hidden)
+                if (QFileInfo(app.file(name)).size() > (4 << 20)) return true;
+            return false;
+        }};
+    for (const auto& reached : points) {
+        QProcess build;
+        build.setWorkingDirectory(app.path());
+        build.start(VARNHOLD_CLI, {"--app-folder", app.path(), "build", "out.zip", "data/", "--level", "none"});
+        ASSERT_TRUE(build.waitForStarted());
+        ASSERT_TRUE(eventually([&] { return reached(hiddenFiles(app.path())); }, 60000));
+        build.kill();
+        ASSERT_TRUE(build.waitForFinished(60000));
+    }
+    EXPECT_FALSE(hiddenFiles(app.path()).isEmpty()) << "the kills left work files";
+
+    const ToolRun run = cli({"build", "out.zip", "note.md", "--level", "none"}, app.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(hiddenFiles(app.path()), QStringList());
+    EXPECT_EQ(storedNames(zip), QStringList({stored(app.file("note.md"))}));
+    EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
+}
+
+TEST_F(CliBuildTest, ExtractingOneEntryStopsAtAnInterruptAndLeavesNoPartialFile) {
+    // An entry of zeros: a small package that takes a while to write out.
+    const QString zeros = app.file("zeros/zeros.bin");
+    writeFile(zeros, {});
+    ASSERT_TRUE(QFile::resize(zeros, qint64(512) << 20));
+    ASSERT_EQ(cli({"build", "zeros.zip", "zeros/", "--level", "fast"}, app.path()).exitCode, 0);
+    QFile::remove(zeros);
+    const QString out = app.file("out");
+    QDir().mkpath(out);
+
+    QProcess extract;
+    extract.setWorkingDirectory(app.path());
+    extract.start(VARNHOLD_CLI, {"--app-folder", app.path(), "extract", "zeros.zip", "--entry", "0", "--to", out, "--no-folder-names"});
+    ASSERT_TRUE(extract.waitForStarted());
+    ASSERT_TRUE(eventually([&] { return !hiddenFiles(out).isEmpty(); }, 60000)) << "the entry is being written";
+    ::kill(pid_t(extract.processId()), SIGINT);
+    ASSERT_TRUE(extract.waitForFinished(60000));
+    EXPECT_EQ(extract.exitCode(), 3);
+    EXPECT_EQ(QString::fromUtf8(extract.readAllStandardError()),
+              "varnhold-cli: Extraction interrupted; no partly written file was left behind.\n");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
 }
 
 } // namespace

@@ -92,4 +92,14 @@ TEST(WorkFile, SweepRemovesOnlyWorkFilesOfEndedRuns) {
     EXPECT_EQ(WorkFiles::sweepStale(dir.path()), 2);
     EXPECT_EQ(listTree(dir.path()),
               QStringList({".hidden-user-file", QStringLiteral(".l.vhw-%1-3").arg(deadPid), live, "pkg.zip"}));
+
+    // A spanned rebuild's journal that waits to be completed holds the sweep back: the volumes it names stay.
+    writeFile(dir.file(stale), "a new volume");
+    const QString journal = QStringLiteral(".pkg.zip.rebuild-journal.vhw-%1-4").arg(deadPid);
+    writeFile(dir.file(journal), "renames");
+    EXPECT_EQ(WorkFiles::sweepStale(dir.path()), 0);
+    EXPECT_TRUE(QFile::exists(dir.file(stale)));
+    QFile::remove(dir.file(journal));
+    if (::kill(pid_t(deadPid), 0) == 0) GTEST_SKIP() << "process id reused";
+    EXPECT_EQ(WorkFiles::sweepStale(dir.path()), 1);
 }

@@ -3,7 +3,10 @@
 
 #include "ZipTestTools.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
 
 using namespace ziptest;
 
@@ -201,6 +204,27 @@ TEST(ZipDeleteTest, SelectedEntriesGoAndTheRestStaysSound) {
     ASSERT_EQ(zip.zDeleteFiles(), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_TRUE(zip.isOpen());
     EXPECT_EQ(zip.zGetTotalFiles(), 0); // an empty package remains rather than no file at all
+}
+
+TEST(ZipDeleteTest, APackageBehindALinkChangesWhereItIsAndKeepsItsMode) {
+    TempDir dir;
+    writeTree(dir.file("src"), {{"a.txt", "a"}, {"b.txt", "b"}}, fixedTime(0));
+    makePackage(dir.file("real.zip"), dir.file("src"), {"a.txt", "b.txt"});
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.file("real.zip")).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(dir.file("real.zip"), dir.file("link.zip")));
+    ZipPackage zip;
+    for (int round = 0; round < 2; ++round) { // one entry of two, then the last one
+        ASSERT_EQ(zip.zOpenZipFile(dir.file("link.zip")), kZipOk);
+        zip.zSelectFile(0);
+        ASSERT_EQ(zip.zDeleteFiles(), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_TRUE(QFileInfo(dir.file("link.zip")).isSymLink());
+        struct stat st {};
+        ::stat(QFile::encodeName(dir.file("real.zip")).constData(), &st);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList({"link.zip", "real.zip"}));
+    }
+    EXPECT_EQ(zip.zGetTotalFiles(), 0);
 }
 
 } // namespace

@@ -20,11 +20,6 @@ void BuildRunner::setSeams(const BuildCallbacks& seams) {
     m_seams.beforeCheck = seams.beforeCheck;
 }
 
-void BuildRunner::passOnCancel() {
-    // The job clears the shared flag when its walk starts; a Cancel pressed just before that must not be lost.
-    if (m_userCancelled.load()) m_state.cancel.store(true);
-}
-
 BuildCallbacks BuildRunner::callbacks() {
     BuildCallbacks c;
     QWidget* owner = m_owner;
@@ -33,14 +28,11 @@ BuildCallbacks BuildRunner::callbacks() {
             return MessageDialogs::askReplace(owner, q.path, q.sizeText, q.dateText) == QLatin1String("y");
         });
     };
-    c.scanning = [this](qint64) { passOnCancel(); };
     // Only changes go to the window: the zip layer reports many times per percent.
     c.selecting = [this](int percent) {
-        passOnCancel();
         if (m_lastSelecting.exchange(percent) != percent) emit selecting(percent);
     };
     c.compressing = [this](int percent) {
-        passOnCancel();
         if (m_lastCompressing.exchange(percent) != percent) emit compressing(percent);
     };
     c.fileLocked = [this](const QString& path, qint64 count) { emit fileLocked(path, count); };
@@ -52,7 +44,6 @@ BuildCallbacks BuildRunner::callbacks() {
 BuildResult BuildRunner::run() {
     m_confirmed = false;
     m_comment = m_params.comment;
-    m_userCancelled = false;
     m_lastSelecting = -1;
     m_lastCompressing = -1;
 
@@ -89,6 +80,8 @@ BuildResult BuildRunner::run() {
     if (!m_confirmed) return job.result();
 
     const BuildParams& params = job.params();
+    // The shared flag is ours to clear, once, before the build starts; the progress window's Cancel sets it and
+    // the job only reads it, so a Cancel at any moment is kept.
     m_state.cancel.store(false);
     fLoad load(m_state.cancel, params.mode, params.targetPath(), params.selectedFiles, params.selectedBytes,
                m_owner);
@@ -99,7 +92,6 @@ BuildResult BuildRunner::run() {
     connect(this, &BuildRunner::selecting, &load, &fLoad::setSelecting, Qt::QueuedConnection);
     connect(this, &BuildRunner::compressing, &load, &fLoad::setCompressing, Qt::QueuedConnection);
     connect(this, &BuildRunner::fileLocked, &load, &fLoad::addLocked, Qt::QueuedConnection);
-    connect(&load, &fLoad::cancelRequested, this, [this] { m_userCancelled = true; });
 
     const bool hideOwner = m_hideOwner && m_owner && m_owner->isVisible();
     if (hideOwner) m_owner->hide();

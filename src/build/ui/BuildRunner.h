@@ -59,7 +59,6 @@ signals:
 
 private:
     BuildCallbacks callbacks();
-    void passOnCancel();
 
     AppState& m_state;
     BuildParams m_params;
@@ -69,7 +68,6 @@ private:
     bool m_confirmed = false;
     QString m_comment;
     QPointer<fLoad> m_load;
-    std::atomic_bool m_userCancelled{false};
     std::atomic_int m_lastSelecting{-1};
     std::atomic_int m_lastCompressing{-1};
 };
