@@ -3,7 +3,7 @@
 set -euo pipefail
 
 VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libgtest-dev
-                   libssl-dev zip unzip p7zip-full python3)
+                   libssl-dev zip unzip p7zip-full zipalign python3)
 
 install_missing() {
     local missing=()

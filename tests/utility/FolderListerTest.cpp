@@ -234,33 +234,24 @@ TEST(FolderListerProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {
     EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const FolderRecord& r) { return !r.isFolder; }), 200);
 }
 
-TEST(FolderListerSpeed, KeepsPaceWithFindAndAgreesWithIt) {
+// Its speed against find is measured in bench/ (scan_bench), not here, where other work shares the machine.
+TEST(FolderListerBigTree, AgreesWithFind) {
     if (!haveTool("find")) GTEST_SKIP() << "find is not installed";
     const BigTree& tree = bigTree();
-    qint64 ours = std::numeric_limits<qint64>::max(), theirs = ours;
-    for (int round = 0; round < 5; ++round) { // best of alternating runs: one busy moment does not decide
-        std::vector<FolderRecord> out;
-        std::atomic_bool cancel{false};
-        QElapsedTimer timer;
-        timer.start();
-        listFolderTree(tree.path(), out, cancel);
-        ours = std::min(ours, timer.nsecsElapsed());
-        timer.restart();
-        const ToolRun find = runTool("find", {tree.path(), "-type", "f", "-printf", "%s\n"});
-        theirs = std::min(theirs, timer.nsecsElapsed());
-        ASSERT_EQ(find.exitCode, 0);
-        if (round > 0) continue;
-        qint64 files = 0, bytes = 0, findBytes = 0;
-        for (const FolderRecord& r : out)
-            files += !r.isFolder, bytes += r.size;
-        for (const QString& size : find.out.split('\n', Qt::SkipEmptyParts))
-            findBytes += size.toLongLong();
-        EXPECT_EQ(files, tree.files);
-        EXPECT_EQ(find.out.count('\n'), files);
-        EXPECT_EQ(bytes, findBytes);
-        EXPECT_EQ(bytes, tree.bytes);
-    }
-    EXPECT_LE(ours, theirs * 3 / 2) << "listing " << ours / 1000000 << " ms, find " << theirs / 1000000 << " ms";
+    std::vector<FolderRecord> out;
+    std::atomic_bool cancel{false};
+    listFolderTree(tree.path(), out, cancel);
+    const ToolRun find = runTool("find", {tree.path(), "-type", "f", "-printf", "%s\n"});
+    ASSERT_EQ(find.exitCode, 0);
+    qint64 files = 0, bytes = 0, findBytes = 0;
+    for (const FolderRecord& r : out)
+        files += !r.isFolder, bytes += r.size;
+    for (const QString& size : find.out.split('\n', Qt::SkipEmptyParts))
+        findBytes += size.toLongLong();
+    EXPECT_EQ(files, tree.files);
+    EXPECT_EQ(find.out.count('\n'), files);
+    EXPECT_EQ(bytes, findBytes);
+    EXPECT_EQ(bytes, tree.bytes);
 }
 
 TEST(FolderListerWorker, ReportsOnTheStartersThreadAndCanRunAgain) {

@@ -203,4 +203,27 @@ open(dst, "wb").write(bytes(out + cd + tail))
     }
 }
 
+TEST(ZipHostileTest, PackagesAlignedByTheRealZipalignAreRead) {
+    TempDir dir;
+    writeFile(dir.file("src/res/a.txt"), QByteArray("alpha").repeated(7));
+    writeFile(dir.file("src/b.bin"), QByteArray("\x01\x02\x03"));
+    writeFile(dir.file("src/classes.dex"), QByteArray("dex ").repeated(500));
+    // Info-ZIP writes a longer extended-time field in the local headers than in the directory; zipalign pads
+    // the stored ones on top (-p aligns to whole pages, as for shared libraries in an APK).
+    ASSERT_EQ(runTool("zip", {"-q", "-0", "-r", dir.file("plain.zip"), "res", "b.bin"}, dir.file("src")).exitCode, 0);
+    ASSERT_EQ(runTool("zip", {"-q", dir.file("plain.zip"), "classes.dex"}, dir.file("src")).exitCode, 0);
+    for (const QStringList& how : {QStringList{"-f", "4"}, QStringList{"-f", "-p", "4"}}) {
+        SCOPED_TRACE(how.join(' ').toStdString());
+        const ToolRun aligned = runTool("zipalign", how + QStringList{dir.file("plain.zip"), dir.file("app.apk")});
+        ASSERT_EQ(aligned.exitCode, 0) << aligned.err.toStdString();
+        ZipPackage zip;
+        ASSERT_EQ(zip.zOpenZipFile(dir.file("app.apk")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        QStringList failures;
+        EXPECT_EQ(zip.zTestAll({}, &failures), kZipOk) << qPrintable(failures.join("; "));
+        TempDir out;
+        ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_EQ(listTree(out.path()), listTree(dir.file("src")));
+    }
+}
+
 } // namespace
