@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -137,23 +138,38 @@ ZipProgressCallback progressTo(TerminalProgress& bar) {
 
 int listCommand(AppState& state, const QString& path) {
     ZipPackage package;
-    if (!openPackage(package, path)) return kExitFailure;
+    // Only the entries are needed: a plain package is listed from its directory without libzip's full open.
+    if (package.zOpenZipFile(path, ZipPackage::OpenPurpose::Listing) != kZipOk) {
+        printError(package.zGetLastErrorAsText());
+        return kExitFailure;
+    }
     EntryList list;
     list.load(package);
     list.sortAfterOpening();
 
+    // Every row goes into one buffer, written in large pieces; fields are appended as UTF-8 directly.
     QByteArray out;
-    out.reserve(qsizetype(list.size()) * 80);
+    constexpr qsizetype kChunk = 1 << 22;
+    out.reserve(std::min<qsizetype>(qsizetype(list.size()) * 80, kChunk + 4096));
     for (const EntryRow& row : list.rows()) {
-        QString line = printable(row.name);
-        line += u'\t' + row.sizeText() + u'\t' + row.zippedText() + u'\t' + row.modifiedText() + u'\t' +
-                row.ratioText() + u'\t' + printable(row.folderPath) + u'\n';
-        out += line.toUtf8();
-        if (out.size() > (1 << 20)) writeOut(out), out.clear();
+        EntryFields::appendVisibleText(out, row.name);
+        out += '\t';
+        EntryFields::appendSizeText(out, row.size);
+        out += '\t';
+        EntryFields::appendSizeText(out, row.zipped);
+        out += '\t';
+        EntryFields::appendModifiedText(out, quint16(row.dosStamp >> 16), quint16(row.dosStamp));
+        out += '\t';
+        EntryFields::appendRatioText(out, row.size, row.zipped);
+        out += '\t';
+        EntryFields::appendVisibleText(out, row.folderPath);
+        out += '\n';
+        if (out.size() > kChunk) writeOut(out), out.truncate(0);
     }
     out += printableLine(EntryFields::openedStatusText(EntryFields::packageFileName(path), package.zGetTotalFiles(),
                                                        package.zGetTotalBytes(), package.zGetComment()));
     writeOut(out);
+    std::fflush(stdout);
     state.addRecent(path);
     return kExitOk;
 }

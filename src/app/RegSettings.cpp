@@ -204,11 +204,23 @@ bool CRegSettings::SaveSetting(const QString& section, const QString& key, const
 
 bool CRegSettings::SaveSettings(const QString& section, const QList<QPair<QString, QString>>& settings) {
     if (section.isEmpty() || !writable()) return false;
+    QSettings& s = store();
+    s.sync(); // what another run wrote meanwhile counts when values are compared below
+    bool changed = false;
     for (const auto& [key, value] : settings) {
         if (key.isEmpty()) return false;
-        store().setValue(storedKey(section, key), value);
+        const QString stored = storedKey(section, key);
+        // A value already stored as this very text needs no write.
+        if (s.contains(stored)) {
+            const QVariant old = s.value(stored);
+            if (old.metaType().id() == QMetaType::QString && old.toString() == value) continue;
+        }
+        s.setValue(stored, value);
+        changed = true;
     }
     // Each commit is a safe rewrite of the whole file (written beside it, flushed to disk, renamed), so
-    // writing many values at once costs one commit, not one each.
-    return commit();
+    // writing many values at once costs one commit, not one each, and values that are all stored already none.
+    if (changed) return commit();
+    keepToOwner(s.fileName()); // as a write would: the store may hold the password
+    return true;
 }

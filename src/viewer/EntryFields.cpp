@@ -3,6 +3,7 @@
 #include "utility/TextUtil.h"
 
 #include <cmath>
+#include <string>
 
 namespace EntryFields {
 
@@ -92,6 +93,81 @@ QString visibleText(const QString& text, bool doubleBackslash) {
         }
     }
     return out;
+}
+
+namespace {
+void appendTwoDigits(char*& p, int v) {
+    if (v >= 100) { // not from DOS fields, whose parts have at most two digits; kept exact all the same
+        const std::string text = std::to_string(v);
+        for (char c : text)
+            *p++ = c;
+        return;
+    }
+    *p++ = char('0' + v / 10);
+    *p++ = char('0' + v % 10);
+}
+} // namespace
+
+void appendModifiedText(QByteArray& out, quint16 dosDate, quint16 dosTime) {
+    char text[32];
+    char* p = text;
+    const int year = 1980 + (dosDate >> 9);
+    *p++ = char('0' + year / 1000);
+    *p++ = char('0' + year / 100 % 10);
+    *p++ = char('0' + year / 10 % 10);
+    *p++ = char('0' + year % 10);
+    *p++ = '/';
+    appendTwoDigits(p, (dosDate >> 5) & 0x0f);
+    *p++ = '/';
+    appendTwoDigits(p, dosDate & 0x1f);
+    *p++ = ' ';
+    *p++ = ' ';
+    appendTwoDigits(p, dosTime >> 11);
+    *p++ = ':';
+    appendTwoDigits(p, (dosTime >> 5) & 0x3f);
+    *p++ = ':';
+    appendTwoDigits(p, (dosTime & 0x1f) * 2);
+    out.append(text, p - text);
+}
+
+void appendSizeText(QByteArray& out, qint64 bytes) {
+    char digits[24];
+    int n = 0;
+    quint64 magnitude = bytes < 0 ? quint64(0) - quint64(bytes) : quint64(bytes);
+    do {
+        digits[n++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    char text[32];
+    char* p = text;
+    if (bytes < 0) *p++ = '-';
+    for (int i = n; i-- > 0;) {
+        *p++ = digits[i];
+        if (i > 0 && i % 3 == 0) *p++ = ',';
+    }
+    out.append(text, p - text);
+}
+
+void appendRatioText(QByteArray& out, qint64 size, qint64 zipped) {
+    appendSizeText(out, ratioPercent(size, zipped));
+    out.append('%');
+}
+
+void appendVisibleText(QByteArray& out, const QString& text) {
+    // Most names are printable ASCII without a backslash: those are copied as they are.
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (chars[i] < 0x20 || chars[i] > 0x7e || chars[i] == u'\\') {
+            out += visibleText(text).toUtf8();
+            return;
+        }
+    }
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char* p = out.data() + start;
+    for (qsizetype i = 0; i < n; ++i)
+        p[i] = char(chars[i]);
 }
 
 } // namespace EntryFields

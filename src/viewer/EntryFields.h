@@ -1,6 +1,7 @@
 #pragma once
 // The texts an entry row shows, and the status-line texts of the package view.
 
+#include <QByteArray>
 #include <QString>
 
 namespace EntryFields {
@@ -28,4 +29,11 @@ QString sortedStatusText(const QString& fileName);
 QString visibleText(const QString& text, bool doubleBackslash = true);
 /// "  name selected, right-click for commands".
 QString selectionStatusText(const QString& name);
+
+// The same texts appended to a UTF-8 buffer, for printing many rows without making a string per field.
+void appendModifiedText(QByteArray& out, quint16 dosDate, quint16 dosTime);
+void appendSizeText(QByteArray& out, qint64 bytes);
+void appendRatioText(QByteArray& out, qint64 size, qint64 zipped);
+/// visibleText(text) in UTF-8.
+void appendVisibleText(QByteArray& out, const QString& text);
 } // namespace EntryFields

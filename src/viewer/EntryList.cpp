@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string>
 
 SortKind sortKindOf(EntryColumn column) {
     switch (column) {
@@ -81,14 +82,34 @@ void EntryList::sort(EntryColumn column, bool ascending) {
         });
     };
     if (column == EntryColumn::Name || column == EntryColumn::Path) {
-        // Compare the rows' own texts, case folded as they go: no second copy of 100,000 names.
+        // Texts of plain ASCII compare as their lower-case bytes, which orders them exactly as a case-insensitive
+        // QString comparison does; any other pair is compared by Qt, case folded as it goes.
         const bool byName = column == EntryColumn::Name;
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            const QString& x = byName ? m_rows[a].name : m_rows[a].folderPath;
-            const QString& y = byName ? m_rows[b].name : m_rows[b].folderPath;
-            const int c = ascending ? x.compare(y, Qt::CaseInsensitive) : y.compare(x, Qt::CaseInsensitive);
-            return c < 0;
-        });
+        const auto text = [&](std::size_t i) -> const QString& {
+            return byName ? m_rows[i].name : m_rows[i].folderPath;
+        };
+        std::vector<std::string> lowered(n);
+        std::vector<char> ascii(n, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            const QString& t = text(i);
+            std::string key(size_t(t.size()), '\0');
+            bool plain = true;
+            for (qsizetype k = 0; k < t.size(); ++k) {
+                const char16_t c = t.at(k).unicode();
+                if (c >= 0x80) {
+                    plain = false;
+                    break;
+                }
+                key[size_t(k)] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
+            }
+            if (plain) lowered[i] = std::move(key), ascii[i] = 1;
+        }
+        const auto less = [&](std::size_t a, std::size_t b) {
+            if (ascii[a] && ascii[b]) return lowered[a] < lowered[b];
+            return text(a).compare(text(b), Qt::CaseInsensitive) < 0;
+        };
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return ascending ? less(a, b) : less(b, a); });
     } else if (kind == SortKind::Text || kind == SortKind::ByIcon) {
         // Texts made for the sort (icon key) are made once per row, not once per comparison.
         std::vector<QString> folded(n);

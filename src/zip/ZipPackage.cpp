@@ -7,6 +7,7 @@
 
 #include "ZipPackage.h"
 #include "ZipDetail.h"
+#include "ZipDirectory.h"
 #include "ZipExtractor.h"
 #include "ZipLayout.h"
 #include "ZipPack.h"
@@ -26,8 +27,10 @@
 #include <deque>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 using namespace zipdetail;
 
@@ -80,6 +83,7 @@ struct ZipPackage::Impl {
     };
 
     ZipHandle m_zip;
+    bool m_handleDeferred = false; // opened for listing: m_zip is opened when an operation first needs it
     QString m_path;
     std::vector<ZipEntry> m_entries;
     std::vector<char> m_selected;
@@ -117,10 +121,29 @@ struct ZipPackage::Impl {
         m_lastError.clear();
     }
     bool readEntries(zip_t* zip, QString* error);
+    bool readDirectory(const QString& path);
+    bool ensureHandle();
     int extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
                 const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
                 bool allowSecondWorker);
 };
+
+namespace {
+
+// The facts of an entry that follow from its time and the system that made it, alike for both readers.
+void setTimeAndMode(ZipEntry& e, std::time_t mtime, std::optional<qint64> exact, bool madeOnUnix, quint32 attributes) {
+    e.modified = qint64(mtime);
+    timeToDos(mtime, e.dosDate, e.dosTime);
+    // libzip reads only the 2-second DOS time; extraction gives files the exact time when the entry has it.
+    if (exact) e.modified = *exact;
+    if (madeOnUnix) {
+        const quint32 mode = attributes >> 16;
+        e.isSymLink = S_ISLNK(mode);
+        e.unixMode = mode & 07777;
+    }
+}
+
+} // namespace
 
 bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
     const zip_int64_t count = zip_get_num_entries(zip, 0);
@@ -167,24 +190,88 @@ bool ZipPackage::Impl::readEntries(zip_t* zip, QString* error) {
         e.compressedSize = qint64(std::min<zip_uint64_t>(st.comp_size, kMaxSize));
         e.crc = st.crc;
         e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-        e.modified = qint64(st.mtime);
-        timeToDos(st.mtime, e.dosDate, e.dosTime);
-        // libzip reads only the 2-second DOS time; extraction gives files the exact time when the entry has it.
-        if (const std::optional<qint64> exact = exactMtime(zip, zip_uint64_t(i))) e.modified = *exact;
-        if (madeOnUnix) {
-            const quint32 mode = attributes >> 16;
-            e.isSymLink = S_ISLNK(mode);
-            e.unixMode = mode & 07777;
-        }
+        setTimeAndMode(e, st.mtime, exactMtime(zip, zip_uint64_t(i)), madeOnUnix, attributes);
         m_totalBytes = e.size > kMaxSize - m_totalBytes ? kMaxSize : m_totalBytes + e.size;
         m_entries.push_back(std::move(e));
     }
     return true;
 }
 
+bool ZipPackage::Impl::readDirectory(const QString& path) {
+    QString why;
+    const int fd = openRegularFile(path, &why);
+    if (fd < 0) return false;
+    struct stat st = {};
+    const bool statted = ::fstat(fd, &st) == 0;
+    m_entries.clear();
+    m_totalBytes = 0;
+    // Folder paths and extensions repeat across a package: one copy of each text, shared by its entries, found by
+    // the stored bytes so that no text is made twice.
+    // The keys point into the directory bytes, which stay in place while the records are read.
+    std::unordered_map<std::string_view, QString> shared;
+    auto intern = [&shared](QByteArrayView bytes, bool ascii) -> QString {
+        if (bytes.isEmpty()) return QString();
+        auto [it, added] = shared.try_emplace(std::string_view(bytes.data(), size_t(bytes.size())));
+        if (added) it->second = ascii ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
+        return it->second;
+    };
+    // Entries written together share their times: the last conversion is kept.
+    quint32 lastStamp = 0;
+    std::time_t lastTime = 0;
+    bool haveLast = false;
+    QString comment;
+    const auto add = [&](const DirectoryRecord& r) {
+        ZipEntry e;
+        const QByteArrayView stored = r.name;
+        const qsizetype slash = stored.lastIndexOf('/');
+        const QByteArrayView folder = stored.first(slash + 1);
+        const QByteArrayView name = stored.sliced(slash + 1);
+        e.folderPath = intern(folder, r.asciiName);
+        e.name = r.asciiName ? QString::fromLatin1(name) : QString::fromUtf8(name);
+        const qsizetype dot = name.lastIndexOf('.');
+        if (dot >= 0) e.extension = intern(name.sliced(dot + 1), r.asciiName);
+        e.isFolder = name.isEmpty();
+        e.size = qint64(r.size);
+        e.compressedSize = qint64(r.compressedSize);
+        e.crc = r.crc;
+        e.encrypted = r.encrypted;
+        const quint32 stamp = packDos(r.dosDate, r.dosTime);
+        if (!haveLast || stamp != lastStamp) {
+            lastTime = libzipEntryTime(r.dosDate, r.dosTime);
+            lastStamp = stamp;
+            haveLast = true;
+        }
+        setTimeAndMode(e, lastTime, r.exactMtime, r.madeOnUnix, r.attributes);
+        m_totalBytes = e.size > kMaxSize - m_totalBytes ? kMaxSize : m_totalBytes + e.size;
+        m_entries.push_back(std::move(e));
+    };
+    const bool read = statted && readPlainDirectory(fd, qint64(st.st_size), add, &comment);
+    ::close(fd);
+    if (!read) {
+        m_entries.clear();
+        m_totalBytes = 0;
+        return false;
+    }
+    m_comment = comment;
+    return true;
+}
+
+bool ZipPackage::Impl::ensureHandle() {
+    if (m_zip || !m_handleDeferred) return m_zip != nullptr;
+    int code = 0;
+    m_zip.reset(zip_open(QFile::encodeName(m_path).constData(), ZIP_RDONLY, &code));
+    if (!m_zip) {
+        m_lastError = QStringLiteral("Cannot open %1: %2.").arg(m_path, zipErrorText(code, errno));
+        return false;
+    }
+    m_handleDeferred = false;
+    return true;
+}
+
 int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
                               const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
                               bool allowSecondWorker) {
+    if (!ensureHandle()) return kZipFailed;
     ExtractRequest request;
     request.packagePath = m_path;
     if (m_joined) request.openAnother = [joined = m_joined] {
@@ -213,7 +300,7 @@ ZipPackage::~ZipPackage() = default;
 
 // --- reading ---
 
-int ZipPackage::zOpenZipFile(const QString& path) {
+int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     zCloseZipFile();
     d->m_lastError.clear();
     d->m_spanned = false;
@@ -237,6 +324,14 @@ int ZipPackage::zOpenZipFile(const QString& path) {
     if (st.st_size == 0) return d->fail(QStringLiteral("%1 is not a zip package: the file is empty.").arg(path));
     const quint32 volumes = volumeCountOf(path);
     if (volumes == 0) return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
+
+    if (volumes == 1 && purpose == OpenPurpose::Listing && d->readDirectory(path)) {
+        d->m_selected.assign(d->m_entries.size(), 0);
+        d->m_selectedCount = 0;
+        d->m_path = info.absoluteFilePath();
+        d->m_handleDeferred = true;
+        return kZipOk;
+    }
 
     int code = 0;
     ZipHandle zip;
@@ -278,6 +373,7 @@ int ZipPackage::zOpenZipFile(const QString& path) {
 
 void ZipPackage::zCloseZipFile() {
     d->m_zip.reset();
+    d->m_handleDeferred = false;
     d->m_joined.reset();
     d->m_path.clear();
     d->m_entries.clear();
@@ -291,7 +387,7 @@ void ZipPackage::zCloseZipFile() {
 }
 
 bool ZipPackage::isOpen() const {
-    return d->m_zip != nullptr;
+    return d->m_zip != nullptr || d->m_handleDeferred;
 }
 QString ZipPackage::path() const {
     return d->m_path;
@@ -371,6 +467,7 @@ int ZipPackage::zDeleteFiles() {
 
     if (d->m_selectedCount == int(d->m_entries.size())) {
         // libzip removes a package left without entries; we keep an empty package (and its comment) instead.
+        if (!d->ensureHandle()) return kZipFailed;
         int length = 0;
         const char* raw = zip_get_archive_comment(d->m_zip.get(), &length, ZIP_FL_ENC_RAW);
         Status written = work.write(emptyPackageBytes(raw ? QByteArray(raw, length) : QByteArray()));
@@ -428,6 +525,7 @@ int ZipPackage::zTestAll(const QString& password, QStringList* failures, const Z
     d->startRun();
     if (failures) failures->clear();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
+    if (!d->ensureHandle()) return kZipFailed;
     ExtractRequest request;
     request.packagePath = d->m_path;
     if (d->m_joined) request.openAnother = [joined = d->m_joined] {

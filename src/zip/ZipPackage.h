@@ -78,7 +78,10 @@ class ZipPackage {
     ZipPackage& operator=(const ZipPackage&) = delete;
 
     // --- reading ---
-    int zOpenZipFile(const QString& path);
+    /// What a package is opened for. Listing reads a plain package's entries straight from its central directory
+    /// and opens the libzip handle only when an operation needs it; the entries are the same either way.
+    enum class OpenPurpose { Everything, Listing };
+    int zOpenZipFile(const QString& path, OpenPurpose purpose = OpenPurpose::Everything);
     void zCloseZipFile();
     bool isOpen() const;
     QString path() const;
