@@ -1,0 +1,268 @@
+// build ZIP PATH...: a package from folders, files and saved backup sets, as the build wizard makes it.
+#include "Command.h"
+
+#include "CliOutput.h"
+#include "TerminalProgress.h"
+#include "app/AppState.h"
+#include "build/BuildJob.h"
+#include "build/SelectionModel.h"
+#include "sets/BackupSetFile.h"
+#include "tools/ExtractRequest.h"
+#include "utility/TextUtil.h"
+#include "zip/ZipPackage.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+const QStringList kLevelNames = {"none", "fast", "normal", "maximum"};
+
+// The two bars of the desktop program's progress window, one after the other on the terminal.
+struct BuildBars {
+    std::optional<TerminalProgress> selecting;
+    std::optional<TerminalProgress> compressing;
+    void select(int percent) {
+        if (!selecting) selecting.emplace("Selecting files");
+        selecting->update(percent, 100);
+    }
+    void compress(int percent) {
+        if (selecting) selecting->finish(), selecting.reset();
+        if (!compressing) compressing.emplace("Compressing");
+        compressing->update(percent, 100);
+    }
+    void finish() {
+        if (selecting) selecting->finish(), selecting.reset();
+        if (compressing) compressing->finish(), compressing.reset();
+    }
+};
+
+class BuildCommand : public Command {
+  public:
+    BuildCommand() {
+        name = "build";
+        valueOptions = {"--level",   "--mode",    "--password", "--comment", "--span",
+                        "--include", "--exclude", "--save-set", "--set"};
+        flagOptions = {"--no-replace"};
+        needsStoredSettings = true;
+        help = QStringLiteral(
+            "  build ZIP PATH... [--level none|fast|normal|maximum] [--mode add|freshen|update]\n"
+            "              [--password TEXT] [--comment TEXT] [--span BYTES|auto]\n"
+            "              [--include PATTERN]... [--exclude PATTERN]... [--save-set NAME] [--no-replace]\n"
+            "  build ZIP --set NAME [PATH...] [options as above]\n"
+            "      Builds a zip package from folders and files, as the build wizard does. A PATH that\n"
+            "      names a folder (or ends in \"/\") takes every file below it that matches an include\n"
+            "      pattern and no exclude pattern (whole path, case ignored; up to five of each; the\n"
+            "      stored patterns unless given); any other PATH is one file. --set NAME adds the rows\n"
+            "      of a saved backup set, each folder with its own patterns. Files are stored under\n"
+            "      their full path as the stored settings say. --mode add (the default) builds a new\n"
+            "      package, replacing an existing ZIP unless --no-replace is given; freshen and update\n"
+            "      work on an existing ZIP. Without options the stored compression level and password\n"
+            "      are used. --save-set NAME also saves the selection as a backup set. Files held\n"
+            "      locked by other programs are skipped, listed on stderr and in Zips/Locked.Txt.\n"
+            "      So are, each with its reason, folders that cannot be opened, entries whose status\n"
+            "      cannot be read, pipes, sockets and devices, and (without full paths) a second file\n"
+            "      of a name already stored; files that changed while they were read are stored and\n"
+            "      listed. Symbolic links are stored as links, never followed. The package, its\n"
+            "      volumes and the program's work files are never packed into themselves.\n"
+            "      The old package stays as it was until the new one is complete and checked.\n");
+    }
+
+    // Checks of the build arguments that need no start-up, so that a usage error leaves no trace.
+    QString usageProblem(const ParsedArgs& args) const override {
+        if (args.positional.isEmpty() || (args.positional.size() < 2 && !args.values.contains("--set")))
+            return "build takes a zip package and at least one PATH or --set NAME";
+        if (args.values.contains("--level") && !kLevelNames.contains(args.values.value("--level")))
+            return "--level takes none, fast, normal or maximum";
+        const QString mode = args.values.value("--mode", "add");
+        if (mode != "add" && mode != "freshen" && mode != "update") return "--mode takes add, freshen or update";
+        if (args.values.contains("--span")) {
+            const QString span = args.values.value("--span");
+            bool ok = false;
+            const qint64 bytes = span.toLongLong(&ok);
+            if (span != "auto" && (!ok || bytes <= 0)) return "--span takes a size in bytes or auto";
+        }
+        for (const char* option : {"--include", "--exclude"}) {
+            const QStringList patterns = args.lists.value(option);
+            if (patterns.size() > kPatternSlots)
+                return QString("at most %1 %2 patterns").arg(kPatternSlots).arg(option);
+            for (const QString& pattern : patterns)
+                if (pattern.trimmed().isEmpty() || pattern.contains(u' '))
+                    return QString("%1 takes one pattern without blanks").arg(option);
+        }
+        if (args.values.contains("--set") && args.values.value("--set").trimmed().isEmpty())
+            return "--set needs a backup set name";
+        if (args.values.contains("--save-set") && args.values.value("--save-set").trimmed().isEmpty())
+            return "--save-set needs a backup set name";
+        return {};
+    }
+
+    int execute(AppState& state, const ParsedArgs& args) const override {
+        const QString zip = absolutePath(args.positional.first());
+        const QString modeName = args.values.value("--mode", "add");
+        const bool zipExists = QFileInfo::exists(zip);
+        const BuildMode mode = modeName == "add" ? BuildMode::Build : BuildMode::Update;
+        if (mode == BuildMode::Update && !zipExists) {
+            printError(QString("%1 does not exist; --mode %2 works on an existing zip package.").arg(zip, modeName));
+            return kExitFailure;
+        }
+
+        SelectionModel model(state);
+        // The counting scans of the folders given stop on an interrupt as the build itself does.
+        model.countCancel = &interruptFlag();
+        // Patterns given on the command line take the place of the stored ones of the same kind.
+        if (args.lists.contains("--include")) {
+            model.patterns.include = {};
+            const QStringList given = args.lists.value("--include");
+            for (int i = 0; i < given.size(); ++i)
+                model.patterns.include[size_t(i)] = given[i];
+        }
+        if (args.lists.contains("--exclude")) {
+            model.patterns.exclude = {};
+            const QStringList given = args.lists.value("--exclude");
+            for (int i = 0; i < given.size(); ++i)
+                model.patterns.exclude[size_t(i)] = given[i];
+        }
+
+        for (const QString& given : args.positional.mid(1)) {
+            const QString path = absolutePath(given);
+            const QFileInfo info(path);
+            if (!info.exists() || (given.endsWith('/') && !info.isDir())) {
+                printError(QString("%1 does not exist.").arg(given.endsWith('/') ? withTrailingSlash(path) : path));
+                return kExitFailure;
+            }
+            if (info.isDir())
+                model.addFolder(path);
+            else
+                model.addFiles({path}, false);
+        }
+
+        if (args.values.contains("--set")) {
+            const QString setPath =
+                withTrailingSlash(state.option("Options08")) + setFileName(args.values.value("--set").trimmed());
+            if (!QFileInfo(setPath).isFile()) {
+                printError(QString("Backup set %1 not found.").arg(setPath));
+                return kExitFailure;
+            }
+            if (const Status loaded = model.loadBackupSet(setPath); !loaded) {
+                printError(loaded.message());
+                return kExitFailure;
+            }
+        }
+
+        if (mode == BuildMode::Update) {
+            // As the main window hands the open package's comment to the wizard, an update keeps the package's comment.
+            ZipPackage package;
+            if (!openPackage(package, zip)) return kExitFailure;
+            model.handedComment = package.zGetComment();
+        }
+        model.refreshBuildGrid();
+        if (interruptFlag().load()) return interruptedBuild(zip, zipExists);
+        const QString comment =
+            args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
+
+        if (args.values.contains("--save-set")) {
+            const QString setPath =
+                withTrailingSlash(state.option("Options08")) + setFileName(args.values.value("--save-set").trimmed());
+            if (const Status saved = writeSetFile(setPath, BackupSet{comment, model.build.entries()}); !saved) {
+                printError(saved.message());
+                return kExitFailure;
+            }
+            writeOut(printableLine(QString("Backup set saved as %1").arg(setPath)));
+        }
+
+        BuildParams params = BuildParams::fromState(state, mode);
+        const QFileInfo zipInfo(zip);
+        params.targetFolder = withTrailingSlash(zipInfo.absolutePath());
+        params.targetFileName = zipInfo.fileName();
+        params.packagePath = zip;
+        params.comment = comment;
+        if (args.values.contains("--level"))
+            params.zip.level = CompressionLevel(kLevelNames.indexOf(args.values.value("--level")));
+        // A new package is built with Add/Replace whatever is stored, as the zip settings dialog does.
+        params.zip.updateCode = modeName == "freshen"  ? UpdateCode::Freshen
+                                : modeName == "update" ? UpdateCode::Update
+                                                       : UpdateCode::AddReplace;
+        if (args.values.contains("--password")) params.zip.password = args.values.value("--password");
+        if (args.values.contains("--span")) {
+            const QString span = args.values.value("--span");
+            params.zip.spanSize = span == "auto" ? 0 : span.toLongLong();
+        }
+        params.list = model.fillBuildList();
+        params.selectedFiles = model.selectedFiles;
+        params.selectedBytes = model.selectedBytes;
+
+        BuildBars bars;
+        BuildCallbacks callbacks;
+        const bool mayReplace = !args.flags.contains("--no-replace");
+        callbacks.askReplace = [mayReplace](const ReplaceQuestion&) { return mayReplace; };
+        callbacks.selecting = [&bars](int percent) { bars.select(percent); };
+        callbacks.compressing = [&bars](int percent) { bars.compress(percent); };
+        BuildJob job(params, callbacks);
+        job.setCancelFlag(&interruptFlag());
+        const BuildResult result = job.execute();
+        bars.finish();
+
+        for (const QString& path : result.lockedPaths)
+            printTagged("locked  ", path);
+        for (const LeftOutFile& file : result.leftOutFiles)
+            printTagged("left out  ", file.path + ": " + file.reason);
+        for (const QString& path : result.changedPaths)
+            printTagged("changed  ", path);
+        switch (result.outcome) {
+        case BuildOutcome::Completed:
+            break;
+        case BuildOutcome::Declined:
+            printError(QString("%1 exists and was not replaced (--no-replace).").arg(zip));
+            return kExitFailure;
+        case BuildOutcome::Cancelled:
+            return interruptedBuild(zip, zipExists);
+        case BuildOutcome::Stopped:
+        case BuildOutcome::Failed:
+            printError(result.message);
+            return kExitFailure;
+        }
+
+        QStringList lines{result.heading.trimmed(),
+                          mode == BuildMode::Update ? result.resultPackagePath
+                                                    : "Zip Package: " + result.resultPackagePath,
+                          "Total number of files selected: " + TextUtil::formatGrouped(result.selectedFiles),
+                          "Total number of bytes selected: " + TextUtil::formatGrouped(result.selectedBytes),
+                          "Total compressed bytes: " + TextUtil::formatGrouped(result.packageBytes)};
+        if (!result.updatedLine.isEmpty()) lines << result.updatedLine;
+        lines << result.lockedLine;
+        if (!result.leftOutLine.isEmpty()) lines << result.leftOutLine;
+        if (!result.changedLine.isEmpty()) lines << result.changedLine;
+        const QString lockedList = QDir::cleanPath(state.workFolder("Zips") + "Locked.Txt");
+        if (result.lockedListWritten) {
+            if (result.locked > 0)
+                lines << "List of locked files saved as " + lockedList;
+            else if (result.leftOut > 0 || result.changed > 0)
+                lines << "List of files left out or changed saved as " + lockedList;
+        }
+        QByteArray out;
+        for (const QString& line : lines)
+            out += printableLine(line);
+        writeOut(out);
+        // A scheduled backup must be able to tell a complete backup from one that is missing files.
+        return result.filesLeftOut() ? kExitFilesLeftOut : kExitOk;
+    }
+
+  private:
+    static int interruptedBuild(const QString& zip, bool zipExists) {
+        printError(zipExists ? QString("Build interrupted; %1 was left as it was.").arg(zip)
+                             : QString("Build interrupted; no zip package was written."));
+        return kExitInterrupted;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeBuildCommand() {
+    return std::make_unique<BuildCommand>();
+}
+
+} // namespace cli

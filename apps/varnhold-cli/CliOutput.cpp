@@ -1,0 +1,68 @@
+#include "CliOutput.h"
+
+#include "viewer/EntryFields.h"
+
+#include <csignal>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+std::atomic_bool g_interrupted{false};
+
+void onInterrupt(int) {
+    g_interrupted = true;
+}
+
+} // namespace
+
+void writeOut(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+QString printable(const QString& text) {
+    return EntryFields::visibleText(text);
+}
+
+QByteArray printableLine(const QString& text) {
+    return (printable(text) + u'\n').toUtf8();
+}
+
+void printError(const QString& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "varnhold-cli: %s", printableLine(message).constData());
+}
+
+void printTagged(const char* tag, const QString& text) {
+    std::fprintf(stderr, "%s%s", tag, printableLine(text).constData());
+}
+
+int usageError(const QString& message) {
+    printError(message);
+    std::fprintf(stderr, "Try 'varnhold-cli --help'.\n");
+    return kExitUsage;
+}
+
+std::atomic_bool& interruptFlag() {
+    return g_interrupted;
+}
+
+// Ctrl-C and SIGTERM ask the running job to stop at its next check, so the job can clean up after itself. The
+// flag is only ever set here: no job clears it, so an interrupt that comes between two steps is not lost.
+void catchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+ZipProgressCallback progressTo(TerminalProgress& bar) {
+    return [&bar](const ZipProgress& p) {
+        bar.update(p.bytesTotal > 0 ? p.bytesDone : p.filesDone, p.bytesTotal > 0 ? p.bytesTotal : p.filesTotal);
+        return !interruptFlag().load();
+    };
+}
+
+} // namespace cli
