@@ -1,8 +1,8 @@
 #include "fPatterns.h"
 
 #include "app/RegSettings.h"
+#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
-#include "tools/ui/DialogHook.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -76,7 +76,9 @@ CurrentPatterns fPatterns::edit(CRegSettings& settings, QWidget* parent) {
     return dialog.reloadedPatterns();
 }
 
-CurrentPatterns fPatterns::reloadedPatterns() const { return CurrentPatterns::fromSettings(m_settings, false); }
+CurrentPatterns fPatterns::reloadedPatterns() const {
+    return CurrentPatterns::fromSettings(m_settings, false);
+}
 
 void fPatterns::storeBoxes() {
     // Stored as typed, blanks and all: a pattern holding a blank is the user's to keep (a row's text later

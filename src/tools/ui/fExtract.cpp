@@ -1,10 +1,10 @@
 #include "fExtract.h"
 #include "app/ui/FormControls.h"
 
-#include "DialogHook.h"
-#include "MessageDialogs.h"
 #include "app/AppState.h"
+#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
+#include "app/ui/MessageDialogs.h"
 #include "viewer/EntryFields.h"
 
 #include <QApplication>
@@ -24,15 +24,15 @@
 
 namespace {
 
-using FormControls::makeLabel;
-using FormControls::makeCheck;
 using FormControls::makeButton;
+using FormControls::makeCheck;
+using FormControls::makeLabel;
 
 constexpr int kHelpContext = 120;
 
 // The password box masks with "*", the mask users of this dialog have always seen, whatever the desktop style.
 class StarMaskStyle : public QProxyStyle {
-public:
+  public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* data) const override {
         if (hint == SH_LineEdit_PasswordCharacter) return '*';
@@ -197,7 +197,8 @@ fExtract::~fExtract() {
 void fExtract::load() {
     // Another window may have changed these since start-up; the store has the last word.
     m_state.reloadOption("Options07");
-    for (const QString& key : OptionKeys::extractKeys()) m_state.reloadOption(key);
+    for (const QString& key : OptionKeys::extractKeys())
+        m_state.reloadOption(key);
     const ExtractSettings s = ExtractSettings::fromState(m_state);
 
     m_text0->setText(s.defaultFolder);
@@ -246,7 +247,9 @@ ExtractSettings fExtract::settingsFromControls() const {
     return s;
 }
 
-QLineEdit* fExtract::folderEdit(FolderBox box) const { return box == FolderBox::Default ? m_text0 : m_text1; }
+QLineEdit* fExtract::folderEdit(FolderBox box) const {
+    return box == FolderBox::Default ? m_text0 : m_text1;
+}
 
 QString fExtract::folderKey(FolderBox box) {
     return box == FolderBox::Default ? QStringLiteral("Options07") : QStringLiteral("Optionse9");
@@ -279,7 +282,8 @@ void fExtract::extractNow() {
     s.store(m_state);
     m_state.saveOption("Optionseb", s.targetFolder());
     // The request keys go back to the store too, so the store holds the whole exchange of this opening.
-    for (const char* key : {"Optionse8", "Optionsea", "Optionsec"}) m_state.saveOption(key, m_state.option(key));
+    for (const char* key : {"Optionse8", "Optionsea", "Optionsec"})
+        m_state.saveOption(key, m_state.option(key));
 
     startExtraction(s);
 }
@@ -357,7 +361,9 @@ void fExtract::cancelNow() {
     done(QDialog::Rejected);
 }
 
-void fExtract::reject() { cancelNow(); }
+void fExtract::reject() {
+    cancelNow();
+}
 
 int fExtract::exec() {
     QString queued;

@@ -1,10 +1,10 @@
 #include "fZipSet.h"
 #include "app/ui/FormControls.h"
 
-#include "PasswordBox.h"
 #include "app/AppState.h"
+#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
-#include "tools/ui/DialogHook.h"
+#include "app/ui/PasswordBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -22,8 +22,8 @@
 
 namespace {
 
-using FormControls::makeCheck;
 using FormControls::makeButton;
+using FormControls::makeCheck;
 
 const QString kYes = QStringLiteral("-1");
 const QString kNo = QStringLiteral("0");
@@ -47,8 +47,7 @@ QAction* makeAction(QMenu* menu, const QString& text, const char* name) {
 
 } // namespace
 
-fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage,
-                 QWidget* parent)
+fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage, QWidget* parent)
     : QDialog(parent), m_state(state), m_mode(mode), m_comment(comment) {
     setObjectName("fZipSet");
     setWindowTitle("Varnhold");
@@ -304,8 +303,8 @@ void fZipSet::done(int result) {
 int fZipSet::exec() {
     QString queued;
     if (DialogHook::takeAnswer(queued)) {
-        const bool build = queued == QLatin1String("ok") || queued == QLatin1String("y") ||
-                           queued == QLatin1String("build");
+        const bool build =
+            queued == QLatin1String("ok") || queued == QLatin1String("y") || queued == QLatin1String("build");
         if (build) m_confirmed = true;
         done(build ? QDialog::Accepted : QDialog::Rejected);
         return result();

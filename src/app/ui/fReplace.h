@@ -9,7 +9,7 @@ class QPushButton;
 
 class fReplace : public QDialog {
     Q_OBJECT
-public:
+  public:
     /// path is the existing file; sizeText and dateText are optional detail lines shown below it.
     explicit fReplace(const QString& path, const QString& sizeText = {}, const QString& dateText = {},
                       QWidget* parent = nullptr);
@@ -21,7 +21,7 @@ public:
 
     void done(int result) override;
 
-private:
+  private:
     QString m_answer = QStringLiteral("n");
     QLabel* m_lblFile;
     QLabel* m_lblSize;

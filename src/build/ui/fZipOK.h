@@ -10,7 +10,7 @@ class QPushButton;
 
 class fZipOK : public QDialog {
     Q_OBJECT
-public:
+  public:
     /// appFolder is where Zips/Locked.Txt lives.
     fZipOK(const BuildResult& result, const QString& appFolder, QWidget* parent = nullptr);
 
@@ -20,7 +20,7 @@ public:
     /// A queued test answer closes the dialog at once, as the OK button does.
     int exec() override;
 
-private:
+  private:
     void viewLockedFiles();
 
     QString m_lockedList;

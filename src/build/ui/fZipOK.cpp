@@ -1,8 +1,8 @@
 #include "fZipOK.h"
 #include "app/ui/FormControls.h"
 
+#include "app/ui/DialogHook.h"
 #include "build/BuildJob.h"
-#include "tools/ui/DialogHook.h"
 #include "utility/TextUtil.h"
 
 #include <QDesktopServices>
@@ -37,8 +37,8 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
 
-    m_label0 = makePlainLabel(result.heading.isEmpty() ? QStringLiteral("Update Completed!") : result.heading, "Label0",
-                         this);
+    m_label0 =
+        makePlainLabel(result.heading.isEmpty() ? QStringLiteral("Update Completed!") : result.heading, "Label0", this);
     QFont heading = m_label0->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.2);

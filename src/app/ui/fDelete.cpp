@@ -9,7 +9,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-const QString fDelete::kFileQuestion = QStringLiteral("Are you sure you want to delete this file from the zip package?");
+const QString fDelete::kFileQuestion =
+    QStringLiteral("Are you sure you want to delete this file from the zip package?");
 
 fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent) : QDialog(parent) {
     setObjectName("fDelete");
@@ -68,9 +69,13 @@ fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void fDelete::setQuestion(const QString& question) { m_label1->setText(question); }
+void fDelete::setQuestion(const QString& question) {
+    m_label1->setText(question);
+}
 
-QString fDelete::suppressed() const { return m_ssCheck1->isChecked() ? QStringLiteral("-1") : QStringLiteral("0"); }
+QString fDelete::suppressed() const {
+    return m_ssCheck1->isChecked() ? QStringLiteral("-1") : QStringLiteral("0");
+}
 
 void fDelete::done(int result) {
     if (result != QDialog::Accepted) m_answer = QStringLiteral("n");

@@ -12,7 +12,7 @@ class QPushButton;
 
 class fPassword : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit fPassword(AppState& state, QWidget* parent = nullptr);
 
     /// Shows the dialog modally; true when the password was accepted (and stored).
@@ -24,7 +24,7 @@ public:
     /// else as Cancel.
     int exec() override;
 
-private:
+  private:
     void acceptPassword();
 
     AppState& m_state;

@@ -44,7 +44,9 @@ fError::fError(const QString& message, QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString fError::message() const { return m_label1->text(); }
+QString fError::message() const {
+    return m_label1->text();
+}
 
 int fError::exec() {
     DialogHook::shownMessages().append(message());

@@ -22,7 +22,7 @@ class QToolButton;
 
 class fZipSet : public QDialog {
     Q_OBJECT
-public:
+  public:
     static constexpr int kHelpBuild = 136;
     static constexpr int kHelpUpdate = 138;
 
@@ -56,7 +56,7 @@ public:
     /// Every way of closing ends here and stores the settings.
     void done(int result) override;
 
-private:
+  private:
     void load(const QString& openPackage);
     void store();
     void checkSizeBox(const QString& text);

@@ -10,7 +10,7 @@ class QPushButton;
 
 class fDelete : public QDialog {
     Q_OBJECT
-public:
+  public:
     static const QString kFileQuestion; ///< the question asked for an entry of the zip package
 
     /// suppressed is the caller's "don't show" value ("-1" ticks the box); name is what is to be deleted.
@@ -28,7 +28,7 @@ public:
 
     void done(int result) override;
 
-private:
+  private:
     QString m_answer = QStringLiteral("n");
     QLabel* m_label1;
     QLabel* m_lblName;

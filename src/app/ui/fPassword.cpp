@@ -2,7 +2,7 @@
 
 #include "PasswordBox.h"
 #include "app/AppState.h"
-#include "tools/ui/DialogHook.h"
+#include "app/ui/DialogHook.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -73,7 +73,9 @@ bool fPassword::ask(AppState& state, QWidget* parent) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-QString fPassword::password() const { return m_text2->text(); }
+QString fPassword::password() const {
+    return m_text2->text();
+}
 
 void fPassword::acceptPassword() {
     // No second entry and no check: whatever is in the box, empty included, is the password from now on.

@@ -8,14 +8,14 @@ class QPushButton;
 
 class fError : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit fError(const QString& message, QWidget* parent = nullptr);
 
     QString message() const;
     /// Records the message for DialogHook::shownMessages(), then shows the dialog unless a test queued an answer.
     int exec() override;
 
-private:
+  private:
     QLabel* m_label1;
     QPushButton* m_cmdExit;
 };
