@@ -1,7 +1,5 @@
 #include "fDelete.h"
 
-#include "DialogHook.h"
-
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +10,7 @@
 const QString fDelete::kFileQuestion =
     QStringLiteral("Are you sure you want to delete this file from the zip package?");
 
-fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent) : QDialog(parent) {
+fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent) : AnswerableDialog(parent) {
     setObjectName("fDelete");
     setWindowTitle("Varnhold");
 
@@ -82,13 +80,11 @@ void fDelete::done(int result) {
     QDialog::done(result);
 }
 
-int fDelete::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        m_answer = queued == QLatin1String("y") ? QStringLiteral("y") : QStringLiteral("n");
-        const int result = m_answer == QLatin1String("y") ? QDialog::Accepted : QDialog::Rejected;
-        setResult(result);
-        return result;
+void fDelete::answerWith(const QString& answer) {
+    if (answer == QLatin1String("y")) {
+        m_answer = QStringLiteral("y");
+        done(QDialog::Accepted);
+    } else {
+        done(QDialog::Rejected);
     }
-    return QDialog::exec();
 }

@@ -2,13 +2,13 @@
 // Asks before something is deleted for good. The answer is "y" or "n"; the "Don't show " box lets the user
 // stop the question for the rest of the package (or run), which the caller keeps as "-1" / "0".
 
-#include <QDialog>
+#include "AnswerableDialog.h"
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
 
-class fDelete : public QDialog {
+class fDelete : public AnswerableDialog {
     Q_OBJECT
   public:
     static const QString kFileQuestion; ///< the question asked for an entry of the zip package
@@ -23,10 +23,11 @@ class fDelete : public QDialog {
     QString answer() const { return m_answer; }
     /// The box as the caller's value: "-1" ticked, "0" not.
     QString suppressed() const;
-    /// Takes a queued test answer ("y" counts as Yes, anything else as No) instead of showing the dialog.
-    int exec() override;
-
     void done(int result) override;
+
+  protected:
+    /// A queued test answer: "y" counts as Yes, anything else as No.
+    void answerWith(const QString& answer) override;
 
   private:
     QString m_answer = QStringLiteral("n");

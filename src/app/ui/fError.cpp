@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-fError::fError(const QString& message, QWidget* parent) : QDialog(parent) {
+fError::fError(const QString& message, QWidget* parent) : AnswerableDialog(parent) {
     setObjectName("fError");
     setWindowTitle("Varnhold");
 
@@ -50,10 +50,5 @@ QString fError::message() const {
 
 int fError::exec() {
     DialogHook::shownMessages().append(message());
-    QString answer;
-    if (DialogHook::takeAnswer(answer)) {
-        setResult(QDialog::Accepted);
-        return QDialog::Accepted;
-    }
-    return QDialog::exec();
+    return AnswerableDialog::exec();
 }

@@ -1,12 +1,12 @@
 #pragma once
 // The program's one window for error messages: the message above an Exit button.
 
-#include <QDialog>
+#include "AnswerableDialog.h"
 
 class QLabel;
 class QPushButton;
 
-class fError : public QDialog {
+class fError : public AnswerableDialog {
     Q_OBJECT
   public:
     explicit fError(const QString& message, QWidget* parent = nullptr);

@@ -2,7 +2,6 @@
 
 #include "PasswordBox.h"
 #include "app/AppState.h"
-#include "app/ui/DialogHook.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -17,7 +16,7 @@ const QString kYes = QStringLiteral("-1");
 const QString kNo = QStringLiteral("0");
 } // namespace
 
-fPassword::fPassword(AppState& state, QWidget* parent) : QDialog(parent), m_state(state) {
+fPassword::fPassword(AppState& state, QWidget* parent) : AnswerableDialog(parent), m_state(state) {
     setObjectName("fPassword");
     // The window has no caption of its own: the question is the label.
     setWindowTitle(QString());
@@ -86,15 +85,9 @@ void fPassword::acceptPassword() {
     accept();
 }
 
-int fPassword::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        if (queued == QLatin1String("ok") || queued == QLatin1String("y")) {
-            acceptPassword();
-        } else {
-            reject();
-        }
-        return result();
-    }
-    return QDialog::exec();
+void fPassword::answerWith(const QString& answer) {
+    if (isYes(answer))
+        acceptPassword();
+    else
+        reject();
 }

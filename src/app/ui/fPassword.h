@@ -2,7 +2,7 @@
 // Asks for the password of encrypted entries when the one the program had did not open them. OK stores the box
 // as the program-wide password (empty is accepted); Cancel changes nothing.
 
-#include <QDialog>
+#include "AnswerableDialog.h"
 
 class AppState;
 class QCheckBox;
@@ -10,7 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class fPassword : public QDialog {
+class fPassword : public AnswerableDialog {
     Q_OBJECT
   public:
     explicit fPassword(AppState& state, QWidget* parent = nullptr);
@@ -20,9 +20,9 @@ class fPassword : public QDialog {
 
     QString password() const;
 
-    /// A queued test answer closes the dialog at once: "ok" or "y" as OK with the stored password, anything
-    /// else as Cancel.
-    int exec() override;
+  protected:
+    /// A queued test answer: "ok" or "y" as OK with the stored password, anything else as Cancel.
+    void answerWith(const QString& answer) override;
 
   private:
     void acceptPassword();

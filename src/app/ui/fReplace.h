@@ -2,12 +2,12 @@
 // Asks whether an existing file may be replaced. The answer is "y" or "n"; any way of closing other than Yes
 // answers "n", so a caller never replaces a file by accident.
 
-#include <QDialog>
+#include "AnswerableDialog.h"
 
 class QLabel;
 class QPushButton;
 
-class fReplace : public QDialog {
+class fReplace : public AnswerableDialog {
     Q_OBJECT
   public:
     /// path is the existing file; sizeText and dateText are optional detail lines shown below it.
@@ -16,10 +16,11 @@ class fReplace : public QDialog {
 
     /// "y" after Yes, else "n".
     QString answer() const { return m_answer; }
-    /// Takes a queued test answer ("y" counts as Yes, anything else as No) instead of showing the dialog.
-    int exec() override;
-
     void done(int result) override;
+
+  protected:
+    /// A queued test answer: "y" counts as Yes, anything else as No.
+    void answerWith(const QString& answer) override;
 
   private:
     QString m_answer = QStringLiteral("n");

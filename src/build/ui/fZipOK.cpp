@@ -1,7 +1,6 @@
 #include "fZipOK.h"
 #include "app/ui/FormControls.h"
 
-#include "app/ui/DialogHook.h"
 #include "build/BuildJob.h"
 #include "utility/TextUtil.h"
 
@@ -29,7 +28,7 @@ QLabel* makeNumber(qint64 value, const char* name, QWidget* parent) {
 } // namespace
 
 fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* parent)
-    : QDialog(parent), m_lockedList(appFolder + QStringLiteral("/Zips/Locked.Txt")) {
+    : AnswerableDialog(parent), m_lockedList(appFolder + QStringLiteral("/Zips/Locked.Txt")) {
     setObjectName("fZipOK");
     setWindowTitle("Varnhold");
 
@@ -116,13 +115,4 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
 void fZipOK::viewLockedFiles() {
     // Opened in the user's text viewer; without a list there is nothing to show.
     if (QFileInfo(m_lockedList).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(m_lockedList));
-}
-
-int fZipOK::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        accept();
-        return result();
-    }
-    return QDialog::exec();
 }

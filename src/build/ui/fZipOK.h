@@ -2,13 +2,13 @@
 // The result of a build: the heading, the package, the files and bytes that were selected, the size of the
 // package on disk, the locked files that were passed over, and a button that opens their list.
 
-#include <QDialog>
+#include "app/ui/AnswerableDialog.h"
 
 struct BuildResult;
 class QLabel;
 class QPushButton;
 
-class fZipOK : public QDialog {
+class fZipOK : public AnswerableDialog {
     Q_OBJECT
   public:
     /// appFolder is where Zips/Locked.Txt lives.
@@ -16,9 +16,6 @@ class fZipOK : public QDialog {
 
     /// The list of locked files btnView opens.
     QString lockedListPath() const { return m_lockedList; }
-
-    /// A queued test answer closes the dialog at once, as the OK button does.
-    int exec() override;
 
   private:
     void viewLockedFiles();

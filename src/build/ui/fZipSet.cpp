@@ -2,7 +2,6 @@
 #include "app/ui/FormControls.h"
 
 #include "app/AppState.h"
-#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/PasswordBox.h"
 
@@ -48,7 +47,7 @@ QAction* makeAction(QMenu* menu, const QString& text, const char* name) {
 } // namespace
 
 fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage, QWidget* parent)
-    : QDialog(parent), m_state(state), m_mode(mode), m_comment(comment) {
+    : AnswerableDialog(parent), m_state(state), m_mode(mode), m_comment(comment) {
     setObjectName("fZipSet");
     setWindowTitle("Varnhold");
 
@@ -300,14 +299,8 @@ void fZipSet::done(int result) {
     QDialog::done(result);
 }
 
-int fZipSet::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        const bool build =
-            queued == QLatin1String("ok") || queued == QLatin1String("y") || queued == QLatin1String("build");
-        if (build) m_confirmed = true;
-        done(build ? QDialog::Accepted : QDialog::Rejected);
-        return result();
-    }
-    return QDialog::exec();
+void fZipSet::answerWith(const QString& answer) {
+    const bool build = isYes(answer) || answer == QLatin1String("build");
+    if (build) m_confirmed = true;
+    done(build ? QDialog::Accepted : QDialog::Rejected);
 }

@@ -5,7 +5,8 @@
 
 #include "build/BuildJob.h"
 
-#include <QDialog>
+#include "app/ui/AnswerableDialog.h"
+
 #include <array>
 
 class AppState;
@@ -20,7 +21,7 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 
-class fZipSet : public QDialog {
+class fZipSet : public AnswerableDialog {
     Q_OBJECT
   public:
     static constexpr int kHelpBuild = 136;
@@ -50,11 +51,13 @@ class fZipSet : public QDialog {
 
     QMenu* optionsMenu() const { return m_mnuOptions; }
 
-    /// A queued test answer closes the dialog at once: "ok", "y" or "build" as the Build button, anything else
-    /// as Cancel. The settings are stored either way.
-    int exec() override;
     /// Every way of closing ends here and stores the settings.
     void done(int result) override;
+
+  protected:
+    /// A queued test answer: "ok", "y" or "build" as the Build button, anything else as Cancel. The
+    /// settings are stored either way.
+    void answerWith(const QString& answer) override;
 
   private:
     void load(const QString& openPackage);

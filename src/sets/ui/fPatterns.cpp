@@ -1,7 +1,6 @@
 #include "fPatterns.h"
 
 #include "app/RegSettings.h"
-#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
 
 #include <QGridLayout>
@@ -11,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-fPatterns::fPatterns(CRegSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings) {
+fPatterns::fPatterns(CRegSettings& settings, QWidget* parent) : AnswerableDialog(parent), m_settings(settings) {
     setObjectName("fPatterns");
     setWindowTitle("Varnhold");
 
@@ -95,13 +94,4 @@ void fPatterns::storeBoxes() {
 void fPatterns::done(int result) {
     storeBoxes();
     QDialog::done(result);
-}
-
-int fPatterns::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        done(QDialog::Accepted);
-        return QDialog::Accepted;
-    }
-    return QDialog::exec();
 }

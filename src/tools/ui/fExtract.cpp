@@ -2,7 +2,6 @@
 #include "app/ui/FormControls.h"
 
 #include "app/AppState.h"
-#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
 #include "viewer/EntryFields.h"
@@ -49,7 +48,7 @@ int percentOf(const ZipProgress& p) {
 } // namespace
 
 fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
-    : QDialog(parent), m_state(state), m_package(package) {
+    : AnswerableDialog(parent), m_state(state), m_package(package) {
     setObjectName("fExtract");
     setWindowTitle("Varnhold");
 
@@ -365,18 +364,13 @@ void fExtract::reject() {
     cancelNow();
 }
 
-int fExtract::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        if (queued == QLatin1String("extract")) {
-            extractNow();
-            waitForExtraction();
-        } else {
-            cancelNow();
-        }
-        return result();
+void fExtract::answerWith(const QString& answer) {
+    if (answer == QLatin1String("extract")) {
+        extractNow();
+        waitForExtraction();
+    } else {
+        cancelNow();
     }
-    return QDialog::exec();
 }
 
 void fExtract::setBusy(bool busy) {

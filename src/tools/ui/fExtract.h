@@ -5,7 +5,8 @@
 
 #include "tools/ExtractRequest.h"
 
-#include <QDialog>
+#include "app/ui/AnswerableDialog.h"
+
 #include <functional>
 #include <memory>
 
@@ -18,16 +19,13 @@ class QPushButton;
 class QThread;
 class QTimer;
 
-class fExtract : public QDialog {
+class fExtract : public AnswerableDialog {
     Q_OBJECT
-public:
+  public:
     enum class FolderBox { Default, Selected };
 
     fExtract(AppState& state, ZipPackage& package, QWidget* parent = nullptr);
     ~fExtract() override;
-
-    /// Shows the dialog modally, or acts on a queued test answer ("extract" or "cancel") without showing it.
-    int exec() override;
 
     /// What btnExtract does. The extraction (one entry or all) runs off the window thread, with the progress bar
     /// and a working Cancel, and the dialog closes when it is done (waitForExtraction() lets a caller wait).
@@ -48,7 +46,7 @@ public:
     /// act at an exact point of a running extraction.
     void setProgressObserver(std::function<void(const ZipProgress&)> observer) { m_observer = std::move(observer); }
 
-signals:
+  signals:
     /// Percent done of a running extraction of all entries; emitted from the extraction's thread.
     void progressChanged(int percent);
     /// The background extraction has ended and its answer is stored.
@@ -61,8 +59,10 @@ signals:
   protected:
     /// Escape and the title bar's close count as Cancel.
     void reject() override;
+    /// A queued test answer: "extract" extracts (and waits for the end), anything else cancels.
+    void answerWith(const QString& answer) override;
 
-private:
+  private:
     void load();
     void browse(FolderBox box);
     void setUseTicks(bool useDefault);
