@@ -82,7 +82,8 @@ BuildResult BuildRunner::run() {
     // The shared flag is ours to clear, once, before the build starts; the progress window's Cancel sets it and
     // the job only reads it, so a Cancel at any moment is kept.
     m_state.cancel.store(false);
-    fLoad load(m_state.cancel, params.mode, params.targetPath(), params.selectedFiles, params.selectedBytes, m_owner);
+    fLoad load(m_state.cancel, params.mode, params.targetPath(), params.selectedFiles, params.selectedBytes,
+               params.appFolder, m_owner);
     // The package is the build's until it ends, so the other windows wait; the progress window itself keeps
     // answering, and its Cancel is how the user stops the build.
     load.setWindowModality(Qt::ApplicationModal);

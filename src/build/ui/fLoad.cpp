@@ -3,6 +3,7 @@
 
 #include "utility/TextUtil.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,7 +23,7 @@ using FormControls::makePlainLabel;
 // A ring of dots with one bright dot running round: drawn here so the window needs no picture file beside the
 // program. It only ticks while it is on screen.
 class SpinnerWidget : public QWidget {
-public:
+  public:
     static constexpr int kDots = 12;
 
     explicit SpinnerWidget(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this)) {
@@ -37,7 +38,7 @@ public:
     bool isRunning() const { return m_timer->isActive(); }
     int step() const { return m_step; }
 
-protected:
+  protected:
     void showEvent(QShowEvent*) override { m_timer->start(); }
     void hideEvent(QHideEvent*) override { m_timer->stop(); }
 
@@ -60,7 +61,7 @@ protected:
         }
     }
 
-private:
+  private:
     QTimer* m_timer;
     int m_step = 0;
 };
@@ -76,13 +77,15 @@ QProgressBar* makeBar(const char* name, QWidget* parent) {
     return bar;
 }
 
-QString percentText(int percent) { return QString::number(percent) + u'%'; }
+QString percentText(int percent) {
+    return QString::number(percent) + u'%';
+}
 
 } // namespace
 
 fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
-             qint64 selectedBytes, QWidget* parent)
-    : QDialog(parent), m_cancel(cancel) {
+             qint64 selectedBytes, const QString& appFolder, QWidget* parent)
+    : QDialog(parent), m_cancel(cancel), m_lockedList(QDir::cleanPath(appFolder + QStringLiteral("/Zips/Locked.Txt"))) {
     const bool update = mode == BuildMode::Update;
     setObjectName("fLoad");
     setWindowTitle(update ? "Update Zip Package" : "Build Zip Package");
@@ -115,13 +118,16 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
 
-    m_label3 = makePlainLabel("Files locked by Windows not included in zip package:", "Label3", this);
+    m_label3 =
+        makePlainLabel("Files locked by other programs or unreadable, not included in zip package:", "Label3", this);
     m_lblLocked = makePlainLabel(QStringLiteral("0"), "lblLocked", this);
     m_lstLocked = new QListWidget(this);
     m_lstLocked->setObjectName("lstLocked");
     m_lstLocked->setFixedHeight(m_lstLocked->fontMetrics().lineSpacing() * 5 + 8);
     m_lstLocked->setSelectionMode(QAbstractItemView::NoSelection);
-    m_label4 = makePlainLabel("List of locked files saved as /Zips/Locked.Txt", "Label4", this);
+    m_label4 = makePlainLabel("List of locked files saved as " + m_lockedList, "Label4", this);
+    // A deep application folder wraps rather than widening the window past the screen.
+    m_label4->setWordWrap(true);
 
     m_btnCancel = new QPushButton(" &Cancel", this);
     m_btnCancel->setObjectName("btnCancel");
@@ -172,6 +178,7 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     layout->setSizeConstraint(QLayout::SetFixedSize);
     // Long package paths wrap instead of widening the window past the screen.
     m_lblPackage->setMaximumWidth(520);
+    m_label4->setMaximumWidth(520);
     m_lstLocked->setMinimumWidth(420);
 }
 
@@ -200,9 +207,13 @@ void fLoad::addLocked(const QString& path, qint64 count) {
     m_lblLocked->setText(TextUtil::formatGrouped(count));
 }
 
-void fLoad::cancelNow() { reject(); }
+void fLoad::cancelNow() {
+    reject();
+}
 
-void fLoad::finish() { done(QDialog::Accepted); }
+void fLoad::finish() {
+    done(QDialog::Accepted);
+}
 
 void fLoad::reject() {
     m_cancel.store(true);

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
     }
     {
         std::atomic_bool cancel{false};
-        fLoad load(cancel, BuildMode::Build, "/home/ann/Varnhold/Zips/Photos 2024.zip", 1214, 41938211);
+        fLoad load(cancel, BuildMode::Build, "/home/ann/Varnhold/Zips/Photos 2024.zip", 1214, 41938211,
+                   "/home/ann/Varnhold");
         load.setSelecting(100);
         load.setCompressing(62);
         load.addLocked("/home/ann/Pictures/2024/.thumbnails.db", 1);
