@@ -31,9 +31,9 @@ class fDelete : public AnswerableDialog {
 
   private:
     QString m_answer = QStringLiteral("n");
-    QLabel* m_label1;
+    QLabel* m_questionLabel;
     QLabel* m_lblName;
-    QCheckBox* m_ssCheck1;
+    QCheckBox* m_dontShowCheck;
     QPushButton* m_cmdYes;
     QPushButton* m_cmdNo;
 };

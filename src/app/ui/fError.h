@@ -16,6 +16,6 @@ class fError : public AnswerableDialog {
     int exec() override;
 
   private:
-    QLabel* m_label1;
+    QLabel* m_messageLabel;
     QPushButton* m_cmdExit;
 };

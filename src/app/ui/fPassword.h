@@ -28,9 +28,9 @@ class fPassword : public AnswerableDialog {
     void acceptPassword();
 
     AppState& m_state;
-    QLabel* m_label1;
-    QLineEdit* m_text2;
-    QCheckBox* m_ssCheck6;
+    QLabel* m_promptLabel;
+    QLineEdit* m_passwordEdit;
+    QCheckBox* m_hideCheck;
     QPushButton* m_cmdOK;
     QPushButton* m_btnExit;
 };

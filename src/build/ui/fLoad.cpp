@@ -106,28 +106,28 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     m_animation = new SpinnerWidget(this);
     m_animation->setObjectName("Animation1");
 
-    m_label1 = makePlainLabel("Selecting files for zip package:", "Label1", this);
-    m_progressBar1 = makeBar("ProgressBar1", this);
-    m_lblPercent1 = makePlainLabel(percentText(0), "lblPercent1", this);
-    m_label2 = makePlainLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
-    m_progressBar2 = makeBar("ProgressBar2", this);
-    m_lblPercent2 = makePlainLabel(percentText(0), "lblPercent2", this);
+    m_selectingLabel = makePlainLabel("Selecting files for zip package:", "Label1", this);
+    m_selectingBar = makeBar("ProgressBar1", this);
+    m_selectingPercentLabel = makePlainLabel(percentText(0), "lblPercent1", this);
+    m_compressingLabel = makePlainLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
+    m_compressingBar = makeBar("ProgressBar2", this);
+    m_compressingPercentLabel = makePlainLabel(percentText(0), "lblPercent2", this);
     // Room for "100%" from the start, so the bars do not move when the number grows.
-    for (QLabel* caption : {m_lblPercent1, m_lblPercent2}) {
+    for (QLabel* caption : {m_selectingPercentLabel, m_compressingPercentLabel}) {
         caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
 
-    m_label3 =
+    m_lockedHeadingLabel =
         makePlainLabel("Files locked by other programs or unreadable, not included in zip package:", "Label3", this);
     m_lblLocked = makePlainLabel(QStringLiteral("0"), "lblLocked", this);
     m_lstLocked = new QListWidget(this);
     m_lstLocked->setObjectName("lstLocked");
     m_lstLocked->setFixedHeight(m_lstLocked->fontMetrics().lineSpacing() * 5 + 8);
     m_lstLocked->setSelectionMode(QAbstractItemView::NoSelection);
-    m_label4 = makePlainLabel("List of locked files saved as " + m_lockedList, "Label4", this);
+    m_lockedListLabel = makePlainLabel("List of locked files saved as " + m_lockedList, "Label4", this);
     // A deep application folder wraps rather than widening the window past the screen.
-    m_label4->setWordWrap(true);
+    m_lockedListLabel->setWordWrap(true);
 
     m_btnCancel = new QPushButton(" &Cancel", this);
     m_btnCancel->setObjectName("btnCancel");
@@ -146,17 +146,17 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     head->addWidget(m_animation);
 
     auto* bars = new QGridLayout;
-    bars->addWidget(m_label1, 0, 0, 1, 2);
-    bars->addWidget(m_progressBar1, 1, 0);
-    bars->addWidget(m_lblPercent1, 1, 1);
-    bars->addWidget(m_label2, 2, 0, 1, 2);
-    bars->addWidget(m_progressBar2, 3, 0);
-    bars->addWidget(m_lblPercent2, 3, 1);
-    bars->setRowMinimumHeight(2, m_label2->sizeHint().height() + 8);
+    bars->addWidget(m_selectingLabel, 0, 0, 1, 2);
+    bars->addWidget(m_selectingBar, 1, 0);
+    bars->addWidget(m_selectingPercentLabel, 1, 1);
+    bars->addWidget(m_compressingLabel, 2, 0, 1, 2);
+    bars->addWidget(m_compressingBar, 3, 0);
+    bars->addWidget(m_compressingPercentLabel, 3, 1);
+    bars->setRowMinimumHeight(2, m_compressingLabel->sizeHint().height() + 8);
     bars->setColumnStretch(0, 1);
 
     auto* lockedHead = new QHBoxLayout;
-    lockedHead->addWidget(m_label3);
+    lockedHead->addWidget(m_lockedHeadingLabel);
     lockedHead->addStretch();
     lockedHead->addWidget(m_lblLocked);
     auto* buttons = new QHBoxLayout;
@@ -172,13 +172,13 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     layout->addSpacing(8);
     layout->addLayout(lockedHead);
     layout->addWidget(m_lstLocked);
-    layout->addWidget(m_label4);
+    layout->addWidget(m_lockedListLabel);
     layout->addSpacing(8);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     // Long package paths wrap instead of widening the window past the screen.
     m_lblPackage->setMaximumWidth(520);
-    m_label4->setMaximumWidth(520);
+    m_lockedListLabel->setMaximumWidth(520);
     m_lstLocked->setMinimumWidth(420);
 }
 
@@ -191,14 +191,14 @@ QStringList fLoad::lockedPaths() const {
 
 void fLoad::setSelecting(int percent) {
     percent = std::clamp(percent, 0, 100);
-    m_progressBar1->setValue(percent);
-    m_lblPercent1->setText(percentText(percent));
+    m_selectingBar->setValue(percent);
+    m_selectingPercentLabel->setText(percentText(percent));
 }
 
 void fLoad::setCompressing(int percent) {
     percent = std::clamp(percent, 0, 100);
-    m_progressBar2->setValue(percent);
-    m_lblPercent2->setText(percentText(percent));
+    m_compressingBar->setValue(percent);
+    m_compressingPercentLabel->setText(percentText(percent));
 }
 
 void fLoad::addLocked(const QString& path, qint64 count) {

@@ -21,13 +21,13 @@ class fZipOK : public AnswerableDialog {
     void viewLockedFiles();
 
     QString m_lockedList;
-    QLabel* m_label0;
-    QLabel* m_label2;
-    QLabel* m_label5;
-    QLabel* m_label4;
-    QLabel* m_label3;
-    QLabel* m_label6;
-    QLabel* m_label1;
+    QLabel* m_headingLabel;
+    QLabel* m_packageLabel;
+    QLabel* m_filesLabel;
+    QLabel* m_bytesLabel;
+    QLabel* m_packageBytesLabel;
+    QLabel* m_updatedLabel;
+    QLabel* m_lockedLabel;
     QPushButton* m_btnView;
     QPushButton* m_btnExit;
 };

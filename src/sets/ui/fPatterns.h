@@ -29,7 +29,7 @@ class fPatterns : public AnswerableDialog {
     CurrentPatterns reloadedPatterns() const;
 
     /// Box i: 0 to 4 include 1 to 5, 5 to 9 exclude 1 to 5.
-    QLineEdit* box(int i) const { return m_text[i]; }
+    QLineEdit* box(int i) const { return m_patternBoxes[i]; }
 
     void done(int result) override;
 
@@ -37,10 +37,10 @@ class fPatterns : public AnswerableDialog {
     void storeBoxes();
 
     CRegSettings& m_settings;
-    QLabel* m_label1;
-    QLabel* m_label2;
-    QLabel* m_label3;
-    std::array<QLineEdit*, kBoxes> m_text{};
+    QLabel* m_headingLabel;
+    QLabel* m_includeLabel;
+    QLabel* m_excludeLabel;
+    std::array<QLineEdit*, kBoxes> m_patternBoxes{};
     QPushButton* m_btnExit;
     QPushButton* m_btnHelp;
 };
