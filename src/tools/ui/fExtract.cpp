@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
+#include "app/ui/PasswordBox.h"
 #include "viewer/EntryFields.h"
 
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -28,16 +28,6 @@ using FormControls::makeCheck;
 using FormControls::makeLabel;
 
 constexpr int kHelpContext = 120;
-
-// The password box masks with "*", the mask users of this dialog have always seen, whatever the desktop style.
-class StarMaskStyle : public QProxyStyle {
-  public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* data) const override {
-        if (hint == SH_LineEdit_PasswordCharacter) return '*';
-        return QProxyStyle::styleHint(hint, option, widget, data);
-    }
-};
 
 int percentOf(const ZipProgress& p) {
     if (p.bytesTotal > 0) return int(p.bytesDone * 100 / p.bytesTotal);
@@ -74,9 +64,6 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     m_selectedFolderEdit->setObjectName("Text1");
     m_passwordEdit = new QLineEdit(this);
     m_passwordEdit->setObjectName("Text2");
-    auto* mask = new StarMaskStyle;
-    mask->setParent(m_passwordEdit);
-    m_passwordEdit->setStyle(mask);
     m_defaultFolderEdit->setMinimumWidth(300);
 
     m_useDefaultFolderCheck = makeCheck("Use", "SSCheck4", this);
@@ -165,7 +152,7 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     connect(m_useDefaultFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(ticked); });
     connect(m_useSelectedFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(!ticked); });
     connect(m_hidePasswordCheck, &QCheckBox::toggled, this,
-            [this](bool hide) { m_passwordEdit->setEchoMode(hide ? QLineEdit::Password : QLineEdit::Normal); });
+            [this](bool hide) { setPasswordHidden(m_passwordEdit, hide); });
     connect(m_browseSelectedButton, &QPushButton::clicked, this, [this] { browse(FolderBox::Selected); });
     connect(m_browseDefaultButton, &QPushButton::clicked, this, [this] { browse(FolderBox::Default); });
     connect(m_btnExtract, &QPushButton::clicked, this, &fExtract::extractNow);
@@ -221,7 +208,7 @@ void fExtract::load() {
     if (request == kExtractOneRequest)
         m_selectedFileNameLabel->setText(EntryFields::visibleText(m_state.option("Optionsea"), false));
 
-    m_passwordEdit->setEchoMode(s.hidePassword ? QLineEdit::Password : QLineEdit::Normal);
+    setPasswordHidden(m_passwordEdit, s.hidePassword);
     m_passwordEdit->setFocus();
 }
 
