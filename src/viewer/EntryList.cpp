@@ -9,18 +9,22 @@
 
 SortKind sortKindOf(EntryColumn column) {
     switch (column) {
-    case EntryColumn::Icon: return SortKind::ByIcon;
+    case EntryColumn::Icon:
+        return SortKind::ByIcon;
     case EntryColumn::Size:
-    case EntryColumn::Zipped: return SortKind::Number;
-    case EntryColumn::Modified: return SortKind::DateTime;
+    case EntryColumn::Zipped:
+        return SortKind::Number;
+    case EntryColumn::Modified:
+        return SortKind::DateTime;
     case EntryColumn::Ratio:
-    default: return SortKind::Text;
+    default:
+        return SortKind::Text;
     }
 }
 
 QString columnKey(EntryColumn column) {
-    static const char* keys[] = {"icon", "namestring", "filesizestring", "comsizestring", "datetimestring",
-                                 "ratiodisplay", "filepathstring"};
+    static const char* keys[] = {"icon",           "namestring",   "filesizestring", "comsizestring",
+                                 "datetimestring", "ratiodisplay", "filepathstring"};
     return QString::fromLatin1(keys[int(column) - 1]);
 }
 
@@ -34,20 +38,35 @@ QString EntryRow::iconKey() const {
     return dot < 0 ? QString() : name.mid(dot + 1).toUpper();
 }
 
-QString EntryRow::sizeText() const { return EntryFields::sizeText(size); }
-QString EntryRow::zippedText() const { return EntryFields::sizeText(zipped); }
-QString EntryRow::modifiedText() const { return EntryFields::modifiedText(quint16(dosStamp >> 16), quint16(dosStamp)); }
-QString EntryRow::ratioText() const { return EntryFields::ratioText(size, zipped); }
+QString EntryRow::sizeText() const {
+    return EntryFields::sizeText(size);
+}
+QString EntryRow::zippedText() const {
+    return EntryFields::sizeText(zipped);
+}
+QString EntryRow::modifiedText() const {
+    return EntryFields::modifiedText(quint16(dosStamp >> 16), quint16(dosStamp));
+}
+QString EntryRow::ratioText() const {
+    return EntryFields::ratioText(size, zipped);
+}
 
 QString EntryRow::text(EntryColumn column) const {
     switch (column) {
-    case EntryColumn::Icon: return QString();
-    case EntryColumn::Name: return name;
-    case EntryColumn::Size: return sizeText();
-    case EntryColumn::Zipped: return zippedText();
-    case EntryColumn::Modified: return modifiedText();
-    case EntryColumn::Ratio: return ratioText();
-    case EntryColumn::Path: return folderPath;
+    case EntryColumn::Icon:
+        return QString();
+    case EntryColumn::Name:
+        return name;
+    case EntryColumn::Size:
+        return sizeText();
+    case EntryColumn::Zipped:
+        return zippedText();
+    case EntryColumn::Modified:
+        return modifiedText();
+    case EntryColumn::Ratio:
+        return ratioText();
+    case EntryColumn::Path:
+        return folderPath;
     }
     return QString();
 }
@@ -70,16 +89,15 @@ void EntryList::load(const ZipPackage& package) {
     }
 }
 
-void EntryList::sort(EntryColumn column, bool ascending) {
+std::vector<std::size_t> EntryList::sort(EntryColumn column, bool ascending) {
     const std::size_t n = m_rows.size();
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), 0);
     const SortKind kind = sortKindOf(column);
 
     auto sortBy = [&](auto key) {
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return ascending ? key(a) < key(b) : key(b) < key(a);
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return ascending ? key(a) < key(b) : key(b) < key(a); });
     };
     if (column == EntryColumn::Name || column == EntryColumn::Path) {
         // Texts of plain ASCII compare as their lower-case bytes, which orders them exactly as a case-insensitive
@@ -143,6 +161,7 @@ void EntryList::sort(EntryColumn column, bool ascending) {
         m_rows[at] = std::move(held);
         placed[at] = true;
     }
+    return order;
 }
 
 void EntryList::removeRow(std::size_t i) {

@@ -25,7 +25,7 @@ struct EntryRow {
     QString folderPath;
     qint64 size = 0;
     qint64 zipped = 0;
-    quint32 dosStamp = 0;   ///< date << 16 | time, orders like the date and time
+    quint32 dosStamp = 0; ///< date << 16 | time, orders like the date and time
 
     QString iconKey() const; ///< upper-case extension, "" when the name has none
     QString sizeText() const;
@@ -37,13 +37,14 @@ struct EntryRow {
 };
 
 class EntryList {
-public:
+  public:
     /// Rebuilds the rows from the open package, in package order; folder entries are skipped.
     void load(const ZipPackage& package);
     void clear() { m_rows.clear(); }
 
-    /// Sorts by one column; ties keep their current order.
-    void sort(EntryColumn column, bool ascending);
+    /// Sorts by one column; ties keep their current order. Returns where each row came from: row i of the sorted
+    /// list was row result[i] before.
+    std::vector<std::size_t> sort(EntryColumn column, bool ascending);
     /// Sorts by "File Name" ascending, as after opening.
     void sortAfterOpening() { sort(EntryColumn::Name, true); }
 
@@ -56,6 +57,6 @@ public:
     /// The entry index of the last entry of the package whose name and folder path are exactly these; -1 if none.
     static qint64 findEntry(const ZipPackage& package, const QString& name, const QString& folderPath);
 
-private:
+  private:
     std::vector<EntryRow> m_rows;
 };

@@ -5,7 +5,9 @@
 #include <QSet>
 
 namespace {
-EntryColumn columnOf(int section) { return EntryColumn(section + 1); }
+EntryColumn columnOf(int section) {
+    return EntryColumn(section + 1);
+}
 } // namespace
 
 EntryTableModel::EntryTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -23,11 +25,22 @@ void EntryTableModel::clear() {
 }
 
 void EntryTableModel::sortBy(EntryColumn column, bool ascending) {
-    // A reset rather than a layout change: EntryList reorders in place without telling which row went where, and
-    // mapping persistent indexes for 100,000 rows would cost more than the sort itself.
-    beginResetModel();
-    m_list.sort(column, ascending);
-    endResetModel();
+    // The selection model turns its selection into persistent indexes when the layout is about to change, so the
+    // list is taken only after that. Only those few indexes are moved; the rows themselves are not looked at.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    const std::vector<std::size_t> cameFrom = m_list.sort(column, ascending);
+    if (!before.isEmpty()) {
+        std::vector<int> movedTo(cameFrom.size());
+        for (std::size_t row = 0; row < cameFrom.size(); ++row)
+            movedTo[cameFrom[row]] = int(row);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& index : before)
+            after << this->index(movedTo[std::size_t(index.row())], index.column());
+        changePersistentIndexList(before, after);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void EntryTableModel::sort(int column, Qt::SortOrder order) {
@@ -55,18 +68,23 @@ Qt::Alignment EntryTableModel::headerAlignment(EntryColumn column) {
     case EntryColumn::Size:
     case EntryColumn::Zipped:
     case EntryColumn::Modified:
-    case EntryColumn::Ratio: return Qt::AlignRight | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    case EntryColumn::Ratio:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
 
 Qt::Alignment EntryTableModel::cellAlignment(EntryColumn column) {
     switch (column) {
     case EntryColumn::Size:
-    case EntryColumn::Zipped: return Qt::AlignRight | Qt::AlignVCenter;
+    case EntryColumn::Zipped:
+        return Qt::AlignRight | Qt::AlignVCenter;
     case EntryColumn::Modified:
-    case EntryColumn::Ratio: return Qt::AlignHCenter | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    case EntryColumn::Ratio:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
 
@@ -74,7 +92,9 @@ int EntryTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_list.size());
 }
 
-int EntryTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kEntryColumnCount; }
+int EntryTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kEntryColumnCount;
+}
 
 QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     const EntryRow* row = index.isValid() ? rowAt(index.row()) : nullptr;
@@ -91,13 +111,15 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (column == EntryColumn::Icon && m_iconLookup) return m_iconLookup(row->iconKey());
         return {};
-    case Qt::TextAlignmentRole: return int(cellAlignment(column)); // views read the alignment as an int
+    case Qt::TextAlignmentRole:
+        return int(cellAlignment(column)); // views read the alignment as an int
     case Qt::ToolTipRole:
         // The Path and File Name cells are often wider than their columns.
         if (column == EntryColumn::Name || column == EntryColumn::Path)
             return EntryFields::visibleText(row->folderPath + row->name, false);
         return {};
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -105,10 +127,14 @@ QVariant EntryTableModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || section < 0 || section >= kEntryColumnCount) return {};
     const EntryColumn column = columnOf(section);
     switch (role) {
-    case Qt::DisplayRole: return columnHeader(column);
-    case Qt::TextAlignmentRole: return int(headerAlignment(column));
-    case Qt::UserRole: return columnKey(column);
-    default: return {};
+    case Qt::DisplayRole:
+        return columnHeader(column);
+    case Qt::TextAlignmentRole:
+        return int(headerAlignment(column));
+    case Qt::UserRole:
+        return columnKey(column);
+    default:
+        return {};
     }
 }
 

@@ -12,7 +12,7 @@ class ZipPackage;
 
 class EntryTableModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     /// Gives the decoration of an icon key (an upper-case extension); an invalid QVariant shows no icon.
     using IconLookup = std::function<QVariant(const QString& iconKey)>;
 
@@ -24,7 +24,8 @@ public:
     void load(const ZipPackage& package);
     /// Removes every row.
     void clear();
-    /// Sorts by one column through EntryList::sort; selections are dropped because rows move.
+    /// Sorts by one column through EntryList::sort, as a layout change: the views' selection and current row move
+    /// with their entries.
     void sortBy(EntryColumn column, bool ascending);
 
     const EntryList& entries() const { return m_list; }
@@ -45,7 +46,7 @@ public:
     /// Lets a generic view sort too; the window itself calls sortBy.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-private:
+  private:
     EntryList m_list;
     IconLookup m_iconLookup;
 };

@@ -3,9 +3,9 @@
 #include "TestSupport.h"
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
+#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
 #include "sets/ui/fPatterns.h"
-#include "tools/ui/DialogHook.h"
 
 #include <QApplication>
 #include <QLabel>

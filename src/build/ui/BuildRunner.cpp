@@ -1,10 +1,10 @@
 #include "BuildRunner.h"
 
 #include "app/AppState.h"
+#include "app/ui/MessageDialogs.h"
 #include "fLoad.h"
-#include "sets/ui/fZipOK.h"
-#include "sets/ui/fZipSet.h"
-#include "tools/ui/MessageDialogs.h"
+#include "fZipOK.h"
+#include "fZipSet.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -24,9 +24,8 @@ BuildCallbacks BuildRunner::callbacks() {
     BuildCallbacks c;
     QWidget* owner = m_owner;
     c.askReplace = [owner](const ReplaceQuestion& q) {
-        return callOnWindowThread([&] {
-            return MessageDialogs::askReplace(owner, q.path, q.sizeText, q.dateText) == QLatin1String("y");
-        });
+        return callOnWindowThread(
+            [&] { return MessageDialogs::askReplace(owner, q.path, q.sizeText, q.dateText) == QLatin1String("y"); });
     };
     // Only changes go to the window: the zip layer reports many times per percent.
     c.selecting = [this](int percent) {
@@ -84,7 +83,7 @@ BuildResult BuildRunner::run() {
     // the job only reads it, so a Cancel at any moment is kept.
     m_state.cancel.store(false);
     fLoad load(m_state.cancel, params.mode, params.targetPath(), params.selectedFiles, params.selectedBytes,
-               m_owner);
+               params.appFolder, m_owner);
     // The package is the build's until it ends, so the other windows wait; the progress window itself keeps
     // answering, and its Cancel is how the user stops the build.
     load.setWindowModality(Qt::ApplicationModal);

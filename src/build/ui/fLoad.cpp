@@ -3,6 +3,7 @@
 
 #include "utility/TextUtil.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,7 +23,7 @@ using FormControls::makePlainLabel;
 // A ring of dots with one bright dot running round: drawn here so the window needs no picture file beside the
 // program. It only ticks while it is on screen.
 class SpinnerWidget : public QWidget {
-public:
+  public:
     static constexpr int kDots = 12;
 
     explicit SpinnerWidget(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this)) {
@@ -37,7 +38,7 @@ public:
     bool isRunning() const { return m_timer->isActive(); }
     int step() const { return m_step; }
 
-protected:
+  protected:
     void showEvent(QShowEvent*) override { m_timer->start(); }
     void hideEvent(QHideEvent*) override { m_timer->stop(); }
 
@@ -60,7 +61,7 @@ protected:
         }
     }
 
-private:
+  private:
     QTimer* m_timer;
     int m_step = 0;
 };
@@ -76,13 +77,15 @@ QProgressBar* makeBar(const char* name, QWidget* parent) {
     return bar;
 }
 
-QString percentText(int percent) { return QString::number(percent) + u'%'; }
+QString percentText(int percent) {
+    return QString::number(percent) + u'%';
+}
 
 } // namespace
 
 fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
-             qint64 selectedBytes, QWidget* parent)
-    : QDialog(parent), m_cancel(cancel) {
+             qint64 selectedBytes, const QString& appFolder, QWidget* parent)
+    : QDialog(parent), m_cancel(cancel), m_lockedList(QDir::cleanPath(appFolder + QStringLiteral("/Zips/Locked.Txt"))) {
     const bool update = mode == BuildMode::Update;
     setObjectName("fLoad");
     setWindowTitle(update ? "Update Zip Package" : "Build Zip Package");
@@ -103,25 +106,28 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     m_animation = new SpinnerWidget(this);
     m_animation->setObjectName("Animation1");
 
-    m_label1 = makePlainLabel("Selecting files for zip package:", "Label1", this);
-    m_progressBar1 = makeBar("ProgressBar1", this);
-    m_lblPercent1 = makePlainLabel(percentText(0), "lblPercent1", this);
-    m_label2 = makePlainLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
-    m_progressBar2 = makeBar("ProgressBar2", this);
-    m_lblPercent2 = makePlainLabel(percentText(0), "lblPercent2", this);
+    m_selectingLabel = makePlainLabel("Selecting files for zip package:", "Label1", this);
+    m_selectingBar = makeBar("ProgressBar1", this);
+    m_selectingPercentLabel = makePlainLabel(percentText(0), "lblPercent1", this);
+    m_compressingLabel = makePlainLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
+    m_compressingBar = makeBar("ProgressBar2", this);
+    m_compressingPercentLabel = makePlainLabel(percentText(0), "lblPercent2", this);
     // Room for "100%" from the start, so the bars do not move when the number grows.
-    for (QLabel* caption : {m_lblPercent1, m_lblPercent2}) {
+    for (QLabel* caption : {m_selectingPercentLabel, m_compressingPercentLabel}) {
         caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
 
-    m_label3 = makePlainLabel("Files locked by Windows not included in zip package:", "Label3", this);
+    m_lockedHeadingLabel =
+        makePlainLabel("Files locked by other programs or unreadable, not included in zip package:", "Label3", this);
     m_lblLocked = makePlainLabel(QStringLiteral("0"), "lblLocked", this);
     m_lstLocked = new QListWidget(this);
     m_lstLocked->setObjectName("lstLocked");
     m_lstLocked->setFixedHeight(m_lstLocked->fontMetrics().lineSpacing() * 5 + 8);
     m_lstLocked->setSelectionMode(QAbstractItemView::NoSelection);
-    m_label4 = makePlainLabel("List of locked files saved as /Zips/Locked.Txt", "Label4", this);
+    m_lockedListLabel = makePlainLabel("List of locked files saved as " + m_lockedList, "Label4", this);
+    // A deep application folder wraps rather than widening the window past the screen.
+    m_lockedListLabel->setWordWrap(true);
 
     m_btnCancel = new QPushButton(" &Cancel", this);
     m_btnCancel->setObjectName("btnCancel");
@@ -140,17 +146,17 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     head->addWidget(m_animation);
 
     auto* bars = new QGridLayout;
-    bars->addWidget(m_label1, 0, 0, 1, 2);
-    bars->addWidget(m_progressBar1, 1, 0);
-    bars->addWidget(m_lblPercent1, 1, 1);
-    bars->addWidget(m_label2, 2, 0, 1, 2);
-    bars->addWidget(m_progressBar2, 3, 0);
-    bars->addWidget(m_lblPercent2, 3, 1);
-    bars->setRowMinimumHeight(2, m_label2->sizeHint().height() + 8);
+    bars->addWidget(m_selectingLabel, 0, 0, 1, 2);
+    bars->addWidget(m_selectingBar, 1, 0);
+    bars->addWidget(m_selectingPercentLabel, 1, 1);
+    bars->addWidget(m_compressingLabel, 2, 0, 1, 2);
+    bars->addWidget(m_compressingBar, 3, 0);
+    bars->addWidget(m_compressingPercentLabel, 3, 1);
+    bars->setRowMinimumHeight(2, m_compressingLabel->sizeHint().height() + 8);
     bars->setColumnStretch(0, 1);
 
     auto* lockedHead = new QHBoxLayout;
-    lockedHead->addWidget(m_label3);
+    lockedHead->addWidget(m_lockedHeadingLabel);
     lockedHead->addStretch();
     lockedHead->addWidget(m_lblLocked);
     auto* buttons = new QHBoxLayout;
@@ -166,12 +172,13 @@ fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePat
     layout->addSpacing(8);
     layout->addLayout(lockedHead);
     layout->addWidget(m_lstLocked);
-    layout->addWidget(m_label4);
+    layout->addWidget(m_lockedListLabel);
     layout->addSpacing(8);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     // Long package paths wrap instead of widening the window past the screen.
     m_lblPackage->setMaximumWidth(520);
+    m_lockedListLabel->setMaximumWidth(520);
     m_lstLocked->setMinimumWidth(420);
 }
 
@@ -184,14 +191,14 @@ QStringList fLoad::lockedPaths() const {
 
 void fLoad::setSelecting(int percent) {
     percent = std::clamp(percent, 0, 100);
-    m_progressBar1->setValue(percent);
-    m_lblPercent1->setText(percentText(percent));
+    m_selectingBar->setValue(percent);
+    m_selectingPercentLabel->setText(percentText(percent));
 }
 
 void fLoad::setCompressing(int percent) {
     percent = std::clamp(percent, 0, 100);
-    m_progressBar2->setValue(percent);
-    m_lblPercent2->setText(percentText(percent));
+    m_compressingBar->setValue(percent);
+    m_compressingPercentLabel->setText(percentText(percent));
 }
 
 void fLoad::addLocked(const QString& path, qint64 count) {
@@ -200,9 +207,13 @@ void fLoad::addLocked(const QString& path, qint64 count) {
     m_lblLocked->setText(TextUtil::formatGrouped(count));
 }
 
-void fLoad::cancelNow() { reject(); }
+void fLoad::cancelNow() {
+    reject();
+}
 
-void fLoad::finish() { done(QDialog::Accepted); }
+void fLoad::finish() {
+    done(QDialog::Accepted);
+}
 
 void fLoad::reject() {
     m_cancel.store(true);

@@ -15,16 +15,18 @@ class QPushButton;
 
 class fLoad : public QDialog {
     Q_OBJECT
-public:
-    /// cancel is the flag the build watches (the shared cancel flag).
+  public:
+    /// cancel is the flag the build watches (the shared cancel flag); appFolder is where Zips/Locked.Txt goes.
     fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
-          qint64 selectedBytes, QWidget* parent = nullptr);
+          qint64 selectedBytes, const QString& appFolder, QWidget* parent = nullptr);
 
     QStringList lockedPaths() const;
+    /// The list of the files passed over, as the window names it.
+    QString lockedListPath() const { return m_lockedList; }
     /// The animation, running while the window is on screen.
     QWidget* animation() const { return m_animation; }
 
-public slots:
+  public slots:
     /// The first bar, "Selecting files for zip package:".
     void setSelecting(int percent);
     /// The second bar, the compression.
@@ -36,29 +38,30 @@ public slots:
     /// Closes the window at the end of the build without touching the flag; close() would count as Cancel.
     void finish();
 
-signals:
+  signals:
     /// The user asked the build to stop (Cancel, Escape or the close box).
     void cancelRequested();
 
-protected:
+  protected:
     /// Escape, the title bar's close and close() all end here: each means the user wants the build stopped.
     void reject() override;
 
-private:
+  private:
     std::atomic_bool& m_cancel;
+    QString m_lockedList;
     QLabel* m_lblPackage;
     QLabel* m_lblFiles;
     QLabel* m_lblBytes;
     QWidget* m_animation;
-    QLabel* m_label1;
-    QProgressBar* m_progressBar1;
-    QLabel* m_lblPercent1;
-    QLabel* m_label2;
-    QProgressBar* m_progressBar2;
-    QLabel* m_lblPercent2;
-    QLabel* m_label3;
+    QLabel* m_selectingLabel;
+    QProgressBar* m_selectingBar;
+    QLabel* m_selectingPercentLabel;
+    QLabel* m_compressingLabel;
+    QProgressBar* m_compressingBar;
+    QLabel* m_compressingPercentLabel;
+    QLabel* m_lockedHeadingLabel;
     QLabel* m_lblLocked;
     QListWidget* m_lstLocked;
-    QLabel* m_label4;
+    QLabel* m_lockedListLabel;
     QPushButton* m_btnCancel;
 };

@@ -2,7 +2,6 @@
 
 #include "app/RegSettings.h"
 #include "app/ui/HelpViewer.h"
-#include "tools/ui/DialogHook.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,20 +10,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-fPatterns::fPatterns(CRegSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings) {
+fPatterns::fPatterns(CRegSettings& settings, QWidget* parent) : AnswerableDialog(parent), m_settings(settings) {
     setObjectName("fPatterns");
     setWindowTitle("Varnhold");
 
-    m_label1 = new QLabel("Select File Patterns", this);
-    m_label1->setObjectName("Label1");
-    QFont heading = m_label1->font();
+    m_headingLabel = new QLabel("Select File Patterns", this);
+    m_headingLabel->setObjectName("Label1");
+    QFont heading = m_headingLabel->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.2);
-    m_label1->setFont(heading);
-    m_label2 = new QLabel("Include file pattern(s):", this);
-    m_label2->setObjectName("Label2");
-    m_label3 = new QLabel("Exclude file pattern(s):", this);
-    m_label3->setObjectName("Label3");
+    m_headingLabel->setFont(heading);
+    m_includeLabel = new QLabel("Include file pattern(s):", this);
+    m_includeLabel->setObjectName("Label2");
+    m_excludeLabel = new QLabel("Exclude file pattern(s):", this);
+    m_excludeLabel->setObjectName("Label3");
 
     // The dialog offers "pagefile.sys" for exclude 4; nothing else does until the dialog has stored it.
     const CurrentPatterns stored = CurrentPatterns::fromSettings(settings, true);
@@ -34,7 +33,7 @@ fPatterns::fPatterns(CRegSettings& settings, QWidget* parent) : QDialog(parent),
         edit->setText(i < kPatternSlots ? stored.include[i] : stored.exclude[i - kPatternSlots]);
         // Room for a pattern such as *\Application Data\*.tmp without scrolling.
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 26);
-        m_text[i] = edit;
+        m_patternBoxes[i] = edit;
     }
 
     m_btnExit = new QPushButton("  &Exit", this);
@@ -51,18 +50,18 @@ fPatterns::fPatterns(CRegSettings& settings, QWidget* parent) : QDialog(parent),
     // Includes on the left, excludes on the right, each pair of boxes on one line.
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(16);
-    grid->addWidget(m_label2, 0, 0);
-    grid->addWidget(m_label3, 0, 1);
+    grid->addWidget(m_includeLabel, 0, 0);
+    grid->addWidget(m_excludeLabel, 0, 1);
     for (int i = 0; i < kPatternSlots; ++i) {
-        grid->addWidget(m_text[i], i + 1, 0);
-        grid->addWidget(m_text[i + kPatternSlots], i + 1, 1);
+        grid->addWidget(m_patternBoxes[i], i + 1, 0);
+        grid->addWidget(m_patternBoxes[i + kPatternSlots], i + 1, 1);
     }
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_btnHelp);
     buttons->addWidget(m_btnExit);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1);
+    layout->addWidget(m_headingLabel);
     layout->addSpacing(6);
     layout->addLayout(grid);
     layout->addSpacing(10);
@@ -76,15 +75,17 @@ CurrentPatterns fPatterns::edit(CRegSettings& settings, QWidget* parent) {
     return dialog.reloadedPatterns();
 }
 
-CurrentPatterns fPatterns::reloadedPatterns() const { return CurrentPatterns::fromSettings(m_settings, false); }
+CurrentPatterns fPatterns::reloadedPatterns() const {
+    return CurrentPatterns::fromSettings(m_settings, false);
+}
 
 void fPatterns::storeBoxes() {
     // Stored as typed, blanks and all: a pattern holding a blank is the user's to keep (a row's text later
     // splits it into words).
     CurrentPatterns typed;
     for (int i = 0; i < kPatternSlots; ++i) {
-        typed.include[i] = m_text[i]->text();
-        typed.exclude[i] = m_text[i + kPatternSlots]->text();
+        typed.include[i] = m_patternBoxes[i]->text();
+        typed.exclude[i] = m_patternBoxes[i + kPatternSlots]->text();
     }
     typed.store(m_settings);
 }
@@ -93,13 +94,4 @@ void fPatterns::storeBoxes() {
 void fPatterns::done(int result) {
     storeBoxes();
     QDialog::done(result);
-}
-
-int fPatterns::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        done(QDialog::Accepted);
-        return QDialog::Accepted;
-    }
-    return QDialog::exec();
 }

@@ -4,7 +4,8 @@
 
 #include "sets/Patterns.h"
 
-#include <QDialog>
+#include "app/ui/AnswerableDialog.h"
+
 #include <array>
 
 class CRegSettings;
@@ -12,9 +13,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class fPatterns : public QDialog {
+class fPatterns : public AnswerableDialog {
     Q_OBJECT
-public:
+  public:
     static constexpr int kBoxes = 2 * kPatternSlots;
     static constexpr int kHelpContext = 131;
 
@@ -28,20 +29,18 @@ public:
     CurrentPatterns reloadedPatterns() const;
 
     /// Box i: 0 to 4 include 1 to 5, 5 to 9 exclude 1 to 5.
-    QLineEdit* box(int i) const { return m_text[i]; }
+    QLineEdit* box(int i) const { return m_patternBoxes[i]; }
 
-    /// A queued test answer closes the dialog at once (storing the boxes as loaded) instead of showing it.
-    int exec() override;
     void done(int result) override;
 
-private:
+  private:
     void storeBoxes();
 
     CRegSettings& m_settings;
-    QLabel* m_label1;
-    QLabel* m_label2;
-    QLabel* m_label3;
-    std::array<QLineEdit*, kBoxes> m_text{};
+    QLabel* m_headingLabel;
+    QLabel* m_includeLabel;
+    QLabel* m_excludeLabel;
+    std::array<QLineEdit*, kBoxes> m_patternBoxes{};
     QPushButton* m_btnExit;
     QPushButton* m_btnHelp;
 };

@@ -10,14 +10,14 @@ fCount::fCount(std::atomic_bool& cancel, QWidget* parent) : QDialog(parent), m_c
     setWindowTitle("Varnhold");
     setModal(false);
 
-    m_label1 = new QLabel(this);
-    m_label1->setObjectName("Label1");
+    m_captionLabel = new QLabel(this);
+    m_captionLabel->setObjectName("Label1");
     m_lblDrive = new QLabel(this);
     m_lblDrive->setObjectName("lblDrive");
     m_lblScan = new QLabel(this);
     m_lblScan->setObjectName("lblScan");
     // The lines change many times a second; a fixed width keeps the window from jumping about.
-    for (QLabel* label : {m_label1, m_lblDrive, m_lblScan}) {
+    for (QLabel* label : {m_captionLabel, m_lblDrive, m_lblScan}) {
         label->setMinimumWidth(340);
         label->setTextFormat(Qt::PlainText);
     }
@@ -31,7 +31,7 @@ fCount::fCount(std::atomic_bool& cancel, QWidget* parent) : QDialog(parent), m_c
     buttons->addStretch();
     buttons->addWidget(m_btnCancel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1);
+    layout->addWidget(m_captionLabel);
     layout->addWidget(m_lblDrive);
     layout->addWidget(m_lblScan);
     layout->addSpacing(8);
@@ -39,13 +39,23 @@ fCount::fCount(std::atomic_bool& cancel, QWidget* parent) : QDialog(parent), m_c
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void fCount::setCaptionText(const QString& text) { m_label1->setText(text); }
-void fCount::setDriveText(const QString& text) { m_lblDrive->setText(text); }
-void fCount::setScanText(const QString& text) { m_lblScan->setText(text); }
+void fCount::setCaptionText(const QString& text) {
+    m_captionLabel->setText(text);
+}
+void fCount::setDriveText(const QString& text) {
+    m_lblDrive->setText(text);
+}
+void fCount::setScanText(const QString& text) {
+    m_lblScan->setText(text);
+}
 
-void fCount::cancelNow() { reject(); }
+void fCount::cancelNow() {
+    reject();
+}
 
-void fCount::finish() { done(QDialog::Accepted); }
+void fCount::finish() {
+    done(QDialog::Accepted);
+}
 
 void fCount::reject() {
     m_cancel.store(true);

@@ -10,7 +10,7 @@ class QPushButton;
 
 class fCount : public QDialog {
     Q_OBJECT
-public:
+  public:
     /// cancel is the program-wide flag the search watches (AppState::cancel).
     explicit fCount(std::atomic_bool& cancel, QWidget* parent = nullptr);
 
@@ -24,13 +24,13 @@ public:
     /// rather than close(), which counts as Cancel.
     void finish();
 
-protected:
+  protected:
     /// Escape, the title bar's close and close() all end here: each means the user wants the search stopped.
     void reject() override;
 
-private:
+  private:
     std::atomic_bool& m_cancel;
-    QLabel* m_label1;
+    QLabel* m_captionLabel;
     QLabel* m_lblDrive;
     QLabel* m_lblScan;
     QPushButton* m_btnCancel;

@@ -1,10 +1,10 @@
 #include "fExtract.h"
 #include "app/ui/FormControls.h"
 
-#include "DialogHook.h"
-#include "MessageDialogs.h"
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
+#include "app/ui/MessageDialogs.h"
+#include "app/ui/PasswordBox.h"
 #include "viewer/EntryFields.h"
 
 #include <QApplication>
@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -24,21 +23,11 @@
 
 namespace {
 
-using FormControls::makeLabel;
-using FormControls::makeCheck;
 using FormControls::makeButton;
+using FormControls::makeCheck;
+using FormControls::makeLabel;
 
 constexpr int kHelpContext = 120;
-
-// The password box masks with "*", the mask users of this dialog have always seen, whatever the desktop style.
-class StarMaskStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* data) const override {
-        if (hint == SH_LineEdit_PasswordCharacter) return '*';
-        return QProxyStyle::styleHint(hint, option, widget, data);
-    }
-};
 
 int percentOf(const ZipProgress& p) {
     if (p.bytesTotal > 0) return int(p.bytesDone * 100 / p.bytesTotal);
@@ -49,49 +38,46 @@ int percentOf(const ZipProgress& p) {
 } // namespace
 
 fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
-    : QDialog(parent), m_state(state), m_package(package) {
+    : AnswerableDialog(parent), m_state(state), m_package(package) {
     setObjectName("fExtract");
     setWindowTitle("Varnhold");
 
-    m_label0 = makeLabel("Extract Options", "Label0", this);
-    QFont heading = m_label0->font();
+    m_headingLabel = makeLabel("Extract Options", "Label0", this);
+    QFont heading = m_headingLabel->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.2);
-    m_label0->setFont(heading);
-    m_label3 = makeLabel("Extract selected file:", "Label3", this);
-    m_label6 = makeLabel({}, "Label6", this);
-    m_label6->setTextFormat(Qt::PlainText);
-    QFont bold = m_label6->font();
+    m_headingLabel->setFont(heading);
+    m_selectedFileLabel = makeLabel("Extract selected file:", "Label3", this);
+    m_selectedFileNameLabel = makeLabel({}, "Label6", this);
+    m_selectedFileNameLabel->setTextFormat(Qt::PlainText);
+    QFont bold = m_selectedFileNameLabel->font();
     bold.setBold(true);
-    m_label6->setFont(bold);
-    m_label4 = makeLabel("Default extract folder:", "Label4", this);
-    m_label2 = makeLabel("Selected extract folder:   ", "Label2", this);
-    m_label1 = makeLabel("Password:", "Label1", this);
-    m_label5 = makeLabel("Extracting files", "Label5", this);
+    m_selectedFileNameLabel->setFont(bold);
+    m_defaultFolderLabel = makeLabel("Default extract folder:", "Label4", this);
+    m_selectedFolderLabel = makeLabel("Selected extract folder:   ", "Label2", this);
+    m_passwordLabel = makeLabel("Password:", "Label1", this);
+    m_extractingLabel = makeLabel("Extracting files", "Label5", this);
 
-    m_text0 = new QLineEdit(this);
-    m_text0->setObjectName("Text0");
-    m_text1 = new QLineEdit(this);
-    m_text1->setObjectName("Text1");
-    m_text2 = new QLineEdit(this);
-    m_text2->setObjectName("Text2");
-    auto* mask = new StarMaskStyle;
-    mask->setParent(m_text2);
-    m_text2->setStyle(mask);
-    m_text0->setMinimumWidth(300);
+    m_defaultFolderEdit = new QLineEdit(this);
+    m_defaultFolderEdit->setObjectName("Text0");
+    m_selectedFolderEdit = new QLineEdit(this);
+    m_selectedFolderEdit->setObjectName("Text1");
+    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit->setObjectName("Text2");
+    m_defaultFolderEdit->setMinimumWidth(300);
 
-    m_ssCheck4 = makeCheck("Use", "SSCheck4", this);
-    m_ssCheck5 = makeCheck("Use", "SSCheck5", this);
-    m_ssCheck6 = makeCheck("Hide", "SSCheck6", this);
-    m_ssCheck1 = makeCheck("Overwrite existing files", "SSCheck1", this);
-    m_ssCheck2 = makeCheck("Skip older", "SSCheck2", this);
-    m_ssCheck3 = makeCheck("Use folder names", "SSCheck3", this);
+    m_useDefaultFolderCheck = makeCheck("Use", "SSCheck4", this);
+    m_useSelectedFolderCheck = makeCheck("Use", "SSCheck5", this);
+    m_hidePasswordCheck = makeCheck("Hide", "SSCheck6", this);
+    m_overwriteCheck = makeCheck("Overwrite existing files", "SSCheck1", this);
+    m_skipOlderCheck = makeCheck("Skip older", "SSCheck2", this);
+    m_folderNamesCheck = makeCheck("Use folder names", "SSCheck3", this);
 
-    m_btnBrowse2 = makeButton("...", {}, "btnBrowse2", this);
-    m_btnBrowse2->setAccessibleName("Browse for the default extract folder");
-    m_btnBrowse1 = makeButton("...", {}, "btnBrowse1", this);
-    m_btnBrowse1->setAccessibleName("Browse for the selected extract folder");
-    for (QPushButton* browse : {m_btnBrowse1, m_btnBrowse2}) {
+    m_browseDefaultButton = makeButton("...", {}, "btnBrowse2", this);
+    m_browseDefaultButton->setAccessibleName("Browse for the default extract folder");
+    m_browseSelectedButton = makeButton("...", {}, "btnBrowse1", this);
+    m_browseSelectedButton->setAccessibleName("Browse for the selected extract folder");
+    for (QPushButton* browse : {m_browseSelectedButton, m_browseDefaultButton}) {
         browse->setAutoDefault(false);
         browse->setFixedWidth(browse->fontMetrics().horizontalAdvance("....") + 16);
     }
@@ -109,7 +95,7 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     m_btnExit->setAutoDefault(false);
 
     // The progress line is only shown while all entries are extracted; keeping its room avoids a jumping window.
-    for (QWidget* running : std::initializer_list<QWidget*>{m_label5, m_progress}) {
+    for (QWidget* running : std::initializer_list<QWidget*>{m_extractingLabel, m_progress}) {
         QSizePolicy policy = running->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
         running->setSizePolicy(policy);
@@ -117,34 +103,34 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     }
 
     auto* grid = new QGridLayout;
-    grid->addWidget(m_label3, 0, 0);
-    grid->addWidget(m_label6, 0, 1, 1, 3);
-    grid->addWidget(m_label4, 1, 0);
-    grid->addWidget(m_text0, 1, 1);
-    grid->addWidget(m_ssCheck4, 1, 2);
-    grid->addWidget(m_btnBrowse2, 1, 3);
-    grid->addWidget(m_label2, 2, 0);
-    grid->addWidget(m_text1, 2, 1);
-    grid->addWidget(m_ssCheck5, 2, 2);
-    grid->addWidget(m_btnBrowse1, 2, 3);
-    grid->addWidget(m_label1, 3, 0);
+    grid->addWidget(m_selectedFileLabel, 0, 0);
+    grid->addWidget(m_selectedFileNameLabel, 0, 1, 1, 3);
+    grid->addWidget(m_defaultFolderLabel, 1, 0);
+    grid->addWidget(m_defaultFolderEdit, 1, 1);
+    grid->addWidget(m_useDefaultFolderCheck, 1, 2);
+    grid->addWidget(m_browseDefaultButton, 1, 3);
+    grid->addWidget(m_selectedFolderLabel, 2, 0);
+    grid->addWidget(m_selectedFolderEdit, 2, 1);
+    grid->addWidget(m_useSelectedFolderCheck, 2, 2);
+    grid->addWidget(m_browseSelectedButton, 2, 3);
+    grid->addWidget(m_passwordLabel, 3, 0);
     auto* password = new QHBoxLayout;
-    password->addWidget(m_text2, 1);
+    password->addWidget(m_passwordEdit, 1);
     password->addSpacing(120);
     grid->addLayout(password, 3, 1);
-    grid->addWidget(m_ssCheck6, 3, 2);
+    grid->addWidget(m_hidePasswordCheck, 3, 2);
     grid->setColumnStretch(1, 1);
 
     auto* options = new QHBoxLayout;
-    options->addWidget(m_ssCheck1);
+    options->addWidget(m_overwriteCheck);
     options->addSpacing(12);
-    options->addWidget(m_ssCheck2);
+    options->addWidget(m_skipOlderCheck);
     options->addSpacing(12);
-    options->addWidget(m_ssCheck3);
+    options->addWidget(m_folderNamesCheck);
     options->addStretch();
 
     auto* running = new QHBoxLayout;
-    running->addWidget(m_label5);
+    running->addWidget(m_extractingLabel);
     running->addWidget(m_progress, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -154,7 +140,7 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     buttons->addWidget(m_btnExit);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_label0);
+    layout->addWidget(m_headingLabel);
     layout->addSpacing(6);
     layout->addLayout(grid);
     layout->addSpacing(6);
@@ -163,12 +149,12 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     layout->addLayout(running);
     layout->addLayout(buttons);
 
-    connect(m_ssCheck4, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(ticked); });
-    connect(m_ssCheck5, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(!ticked); });
-    connect(m_ssCheck6, &QCheckBox::toggled, this,
-            [this](bool hide) { m_text2->setEchoMode(hide ? QLineEdit::Password : QLineEdit::Normal); });
-    connect(m_btnBrowse1, &QPushButton::clicked, this, [this] { browse(FolderBox::Selected); });
-    connect(m_btnBrowse2, &QPushButton::clicked, this, [this] { browse(FolderBox::Default); });
+    connect(m_useDefaultFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(ticked); });
+    connect(m_useSelectedFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(!ticked); });
+    connect(m_hidePasswordCheck, &QCheckBox::toggled, this,
+            [this](bool hide) { setPasswordHidden(m_passwordEdit, hide); });
+    connect(m_browseSelectedButton, &QPushButton::clicked, this, [this] { browse(FolderBox::Selected); });
+    connect(m_browseDefaultButton, &QPushButton::clicked, this, [this] { browse(FolderBox::Default); });
     connect(m_btnExtract, &QPushButton::clicked, this, &fExtract::extractNow);
     connect(m_btnHelp, &QPushButton::clicked, this, [this] { showHelpTopic(this, kHelpContext); });
     connect(m_btnExit, &QPushButton::clicked, this, &fExtract::cancelNow);
@@ -197,56 +183,60 @@ fExtract::~fExtract() {
 void fExtract::load() {
     // Another window may have changed these since start-up; the store has the last word.
     m_state.reloadOption("Options07");
-    for (const QString& key : OptionKeys::extractKeys()) m_state.reloadOption(key);
+    for (const QString& key : OptionKeys::extractKeys())
+        m_state.reloadOption(key);
     const ExtractSettings s = ExtractSettings::fromState(m_state);
 
-    m_text0->setText(s.defaultFolder);
-    m_text1->setText(s.selectedFolder);
-    m_text2->setText(s.password);
+    m_defaultFolderEdit->setText(s.defaultFolder);
+    m_selectedFolderEdit->setText(s.selectedFolder);
+    m_passwordEdit->setText(s.password);
     {
         // Loading shows the stored ticks as they are, without the exclusion rule rewriting them.
-        const QSignalBlocker block4(m_ssCheck4), block5(m_ssCheck5);
-        m_ssCheck4->setChecked(s.useDefault);
-        m_ssCheck5->setChecked(s.useSelected);
+        const QSignalBlocker block4(m_useDefaultFolderCheck), block5(m_useSelectedFolderCheck);
+        m_useDefaultFolderCheck->setChecked(s.useDefault);
+        m_useSelectedFolderCheck->setChecked(s.useSelected);
     }
-    m_ssCheck6->setChecked(s.hidePassword);
-    m_ssCheck1->setChecked(s.overwrite);
-    m_ssCheck2->setChecked(s.skipOlder);
-    m_ssCheck3->setChecked(s.useFolderNames);
+    m_hidePasswordCheck->setChecked(s.hidePassword);
+    m_overwriteCheck->setChecked(s.overwrite);
+    m_skipOlderCheck->setChecked(s.skipOlder);
+    m_folderNamesCheck->setChecked(s.useFolderNames);
 
     const QString request = m_state.option("Optionse8");
     m_allEntries = request != kExtractOneRequest;
-    if (request == kExtractAllRequest) m_label3->setText("Extract all files.");
+    if (request == kExtractAllRequest) m_selectedFileLabel->setText("Extract all files.");
     // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
-    if (request == kExtractOneRequest) m_label6->setText(EntryFields::visibleText(m_state.option("Optionsea"), false));
+    if (request == kExtractOneRequest)
+        m_selectedFileNameLabel->setText(EntryFields::visibleText(m_state.option("Optionsea"), false));
 
-    m_text2->setEchoMode(s.hidePassword ? QLineEdit::Password : QLineEdit::Normal);
-    m_text2->setFocus();
+    setPasswordHidden(m_passwordEdit, s.hidePassword);
+    m_passwordEdit->setFocus();
 }
 
 void fExtract::setUseTicks(bool useDefault) {
     ExtractSettings s = settingsFromControls();
     s.setUseDefault(useDefault);
-    const QSignalBlocker block4(m_ssCheck4), block5(m_ssCheck5);
-    m_ssCheck4->setChecked(s.useDefault);
-    m_ssCheck5->setChecked(s.useSelected);
+    const QSignalBlocker block4(m_useDefaultFolderCheck), block5(m_useSelectedFolderCheck);
+    m_useDefaultFolderCheck->setChecked(s.useDefault);
+    m_useSelectedFolderCheck->setChecked(s.useSelected);
 }
 
 ExtractSettings fExtract::settingsFromControls() const {
     ExtractSettings s;
-    s.defaultFolder = m_text0->text();
-    s.selectedFolder = m_text1->text();
-    s.password = m_text2->text();
-    s.useDefault = m_ssCheck4->isChecked();
-    s.useSelected = m_ssCheck5->isChecked();
-    s.hidePassword = m_ssCheck6->isChecked();
-    s.overwrite = m_ssCheck1->isChecked();
-    s.skipOlder = m_ssCheck2->isChecked();
-    s.useFolderNames = m_ssCheck3->isChecked();
+    s.defaultFolder = m_defaultFolderEdit->text();
+    s.selectedFolder = m_selectedFolderEdit->text();
+    s.password = m_passwordEdit->text();
+    s.useDefault = m_useDefaultFolderCheck->isChecked();
+    s.useSelected = m_useSelectedFolderCheck->isChecked();
+    s.hidePassword = m_hidePasswordCheck->isChecked();
+    s.overwrite = m_overwriteCheck->isChecked();
+    s.skipOlder = m_skipOlderCheck->isChecked();
+    s.useFolderNames = m_folderNamesCheck->isChecked();
     return s;
 }
 
-QLineEdit* fExtract::folderEdit(FolderBox box) const { return box == FolderBox::Default ? m_text0 : m_text1; }
+QLineEdit* fExtract::folderEdit(FolderBox box) const {
+    return box == FolderBox::Default ? m_defaultFolderEdit : m_selectedFolderEdit;
+}
 
 QString fExtract::folderKey(FolderBox box) {
     return box == FolderBox::Default ? QStringLiteral("Options07") : QStringLiteral("Optionse9");
@@ -279,7 +269,8 @@ void fExtract::extractNow() {
     s.store(m_state);
     m_state.saveOption("Optionseb", s.targetFolder());
     // The request keys go back to the store too, so the store holds the whole exchange of this opening.
-    for (const char* key : {"Optionse8", "Optionsea", "Optionsec"}) m_state.saveOption(key, m_state.option(key));
+    for (const char* key : {"Optionse8", "Optionsea", "Optionsec"})
+        m_state.saveOption(key, m_state.option(key));
 
     startExtraction(s);
 }
@@ -302,7 +293,7 @@ void fExtract::pollOneEntry() {
 
 void fExtract::startExtraction(const ExtractSettings& settings) {
     m_btnExtract->setEnabled(false);
-    m_label5->show();
+    m_extractingLabel->show();
     m_progress->setValue(0);
     m_progress->show();
     m_state.cancel.store(false);
@@ -329,7 +320,7 @@ void fExtract::workerFinished() {
     delete m_worker;
     m_worker = nullptr;
     setBusy(false);
-    m_label5->hide();
+    m_extractingLabel->hide();
     m_progress->hide();
     m_btnExtract->setEnabled(true);
     storeExtractAnswer(m_state, m_answer);
@@ -357,20 +348,17 @@ void fExtract::cancelNow() {
     done(QDialog::Rejected);
 }
 
-void fExtract::reject() { cancelNow(); }
+void fExtract::reject() {
+    cancelNow();
+}
 
-int fExtract::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        if (queued == QLatin1String("extract")) {
-            extractNow();
-            waitForExtraction();
-        } else {
-            cancelNow();
-        }
-        return result();
+void fExtract::answerWith(const QString& answer) {
+    if (answer == QLatin1String("extract")) {
+        extractNow();
+        waitForExtraction();
+    } else {
+        cancelNow();
     }
-    return QDialog::exec();
 }
 
 void fExtract::setBusy(bool busy) {

@@ -5,7 +5,8 @@
 
 #include "tools/ExtractRequest.h"
 
-#include <QDialog>
+#include "app/ui/AnswerableDialog.h"
+
 #include <functional>
 #include <memory>
 
@@ -18,16 +19,13 @@ class QPushButton;
 class QThread;
 class QTimer;
 
-class fExtract : public QDialog {
+class fExtract : public AnswerableDialog {
     Q_OBJECT
-public:
+  public:
     enum class FolderBox { Default, Selected };
 
     fExtract(AppState& state, ZipPackage& package, QWidget* parent = nullptr);
     ~fExtract() override;
-
-    /// Shows the dialog modally, or acts on a queued test answer ("extract" or "cancel") without showing it.
-    int exec() override;
 
     /// What btnExtract does. The extraction (one entry or all) runs off the window thread, with the progress bar
     /// and a working Cancel, and the dialog closes when it is done (waitForExtraction() lets a caller wait).
@@ -48,7 +46,7 @@ public:
     /// act at an exact point of a running extraction.
     void setProgressObserver(std::function<void(const ZipProgress&)> observer) { m_observer = std::move(observer); }
 
-signals:
+  signals:
     /// Percent done of a running extraction of all entries; emitted from the extraction's thread.
     void progressChanged(int percent);
     /// The background extraction has ended and its answer is stored.
@@ -61,8 +59,10 @@ signals:
   protected:
     /// Escape and the title bar's close count as Cancel.
     void reject() override;
+    /// A queued test answer: "extract" extracts (and waits for the end), anything else cancels.
+    void answerWith(const QString& answer) override;
 
-private:
+  private:
     void load();
     void browse(FolderBox box);
     void setUseTicks(bool useDefault);
@@ -83,24 +83,24 @@ private:
     ExtractAnswer m_answer;
     std::function<void(const ZipProgress&)> m_observer;
 
-    QLabel* m_label0;
-    QLabel* m_label1;
-    QLabel* m_label2;
-    QLabel* m_label3;
-    QLabel* m_label4;
-    QLabel* m_label5;
-    QLabel* m_label6;
-    QLineEdit* m_text0;
-    QLineEdit* m_text1;
-    QLineEdit* m_text2;
-    QCheckBox* m_ssCheck1;
-    QCheckBox* m_ssCheck2;
-    QCheckBox* m_ssCheck3;
-    QCheckBox* m_ssCheck4;
-    QCheckBox* m_ssCheck5;
-    QCheckBox* m_ssCheck6;
-    QPushButton* m_btnBrowse1;
-    QPushButton* m_btnBrowse2;
+    QLabel* m_headingLabel;
+    QLabel* m_passwordLabel;
+    QLabel* m_selectedFolderLabel;
+    QLabel* m_selectedFileLabel;
+    QLabel* m_defaultFolderLabel;
+    QLabel* m_extractingLabel;
+    QLabel* m_selectedFileNameLabel;
+    QLineEdit* m_defaultFolderEdit;
+    QLineEdit* m_selectedFolderEdit;
+    QLineEdit* m_passwordEdit;
+    QCheckBox* m_overwriteCheck;
+    QCheckBox* m_skipOlderCheck;
+    QCheckBox* m_folderNamesCheck;
+    QCheckBox* m_useDefaultFolderCheck;
+    QCheckBox* m_useSelectedFolderCheck;
+    QCheckBox* m_hidePasswordCheck;
+    QPushButton* m_browseSelectedButton;
+    QPushButton* m_browseDefaultButton;
     QProgressBar* m_progress;
     QPushButton* m_btnExtract;
     QPushButton* m_btnHelp;

@@ -4,10 +4,10 @@
 #include "app/AppState.h"
 #include "app/StartUp.h"
 #include "app/WindowPlacement.h"
+#include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
+#include "app/ui/MessageDialogs.h"
 #include "tools/ExtractRequest.h"
-#include "tools/ui/DialogHook.h"
-#include "tools/ui/MessageDialogs.h"
 #include "tools/ui/fExtract.h"
 #include "utility/FileOps.h"
 #include "viewer/EntryFields.h"
@@ -38,7 +38,7 @@ const QString kOpenDialogFilter = QStringLiteral("All Files (*.zip)");
 
 /// The hourglass for the length of a command, restored however the command ends.
 class BusyCursor {
-public:
+  public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
@@ -275,7 +275,8 @@ void fMain::setUpGridColumns() {
         textWidth(QStringLiteral("100%"), columnHeader(EntryColumn::Ratio)),
         textWidth(QStringLiteral("a/folder/path/of/some/depth/"), columnHeader(EntryColumn::Path)),
     };
-    for (int i = 0; i < kEntryColumnCount; ++i) m_grid->setColumnWidth(i, widths[i]);
+    for (int i = 0; i < kEntryColumnCount; ++i)
+        m_grid->setColumnWidth(i, widths[i]);
     header->setSectionResizeMode(0, QHeaderView::Fixed);
 
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) { sortByColumn(section + 1); });
@@ -397,7 +398,9 @@ void fMain::showMenuBelow(QMenu* menu, QPushButton* button) {
 // ---------------------------------------------------------------------------------------------------------
 // Opening, closing and sorting.
 
-QString fMain::packageFileName() const { return EntryFields::packageFileName(m_currentPackage); }
+QString fMain::packageFileName() const {
+    return EntryFields::packageFileName(m_currentPackage);
+}
 
 QString fMain::statusText() const {
     return m_status->fullText();
@@ -451,7 +454,8 @@ bool fMain::openPackage(const QString& path) {
     // drawing a row only looks its icon up.
     m_grid->setUpdatesEnabled(false);
     m_model->load(m_package);
-    for (const QString& key : m_model->iconKeys()) m_fileIcons->icon(key);
+    for (const QString& key : m_model->iconKeys())
+        m_fileIcons->icon(key);
 
     m_sortColumn = int(EntryColumn::Name);
     m_sortAscending = true;

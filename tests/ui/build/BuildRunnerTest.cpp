@@ -1,8 +1,8 @@
 // The build as the user goes through it: the checks, the replace question and the settings dialog on the window
 // thread, the build on its own thread with the progress window following it, and the result dialog or the
 // message at the end. Answers come from DialogHook; a dialog nobody answered fails the test.
-#include "BuildUiTestUtil.h"
 #include "build/ui/BuildRunner.h"
+#include "BuildUiTestUtil.h"
 #include "build/ui/fLoad.h"
 #include "utility/LockTest.h"
 #include "zip/ZipPackage.h"
@@ -35,6 +35,7 @@ struct WindowView {
     QString percent2;
     QString lockedCount;
     QStringList locked;
+    QString lockedList; ///< where the window says the list of locked files goes
 };
 
 WindowView look(const BuildRunner& runner) {
@@ -50,6 +51,7 @@ WindowView look(const BuildRunner& runner) {
         view.percent2 = child<QLabel>(*window, "lblPercent2")->text();
         view.lockedCount = child<QLabel>(*window, "lblLocked")->text();
         view.locked = window->lockedPaths();
+        view.lockedList = child<QLabel>(*window, "Label4")->text();
         return view;
     });
 }
@@ -63,7 +65,8 @@ void pressCancel(const BuildRunner& runner) {
 }
 
 void queue(std::initializer_list<const char*> answers) {
-    for (const char* answer : answers) DialogHook::setNextAnswer(answer);
+    for (const char* answer : answers)
+        DialogHook::setNextAnswer(answer);
 }
 
 // The user's part of the settings dialog, done with its controls when it shows; the answer for the result
@@ -117,7 +120,7 @@ void damage(const QString& package, const QByteArray& contents) {
 
 // Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
 class BuildRunnerTest : public HookedTest {
-protected:
+  protected:
     Program program;
     AppState& state = *program.state;
     TempDir dataDir;
@@ -241,7 +244,8 @@ TEST_F(BuildRunnerTest, TheCustomVolumeSizeOfTheDialogReachesTheZipLayer) {
     // Volumes of the typed size were written. (How the build names and places them is checked with the build.)
     const QStringList volumes = QDir(zips).entryList({"*.z01", "*.z02"}, QDir::Files | QDir::Hidden);
     EXPECT_EQ(volumes.size(), 2) << listTree(zips).join(", ").toStdString();
-    for (const QString& volume : volumes) EXPECT_EQ(QFileInfo(zips + volume).size(), 65536) << volume.toStdString();
+    for (const QString& volume : volumes)
+        EXPECT_EQ(QFileInfo(zips + volume).size(), 65536) << volume.toStdString();
 }
 
 TEST_F(BuildRunnerTest, CancelledSettingsBuildNothingButKeepTheSettingsAndTheComment) {
@@ -372,6 +376,8 @@ TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(afterWalk.lockedCount, "1");
     EXPECT_EQ(afterWalk.locked, QStringList({data + "b.txt"}));
+    EXPECT_EQ(afterWalk.lockedList, "List of locked files saved as " + zips + "Locked.Txt")
+        << "the window names the list the build writes";
     EXPECT_EQ(afterWalk.percent1, "100%");
     EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 1");
     EXPECT_EQ(readFile(zips + "Locked.Txt"), (data + "b.txt\n").toUtf8());

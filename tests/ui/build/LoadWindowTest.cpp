@@ -13,11 +13,13 @@ using namespace buildui;
 
 namespace {
 
-QString text(const fLoad& window, const char* label) { return child<QLabel>(window, label)->text(); }
+QString text(const fLoad& window, const char* label) {
+    return child<QLabel>(window, label)->text();
+}
 
 TEST(LoadWindow, ShowsThePackageTheTotalsAndTheHeadingsOfItsMode) {
     std::atomic_bool cancel{false};
-    fLoad window(cancel, BuildMode::Build, "/home/ann/Zips/Backup.zip", 12345, 2147483648LL);
+    fLoad window(cancel, BuildMode::Build, "/home/ann/Zips/Backup.zip", 12345, 2147483648LL, "/home/ann/Varnhold/");
     EXPECT_EQ(window.windowTitle(), "Build Zip Package");
     EXPECT_FALSE(window.isModal()) << "it stays open beside the build";
     const QList<QPair<const char*, QString>> expected{
@@ -25,23 +27,24 @@ TEST(LoadWindow, ShowsThePackageTheTotalsAndTheHeadingsOfItsMode) {
         {"lblPackage", "Zip Package: /home/ann/Zips/Backup.zip"}, {"Label1", "Selecting files for zip package:"},
         {"Label2", "Building zip package:"}, {"Label5", "Total number of files"}, {"lblFiles", "12,345"},
         {"Label6", "Total  number bytes"}, {"lblBytes", "2,147,483,648"},
-        {"Label3", "Files locked by Windows not included in zip package:"}, {"lblLocked", "0"},
-        {"Label4", "List of locked files saved as /Zips/Locked.Txt"}, {"lblPercent1", "0%"}, {"lblPercent2", "0%"},
+        {"Label3", "Files locked by other programs or unreadable, not included in zip package:"}, {"lblLocked", "0"},
+        {"Label4", "List of locked files saved as /home/ann/Varnhold/Zips/Locked.Txt"}, {"lblPercent1", "0%"}, {"lblPercent2", "0%"},
     };
     // clang-format on
-    for (const auto& [name, value] : expected) EXPECT_EQ(text(window, name), value) << name;
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(text(window, name), value) << name;
     auto* cancelButton = child<QPushButton>(window, "btnCancel");
     EXPECT_EQ(cancelButton->text(), " &Cancel");
     EXPECT_EQ(cancelButton->toolTip(), "Cancel");
 
-    fLoad update(cancel, BuildMode::Update, "/data/Open.zip", 1, 1);
+    fLoad update(cancel, BuildMode::Update, "/data/Open.zip", 1, 1, "/app");
     EXPECT_EQ(update.windowTitle(), "Update Zip Package");
     EXPECT_EQ(text(update, "Label2"), "Updating Zip Package");
 }
 
 TEST(LoadWindow, TheBarsTheirCaptionsAndTheLockedListFollowTheBuild) {
     std::atomic_bool cancel{false};
-    fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100);
+    fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100, "/app");
     auto* bar1 = child<QProgressBar>(window, "ProgressBar1");
     auto* bar2 = child<QProgressBar>(window, "ProgressBar2");
     window.setSelecting(37);
@@ -65,7 +68,7 @@ TEST(LoadWindow, TheBarsTheirCaptionsAndTheLockedListFollowTheBuild) {
 TEST(LoadWindow, CancelAndTheCloseBoxRaiseTheFlagButTheEndOfTheBuildDoesNot) {
     std::atomic_bool cancel{false};
     {
-        fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100);
+        fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100, "/app");
         window.show();
         window.finish();
         EXPECT_FALSE(window.isVisible());
@@ -73,11 +76,13 @@ TEST(LoadWindow, CancelAndTheCloseBoxRaiseTheFlagButTheEndOfTheBuildDoesNot) {
     }
     for (const bool closeBox : {false, true}) {
         cancel = false;
-        fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100);
+        fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100, "/app");
         QSignalSpy asked(&window, &fLoad::cancelRequested);
         window.show();
-        if (closeBox) window.close();
-        else child<QPushButton>(window, "btnCancel")->click();
+        if (closeBox)
+            window.close();
+        else
+            child<QPushButton>(window, "btnCancel")->click();
         EXPECT_TRUE(cancel.load()) << closeBox;
         EXPECT_EQ(asked.count(), 1);
         EXPECT_FALSE(window.isVisible());
@@ -86,7 +91,7 @@ TEST(LoadWindow, CancelAndTheCloseBoxRaiseTheFlagButTheEndOfTheBuildDoesNot) {
 
 TEST(LoadWindow, TheAnimationRunsOnlyWhileTheWindowIsShown) {
     std::atomic_bool cancel{false};
-    fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100);
+    fLoad window(cancel, BuildMode::Build, "/x.zip", 10, 100, "/app");
     ASSERT_NE(window.animation(), nullptr);
     auto* ticker = window.animation()->findChild<QTimer*>();
     ASSERT_NE(ticker, nullptr);

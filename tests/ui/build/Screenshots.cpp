@@ -3,11 +3,11 @@
 // It runs against a throw-away application folder and settings store, so nothing of the user's is touched.
 #include "app/AppState.h"
 #include "app/StartUp.h"
+#include "app/ui/fPassword.h"
 #include "build/BuildJob.h"
 #include "build/ui/fLoad.h"
-#include "sets/ui/fPassword.h"
-#include "sets/ui/fZipOK.h"
-#include "sets/ui/fZipSet.h"
+#include "build/ui/fZipOK.h"
+#include "build/ui/fZipSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,8 +21,7 @@ bool save(QWidget& widget, const QString& file) {
     widget.show();
     QApplication::processEvents();
     const bool ok = widget.grab().save(file);
-    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(),
-                 widget.height());
+    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(), widget.height());
     widget.hide();
     return ok;
 }
@@ -73,7 +72,8 @@ int main(int argc, char** argv) {
     }
     {
         std::atomic_bool cancel{false};
-        fLoad load(cancel, BuildMode::Build, "/home/ann/Varnhold/Zips/Photos 2024.zip", 1214, 41938211);
+        fLoad load(cancel, BuildMode::Build, "/home/ann/Varnhold/Zips/Photos 2024.zip", 1214, 41938211,
+                   "/home/ann/Varnhold");
         load.setSelecting(100);
         load.setCompressing(62);
         load.addLocked("/home/ann/Pictures/2024/.thumbnails.db", 1);

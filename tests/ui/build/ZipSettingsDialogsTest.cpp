@@ -2,10 +2,10 @@
 // the size box check, the spanning choices), the password dialog and the result dialog.
 #include "BuildUiTestUtil.h"
 #include "app/ui/HelpViewer.h"
+#include "app/ui/fPassword.h"
 #include "build/BuildJob.h"
-#include "sets/ui/fPassword.h"
-#include "sets/ui/fZipOK.h"
-#include "sets/ui/fZipSet.h"
+#include "build/ui/fZipOK.h"
+#include "build/ui/fZipSet.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -50,11 +50,12 @@ void expectCaptions(const QWidget& w, std::initializer_list<Caption> captions) {
 }
 // Whether each named check box or radio button is ticked.
 void expectTicks(const QWidget& w, std::initializer_list<std::pair<const char*, bool>> ticks) {
-    for (const auto& [name, ticked] : ticks) EXPECT_EQ(child<QAbstractButton>(w, name)->isChecked(), ticked) << name;
+    for (const auto& [name, ticked] : ticks)
+        EXPECT_EQ(child<QAbstractButton>(w, name)->isChecked(), ticked) << name;
 }
 
 class ZipSetTest : public HookedTest {
-protected:
+  protected:
     Program program;
     AppState& state = *program.state;
     static QRadioButton* option(const QWidget& d, const QString& name) {
@@ -70,12 +71,20 @@ TEST_F(ZipSetTest, ANewBuildOpensWithItsCaptionsTheDefaultsAndTheTarget) {
     EXPECT_TRUE(texts(dialog, &QLabel::text).contains("Zip package comments:   "));
     EXPECT_EQ(texts(dialog, &QGroupBox::title),
               QStringList({"Compression Method:", "File Update Options:", "Volume Spanning:"}));
-    expectCaptions(dialog, {{"SSOption1_0", "None", ""}, {"SSOption1_1", "Fast", ""}, {"SSOption1_2", "Normal", ""},
-                            {"SSOption1_3", "Maximum", ""}, {"SSOption2_0", "Add/Replace", ""},
-                            {"SSOption2_1", "Freshen", ""}, {"SSOption2_2", "Update", ""}, {"SSCheck6", "Hide", ""},
-                            {"SSCheck1", "Reset Archive Attribute", ""}, {"SSOption3", "No Spanning", ""},
-                            {"SSOption4", "Automatic", ""}, {"SSOption5", "Custom Size(Bytes)", ""},
-                            {"btnBuild", "  &Build", "Build the zip package"}, {"btnExit", " &Cancel", "Cancel"},
+    expectCaptions(dialog, {{"SSOption1_0", "None", ""},
+                            {"SSOption1_1", "Fast", ""},
+                            {"SSOption1_2", "Normal", ""},
+                            {"SSOption1_3", "Maximum", ""},
+                            {"SSOption2_0", "Add/Replace", ""},
+                            {"SSOption2_1", "Freshen", ""},
+                            {"SSOption2_2", "Update", ""},
+                            {"SSCheck6", "Hide", ""},
+                            {"SSCheck1", "Reset Archive Attribute", ""},
+                            {"SSOption3", "No Spanning", ""},
+                            {"SSOption4", "Automatic", ""},
+                            {"SSOption5", "Custom Size(Bytes)", ""},
+                            {"btnBuild", "  &Build", "Build the zip package"},
+                            {"btnExit", " &Cancel", "Cancel"},
                             {"btnHelp", " &Help", "Zip package settings help content"}});
     const QString note = child<QLabel>(dialog, "lblEncryption")->text();
     EXPECT_TRUE(note.contains("AES-256") && note.contains("7-Zip")) << note.toStdString();
@@ -83,8 +92,9 @@ TEST_F(ZipSetTest, ANewBuildOpensWithItsCaptionsTheDefaultsAndTheTarget) {
     // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
     auto* comment = child<QPlainTextEdit>(dialog, "Text0");
     EXPECT_EQ(comment->textCursor().selectedText(), "*Comment*") << "the comment opens selected";
-    expectTicks(dialog, {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSCheck6", true},
-                         {"SSOption3", true}});
+    expectTicks(
+        dialog,
+        {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSCheck6", true}, {"SSOption3", true}});
     EXPECT_FALSE(option(dialog, "SSOption2_1")->isEnabled());
     EXPECT_FALSE(option(dialog, "SSOption2_2")->isEnabled());
     auto* password = child<QLineEdit>(dialog, "Text5");
@@ -94,10 +104,14 @@ TEST_F(ZipSetTest, ANewBuildOpensWithItsCaptionsTheDefaultsAndTheTarget) {
 }
 
 TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
-    state.settings.SaveSettings(kSettingsSection,
-                                {{"Options01", "1"}, {"Options02", "2"}, {"Options05", "-1"}, {"Optionse3", "0"},
-                                 {"Optionse4", "s3cret"}, {"Options09", "/data/Backups"}, {"Options10", "Mine.zip"},
-                                 {"Spanning", "2915288"}});
+    state.settings.SaveSettings(kSettingsSection, {{"Options01", "1"},
+                                                   {"Options02", "2"},
+                                                   {"Options05", "-1"},
+                                                   {"Optionse3", "0"},
+                                                   {"Optionse4", "s3cret"},
+                                                   {"Options09", "/data/Backups"},
+                                                   {"Options10", "Mine.zip"},
+                                                   {"Spanning", "2915288"}});
     fZipSet dialog(state, BuildMode::Build, {});
     expectTicks(dialog, {{"SSOption1_0", true}, {"SSOption2_0", true}, {"SSCheck1", true}});
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->text(), "s3cret");
@@ -151,9 +165,9 @@ TEST_F(ZipSetTest, BuildStoresEveryKeyAndHandsBackTheChoices) {
 
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.result() == QDialog::Accepted && dialog.confirmed());
-    for (const auto& [key, value] : {std::pair{"Options01", "4"}, std::pair{"Options02", "1"},
-                                     std::pair{"Options05", "-1"}, std::pair{"Optionse3", "0"},
-                                     std::pair{"Optionse4", "pass word"}}) {
+    for (const auto& [key, value] :
+         {std::pair{"Options01", "4"}, std::pair{"Options02", "1"}, std::pair{"Options05", "-1"},
+          std::pair{"Optionse3", "0"}, std::pair{"Optionse4", "pass word"}}) {
         EXPECT_EQ(program.stored(key), value) << key;
         EXPECT_EQ(state.option(key), value) << key << " is the shared value too";
     }
@@ -171,8 +185,10 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxStoreTooButDoNotConfirm) {
         child<QLineEdit>(dialog, "Text5")->setText("kept");
         child<QLineEdit>(dialog, "Text1")->setText("728822");
         child<QPlainTextEdit>(dialog, "Text0")->setPlainText("changed");
-        if (closeBox) dialog.close();
-        else child<QPushButton>(dialog, "btnExit")->click();
+        if (closeBox)
+            dialog.close();
+        else
+            child<QPushButton>(dialog, "btnExit")->click();
         EXPECT_TRUE(dialog.result() == QDialog::Rejected && !dialog.confirmed());
         EXPECT_EQ(program.stored("Options01"), closeBox ? "2" : "4");
         EXPECT_EQ(program.stored("Optionse4"), "kept");
@@ -263,8 +279,8 @@ TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKStoresIt) {
     fPassword dialog(state);
     EXPECT_EQ(dialog.windowTitle(), "");
     EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Enter Password:");
-    expectCaptions(dialog, {{"SSCheck6", "Hide", ""}, {"cmdOK", "&OK", "Accept password"},
-                            {"btnExit", "&Cancel", "Cancel"}});
+    expectCaptions(dialog,
+                   {{"SSCheck6", "Hide", ""}, {"cmdOK", "&OK", "Accept password"}, {"btnExit", "&Cancel", "Cancel"}});
     EXPECT_FALSE(child<QPushButton>(dialog, "cmdOK")->icon().isNull()) << "the check mark";
     auto* box = child<QLineEdit>(dialog, "Text2");
     EXPECT_EQ(box->text(), "zip pw");
@@ -307,9 +323,9 @@ TEST_F(ZipSetTest, CancellingThePasswordDialogChangesNothing) {
 
 class UrlRecorder : public QObject {
     Q_OBJECT
-public:
+  public:
     QList<QUrl> opened;
-public slots:
+  public slots:
     void open(const QUrl& url) { opened << url; }
 };
 
@@ -336,8 +352,11 @@ TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
     fZipOK dialog(completed(package), dir.path());
     EXPECT_EQ(dialog.windowTitle(), "Varnhold");
     for (const auto& [label, text] : {std::pair<const char*, QString>{"Label0", " Build Completed!"},
-                                      {"Label2", package}, {"Label5", "1,234"}, {"Label4", "9,876,543"},
-                                      {"Label3", "4,321"}, {"Label1", "Number of locked files bypassed = 2"}})
+                                      {"Label2", package},
+                                      {"Label5", "1,234"},
+                                      {"Label4", "9,876,543"},
+                                      {"Label3", "4,321"},
+                                      {"Label1", "Number of locked files bypassed = 2"}})
         EXPECT_EQ(child<QLabel>(dialog, label)->text(), text) << label;
     EXPECT_TRUE(child<QLabel>(dialog, "Label6")->isHidden()) << "no updated-files line for a new package";
     for (const char* caption :

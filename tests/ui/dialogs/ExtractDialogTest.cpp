@@ -1,4 +1,4 @@
-#include "tools/ui/DialogHook.h"
+#include "app/ui/DialogHook.h"
 #include "tools/ui/fExtract.h"
 
 #include "app/AppState.h"
@@ -77,7 +77,7 @@ TEST_F(ExtractDialogTest, ControlsCarryTheirCaptionsAndTips) {
                          {"SSCheck6", "Hide"}, {"btnExtract", "&Extract", "Extract the file(s)"},
                          {"btnHelp", "&Help", "Extract options help contents"},
                          {"btnExit", "&Cancel", "Cancel"}});
-                     // clang-format on
+    // clang-format on
     EXPECT_TRUE(child<QLabel>(dialog, "Label5")->isHidden()) << "only shown while all entries are extracted";
     EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text2")) << "focus starts in the password box";
 

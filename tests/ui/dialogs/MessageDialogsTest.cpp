@@ -1,9 +1,9 @@
-#include "tools/ui/MessageDialogs.h"
-#include "tools/ui/DialogHook.h"
+#include "app/ui/MessageDialogs.h"
+#include "app/ui/DialogHook.h"
+#include "app/ui/fDelete.h"
+#include "app/ui/fError.h"
+#include "app/ui/fReplace.h"
 #include "tools/ui/fCount.h"
-#include "tools/ui/fDelete.h"
-#include "tools/ui/fError.h"
-#include "tools/ui/fReplace.h"
 
 #include "DialogTestUtil.h"
 
@@ -70,7 +70,7 @@ TEST_F(MessageDialogsTest, ReplaceShowsThePathAndItsWording) {
                          {"lblDate", "Monday 1 July 2024 10:00:00"}, {"Label2", "Do you would to replace the file?"},
                          {"cmdYes", " &Yes", "Replace the zip package"},
                          {"cmdNo", " &No", "Don't replace the zip package"}});
-                     // clang-format on
+    // clang-format on
     EXPECT_TRUE(child<QPushButton>(dialog, "cmdNo")->isDefault()) << "Enter must not replace a file";
 
     fReplace bare("/data/Sets/Home.set");
@@ -99,7 +99,7 @@ TEST_F(MessageDialogsTest, DeleteShowsItsQuestionAndButtons) {
                          // clang-format off
                          {"lblName", "readme.txt"}, {"SSCheck1", "Don't show "}, {"cmdYes", " &Yes", "Delete File"},
                          {"cmdNo", " &No", "Don't delete the file"}});
-                     // clang-format on
+    // clang-format on
     EXPECT_TRUE(child<QPushButton>(dialog, "cmdNo")->isDefault()) << "Enter must not delete";
     dialog.setQuestion("Are you sure you want to delete backup set?");
     EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Are you sure you want to delete backup set?");

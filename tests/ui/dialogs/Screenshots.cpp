@@ -4,11 +4,11 @@
 #include "app/AppState.h"
 #include "app/StartUp.h"
 #include "app/ui/HelpViewer.h"
+#include "app/ui/fDelete.h"
+#include "app/ui/fError.h"
+#include "app/ui/fReplace.h"
 #include "tools/ExtractRequest.h"
-#include "tools/ui/fDelete.h"
-#include "tools/ui/fError.h"
 #include "tools/ui/fExtract.h"
-#include "tools/ui/fReplace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,8 +22,7 @@ bool save(QWidget& widget, const QString& file) {
     widget.show();
     QApplication::processEvents();
     const bool ok = widget.grab().save(file);
-    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(),
-                 widget.height());
+    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(), widget.height());
     widget.hide();
     return ok;
 }

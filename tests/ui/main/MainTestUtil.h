@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "app/AppState.h"
-#include "tools/ui/DialogHook.h"
+#include "app/ui/DialogHook.h"
 #include "viewer/EntryTableModel.h"
 #include "viewer/ui/fMain.h"
 
@@ -62,7 +62,7 @@ inline const char* kRowsEntries = R"([
 ])";
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         DialogHook::reset();
         m_previousFolder = QDir::currentPath();
@@ -110,13 +110,15 @@ protected:
     QStringList column(EntryColumn c) const {
         QStringList out;
         const QAbstractItemModel* model = window->grid()->model();
-        for (int r = 0; r < model->rowCount(); ++r) out << model->index(r, int(c) - 1).data().toString();
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << model->index(r, int(c) - 1).data().toString();
         return out;
     }
     /// "folder/name" of every row, top to bottom.
     QStringList fullNames() const {
         QStringList out;
-        for (const EntryRow& row : window->entryModel().entries().rows()) out << row.folderPath + row.name;
+        for (const EntryRow& row : window->entryModel().entries().rows())
+            out << row.folderPath + row.name;
         return out;
     }
 
@@ -129,7 +131,7 @@ protected:
     std::unique_ptr<AppState> state;
     std::unique_ptr<fMain> window;
 
-private:
+  private:
     QString m_previousFolder;
     QByteArray m_previousHome;
 };

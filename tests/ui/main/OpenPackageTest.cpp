@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QTest>
 #include <algorithm>
 
@@ -18,7 +19,7 @@ using namespace testsupport;
 namespace {
 
 class OpenPackage : public MainWindowTest {
-protected:
+  protected:
     /// Every status line text from now on, in order.
     QStringList& recordStatus() {
         QObject::connect(window.get(), &fMain::statusTextChanged, window.get(),
@@ -66,12 +67,14 @@ TEST_F(OpenPackage, CellsAndHeadersAreAlignedPerColumn) {
     ASSERT_TRUE(w.openPackage(package("rows.zip")));
     const QAbstractItemModel* model = w.grid()->model();
     // Columns 2 to 7: the cell alignment, then the header's.
-    const int cells[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft};
+    const int cells[] = {Qt::AlignLeft,    Qt::AlignRight,   Qt::AlignRight,
+                         Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft};
     const int heads[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
     for (int c = 1; c < 7; ++c) {
         EXPECT_EQ(model->index(0, c).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, cells[c - 1]) << c;
         EXPECT_EQ(model->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
-                  heads[c - 1]) << c;
+                  heads[c - 1])
+            << c;
     }
     EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::UserRole).toString(), "namestring");
 }
@@ -142,7 +145,7 @@ TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
 }
 
 class SortByHeader : public OpenPackage {
-protected:
+  protected:
     void SetUp() override {
         OpenPackage::SetUp();
         fMain& w = makeWindow();
@@ -169,7 +172,8 @@ protected:
     }
     static QList<qint64> numbers(const QStringList& texts) {
         QList<qint64> out;
-        for (QString t : texts) out << t.remove(',').toLongLong();
+        for (QString t : texts)
+            out << t.remove(',').toLongLong();
         return out;
     }
 };
@@ -223,8 +227,43 @@ TEST_F(SortByHeader, TextAndIconColumnsAndOtherColumnsStartAscending) {
     // The icon column sorts by file type.
     clickExpecting(EntryColumn::Icon, Qt::AscendingOrder);
     QStringList types;
-    for (const EntryRow& row : window->entryModel().entries().rows()) types << row.iconKey();
+    for (const EntryRow& row : window->entryModel().entries().rows())
+        types << row.iconKey();
     EXPECT_EQ(types, QStringList({"", "DAT", "TXT", "TXT", "TXT"}));
+}
+
+TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
+    QTableView* grid = window->grid();
+    const auto selectedNames = [&] {
+        QStringList names;
+        for (const QModelIndex& index : grid->selectionModel()->selectedRows())
+            names << fullNames().at(index.row());
+        names.sort();
+        return names;
+    };
+
+    // The user's click on docs/c.dat (row 3 by name); by size it is the last row.
+    const QModelIndex cell = grid->model()->index(int(fullNames().indexOf("docs/c.dat")), 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+    ASSERT_EQ(selectedNames(), QStringList({"docs/c.dat"}));
+    const QString status = window->statusText();
+    click(EntryColumn::Size);
+    ASSERT_EQ(fullNames().indexOf("docs/c.dat"), 4);
+    EXPECT_EQ(selectedNames(), QStringList({"docs/c.dat"}));
+    EXPECT_EQ(fullNames().value(grid->currentIndex().row()), "docs/c.dat") << "the current row moves with it";
+    EXPECT_EQ(window->statusText(), status);
+
+    // Several rows at once (the grid's selection model takes them even where a click picks one).
+    grid->selectionModel()->clearSelection();
+    for (const QString& name : {"A.TXT", "noext", "docs/b.txt"})
+        grid->selectionModel()->select(grid->model()->index(int(fullNames().indexOf(name)), 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    for (EntryColumn c : {EntryColumn::Modified, EntryColumn::Name, EntryColumn::Name, EntryColumn::Ratio}) {
+        const QStringList before = fullNames();
+        click(c);
+        EXPECT_NE(fullNames(), before) << "rows moved";
+        EXPECT_EQ(selectedNames(), QStringList({"A.TXT", "docs/b.txt", "noext"})) << "after sorting by " << int(c);
+    }
 }
 
 class Favorites : public OpenPackage {};
@@ -282,7 +321,7 @@ TEST_F(Favorites, EmptyAndExitItemsDoNothing) {
     fMain& w = makeWindow();
     ASSERT_TRUE(w.openPackage(package("only.zip")));
     const QString status = w.statusText();
-    w.openFavorite(5);   // an empty slot
+    w.openFavorite(5);           // an empty slot
     item("mnufav10")->trigger(); // "Exit"
     EXPECT_EQ(w.statusText(), status);
     EXPECT_EQ(w.currentPackage(), packages.file("only.zip"));
@@ -343,7 +382,7 @@ TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
 }
 
 class GridCommands : public OpenPackage {
-protected:
+  protected:
     void SetUp() override {
         OpenPackage::SetUp();
         fMain& w = makeWindow();
@@ -352,7 +391,9 @@ protected:
         ASSERT_TRUE(w.openPackage(package("rows.zip")));
     }
     int rowOf(const QString& fullName) const { return int(fullNames().indexOf(fullName)); }
-    QPoint centreOf(int row) const { return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center(); }
+    QPoint centreOf(int row) const {
+        return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center();
+    }
 };
 
 TEST_F(GridCommands, SelectingARowNamesItInTheStatusLine) {

@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-fError::fError(const QString& message, QWidget* parent) : QDialog(parent) {
+fError::fError(const QString& message, QWidget* parent) : AnswerableDialog(parent) {
     setObjectName("fError");
     setWindowTitle("Varnhold");
 
@@ -16,14 +16,14 @@ fError::fError(const QString& message, QWidget* parent) : QDialog(parent) {
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
 
-    m_label1 = new QLabel(message, this);
-    m_label1->setObjectName("Label1");
+    m_messageLabel = new QLabel(message, this);
+    m_messageLabel->setObjectName("Label1");
     // Messages carry file names, which may hold anything; they are never read as markup.
-    m_label1->setTextFormat(Qt::PlainText);
-    m_label1->setWordWrap(true);
+    m_messageLabel->setTextFormat(Qt::PlainText);
+    m_messageLabel->setWordWrap(true);
     // Library texts can name long paths; let the user copy them into a bug report.
-    m_label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_label1->setMinimumWidth(320);
+    m_messageLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_messageLabel->setMinimumWidth(320);
 
     m_cmdExit = new QPushButton(" &Exit", this);
     m_cmdExit->setObjectName("cmdExit");
@@ -33,7 +33,7 @@ fError::fError(const QString& message, QWidget* parent) : QDialog(parent) {
 
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
-    top->addWidget(m_label1, 1);
+    top->addWidget(m_messageLabel, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_cmdExit);
@@ -44,14 +44,11 @@ fError::fError(const QString& message, QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString fError::message() const { return m_label1->text(); }
+QString fError::message() const {
+    return m_messageLabel->text();
+}
 
 int fError::exec() {
     DialogHook::shownMessages().append(message());
-    QString answer;
-    if (DialogHook::takeAnswer(answer)) {
-        setResult(QDialog::Accepted);
-        return QDialog::Accepted;
-    }
-    return QDialog::exec();
+    return AnswerableDialog::exec();
 }

@@ -2,7 +2,6 @@
 #include "app/ui/FormControls.h"
 
 #include "build/BuildJob.h"
-#include "tools/ui/DialogHook.h"
 #include "utility/TextUtil.h"
 
 #include <QDesktopServices>
@@ -29,7 +28,7 @@ QLabel* makeNumber(qint64 value, const char* name, QWidget* parent) {
 } // namespace
 
 fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* parent)
-    : QDialog(parent), m_lockedList(appFolder + QStringLiteral("/Zips/Locked.Txt")) {
+    : AnswerableDialog(parent), m_lockedList(appFolder + QStringLiteral("/Zips/Locked.Txt")) {
     setObjectName("fZipOK");
     setWindowTitle("Varnhold");
 
@@ -37,18 +36,18 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
 
-    m_label0 = makePlainLabel(result.heading.isEmpty() ? QStringLiteral("Update Completed!") : result.heading, "Label0",
-                         this);
-    QFont heading = m_label0->font();
+    m_headingLabel =
+        makePlainLabel(result.heading.isEmpty() ? QStringLiteral("Update Completed!") : result.heading, "Label0", this);
+    QFont heading = m_headingLabel->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.2);
-    m_label0->setFont(heading);
+    m_headingLabel->setFont(heading);
 
     const QString shownPath = result.resultPackagePath.isEmpty() ? result.packagePath : result.resultPackagePath;
-    m_label2 = makePlainLabel(shownPath, "Label2", this);
-    m_label2->setWordWrap(true);
-    m_label2->setMinimumWidth(360);
-    m_label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_packageLabel = makePlainLabel(shownPath, "Label2", this);
+    m_packageLabel->setWordWrap(true);
+    m_packageLabel->setMinimumWidth(360);
+    m_packageLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // The size is measured now, on disk: a package that was not written shows 0. After an update the shown path
     // carries a prefix, so the package itself is measured rather than that text.
@@ -57,14 +56,14 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     auto* filesCaption = makePlainLabel("Total number of files selected:", "Label7", this);
     auto* bytesCaption = makePlainLabel("Total number of bytes selected:", "Label8", this);
     auto* compressedCaption = makePlainLabel("Total compressed bytes", "Label9", this);
-    m_label5 = makeNumber(result.selectedFiles, "Label5", this);
-    m_label4 = makeNumber(result.selectedBytes, "Label4", this);
-    m_label3 = makeNumber(packageBytes, "Label3", this);
+    m_filesLabel = makeNumber(result.selectedFiles, "Label5", this);
+    m_bytesLabel = makeNumber(result.selectedBytes, "Label4", this);
+    m_packageBytesLabel = makeNumber(packageBytes, "Label3", this);
 
-    m_label6 = makePlainLabel(result.updatedLine, "Label6", this);
-    m_label6->setVisible(!result.updatedLine.isEmpty());
-    m_label1 = makePlainLabel(result.lockedLine, "Label1", this);
-    m_label1->setVisible(!result.lockedLine.isEmpty());
+    m_updatedLabel = makePlainLabel(result.updatedLine, "Label6", this);
+    m_updatedLabel->setVisible(!result.updatedLine.isEmpty());
+    m_lockedLabel = makePlainLabel(result.lockedLine, "Label1", this);
+    m_lockedLabel->setVisible(!result.lockedLine.isEmpty());
 
     m_btnView = new QPushButton(" &View locked files", this);
     m_btnView->setObjectName("btnView");
@@ -79,21 +78,21 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
 
     auto* totals = new QGridLayout;
     totals->addWidget(filesCaption, 0, 0);
-    totals->addWidget(m_label5, 0, 1);
+    totals->addWidget(m_filesLabel, 0, 1);
     totals->addWidget(bytesCaption, 1, 0);
-    totals->addWidget(m_label4, 1, 1);
+    totals->addWidget(m_bytesLabel, 1, 1);
     totals->addWidget(compressedCaption, 2, 0);
-    totals->addWidget(m_label3, 2, 1);
+    totals->addWidget(m_packageBytesLabel, 2, 1);
     totals->setColumnStretch(0, 1);
     totals->setHorizontalSpacing(24);
     auto* texts = new QVBoxLayout;
-    texts->addWidget(m_label0);
-    texts->addWidget(m_label2);
+    texts->addWidget(m_headingLabel);
+    texts->addWidget(m_packageLabel);
     texts->addSpacing(8);
     texts->addLayout(totals);
     texts->addSpacing(8);
-    texts->addWidget(m_label6);
-    texts->addWidget(m_label1);
+    texts->addWidget(m_updatedLabel);
+    texts->addWidget(m_lockedLabel);
     // Files left out for other reasons than a lock, and files that changed while they were read: listed in the
     // same Locked.Txt that "View locked files" opens.
     for (const auto& [line, name] :
@@ -116,13 +115,4 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
 void fZipOK::viewLockedFiles() {
     // Opened in the user's text viewer; without a list there is nothing to show.
     if (QFileInfo(m_lockedList).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(m_lockedList));
-}
-
-int fZipOK::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        accept();
-        return result();
-    }
-    return QDialog::exec();
 }

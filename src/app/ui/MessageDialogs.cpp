@@ -11,7 +11,9 @@ void showError(QWidget* owner, const QString& message) {
     dialog.exec();
 }
 
-QString askReplace(QWidget* owner, const QString& path) { return askReplace(owner, path, {}, {}); }
+QString askReplace(QWidget* owner, const QString& path) {
+    return askReplace(owner, path, {}, {});
+}
 
 QString askReplace(QWidget* owner, const QString& path, const QString& sizeText, const QString& dateText) {
     fReplace dialog(path, sizeText, dateText, owner);
@@ -19,7 +21,9 @@ QString askReplace(QWidget* owner, const QString& path, const QString& sizeText,
     return dialog.answer();
 }
 
-QString askDelete(QWidget* owner, QString& suppressed) { return askDelete(owner, suppressed, {}, {}); }
+QString askDelete(QWidget* owner, QString& suppressed) {
+    return askDelete(owner, suppressed, {}, {});
+}
 
 QString askDelete(QWidget* owner, QString& suppressed, const QString& name, const QString& question) {
     fDelete dialog(suppressed, name, owner);

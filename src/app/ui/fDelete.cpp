@@ -1,7 +1,5 @@
 #include "fDelete.h"
 
-#include "DialogHook.h"
-
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,9 +7,10 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-const QString fDelete::kFileQuestion = QStringLiteral("Are you sure you want to delete this file from the zip package?");
+const QString fDelete::kFileQuestion =
+    QStringLiteral("Are you sure you want to delete this file from the zip package?");
 
-fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent) : QDialog(parent) {
+fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent) : AnswerableDialog(parent) {
     setObjectName("fDelete");
     setWindowTitle("Varnhold");
 
@@ -19,8 +18,8 @@ fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
 
-    m_label1 = new QLabel(kFileQuestion, this);
-    m_label1->setObjectName("Label1");
+    m_questionLabel = new QLabel(kFileQuestion, this);
+    m_questionLabel->setObjectName("Label1");
     m_lblName = new QLabel(name, this);
     m_lblName->setObjectName("lblName");
     m_lblName->setWordWrap(true);
@@ -29,12 +28,12 @@ fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent
     m_lblName->setFont(bold);
     m_lblName->setVisible(!name.isEmpty());
     // Entry names may hold anything; neither the name nor a question naming it is read as markup.
-    m_label1->setTextFormat(Qt::PlainText);
+    m_questionLabel->setTextFormat(Qt::PlainText);
     m_lblName->setTextFormat(Qt::PlainText);
 
-    m_ssCheck1 = new QCheckBox("Don't show ", this);
-    m_ssCheck1->setObjectName("SSCheck1");
-    m_ssCheck1->setChecked(suppressed == QLatin1String("-1"));
+    m_dontShowCheck = new QCheckBox("Don't show ", this);
+    m_dontShowCheck->setObjectName("SSCheck1");
+    m_dontShowCheck->setChecked(suppressed == QLatin1String("-1"));
 
     m_cmdYes = new QPushButton(" &Yes", this);
     m_cmdYes->setObjectName("cmdYes");
@@ -51,13 +50,13 @@ fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent
     connect(m_cmdNo, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* texts = new QVBoxLayout;
-    texts->addWidget(m_label1);
+    texts->addWidget(m_questionLabel);
     texts->addWidget(m_lblName);
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addLayout(texts, 1);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(m_ssCheck1);
+    bottom->addWidget(m_dontShowCheck);
     bottom->addStretch();
     bottom->addWidget(m_cmdYes);
     bottom->addWidget(m_cmdNo);
@@ -68,22 +67,24 @@ fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void fDelete::setQuestion(const QString& question) { m_label1->setText(question); }
+void fDelete::setQuestion(const QString& question) {
+    m_questionLabel->setText(question);
+}
 
-QString fDelete::suppressed() const { return m_ssCheck1->isChecked() ? QStringLiteral("-1") : QStringLiteral("0"); }
+QString fDelete::suppressed() const {
+    return m_dontShowCheck->isChecked() ? QStringLiteral("-1") : QStringLiteral("0");
+}
 
 void fDelete::done(int result) {
     if (result != QDialog::Accepted) m_answer = QStringLiteral("n");
     QDialog::done(result);
 }
 
-int fDelete::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        m_answer = queued == QLatin1String("y") ? QStringLiteral("y") : QStringLiteral("n");
-        const int result = m_answer == QLatin1String("y") ? QDialog::Accepted : QDialog::Rejected;
-        setResult(result);
-        return result;
+void fDelete::answerWith(const QString& answer) {
+    if (answer == QLatin1String("y")) {
+        m_answer = QStringLiteral("y");
+        done(QDialog::Accepted);
+    } else {
+        done(QDialog::Rejected);
     }
-    return QDialog::exec();
 }

@@ -2,15 +2,15 @@
 // Asks before something is deleted for good. The answer is "y" or "n"; the "Don't show " box lets the user
 // stop the question for the rest of the package (or run), which the caller keeps as "-1" / "0".
 
-#include <QDialog>
+#include "AnswerableDialog.h"
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
 
-class fDelete : public QDialog {
+class fDelete : public AnswerableDialog {
     Q_OBJECT
-public:
+  public:
     static const QString kFileQuestion; ///< the question asked for an entry of the zip package
 
     /// suppressed is the caller's "don't show" value ("-1" ticks the box); name is what is to be deleted.
@@ -23,16 +23,17 @@ public:
     QString answer() const { return m_answer; }
     /// The box as the caller's value: "-1" ticked, "0" not.
     QString suppressed() const;
-    /// Takes a queued test answer ("y" counts as Yes, anything else as No) instead of showing the dialog.
-    int exec() override;
-
     void done(int result) override;
 
-private:
+  protected:
+    /// A queued test answer: "y" counts as Yes, anything else as No.
+    void answerWith(const QString& answer) override;
+
+  private:
     QString m_answer = QStringLiteral("n");
-    QLabel* m_label1;
+    QLabel* m_questionLabel;
     QLabel* m_lblName;
-    QCheckBox* m_ssCheck1;
+    QCheckBox* m_dontShowCheck;
     QPushButton* m_cmdYes;
     QPushButton* m_cmdNo;
 };

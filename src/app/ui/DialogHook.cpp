@@ -12,7 +12,9 @@ QQueue<QString>& answers() {
 
 namespace DialogHook {
 
-void setNextAnswer(const QString& answer) { answers().enqueue(answer); }
+void setNextAnswer(const QString& answer) {
+    answers().enqueue(answer);
+}
 
 bool takeAnswer(QString& answer) {
     if (answers().isEmpty()) return false;

@@ -1,7 +1,5 @@
 #include "fReplace.h"
 
-#include "DialogHook.h"
-
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -9,7 +7,7 @@
 #include <QVBoxLayout>
 
 fReplace::fReplace(const QString& path, const QString& sizeText, const QString& dateText, QWidget* parent)
-    : QDialog(parent) {
+    : AnswerableDialog(parent) {
     setObjectName("fReplace");
     setWindowTitle("Varnhold");
 
@@ -79,13 +77,11 @@ void fReplace::done(int result) {
     QDialog::done(result);
 }
 
-int fReplace::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        m_answer = queued == QLatin1String("y") ? QStringLiteral("y") : QStringLiteral("n");
-        const int result = m_answer == QLatin1String("y") ? QDialog::Accepted : QDialog::Rejected;
-        setResult(result);
-        return result;
+void fReplace::answerWith(const QString& answer) {
+    if (answer == QLatin1String("y")) {
+        m_answer = QStringLiteral("y");
+        done(QDialog::Accepted);
+    } else {
+        done(QDialog::Rejected);
     }
-    return QDialog::exec();
 }

@@ -2,35 +2,32 @@
 // The result of a build: the heading, the package, the files and bytes that were selected, the size of the
 // package on disk, the locked files that were passed over, and a button that opens their list.
 
-#include <QDialog>
+#include "app/ui/AnswerableDialog.h"
 
 struct BuildResult;
 class QLabel;
 class QPushButton;
 
-class fZipOK : public QDialog {
+class fZipOK : public AnswerableDialog {
     Q_OBJECT
-public:
+  public:
     /// appFolder is where Zips/Locked.Txt lives.
     fZipOK(const BuildResult& result, const QString& appFolder, QWidget* parent = nullptr);
 
     /// The list of locked files btnView opens.
     QString lockedListPath() const { return m_lockedList; }
 
-    /// A queued test answer closes the dialog at once, as the OK button does.
-    int exec() override;
-
-private:
+  private:
     void viewLockedFiles();
 
     QString m_lockedList;
-    QLabel* m_label0;
-    QLabel* m_label2;
-    QLabel* m_label5;
-    QLabel* m_label4;
-    QLabel* m_label3;
-    QLabel* m_label6;
-    QLabel* m_label1;
+    QLabel* m_headingLabel;
+    QLabel* m_packageLabel;
+    QLabel* m_filesLabel;
+    QLabel* m_bytesLabel;
+    QLabel* m_packageBytesLabel;
+    QLabel* m_updatedLabel;
+    QLabel* m_lockedLabel;
     QPushButton* m_btnView;
     QPushButton* m_btnExit;
 };

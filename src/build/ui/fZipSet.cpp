@@ -1,10 +1,9 @@
 #include "fZipSet.h"
 #include "app/ui/FormControls.h"
 
-#include "PasswordBox.h"
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
-#include "tools/ui/DialogHook.h"
+#include "app/ui/PasswordBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -22,8 +21,8 @@
 
 namespace {
 
-using FormControls::makeCheck;
 using FormControls::makeButton;
+using FormControls::makeCheck;
 
 const QString kYes = QStringLiteral("-1");
 const QString kNo = QStringLiteral("0");
@@ -47,39 +46,38 @@ QAction* makeAction(QMenu* menu, const QString& text, const char* name) {
 
 } // namespace
 
-fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage,
-                 QWidget* parent)
-    : QDialog(parent), m_state(state), m_mode(mode), m_comment(comment) {
+fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage, QWidget* parent)
+    : AnswerableDialog(parent), m_state(state), m_mode(mode), m_comment(comment) {
     setObjectName("fZipSet");
     setWindowTitle("Varnhold");
 
-    m_label14 = new QLabel("Build Zip Package Settings", this);
-    m_label14->setObjectName("Label14");
-    QFont heading = m_label14->font();
+    m_headingLabel = new QLabel("Build Zip Package Settings", this);
+    m_headingLabel->setObjectName("Label14");
+    QFont heading = m_headingLabel->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.2);
-    m_label14->setFont(heading);
-    m_label1 = new QLabel(this);
-    m_label1->setObjectName("Label1");
-    m_label1->setTextFormat(Qt::PlainText);
-    m_label1->setWordWrap(true);
-    QFont bold = m_label1->font();
+    m_headingLabel->setFont(heading);
+    m_packageLabel = new QLabel(this);
+    m_packageLabel->setObjectName("Label1");
+    m_packageLabel->setTextFormat(Qt::PlainText);
+    m_packageLabel->setWordWrap(true);
+    QFont bold = m_packageLabel->font();
     bold.setBold(true);
-    m_label1->setFont(bold);
+    m_packageLabel->setFont(bold);
 
     auto* commentsLabel = new QLabel("Zip package comments:   ", this);
     commentsLabel->setObjectName("Label2");
-    m_text0 = new QPlainTextEdit(this);
-    m_text0->setObjectName("Text0");
+    m_commentEdit = new QPlainTextEdit(this);
+    m_commentEdit->setObjectName("Text0");
     // A set's comment runs over several lines; three of them show without scrolling.
-    m_text0->setFixedHeight(m_text0->fontMetrics().lineSpacing() * 4 + 10);
-    m_text0->setTabChangesFocus(true);
+    m_commentEdit->setFixedHeight(m_commentEdit->fontMetrics().lineSpacing() * 4 + 10);
+    m_commentEdit->setTabChangesFocus(true);
 
     auto* passwordLabel = new QLabel("Password:", this);
     passwordLabel->setObjectName("Label3");
-    m_text5 = new QLineEdit(this);
-    m_text5->setObjectName("Text5");
-    m_ssCheck6 = makeCheck("Hide", "SSCheck6", this);
+    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit->setObjectName("Text5");
+    m_hidePasswordCheck = makeCheck("Hide", "SSCheck6", this);
     m_lblEncryption = new QLabel("Packages with a password are AES-256 encrypted and need a current unzip tool "
                                  "(7-Zip and the like) to open.",
                                  this);
@@ -88,47 +86,47 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     QFont small = m_lblEncryption->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
     m_lblEncryption->setFont(small);
-    passwordLabel->setBuddy(m_text5);
+    passwordLabel->setBuddy(m_passwordEdit);
 
     auto* compressionBox = new QGroupBox("Compression Method:", this);
     compressionBox->setObjectName("Frame1");
-    m_compression = new QButtonGroup(this);
+    m_compressionGroup = new QButtonGroup(this);
     const QStringList levels{"None", "Fast", "Normal", "Maximum"};
     auto* compressionLayout = new QVBoxLayout(compressionBox);
-    for (int i = 0; i < int(m_ssOption1.size()); ++i) {
-        m_ssOption1[i] = makeOption(levels[i], QStringLiteral("SSOption1_%1").arg(i), compressionBox);
-        m_compression->addButton(m_ssOption1[i], i);
-        compressionLayout->addWidget(m_ssOption1[i]);
+    for (int i = 0; i < int(m_compressionOptions.size()); ++i) {
+        m_compressionOptions[i] = makeOption(levels[i], QStringLiteral("SSOption1_%1").arg(i), compressionBox);
+        m_compressionGroup->addButton(m_compressionOptions[i], i);
+        compressionLayout->addWidget(m_compressionOptions[i]);
     }
     compressionLayout->addStretch();
 
     auto* updateBox = new QGroupBox("File Update Options:", this);
     updateBox->setObjectName("Frame2");
-    m_updateOption = new QButtonGroup(this);
+    m_updateGroup = new QButtonGroup(this);
     const QStringList updates{"Add/Replace", "Freshen", "Update"};
     auto* updateLayout = new QVBoxLayout(updateBox);
-    for (int i = 0; i < int(m_ssOption2.size()); ++i) {
-        m_ssOption2[i] = makeOption(updates[i], QStringLiteral("SSOption2_%1").arg(i), updateBox);
-        m_updateOption->addButton(m_ssOption2[i], i);
-        updateLayout->addWidget(m_ssOption2[i]);
+    for (int i = 0; i < int(m_updateOptions.size()); ++i) {
+        m_updateOptions[i] = makeOption(updates[i], QStringLiteral("SSOption2_%1").arg(i), updateBox);
+        m_updateGroup->addButton(m_updateOptions[i], i);
+        updateLayout->addWidget(m_updateOptions[i]);
     }
     updateLayout->addSpacing(6);
-    m_ssCheck1 = makeCheck("Reset Archive Attribute", "SSCheck1", updateBox);
-    updateLayout->addWidget(m_ssCheck1);
+    m_resetArchiveCheck = makeCheck("Reset Archive Attribute", "SSCheck1", updateBox);
+    updateLayout->addWidget(m_resetArchiveCheck);
     updateLayout->addStretch();
 
     auto* spanningBox = new QGroupBox("Volume Spanning:", this);
     spanningBox->setObjectName("Frame3");
-    m_ssOption3 = makeOption("No Spanning", "SSOption3", spanningBox);
-    m_ssOption4 = makeOption("Automatic", "SSOption4", spanningBox);
-    m_ssOption5 = makeOption("Custom Size(Bytes)", "SSOption5", spanningBox);
+    m_noSpanningOption = makeOption("No Spanning", "SSOption3", spanningBox);
+    m_automaticSpanningOption = makeOption("Automatic", "SSOption4", spanningBox);
+    m_customSpanningOption = makeOption("Custom Size(Bytes)", "SSOption5", spanningBox);
     // The three share the group box, so Qt keeps exactly one of them selected.
-    m_ssOption3->setChecked(true);
-    m_text1 = new QLineEdit(spanningBox);
-    m_text1->setObjectName("Text1");
-    m_text1->setMaxLength(11);
-    m_text1->setMinimumWidth(m_text1->fontMetrics().horizontalAdvance(QStringLiteral("2147483647")) + 16);
-    connect(m_text1, &QLineEdit::textChanged, this, &fZipSet::checkSizeBox);
+    m_noSpanningOption->setChecked(true);
+    m_spanSizeEdit = new QLineEdit(spanningBox);
+    m_spanSizeEdit->setObjectName("Text1");
+    m_spanSizeEdit->setMaxLength(11);
+    m_spanSizeEdit->setMinimumWidth(m_spanSizeEdit->fontMetrics().horizontalAdvance(QStringLiteral("2147483647")) + 16);
+    connect(m_spanSizeEdit, &QLineEdit::textChanged, this, &fZipSet::checkSizeBox);
 
     m_btnOptions = new QToolButton(spanningBox);
     m_btnOptions->setObjectName("btnOptions");
@@ -137,24 +135,24 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     m_mnuOptions = new QMenu("Options", this);
     m_mnuOptions->setObjectName("mnuOptions");
     // The captions keep their runs of blanks, which line the sizes up under each other.
-    m_mnu720 = makeAction(m_mnuOptions, " 720K     3.5 Diskette", "mnu720");
-    m_mnu144 = makeAction(m_mnuOptions, "1.44M     3.5 Diskette", "mnu144");
-    m_mnu288 = makeAction(m_mnuOptions, "2.88M     3.5 Diskette", "mnu288");
+    m_size720Action = makeAction(m_mnuOptions, " 720K     3.5 Diskette", "mnu720");
+    m_size144Action = makeAction(m_mnuOptions, "1.44M     3.5 Diskette", "mnu144");
+    m_size288Action = makeAction(m_mnuOptions, "2.88M     3.5 Diskette", "mnu288");
     m_mnuOptions->addSeparator();
     m_mnuExit = makeAction(m_mnuOptions, "Exit", "mnuExit");
-    connect(m_mnu720, &QAction::triggered, this, [this] { m_text1->setText(kSize720); });
-    connect(m_mnu144, &QAction::triggered, this, [this] { m_text1->setText(kSize144); });
-    connect(m_mnu288, &QAction::triggered, this, [this] { m_text1->setText(kSize288); });
+    connect(m_size720Action, &QAction::triggered, this, [this] { m_spanSizeEdit->setText(kSize720); });
+    connect(m_size144Action, &QAction::triggered, this, [this] { m_spanSizeEdit->setText(kSize144); });
+    connect(m_size288Action, &QAction::triggered, this, [this] { m_spanSizeEdit->setText(kSize288); });
     // Exit only closes the menu, which choosing any entry does anyway.
     connect(m_btnOptions, &QToolButton::clicked, this, &fZipSet::showOptionsMenu);
 
     auto* spanningLayout = new QVBoxLayout(spanningBox);
-    spanningLayout->addWidget(m_ssOption3);
-    spanningLayout->addWidget(m_ssOption4);
-    spanningLayout->addWidget(m_ssOption5);
+    spanningLayout->addWidget(m_noSpanningOption);
+    spanningLayout->addWidget(m_automaticSpanningOption);
+    spanningLayout->addWidget(m_customSpanningOption);
     auto* sizeRow = new QHBoxLayout;
     sizeRow->addSpacing(18);
-    sizeRow->addWidget(m_text1, 1);
+    sizeRow->addWidget(m_spanSizeEdit, 1);
     sizeRow->addWidget(m_btnOptions);
     spanningLayout->addLayout(sizeRow);
     spanningLayout->addStretch();
@@ -172,12 +170,13 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     connect(m_btnExit, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_btnHelp, &QPushButton::clicked, this,
             [this] { showHelpTopic(this, m_mode == BuildMode::Build ? kHelpBuild : kHelpUpdate); });
-    connect(m_ssCheck6, &QCheckBox::toggled, this, [this](bool hide) { setPasswordHidden(m_text5, hide); });
+    connect(m_hidePasswordCheck, &QCheckBox::toggled, this,
+            [this](bool hide) { setPasswordHidden(m_passwordEdit, hide); });
 
     auto* passwordRow = new QGridLayout;
     passwordRow->addWidget(passwordLabel, 0, 0);
-    passwordRow->addWidget(m_text5, 0, 1);
-    passwordRow->addWidget(m_ssCheck6, 0, 2);
+    passwordRow->addWidget(m_passwordEdit, 0, 1);
+    passwordRow->addWidget(m_hidePasswordCheck, 0, 2);
     passwordRow->addWidget(m_lblEncryption, 1, 1, 1, 2);
     passwordRow->setColumnStretch(1, 1);
     auto* choices = new QHBoxLayout;
@@ -190,11 +189,11 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     buttons->addWidget(m_btnHelp);
     buttons->addWidget(m_btnExit);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_label14);
-    layout->addWidget(m_label1);
+    layout->addWidget(m_headingLabel);
+    layout->addWidget(m_packageLabel);
     layout->addSpacing(6);
     layout->addWidget(commentsLabel);
-    layout->addWidget(m_text0);
+    layout->addWidget(m_commentEdit);
     layout->addSpacing(4);
     layout->addLayout(passwordRow);
     layout->addSpacing(4);
@@ -211,11 +210,11 @@ void fZipSet::load(const QString& openPackage) {
     if (update) {
         // An update adds to a package that already has its volumes, so only "No Spanning" is left to choose.
         m_btnOptions->setEnabled(false);
-        m_ssOption5->setEnabled(false);
-        m_ssOption4->setEnabled(false);
-        m_text1->setEnabled(false);
+        m_customSpanningOption->setEnabled(false);
+        m_automaticSpanningOption->setEnabled(false);
+        m_spanSizeEdit->setEnabled(false);
         m_btnBuild->setText("Update");
-        m_label14->setText("Update Zip Package Settings");
+        m_headingLabel->setText("Update Zip Package Settings");
     }
 
     const QString compression = m_state.reloadOption("Options01");
@@ -225,36 +224,36 @@ void fZipSet::load(const QString& openPackage) {
     const QString password = m_state.reloadOption("Optionse4");
     const QString zipsFolder = m_state.reloadOption("Options09");
     const QString packageName = m_state.reloadOption("Options10");
-    m_text1->setText(m_state.settings.GetSetting(kSettingsSection, kSpanningKey, QString()));
+    m_spanSizeEdit->setText(m_state.settings.GetSetting(kSettingsSection, kSpanningKey, QString()));
 
     if (!update) {
         // A new package has nothing to freshen or update.
         updateOption = QStringLiteral("1");
-        m_ssOption2[1]->setEnabled(false);
-        m_ssOption2[2]->setEnabled(false);
+        m_updateOptions[1]->setEnabled(false);
+        m_updateOptions[2]->setEnabled(false);
     } else if (updateOption == QLatin1String("1")) {
         updateOption = QStringLiteral("3");
     }
 
-    m_text5->setText(password);
-    m_text0->setPlainText(m_comment);
+    m_passwordEdit->setText(password);
+    m_commentEdit->setPlainText(m_comment);
     const int level = compression.toInt();
-    m_ssOption1[level >= 1 && level <= 4 ? level - 1 : 2]->setChecked(true);
+    m_compressionOptions[level >= 1 && level <= 4 ? level - 1 : 2]->setChecked(true);
     const int code = updateOption.toInt();
-    m_ssOption2[code >= 1 && code <= 3 ? code - 1 : 0]->setChecked(true);
-    m_ssCheck1->setChecked(resetArchive == kYes);
-    m_ssCheck6->setChecked(hide == kYes);
-    setPasswordHidden(m_text5, hide == kYes);
-    m_label1->setText(update ? openPackage : withSlash(zipsFolder) + packageName);
-    m_text0->selectAll();
-    m_text0->setFocus();
+    m_updateOptions[code >= 1 && code <= 3 ? code - 1 : 0]->setChecked(true);
+    m_resetArchiveCheck->setChecked(resetArchive == kYes);
+    m_hidePasswordCheck->setChecked(hide == kYes);
+    setPasswordHidden(m_passwordEdit, hide == kYes);
+    m_packageLabel->setText(update ? openPackage : withSlash(zipsFolder) + packageName);
+    m_commentEdit->selectAll();
+    m_commentEdit->setFocus();
 }
 
 void fZipSet::checkSizeBox(const QString& text) {
     // The size must fit a 32-bit integer; anything else (letters, too many digits, nothing) empties the box.
     bool ok = false;
     text.trimmed().toInt(&ok);
-    if (!ok && !text.isEmpty()) m_text1->clear();
+    if (!ok && !text.isEmpty()) m_spanSizeEdit->clear();
 }
 
 void fZipSet::showOptionsMenu() {
@@ -264,10 +263,10 @@ void fZipSet::showOptionsMenu() {
 void fZipSet::store() {
     QList<QPair<QString, QString>> values;
     if (m_mode == BuildMode::Build) {
-        m_noSpanning = m_ssOption3->isChecked();
-        m_automatic = m_ssOption4->isChecked();
-        m_custom = m_ssOption5->isChecked();
-        m_customSize = m_text1->text();
+        m_noSpanning = m_noSpanningOption->isChecked();
+        m_automatic = m_automaticSpanningOption->isChecked();
+        m_custom = m_customSpanningOption->isChecked();
+        m_customSize = m_spanSizeEdit->text();
         values.append({kSpanningKey, m_customSize});
     } else {
         // An update never spans, whatever is stored; the stored size is kept for the next build.
@@ -277,14 +276,14 @@ void fZipSet::store() {
         m_customSize.clear();
     }
 
-    const int level = m_compression->checkedId();
-    const int code = m_updateOption->checkedId();
+    const int level = m_compressionGroup->checkedId();
+    const int code = m_updateGroup->checkedId();
     const QList<QPair<QString, QString>> options{
         {"Options01", QString::number(level >= 0 ? level + 1 : 3)},
         {"Options02", QString::number(code >= 0 ? code + 1 : 1)},
-        {"Options05", m_ssCheck1->isChecked() ? kYes : kNo},
-        {"Optionse3", m_ssCheck6->isChecked() ? kYes : kNo},
-        {"Optionse4", m_text5->text()},
+        {"Options05", m_resetArchiveCheck->isChecked() ? kYes : kNo},
+        {"Optionse3", m_hidePasswordCheck->isChecked() ? kYes : kNo},
+        {"Optionse4", m_passwordEdit->text()},
     };
     for (const auto& [key, value] : options)
         m_state.setOption(key, value);
@@ -292,7 +291,7 @@ void fZipSet::store() {
     // One write of the store for the whole dialog.
     m_state.settings.SaveSettings(kSettingsSection, values);
 
-    m_comment = m_text0->toPlainText();
+    m_comment = m_commentEdit->toPlainText();
 }
 
 void fZipSet::done(int result) {
@@ -301,14 +300,8 @@ void fZipSet::done(int result) {
     QDialog::done(result);
 }
 
-int fZipSet::exec() {
-    QString queued;
-    if (DialogHook::takeAnswer(queued)) {
-        const bool build = queued == QLatin1String("ok") || queued == QLatin1String("y") ||
-                           queued == QLatin1String("build");
-        if (build) m_confirmed = true;
-        done(build ? QDialog::Accepted : QDialog::Rejected);
-        return result();
-    }
-    return QDialog::exec();
+void fZipSet::answerWith(const QString& answer) {
+    const bool build = isYes(answer) || answer == QLatin1String("build");
+    if (build) m_confirmed = true;
+    done(build ? QDialog::Accepted : QDialog::Rejected);
 }

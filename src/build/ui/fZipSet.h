@@ -5,7 +5,8 @@
 
 #include "build/BuildJob.h"
 
-#include <QDialog>
+#include "app/ui/AnswerableDialog.h"
+
 #include <array>
 
 class AppState;
@@ -20,9 +21,9 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 
-class fZipSet : public QDialog {
+class fZipSet : public AnswerableDialog {
     Q_OBJECT
-public:
+  public:
     static constexpr int kHelpBuild = 136;
     static constexpr int kHelpUpdate = 138;
 
@@ -50,13 +51,15 @@ public:
 
     QMenu* optionsMenu() const { return m_mnuOptions; }
 
-    /// A queued test answer closes the dialog at once: "ok", "y" or "build" as the Build button, anything else
-    /// as Cancel. The settings are stored either way.
-    int exec() override;
     /// Every way of closing ends here and stores the settings.
     void done(int result) override;
 
-private:
+  protected:
+    /// A queued test answer: "ok", "y" or "build" as the Build button, anything else as Cancel. The
+    /// settings are stored either way.
+    void answerWith(const QString& answer) override;
+
+  private:
     void load(const QString& openPackage);
     void store();
     void checkSizeBox(const QString& text);
@@ -71,26 +74,26 @@ private:
     bool m_custom = false;
     QString m_customSize;
 
-    QLabel* m_label14;
-    QLabel* m_label1;
-    QPlainTextEdit* m_text0;
-    QLineEdit* m_text5;
-    QCheckBox* m_ssCheck6;
+    QLabel* m_headingLabel;
+    QLabel* m_packageLabel;
+    QPlainTextEdit* m_commentEdit;
+    QLineEdit* m_passwordEdit;
+    QCheckBox* m_hidePasswordCheck;
     QLabel* m_lblEncryption;
-    std::array<QRadioButton*, 4> m_ssOption1{};
-    std::array<QRadioButton*, 3> m_ssOption2{};
-    QButtonGroup* m_compression;
-    QButtonGroup* m_updateOption;
-    QCheckBox* m_ssCheck1;
-    QRadioButton* m_ssOption3;
-    QRadioButton* m_ssOption4;
-    QRadioButton* m_ssOption5;
-    QLineEdit* m_text1;
+    std::array<QRadioButton*, 4> m_compressionOptions{};
+    std::array<QRadioButton*, 3> m_updateOptions{};
+    QButtonGroup* m_compressionGroup;
+    QButtonGroup* m_updateGroup;
+    QCheckBox* m_resetArchiveCheck;
+    QRadioButton* m_noSpanningOption;
+    QRadioButton* m_automaticSpanningOption;
+    QRadioButton* m_customSpanningOption;
+    QLineEdit* m_spanSizeEdit;
     QToolButton* m_btnOptions;
     QMenu* m_mnuOptions;
-    QAction* m_mnu720;
-    QAction* m_mnu144;
-    QAction* m_mnu288;
+    QAction* m_size720Action;
+    QAction* m_size144Action;
+    QAction* m_size288Action;
     QAction* m_mnuExit;
     QPushButton* m_btnBuild;
     QPushButton* m_btnExit;

@@ -2,7 +2,7 @@
 // Asks for the password of encrypted entries when the one the program had did not open them. OK stores the box
 // as the program-wide password (empty is accepted); Cancel changes nothing.
 
-#include <QDialog>
+#include "AnswerableDialog.h"
 
 class AppState;
 class QCheckBox;
@@ -10,9 +10,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class fPassword : public QDialog {
+class fPassword : public AnswerableDialog {
     Q_OBJECT
-public:
+  public:
     explicit fPassword(AppState& state, QWidget* parent = nullptr);
 
     /// Shows the dialog modally; true when the password was accepted (and stored).
@@ -20,17 +20,17 @@ public:
 
     QString password() const;
 
-    /// A queued test answer closes the dialog at once: "ok" or "y" as OK with the stored password, anything
-    /// else as Cancel.
-    int exec() override;
+  protected:
+    /// A queued test answer: "ok" or "y" as OK with the stored password, anything else as Cancel.
+    void answerWith(const QString& answer) override;
 
-private:
+  private:
     void acceptPassword();
 
     AppState& m_state;
-    QLabel* m_label1;
-    QLineEdit* m_text2;
-    QCheckBox* m_ssCheck6;
+    QLabel* m_promptLabel;
+    QLineEdit* m_passwordEdit;
+    QCheckBox* m_hideCheck;
     QPushButton* m_cmdOK;
     QPushButton* m_btnExit;
 };
