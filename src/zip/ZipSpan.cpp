@@ -3,7 +3,7 @@
 #include "ZipSpan.h"
 #include "ZipDetail.h"
 #include "ZipLayout.h"
-#include "ZipPackage.h"
+#include "ZipTypes.h"
 #include "utility/WorkFile.h"
 
 #include <QDir>
