@@ -60,19 +60,13 @@ class ZipPackage {
     /// Queues a file for the next compress under storedName ("" stores the file name alone).
     int zOrderFile(const QString& filePath, const QString& storedName, UpdateCode code);
     int orderedCount() const;
-    /// Writes the ordered files into the target (the open package, or the one zCreateNewZip named). Files are
-    /// compressed on worker threads; the package on disk changes only when everything succeeded.
-    /// volumeSize: -1 no spanning; N > 0 cuts a package larger than N bytes into volumes name.z01, name.z02, ...
-    /// and the last volume name.zip, each at most N bytes (N must be at least 64 KiB); 0 is automatic: one
-    /// ordinary package when it fits the space that was free on the target's file system, else volumes as large
-    /// as that free space. A package that fits in one volume is always written as one ordinary file. A spanned
-    /// package can be opened, listed, tested and extracted, but not updated.
-    /// New entries are AES-256 encrypted when password is not empty. resetArchiveFlag has no meaning on this
-    /// platform and is accepted for callers. A non-empty comment becomes the package comment; an empty one keeps
-    /// the comment the package has. tempFolder is accepted for callers but unused: everything new is written
-    /// beside the old package so that the final renames never cross file systems.
-    int zCompressFiles(const QString& tempFolder, const QString& password, CompressionLevel level,
-                       bool resetArchiveFlag, qint64 volumeSize, const QString& comment,
+    /// Writes the ordered files into the target (the open package, or the one zCreateNewZip named) as one
+    /// ordinary package, written beside it and renamed into place; volumes of a spanned package it replaces go.
+    /// Files are compressed on worker threads; the package on disk changes only when everything succeeded. New
+    /// entries are AES-256 encrypted when password is not empty. A non-empty comment becomes the package comment;
+    /// an empty one keeps the comment the package has. A spanned package cannot be updated; to write volumes, cut
+    /// the finished package with splitIntoVolumes.
+    int zCompressFiles(const QString& password, CompressionLevel level, const QString& comment,
                        const ZipProgressCallback& progress = {});
 
     /// How many entries the last successful zCompressFiles added or replaced (0 when nothing was newer).
@@ -90,7 +84,7 @@ class ZipPackage {
 };
 
 /// Cuts the ordinary package at source into volumes named after target (target.z01, target.z02, ... and target
-/// itself as the last volume), as zCompressFiles does for a spanned package. volumeSize: N bytes per volume, or 0
+/// itself as the last volume); the one way spanned packages are written. volumeSize: N bytes per volume, or 0
 /// for automatic, which answers -1 without touching anything when the package fits in the space that was free
 /// before source was written (source is taken to lie beside target). Otherwise the volumes are written under
 /// temporary names and renamed into place when all are complete; source itself is left alone. keepGoing returning
