@@ -107,7 +107,6 @@ ZipSettings ZipSettings::fromState(const AppState& state) {
     ZipSettings s;
     s.level = levelFromOption(state.option(QStringLiteral("Options01")));
     s.updateCode = updateCodeFromOption(state.option(QStringLiteral("Options02")));
-    s.resetArchive = state.option(QStringLiteral("Options05")) == QLatin1String("-1");
     s.spanSize = -1;
     s.password = state.option(QStringLiteral("Optionse4"));
     return s;
@@ -165,7 +164,6 @@ BuildParams BuildParams::fromState(const AppState& state, BuildMode mode) {
     p.targetFileName = state.option(QStringLiteral("Options10"));
     p.zip = ZipSettings::fromState(state);
     p.storeFullPaths = state.option(QStringLiteral("Options03")) == QLatin1String("2");
-    p.tempFolder = state.option(QStringLiteral("Options06"));
     p.appFolder = state.folders.app;
     return p;
 }
@@ -524,8 +522,7 @@ BuildResult BuildJob::run() {
         if (orders.empty()) return nothingLeft();
         // The work file is always one ordinary package, so that it can be read back whole; volumes are cut from
         // it only after it has passed its check.
-        result = m_package.zCompressFiles(m_params.tempFolder, m_params.zip.password, m_params.zip.level,
-                                          m_params.zip.resetArchive, -1, m_params.comment, onCompress);
+        result = m_package.zCompressFiles(m_params.zip.password, m_params.zip.level, m_params.comment, onCompress);
         if (result == kZipCancelled || (result != kZipOk && cancelRequested()))
             return discard(finish(BuildOutcome::Cancelled));
         if (result == kZipOk) {

@@ -47,11 +47,11 @@ QString buildButtonCaption(BuildMode mode);
 struct ZipSettings {
     CompressionLevel level = CompressionLevel::Normal;
     UpdateCode updateCode = UpdateCode::AddReplace;
-    bool resetArchive = false;
     qint64 spanSize = -1; ///< -1 no spanning, 0 automatic, else bytes per volume
     QString password;     ///< empty for none
 
-    /// From Options01, Options02, Options05 and Optionse4; no spanning.
+    /// From Options01, Options02 and Optionse4; no spanning. Options05 ("reset the archive flag") is not read:
+    /// Linux files have no archive flag, so there is nothing to reset.
     static ZipSettings fromState(const AppState& state);
 };
 
@@ -87,13 +87,14 @@ struct BuildParams {
     QString comment;        ///< the package comment (Text3)
     ZipSettings zip;
     bool storeFullPaths = true; ///< Options03 "2"
-    QString tempFolder;         ///< Options06; handed to the zip layer
     QString appFolder;          ///< where Zips/Locked.Txt goes
     BuildList list;
     qint64 selectedFiles = 0; ///< the selection totals of the build grid
     qint64 selectedBytes = 0;
 
-    /// Settings, folders and the default target (Options09, Options10) from the shared state.
+    /// Settings, folders and the default target (Options09, Options10) from the shared state. Options06 (the
+    /// temporary folder) is not read: the new package is always written beside its target, so that putting it in
+    /// place is one rename that never crosses file systems.
     static BuildParams fromState(const AppState& state, BuildMode mode);
     /// The package the build writes: target folder and name in build mode, the open package in update mode.
     QString targetPath() const;

@@ -21,7 +21,7 @@ namespace {
 
 const QLatin1StringView kMark(".vhw-");
 // Leaves room in a 255-byte name for the mark, the process id, the counter and libzip's own suffix.
-constexpr int kMaxStemChars = 120;
+constexpr int kMaxStemBytes = 120;
 
 std::atomic<quint64> g_counter{0};
 
@@ -75,6 +75,20 @@ mode_t newFileMode() {
 
 namespace WorkFiles {
 
+QByteArray nameBeside(const QByteArray& targetFileName) {
+    QByteArray stem = targetFileName.left(kMaxStemBytes);
+    // Cut at a character boundary, so that a UTF-8 name stays readable.
+    if (stem.size() < targetFileName.size())
+        while (!stem.isEmpty() && (quint8(targetFileName[stem.size()]) & 0xC0) == 0x80)
+            stem.chop(1);
+    return '.' + stem + QByteArray(kMark.data(), kMark.size()) + QByteArray::number(qint64(::getpid())) + '-' +
+           QByteArray::number(g_counter.fetch_add(1));
+}
+
+QString nameBeside(const QString& targetFileName) {
+    return QFile::decodeName(nameBeside(QFile::encodeName(targetFileName)));
+}
+
 qint64 writerOf(QStringView fileName) {
     if (!fileName.startsWith(u'.')) return 0;
     const qsizetype at = fileName.lastIndexOf(kMark);
@@ -100,14 +114,23 @@ bool isWorkFileName(QStringView fileName) {
 }
 
 int sweepStale(const QString& folder) {
-    const QByteArray dirPath = native(folder);
-    const int dirFd = ::open(dirPath.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int dirFd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dirFd < 0) return 0;
+    const int removed = sweepStaleAt(dirFd);
+    ::close(dirFd);
+    return removed;
+}
+
+int sweepStaleAt(int folderFd) {
+    // fdopendir takes the descriptor it is given; the caller keeps its own.
+    const int dirFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
     if (dirFd < 0) return 0;
     DIR* dir = ::fdopendir(dirFd);
     if (!dir) {
         ::close(dirFd);
         return 0;
     }
+    ::rewinddir(dir);
     std::vector<QByteArray> candidates;
     while (const dirent* entry = ::readdir(dir)) {
         // The journal of a spanned package's rebuild names work files that still have to take their places;
@@ -169,15 +192,12 @@ QString realTarget(const QString& target) {
 Result<WorkFile> WorkFile::beside(const QString& target) {
     const QString real = WorkFiles::realTarget(target);
     const QFileInfo info(real);
-    const QString stem = info.fileName().left(kMaxStemChars);
     const QString folder = info.absolutePath();
+    const QByteArray fileName = QFile::encodeName(info.fileName());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString path = QStringLiteral("%1/.%2%3%4-%5")
-                                 .arg(folder, stem, kMark)
-                                 .arg(qint64(::getpid()))
-                                 .arg(g_counter.fetch_add(1));
-        const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) return WorkFile(path, real, fd);
+        const QByteArray path = native(folder) + '/' + WorkFiles::nameBeside(fileName);
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) return WorkFile(QFile::decodeName(path), real, fd);
         if (errno != EEXIST)
             return Result<WorkFile>::failure(
                 QStringLiteral("Cannot write into the folder %1: %2").arg(folder, SystemError::lastErrorText()));

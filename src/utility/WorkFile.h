@@ -11,10 +11,17 @@
 
 #include "Result.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
 namespace WorkFiles {
+
+/// A new work-file name (no folder) for a file named targetFileName: ".<name>.vhw-<pid>-<n>", with the name cut
+/// short enough that the whole stays a valid file name. Every writer forms its temporary names here, so that a
+/// killed run's leftovers are all recognised and swept. Each call gives another name.
+QByteArray nameBeside(const QByteArray& targetFileName);
+QString nameBeside(const QString& targetFileName);
 
 /// True when a file name (no folder) carries the work-file mark.
 bool isWorkFileName(QStringView fileName);
@@ -27,6 +34,8 @@ qint64 writerOf(QStringView fileName);
 /// folders are left alone. Nothing is removed while the folder holds the journal of a spanned package's rebuild
 /// (".<name>.rebuild-journal.vhw-<pid>-<n>"): the zip layer completes that first. Returns how many were removed.
 int sweepStale(const QString& folder);
+/// The same for the folder open at folderFd (which stays open), for writers that reach folders by descriptor.
+int sweepStaleAt(int folderFd);
 
 /// True when path names a work file (by its mark) whose writer has ended, as sweepStale() judges it.
 bool isStale(const QString& path);

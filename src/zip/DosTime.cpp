@@ -90,3 +90,30 @@ void dateTimeToDos(const QDateTime& when, quint16& dosDate, quint16& dosTime) {
     const QTime t = local.time();
     fieldsToDos(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), dosDate, dosTime);
 }
+
+namespace zipdetail {
+
+// The extended timestamp extra field (Info-ZIP "UT"): flags, then the times the flags name, each 32-bit Unix time.
+constexpr zip_uint16_t kExtendedTimestamp = 0x5455;
+
+std::optional<qint64> exactMtime(zip_t* zip, zip_uint64_t index) {
+    zip_uint16_t length = 0;
+    const zip_uint8_t* data =
+        zip_file_extra_field_get_by_id(zip, index, kExtendedTimestamp, 0, &length, ZIP_FL_CENTRAL);
+    if (!data || length < 5 || !(data[0] & 1)) return std::nullopt;
+    const quint32 time = quint32(data[1]) | quint32(data[2]) << 8 | quint32(data[3]) << 16 | quint32(data[4]) << 24;
+    return qint64(qint32(time));
+}
+
+bool setExactMtime(zip_t* zip, zip_uint64_t index, std::time_t mtime) {
+    // A replaced entry may still carry another writer's field (with access times); it gives way to ours.
+    zip_file_extra_field_delete_by_id(zip, index, kExtendedTimestamp, ZIP_EXTRA_FIELD_ALL,
+                                      ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+    const quint32 time = quint32(qint32(mtime));
+    const zip_uint8_t field[5] = {1, zip_uint8_t(time), zip_uint8_t(time >> 8), zip_uint8_t(time >> 16),
+                                  zip_uint8_t(time >> 24)};
+    return zip_file_extra_field_set(zip, index, kExtendedTimestamp, ZIP_EXTRA_FIELD_NEW, field, sizeof field,
+                                    ZIP_FL_LOCAL | ZIP_FL_CENTRAL) == 0;
+}
+
+} // namespace zipdetail

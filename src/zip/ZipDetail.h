@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <zip.h>
 
 #include <cerrno>
@@ -71,6 +72,12 @@ inline quint32 packedDosOf(std::time_t when) {
     timeToDos(when, d, t);
     return packDos(d, t);
 }
+
+/// The exact modification time of an entry from its extended timestamp field (Info-ZIP "UT") in the central
+/// directory, where other writers put it too; nothing when the entry has none.
+std::optional<qint64> exactMtime(zip_t* zip, zip_uint64_t index);
+/// Gives an entry our extended timestamp field with only the modification time, in place of any it had.
+bool setExactMtime(zip_t* zip, zip_uint64_t index, std::time_t mtime);
 
 // --- names ---
 struct NameParts {

@@ -1,6 +1,7 @@
-// Extraction writes each file beside its target under a temporary name and renames it into place only once the
-// entry was read to its end (libzip checks the CRC there), so a wrong password, damaged data or a cancel never
-// leaves a half-written or empty file. Below the target folder nothing is reached through a symbolic link: every
+// Extraction writes each file beside its target under a work-file name (WorkFile.h) and renames it into place
+// only once the entry was read to its end (libzip checks the CRC there), so a wrong password, damaged data or a
+// cancel never leaves a half-written or empty file; what a killed run left is swept from each folder before the
+// next extraction writes there. Below the target folder nothing is reached through a symbolic link: every
 // folder is opened one component at a time without following links, and the file is created and renamed inside
 // that folder's descriptor, so a link planted in the target (sub -> /elsewhere) cannot redirect a write. An entry
 // that fails is named in the report and the others are still extracted. Large jobs run on two workers, each with its
@@ -11,6 +12,7 @@
 #include "ZipAes.h"
 #include "ZipDetail.h"
 #include "utility/NativePath.h"
+#include "utility/WorkFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,8 +38,6 @@ constexpr qint64 kBufferSize = qint64(1) << 20;
 constexpr qint64 kSecondWorkerBytes = qint64(32) << 20;
 constexpr auto kProgressInterval = std::chrono::milliseconds(25);
 constexpr int kListedAtMost = 10;
-
-std::atomic<quint64> g_tempCounter{0};
 
 QString listed(const QStringList& items) {
     QString text = items.mid(0, kListedAtMost).join(QStringLiteral("; "));
@@ -177,6 +177,7 @@ bool Run::plan() {
 
     FolderCache folders;
     QHash<QByteArray, size_t> planned; // destination -> item, for entries that land on the same file
+    QSet<QByteArray> sweptFolders;
     for (qint64 index : m_req.indices) {
         const ZipEntry& e = entry(index);
         const QString reason = unsafeNameReason(e.storedName(), e.isSymLink);
@@ -202,6 +203,11 @@ bool Run::plan() {
         if (folderFd < 0) {
             recordFailure(e.storedName(), error);
             continue;
+        }
+        // What a killed extraction left in a folder goes before this one writes there.
+        if (!sweptFolders.contains(item.folder)) {
+            sweptFolders.insert(item.folder);
+            WorkFiles::sweepStaleAt(folderFd);
         }
 
         const auto earlier = planned.constFind(item.dest);
@@ -412,9 +418,8 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         }
         // Permissions come from the entry when it was stored on Unix; the umask applies as for any new file.
         const mode_t mode = (e.unixMode & 0777) ? mode_t(e.unixMode & 0777) : mode_t(0666);
-        const QByteArray stem = ".varnhold-" + QByteArray::number(qint64(::getpid())) + '-';
         for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-            temp = stem + QByteArray::number(++g_tempCounter) + ".part";
+            temp = WorkFiles::nameBeside(item.leaf);
             fd = ::openat(folderFd, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
             if (fd < 0 && errno != EEXIST) break;
         }

@@ -1,7 +1,7 @@
 #pragma once
 // Extracting and testing entries: the work behind zExtractOne, zExtractAll and zTestAll.
 
-#include "ZipPackage.h"
+#include "ZipTypes.h"
 
 #include <QByteArray>
 #include <atomic>

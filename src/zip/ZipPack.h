@@ -17,7 +17,7 @@
 // Memory stays bounded whatever the number and size of the files: the workers only run ahead of libzip while the
 // buffers they hold stay under a fixed budget, and a large file is never held whole, only some of its pieces.
 
-#include "ZipPackage.h"
+#include "ZipTypes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,17 +1,14 @@
 // The zip layer over libzip. Browsing keeps one read-only handle and a cached copy of every entry's facts, so the
-// per-index getters cost nothing. Anything that changes a package opens a second, writable handle; libzip writes
-// the new package to a temporary file beside the old one and renames it only when zip_close succeeds, and on any
-// failure or cancel the handle is discarded, so the package on disk is either fully updated or untouched.
-// Compressing happens on worker threads ahead of libzip (ZipPack.h); packages cut into volumes are written and
-// read through ZipSpan.h, with the same rule: the old package and its volumes change only on success.
+// per-index getters cost nothing. Writing (compress and delete) is ZipWriter.h's work, extracting and testing
+// ZipExtractor.h's; spanned packages are cut and read through ZipSpan.h. Whatever writes, the package on disk is
+// either fully updated or untouched.
 
 #include "ZipPackage.h"
 #include "ZipDetail.h"
 #include "ZipDirectory.h"
 #include "ZipExtractor.h"
-#include "ZipLayout.h"
-#include "ZipPack.h"
 #include "ZipSpan.h"
+#include "ZipWriter.h"
 #include "utility/NativePath.h"
 #include "utility/WorkFile.h"
 
@@ -20,11 +17,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QTemporaryFile>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -37,51 +31,10 @@ using namespace zipdetail;
 namespace {
 
 constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max();
-// The extended timestamp extra field (Info-ZIP "UT"): flags, then the times the flags name, each 32-bit Unix time.
-// Written with only the modification time; read from the central directory, where other writers put it too.
-constexpr zip_uint16_t kExtendedTimestamp = 0x5455;
-
-std::optional<qint64> exactMtime(zip_t* zip, zip_uint64_t index) {
-    zip_uint16_t length = 0;
-    const zip_uint8_t* data =
-        zip_file_extra_field_get_by_id(zip, index, kExtendedTimestamp, 0, &length, ZIP_FL_CENTRAL);
-    if (!data || length < 5 || !(data[0] & 1)) return std::nullopt;
-    const quint32 time = quint32(data[1]) | quint32(data[2]) << 8 | quint32(data[3]) << 16 | quint32(data[4]) << 24;
-    return qint64(qint32(time));
-}
-
-bool setExactMtime(zip_t* zip, zip_uint64_t index, time_t mtime) {
-    // A replaced entry may still carry another writer's field (with access times); it gives way to ours.
-    zip_file_extra_field_delete_by_id(zip, index, kExtendedTimestamp, ZIP_EXTRA_FIELD_ALL,
-                                      ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
-    const quint32 time = quint32(qint32(mtime));
-    const zip_uint8_t field[5] = {1, zip_uint8_t(time), zip_uint8_t(time >> 8), zip_uint8_t(time >> 16),
-                                  zip_uint8_t(time >> 24)};
-    return zip_file_extra_field_set(zip, index, kExtendedTimestamp, ZIP_EXTRA_FIELD_NEW, field, sizeof field,
-                                    ZIP_FL_LOCAL | ZIP_FL_CENTRAL) == 0;
-}
-
-QByteArray emptyPackageBytes(const QByteArray& comment) {
-    QByteArray record(zipdetail::kEndRecordSize, '\0');
-    record[0] = 'P';
-    record[1] = 'K';
-    record[2] = 5;
-    record[3] = 6;
-    const qsizetype length = std::min<qsizetype>(comment.size(), zipdetail::kMaxCommentSize);
-    record[20] = char(length & 0xFF);
-    record[21] = char((length >> 8) & 0xFF);
-    return record + comment.left(length);
-}
 
 } // namespace
 
 struct ZipPackage::Impl {
-    struct Order {
-        QString filePath;
-        QString storedName;
-        UpdateCode code = UpdateCode::AddReplace;
-    };
-
     ZipHandle m_zip;
     bool m_handleDeferred = false; // opened for listing: m_zip is opened when an operation first needs it
     QString m_path;
@@ -92,8 +45,8 @@ struct ZipPackage::Impl {
     QString m_comment;
     bool m_spanned = false;
     std::shared_ptr<JoinedPackage> m_joined; // the volumes of the open package when it is spanned
-    QString m_newPath; // target of the next compress when no package is open
-    std::vector<Order> m_orders;
+    QString m_newPath;                       // target of the next compress when no package is open
+    std::vector<WriteOrder> m_orders;
     QHash<QString, size_t> m_orderIndex; // stored name -> place in m_orders, so ordering stays linear
     QString m_lastError;
     std::atomic<bool> m_cancel{false};
@@ -274,10 +227,11 @@ int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& target
     if (!ensureHandle()) return kZipFailed;
     ExtractRequest request;
     request.packagePath = m_path;
-    if (m_joined) request.openAnother = [joined = m_joined] {
-        int code = 0;
-        return joined->openArchive(&code);
-    };
+    if (m_joined)
+        request.openAnother = [joined = m_joined] {
+            int code = 0;
+            return joined->openArchive(&code);
+        };
     request.zip = m_zip.get();
     request.entries = &m_entries;
     request.indices = std::move(indices);
@@ -323,7 +277,8 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     // libzip takes an empty file for an empty package; for us it is a broken download or a stray file.
     if (st.st_size == 0) return d->fail(QStringLiteral("%1 is not a zip package: the file is empty.").arg(path));
     const quint32 volumes = volumeCountOf(path);
-    if (volumes == 0) return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
+    if (volumes == 0)
+        return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
 
     if (volumes == 1 && purpose == OpenPurpose::Listing && d->readDirectory(path)) {
         d->m_selected.assign(d->m_entries.size(), 0);
@@ -460,43 +415,9 @@ int ZipPackage::zDeleteFiles() {
                                       "zip -s 0 first.")
                            .arg(d->m_path));
     const QString path = d->m_path;
-    // The smaller package is made in a work file beside the real package and renamed over it when complete.
-    Result<WorkFile> reserved = WorkFile::beside(path);
-    if (!reserved.ok()) return d->fail(reserved.message());
-    WorkFile work = std::move(reserved.value());
-
-    if (d->m_selectedCount == int(d->m_entries.size())) {
-        // libzip removes a package left without entries; we keep an empty package (and its comment) instead.
-        if (!d->ensureHandle()) return kZipFailed;
-        int length = 0;
-        const char* raw = zip_get_archive_comment(d->m_zip.get(), &length, ZIP_FL_ENC_RAW);
-        Status written = work.write(emptyPackageBytes(raw ? QByteArray(raw, length) : QByteArray()));
-        if (written) written = work.commit();
-        if (!written) return d->fail(written.message() + QLatin1Char('.'));
-        return zOpenZipFile(path);
-    }
-
-    // The work file starts as the package (a hard link: libzip replaces the file it writes, never changes it).
-    work.closeFd();
-    const QByteArray nativePath = QFile::encodeName(work.path());
-    ::unlink(nativePath.constData());
-    if (::link(QFile::encodeName(work.target()).constData(), nativePath.constData()) != 0 &&
-        !QFile::copy(work.target(), work.path()))
-        return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(path, systemErrorText(errno)));
-    int code = 0;
-    ZipHandle writer(zip_open(nativePath.constData(), 0, &code));
-    if (!writer) return d->fail(QStringLiteral("Cannot change %1: %2.").arg(path, zipErrorText(code, errno)));
-    for (size_t i = 0; i < d->m_selected.size(); ++i) {
-        if (d->m_selected[i] && zip_delete(writer.get(), zip_uint64_t(i)) != 0)
-            return d->fail(QStringLiteral("Cannot delete %1 from %2: %3.")
-                               .arg(d->m_entries[i].storedName(), path, zipErrorText(zip_get_error(writer.get()))));
-    }
-    if (zip_close(writer.get()) != 0)
-        return d->fail(QStringLiteral("Cannot write %1: %2. The package was left as it was.")
-                           .arg(path, zipErrorText(zip_get_error(writer.get()))));
-    writer.release(); // zip_close has freed it
-    if (const Status placed = work.commit(); !placed)
-        return d->fail(placed.message() + QStringLiteral(". The package was left as it was."));
+    if (!d->ensureHandle()) return kZipFailed;
+    const WriteOutcome outcome = deleteEntries(path, d->m_zip.get(), d->m_entries, d->m_selected);
+    if (outcome.result != kZipOk) return d->fail(outcome.message);
     return zOpenZipFile(path);
 }
 
@@ -528,10 +449,11 @@ int ZipPackage::zTestAll(const QString& password, QStringList* failures, const Z
     if (!d->ensureHandle()) return kZipFailed;
     ExtractRequest request;
     request.packagePath = d->m_path;
-    if (d->m_joined) request.openAnother = [joined = d->m_joined] {
-        int code = 0;
-        return joined->openArchive(&code);
-    };
+    if (d->m_joined)
+        request.openAnother = [joined = d->m_joined] {
+            int code = 0;
+            return joined->openArchive(&code);
+        };
     request.zip = d->m_zip.get();
     request.entries = &d->m_entries;
     request.indices.resize(d->m_entries.size());
@@ -579,7 +501,7 @@ int ZipPackage::zOrderFile(const QString& filePath, const QString& storedName, U
     if (S_ISDIR(st.st_mode) && !name.endsWith(u'/')) name += u'/';
     if (name.isEmpty() || name == QLatin1String("/"))
         return d->fail(QStringLiteral("Cannot add %1: it has no name to store.").arg(filePath));
-    Impl::Order order{info.absoluteFilePath(), name, code};
+    WriteOrder order{info.absoluteFilePath(), name, code};
     const auto queued = d->m_orderIndex.constFind(name);
     if (queued != d->m_orderIndex.constEnd()) {
         d->m_orders[*queued] = order; // the later order for one stored name wins, as it would if added one by one
@@ -594,70 +516,10 @@ int ZipPackage::orderedCount() const {
     return int(d->m_orders.size());
 }
 
-namespace {
-
-/// Progress of a compress, reported on the caller's thread: at most every 25 ms unless forced.
-class CompressReporter {
-  public:
-    CompressReporter(std::atomic<bool>& cancel, std::atomic<qint64>& runDone, const ZipProgressCallback& progress,
-                     qint64 filesTotal, qint64 bytesTotal)
-        : m_cancel(cancel), m_runDone(runDone), m_progress(progress), m_filesTotal(filesTotal),
-          m_bytesTotal(bytesTotal) {}
-
-    void setPipeline(const PackPipeline* pipeline, qint64 entriesOutside) {
-        m_pipeline = pipeline;
-        m_entriesOutside = entriesOutside;
-    }
-    /// libzip's own measure (share of entries written) where no pipeline counts bytes.
-    void setLibzipFraction(double fraction) { m_fraction = fraction; }
-    bool pipelineDone() const { return m_pipeline && m_pipeline->allDelivered(); }
-
-    void report(bool force) {
-        qint64 bytes = 0, files = 0;
-        if (m_pipeline) {
-            bytes = m_pipeline->bytesDone();
-            files = std::min(m_filesTotal, m_pipeline->filesDone() + m_entriesOutside);
-        } else {
-            bytes = qint64(m_fraction * double(m_bytesTotal));
-            files = qint64(m_fraction * double(m_filesTotal));
-        }
-        m_runDone = bytes;
-        if (!m_progress) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (!force && m_reported && now - m_last < std::chrono::milliseconds(25)) return;
-        m_last = now;
-        m_reported = true;
-        if (!m_progress(ZipProgress{files, m_filesTotal, bytes, m_bytesTotal})) m_cancel = true;
-    }
-
-  private:
-    std::atomic<bool>& m_cancel;
-    std::atomic<qint64>& m_runDone;
-    const ZipProgressCallback& m_progress;
-    qint64 m_filesTotal;
-    qint64 m_bytesTotal;
-    const PackPipeline* m_pipeline = nullptr;
-    qint64 m_entriesOutside = 0;
-    double m_fraction = 0;
-    bool m_reported = false;
-    std::chrono::steady_clock::time_point m_last{};
-};
-
-} // namespace
-
-int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& password, CompressionLevel level,
-                               bool resetArchiveFlag, qint64 volumeSize, const QString& comment,
+int ZipPackage::zCompressFiles(const QString& password, CompressionLevel level, const QString& comment,
                                const ZipProgressCallback& progress) {
-    // Every new file is written beside the package so the final renames cannot cross file systems.
-    Q_UNUSED(tempFolder);
-    Q_UNUSED(resetArchiveFlag);
     d->startRun();
     d->m_written = 0;
-    if (volumeSize > 0 && volumeSize < kMinVolumeSize)
-        return d->fail(QStringLiteral("The volume size of %1 bytes is too small: volumes must hold at least %2 bytes "
-                                      "(64 KiB).")
-                           .arg(volumeSize)
-                           .arg(kMinVolumeSize));
     const bool creating = !isOpen();
     const QString target = creating ? d->m_newPath : d->m_path;
     if (target.isEmpty()) return d->fail(QStringLiteral("No package is open or being created."));
@@ -668,226 +530,27 @@ int ZipPackage::zCompressFiles(const QString& tempFolder, const QString& passwor
     if (creating && d->m_orders.empty())
         return d->fail(QStringLiteral("Nothing to write into %1: no files were ordered.").arg(target));
 
-    // Spanning, automatic or by size, decides only once the package is built: libzip writes an ordinary package
-    // into a work file beside the target, which then either takes the target's name or is cut into volumes.
-    // Automatic spanning compares the package with the space that was free on the target's file system before the
-    // build: a package that fits stays one ordinary file, one that does not is cut into volumes as large as that
-    // free space, so that the first volume fills the disk and the rest can go elsewhere.
-    const bool mayBeSplit = volumeSize >= 0;
-    const quint32 oldVolumes = volumeCountOf(WorkFiles::realTarget(target));
-    const qint64 freeBefore = volumeSize == 0 ? freeBytesAt(QFileInfo(target).absolutePath()) : -1;
-    // The new package is written into a work file beside the real target (the file a link at target names), which
-    // takes the target's place with one rename, or is cut into volumes, only when everything succeeded.
-    Result<WorkFile> reserved = WorkFile::beside(target);
-    if (!reserved.ok()) return d->fail(reserved.message());
-    WorkFile work = std::move(reserved.value());
-    work.closeFd();
-    const QString writePath = work.path();
-    if (!creating) {
-        // The work file starts as the old package; a hard link costs nothing, and libzip never writes into the file
-        // it read but replaces it, so the old package stays as it is.
-        const QByteArray from = QFile::encodeName(work.target()), to = QFile::encodeName(writePath);
-        ::unlink(to.constData());
-        if (::link(from.constData(), to.constData()) != 0 && !QFile::copy(work.target(), writePath))
-            return d->fail(QStringLiteral("Cannot write beside %1: %2.").arg(target, systemErrorText(errno)));
-    }
-
-    // Declared before the libzip handle: libzip calls into the pipeline's sources until the handle is gone, and
-    // reads the links' targets from these buffers.
-    std::unique_ptr<PackPipeline> pipeline;
-    std::deque<QByteArray> linkTargets;
-    std::unique_ptr<CompressReporter> reporter;
-    if (level != CompressionLevel::None)
-        pipeline = std::make_unique<PackPipeline>(level, &d->m_cancel, [&](bool force) { reporter->report(force); });
-
-    int code = 0;
-    ZipHandle writer(
-        zip_open(QFile::encodeName(writePath).constData(), creating ? (ZIP_CREATE | ZIP_TRUNCATE) : 0, &code));
-    if (!writer) return d->fail(QStringLiteral("Cannot write %1: %2.").arg(target, zipErrorText(code, errno)));
-    zip_t* zip = writer.get();
-
-    QHash<QString, qint64> present;
-    if (!creating) {
-        present.reserve(qsizetype(d->m_entries.size()));
-        for (size_t i = 0; i < d->m_entries.size(); ++i)
-            present.insert(d->m_entries[i].storedName(), qint64(i));
-    }
-    const QString targetCanonical = QFileInfo(target).canonicalFilePath();
-    const QByteArray passwordBytes = password.toUtf8();
-    const auto libzipFailure = [&](const QString& file) {
-        return d->fail(QStringLiteral("Cannot add %1 to %2: %3.").arg(file, target, zipErrorText(zip_get_error(zip))));
-    };
-
-    qint64 bytesTotal = 0;
-    qint64 filesTotal = 0;
-    qint64 folders = 0;
-    for (const Impl::Order& order : d->m_orders) {
-        const QByteArray nativeFile = NativePath::encode(order.filePath);
-        const QString shownFile = NativePath::display(order.filePath);
-        struct stat st;
-        if (::lstat(nativeFile.constData(), &st) != 0 || (S_ISREG(st.st_mode) && ::access(nativeFile, R_OK) != 0))
-            return d->fail(QStringLiteral("Cannot read %1: %2.").arg(shownFile, systemErrorText(errno)));
-        const bool isDir = S_ISDIR(st.st_mode);
-        const bool isLink = S_ISLNK(st.st_mode);
-        if (!isDir && !isLink && !S_ISREG(st.st_mode))
-            return d->fail(QStringLiteral("Cannot add %1: it is not a file, a folder or a link.").arg(shownFile));
-        if (!isLink && !targetCanonical.isEmpty() && QFileInfo(order.filePath).canonicalFilePath() == targetCanonical)
-            continue; // a package never goes into itself
-        const auto found = present.constFind(order.storedName);
-        const bool exists = found != present.constEnd();
-        if (order.code == UpdateCode::Freshen && !exists) continue;
-        if (exists && order.code != UpdateCode::AddReplace) {
-            // Compared to the second when the entry carries its exact time; otherwise at the 2-second steps of the
-            // DOS time it keeps, so an unchanged file never looks newer.
-            const ZipEntry& e = d->m_entries[size_t(*found)];
-            const std::optional<qint64> exact = exactMtime(zip, zip_uint64_t(*found));
-            if (exact ? qint64(st.st_mtime) <= *exact : packedDosOf(st.st_mtime) <= packDos(e.dosDate, e.dosTime))
-                continue;
-        }
-        // A name that is not UTF-8 is stored as its bytes, without the UTF-8 flag, as Info-ZIP does on Unix.
-        const QByteArray storedName = NativePath::encode(order.storedName);
-        const zip_flags_t nameEncoding = NativePath::hasRawBytes(order.storedName) ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_UTF_8;
-        zip_int64_t index = -1;
-        if (isDir) {
-            if (exists) continue;
-            index = zip_dir_add(zip, storedName.constData(), nameEncoding);
-            if (index < 0) return libzipFailure(order.filePath);
-            zip_file_set_external_attributes(zip, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
-                                             (zip_uint32_t(st.st_mode & 0xFFFF) << 16) | 0x10);
-            ++folders;
-        } else {
-            size_t job = 0;
-            zip_source_t* source = nullptr;
-            if (isLink) {
-                // A link's entry holds the path it points to, as Info-ZIP stores links.
-                QByteArray& linked = linkTargets.emplace_back(qsizetype(st.st_size) + 1, Qt::Uninitialized);
-                const ssize_t length = ::readlink(nativeFile.constData(), linked.data(), size_t(linked.size()));
-                if (length < 0)
-                    return d->fail(QStringLiteral("Cannot read %1: %2.").arg(shownFile, systemErrorText(errno)));
-                linked.truncate(qsizetype(length));
-                source = zip_source_buffer(zip, linked.constData(), zip_uint64_t(linked.size()), 0);
-            } else {
-                source = pipeline ? pipeline->addFile(zip, nativeFile, shownFile, qint64(st.st_size), st.st_mtime, &job)
-                                  : zip_source_file(zip, nativeFile.constData(), 0, -1);
-            }
-            if (!source) return libzipFailure(shownFile);
-            if (exists) {
-                index = *found;
-                if (zip_file_replace(zip, zip_uint64_t(index), source, 0) != 0) {
-                    zip_source_free(source);
-                    return libzipFailure(order.filePath);
-                }
-            } else {
-                // Marked UTF-8 so libzip sets the UTF-8 flag on names that are not plain ASCII.
-                index = zip_file_add(zip, storedName.constData(), source, nameEncoding);
-                if (index < 0) {
-                    zip_source_free(source);
-                    return libzipFailure(order.filePath);
-                }
-            }
-            if (pipeline && !isLink) {
-                // The entry keeps libzip's default method, which makes libzip take the deflated bytes as they come.
-                pipeline->setIndex(job, index);
-            } else if (zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_STORE, 0) != 0) {
-                return libzipFailure(order.filePath);
-            }
-            // libzip encrypts whatever the source gives, deflated bytes included.
-            if (!passwordBytes.isEmpty() &&
-                zip_file_set_encryption(zip, zip_uint64_t(index), ZIP_EM_AES_256, passwordBytes.constData()) != 0)
-                return libzipFailure(order.filePath);
-            zip_file_set_external_attributes(zip, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
-                                             zip_uint32_t(isLink ? (S_IFLNK | 0777) : (st.st_mode & 0xFFFF)) << 16);
-            if (isLink)
-                ++folders; // written by libzip itself, outside the pipeline's count
-            else
-                bytesTotal += st.st_size;
-        }
-        zip_file_set_mtime(zip, zip_uint64_t(index), st.st_mtime, 0);
-        if (!setExactMtime(zip, zip_uint64_t(index), st.st_mtime)) return libzipFailure(order.filePath);
-        ++filesTotal;
-    }
-
-    // An empty comment leaves the package's comment alone, so adding files never wipes it by accident.
-    const bool commentChanges = !comment.isEmpty() && comment != d->m_comment;
-    if (commentChanges) {
-        const QByteArray bytes = comment.toUtf8().left(zipdetail::kMaxCommentSize);
-        if (zip_set_archive_comment(zip, bytes.constData(), zip_uint16_t(bytes.size())) != 0)
-            return d->fail(
-                QStringLiteral("Cannot set the comment of %1: %2.").arg(target, zipErrorText(zip_get_error(zip))));
-    }
-    if (filesTotal == 0 && !commentChanges) {
+    CompressRequest request;
+    request.target = target;
+    request.creating = creating;
+    request.entries = &d->m_entries;
+    request.oldComment = d->m_comment;
+    request.orders = &d->m_orders;
+    request.password = password.toUtf8();
+    request.level = level;
+    request.comment = comment;
+    request.progress = progress;
+    request.cancel = &d->m_cancel;
+    request.runDone = &d->m_runDone;
+    request.runTotal = &d->m_runTotal;
+    const WriteOutcome outcome = compressFiles(request);
+    if (outcome.ordersUsed) {
         d->m_orders.clear();
         d->m_orderIndex.clear();
-        if (creating) return d->fail(QStringLiteral("No files were added, so %1 was not written.").arg(target));
-        return kZipOk; // nothing was newer: the package stays exactly as it was
     }
-
-    d->m_runTotal = bytesTotal;
-    reporter = std::make_unique<CompressReporter>(d->m_cancel, d->m_runDone, progress, filesTotal, bytesTotal);
-    reporter->setPipeline(pipeline.get(), folders);
-    zip_register_progress_callback_with_state(
-        zip, 0.001,
-        [](zip_t*, double fraction, void* state) {
-            auto* r = static_cast<CompressReporter*>(state);
-            r->setLibzipFraction(fraction);
-            // Once the pipeline has delivered everything, libzip only copies old entries and writes the
-            // directory; those reports would add nothing but a chance to cancel a finished job.
-            if (!r->pipelineDone()) r->report(false);
-        },
-        nullptr, reporter.get());
-    zip_register_cancel_callback_with_state(
-        zip, [](zip_t*, void* state) { return static_cast<Impl*>(state)->m_cancel.load() ? 1 : 0; }, nullptr,
-        d.get());
-
-    const QString leftAlone = creating ? QStringLiteral("%1 was not written.").arg(target)
-                                       : QStringLiteral("%1 was left as it was.").arg(target);
-    reporter->report(true);
-    if (pipeline) pipeline->start();
-    const int closed = d->m_cancel ? -1 : zip_close(zip);
-    if (closed != 0) {
-        const int closeCode = d->m_cancel ? ZIP_ER_CANCELLED : zip_error_code_zip(zip_get_error(zip));
-        const QString why = zipErrorText(zip_get_error(zip));
-        const QString unreadable = pipeline ? pipeline->failure() : QString();
-        writer.reset(); // discards: libzip has already removed its temporary file
-        if (pipeline) pipeline->stop();
-        if (!unreadable.isEmpty()) return d->fail(unreadable + QLatin1Char(' ') + leftAlone);
-        if (closeCode == ZIP_ER_CANCELLED || d->m_cancel) {
-            d->m_lastError = QStringLiteral("Cancelled: ") + leftAlone;
-            return kZipCancelled;
-        }
-        return d->fail(creating ? QStringLiteral("Cannot write %1: %2.").arg(target, why)
-                                : QStringLiteral("Cannot write %1: %2. The package was left as it was.")
-                                      .arg(target, why));
-    }
-    writer.release(); // zip_close has freed it
-    if (pipeline) pipeline->stop();
-
-    quint32 newVolumes = 1;
-    const qint64 size = QFileInfo(writePath).size();
-    const qint64 perVolume = !mayBeSplit ? -1 : volumeSize > 0 ? volumeSize : automaticVolumeSize(size, freeBefore);
-    {
-        if (perVolume < 0 || size <= perVolume) {
-            // Fits in one volume: an ordinary package, as other zip programs make in that case too.
-            if (const Status placed = work.commit(); !placed)
-                return d->fail(placed.message() + QStringLiteral(". ") + leftAlone);
-        } else {
-            const SplitOutcome split = splitPackage(writePath, work.target(), perVolume, [&] {
-                reporter->report(true);
-                return !d->m_cancel.load();
-            });
-            if (split.result != kZipOk) {
-                d->m_lastError = split.result == kZipCancelled ? QStringLiteral("Cancelled: ") + leftAlone
-                                                               : split.message + QLatin1Char(' ') + leftAlone;
-                return split.result;
-            }
-            newVolumes = split.volumes;
-        }
-    }
-    // Volumes of the package this one replaced that the new one did not overwrite would only mislead.
-    if (oldVolumes > newVolumes) removeVolumes(work.target(), newVolumes, oldVolumes - 1);
-    d->m_orders.clear();
-    d->m_orderIndex.clear();
-    d->m_written = filesTotal;
+    d->m_lastError = outcome.message;
+    if (outcome.result != kZipOk || !outcome.changed) return outcome.result;
+    d->m_written = outcome.written;
     return zOpenZipFile(target);
 }
 
@@ -933,7 +596,9 @@ void setSpannedRebuildSeam(std::function<void(const char*)> seam) {
     setRebuildSeam(std::move(seam));
 }
 
-int packageVolumeCount(const QString& path) { return int(volumeCountOf(path)); }
+int packageVolumeCount(const QString& path) {
+    return int(volumeCountOf(path));
+}
 
 void removeEarlierVolumes(const QString& lastVolume, int volumeCount) {
     if (volumeCount > 1) removeVolumes(lastVolume, 1, quint32(volumeCount - 1));

@@ -4,71 +4,13 @@
 // zCancelOperation(), anything else is a failure whose text zGetLastErrorAsText() gives.
 // A package on disk changes only when zCompressFiles or zDeleteFiles succeeds.
 
+#include "ZipTypes.h"
+
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
-
-struct zip;
-
-constexpr int kZipOk = 0;
-constexpr int kZipFailed = 1;
-constexpr int kZipCancelled = 8;
-
-enum class CompressionLevel { None = 0, Fast = 1, Normal = 2, Maximum = 3 };
-
-/// How an ordered file meets an entry of the same stored name.
-enum class UpdateCode {
-    AddReplace = 0, ///< add, replacing an entry of the same name
-    Freshen = 1,    ///< only replace entries already present whose file is newer; add nothing
-    Update = 2,     ///< add new files and replace entries whose file is newer
-};
-
-struct ExtractOptions {
-    bool overwrite = true;      ///< replace existing files (otherwise they are kept and the entry skipped)
-    bool skipOlder = false;     ///< keep an existing file that is as new as or newer than the entry
-    bool useFolderNames = true; ///< recreate stored folders; otherwise every file goes to the target itself
-};
-
-/// What an extraction did, beyond its result code.
-struct ExtractReport {
-    int extracted = 0;
-    int skipped = 0;     ///< kept because of overwrite / skip older
-    QStringList failed; ///< "name: reason" for each entry that could not be extracted
-    QStringList refused; ///< "name: reason" for each entry refused as unsafe
-};
-
-/// Progress of a running compress, extract or test: counts so far and in all. Return false to cancel.
-struct ZipProgress {
-    qint64 filesDone = 0;
-    qint64 filesTotal = 0;
-    qint64 bytesDone = 0;
-    qint64 bytesTotal = 0;
-};
-using ZipProgressCallback = std::function<bool(const ZipProgress&)>;
-
-/// One entry as read from the central directory at open time.
-struct ZipEntry {
-    /// The full stored name, UTF-8 decoded (CP437 when the UTF-8 flag is absent). Made from the folder path and
-    /// the name rather than kept, since a package may list 100,000 entries.
-    QString storedName() const { return folderPath + name; }
-    QString name;       ///< without folder; empty for folder entries
-    QString folderPath; ///< folder part ending in "/", "" at the top
-    QString extension;  ///< text after the last "." of name, "" when none
-    qint64 size = 0;
-    qint64 compressedSize = 0;
-    quint16 dosDate = 0; ///< MS-DOS packed date (local time)
-    quint16 dosTime = 0; ///< MS-DOS packed time
-    quint32 crc = 0;
-    bool encrypted = false;
-    bool isSymLink = false;
-    bool isFolder = false; ///< a folder entry (stored name ends in "/")
-    qint64 modified = 0;   ///< the entry's time as seconds since the epoch (what extraction gives the file)
-    quint32 unixMode = 0;  ///< permission bits when the entry was stored on a Unix system, else 0
-};
 
 class ZipPackage {
   public:
@@ -121,19 +63,13 @@ class ZipPackage {
     /// Queues a file for the next compress under storedName ("" stores the file name alone).
     int zOrderFile(const QString& filePath, const QString& storedName, UpdateCode code);
     int orderedCount() const;
-    /// Writes the ordered files into the target (the open package, or the one zCreateNewZip named). Files are
-    /// compressed on worker threads; the package on disk changes only when everything succeeded.
-    /// volumeSize: -1 no spanning; N > 0 cuts a package larger than N bytes into volumes name.z01, name.z02, ...
-    /// and the last volume name.zip, each at most N bytes (N must be at least 64 KiB); 0 is automatic: one
-    /// ordinary package when it fits the space that was free on the target's file system, else volumes as large
-    /// as that free space. A package that fits in one volume is always written as one ordinary file. A spanned
-    /// package can be opened, listed, tested and extracted, but not updated.
-    /// New entries are AES-256 encrypted when password is not empty. resetArchiveFlag has no meaning on this
-    /// platform and is accepted for callers. A non-empty comment becomes the package comment; an empty one keeps
-    /// the comment the package has. tempFolder is accepted for callers but unused: everything new is written
-    /// beside the old package so that the final renames never cross file systems.
-    int zCompressFiles(const QString& tempFolder, const QString& password, CompressionLevel level,
-                       bool resetArchiveFlag, qint64 volumeSize, const QString& comment,
+    /// Writes the ordered files into the target (the open package, or the one zCreateNewZip named) as one
+    /// ordinary package, written beside it and renamed into place; volumes of a spanned package it replaces go.
+    /// Files are compressed on worker threads; the package on disk changes only when everything succeeded. New
+    /// entries are AES-256 encrypted when password is not empty. A non-empty comment becomes the package comment;
+    /// an empty one keeps the comment the package has. A spanned package cannot be updated; to write volumes, cut
+    /// the finished package with splitIntoVolumes.
+    int zCompressFiles(const QString& password, CompressionLevel level, const QString& comment,
                        const ZipProgressCallback& progress = {});
 
     /// How many entries the last successful zCompressFiles added or replaced (0 when nothing was newer).
@@ -151,7 +87,7 @@ class ZipPackage {
 };
 
 /// Cuts the ordinary package at source into volumes named after target (target.z01, target.z02, ... and target
-/// itself as the last volume), as zCompressFiles does for a spanned package. volumeSize: N bytes per volume, or 0
+/// itself as the last volume); the one way spanned packages are written. volumeSize: N bytes per volume, or 0
 /// for automatic, which answers -1 without touching anything when the package fits in the space that was free
 /// before source was written (source is taken to lie beside target). Otherwise the volumes are written under
 /// temporary names and renamed into place when all are complete; source itself is left alone. keepGoing returning

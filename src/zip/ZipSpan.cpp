@@ -3,7 +3,7 @@
 #include "ZipSpan.h"
 #include "ZipDetail.h"
 #include "ZipLayout.h"
-#include "ZipPackage.h"
+#include "ZipTypes.h"
 #include "utility/WorkFile.h"
 
 #include <QDir>
@@ -427,6 +427,10 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     QString error;
     if (!readEndRecords(read, size, &end, &error)) return failed(error);
     if (end.spanned()) return failed(QStringLiteral("the package is already spanned"));
+    // Where the directory lies and how long it is are the package's claims: checked against the file's real length
+    // before anything is sized from them.
+    if (end.directoryOffset > quint64(size) || end.directorySize > quint64(size) - end.directoryOffset)
+        return failed(QStringLiteral("its directory reaches beyond the end of the file"));
     const QByteArray directory = read(0, end.directoryOffset, qint64(end.directorySize));
     if (quint64(directory.size()) != end.directorySize) return failed(QStringLiteral("its directory cannot be read"));
     std::vector<CentralRecord> records;
@@ -471,6 +475,8 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
         quint64 offset = 0;
     };
     std::vector<Placed> placed(records.size());
+    if (!byOffset.empty() && records[byOffset[0]].localOffset > end.directoryOffset)
+        return failed(QStringLiteral("its entries overlap or leave gaps"));
     qint64 position = byOffset.empty() ? qint64(end.directoryOffset) : qint64(records[byOffset[0]].localOffset);
     // Anything before the first entry (a stub some tools put there) travels along unchanged.
     if (position > 0) {
@@ -602,8 +608,8 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
     qint64 skip = 0;
     {
         const QByteArray head = read(0, 0, 4);
-        if (head.size() == 4 && (le32(head.constData()) == kSplitSignature ||
-                                 le32(head.constData()) == kSingleSplitSignature))
+        if (head.size() == 4 &&
+            (le32(head.constData()) == kSplitSignature || le32(head.constData()) == kSingleSplitSignature))
             skip = 4;
     }
     // Where each volume starts in the joined package.
@@ -728,8 +734,8 @@ zip_int64_t joinedCallback(void* state, void* data, zip_uint64_t length, zip_sou
     case ZIP_SOURCE_CLOSE:
         return 0;
     case ZIP_SOURCE_SEEK: {
-        const zip_int64_t to = zip_source_seek_compute_offset(zip_uint64_t(r->position), zip_uint64_t(r->package->size()),
-                                                              data, length, &r->error);
+        const zip_int64_t to = zip_source_seek_compute_offset(
+            zip_uint64_t(r->position), zip_uint64_t(r->package->size()), data, length, &r->error);
         if (to < 0) return -1;
         r->position = to;
         return 0;

@@ -3,6 +3,7 @@
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
 #include "sets/BackupSetFile.h"
+#include "utility/WorkFile.h"
 #include "utility/TextUtil.h"
 
 #include "TestSupport.h"
@@ -445,6 +446,32 @@ TEST_F(CliBuildTest, ExtractingOneEntryStopsAtAnInterruptAndLeavesNoPartialFile)
     EXPECT_EQ(QString::fromUtf8(extract.readAllStandardError()),
               "varnhold-cli: Extraction interrupted; no partly written file was left behind.\n");
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+}
+
+TEST_F(CliBuildTest, AKilledExtractionLeavesWorkFilesThatTheNextExtractionThereSweeps) {
+    const QString zeros = app.file("zeros/zeros.bin");
+    writeFile(zeros, {});
+    ASSERT_TRUE(QFile::resize(zeros, qint64(512) << 20));
+    ASSERT_EQ(cli({"build", "zeros.zip", "zeros/", "--level", "fast"}, app.path()).exitCode, 0);
+    QFile::remove(zeros);
+    ASSERT_EQ(cli({"build", "note.zip", "note.md"}, app.path()).exitCode, 0);
+    const QString out = app.file("out");
+    QDir().mkpath(out);
+
+    QProcess extract;
+    extract.setWorkingDirectory(app.path());
+    extract.start(VARNHOLD_CLI, {"--app-folder", app.path(), "extract", "zeros.zip", "--to", out, "--no-folder-names"});
+    ASSERT_TRUE(extract.waitForStarted());
+    ASSERT_TRUE(eventually([&] { return !hiddenFiles(out).isEmpty(); }, 60000)) << "the entry is being written";
+    extract.kill();
+    ASSERT_TRUE(extract.waitForFinished(60000));
+    const QStringList left = hiddenFiles(out);
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(WorkFiles::isWorkFileName(left[0])) << left[0].toStdString();
+
+    const ToolRun next = cli({"extract", "note.zip", "--to", out, "--no-folder-names"}, app.path());
+    ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"note.md"});
 }
 
 } // namespace

@@ -40,3 +40,11 @@ for name, size in ((b"big1.bin", 0x7FFFFFFFFFFF0000), (b"big2.bin", 0x7FFFFFFFFF
     cd += central(name, data, offset, 8, len(packed), 0xFFFFFFFF, struct.pack("<HHQ", 1, 8, size))
 with open("Broken-huge-sizes.zip", "wb") as f:
     f.write(body + cd + end(3, len(cd), len(body)))
+
+# One stored entry; its zip64 end record claims a central directory of 2^62 bytes in a file of 189 bytes.
+body = local(b"a.txt", data)
+cd = central(b"a.txt", data, 0)
+zip64_end = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, 1, 1, 1 << 62, len(body))
+locator = struct.pack("<IIQI", 0x07064B50, 0, len(body) + len(cd), 1)
+with open("Broken-directory-size-claim.zip", "wb") as f:
+    f.write(body + cd + zip64_end + locator + end(0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF))

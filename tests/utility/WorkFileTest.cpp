@@ -66,6 +66,19 @@ TEST(WorkFile, NamesCarryTheMarkAndTheWriter) {
         EXPECT_FALSE(WorkFiles::isWorkFileName(QString::fromLatin1(other))) << other;
 }
 
+TEST(WorkFile, ATargetWithALongNameGetsAWorkFileWhoseNameStaysValid) {
+    // 125 two-byte characters: the name is cut by bytes, at a character boundary, with room for the mark.
+    TempDir dir;
+    const QString target = dir.file(QString(125, QChar(0xE9)));
+    Result<WorkFile> work = WorkFile::beside(target);
+    ASSERT_TRUE(work.ok()) << work.message().toStdString();
+    const QString name = QFileInfo(work.value().path()).fileName();
+    EXPECT_LE(QFile::encodeName(name).size(), 255 - 7) << "room for libzip's suffix";
+    EXPECT_TRUE(name.startsWith("." + QString(60, QChar(0xE9)) + ".vhw-")) << name.toStdString();
+    EXPECT_EQ(WorkFiles::writerOf(name), ::getpid());
+    EXPECT_NE(WorkFiles::nameBeside(QString("x")), WorkFiles::nameBeside(QString("x")));
+}
+
 TEST(WorkFile, SweepRemovesOnlyWorkFilesOfEndedRuns) {
     TempDir dir;
     // A process that has ended: its id is free once it was waited for.

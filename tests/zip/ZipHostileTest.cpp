@@ -28,6 +28,14 @@ TEST(ZipHostileTest, Zip64EndRecordClaimingBillionsOfVolumesIsRefusedQuickly) {
         << qPrintable(zip.zGetLastErrorAsText());
 }
 
+TEST(ZipHostileTest, CuttingAPackageWhoseDirectoryClaimsExabytesFailsWithoutSizingFromTheClaim) {
+    TempDir dir;
+    QString why;
+    EXPECT_EQ(splitIntoVolumes(dataFile("Broken-directory-size-claim.zip"), dir.file("cut.zip"), 65536, &why), 0);
+    EXPECT_TRUE(why.contains("beyond the end of the file")) << qPrintable(why);
+    EXPECT_EQ(listTree(dir.path()), QStringList()); // no volume was started
+}
+
 TEST(ZipHostileTest, SizesNearTwoToTheSixtyThreeNeitherWrapNorPassTheTest) {
     ZipPackage zip;
     ASSERT_EQ(zip.zOpenZipFile(dataFile("Broken-huge-sizes.zip")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());

@@ -51,7 +51,7 @@ class ZipPackTest : public ::testing::Test {
         EXPECT_EQ(zip.zCreateNewZip(package), kZipOk);
         for (const QString& name : names)
             EXPECT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
-        const int result = zip.zCompressFiles({}, {}, level, false, -1, {}, progress);
+        const int result = zip.zCompressFiles({}, level, {}, progress);
         if (error) *error = zip.zGetLastErrorAsText();
         return result;
     }
@@ -154,7 +154,7 @@ TEST_F(ZipPackTest, FileThatCannotBeReadFailsTheCompressAndLeavesNothing) {
         for (const QString& name : s_small)
             ASSERT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
         ASSERT_EQ(zip.zOrderFile(copy, "victim", UpdateCode::AddReplace), kZipOk);
-        const int result = zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}, [&](const ZipProgress&) {
+        const int result = zip.zCompressFiles({}, CompressionLevel::Normal, {}, [&](const ZipProgress&) {
             QFile::remove(copy);
             return true;
         });

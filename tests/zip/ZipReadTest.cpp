@@ -197,7 +197,7 @@ TEST(ZipSpannedReadTest, InfoZipSplitPackageListsExtractsAndTestsButIsNotChanged
     EXPECT_EQ(zip.zDeleteFiles(), kZipFailed);
     EXPECT_TRUE(zip.zGetLastErrorAsText().contains("zip -s 0")) << qPrintable(zip.zGetLastErrorAsText());
     ASSERT_EQ(zip.zOrderFile(dir.file("src/data.bin"), "again.bin", UpdateCode::AddReplace), kZipOk);
-    EXPECT_EQ(zip.zCompressFiles({}, {}, CompressionLevel::Normal, false, -1, {}), kZipFailed);
+    EXPECT_EQ(zip.zCompressFiles({}, CompressionLevel::Normal, {}), kZipFailed);
     EXPECT_TRUE(zip.zGetLastErrorAsText().contains("spanned")) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(listTree(dir.path()), before);
     EXPECT_EQ(readFile(dir.file("split.zip")), last);
