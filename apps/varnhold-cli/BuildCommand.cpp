@@ -84,6 +84,8 @@ class BuildCommand : public Command {
             bool ok = false;
             const qint64 bytes = span.toLongLong(&ok);
             if (span != "auto" && (!ok || bytes <= 0)) return "--span takes a size in bytes or auto";
+            // Smaller volumes would only scatter a package over thousands of files.
+            if (span != "auto" && bytes < kMinVolumeBytes) return "--span takes at least 65536 bytes per volume";
         }
         for (const char* option : {"--include", "--exclude"}) {
             const QStringList patterns = args.lists.value(option);

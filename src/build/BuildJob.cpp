@@ -602,7 +602,7 @@ BuildResult BuildJob::run() {
             if (cancelRequested() || why.isEmpty()) return discard(finish(BuildOutcome::Cancelled));
             return discard(finish(BuildOutcome::Failed, why));
         }
-        // Automatic spanning and the package fits: it goes in place as one ordinary package.
+        // The package fits in one volume: it goes in place as one ordinary package.
     }
     // A package that was spanned before leaves its earlier volumes behind once an ordinary one takes its place.
     const int oldVolumes = packageVolumeCount(workFile.target());

@@ -581,6 +581,8 @@ int splitIntoVolumes(const QString& source, const QString& target, qint64 volume
         const qint64 freeNow = freeBytesAt(QFileInfo(target).absolutePath());
         perVolume = automaticVolumeSize(size, freeNow < 0 ? -1 : freeNow + size);
         if (perVolume < 0) return -1;
+    } else if (QFileInfo(source).size() <= volumeSize) {
+        return -1; // one volume would hold it all: an ordinary package serves every reader better
     }
     const SplitOutcome split = splitPackage(source, target, perVolume, [&] { return !keepGoing || keepGoing(); });
     if (split.result == kZipOk) return int(split.volumes);

@@ -8,6 +8,8 @@
 //   through the same code as for any other package.
 
 #include <QByteArray>
+#include "ZipTypes.h"
+
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -18,7 +20,7 @@
 namespace zipdetail {
 
 /// No volume may be smaller: a local header must always fit in one volume, and smaller volumes help nobody.
-constexpr qint64 kMinVolumeSize = qint64(64) << 10;
+constexpr qint64 kMinVolumeSize = kMinVolumeBytes;
 
 /// File name of volume `disk` (0-based) of the package whose last volume is `lastVolume`: the name with its
 /// extension replaced by .z01, .z02, ... for every volume but the last, which is lastVolume itself.

@@ -10,6 +10,9 @@ constexpr int kZipOk = 0;
 constexpr int kZipFailed = 1;
 constexpr int kZipCancelled = 8;
 
+/// The smallest volume a package is cut into.
+constexpr qint64 kMinVolumeBytes = qint64(64) << 10;
+
 enum class CompressionLevel { None = 0, Fast = 1, Normal = 2, Maximum = 3 };
 
 /// How an ordered file meets an entry of the same stored name.

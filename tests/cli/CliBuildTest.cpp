@@ -180,6 +180,7 @@ TEST_F(CliBuildTest, UsageErrorsExitTwoWithoutAStartUpAndHelpDescribesTheCommand
          "varnhold-cli: --level takes none, fast, normal or maximum" + more},
         {{"build", "a.zip", "x", "--mode", "replace"}, "varnhold-cli: --mode takes add, freshen or update" + more},
         {{"build", "a.zip", "x", "--span", "0"}, "varnhold-cli: --span takes a size in bytes or auto" + more},
+        {{"build", "a.zip", "x", "--span", "1000"}, "varnhold-cli: --span takes at least 65536 bytes per volume" + more},
         {{"build", "a.zip", "x", "--include", "a b"},
          "varnhold-cli: --include takes one pattern without blanks" + more},
         {{"build", "a.zip", "x", "--exclude", "1", "--exclude", "2", "--exclude", "3", "--exclude", "4", "--exclude",
