@@ -27,7 +27,7 @@ class TestCommand : public Command {
         const QString path = absolutePath(args.positional.first());
         // Like extract, test falls back on the password stored by the extract dialog.
         const QString password =
-            args.values.contains("--password") ? args.values.value("--password") : state.option("Optionse4");
+            args.values.contains("--password") ? args.values.value("--password") : state.text(Option::ZipPassword);
         ZipPackage package;
         if (!openPackage(package, path)) return kExitFailure;
         QStringList failures;

@@ -4,21 +4,43 @@
 
 AppState::AppState(const QString& application) : settings(kCompany, application) {}
 
-QString AppState::option(const QString& key) const {
-    auto it = m_options.constFind(key);
-    return it != m_options.cend() ? *it : OptionKeys::defaultFor(key, folders);
+namespace {
+std::size_t indexOf(Option option) {
+    return static_cast<std::size_t>(option);
+}
+} // namespace
+
+QString AppState::text(Option option) const {
+    const std::optional<QString>& value = m_options[indexOf(option)];
+    return value ? *value : OptionKeys::defaultFor(option, folders);
 }
 
-void AppState::setOption(const QString& key, const QString& value) { m_options.insert(key, value); }
-
-void AppState::saveOption(const QString& key, const QString& value) {
-    setOption(key, value);
-    settings.SaveSetting(kSettingsSection, key, value);
+QString AppState::path(Option option) const {
+    const QString folder = text(option);
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
-QString AppState::reloadOption(const QString& key) {
-    QString value = settings.GetSetting(kSettingsSection, key, OptionKeys::defaultFor(key, folders));
-    setOption(key, value);
+void AppState::setText(Option option, const QString& value) {
+    m_options[indexOf(option)] = value;
+}
+
+bool AppState::save(const QList<Option>& options, const QList<QPair<QString, QString>>& moreKeys) {
+    QList<QPair<QString, QString>> values;
+    for (Option option : options)
+        values.append({OptionKeys::key(option), text(option)});
+    values.append(moreKeys);
+    return settings.SaveSettings(kSettingsSection, values);
+}
+
+bool AppState::saveText(Option option, const QString& value) {
+    setText(option, value);
+    return save({option});
+}
+
+QString AppState::reload(Option option) {
+    QString value =
+        settings.GetSetting(kSettingsSection, OptionKeys::key(option), OptionKeys::defaultFor(option, folders));
+    setText(option, value);
     return value;
 }
 

@@ -5,10 +5,11 @@
 #include "OptionKeys.h"
 #include "RegSettings.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <atomic>
+#include <optional>
 
 class AppState {
 public:
@@ -21,15 +22,27 @@ public:
     QStringList recent;       ///< slots 1 to 9 (recent[0] is slot 1)
     QStringList startUpNotes; ///< what the start-up left out and the user should know about
 
-    /// The shared value of an option key (its default when never read).
-    QString option(const QString& key) const;
-    /// Changes the shared value only.
-    void setOption(const QString& key, const QString& value);
+    /// The shared value of an option (its default when never read).
+    QString text(Option option) const;
+    /// A yes/no option: true when it holds the stored "-1".
+    bool flag(Option option) const { return OptionKeys::isYes(text(option)); }
+    /// A whole-number option; 0, with *ok false, when the text is not a number.
+    qint64 number(Option option, bool* ok = nullptr) const { return text(option).toLongLong(ok); }
+    /// A folder option ending in "/" ("" stays "").
+    QString path(Option option) const;
+
+    /// These change the shared value only; save() writes it to the store.
+    void setText(Option option, const QString& value);
+    void setFlag(Option option, bool yes) { setText(option, OptionKeys::yesNo(yes)); }
+    void setNumber(Option option, qint64 value) { setText(option, QString::number(value)); }
+
+    /// Writes the shared values of these options, and the other keys of section "Settings" given in
+    /// moreKeys, with one write of the settings file (none when all are stored already); true on success.
+    bool save(const QList<Option>& options, const QList<QPair<QString, QString>>& moreKeys = {});
     /// Changes the shared value and writes it to the store.
-    void saveOption(const QString& key, const QString& value);
-    /// Reads a key from the store into the shared value (default when missing) and returns it.
-    QString reloadOption(const QString& key);
-    bool optionIsYes(const QString& key) const { return option(key) == "-1"; }
+    bool saveText(Option option, const QString& value);
+    /// Reads an option from the store into the shared value (its default when missing) and returns it.
+    QString reload(Option option);
 
     /// Application folder & "/" & name & "/".
     QString workFolder(const QString& name) const;
@@ -40,5 +53,5 @@ public:
     std::atomic_bool cancel{false};
 
 private:
-    QHash<QString, QString> m_options;
+  std::array<std::optional<QString>, OptionKeys::kCount> m_options;
 };

@@ -1,62 +1,109 @@
 #include "OptionKeys.h"
 
-#include <QHash>
 #include <QStandardPaths>
+
+namespace {
+
+// What a default is made of: a fixed text, the application folder itself, a folder below it (ending in "/"),
+// or the viewer found on this system.
+enum class Base { Text, App, AppFolder, Viewer };
+
+struct Row {
+    Option option;
+    const char* key;
+    Base base;
+    const char* value; ///< the text, or the folder's name below the application folder
+};
+
+// The one place the stored names and defaults are written down.
+constexpr Row kTable[] = {
+    {Option::WizardBrowseFolder, "Options00", Base::App, ""},
+    {Option::CompressionMethod, "Options01", Base::Text, "3"},
+    {Option::UpdateOption, "Options02", Base::Text, "1"},
+    {Option::StoredNames, "Options03", Base::Text, "2"},
+    {Option::ViewerProgram, "Options04", Base::Viewer, ""},
+    {Option::ResetArchiveAttribute, "Options05", Base::Text, "0"},
+    {Option::TempFolder, "Options06", Base::AppFolder, "Temp"},
+    {Option::ExtractFolder, "Options07", Base::AppFolder, "Extract"},
+    {Option::SetsFolder, "Options08", Base::AppFolder, "Sets"},
+    {Option::ZipFolder, "Options09", Base::AppFolder, "Zips"},
+    {Option::ZipFileName, "Options10", Base::Text, "Test.Zip"},
+    {Option::OpenPackageFolder, "Options11", Base::AppFolder, "Zips"},
+    {Option::MakeFolder, "Options12", Base::AppFolder, "Make"},
+    {Option::SplitFolder, "Options13", Base::AppFolder, "Split"},
+    {Option::SplitPieceSize, "Options14", Base::Text, "1457664"},
+    {Option::SplitModemSpeed, "Options15", Base::Text, "1"},
+    {Option::ExtractToDefault, "Optionse1", Base::Text, "-1"},
+    {Option::ExtractToSelected, "Optionse2", Base::Text, "0"},
+    {Option::HidePassword, "Optionse3", Base::Text, "-1"},
+    {Option::ZipPassword, "Optionse4", Base::Text, ""},
+    {Option::ExtractOverwrite, "Optionse5", Base::Text, "-1"},
+    {Option::ExtractSkipOlder, "Optionse6", Base::Text, "0"},
+    {Option::ExtractUseFolderNames, "Optionse7", Base::Text, "-1"},
+    {Option::ExtractRequest, "Optionse8", Base::Text, "0"},
+    {Option::SelectedExtractFolder, "Optionse9", Base::AppFolder, "Extract"},
+    {Option::ExtractName, "Optionsea", Base::Text, ""},
+    {Option::ExtractAnswerFolder, "Optionseb", Base::Text, ""},
+    {Option::ExtractIndexOrError, "Optionsec", Base::Text, ""},
+};
+static_assert(std::size(kTable) == OptionKeys::kCount);
+
+constexpr bool rowsInEnumOrder() {
+    for (std::size_t i = 0; i < std::size(kTable); ++i)
+        if (static_cast<std::size_t>(kTable[i].option) != i) return false;
+    return true;
+}
+static_assert(rowsInEnumOrder(), "kTable is indexed by Option");
+
+const Row& row(Option option) {
+    return kTable[static_cast<std::size_t>(option)];
+}
+
+} // namespace
 
 namespace OptionKeys {
 
-const QStringList& generalKeys() {
-    static const QStringList keys = [] {
-        QStringList k;
-        for (int i = 0; i <= 15; ++i) k << QString("Options%1").arg(i, 2, 10, QChar('0'));
-        return k;
+const std::array<Option, kCount>& all() {
+    static const std::array<Option, kCount> options = [] {
+        std::array<Option, kCount> a{};
+        for (int i = 0; i < kCount; ++i)
+            a[i] = kTable[i].option;
+        return a;
     }();
-    return keys;
+    return options;
 }
 
-const QStringList& extractKeys() {
-    static const QStringList keys = {"Optionse1", "Optionse2", "Optionse3", "Optionse4", "Optionse5", "Optionse6",
-                                     "Optionse7", "Optionse8", "Optionse9", "Optionsea", "Optionseb", "Optionsec"};
-    return keys;
+QString key(Option option) {
+    return QString::fromLatin1(row(option).key);
 }
 
-QStringList allKeys() { return generalKeys() + extractKeys(); }
+QString defaultFor(Option option, const AppFolders& f) {
+    const Row& r = row(option);
+    switch (r.base) {
+    case Base::Text:
+        return QString::fromLatin1(r.value);
+    case Base::App:
+        return f.app;
+    case Base::AppFolder:
+        return f.app + u'/' + QLatin1String(r.value) + u'/';
+    case Base::Viewer:
+        return f.viewer;
+    }
+    return {};
+}
 
-QString defaultFor(const QString& key, const AppFolders& f) {
-    const QString app = f.app;
-    if (key == "Options00") return app;
-    if (key == "Options01") return "3";
-    if (key == "Options02") return "1";
-    if (key == "Options03") return "2";
-    if (key == "Options04") return f.viewer;
-    if (key == "Options05") return "0";
-    if (key == "Options06") return app + "/Temp/";
-    if (key == "Options07") return app + "/Extract/";
-    if (key == "Options08") return app + "/Sets/";
-    if (key == "Options09") return app + "/Zips/";
-    if (key == "Options10") return "Test.Zip";
-    if (key == "Options11") return app + "/Zips/";
-    if (key == "Options12") return app + "/Make/";
-    if (key == "Options13") return app + "/Split/";
-    if (key == "Options14") return "1457664";
-    if (key == "Options15") return "1";
-    if (key == "Optionse1") return "-1";
-    if (key == "Optionse2") return "0";
-    if (key == "Optionse3") return "-1";
-    if (key == "Optionse4") return "";
-    if (key == "Optionse5") return "-1";
-    if (key == "Optionse6") return "0";
-    if (key == "Optionse7") return "-1";
-    if (key == "Optionse8") return "0";
-    if (key == "Optionse9") return app + "/Extract/";
-    return ""; // Optionsea, Optionseb, Optionsec and anything unknown
+QStringList allKeys() {
+    QStringList keys;
+    for (Option option : all())
+        keys << key(option);
+    return keys;
 }
 
 } // namespace OptionKeys
 
 QString findDefaultViewer() {
-    static const char* candidates[] = {"gnome-text-editor", "gedit", "mousepad", "kate", "kwrite", "pluma",
-                                       "xed", "featherpad", "leafpad", "xdg-open"};
+    static const char* candidates[] = {"gnome-text-editor", "gedit",   "mousepad", "kate", "kwrite", "pluma", "xed",
+                                       "featherpad",        "leafpad", "xdg-open"};
     for (const char* name : candidates) {
         QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!found.isEmpty()) return found;

@@ -1,8 +1,11 @@
 #pragma once
-// The 28 option keys of section "Settings", their order and their defaults.
+// Every option key of section "Settings" in one table: what it means (Option), the name it is stored under and
+// its default. The stored names and defaults are the settings file's format and never change.
 
 #include <QString>
 #include <QStringList>
+
+#include <array>
 
 inline const QString kSettingsSection = QStringLiteral("Settings");
 inline const QString kCompany = QStringLiteral("Brindlecot");
@@ -16,15 +19,59 @@ struct AppFolders {
     QString viewer;  ///< full path of the plain text viewer offered by default
 };
 
+/// The option values, in the order start-up reads and stores them. The comment names the stored key.
+enum class Option {
+    WizardBrowseFolder,    ///< Options00: where the build wizard starts browsing for files
+    CompressionMethod,     ///< Options01: "1" None, "2" Fast, "3" Normal, "4" Maximum
+    UpdateOption,          ///< Options02: "1" Add/Replace, "2" Freshen, "3" Update
+    StoredNames,           ///< Options03: "2" full path without its root, anything else no stored name
+    ViewerProgram,         ///< Options04: the default file viewer program
+    ResetArchiveAttribute, ///< Options05: yes/no
+    TempFolder,            ///< Options06
+    ExtractFolder,         ///< Options07: the default extract folder
+    SetsFolder,            ///< Options08: the backup set folder
+    ZipFolder,             ///< Options09: where new packages are put
+    ZipFileName,           ///< Options10: the default package file name
+    OpenPackageFolder,     ///< Options11: the start folder of the open dialog for packages
+    MakeFolder,            ///< Options12: self-extracting packages
+    SplitFolder,           ///< Options13
+    SplitPieceSize,        ///< Options14: bytes per piece of the file splitter
+    SplitModemSpeed,       ///< Options15: "1" 28.8, "2" 33.6, "3" 56.0 Kbps
+    ExtractToDefault,      ///< Optionse1: yes/no, extract into the default extract folder
+    ExtractToSelected,     ///< Optionse2: yes/no, extract into the selected extract folder
+    HidePassword,          ///< Optionse3: yes/no
+    ZipPassword,           ///< Optionse4: "" for none
+    ExtractOverwrite,      ///< Optionse5: yes/no
+    ExtractSkipOlder,      ///< Optionse6: yes/no
+    ExtractUseFolderNames, ///< Optionse7: yes/no
+    ExtractRequest,        ///< Optionse8: "0", or "-2" one entry, "-1" all entries
+    SelectedExtractFolder, ///< Optionse9
+    ExtractName,           ///< Optionsea: the entry asked for ("All files"); afterwards what was extracted or "cancel"
+    ExtractAnswerFolder,   ///< Optionseb: afterwards the folder extracted to
+    ExtractIndexOrError,   ///< Optionsec: the entry index asked for; afterwards "" or the error or "cancel"
+};
+
 namespace OptionKeys {
-/// "Options00" to "Options15" in order.
-const QStringList& generalKeys();
-/// "Optionse1" to "Optionse9", "Optionsea" to "Optionsec" in order.
-const QStringList& extractKeys();
-/// Both lists, general first.
+inline constexpr int kCount = 28;
+
+/// The stored yes/no texts.
+inline const QString kYes = QStringLiteral("-1");
+inline const QString kNo = QStringLiteral("0");
+inline QString yesNo(bool yes) {
+    return yes ? kYes : kNo;
+}
+inline bool isYes(const QString& stored) {
+    return stored == kYes;
+}
+
+/// Every option in store order.
+const std::array<Option, kCount>& all();
+/// The key the option is stored under, for example Options07.
+QString key(Option option);
+/// The option's default; folder defaults are made from the application folder.
+QString defaultFor(Option option, const AppFolders& folders);
+/// The stored keys of all(), in the same order.
 QStringList allKeys();
-/// The default of a key; an unknown key has "".
-QString defaultFor(const QString& key, const AppFolders& folders);
 } // namespace OptionKeys
 
 /// A plain text viewer found on this system (full path), or xdg-open when none of the usual ones is there.

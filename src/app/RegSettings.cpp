@@ -150,6 +150,7 @@ bool CRegSettings::commit() {
         if (fd >= 0) ::close(fd);
     }
     s.sync();
+    ++m_writes;
     keepToOwner(path); // also when the write reported a problem
     return s.status() == QSettings::NoError;
 }

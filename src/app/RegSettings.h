@@ -38,6 +38,10 @@ class CRegSettings {
     /// Stores several values of one section with a single write of the file.
     bool SaveSettings(const QString& section, const QList<QPair<QString, QString>>& settings);
 
+    /// How many times this instance has written the file behind the store: each write rewrites the whole file,
+    /// so the callers batch their values and tests count the writes.
+    int writeCount() const { return m_writes; }
+
     /// Full path of the file behind the store.
     QString fileName() const;
     /// "" when the store can be used; otherwise a message naming the file and what is wrong with it (it cannot
@@ -54,4 +58,5 @@ class CRegSettings {
     QString m_appName;
     mutable QSettings* m_settings = nullptr;
     mutable QString m_problem;
+    int m_writes = 0;
 };

@@ -62,8 +62,10 @@ void runStartUp(AppState& state, const QString& appFolder) {
     // Every key is read with its default and written straight back, so the store always holds a full set. A
     // settings file that could not be read gives the defaults and is not written over with them: the store
     // refuses every write to it (see CRegSettings::problem).
-    QList<QPair<QString, QString>> values;
-    for (const QStringList* keys : {&OptionKeys::generalKeys(), &OptionKeys::extractKeys()})
-        for (const QString& key : *keys) values.append({key, state.reloadOption(key)});
-    state.settings.SaveSettings(kSettingsSection, values);
+    QList<Option> options;
+    for (Option option : OptionKeys::all()) {
+        state.reload(option);
+        options.append(option);
+    }
+    state.save(options);
 }

@@ -105,11 +105,27 @@ QString buildButtonCaption(BuildMode mode) {
 
 ZipSettings ZipSettings::fromState(const AppState& state) {
     ZipSettings s;
-    s.level = levelFromOption(state.option(QStringLiteral("Options01")));
-    s.updateCode = updateCodeFromOption(state.option(QStringLiteral("Options02")));
+    s.level = levelFromOption(state.text(Option::CompressionMethod));
+    s.updateCode = updateCodeFromOption(state.text(Option::UpdateOption));
     s.spanSize = -1;
-    s.password = state.option(QStringLiteral("Optionse4"));
+    s.password = state.text(Option::ZipPassword);
+    s.resetArchive = state.flag(Option::ResetArchiveAttribute);
+    s.hidePassword = state.flag(Option::HidePassword);
     return s;
+}
+
+void ZipSettings::store(AppState& state) const {
+    // The stored codes count from 1 in the order of the enumerations.
+    state.setNumber(Option::CompressionMethod, static_cast<int>(level) + 1);
+    state.setNumber(Option::UpdateOption, static_cast<int>(updateCode) + 1);
+    state.setFlag(Option::ResetArchiveAttribute, resetArchive);
+    state.setFlag(Option::HidePassword, hidePassword);
+    state.setText(Option::ZipPassword, password);
+    QList<QPair<QString, QString>> more;
+    if (keptSpanSize) more.append({kSpanningKey, *keptSpanSize});
+    state.save({Option::CompressionMethod, Option::UpdateOption, Option::ResetArchiveAttribute, Option::HidePassword,
+                Option::ZipPassword},
+               more);
 }
 
 CompressionLevel levelFromOption(const QString& value) {
@@ -160,10 +176,10 @@ int CompressPercent::next(qint64 position, qint64 selectedBytes) {
 BuildParams BuildParams::fromState(const AppState& state, BuildMode mode) {
     BuildParams p;
     p.mode = mode;
-    p.targetFolder = state.option(QStringLiteral("Options09"));
-    p.targetFileName = state.option(QStringLiteral("Options10"));
+    p.targetFolder = state.text(Option::ZipFolder);
+    p.targetFileName = state.text(Option::ZipFileName);
     p.zip = ZipSettings::fromState(state);
-    p.storeFullPaths = state.option(QStringLiteral("Options03")) == QLatin1String("2");
+    p.storeFullPaths = state.text(Option::StoredNames) == QLatin1String("2");
     p.appFolder = state.folders.app;
     return p;
 }
@@ -174,8 +190,9 @@ QString BuildParams::targetPath() const {
 
 void storeBuildTarget(AppState& state, const BuildParams& params) {
     if (params.mode != BuildMode::Build) return;
-    state.saveOption(QStringLiteral("Options09"), params.targetFolder);
-    state.saveOption(QStringLiteral("Options10"), params.targetFileName);
+    state.setText(Option::ZipFolder, params.targetFolder);
+    state.setText(Option::ZipFileName, params.targetFileName);
+    state.save({Option::ZipFolder, Option::ZipFileName});
 }
 
 BuildJob::BuildJob(BuildParams params, BuildCallbacks callbacks)

@@ -16,6 +16,7 @@
 #include <QVector>
 #include <atomic>
 #include <functional>
+#include <optional>
 
 class AppState;
 
@@ -45,15 +46,27 @@ QString buildButtonCaption(BuildMode mode);
 
 /// The zip settings as the settings dialog leaves them.
 struct ZipSettings {
-    CompressionLevel level = CompressionLevel::Normal;
-    UpdateCode updateCode = UpdateCode::AddReplace;
-    qint64 spanSize = -1; ///< -1 no spanning, 0 automatic, else bytes per volume
-    QString password;     ///< empty for none
+    CompressionLevel level = CompressionLevel::Normal; ///< Option::CompressionMethod
+    UpdateCode updateCode = UpdateCode::AddReplace;    ///< Option::UpdateOption
+    qint64 spanSize = -1; ///< -1 no spanning, 0 automatic, else bytes per volume (not stored)
+    QString password;     ///< Option::ZipPassword, empty for none
+    /// Option::ResetArchiveAttribute: kept for the dialog only; Linux files have no archive flag, so the build
+    /// has nothing to reset.
+    bool resetArchive = false;
+    bool hidePassword = true; ///< Option::HidePassword
+    /// The custom size box, kept under "Spanning" for the next build; an update leaves it unset and the stored
+    /// size as it is.
+    std::optional<QString> keptSpanSize;
 
-    /// From Options01, Options02 and Optionse4; no spanning. Options05 ("reset the archive flag") is not read:
-    /// Linux files have no archive flag, so there is nothing to reset.
+    /// From the shared option values; no spanning and no kept size.
     static ZipSettings fromState(const AppState& state);
+    /// Puts the values into the shared option values and writes them, and the kept size when set, to the store
+    /// with one write of the settings file.
+    void store(AppState& state) const;
 };
+
+/// The key of the size box of the zip settings dialog in section "Settings".
+inline const QString kSpanningKey = QStringLiteral("Spanning");
 
 /// Options01 "1".."4" -> None..Maximum (anything else Normal).
 CompressionLevel levelFromOption(const QString& value);

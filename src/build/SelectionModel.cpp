@@ -115,7 +115,7 @@ int SelectionModel::addFiles(const QStringList& paths, bool rememberFolder) {
         ++added;
     }
     files.refreshSummary();
-    if (rememberFolder && !paths.isEmpty()) m_state.saveOption(QStringLiteral("Options00"), folderOfPath(paths.last()));
+    if (rememberFolder && !paths.isEmpty()) m_state.saveText(Option::WizardBrowseFolder, folderOfPath(paths.last()));
     return added;
 }
 

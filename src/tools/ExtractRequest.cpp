@@ -2,56 +2,75 @@
 
 #include "app/AppState.h"
 
-namespace {
-QString yesNo(bool yes) { return yes ? QStringLiteral("-1") : QStringLiteral("0"); }
-} // namespace
-
 ExtractSettings ExtractSettings::fromState(const AppState& state) {
     ExtractSettings s;
-    s.defaultFolder = state.option("Options07");
-    s.selectedFolder = state.option("Optionse9");
-    s.password = state.option("Optionse4");
-    s.useDefault = state.optionIsYes("Optionse1");
-    s.useSelected = state.optionIsYes("Optionse2");
-    s.hidePassword = state.optionIsYes("Optionse3");
-    s.overwrite = state.optionIsYes("Optionse5");
-    s.skipOlder = state.optionIsYes("Optionse6");
-    s.useFolderNames = state.optionIsYes("Optionse7");
+    s.defaultFolder = state.text(Option::ExtractFolder);
+    s.selectedFolder = state.text(Option::SelectedExtractFolder);
+    s.password = state.text(Option::ZipPassword);
+    s.useDefault = state.flag(Option::ExtractToDefault);
+    s.useSelected = state.flag(Option::ExtractToSelected);
+    s.hidePassword = state.flag(Option::HidePassword);
+    s.overwrite = state.flag(Option::ExtractOverwrite);
+    s.skipOlder = state.flag(Option::ExtractSkipOlder);
+    s.useFolderNames = state.flag(Option::ExtractUseFolderNames);
     return s;
 }
 
-void ExtractSettings::store(AppState& state) const {
-    state.saveOption("Options07", defaultFolder);
-    state.saveOption("Optionse1", yesNo(useDefault));
-    state.saveOption("Optionse2", yesNo(useSelected));
-    state.saveOption("Optionse3", yesNo(hidePassword));
-    state.saveOption("Optionse4", password);
-    state.saveOption("Optionse5", yesNo(overwrite));
-    state.saveOption("Optionse6", yesNo(skipOlder));
-    state.saveOption("Optionse7", yesNo(useFolderNames));
-    state.saveOption("Optionse9", selectedFolder);
+const QList<Option>& ExtractSettings::storedOptions() {
+    static const QList<Option> options = {
+        Option::ExtractFolder,    Option::ExtractToDefault,      Option::ExtractToSelected,
+        Option::HidePassword,     Option::ZipPassword,           Option::ExtractOverwrite,
+        Option::ExtractSkipOlder, Option::ExtractUseFolderNames, Option::SelectedExtractFolder};
+    return options;
 }
 
+void ExtractSettings::setIn(AppState& state) const {
+    state.setText(Option::ExtractFolder, defaultFolder);
+    state.setFlag(Option::ExtractToDefault, useDefault);
+    state.setFlag(Option::ExtractToSelected, useSelected);
+    state.setFlag(Option::HidePassword, hidePassword);
+    state.setText(Option::ZipPassword, password);
+    state.setFlag(Option::ExtractOverwrite, overwrite);
+    state.setFlag(Option::ExtractSkipOlder, skipOlder);
+    state.setFlag(Option::ExtractUseFolderNames, useFolderNames);
+    state.setText(Option::SelectedExtractFolder, selectedFolder);
+}
+
+void ExtractSettings::store(AppState& state) const {
+    setIn(state);
+    state.save(storedOptions());
+}
+
+const QList<Option>& extractRequestOptions() {
+    static const QList<Option> options = {Option::ExtractRequest, Option::ExtractName, Option::ExtractAnswerFolder,
+                                          Option::ExtractIndexOrError};
+    return options;
+}
+
+namespace {
+void storeRequest(AppState& state, const QString& code, const QString& name, const QString& index) {
+    state.setText(Option::ExtractRequest, code);
+    state.setText(Option::ExtractName, name);
+    state.setText(Option::ExtractAnswerFolder, QString());
+    state.setText(Option::ExtractIndexOrError, index);
+    state.save(extractRequestOptions());
+}
+} // namespace
+
 void requestExtractOne(AppState& state, const QString& name, qint64 entryIndex) {
-    state.saveOption("Optionse8", kExtractOneRequest);
-    state.saveOption("Optionsea", name);
-    state.saveOption("Optionseb", "");
-    state.saveOption("Optionsec", QString::number(entryIndex));
+    storeRequest(state, kExtractOneRequest, name, QString::number(entryIndex));
 }
 
 void requestExtractAll(AppState& state) {
-    state.saveOption("Optionse8", kExtractAllRequest);
-    state.saveOption("Optionsea", kAllFilesName);
-    state.saveOption("Optionseb", "");
-    state.saveOption("Optionsec", "");
+    storeRequest(state, kExtractAllRequest, kAllFilesName, QString());
 }
 
 ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
                                 const ZipProgressCallback& progress) {
     ExtractAnswer answer;
-    answer.name = state.option("Optionsea");
+    answer.name = state.text(Option::ExtractName);
     answer.folder = settings.targetFolder();
-    const bool one = state.option("Optionse8") == kExtractOneRequest;
+    const bool one = state.text(Option::ExtractRequest) == kExtractOneRequest;
     if (answer.folder.trimmed().isEmpty()) {
         // The zip layer would try the working folder's root and say it cannot write into " ".
         answer.folder.clear();
@@ -61,7 +80,7 @@ ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, cons
     int result = kZipFailed;
     if (one) {
         bool ok = false;
-        const qint64 index = state.option("Optionsec").toLongLong(&ok);
+        const qint64 index = state.number(Option::ExtractIndexOrError, &ok);
         if (!ok || index < 0 || index >= package.zGetTotalFiles()) {
             answer.folder.clear();
             answer.error = QStringLiteral("No entry to extract.");
@@ -78,10 +97,15 @@ ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, cons
     return answer;
 }
 
+void setExtractAnswer(AppState& state, const ExtractAnswer& answer) {
+    state.setText(Option::ExtractName, answer.name);
+    state.setText(Option::ExtractAnswerFolder, answer.folder);
+    state.setText(Option::ExtractIndexOrError, answer.error);
+}
+
 void storeExtractAnswer(AppState& state, const ExtractAnswer& answer) {
-    state.saveOption("Optionsea", answer.name);
-    state.saveOption("Optionseb", answer.folder);
-    state.saveOption("Optionsec", answer.error);
+    setExtractAnswer(state, answer);
+    state.save({Option::ExtractName, Option::ExtractAnswerFolder, Option::ExtractIndexOrError});
 }
 
 QString extractStatusText(const QString& name, const QString& folder, const QString& error) {

@@ -2,6 +2,7 @@
 // How an extraction is asked for, which options it runs with, and the answer it leaves. The extract dialog is
 // a thin face over this; the command-line program forms the same options from its flags.
 
+#include "app/OptionKeys.h"
 #include "zip/ZipPackage.h"
 
 #include <QString>
@@ -10,18 +11,22 @@ class AppState;
 
 /// The extract dialog's values, as stored under Options07 and Optionse1 to Optionse9.
 struct ExtractSettings {
-    QString defaultFolder;   ///< Options07
-    QString selectedFolder;  ///< Optionse9
-    QString password;        ///< Optionse4
-    bool useDefault = true;  ///< Optionse1
-    bool useSelected = false;///< Optionse2
-    bool hidePassword = true;///< Optionse3
-    bool overwrite = true;   ///< Optionse5
-    bool skipOlder = false;  ///< Optionse6
-    bool useFolderNames = true; ///< Optionse7
+    QString defaultFolder;      ///< Option::ExtractFolder
+    QString selectedFolder;     ///< Option::SelectedExtractFolder
+    QString password;           ///< Option::ZipPassword
+    bool useDefault = true;     ///< Option::ExtractToDefault
+    bool useSelected = false;   ///< Option::ExtractToSelected
+    bool hidePassword = true;   ///< Option::HidePassword
+    bool overwrite = true;      ///< Option::ExtractOverwrite
+    bool skipOlder = false;     ///< Option::ExtractSkipOlder
+    bool useFolderNames = true; ///< Option::ExtractUseFolderNames
 
+    /// The options these values are kept under.
+    static const QList<Option>& storedOptions();
     static ExtractSettings fromState(const AppState& state);
-    /// Writes the values into the shared option values and the store.
+    /// Puts the values into the shared option values only.
+    void setIn(AppState& state) const;
+    /// Puts the values into the shared option values and writes them to the store at once.
     void store(AppState& state) const;
     /// The default folder when "Use" is ticked beside it, else the selected one.
     QString targetFolder() const { return useDefault ? defaultFolder : selectedFolder; }
@@ -49,7 +54,10 @@ struct ExtractAnswer {
     bool succeeded() const { return error.isEmpty(); }
 };
 
-/// Asks for one entry (Optionse8 "-2") or all of them ("-1"): the four request keys, stored.
+/// The four options of the extract request and its answer: Optionse8 and Optionsea to Optionsec.
+const QList<Option>& extractRequestOptions();
+
+/// Asks for one entry (Optionse8 "-2") or all of them ("-1"): the four request keys, stored at once.
 void requestExtractOne(AppState& state, const QString& name, qint64 entryIndex);
 void requestExtractAll(AppState& state);
 
@@ -58,7 +66,8 @@ void requestExtractAll(AppState& state);
 ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
                                 const ZipProgressCallback& progress = {});
 
-/// Leaves the answer in Optionsea, Optionseb and Optionsec (shared values and store).
+/// Leaves the answer in Optionsea, Optionseb and Optionsec: the shared values only, or also the store.
+void setExtractAnswer(AppState& state, const ExtractAnswer& answer);
 void storeExtractAnswer(AppState& state, const ExtractAnswer& answer);
 
 /// The main window's status line after the extract dialog closed, from the three answer keys.

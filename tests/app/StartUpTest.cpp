@@ -60,7 +60,8 @@ TEST(StartUp, EmptyStoreGetsAll28KeysWithDefaults) {
         {"Optionsec", ""},
     };
     EXPECT_EQ(storedSettings(state), expected) << "exactly the 28 keys, and no recent-list keys yet";
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) EXPECT_EQ(state.option(it.key()), it.value());
+    for (Option option : OptionKeys::all())
+        EXPECT_EQ(state.text(option), expected.value(OptionKeys::key(option)));
     EXPECT_EQ(state.recent, QStringList(9, QString()));
     EXPECT_EQ(state.folders.app, app);
     EXPECT_EQ(state.helpFilePath, app + "/Varnhold.hlp");
@@ -142,15 +143,15 @@ TEST(StartUp, StoredValuesSurviveAndWorkingFolderDecides) {
     {
         AppState state(app);
         runStartUp(state, first.path());
-        state.saveOption("Options01", "4");
+        state.saveText(Option::CompressionMethod, "4");
         state.addRecent("/z/a.zip");
     }
     AppState state(app);
     runStartUp(state, second.path());
-    EXPECT_EQ(state.option("Options01"), "4");
+    EXPECT_EQ(state.text(Option::CompressionMethod), "4");
     EXPECT_EQ(state.recent.first(), "/z/a.zip");
     // Folder defaults already stored keep the first folder; the working folders follow the new one.
-    EXPECT_EQ(state.option("Options07"), first.path() + "/Extract/");
+    EXPECT_EQ(state.text(Option::ExtractFolder), first.path() + "/Extract/");
     EXPECT_TRUE(QFileInfo(second.file("Sets")).isDir());
 }
 

@@ -217,7 +217,7 @@ TEST_F(BuildJobTest, StoredNamesFollowTheOptionAndThePackageNeverGoesIntoItself)
               QStringList({stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}));
 
     QFile::remove(data + "Backup.zip");
-    program.state->setOption("Options03", "1");
+    program.state->setText(Option::StoredNames, "1");
     ASSERT_TRUE(build(paramsFor({dataFolder})).ok());
     EXPECT_EQ(buildtest::storedNames(target), QStringList({"a.txt", "b.txt", "c.doc"}));
 
@@ -405,7 +405,7 @@ TEST_F(BuildJobTest, LinksAreStoredAsLinksAndSpecialFilesAreListed) {
 
 TEST_F(BuildJobTest, WithoutFullPathsTheFirstOfTwoSameNamesIsKeptAndTheOtherListed) {
     writeFile(data + "sub/a.txt", "the second a.txt", kOld);
-    program.state->setOption("Options03", "1");
+    program.state->setText(Option::StoredNames, "1");
     const BuildResult r = build(paramsFor({dataFolder}));
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(buildtest::storedNames(target), QStringList({"a.txt", "b.txt", "c.doc"}));

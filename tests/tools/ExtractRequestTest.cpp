@@ -82,7 +82,7 @@ TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     EXPECT_TRUE(back.useSelected);
     EXPECT_FALSE(back.useDefault);
     EXPECT_EQ(back.selectedFolder, "/data/out/");
-    EXPECT_EQ(again.option("Optionse2"), "-1");
+    EXPECT_EQ(again.text(Option::ExtractToSelected), "-1");
 }
 
 TEST_F(ExtractRequestTest, OneEntryRequestAndAnswer) {
@@ -99,13 +99,14 @@ TEST_F(ExtractRequestTest, OneEntryRequestAndAnswer) {
     EXPECT_EQ(readFile(dir.file("Extract/sub/two.txt")), sampleText(7000, 2));
     EXPECT_FALSE(QFileInfo::exists(dir.file("Extract/one.txt")));
     storeExtractAnswer(state, answer);
-    EXPECT_EQ(extractStatusText(state.option("Optionsea"), state.option("Optionseb"), state.option("Optionsec")),
+    EXPECT_EQ(extractStatusText(state.text(Option::ExtractName), state.text(Option::ExtractAnswerFolder),
+                                state.text(Option::ExtractIndexOrError)),
               "two.txt was extracted to " + dir.path() + "/Extract/");
 }
 
 TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
     requestExtractAll(state);
-    EXPECT_EQ(state.option("Optionsea"), "All files");
+    EXPECT_EQ(state.text(Option::ExtractName), "All files");
     ExtractSettings s = ExtractSettings::fromState(state);
     s.useFolderNames = false;
     const ExtractAnswer answer = runExtractRequest(state, package, s);

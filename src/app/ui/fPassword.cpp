@@ -1,7 +1,7 @@
 #include "fPassword.h"
 
 #include "PasswordBox.h"
-#include "app/AppState.h"
+#include "app/PasswordSettings.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -10,11 +10,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
-
-namespace {
-const QString kYes = QStringLiteral("-1");
-const QString kNo = QStringLiteral("0");
-} // namespace
 
 fPassword::fPassword(AppState& state, QWidget* parent) : AnswerableDialog(parent), m_state(state) {
     setObjectName("fPassword");
@@ -45,8 +40,12 @@ fPassword::fPassword(AppState& state, QWidget* parent) : AnswerableDialog(parent
         m_passwordEdit->setFocus();
     });
 
-    const bool hide = m_state.reloadOption("Optionse3") == kYes;
-    m_passwordEdit->setText(m_state.reloadOption("Optionse4"));
+    // Another window may have changed these since start-up; the store has the last word.
+    m_state.reload(Option::HidePassword);
+    m_state.reload(Option::ZipPassword);
+    m_settings = PasswordSettings::fromState(m_state);
+    const bool hide = m_settings.hidePassword;
+    m_passwordEdit->setText(m_settings.password);
     m_hideCheck->setChecked(hide);
     setPasswordHidden(m_passwordEdit, hide);
 
@@ -69,7 +68,9 @@ fPassword::fPassword(AppState& state, QWidget* parent) : AnswerableDialog(parent
 
 bool fPassword::ask(AppState& state, QWidget* parent) {
     fPassword dialog(state, parent);
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted) return false;
+    dialog.settings().store(state);
+    return true;
 }
 
 QString fPassword::password() const {
@@ -78,10 +79,7 @@ QString fPassword::password() const {
 
 void fPassword::acceptPassword() {
     // No second entry and no check: whatever is in the box, empty included, is the password from now on.
-    const QString hide = m_hideCheck->isChecked() ? kYes : kNo;
-    m_state.setOption("Optionse3", hide);
-    m_state.setOption("Optionse4", m_passwordEdit->text());
-    m_state.settings.SaveSettings(kSettingsSection, {{"Optionse3", hide}, {"Optionse4", m_passwordEdit->text()}});
+    m_settings = {m_passwordEdit->text(), m_hideCheck->isChecked()};
     accept();
 }
 

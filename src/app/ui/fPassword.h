@@ -1,8 +1,9 @@
 #pragma once
-// Asks for the password of encrypted entries when the one the program had did not open them. OK stores the box
-// as the program-wide password (empty is accepted); Cancel changes nothing.
+// Asks for the password of encrypted entries when the one the program had did not open them. OK hands back the
+// box as the program-wide password (empty is accepted), which ask() stores; Cancel changes nothing.
 
 #include "AnswerableDialog.h"
+#include "app/PasswordSettings.h"
 
 class AppState;
 class QCheckBox;
@@ -19,6 +20,8 @@ class fPassword : public AnswerableDialog {
     static bool ask(AppState& state, QWidget* parent = nullptr);
 
     QString password() const;
+    /// The password and the Hide tick as OK took them (before OK: as loaded). The dialog itself stores nothing.
+    const PasswordSettings& settings() const { return m_settings; }
 
   protected:
     /// A queued test answer: "ok" or "y" as OK with the stored password, anything else as Cancel.
@@ -28,6 +31,7 @@ class fPassword : public AnswerableDialog {
     void acceptPassword();
 
     AppState& m_state;
+    PasswordSettings m_settings;
     QLabel* m_promptLabel;
     QLineEdit* m_passwordEdit;
     QCheckBox* m_hideCheck;

@@ -73,8 +73,9 @@ BuildResult BuildRunner::run() {
         m_confirmed = settings.confirmed();
         m_comment = settings.comment();
         job.params().comment = m_comment;
-        job.params().zip = ZipSettings::fromState(m_state);
-        job.params().zip.spanSize = settings.spanSize();
+        // However the dialog was closed, its settings are kept for the next time, with one write of the store.
+        settings.settings().store(m_state);
+        job.params().zip = settings.settings();
     }
     if (!m_confirmed) return job.result();
 

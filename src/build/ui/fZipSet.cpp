@@ -24,14 +24,6 @@ namespace {
 using FormControls::makeButton;
 using FormControls::makeCheck;
 
-const QString kYes = QStringLiteral("-1");
-const QString kNo = QStringLiteral("0");
-const QString kSpanningKey = QStringLiteral("Spanning");
-
-QString withSlash(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
 QRadioButton* makeOption(const QString& text, const QString& name, QWidget* parent) {
     auto* button = new QRadioButton(text, parent);
     button->setObjectName(name);
@@ -217,13 +209,14 @@ void fZipSet::load(const QString& openPackage) {
         m_headingLabel->setText("Update Zip Package Settings");
     }
 
-    const QString compression = m_state.reloadOption("Options01");
-    QString updateOption = m_state.reloadOption("Options02");
-    const QString resetArchive = m_state.reloadOption("Options05");
-    const QString hide = m_state.reloadOption("Optionse3");
-    const QString password = m_state.reloadOption("Optionse4");
-    const QString zipsFolder = m_state.reloadOption("Options09");
-    const QString packageName = m_state.reloadOption("Options10");
+    // Another window may have changed these since start-up; the store has the last word.
+    const QString compression = m_state.reload(Option::CompressionMethod);
+    QString updateOption = m_state.reload(Option::UpdateOption);
+    const bool resetArchive = OptionKeys::isYes(m_state.reload(Option::ResetArchiveAttribute));
+    const bool hide = OptionKeys::isYes(m_state.reload(Option::HidePassword));
+    const QString password = m_state.reload(Option::ZipPassword);
+    m_state.reload(Option::ZipFolder);
+    const QString packageName = m_state.reload(Option::ZipFileName);
     m_spanSizeEdit->setText(m_state.settings.GetSetting(kSettingsSection, kSpanningKey, QString()));
 
     if (!update) {
@@ -241,10 +234,10 @@ void fZipSet::load(const QString& openPackage) {
     m_compressionOptions[level >= 1 && level <= 4 ? level - 1 : 2]->setChecked(true);
     const int code = updateOption.toInt();
     m_updateOptions[code >= 1 && code <= 3 ? code - 1 : 0]->setChecked(true);
-    m_resetArchiveCheck->setChecked(resetArchive == kYes);
-    m_hidePasswordCheck->setChecked(hide == kYes);
-    setPasswordHidden(m_passwordEdit, hide == kYes);
-    m_packageLabel->setText(update ? openPackage : withSlash(zipsFolder) + packageName);
+    m_resetArchiveCheck->setChecked(resetArchive);
+    m_hidePasswordCheck->setChecked(hide);
+    setPasswordHidden(m_passwordEdit, hide);
+    m_packageLabel->setText(update ? openPackage : m_state.path(Option::ZipFolder) + packageName);
     m_commentEdit->selectAll();
     m_commentEdit->setFocus();
 }
@@ -260,14 +253,15 @@ void fZipSet::showOptionsMenu() {
     m_mnuOptions->popup(m_btnOptions->mapToGlobal(QPoint(m_btnOptions->width(), 0)));
 }
 
-void fZipSet::store() {
-    QList<QPair<QString, QString>> values;
+void fZipSet::takeChoices() {
+    ZipSettings& s = m_settings;
+    s.keptSpanSize.reset();
     if (m_mode == BuildMode::Build) {
         m_noSpanning = m_noSpanningOption->isChecked();
         m_automatic = m_automaticSpanningOption->isChecked();
         m_custom = m_customSpanningOption->isChecked();
         m_customSize = m_spanSizeEdit->text();
-        values.append({kSpanningKey, m_customSize});
+        s.keptSpanSize = m_customSize;
     } else {
         // An update never spans, whatever is stored; the stored size is kept for the next build.
         m_noSpanning = true;
@@ -276,27 +270,22 @@ void fZipSet::store() {
         m_customSize.clear();
     }
 
+    // The button ids are the enumerations' values.
     const int level = m_compressionGroup->checkedId();
     const int code = m_updateGroup->checkedId();
-    const QList<QPair<QString, QString>> options{
-        {"Options01", QString::number(level >= 0 ? level + 1 : 3)},
-        {"Options02", QString::number(code >= 0 ? code + 1 : 1)},
-        {"Options05", m_resetArchiveCheck->isChecked() ? kYes : kNo},
-        {"Optionse3", m_hidePasswordCheck->isChecked() ? kYes : kNo},
-        {"Optionse4", m_passwordEdit->text()},
-    };
-    for (const auto& [key, value] : options)
-        m_state.setOption(key, value);
-    values.append(options);
-    // One write of the store for the whole dialog.
-    m_state.settings.SaveSettings(kSettingsSection, values);
+    s.level = level >= 0 ? static_cast<CompressionLevel>(level) : CompressionLevel::Normal;
+    s.updateCode = code >= 0 ? static_cast<UpdateCode>(code) : UpdateCode::AddReplace;
+    s.resetArchive = m_resetArchiveCheck->isChecked();
+    s.hidePassword = m_hidePasswordCheck->isChecked();
+    s.password = m_passwordEdit->text();
+    s.spanSize = spanSize();
 
     m_comment = m_commentEdit->toPlainText();
 }
 
 void fZipSet::done(int result) {
-    // Cancel and the close box store the settings too; only the confirmed flag tells a build from a cancel.
-    store();
+    // Cancel and the close box hand back the settings too; only the confirmed flag tells a build from a cancel.
+    takeChoices();
     QDialog::done(result);
 }
 

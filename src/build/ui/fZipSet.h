@@ -1,7 +1,7 @@
 #pragma once
 // The zip settings asked for just before a package is built or updated: comment, password, compression, update
-// option, archive bit and volume spanning. However the dialog is closed, the settings are stored and the comment
-// and spanning choices are handed back; only the Build (Update) button confirms the build.
+// option, archive bit and volume spanning. However the dialog is closed, it hands back the settings (for the
+// caller to store), the comment and the spanning choices; only the Build (Update) button confirms the build.
 
 #include "build/BuildJob.h"
 
@@ -51,17 +51,20 @@ class fZipSet : public AnswerableDialog {
 
     QMenu* optionsMenu() const { return m_mnuOptions; }
 
-    /// Every way of closing ends here and stores the settings.
+    /// The settings as the dialog left them when it closed, with the span size; the dialog itself stores nothing.
+    const ZipSettings& settings() const { return m_settings; }
+
+    /// Every way of closing ends here and takes the choices.
     void done(int result) override;
 
   protected:
     /// A queued test answer: "ok", "y" or "build" as the Build button, anything else as Cancel. The
-    /// settings are stored either way.
+    /// settings are handed back either way.
     void answerWith(const QString& answer) override;
 
   private:
     void load(const QString& openPackage);
-    void store();
+    void takeChoices();
     void checkSizeBox(const QString& text);
     void showOptionsMenu();
 
@@ -73,6 +76,7 @@ class fZipSet : public AnswerableDialog {
     bool m_automatic = false;
     bool m_custom = false;
     QString m_customSize;
+    ZipSettings m_settings;
 
     QLabel* m_headingLabel;
     QLabel* m_packageLabel;

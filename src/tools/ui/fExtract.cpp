@@ -182,9 +182,9 @@ fExtract::~fExtract() {
 
 void fExtract::load() {
     // Another window may have changed these since start-up; the store has the last word.
-    m_state.reloadOption("Options07");
-    for (const QString& key : OptionKeys::extractKeys())
-        m_state.reloadOption(key);
+    for (const QList<Option>* options : {&ExtractSettings::storedOptions(), &extractRequestOptions()})
+        for (Option option : *options)
+            m_state.reload(option);
     const ExtractSettings s = ExtractSettings::fromState(m_state);
 
     m_defaultFolderEdit->setText(s.defaultFolder);
@@ -201,12 +201,12 @@ void fExtract::load() {
     m_skipOlderCheck->setChecked(s.skipOlder);
     m_folderNamesCheck->setChecked(s.useFolderNames);
 
-    const QString request = m_state.option("Optionse8");
+    const QString request = m_state.text(Option::ExtractRequest);
     m_allEntries = request != kExtractOneRequest;
     if (request == kExtractAllRequest) m_selectedFileLabel->setText("Extract all files.");
     // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
     if (request == kExtractOneRequest)
-        m_selectedFileNameLabel->setText(EntryFields::visibleText(m_state.option("Optionsea"), false));
+        m_selectedFileNameLabel->setText(EntryFields::visibleText(m_state.text(Option::ExtractName), false));
 
     setPasswordHidden(m_passwordEdit, s.hidePassword);
     m_passwordEdit->setFocus();
@@ -238,13 +238,13 @@ QLineEdit* fExtract::folderEdit(FolderBox box) const {
     return box == FolderBox::Default ? m_defaultFolderEdit : m_selectedFolderEdit;
 }
 
-QString fExtract::folderKey(FolderBox box) {
-    return box == FolderBox::Default ? QStringLiteral("Options07") : QStringLiteral("Optionse9");
+Option fExtract::folderOption(FolderBox box) {
+    return box == FolderBox::Default ? Option::ExtractFolder : Option::SelectedExtractFolder;
 }
 
 void fExtract::browse(FolderBox box) {
     folderEdit(box)->setFocus();
-    const QString start = m_state.reloadOption(folderKey(box));
+    const QString start = m_state.reload(folderOption(box));
     const QString title = box == FolderBox::Default ? QStringLiteral("Please select the default extract folder")
                                                     : QStringLiteral("Please select the extract folder");
     const QString picked = QFileDialog::getExistingDirectory(this, title, start);
@@ -254,7 +254,7 @@ void fExtract::browse(FolderBox box) {
 void fExtract::usePickedFolder(FolderBox box, const QString& folder) {
     const QString value = withTrailingSlash(folder);
     folderEdit(box)->setText(value);
-    m_state.saveOption(folderKey(box), value);
+    m_state.saveText(folderOption(box), value);
 }
 
 void fExtract::extractNow() {
@@ -266,11 +266,11 @@ void fExtract::extractNow() {
         return;
     }
     const ExtractSettings s = settingsFromControls();
-    s.store(m_state);
-    m_state.saveOption("Optionseb", s.targetFolder());
-    // The request keys go back to the store too, so the store holds the whole exchange of this opening.
-    for (const char* key : {"Optionse8", "Optionsea", "Optionsec"})
-        m_state.saveOption(key, m_state.option(key));
+    s.setIn(m_state);
+    m_state.setText(Option::ExtractAnswerFolder, s.targetFolder());
+    // The request keys go back to the store too, so the store holds the whole exchange of this opening; all
+    // with one write of the settings file.
+    m_state.save(ExtractSettings::storedOptions() + extractRequestOptions());
 
     startExtraction(s);
 }

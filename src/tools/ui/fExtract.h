@@ -72,7 +72,7 @@ class fExtract : public AnswerableDialog {
     void workerFinished();
     void setBusy(bool busy);
     QLineEdit* folderEdit(FolderBox box) const;
-    static QString folderKey(FolderBox box);
+    static Option folderOption(FolderBox box);
 
     AppState& m_state;
     ZipPackage& m_package;

@@ -414,7 +414,7 @@ void fMain::setStatusText(const QString& text) {
 }
 
 void fMain::browseForPackage() {
-    const QString startFolder = m_state.option("Options11");
+    const QString startFolder = m_state.text(Option::OpenPackageFolder);
     QString chosen;
     // A test queues the file name (or "cancel") instead of walking the file dialog.
     if (!DialogHook::takeAnswer(chosen)) {
@@ -426,7 +426,7 @@ void fMain::browseForPackage() {
     }
     if (chosen.isEmpty()) return;
     // The start folder is deliberately not moved to where the user went: it stays the configured one.
-    m_state.saveOption("Options11", startFolder);
+    m_state.saveText(Option::OpenPackageFolder, startFolder);
     openPackage(chosen);
 }
 

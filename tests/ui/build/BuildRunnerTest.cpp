@@ -181,10 +181,12 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingAn
     };
     runner.setSeams(seams);
 
+    const int writesBefore = state.settings.writeCount();
     const BuildResult r = runner.run();
 
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_TRUE(runner.settingsConfirmed());
+    EXPECT_EQ(state.settings.writeCount() - writesBefore, 2) << "the target once, the zip settings once";
     EXPECT_EQ(storedNames(target), allStored());
     EXPECT_EQ(packageComment(target), "*Comment*");
     EXPECT_EQ(r.heading, " Build Completed!");

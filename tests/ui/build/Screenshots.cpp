@@ -39,9 +39,9 @@ int main(int argc, char** argv) {
     AppState state("VarnholdBuildScreenshots");
     runStartUp(state, appFolder.path());
     // Settings as a user would have them, rather than the throw-away ones.
-    state.saveOption("Options09", "/home/ann/Varnhold/Zips/");
-    state.saveOption("Options10", "Photos 2024.zip");
-    state.saveOption("Optionse4", "secret");
+    state.saveText(Option::ZipFolder, "/home/ann/Varnhold/Zips/");
+    state.saveText(Option::ZipFileName, "Photos 2024.zip");
+    state.saveText(Option::ZipPassword, "secret");
     state.settings.SaveSetting(kSettingsSection, "Spanning", "1457664");
 
     bool ok = true;

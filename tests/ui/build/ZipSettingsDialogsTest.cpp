@@ -1,4 +1,4 @@
-// The zip settings dialog in both modes (what it loads, what it stores however it is closed, the diskette sizes,
+// The zip settings dialog in both modes (what it loads, what it hands back however it is closed, the diskette sizes,
 // the size box check, the spanning choices), the password dialog and the result dialog.
 #include "BuildUiTestUtil.h"
 #include "app/ui/HelpViewer.h"
@@ -122,6 +122,9 @@ TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
     child<QCheckBox>(dialog, "SSCheck6")->setChecked(true);
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Password);
     dialog.reject();
+    EXPECT_EQ(dialog.settings().updateCode, UpdateCode::AddReplace);
+    EXPECT_EQ(program.stored("Options02"), "2") << "the dialog itself stores nothing";
+    dialog.settings().store(state);
     EXPECT_EQ(program.stored("Options02"), "1");
 }
 
@@ -145,13 +148,14 @@ TEST_F(ZipSetTest, AnUpdateOffersOnlyNoSpanningAndOpensAddReplaceAsUpdate) {
         EXPECT_TRUE(dialog.noSpanning() && !dialog.automaticSpanning() && !dialog.customSpanning());
         EXPECT_EQ(dialog.customSize(), "");
         EXPECT_EQ(dialog.spanSize(), -1);
+        dialog.settings().store(state);
         EXPECT_EQ(program.stored("Spanning"), "1457664");
         EXPECT_EQ(program.stored("Options02"), shown);
         EXPECT_EQ(dialog.comment(), "old comment");
     }
 }
 
-TEST_F(ZipSetTest, BuildStoresEveryKeyAndHandsBackTheChoices) {
+TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
     fZipSet dialog(state, BuildMode::Build, "*Comment*");
     dialog.show();
     option(dialog, "SSOption1_3")->setChecked(true);
@@ -165,11 +169,15 @@ TEST_F(ZipSetTest, BuildStoresEveryKeyAndHandsBackTheChoices) {
 
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.result() == QDialog::Accepted && dialog.confirmed());
-    for (const auto& [key, value] :
-         {std::pair{"Options01", "4"}, std::pair{"Options02", "1"}, std::pair{"Options05", "-1"},
-          std::pair{"Optionse3", "0"}, std::pair{"Optionse4", "pass word"}}) {
+    EXPECT_EQ(dialog.settings().spanSize, 1000000);
+    dialog.settings().store(state);
+    for (const auto& [option, key, value] :
+         {std::tuple{Option::CompressionMethod, "Options01", "4"}, std::tuple{Option::UpdateOption, "Options02", "1"},
+          std::tuple{Option::ResetArchiveAttribute, "Options05", "-1"},
+          std::tuple{Option::HidePassword, "Optionse3", "0"},
+          std::tuple{Option::ZipPassword, "Optionse4", "pass word"}}) {
         EXPECT_EQ(program.stored(key), value) << key;
-        EXPECT_EQ(state.option(key), value) << key << " is the shared value too";
+        EXPECT_EQ(state.text(option), value) << key << " is the shared value too";
     }
     EXPECT_EQ(program.stored("Spanning"), "1000000");
     EXPECT_EQ(dialog.comment(), "Photos\nsecond line");
@@ -177,7 +185,7 @@ TEST_F(ZipSetTest, BuildStoresEveryKeyAndHandsBackTheChoices) {
     EXPECT_EQ(dialog.spanSize(), 1000000);
 }
 
-TEST_F(ZipSetTest, CancelAndTheCloseBoxStoreTooButDoNotConfirm) {
+TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
     for (const bool closeBox : {false, true}) {
         fZipSet dialog(state, BuildMode::Build, "typed");
         dialog.show();
@@ -190,6 +198,7 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxStoreTooButDoNotConfirm) {
         else
             child<QPushButton>(dialog, "btnExit")->click();
         EXPECT_TRUE(dialog.result() == QDialog::Rejected && !dialog.confirmed());
+        dialog.settings().store(state);
         EXPECT_EQ(program.stored("Options01"), closeBox ? "2" : "4");
         EXPECT_EQ(program.stored("Optionse4"), "kept");
         EXPECT_EQ(program.stored("Spanning"), "728822");
@@ -274,7 +283,7 @@ TEST_F(ZipSetTest, HelpOpensTheTopicOfTheMode) {
 
 // --- fPassword ---
 
-TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKStoresIt) {
+TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKHandsItBack) {
     state.settings.SaveSetting(kSettingsSection, "Optionse4", "zip pw");
     fPassword dialog(state);
     EXPECT_EQ(dialog.windowTitle(), "");
@@ -295,9 +304,13 @@ TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKStoresIt) {
     dialog.show();
     child<QPushButton>(dialog, "cmdOK")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.settings().password, "");
+    EXPECT_FALSE(dialog.settings().hidePassword);
+    EXPECT_EQ(program.stored("Optionse4"), "zip pw") << "the dialog itself stores nothing";
+    dialog.settings().store(state);
     EXPECT_EQ(program.stored("Optionse4"), "");
     EXPECT_EQ(program.stored("Optionse3"), "0");
-    EXPECT_EQ(state.option("Optionse4"), "") << "the program-wide password";
+    EXPECT_EQ(state.text(Option::ZipPassword), "") << "the program-wide password";
 
     fPassword shown(state);
     EXPECT_EQ(child<QLineEdit>(shown, "Text2")->echoMode(), QLineEdit::Normal) << "the stored show setting";

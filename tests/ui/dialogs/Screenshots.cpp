@@ -50,9 +50,9 @@ int main(int argc, char** argv) {
     AppState state("VarnholdScreenshots");
     runStartUp(state, appFolder.path());
     // Folders as a user would have them, rather than the throw-away ones.
-    state.saveOption("Options07", "/home/ann/Varnhold/Extract/");
-    state.saveOption("Optionse9", "/home/ann/Pictures/");
-    state.saveOption("Optionse4", "secret");
+    state.saveText(Option::ExtractFolder, "/home/ann/Varnhold/Extract/");
+    state.saveText(Option::SelectedExtractFolder, "/home/ann/Pictures/");
+    state.saveText(Option::ZipPassword, "secret");
     requestExtractOne(state, "beach-0412.jpg", 3);
     ZipPackage package;
     fExtract extract(state, package);

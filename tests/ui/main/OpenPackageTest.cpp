@@ -378,7 +378,7 @@ TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
     EXPECT_EQ(w.currentPackage(), other);
     EXPECT_EQ(w.grid()->model()->rowCount(), 1);
     EXPECT_EQ(stored("Options11"), app.path() + "/Zips/");
-    EXPECT_EQ(state->option("Options11"), app.path() + "/Zips/");
+    EXPECT_EQ(state->text(Option::OpenPackageFolder), app.path() + "/Zips/");
 }
 
 class GridCommands : public OpenPackage {
@@ -426,7 +426,7 @@ TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
     grid->selectRow(rowOf("docs/c.dat"));
     DialogHook::setNextAnswer("extract");
     item("mnuOpt3")->trigger();
-    const QString target = state->option("Options07");
+    const QString target = state->text(Option::ExtractFolder);
     EXPECT_EQ(window->statusText(), "c.dat was extracted to " + target);
     EXPECT_EQ(readFile(target + "docs/c.dat"), QByteArray(1000, 'x'));
 
@@ -437,9 +437,9 @@ TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
 }
 
 TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
-    const QString target = state->option("Options07");
+    const QString target = state->text(Option::ExtractFolder);
     writeFile(target + "docs/c.dat", "mine");
-    state->saveOption("Optionse5", "0"); // "Overwrite existing files" off
+    state->saveText(Option::ExtractOverwrite, "0"); // "Overwrite existing files" off
 
     window->grid()->selectRow(rowOf("docs/c.dat"));
     DialogHook::setNextAnswer("extract");
@@ -457,7 +457,7 @@ TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
 }
 
 TEST_F(GridCommands, ExtractWithoutAFolderAsksForOne) {
-    state->saveOption("Options07", "");
+    state->saveText(Option::ExtractFolder, "");
     DialogHook::setNextAnswer("extract");
     item("mnuOpt4")->trigger();
     EXPECT_EQ(window->statusText(), "Extract error: Please choose a folder to extract to.");
