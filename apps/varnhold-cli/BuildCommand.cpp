@@ -131,7 +131,7 @@ class BuildCommand : public Command {
             const QString path = absolutePath(given);
             const QFileInfo info(path);
             if (!info.exists() || (given.endsWith('/') && !info.isDir())) {
-                printError(QString("%1 does not exist.").arg(given.endsWith('/') ? withTrailingSlash(path) : path));
+                printError(QString("%1 does not exist.").arg(given.endsWith('/') ? TextUtil::withSlash(path) : path));
                 return kExitFailure;
             }
             if (info.isDir())
@@ -142,7 +142,7 @@ class BuildCommand : public Command {
 
         if (args.values.contains("--set")) {
             const QString setPath =
-                withTrailingSlash(state.option("Options08")) + setFileName(args.values.value("--set").trimmed());
+                TextUtil::withSlash(state.option("Options08")) + setFileName(args.values.value("--set").trimmed());
             if (!QFileInfo(setPath).isFile()) {
                 printError(QString("Backup set %1 not found.").arg(setPath));
                 return kExitFailure;
@@ -166,7 +166,7 @@ class BuildCommand : public Command {
 
         if (args.values.contains("--save-set")) {
             const QString setPath =
-                withTrailingSlash(state.option("Options08")) + setFileName(args.values.value("--save-set").trimmed());
+                TextUtil::withSlash(state.option("Options08")) + setFileName(args.values.value("--save-set").trimmed());
             if (const Status saved = writeSetFile(setPath, BackupSet{comment, model.build.entries()}); !saved) {
                 printError(saved.message());
                 return kExitFailure;
@@ -176,7 +176,7 @@ class BuildCommand : public Command {
 
         BuildParams params = BuildParams::fromState(state, mode);
         const QFileInfo zipInfo(zip);
-        params.targetFolder = withTrailingSlash(zipInfo.absolutePath());
+        params.targetFolder = TextUtil::withSlash(zipInfo.absolutePath());
         params.targetFileName = zipInfo.fileName();
         params.packagePath = zip;
         params.comment = comment;

@@ -47,10 +47,6 @@ QStringList splitLines(const QByteArray& bytes) {
     return lines;
 }
 
-QString withSlash(const QString& folder) {
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == QChar(0);
 }
@@ -157,7 +153,7 @@ Status clearWorkFolder(const QString& appFolder) {
 }
 
 Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder) {
-    const QString work = withSlash(appFolder) + QStringLiteral("Work/");
+    const QString work = TextUtil::withSlash(appFolder) + QStringLiteral("Work/");
     // Only one set is ever in plain form: the previous reader's copy goes first. The folder has to be the
     // program's own; a link there is neither followed nor emptied.
     if (Status cleared = clearWorkFolder(appFolder); !cleared) return cleared;

@@ -1,6 +1,7 @@
 #include "FileOps.h"
 
 #include "SystemError.h"
+#include "TextUtil.h"
 #include "WorkFile.h"
 
 #include <QDir>
@@ -8,7 +9,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace FileOps {
 
@@ -127,8 +130,7 @@ int deleteMatching(const QString& pattern) {
 }
 
 int deleteFilesIn(const QString& folder) {
-    QString base = folder.endsWith('/') ? folder : folder + "/";
-    return deleteMatching(base + "*");
+    return deleteMatching(TextUtil::withSlash(folder) + "*");
 }
 
 Status createFolder(const QString& folder) {
@@ -147,6 +149,19 @@ Status writeFileAtomically(const QString& path, const QByteArray& data) {
     if (!out) return Status::failure(out.message());
     if (Status written = out.value().write(data); !written) return written;
     return out.value().commit();
+}
+
+bool writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
 }
 
 } // namespace FileOps

@@ -34,4 +34,7 @@ QStringList matchingFiles(const QString& pattern, int maxCount = 255);
 /// Writes data to path through a work file beside it (WorkFile.h), then renames it into place.
 Status writeFileAtomically(const QString& path, const QByteArray& data);
 
+/// Writes all size bytes to fd, going on after short writes and interruptions; false on error (errno set).
+bool writeAll(int fd, const char* data, qint64 size);
+
 } // namespace FileOps

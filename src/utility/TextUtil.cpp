@@ -34,4 +34,8 @@ qint64 parseGrouped(const QString& text, bool* ok) {
     return good ? value : 0;
 }
 
+QString withSlash(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
 } // namespace TextUtil

@@ -8,4 +8,6 @@ QString trimBlanks(const QString& text);
 QString formatGrouped(qint64 value);
 /// Parses a "###,##0" text back to a number (commas ignored); ok is false for anything else.
 qint64 parseGrouped(const QString& text, bool* ok = nullptr);
+/// A folder path with one trailing "/" added when it has none; an empty path (no folder) stays empty.
+QString withSlash(const QString& folder);
 } // namespace TextUtil

@@ -1,6 +1,8 @@
 #pragma once
 // Pieces the zip layer shares between its source files; nothing here is meant for callers outside src/zip.
 
+#include "utility/SystemError.h"
+
 #include <QFile>
 #include <QString>
 #include <cstring>
@@ -37,7 +39,7 @@ inline qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset) {
 inline int openRegularFile(const QString& path, QString* error) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *error = QString::fromLocal8Bit(strerror(errno));
+        *error = SystemError::errorText(errno);
         return -1;
     }
     struct stat st = {};
@@ -94,6 +96,5 @@ QString unsafeNameReason(const QString& storedName, bool isSymLink);
 /// Plain text for a libzip error code (and its system error where libzip gives one).
 QString zipErrorText(int zipCode, int systemCode = 0);
 QString zipErrorText(zip_error_t* error);
-QString systemErrorText(int errnoValue);
 
 } // namespace zipdetail

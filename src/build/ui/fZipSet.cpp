@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/PasswordBox.h"
+#include "utility/TextUtil.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -27,10 +28,6 @@ using FormControls::makeCheck;
 const QString kYes = QStringLiteral("-1");
 const QString kNo = QStringLiteral("0");
 const QString kSpanningKey = QStringLiteral("Spanning");
-
-QString withSlash(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
-}
 
 QRadioButton* makeOption(const QString& text, const QString& name, QWidget* parent) {
     auto* button = new QRadioButton(text, parent);
@@ -244,7 +241,7 @@ void fZipSet::load(const QString& openPackage) {
     m_resetArchiveCheck->setChecked(resetArchive == kYes);
     m_hidePasswordCheck->setChecked(hide == kYes);
     setPasswordHidden(m_passwordEdit, hide == kYes);
-    m_packageLabel->setText(update ? openPackage : withSlash(zipsFolder) + packageName);
+    m_packageLabel->setText(update ? openPackage : TextUtil::withSlash(zipsFolder) + packageName);
     m_commentEdit->selectAll();
     m_commentEdit->setFocus();
 }
