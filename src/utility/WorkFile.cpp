@@ -1,5 +1,6 @@
 #include "WorkFile.h"
 
+#include "FileOps.h"
 #include "SystemError.h"
 
 #include <QDir>
@@ -221,16 +222,8 @@ WorkFile::~WorkFile() {
 }
 
 Status WorkFile::write(const QByteArray& data) {
-    const char* at = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, at, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            return Status::failure(QStringLiteral("Cannot write %1: %2").arg(m_target, SystemError::lastErrorText()));
-        at += n;
-        left -= n;
-    }
+    if (!FileOps::writeAll(m_fd, data.constData(), data.size()))
+        return Status::failure(QStringLiteral("Cannot write %1: %2").arg(m_target, SystemError::lastErrorText()));
     return Status::success();
 }
 

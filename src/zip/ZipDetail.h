@@ -1,6 +1,7 @@
 #pragma once
 // Pieces the zip layer shares between its source files; nothing here is meant for callers outside src/zip.
 
+#include "utility/FileOps.h"
 #include "utility/SystemError.h"
 
 #include <QFile>
@@ -17,22 +18,6 @@
 #include <unistd.h>
 
 namespace zipdetail {
-
-/// Reads up to length bytes at offset, retrying short reads and interruptions; fewer only at the end of the
-/// file, -1 on error (errno set).
-inline qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset) {
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
 
 /// Opens path for reading when it is a regular file. A named pipe or a device is refused without waiting for a
 /// writer (it is opened non-blocking and checked before anything reads it): -1 with the reason in *error.

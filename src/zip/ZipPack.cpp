@@ -247,7 +247,7 @@ void PackPipeline::runWhole(Piece& piece, void* compressorPtr, std::vector<char>
     // Read what the file holds now (it may have changed since it was ordered), within the bound for whole files.
     const qint64 want = std::min<qint64>(qint64(st.st_size), std::max(job.size, m_tuning.wholeFileLimit));
     QByteArray input(want, Qt::Uninitialized);
-    const qint64 got = readFullyAt(fd, input.data(), want, 0);
+    const qint64 got = FileOps::readFullyAt(fd, input.data(), want, 0);
     if (got < 0) return fail(job, SystemError::errorText(errno));
     input.truncate(got);
 
@@ -296,7 +296,7 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
                                                                                  piece.length + m_tuning.pieceSize));
     }
     QByteArray input(want, Qt::Uninitialized);
-    const qint64 got = readFullyAt(fd, input.data(), want, piece.offset);
+    const qint64 got = FileOps::readFullyAt(fd, input.data(), want, piece.offset);
     if (got < 0) return fail(job, SystemError::errorText(errno));
     input.truncate(got);
     const quint32 crc = quint32(libdeflate_crc32(0, input.constData(), size_t(got)));

@@ -321,7 +321,7 @@ quint32 volumeCountOf(const QString& path) {
         [&](quint32 disk, quint64 offset, qint64 length) {
             if (disk != quint32(-1)) return QByteArray();
             QByteArray bytes(length, Qt::Uninitialized);
-            const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
+            const qint64 n = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
             bytes.truncate(std::max<qint64>(n, 0));
             return bytes;
         },
@@ -405,7 +405,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     const qint64 size = fileSize(fd);
     const DiskReader read = [&](quint32, quint64 offset, qint64 length) {
         QByteArray bytes(length, Qt::Uninitialized);
-        const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
+        const qint64 n = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
         bytes.truncate(std::max<qint64>(n, 0));
         return bytes;
     };
@@ -445,7 +445,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     const auto copyFlowing = [&](qint64 from, qint64 length) {
         while (length > 0) {
             const qint64 n = std::min(length, kCopyBuffer);
-            if (readFullyAt(fd, buffer.get(), n, from) != n) {
+            if (FileOps::readFullyAt(fd, buffer.get(), n, from) != n) {
                 readFailed = true;
                 return false;
             }
@@ -558,7 +558,7 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
         const int fd = disk == quint32(-1) ? lastFd : (disk < fds.size() ? fds[disk] : -1);
         if (fd < 0) return QByteArray();
         QByteArray bytes(length, Qt::Uninitialized);
-        const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
+        const qint64 n = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
         bytes.truncate(std::max<qint64>(n, 0));
         return bytes;
     };
@@ -686,7 +686,7 @@ qint64 JoinedPackage::readAt(qint64 pos, char* buffer, qint64 length) const {
         const qint64 within = pos - it->start;
         const qint64 n = std::min(length - done, it->length - within);
         if (n <= 0) return -1;
-        const qint64 got = readFullyAt(it->fd, buffer + done, n, it->fileOffset + within);
+        const qint64 got = FileOps::readFullyAt(it->fd, buffer + done, n, it->fileOffset + within);
         if (got != n) return -1;
         done += n;
         pos += n;
