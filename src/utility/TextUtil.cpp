@@ -3,7 +3,6 @@
 namespace TextUtil {
 
 QString trimBlanks(const QString& text) {
-    auto isBlank = [](QChar c) { return c == u' ' || c == u'\t' || c == QChar(0); };
     qsizetype start = 0, end = text.size();
     while (start < end && isBlank(text[start])) ++start;
     while (end > start && isBlank(text[end - 1])) --end;

@@ -2,6 +2,10 @@
 #include <QString>
 
 namespace TextUtil {
+/// A blank, a tab or a NUL character: what trimBlanks removes.
+inline bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == QChar(0);
+}
 /// Removes leading and trailing blanks, tabs and NUL characters.
 QString trimBlanks(const QString& text);
 /// Formats a whole number as "###,##0": digits grouped by thousands with ",", "0" for zero, "-" for negatives.
