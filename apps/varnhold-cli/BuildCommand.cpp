@@ -133,7 +133,7 @@ class BuildCommand : public Command {
             const QString path = absolutePath(given);
             const QFileInfo info(path);
             if (!info.exists() || (given.endsWith('/') && !info.isDir())) {
-                printError(QString("%1 does not exist.").arg(given.endsWith('/') ? withTrailingSlash(path) : path));
+                printError(QString("%1 does not exist.").arg(given.endsWith('/') ? TextUtil::withSlash(path) : path));
                 return kExitFailure;
             }
             if (info.isDir())
@@ -144,7 +144,7 @@ class BuildCommand : public Command {
 
         if (args.values.contains("--set")) {
             const QString setPath =
-                withTrailingSlash(state.text(Option::SetsFolder)) + setFileName(args.values.value("--set").trimmed());
+                state.path(Option::SetsFolder) + setFileName(args.values.value("--set").trimmed());
             if (!QFileInfo(setPath).isFile()) {
                 printError(QString("Backup set %1 not found.").arg(setPath));
                 return kExitFailure;
@@ -167,7 +167,7 @@ class BuildCommand : public Command {
             args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
 
         if (args.values.contains("--save-set")) {
-            const QString setPath = withTrailingSlash(state.text(Option::SetsFolder)) +
+            const QString setPath = state.path(Option::SetsFolder) +
                                     setFileName(args.values.value("--save-set").trimmed());
             if (const Status saved = writeSetFile(setPath, BackupSet{comment, model.build.entries()}); !saved) {
                 printError(saved.message());
@@ -178,7 +178,7 @@ class BuildCommand : public Command {
 
         BuildParams params = BuildParams::fromState(state, mode);
         const QFileInfo zipInfo(zip);
-        params.targetFolder = withTrailingSlash(zipInfo.absolutePath());
+        params.targetFolder = TextUtil::withSlash(zipInfo.absolutePath());
         params.targetFileName = zipInfo.fileName();
         params.packagePath = zip;
         params.comment = comment;

@@ -5,6 +5,7 @@
 #include "TerminalProgress.h"
 #include "app/AppState.h"
 #include "tools/ExtractRequest.h"
+#include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 #include "zip/ZipPackage.h"
 
@@ -47,7 +48,7 @@ class ExtractCommand : public Command {
         if (args.flags.contains("--no-folder-names")) settings.useFolderNames = false;
         if (args.values.contains("--password")) settings.password = args.values.value("--password");
         QString target = settings.targetFolder();
-        if (args.values.contains("--to")) target = withTrailingSlash(absolutePath(args.values.value("--to")));
+        if (args.values.contains("--to")) target = TextUtil::withSlash(absolutePath(args.values.value("--to")));
         if (target.trimmed().isEmpty()) {
             printError("No extract folder is set: please choose a folder to extract to with --to DIR.");
             return kExitFailure;

@@ -26,15 +26,11 @@ namespace {
 // Scan progress is reported after this many files, often enough for a bar and a prompt cancel.
 constexpr int kScanProgressStep = 200;
 
-QString withSlash(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
 // Whether we may create files in a folder: tried, not guessed from mode bits, since the superuser, read-only
 // mounts and access lists all answer differently.
 // The probe is a work file, so even a kill at this moment leaves nothing the next build does not sweep.
 Status probeFolder(const QString& folder) {
-    const Result<WorkFile> probe = WorkFile::beside(withSlash(folder) + QStringLiteral("varnhold-probe"));
+    const Result<WorkFile> probe = WorkFile::beside(TextUtil::withSlash(folder) + QStringLiteral("varnhold-probe"));
     if (probe.ok()) return Status::success();
     // The reason is the last part of the message; the folder is named as the user gave it.
     const QString why = probe.message().mid(probe.message().lastIndexOf(QStringLiteral(": ")) + 2);
@@ -185,7 +181,7 @@ BuildParams BuildParams::fromState(const AppState& state, BuildMode mode) {
 }
 
 QString BuildParams::targetPath() const {
-    return mode == BuildMode::Build ? withSlash(targetFolder) + targetFileName : packagePath;
+    return mode == BuildMode::Build ? TextUtil::withSlash(targetFolder) + targetFileName : packagePath;
 }
 
 void storeBuildTarget(AppState& state, const BuildParams& params) {

@@ -34,10 +34,6 @@ FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patter
     return countScan(records, patterns);
 }
 
-QString folderEntryPath(const QString& path) {
-    return path.endsWith(u'/') ? path : path + u'/';
-}
-
 QString folderOfPath(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash < 0 ? QString() : path.left(slash);
@@ -75,7 +71,7 @@ SelectionRow SelectionModel::folderRow(const QString& path, const CurrentPattern
 }
 
 bool SelectionModel::addFolder(const QString& path) {
-    const QString folder = folderEntryPath(path);
+    const QString folder = TextUtil::withSlash(path);
     if (!FileOps::exists(folder)) return false;
     folders.appendRow(folderRow(folder, patterns, countFolder(folder, patterns, countCancel)));
     folders.refreshSummary();
@@ -83,7 +79,7 @@ bool SelectionModel::addFolder(const QString& path) {
 }
 
 bool SelectionModel::startAddFolder(const QString& path) {
-    const QString folder = folderEntryPath(path);
+    const QString folder = TextUtil::withSlash(path);
     if (!FileOps::exists(folder)) return false;
     // The row carries the patterns in force when the folder was ticked, whatever happens to them while it waits.
     m_queue.push_back({PendingScan::AddFolder, folder, patterns, 0, false, false});

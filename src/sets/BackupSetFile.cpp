@@ -47,14 +47,6 @@ QStringList splitLines(const QByteArray& bytes) {
     return lines;
 }
 
-QString withSlash(const QString& folder) {
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == QChar(0);
-}
-
 // A path field that starts with this character is percent-encoded; a full path starts with "/", so no plain
 // path is ever taken for an encoded one.
 constexpr char16_t kEncodedPath = u'%';
@@ -71,13 +63,13 @@ QString percent(QChar c) {
 // is written as "%" followed by the path with "%", TAB, CR, LF and its trailing blanks percent-encoded.
 QString pathField(const QString& path) {
     QString p = path;
-    while (!p.isEmpty() && isBlank(p.front()))
+    while (!p.isEmpty() && TextUtil::isBlank(p.front()))
         p.remove(0, 1);
     const bool special = p.startsWith(kEncodedPath) || p.contains(u'\t') || p.contains(u'\r') || p.contains(u'\n') ||
-                         (!p.isEmpty() && isBlank(p.back()));
+                         (!p.isEmpty() && TextUtil::isBlank(p.back()));
     if (!special) return p;
     qsizetype trailing = p.size();
-    while (trailing > 0 && isBlank(p[trailing - 1]))
+    while (trailing > 0 && TextUtil::isBlank(p[trailing - 1]))
         --trailing;
     QString out(kEncodedPath);
     for (qsizetype i = 0; i < p.size(); ++i) {
@@ -157,7 +149,7 @@ Status clearWorkFolder(const QString& appFolder) {
 }
 
 Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder) {
-    const QString work = withSlash(appFolder) + QStringLiteral("Work/");
+    const QString work = TextUtil::withSlash(appFolder) + QStringLiteral("Work/");
     // Only one set is ever in plain form: the previous reader's copy goes first. The folder has to be the
     // program's own; a link there is neither followed nor emptied.
     if (Status cleared = clearWorkFolder(appFolder); !cleared) return cleared;

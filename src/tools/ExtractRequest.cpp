@@ -142,5 +142,3 @@ QString extractStatusText(const ExtractAnswer& answer) {
         .arg(r.extracted)
         .arg(r.extracted == 1 ? "file was" : "files were", answer.folder, tally);
 }
-
-QString withTrailingSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }

@@ -78,6 +78,3 @@ QString extractStatusText(const ExtractAnswer& answer);
 
 /// The answer's error when no extract folder is set.
 inline const QString kNoFolderMessage = QStringLiteral("Please choose a folder to extract to.");
-
-/// A folder picked by the user, with the trailing "/" the program's folder values carry.
-QString withTrailingSlash(const QString& folder);

@@ -1,6 +1,7 @@
 #include "FileOps.h"
 
 #include "SystemError.h"
+#include "TextUtil.h"
 #include "WorkFile.h"
 
 #include <QDir>
@@ -8,7 +9,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace FileOps {
 
@@ -127,8 +130,7 @@ int deleteMatching(const QString& pattern) {
 }
 
 int deleteFilesIn(const QString& folder) {
-    QString base = folder.endsWith('/') ? folder : folder + "/";
-    return deleteMatching(base + "*");
+    return deleteMatching(TextUtil::withSlash(folder) + "*");
 }
 
 Status createFolder(const QString& folder) {
@@ -147,6 +149,48 @@ Status writeFileAtomically(const QString& path, const QByteArray& data) {
     if (!out) return Status::failure(out.message());
     if (Status written = out.value().write(data); !written) return written;
     return out.value().commit();
+}
+
+namespace {
+
+// Both reads go on until length bytes are in or the file ends; only the call that reads differs.
+template <typename ReadAt> qint64 readUntilFull(char* buffer, qint64 length, ReadAt readAt) {
+    qint64 done = 0;
+    while (done < length) {
+        const ssize_t n = readAt(buffer + done, size_t(length - done), done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+} // namespace
+
+qint64 readFully(int fd, char* buffer, qint64 length) {
+    return readUntilFull(buffer, length, [fd](char* at, size_t count, qint64) { return ::read(fd, at, count); });
+}
+
+qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset) {
+    return readUntilFull(buffer, length, [fd, offset](char* at, size_t count, qint64 done) {
+        return ::pread(fd, at, count, off_t(offset + done));
+    });
+}
+
+bool writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
 }
 
 } // namespace FileOps

@@ -34,4 +34,13 @@ QStringList matchingFiles(const QString& pattern, int maxCount = 255);
 /// Writes data to path through a work file beside it (WorkFile.h), then renames it into place.
 Status writeFileAtomically(const QString& path, const QByteArray& data);
 
+/// Reads up to length bytes from the file position, going on after short reads and interruptions; fewer only at
+/// the end of the file, -1 on error (errno set).
+qint64 readFully(int fd, char* buffer, qint64 length);
+/// The same at offset, leaving the file position alone.
+qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset);
+
+/// Writes all size bytes to fd, going on after short writes and interruptions; false on error (errno set).
+bool writeAll(int fd, const char* data, qint64 size);
+
 } // namespace FileOps

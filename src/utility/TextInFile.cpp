@@ -1,4 +1,5 @@
 #include "TextInFile.h"
+#include "FileOps.h"
 
 #include <QFile>
 
@@ -26,21 +27,6 @@ private:
     int m_fd;
 };
 
-// Fills buffer as far as the file allows; returns the bytes read, or -1 on a read error.
-qint64 readFully(int fd, char* buffer, qint64 wanted) {
-    qint64 got = 0;
-    while (got < wanted) {
-        const ssize_t n = read(fd, buffer + got, size_t(wanted - got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        got += n;
-    }
-    return got;
-}
-
 } // namespace
 
 qint64 findTextInFile(const QString& path, const QByteArray& needle) {
@@ -64,7 +50,7 @@ qint64 findTextInFile(const QString& path, const QByteArray& needle, qint64 bloc
     qint64 held = 0;      // bytes at the front of buffer carried over from the previous block
     qint64 heldStart = 0; // file offset of buffer[0]
     for (;;) {
-        const qint64 n = readFully(file.get(), buffer.data() + held, block);
+        const qint64 n = FileOps::readFully(file.get(), buffer.data() + held, block);
         if (n < 0) return -1;
         const qint64 filled = held + n;
         if (filled >= needle.size()) {

@@ -3,7 +3,6 @@
 namespace TextUtil {
 
 QString trimBlanks(const QString& text) {
-    auto isBlank = [](QChar c) { return c == u' ' || c == u'\t' || c == QChar(0); };
     qsizetype start = 0, end = text.size();
     while (start < end && isBlank(text[start])) ++start;
     while (end > start && isBlank(text[end - 1])) --end;
@@ -32,6 +31,10 @@ qint64 parseGrouped(const QString& text, bool* ok) {
     qint64 value = plain.toLongLong(&good);
     if (ok) *ok = good;
     return good ? value : 0;
+}
+
+QString withSlash(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
 } // namespace TextUtil

@@ -1,5 +1,6 @@
 #include "WorkFile.h"
 
+#include "FileOps.h"
 #include "SystemError.h"
 
 #include <QDir>
@@ -24,10 +25,6 @@ const QLatin1StringView kMark(".vhw-");
 constexpr int kMaxStemBytes = 120;
 
 std::atomic<quint64> g_counter{0};
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
 
 // When the process with this id started, in seconds since the epoch; -1 when it is not running or unknown.
 qint64 processStart(qint64 pid) {
@@ -114,7 +111,7 @@ bool isWorkFileName(QStringView fileName) {
 }
 
 int sweepStale(const QString& folder) {
-    const int dirFd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dirFd < 0) return 0;
     const int removed = sweepStaleAt(dirFd);
     ::close(dirFd);
@@ -158,17 +155,17 @@ int sweepStaleAt(int folderFd) {
 bool isStale(const QString& path) {
     const qint64 pid = writerOf(QFileInfo(path).fileName());
     struct stat st;
-    if (pid == 0 || ::lstat(native(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (pid == 0 || ::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     return writerHasEnded(pid, st.st_mtim.tv_sec);
 }
 
 uint modeFor(const QString& target) {
     struct stat st;
-    return ::stat(native(target).constData(), &st) == 0 ? uint(st.st_mode & 07777) : uint(newFileMode());
+    return ::stat(QFile::encodeName(target).constData(), &st) == 0 ? uint(st.st_mode & 07777) : uint(newFileMode());
 }
 
 void syncFolder(const QString& folder) {
-    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -195,7 +192,7 @@ Result<WorkFile> WorkFile::beside(const QString& target) {
     const QString folder = info.absolutePath();
     const QByteArray fileName = QFile::encodeName(info.fileName());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray path = native(folder) + '/' + WorkFiles::nameBeside(fileName);
+        const QByteArray path = QFile::encodeName(folder) + '/' + WorkFiles::nameBeside(fileName);
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) return WorkFile(QFile::decodeName(path), real, fd);
         if (errno != EEXIST)
@@ -225,16 +222,8 @@ WorkFile::~WorkFile() {
 }
 
 Status WorkFile::write(const QByteArray& data) {
-    const char* at = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, at, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            return Status::failure(QStringLiteral("Cannot write %1: %2").arg(m_target, SystemError::lastErrorText()));
-        at += n;
-        left -= n;
-    }
+    if (!FileOps::writeAll(m_fd, data.constData(), data.size()))
+        return Status::failure(QStringLiteral("Cannot write %1: %2").arg(m_target, SystemError::lastErrorText()));
     return Status::success();
 }
 
@@ -245,7 +234,7 @@ void WorkFile::closeFd() {
 
 Status WorkFile::commit() {
     if (m_path.isEmpty()) return Status::failure(QStringLiteral("Nothing to write to %1").arg(m_target));
-    const QByteArray path = native(m_path);
+    const QByteArray path = QFile::encodeName(m_path);
     // Writers such as libzip replace the file under its name, so the descriptor may no longer be the file.
     closeFd();
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
@@ -258,7 +247,7 @@ Status WorkFile::commit() {
         rollback();
         return Status::failure(QStringLiteral("Cannot write %1: %2").arg(m_target, why));
     }
-    if (::rename(path.constData(), native(m_target).constData()) != 0) {
+    if (::rename(path.constData(), QFile::encodeName(m_target).constData()) != 0) {
         const QString why = SystemError::lastErrorText();
         rollback();
         return Status::failure(QStringLiteral("Cannot replace %1: %2").arg(m_target, why));
@@ -270,7 +259,7 @@ Status WorkFile::commit() {
 
 void WorkFile::rollback() {
     closeFd();
-    if (!m_path.isEmpty()) ::unlink(native(m_path).constData());
+    if (!m_path.isEmpty()) ::unlink(QFile::encodeName(m_path).constData());
     m_path.clear();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // Pieces the zip layer shares between its source files; nothing here is meant for callers outside src/zip.
 
+#include "utility/FileOps.h"
+#include "utility/SystemError.h"
+
 #include <QFile>
 #include <QString>
 #include <cstring>
@@ -16,28 +19,12 @@
 
 namespace zipdetail {
 
-/// Reads up to length bytes at offset, retrying short reads and interruptions; fewer only at the end of the
-/// file, -1 on error (errno set).
-inline qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset) {
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
-
 /// Opens path for reading when it is a regular file. A named pipe or a device is refused without waiting for a
 /// writer (it is opened non-blocking and checked before anything reads it): -1 with the reason in *error.
 inline int openRegularFile(const QString& path, QString* error) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *error = QString::fromLocal8Bit(strerror(errno));
+        *error = SystemError::errorText(errno);
         return -1;
     }
     struct stat st = {};
@@ -94,6 +81,5 @@ QString unsafeNameReason(const QString& storedName, bool isSymLink);
 /// Plain text for a libzip error code (and its system error where libzip gives one).
 QString zipErrorText(int zipCode, int systemCode = 0);
 QString zipErrorText(zip_error_t* error);
-QString systemErrorText(int errnoValue);
 
 } // namespace zipdetail

@@ -82,7 +82,7 @@ bool readPlainDirectory(int fd, qint64 fileSize, const std::function<void(const 
     const qint64 tailSize = std::min(fileSize, kTailSize);
     const qint64 tailStart = fileSize - tailSize;
     QByteArray tail(tailSize, Qt::Uninitialized);
-    if (readFullyAt(fd, tail.data(), tailSize, tailStart) != tailSize) return false;
+    if (FileOps::readFullyAt(fd, tail.data(), tailSize, tailStart) != tailSize) return false;
 
     // Exactly one end record, and its comment reaches the end of the file: with more candidates libzip weighs
     // them against each other, and that is left to libzip.
@@ -108,7 +108,8 @@ bool readPlainDirectory(int fd, qint64 fileSize, const std::function<void(const 
             quint64(endOffset) - end64Offset != quint64(kZip64EndRecordSize + kZip64LocatorSize))
             return false;
         char record[kZip64EndRecordSize];
-        if (readFullyAt(fd, record, kZip64EndRecordSize, qint64(end64Offset)) != kZip64EndRecordSize) return false;
+        if (FileOps::readFullyAt(fd, record, kZip64EndRecordSize, qint64(end64Offset)) != kZip64EndRecordSize)
+            return false;
         if (le32(record) != kZip64EndSignature || le64(record + 4) != quint64(kZip64EndRecordSize - 12)) return false;
         if (le32(record + 16) != 0 || le32(record + 20) != 0) return false;
         const quint64 onDisk64 = le64(record + 24), entries64 = le64(record + 32);
@@ -140,7 +141,7 @@ bool readPlainDirectory(int fd, qint64 fileSize, const std::function<void(const 
 
     const qint64 size = qint64(directorySize);
     std::unique_ptr<char[]> directory(new char[size_t(std::max<qint64>(size, 1))]);
-    if (readFullyAt(fd, directory.get(), size, qint64(directoryOffset)) != size) return false;
+    if (FileOps::readFullyAt(fd, directory.get(), size, qint64(directoryOffset)) != size) return false;
 
     DirectoryRecord record;
     qint64 at = 0;

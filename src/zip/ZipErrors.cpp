@@ -2,16 +2,7 @@
 
 #include "ZipDetail.h"
 
-#include <cstring>
-
 namespace zipdetail {
-
-QString systemErrorText(int errnoValue) {
-    char buffer[256];
-    // The GNU strerror_r returns its text, which may or may not be the buffer.
-    const char* text = strerror_r(errnoValue, buffer, sizeof(buffer));
-    return QString::fromLocal8Bit(text);
-}
 
 QString zipErrorText(int zipCode, int systemCode) {
     switch (zipCode) {

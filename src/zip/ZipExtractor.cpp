@@ -11,6 +11,7 @@
 #include "ZipExtractor.h"
 #include "ZipAes.h"
 #include "ZipDetail.h"
+#include "utility/FileOps.h"
 #include "utility/NativePath.h"
 #include "utility/WorkFile.h"
 
@@ -43,19 +44,6 @@ QString listed(const QStringList& items) {
     QString text = items.mid(0, kListedAtMost).join(QStringLiteral("; "));
     if (items.size() > kListedAtMost) text += QStringLiteral("; and %1 more").arg(items.size() - kListedAtMost);
     return text;
-}
-
-bool writeAll(int fd, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
 }
 
 QString display(const QByteArray& path) {
@@ -164,13 +152,14 @@ bool Run::plan() {
         return false;
     }
     if (::access(target.constData(), W_OK | X_OK) != 0) {
-        m_out.message = QStringLiteral("Cannot write into the folder %1: %2.").arg(targetText, systemErrorText(errno));
+        m_out.message =
+            QStringLiteral("Cannot write into the folder %1: %2.").arg(targetText, SystemError::errorText(errno));
         return false;
     }
     // The target itself is followed if it is a link: the user chose it. Nothing below it is.
     m_targetFd = ::open(target.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_targetFd < 0) {
-        m_out.message = QStringLiteral("Cannot open the folder %1: %2.").arg(targetText, systemErrorText(errno));
+        m_out.message = QStringLiteral("Cannot open the folder %1: %2.").arg(targetText, SystemError::errorText(errno));
         return false;
     }
     m_target = target;
@@ -243,7 +232,7 @@ bool Run::plan() {
 int Run::openFolder(const QByteArray& folder, QString* error) const {
     int fd = ::fcntl(m_targetFd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
-        *error = systemErrorText(errno);
+        *error = SystemError::errorText(errno);
         return -1;
     }
     if (folder.isEmpty()) return fd;
@@ -254,7 +243,7 @@ int Run::openFolder(const QByteArray& folder, QString* error) const {
         if (next < 0 && errno == ENOENT) {
             if (::mkdirat(fd, part.constData(), 0777) != 0 && errno != EEXIST) {
                 *error = QStringLiteral("cannot create the folder %1: %2")
-                             .arg(display(m_target + '/' + walked), systemErrorText(errno));
+                             .arg(display(m_target + '/' + walked), SystemError::errorText(errno));
                 ::close(fd);
                 return -1;
             }
@@ -271,7 +260,7 @@ int Run::openFolder(const QByteArray& folder, QString* error) const {
                 *error = QStringLiteral("a file of that name is in the way (%1)").arg(display(m_target + '/' + walked));
             else
                 *error = QStringLiteral("cannot open the folder %1: %2")
-                             .arg(display(m_target + '/' + walked), systemErrorText(err));
+                             .arg(display(m_target + '/' + walked), SystemError::errorText(err));
             ::close(fd);
             return -1;
         }
@@ -299,7 +288,7 @@ bool Run::ensureFolder(QByteArray path, QString* error) {
     if (result != 0 && errno == ENOENT) {
         const qsizetype slash = path.lastIndexOf('/');
         if (slash <= 0 || !ensureFolder(path.left(slash), error)) {
-            if (error->isEmpty()) *error = systemErrorText(ENOENT);
+            if (error->isEmpty()) *error = SystemError::errorText(ENOENT);
             return false;
         }
         result = ::mkdir(path.constData(), 0777);
@@ -311,7 +300,7 @@ bool Run::ensureFolder(QByteArray path, QString* error) {
             m_knownFolders.insert(path);
             return true;
         }
-        *error = err == EEXIST ? QStringLiteral("a file of that name is in the way") : systemErrorText(err);
+        *error = err == EEXIST ? QStringLiteral("a file of that name is in the way") : SystemError::errorText(err);
         return false;
     }
     m_knownFolders.insert(path);
@@ -426,8 +415,8 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         if (fd < 0) {
             const int err = errno;
             if (file) zip_fclose(file);
-            recordFailure(e.storedName(), systemErrorText(err),
-                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
+            recordFailure(e.storedName(), SystemError::errorText(err),
+                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
     }
@@ -454,11 +443,11 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         }
         if (n == 0) break;
         produced += n;
-        if (fd >= 0 && !writeAll(fd, buffer, n)) {
+        if (fd >= 0 && !FileOps::writeAll(fd, buffer, n)) {
             const int err = errno;
             abandon();
-            recordFailure(e.storedName(), systemErrorText(err),
-                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
+            recordFailure(e.storedName(), SystemError::errorText(err),
+                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
         const qint64 done = m_bytesDone += n;
@@ -484,8 +473,8 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         if (!closed || ::renameat(folderFd, temp.constData(), folderFd, item.leaf.constData()) != 0) {
             const int err = closed ? errno : closeError;
             ::unlinkat(folderFd, temp.constData(), 0);
-            recordFailure(e.storedName(), systemErrorText(err),
-                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), systemErrorText(err)));
+            recordFailure(e.storedName(), SystemError::errorText(err),
+                          QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
     }

@@ -240,15 +240,15 @@ void PackPipeline::runWhole(Piece& piece, void* compressorPtr, std::vector<char>
     Job& job = *piece.job;
     auto* compressor = static_cast<libdeflate_compressor*>(compressorPtr);
     const int fd = ::open(job.path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(job, systemErrorText(errno));
+    if (fd < 0) return fail(job, SystemError::errorText(errno));
     FileCloser closer{fd};
     struct stat st;
-    if (::fstat(fd, &st) != 0) return fail(job, systemErrorText(errno));
+    if (::fstat(fd, &st) != 0) return fail(job, SystemError::errorText(errno));
     // Read what the file holds now (it may have changed since it was ordered), within the bound for whole files.
     const qint64 want = std::min<qint64>(qint64(st.st_size), std::max(job.size, m_tuning.wholeFileLimit));
     QByteArray input(want, Qt::Uninitialized);
-    const qint64 got = readFullyAt(fd, input.data(), want, 0);
-    if (got < 0) return fail(job, systemErrorText(errno));
+    const qint64 got = FileOps::readFullyAt(fd, input.data(), want, 0);
+    if (got < 0) return fail(job, SystemError::errorText(errno));
     input.truncate(got);
 
     const quint32 crc = quint32(libdeflate_crc32(0, input.constData(), size_t(got)));
@@ -286,7 +286,7 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
     auto* compressor = static_cast<libdeflate_compressor*>(compressorPtr);
     auto* zs = static_cast<z_stream*>(stream);
     const int fd = ::open(job.path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(job, systemErrorText(errno));
+    if (fd < 0) return fail(job, SystemError::errorText(errno));
     FileCloser closer{fd};
     // The piece holding the end reads on to the real end, in case the file grew since it was ordered.
     qint64 want = piece.length;
@@ -296,8 +296,8 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
                                                                                  piece.length + m_tuning.pieceSize));
     }
     QByteArray input(want, Qt::Uninitialized);
-    const qint64 got = readFullyAt(fd, input.data(), want, piece.offset);
-    if (got < 0) return fail(job, systemErrorText(errno));
+    const qint64 got = FileOps::readFullyAt(fd, input.data(), want, piece.offset);
+    if (got < 0) return fail(job, SystemError::errorText(errno));
     input.truncate(got);
     const quint32 crc = quint32(libdeflate_crc32(0, input.constData(), size_t(got)));
 

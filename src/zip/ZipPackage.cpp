@@ -265,7 +265,7 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
         if (errno == ENOENT) return d->fail(QStringLiteral("Cannot open %1: the file does not exist.").arg(path));
-        return d->fail(QStringLiteral("Cannot open %1: %2.").arg(path, systemErrorText(errno)));
+        return d->fail(QStringLiteral("Cannot open %1: %2.").arg(path, SystemError::errorText(errno)));
     }
     if (S_ISDIR(st.st_mode))
         return d->fail(QStringLiteral("Cannot open %1: it is a folder, not a zip package.").arg(path));

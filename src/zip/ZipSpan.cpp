@@ -4,6 +4,7 @@
 #include "ZipDetail.h"
 #include "ZipLayout.h"
 #include "ZipTypes.h"
+#include "utility/FileOps.h"
 #include "utility/WorkFile.h"
 
 #include <QDir>
@@ -25,23 +26,6 @@ namespace zipdetail {
 namespace {
 
 constexpr qint64 kCopyBuffer = qint64(1) << 20;
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-bool writeAll(int fd, const char* data, qint64 length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, size_t(length));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        length -= n;
-    }
-    return true;
-}
 
 qint64 fileSize(int fd) {
     struct stat st;
@@ -116,13 +100,13 @@ std::optional<Journal> parseJournal(const QByteArray& bytes) {
 // Carries a committed journal out. Every step may already have been done by a run that was stopped, so a
 // rename whose work file is gone counts as done.
 bool applyJournal(const QString& folder, const Journal& journal, QString* why) {
-    const QByteArray base = native(folder) + '/';
+    const QByteArray base = QFile::encodeName(folder) + '/';
     for (const auto& [from, to] : journal.renames) {
         struct stat st;
         if (::lstat((base + from).constData(), &st) != 0) continue;
         if (::rename((base + from).constData(), (base + to).constData()) != 0) {
             *why = QStringLiteral("cannot put the volume %1 in place: %2")
-                       .arg(QFile::decodeName(base + to), systemErrorText(errno));
+                       .arg(QFile::decodeName(base + to), SystemError::errorText(errno));
             return false;
         }
         passSeam("volume-renamed");
@@ -142,9 +126,10 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
     const QString folder = info.absolutePath();
     Journal journal;
     for (const auto& [from, to] : renames)
-        journal.renames.emplace_back(native(QFileInfo(from).fileName()), native(QFileInfo(to).fileName()));
+        journal.renames.emplace_back(QFile::encodeName(QFileInfo(from).fileName()),
+                                     QFile::encodeName(QFileInfo(to).fileName()));
     for (const QString& name : removals)
-        journal.removals.push_back(native(QFileInfo(name).fileName()));
+        journal.removals.push_back(QFile::encodeName(QFileInfo(name).fileName()));
 
     Result<WorkFile> file = WorkFile::beside(folder + u'/' + info.fileName().left(100) + kJournalStem);
     if (!file.ok()) {
@@ -157,7 +142,7 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
     passSeam("journal-partly-written");
     if (written) written = journalFile.write(bytes.mid(bytes.size() / 2));
     if (!written || ::fsync(journalFile.fd()) != 0) {
-        *why = written ? QStringLiteral("cannot write beside %1: %2").arg(target, systemErrorText(errno))
+        *why = written ? QStringLiteral("cannot write beside %1: %2").arg(target, SystemError::errorText(errno))
                        : written.message();
         return false;
     }
@@ -169,7 +154,7 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
         *why += QStringLiteral("; the new volumes will be put in place when the package is next opened");
         return false;
     }
-    ::unlink(native(journalPath).constData());
+    ::unlink(QFile::encodeName(journalPath).constData());
     WorkFiles::syncFolder(folder);
     return true;
 }
@@ -273,7 +258,8 @@ class VolumeWriter {
 
   private:
     bool write(const char* data, qint64 length) {
-        if (!writeAll(m_fd, data, length)) return failWith(errno, QStringLiteral("write a volume of %1").arg(m_target));
+        if (!FileOps::writeAll(m_fd, data, length))
+            return failWith(errno, QStringLiteral("write a volume of %1").arg(m_target));
         m_used += length;
         m_sinceCheck += length;
         if (m_sinceCheck >= (qint64(8) << 20)) {
@@ -297,7 +283,7 @@ class VolumeWriter {
         return true;
     }
     bool failWith(int errnoValue, const QString& what) {
-        m_error = QStringLiteral("cannot %1: %2").arg(what, systemErrorText(errnoValue));
+        m_error = QStringLiteral("cannot %1: %2").arg(what, SystemError::errorText(errnoValue));
         return false;
     }
 
@@ -335,7 +321,7 @@ quint32 volumeCountOf(const QString& path) {
         [&](quint32 disk, quint64 offset, qint64 length) {
             if (disk != quint32(-1)) return QByteArray();
             QByteArray bytes(length, Qt::Uninitialized);
-            const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
+            const qint64 n = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
             bytes.truncate(std::max<qint64>(n, 0));
             return bytes;
         },
@@ -358,7 +344,7 @@ bool recoverRebuilds(const QString& folder) {
     const QString absolute = QFileInfo(folder).absoluteFilePath();
     // Read with readdir and a plain byte test: this runs at every open, in folders of any size.
     QStringList journals;
-    if (DIR* dir = ::opendir(native(absolute).constData())) {
+    if (DIR* dir = ::opendir(QFile::encodeName(absolute).constData())) {
         while (const dirent* entry = ::readdir(dir))
             if (entry->d_name[0] == '.' && std::strstr(entry->d_name, ".rebuild-journal.vhw-"))
                 journals << QFile::decodeName(entry->d_name);
@@ -381,7 +367,7 @@ bool recoverRebuilds(const QString& folder) {
         QString why;
         // Never committed: the old set was not touched; the journal goes, and its volumes with the sweep.
         if (!journal || applyJournal(absolute, *journal, &why)) {
-            ::unlink(native(path).constData());
+            ::unlink(QFile::encodeName(path).constData());
             WorkFiles::syncFolder(absolute);
         } else {
             allDone = false;
@@ -397,7 +383,7 @@ qint64 automaticVolumeSize(qint64 packageSize, qint64 freeBytes) {
 
 qint64 freeBytesAt(const QString& folder) {
     struct statvfs fs;
-    if (::statvfs(native(folder).constData(), &fs) != 0) return -1;
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0) return -1;
     return qint64(fs.f_bavail) * qint64(fs.f_frsize);
 }
 
@@ -410,8 +396,8 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
         out.message = QStringLiteral("Cannot write the volumes of %1: %2.").arg(target, why);
         return out;
     };
-    const int fd = ::open(native(source).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return failed(systemErrorText(errno));
+    const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return failed(SystemError::errorText(errno));
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -419,7 +405,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     const qint64 size = fileSize(fd);
     const DiskReader read = [&](quint32, quint64 offset, qint64 length) {
         QByteArray bytes(length, Qt::Uninitialized);
-        const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
+        const qint64 n = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
         bytes.truncate(std::max<qint64>(n, 0));
         return bytes;
     };
@@ -459,7 +445,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     const auto copyFlowing = [&](qint64 from, qint64 length) {
         while (length > 0) {
             const qint64 n = std::min(length, kCopyBuffer);
-            if (readFullyAt(fd, buffer.get(), n, from) != n) {
+            if (FileOps::readFullyAt(fd, buffer.get(), n, from) != n) {
                 readFailed = true;
                 return false;
             }
@@ -572,7 +558,7 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
         const int fd = disk == quint32(-1) ? lastFd : (disk < fds.size() ? fds[disk] : -1);
         if (fd < 0) return QByteArray();
         QByteArray bytes(length, Qt::Uninitialized);
-        const qint64 n = readFullyAt(fd, bytes.data(), length, qint64(offset));
+        const qint64 n = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
         bytes.truncate(std::max<qint64>(n, 0));
         return bytes;
     };
@@ -700,7 +686,7 @@ qint64 JoinedPackage::readAt(qint64 pos, char* buffer, qint64 length) const {
         const qint64 within = pos - it->start;
         const qint64 n = std::min(length - done, it->length - within);
         if (n <= 0) return -1;
-        const qint64 got = readFullyAt(it->fd, buffer + done, n, it->fileOffset + within);
+        const qint64 got = FileOps::readFullyAt(it->fd, buffer + done, n, it->fileOffset + within);
         if (got != n) return -1;
         done += n;
         pos += n;

@@ -180,7 +180,7 @@ bool Compression::openWork() {
     m_work = std::move(reserved.value());
     m_work.closeFd();
     if (!m_req.creating && !linkOldPackage(m_work))
-        return fail(QStringLiteral("Cannot write beside %1: %2.").arg(m_req.target, systemErrorText(errno)));
+        return fail(QStringLiteral("Cannot write beside %1: %2.").arg(m_req.target, SystemError::errorText(errno)));
     if (m_req.level != CompressionLevel::None)
         m_pipeline = std::make_unique<PackPipeline>(m_req.level, m_req.cancel,
                                                     [this](bool force) { m_reporter->report(force); });
@@ -210,7 +210,7 @@ Compression::Added Compression::addOrder(const WriteOrder& order) {
     FileFacts file{NativePath::encode(order.filePath), NativePath::display(order.filePath), {}};
     struct stat& st = file.st;
     if (::lstat(file.native.constData(), &st) != 0 || (S_ISREG(st.st_mode) && ::access(file.native, R_OK) != 0)) {
-        fail(QStringLiteral("Cannot read %1: %2.").arg(file.shown, systemErrorText(errno)));
+        fail(QStringLiteral("Cannot read %1: %2.").arg(file.shown, SystemError::errorText(errno)));
         return Added::Failed;
     }
     const bool isDir = S_ISDIR(st.st_mode);
@@ -265,7 +265,7 @@ zip_source_t* Compression::sourceFor(const FileFacts& file, bool isLink, size_t*
         QByteArray& linked = m_linkTargets.emplace_back(qsizetype(file.st.st_size) + 1, Qt::Uninitialized);
         const ssize_t length = ::readlink(file.native.constData(), linked.data(), size_t(linked.size()));
         if (length < 0) {
-            fail(QStringLiteral("Cannot read %1: %2.").arg(file.shown, systemErrorText(errno)));
+            fail(QStringLiteral("Cannot read %1: %2.").arg(file.shown, SystemError::errorText(errno)));
             return nullptr;
         }
         linked.truncate(qsizetype(length));
@@ -410,7 +410,7 @@ WriteOutcome deleteEntries(const QString& path, zip_t* zip, const std::vector<Zi
 
     work.closeFd();
     if (!linkOldPackage(work))
-        return failure(QStringLiteral("Cannot write beside %1: %2.").arg(path, systemErrorText(errno)));
+        return failure(QStringLiteral("Cannot write beside %1: %2.").arg(path, SystemError::errorText(errno)));
     int code = 0;
     ZipHandle writer(zip_open(QFile::encodeName(work.path()).constData(), 0, &code));
     if (!writer) return failure(QStringLiteral("Cannot change %1: %2.").arg(path, zipErrorText(code, errno)));

@@ -506,15 +506,6 @@ TEST_F(BuildJobTest, CancelDuringCompressionKeepsTheOldPackageAndTheOldList) {
     EXPECT_TRUE(again.execute().ok());
 }
 
-// Flips one byte inside the stored data of a file, as a bad disk or a writer bug would.
-void damage(const QString& package, const QByteArray& contents) {
-    QByteArray bytes = readFile(package);
-    const qsizetype at = bytes.indexOf(contents.left(200));
-    ASSERT_GT(at, 0) << "the entry must be stored, not compressed";
-    bytes[at + 100] = char(bytes[at + 100] ^ 0x20);
-    writeFile(package, bytes);
-}
-
 TEST_F(BuildJobTest, APackageThatFailsItsCheckDoesNotReplaceTheOldOne) {
     const QByteArray old = makeOldPackage();
     BuildCallbacks callbacks = answer(true);

@@ -31,20 +31,6 @@ ToolRun cli(const QStringList& args, const QString& workDir) {
     return runTool(VARNHOLD_CLI, QStringList{"--app-folder", workDir} + args, workDir);
 }
 
-template <typename Condition> bool eventually(Condition condition, int limitMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    for (; !condition(); QThread::msleep(5))
-        if (timer.elapsed() > limitMs) return false;
-    return true;
-}
-
-QStringList storedNames(const QString& zip) {
-    QStringList names = runTool("unzip", {"-Z1", zip}).out.split(u'\n', Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
-
 QStringList sorted(QStringList list) {
     list.sort();
     return list;

@@ -7,6 +7,10 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -77,6 +81,35 @@ QStringList listTree(const QString& root) {
     while (it.hasNext()) out << base.relativeFilePath(it.next());
     out.sort();
     return out;
+}
+
+QStringList storedNames(const QString& zip) {
+    QStringList names = runTool("unzip", {"-Z1", zip}).out.split(u'\n', Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+void damage(const QString& package, const QByteArray& contents) {
+    QByteArray bytes = readFile(package);
+    const qsizetype at = bytes.indexOf(contents.left(200));
+    ASSERT_GT(at, 0) << "the entry must be stored, not compressed";
+    bytes[at + 100] = char(bytes[at + 100] ^ 0x20);
+    writeFile(package, bytes);
+}
+
+bool runningAsRoot() {
+    return geteuid() == 0;
+}
+
+int runUnprivileged(const std::function<int()>& check) {
+    if (!runningAsRoot()) return check();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+        _exit(check()); // _exit: the test framework's exit handlers belong to the parent
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace testsupport

@@ -3,9 +3,12 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
+#include <functional>
 #include <ostream>
 
 // Readable values in failure messages.
@@ -54,5 +57,30 @@ bool haveTool(const QString& program);
 
 /// Lists the files below root as relative paths with "/" separators, sorted.
 QStringList listTree(const QString& root);
+
+/// The stored names of a package as `unzip -Z1` lists them, sorted.
+QStringList storedNames(const QString& zip);
+
+/// Flips one byte inside the stored data of an entry (found by its first bytes), as a bad disk or a writer bug
+/// would, so that its CRC no longer matches. The entry must be stored, not compressed.
+void damage(const QString& package, const QByteArray& contents);
+
+/// Polls for at most limitMs: other processes and threads act on their own schedule, and there is nothing to
+/// wait on but the condition itself.
+template <typename Condition> bool eventually(Condition condition, int limitMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    for (; !condition(); QThread::msleep(5))
+        if (timer.elapsed() > limitMs) return false;
+    return true;
+}
+
+bool runningAsRoot();
+
+/// Runs check() as a user who is not the superuser (the superuser reads and writes every file, so an unreadable
+/// file needs someone else): in place when we are not root, else in a child that has dropped to "nobody".
+/// Returns check()'s result (0 for success), 125 when privileges could not be dropped, -1 on a crash. check may
+/// not use GoogleTest assertions: a child reports through its exit code only.
+int runUnprivileged(const std::function<int()>& check);
 
 } // namespace testsupport

@@ -179,9 +179,4 @@ TEST(ExtractText, StatusLineTellsExtractedSkippedFailedAndRefused) {
     EXPECT_EQ(extractStatusText(ExtractAnswer::cancelled()), "Extract cancelled");
 }
 
-TEST(ExtractText, TrailingSlash) {
-    EXPECT_EQ(withTrailingSlash("/a/b"), "/a/b/");
-    EXPECT_EQ(withTrailingSlash("/a/b/"), "/a/b/");
-}
-
 } // namespace

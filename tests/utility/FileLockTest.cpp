@@ -24,16 +24,6 @@ struct LockHolder {
     }
 };
 
-// Polls for at most about five seconds: the other process takes its lock on its own schedule, and there is
-// nothing to wait on but the lock itself.
-template <typename Condition> bool eventually(Condition condition) {
-    QElapsedTimer timer;
-    timer.start();
-    for (; !condition(); QThread::msleep(10))
-        if (timer.elapsed() > 5000) return false;
-    return true;
-}
-
 // Our own probes for locks isFileLocked should ignore: flock(LOCK_EX) and a record write lock fail on any lock.
 bool anyLock(const QString& path, bool record) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);

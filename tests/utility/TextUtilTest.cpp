@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <limits>
+#include <utility>
 
 using namespace TextUtil;
 
@@ -32,4 +33,9 @@ TEST(TextUtil, TrimsBlanksTabsAndNulsAtTheEndsOnly) {
     EXPECT_EQ(trimBlanks(QChar(0) + QString(" \tx \ty\t ") + QChar(0)), "x \ty");
     EXPECT_EQ(trimBlanks(" \t "), "");
     EXPECT_EQ(trimBlanks("\nx\n"), "\nx\n"); // line breaks belong to the text
+}
+
+TEST(TextUtil, FolderWithSlashAddsOneSlashAndLeavesNoFolderEmpty) {
+    for (const auto& [folder, expected] : {std::pair{"/a/b", "/a/b/"}, {"/a/b/", "/a/b/"}, {"/", "/"}, {"", ""}})
+        EXPECT_EQ(withSlash(folder), QString(expected)) << folder;
 }

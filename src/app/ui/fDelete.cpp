@@ -10,7 +10,7 @@
 const QString fDelete::kFileQuestion =
     QStringLiteral("Are you sure you want to delete this file from the zip package?");
 
-fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent) : AnswerableDialog(parent) {
+fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent) : YesNoDialog(parent) {
     setObjectName("fDelete");
     setWindowTitle("Varnhold");
 
@@ -35,19 +35,8 @@ fDelete::fDelete(const QString& suppressed, const QString& name, QWidget* parent
     m_dontShowCheck->setObjectName("SSCheck1");
     m_dontShowCheck->setChecked(suppressed == QLatin1String("-1"));
 
-    m_cmdYes = new QPushButton(" &Yes", this);
-    m_cmdYes->setObjectName("cmdYes");
-    m_cmdYes->setToolTip("Delete File");
-    m_cmdNo = new QPushButton(" &No", this);
-    m_cmdNo->setObjectName("cmdNo");
-    m_cmdNo->setToolTip("Don't delete the file");
     // A delete cannot be undone, so Enter keeps the file.
-    m_cmdNo->setDefault(true);
-    connect(m_cmdYes, &QPushButton::clicked, this, [this] {
-        m_answer = QStringLiteral("y");
-        accept();
-    });
-    connect(m_cmdNo, &QPushButton::clicked, this, &QDialog::reject);
+    makeButtons("Delete File", "Don't delete the file");
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(m_questionLabel);
@@ -73,18 +62,4 @@ void fDelete::setQuestion(const QString& question) {
 
 QString fDelete::suppressed() const {
     return m_dontShowCheck->isChecked() ? QStringLiteral("-1") : QStringLiteral("0");
-}
-
-void fDelete::done(int result) {
-    if (result != QDialog::Accepted) m_answer = QStringLiteral("n");
-    QDialog::done(result);
-}
-
-void fDelete::answerWith(const QString& answer) {
-    if (answer == QLatin1String("y")) {
-        m_answer = QStringLiteral("y");
-        done(QDialog::Accepted);
-    } else {
-        done(QDialog::Rejected);
-    }
 }

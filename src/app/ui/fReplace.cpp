@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 fReplace::fReplace(const QString& path, const QString& sizeText, const QString& dateText, QWidget* parent)
-    : AnswerableDialog(parent) {
+    : YesNoDialog(parent) {
     setObjectName("fReplace");
     setWindowTitle("Varnhold");
 
@@ -36,19 +36,8 @@ fReplace::fReplace(const QString& path, const QString& sizeText, const QString& 
     for (QLabel* label : {label1, m_lblFile, m_lblSize, m_lblDate, question})
         label->setTextFormat(Qt::PlainText);
 
-    m_cmdYes = new QPushButton(" &Yes", this);
-    m_cmdYes->setObjectName("cmdYes");
-    m_cmdYes->setToolTip("Replace the zip package");
-    m_cmdNo = new QPushButton(" &No", this);
-    m_cmdNo->setObjectName("cmdNo");
-    m_cmdNo->setToolTip("Don't replace the zip package");
     // Replacing destroys a file, so Enter must not do it.
-    m_cmdNo->setDefault(true);
-    connect(m_cmdYes, &QPushButton::clicked, this, [this] {
-        m_answer = QStringLiteral("y");
-        accept();
-    });
-    connect(m_cmdNo, &QPushButton::clicked, this, &QDialog::reject);
+    makeButtons("Replace the zip package", "Don't replace the zip package");
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(label1);
@@ -69,19 +58,4 @@ fReplace::fReplace(const QString& path, const QString& sizeText, const QString& 
     layout->addSpacing(8);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-}
-
-void fReplace::done(int result) {
-    // Only the Yes button sets "y"; closing by the title bar or Escape ends here with "n".
-    if (result != QDialog::Accepted) m_answer = QStringLiteral("n");
-    QDialog::done(result);
-}
-
-void fReplace::answerWith(const QString& answer) {
-    if (answer == QLatin1String("y")) {
-        m_answer = QStringLiteral("y");
-        done(QDialog::Accepted);
-    } else {
-        done(QDialog::Rejected);
-    }
 }

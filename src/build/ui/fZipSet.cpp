@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/PasswordBox.h"
+#include "utility/TextUtil.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -5,6 +5,7 @@
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/PasswordBox.h"
+#include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 
 #include <QApplication>
@@ -252,7 +253,7 @@ void fExtract::browse(FolderBox box) {
 }
 
 void fExtract::usePickedFolder(FolderBox box, const QString& folder) {
-    const QString value = withTrailingSlash(folder);
+    const QString value = TextUtil::withSlash(folder);
     folderEdit(box)->setText(value);
     m_state.saveText(folderOption(box), value);
 }

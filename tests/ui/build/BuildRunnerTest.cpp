@@ -109,15 +109,6 @@ QString packageComment(const QString& zip) {
     return package.zOpenZipFile(zip) == kZipOk ? package.zGetComment() : "<cannot open>";
 }
 
-// Flips a byte inside a stored entry so that its CRC no longer matches.
-void damage(const QString& package, const QByteArray& contents) {
-    QByteArray bytes = readFile(package);
-    const qsizetype at = bytes.indexOf(contents.left(200));
-    ASSERT_GT(at, 0) << "the entry must be stored, not compressed";
-    bytes[at + 100] = char(bytes[at + 100] ^ 0x20);
-    writeFile(package, bytes);
-}
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
 class BuildRunnerTest : public HookedTest {
   protected:

@@ -144,7 +144,8 @@ TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
     EXPECT_EQ(w.fileTypeIcons().systemLookups(), 3);
 }
 
-class SortByHeader : public OpenPackage {
+// The window shown with rows.zip open, for the tests that click and type into its grid.
+class RowsShown : public OpenPackage {
   protected:
     void SetUp() override {
         OpenPackage::SetUp();
@@ -153,6 +154,10 @@ class SortByHeader : public OpenPackage {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         ASSERT_TRUE(w.openPackage(package("rows.zip")));
     }
+};
+
+class SortByHeader : public RowsShown {
+  protected:
     /// A real mouse click on the header of column 1 to 7.
     void click(EntryColumn c) {
         QHeaderView* header = window->grid()->horizontalHeader();
@@ -381,15 +386,8 @@ TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
     EXPECT_EQ(state->text(Option::OpenPackageFolder), app.path() + "/Zips/");
 }
 
-class GridCommands : public OpenPackage {
+class GridCommands : public RowsShown {
   protected:
-    void SetUp() override {
-        OpenPackage::SetUp();
-        fMain& w = makeWindow();
-        w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-        ASSERT_TRUE(w.openPackage(package("rows.zip")));
-    }
     int rowOf(const QString& fullName) const { return int(fullNames().indexOf(fullName)); }
     QPoint centreOf(int row) const {
         return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center();

@@ -9,31 +9,18 @@
 #include "build/ui/fZipOK.h"
 #include "build/ui/fZipSet.h"
 
+#include "Screenshot.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdio>
-
-namespace {
-
-bool save(QWidget& widget, const QString& file) {
-    widget.show();
-    QApplication::processEvents();
-    const bool ok = widget.grab().save(file);
-    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(), widget.height());
-    widget.hide();
-    return ok;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    QDir().mkpath(out);
+    const QString out = screenshots::outputFolder(argc, argv);
 
     QTemporaryDir appFolder;
     AppState state("VarnholdBuildScreenshots");
@@ -47,11 +34,11 @@ int main(int argc, char** argv) {
     bool ok = true;
     {
         fZipSet settings(state, BuildMode::Build, "Holiday photos, July 2024");
-        ok &= save(settings, out + "/fZipSet.png");
+        ok &= screenshots::save(settings, out + "/fZipSet.png");
     }
     {
         fPassword password(state);
-        ok &= save(password, out + "/fPassword.png");
+        ok &= screenshots::save(password, out + "/fPassword.png");
     }
     {
         const QString package = appFolder.path() + "/Photos 2024.zip";
@@ -68,7 +55,7 @@ int main(int argc, char** argv) {
         result.heading = " Build Completed!";
         result.lockedLine = "Number of locked files bypassed = 1";
         fZipOK done(result, appFolder.path());
-        ok &= save(done, out + "/fZipOK.png");
+        ok &= screenshots::save(done, out + "/fZipOK.png");
     }
     {
         std::atomic_bool cancel{false};
@@ -77,7 +64,7 @@ int main(int argc, char** argv) {
         load.setSelecting(100);
         load.setCompressing(62);
         load.addLocked("/home/ann/Pictures/2024/.thumbnails.db", 1);
-        ok &= save(load, out + "/fLoad.png");
+        ok &= screenshots::save(load, out + "/fLoad.png");
     }
     return ok ? 0 : 1;
 }

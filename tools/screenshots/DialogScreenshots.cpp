@@ -10,41 +10,28 @@
 #include "tools/ExtractRequest.h"
 #include "tools/ui/fExtract.h"
 
+#include "Screenshot.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <cstdio>
-
-namespace {
-
-bool save(QWidget& widget, const QString& file) {
-    widget.show();
-    QApplication::processEvents();
-    const bool ok = widget.grab().save(file);
-    std::fprintf(stderr, "%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(file), widget.width(), widget.height());
-    widget.hide();
-    return ok;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    QDir().mkpath(out);
+    const QString out = screenshots::outputFolder(argc, argv);
 
     bool ok = true;
     fError error("Cannot open /home/ann/Zips/Photos 2023.zip: the file does not exist.");
-    ok &= save(error, out + "/fError.png");
+    ok &= screenshots::save(error, out + "/fError.png");
 
     fReplace replace("/home/ann/Zips/Photos 2023.zip", "48,213,504 Bytes", "Monday 1 July 2024 10:15:02");
-    ok &= save(replace, out + "/fReplace.png");
+    ok &= screenshots::save(replace, out + "/fReplace.png");
 
     fDelete remove("0", "holiday/beach-0412.jpg");
-    ok &= save(remove, out + "/fDelete.png");
+    ok &= screenshots::save(remove, out + "/fDelete.png");
 
     QTemporaryDir appFolder;
     AppState state("VarnholdScreenshots");
@@ -56,9 +43,9 @@ int main(int argc, char** argv) {
     requestExtractOne(state, "beach-0412.jpg", 3);
     ZipPackage package;
     fExtract extract(state, package);
-    ok &= save(extract, out + "/fExtract.png");
+    ok &= screenshots::save(extract, out + "/fExtract.png");
 
     showHelpTopic(nullptr, 120);
-    if (QTextBrowser* browser = currentHelpBrowser()) ok &= save(*browser->window(), out + "/help.png");
+    if (QTextBrowser* browser = currentHelpBrowser()) ok &= screenshots::save(*browser->window(), out + "/help.png");
     return ok ? 0 : 1;
 }
