@@ -6,13 +6,14 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$ROOT/scripts-common.sh"
 install_missing
-cmake -S "$ROOT" -B "$ROOT/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNHOLD_BUILD_TESTS=ON \
-      -DVARNHOLD_BUILD_BENCH=OFF -DVARNHOLD_SANITIZE=ON >/dev/null
-cmake --build "$ROOT/build-sanitize" -j "$(nproc)"
+# Set before the build too: each test binary runs once after its link to list its cases for ctest.
 export QT_QPA_PLATFORM=offscreen
 # Qt keeps some allocations for the life of the process by design; leaks are not what this run looks for.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cmake -S "$ROOT" -B "$ROOT/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNHOLD_BUILD_TESTS=ON \
+      -DVARNHOLD_BUILD_BENCH=OFF -DVARNHOLD_SANITIZE=ON >/dev/null
+cmake --build "$ROOT/build-sanitize" -j "$(nproc)"
 status=0
 (cd "$ROOT/build-sanitize" && ctest --output-on-failure -j 2 "$@") || status=1
 
