@@ -3,7 +3,7 @@
 set -euo pipefail
 
 VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libgtest-dev
-                   libssl-dev zip unzip p7zip-full zipalign python3)
+                   libssl-dev zip unzip p7zip-full zipalign python3 clang-format)
 
 install_missing() {
     local missing=()
@@ -25,4 +25,12 @@ build_varnhold() {
     local targets=()
     for t in "$@"; do targets+=(--target "$t"); done
     cmake --build "$ROOT/build" -j "$(nproc)" "${targets[@]}"
+}
+
+# build_core: build-core/ has the UI switched off (the core, varnhold-cli and the core tests); that it builds at all
+# proves no core layer needs QtWidgets.
+build_core() {
+    cmake -S "$ROOT" -B "$ROOT/build-core" -DCMAKE_BUILD_TYPE=Release -DVARNHOLD_BUILD_TESTS=ON \
+          -DVARNHOLD_BUILD_UI=OFF -DVARNHOLD_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$ROOT/build-core" -j "$(nproc)"
 }

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Varnhold with its tests and runs every test under ctest.
+# Installs what is missing, builds Varnhold with its tests (build/) and the core alone with the UI switched off
+# (build-core/), then runs every test of both under ctest. Exit code 0 only when both builds and all tests pass.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$ROOT/scripts-common.sh"
 install_missing
 build_varnhold
+build_core
 export QT_QPA_PLATFORM=offscreen
-cd "$ROOT/build"
-ctest --output-on-failure -j 2 "$@"
+status=0
+(cd "$ROOT/build" && ctest --output-on-failure -j 2 "$@") || status=1
+echo "== the core alone (build-core, no UI) =="
+(cd "$ROOT/build-core" && ctest --output-on-failure -j 2 -E "^format_check$" "$@") || status=1
+exit $status

@@ -84,7 +84,7 @@ TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
     AppState state(freshApp());
     runStartUp(state, dir.path());
 
-    for (const QString& name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
+    for (const QString name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
         EXPECT_TRUE(QFileInfo(dir.file(name)).isDir()) << name.toStdString();
     EXPECT_EQ(listTree(dir.file("Temp")),
               QStringList({".b.zip.vhw-" + QString::number(QCoreApplication::applicationPid()) + "-0", ".hidden",

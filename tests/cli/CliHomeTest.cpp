@@ -73,7 +73,7 @@ TEST(CliAppFolder, ChosenByOptionEnvironmentOrDataHomeNeverTheWorkingFolder) {
     TempDir base;
     const QString zip = makePackage(base.file("pack.zip"));
     const QString work = base.file("work");
-    for (const QString& name : {"Temp/.hidden", "Temp/notes.txt", "Temp/.x.zip.vhw-999999999-0", "Work/Temp.set"})
+    for (const QString name : {"Temp/.hidden", "Temp/notes.txt", "Temp/.x.zip.vhw-999999999-0", "Work/Temp.set"})
         writeFile(work + "/" + name, "mine");
     const QStringList before = listTree(work);
 
@@ -227,7 +227,9 @@ TEST(CliSettings, ASettingsFileIsOwnerOnlyAfterARunAlsoWhenItHasAFormatError) {
         struct stat st {};
         ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
-        if (content == garbage) EXPECT_EQ(readFile(file), garbage);
+        if (content == garbage) {
+            EXPECT_EQ(readFile(file), garbage);
+        }
     }
 }
 

@@ -61,7 +61,7 @@ TEST_F(CliTest, ListPutsThePackageOnTopOfTheRecentListAndMakesTheWorkingFolders)
     ASSERT_EQ(cli({"list", s_zip}, app.path()).exitCode, 0);
     CRegSettings settings(kCompany, kApplication);
     EXPECT_EQ(settings.GetSetting(kSettingsSection, "1File"), s_zip);
-    for (const QString& name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
+    for (const QString name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
         EXPECT_TRUE(QFileInfo(app.file(name)).isDir()) << name.toStdString();
 }
 

@@ -254,7 +254,7 @@ TEST(SetFileRoundTrip, WrittenSetReadsBack) {
 TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
     TempDir app, sets;
     BackupSet set{"odd names", {}};
-    for (const QString& path : {"/data/a\tb.txt", "/data/line\nbreak/", "/data/cr\r.txt", "/data/blank ", "/data/two  ",
+    for (const QString path : {"/data/a\tb.txt", "/data/line\nbreak/", "/data/cr\r.txt", "/data/blank ", "/data/two  ",
                                 "/data/50%.txt", "/data/%41 stays", "/data/ä ö/", "/data/\t\r\n %/"})
         set.rows.append({path, "1", "1,024", path.endsWith(u'/') ? "*.*" : "", ""});
     ASSERT_TRUE(writeSetFile(sets.file("Odd.set"), set).ok());

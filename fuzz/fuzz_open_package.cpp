@@ -1,0 +1,39 @@
+// Opens a package made of the input bytes and walks everything the listing shows: every entry's fields and the
+// package totals, as the main window and `varnhold-cli list` do.
+#include "FuzzSupport.h"
+#include "zip/ZipPackage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QString path = fuzz::scratch() + QStringLiteral("/input.zip");
+    fuzz::writeInput(path, data, size);
+
+    ZipPackage package;
+    if (package.zOpenZipFile(path) != kZipOk) {
+        // A refusal must come with the reason the user is shown.
+        if (package.zGetLastErrorAsText().isEmpty()) fuzz::fail("open failed without a message");
+        return 0;
+    }
+    const qint64 total = package.zGetTotalFiles();
+    if (total != qint64(package.entries().size())) fuzz::fail("entry count differs from the listing");
+    qint64 bytes = 0;
+    for (qint64 i = 0; i < total; ++i) {
+        const ZipEntry& e = package.entries()[size_t(i)];
+        if (package.zGetFileName(i) != e.name || package.zGetFilePath(i) != e.folderPath) fuzz::fail("name differs");
+        (void)e.storedName();
+        (void)package.zGetFileExt(i);
+        (void)package.zGetCompressedFileSize(i);
+        (void)dosToDateTime(package.zGetFileDate(i), package.zGetFileTime(i));
+        (void)package.zFileIsEncrypted(i);
+        bytes += package.zGetFileSize(i);
+    }
+    (void)bytes;
+    (void)package.zGetTotalBytes();
+    (void)package.zGetComment();
+    (void)package.zIsSpanned();
+    // Selecting everything is what a delete starts with; the counts must agree.
+    for (qint64 i = 0; i < total; ++i)
+        package.zSelectFile(i);
+    if (package.zGetSelectedFiles() != total) fuzz::fail("selection count differs");
+    package.zCloseZipFile();
+    return 0;
+}
