@@ -14,10 +14,11 @@ fi
 
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'apps/*.cpp' 'apps/*.h' 'tests/*.cpp' 'tests/*.h' \
-                                        'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h')
+                                        'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' \
+                                        'tools/*.cpp' 'tools/*.h')
 else
     # An exported tree without git: check what is there.
-    mapfile -t files < <(find src apps tests bench fuzz -type f \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null | sort)
+    mapfile -t files < <(find src apps tests bench fuzz tools -type f \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null | sort)
 fi
 
 # One clang-format run for all files; each difference is reported as "FILE:LINE:COL: error: ...".

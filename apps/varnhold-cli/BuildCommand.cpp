@@ -143,8 +143,7 @@ class BuildCommand : public Command {
         }
 
         if (args.values.contains("--set")) {
-            const QString setPath =
-                state.path(Option::SetsFolder) + setFileName(args.values.value("--set").trimmed());
+            const QString setPath = state.path(Option::SetsFolder) + setFileName(args.values.value("--set").trimmed());
             if (!QFileInfo(setPath).isFile()) {
                 printError(QString("Backup set %1 not found.").arg(setPath));
                 return kExitFailure;
@@ -167,8 +166,8 @@ class BuildCommand : public Command {
             args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
 
         if (args.values.contains("--save-set")) {
-            const QString setPath = state.path(Option::SetsFolder) +
-                                    setFileName(args.values.value("--save-set").trimmed());
+            const QString setPath =
+                state.path(Option::SetsFolder) + setFileName(args.values.value("--save-set").trimmed());
             if (const Status saved = writeSetFile(setPath, BackupSet{comment, model.build.entries()}); !saved) {
                 printError(saved.message());
                 return kExitFailure;

@@ -7,7 +7,9 @@ TerminalProgress::TerminalProgress(QString label) : m_label(std::move(label)), m
     m_timer.start();
 }
 
-TerminalProgress::~TerminalProgress() { finish(); }
+TerminalProgress::~TerminalProgress() {
+    finish();
+}
 
 void TerminalProgress::update(qint64 done, qint64 total) {
     if (!m_enabled || total <= 0) return;

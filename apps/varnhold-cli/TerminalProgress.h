@@ -5,14 +5,14 @@
 #include <QString>
 
 class TerminalProgress {
-public:
+  public:
     explicit TerminalProgress(QString label);
     ~TerminalProgress();
     void update(qint64 done, qint64 total);
     /// Clears the line so that the next message starts clean.
     void finish();
 
-private:
+  private:
     QString m_label;
     bool m_enabled;
     bool m_drawn = false;

@@ -96,8 +96,7 @@ int main(int argc, char** argv) {
 
     // Without a desktop session Qt only knows the bare "hicolor" theme, which has no file-type or menu
     // pictures; borrow the common full theme then so the grid and menus still show real icons.
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-        QIcon::setThemeName("Adwaita");
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) QIcon::setThemeName("Adwaita");
     QApplication::setWindowIcon(QIcon::fromTheme("varnhold", QIcon(":/varnhold.png")));
 
     AppState state;

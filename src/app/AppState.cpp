@@ -44,6 +44,10 @@ QString AppState::reload(Option option) {
     return value;
 }
 
-QString AppState::workFolder(const QString& name) const { return folders.app + "/" + name + "/"; }
+QString AppState::workFolder(const QString& name) const {
+    return folders.app + "/" + name + "/";
+}
 
-void AppState::addRecent(const QString& packagePath) { AddTheEntry(settings, packagePath, "File", recent); }
+void AppState::addRecent(const QString& packagePath) {
+    AddTheEntry(settings, packagePath, "File", recent);
+}

@@ -12,7 +12,7 @@
 #include <optional>
 
 class AppState {
-public:
+  public:
     /// The store is company "Brindlecot", application "Varnhold"; tests give an application name of their own.
     explicit AppState(const QString& application = kApplication);
 
@@ -52,6 +52,6 @@ public:
 
     std::atomic_bool cancel{false};
 
-private:
-  std::array<std::optional<QString>, OptionKeys::kCount> m_options;
+  private:
+    std::array<std::optional<QString>, OptionKeys::kCount> m_options;
 };

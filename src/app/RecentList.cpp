@@ -4,17 +4,21 @@
 #include "RegSettings.h"
 
 namespace {
-QString slotKey(int slot, const QString& xReg) { return QString::number(slot) + xReg; }
+QString slotKey(int slot, const QString& xReg) {
+    return QString::number(slot) + xReg;
+}
 } // namespace
 
 void LoadTheEntry(const CRegSettings& settings, const QString& xReg, QStringList& xEntry) {
     xEntry.clear();
-    for (int slot = 1; slot <= kRecentSlots; ++slot) xEntry << settings.GetSetting(kSettingsSection, slotKey(slot, xReg), "");
+    for (int slot = 1; slot <= kRecentSlots; ++slot)
+        xEntry << settings.GetSetting(kSettingsSection, slotKey(slot, xReg), "");
 }
 
 void AddTheEntry(CRegSettings& settings, const QString& xName, const QString& xReg, QStringList& xEntry) {
     if (xName.isEmpty()) return;
-    while (xEntry.size() < kRecentSlots) xEntry << QString();
+    while (xEntry.size() < kRecentSlots)
+        xEntry << QString();
     int found = kRecentSlots + 1; // 1-based slot of the name; 10 when absent
     for (int slot = 1; slot <= kRecentSlots; ++slot) {
         if (xEntry[slot - 1] == xName) {
@@ -22,9 +26,11 @@ void AddTheEntry(CRegSettings& settings, const QString& xName, const QString& xR
             break;
         }
     }
-    for (int slot = qMin(found, kRecentSlots); slot >= 2; --slot) xEntry[slot - 1] = xEntry[slot - 2];
+    for (int slot = qMin(found, kRecentSlots); slot >= 2; --slot)
+        xEntry[slot - 1] = xEntry[slot - 2];
     xEntry[0] = xName;
     QList<QPair<QString, QString>> values;
-    for (int slot = 1; slot <= kRecentSlots; ++slot) values.append({slotKey(slot, xReg), xEntry[slot - 1]});
+    for (int slot = 1; slot <= kRecentSlots; ++slot)
+        values.append({slotKey(slot, xReg), xEntry[slot - 1]});
     settings.SaveSettings(kSettingsSection, values);
 }

@@ -367,13 +367,14 @@ bool BuildJob::walk(std::vector<Order>& orders) {
             if (record.isFolder) {
                 // Whatever the folder holds is missing from the backup; it is named, so the user knows.
                 if (record.error)
-                    noteLeftOut(record.path,
-                                QStringLiteral("the folder could not be opened: ") + SystemError::errorText(record.error));
+                    noteLeftOut(record.path, QStringLiteral("the folder could not be opened: ") +
+                                                 SystemError::errorText(record.error));
                 continue;
             }
             if (!scanSelects(record, patterns)) continue;
             if (record.error) {
-                noteLeftOut(record.path, QStringLiteral("its status could not be read: ") + SystemError::errorText(record.error));
+                noteLeftOut(record.path,
+                            QStringLiteral("its status could not be read: ") + SystemError::errorText(record.error));
                 continue;
             }
             takeFile(record.path, orders, scanTakes(record, patterns));

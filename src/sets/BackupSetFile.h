@@ -68,8 +68,8 @@ QString setFileName(const QString& name);
 QString offeredSetName(const QString& packageFileName);
 
 struct SetListing {
-    QString name;     ///< file name, e.g. "Weekly.set"
-    QString comment;  ///< read through a working copy
+    QString name;    ///< file name, e.g. "Weekly.set"
+    QString comment; ///< read through a working copy
     QDateTime modified;
 };
 /// Every "*.set" of the sets folder, sorted by name; sets that cannot be copied or deciphered are left out.

@@ -76,7 +76,9 @@ bool elementTakes(QStringView pattern, qsizetype p, char16_t c, qsizetype& next)
 
 } // namespace
 
-QString patternKey(int n) { return QStringLiteral("Pattern%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString patternKey(int n) {
+    return QStringLiteral("Pattern%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
 QString patternDefault(int n, bool forPatternDialog) {
     switch (n) {
@@ -123,14 +125,16 @@ bool wildcardMatch(const QString& pattern, const QString& text) {
         p = starP;
         t = ++starT;
     }
-    while (p < pat.size() && pat[p] == u'*') ++p;
+    while (p < pat.size() && pat[p] == u'*')
+        ++p;
     return p == pat.size();
 }
 
 CurrentPatterns CurrentPatterns::fromSettings(const CRegSettings& settings, bool forPatternDialog) {
     CurrentPatterns patterns;
     for (int i = 0; i < kPatternSlots; ++i) {
-        patterns.include[i] = settings.GetSetting(kSettingsSection, patternKey(i + 1), patternDefault(i + 1, forPatternDialog));
+        patterns.include[i] =
+            settings.GetSetting(kSettingsSection, patternKey(i + 1), patternDefault(i + 1, forPatternDialog));
         const int n = i + 1 + kPatternSlots;
         patterns.exclude[i] = settings.GetSetting(kSettingsSection, patternKey(n), patternDefault(n, forPatternDialog));
     }
@@ -139,8 +143,10 @@ CurrentPatterns CurrentPatterns::fromSettings(const CRegSettings& settings, bool
 
 void CurrentPatterns::store(CRegSettings& settings) const {
     QList<QPair<QString, QString>> values;
-    for (int i = 0; i < kPatternSlots; ++i) values.append({patternKey(i + 1), include[i]});
-    for (int i = 0; i < kPatternSlots; ++i) values.append({patternKey(i + 1 + kPatternSlots), exclude[i]});
+    for (int i = 0; i < kPatternSlots; ++i)
+        values.append({patternKey(i + 1), include[i]});
+    for (int i = 0; i < kPatternSlots; ++i)
+        values.append({patternKey(i + 1 + kPatternSlots), exclude[i]});
     settings.SaveSettings(kSettingsSection, values);
 }
 
@@ -149,7 +155,8 @@ namespace {
 // A row's pattern text into five values, words taken from the right: the last word goes into the first value.
 // Once all five are filled whatever is left on the left is dropped.
 void fillFromText(std::array<QString, kPatternSlots>& values, const QString& text) {
-    for (QString& v : values) v.clear();
+    for (QString& v : values)
+        v.clear();
     auto firstEmpty = [&values]() -> QString* {
         for (QString& v : values)
             if (v.isEmpty()) return &v;
@@ -181,9 +188,13 @@ void CurrentPatterns::loadRowPatterns(const QString& includeText, const QString&
     fillFromText(exclude, excludeText);
 }
 
-QString CurrentPatterns::includeText() const { return joinValues(include); }
+QString CurrentPatterns::includeText() const {
+    return joinValues(include);
+}
 
-QString CurrentPatterns::excludeText() const { return joinValues(exclude); }
+QString CurrentPatterns::excludeText() const {
+    return joinValues(exclude);
+}
 
 bool CurrentPatterns::takesFile(const QString& fullPath) const {
     bool candidate = false;

@@ -19,7 +19,7 @@ QString patternDefault(int n, bool forPatternDialog);
 bool wildcardMatch(const QString& pattern, const QString& text);
 
 class CurrentPatterns {
-public:
+  public:
     std::array<QString, kPatternSlots> include;
     std::array<QString, kPatternSlots> exclude;
 

@@ -60,11 +60,14 @@ QStringList filesMatching(const QString& pattern) {
 
 } // namespace
 
-bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+bool exists(const QString& path) {
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
 
 Status copyOver(const QString& source, const QString& target) {
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
+    if (!in.open(QIODevice::ReadOnly))
+        return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
     Result<WorkFile> out = WorkFile::beside(target);
     if (!out) return Status::failure(out.message());
     for (;;) {
@@ -81,7 +84,8 @@ Status copyOver(const QString& source, const QString& target) {
 
 Status append(const QString& target, const QString& source) {
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
+    if (!in.open(QIODevice::ReadOnly))
+        return Status::failure(QString("Cannot read %1: %2").arg(source, in.errorString()));
     const bool targetExisted = QFileInfo::exists(target);
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Append))

@@ -70,14 +70,14 @@ struct EntryStatus {
 };
 
 class Walker {
-public:
+  public:
     Walker(std::vector<FolderRecord>& out, const std::atomic_bool& cancel,
            const std::function<void(qint64)>& onProgress, int progressStep)
         : m_out(out), m_cancel(cancel), m_onProgress(onProgress), m_step(progressStep > 0 ? progressStep : 500) {}
 
     bool run(const QString& root);
 
-private:
+  private:
     struct Pending {
         QByteArray path; ///< encoded; without a trailing "/" below the root, so a link there is not followed
         QString text;    ///< the same for the records, ends with "/"

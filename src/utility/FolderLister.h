@@ -46,7 +46,7 @@ bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const s
 
 class FolderLister : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit FolderLister(QObject* parent = nullptr);
     ~FolderLister() override; ///< cancels and waits for the worker
 
@@ -60,13 +60,13 @@ public:
     /// The records of the finished listing (valid after finished(); after a cancel, the part found so far).
     const std::vector<FolderRecord>& records() const { return m_records; }
 
-signals:
+  signals:
     void progress(qint64 filesSoFar);
     /// Delivered on the starter's thread; fileCount counts files (not folders); cancelled is true when cancel()
     /// stopped the listing before its end.
     void finished(qint64 fileCount, bool cancelled);
 
-private:
+  private:
     void stopWorker();
 
     std::unique_ptr<QThread> m_thread;

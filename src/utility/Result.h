@@ -6,7 +6,7 @@
 #include <utility>
 
 class Status {
-public:
+  public:
     static Status success() { return Status(); }
     static Status failure(QString message) { return Status(std::move(message)); }
 
@@ -14,16 +14,15 @@ public:
     explicit operator bool() const { return ok(); }
     const QString& message() const { return m_message; }
 
-private:
+  private:
     Status() = default;
     explicit Status(QString message) : m_failed(true), m_message(std::move(message)) {}
     bool m_failed = false;
     QString m_message;
 };
 
-template <typename T>
-class Result {
-public:
+template <typename T> class Result {
+  public:
     Result(T value) : m_value(std::move(value)) {}
     Result(Status failure) : m_message(failure.message()) {}
     static Result failure(QString message) { return Result(Status::failure(std::move(message))); }
@@ -36,7 +35,7 @@ public:
     const T* operator->() const { return &*m_value; }
     const QString& message() const { return m_message; }
 
-private:
+  private:
     std::optional<T> m_value;
     QString m_message;
 };

@@ -5,7 +5,9 @@
 
 namespace SystemError {
 
-int lastErrorCode() { return errno; }
+int lastErrorCode() {
+    return errno;
+}
 
 QString errorText(int code) {
     char buffer[256];

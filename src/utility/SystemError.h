@@ -9,5 +9,7 @@ int lastErrorCode();
 /// The system's message text for a code.
 QString errorText(int code);
 /// Text of the last failure.
-inline QString lastErrorText() { return errorText(lastErrorCode()); }
+inline QString lastErrorText() {
+    return errorText(lastErrorCode());
+}
 } // namespace SystemError

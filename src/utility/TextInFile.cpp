@@ -14,7 +14,7 @@ namespace {
 constexpr qint64 kBlockSize = 1 << 20;
 
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd) : m_fd(fd) {}
     ~Descriptor() {
         if (m_fd >= 0) close(m_fd);
@@ -23,7 +23,7 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
 
-private:
+  private:
     int m_fd;
 };
 

@@ -4,8 +4,10 @@ namespace TextUtil {
 
 QString trimBlanks(const QString& text) {
     qsizetype start = 0, end = text.size();
-    while (start < end && isBlank(text[start])) ++start;
-    while (end > start && isBlank(text[end - 1])) --end;
+    while (start < end && isBlank(text[start]))
+        ++start;
+    while (end > start && isBlank(text[end - 1]))
+        --end;
     return text.mid(start, end - start);
 }
 

@@ -8,7 +8,9 @@
 namespace EntryFields {
 
 namespace {
-QString twoDigits(int v) { return QString::number(v).rightJustified(2, u'0'); }
+QString twoDigits(int v) {
+    return QString::number(v).rightJustified(2, u'0');
+}
 
 // Characters that would move the cursor, start a new line or turn the text's direction on a terminal.
 bool isBidiControl(char16_t c) {
@@ -23,11 +25,13 @@ QString modifiedText(quint16 dosDate, quint16 dosTime) {
     const int hour = dosTime >> 11;
     const int minute = (dosTime >> 5) & 0x3f;
     const int second = (dosTime & 0x1f) * 2;
-    return QString::number(year) + u'/' + twoDigits(month) + u'/' + twoDigits(day) + QStringLiteral("  ") + twoDigits(hour) + u':' +
-           twoDigits(minute) + u':' + twoDigits(second);
+    return QString::number(year) + u'/' + twoDigits(month) + u'/' + twoDigits(day) + QStringLiteral("  ") +
+           twoDigits(hour) + u':' + twoDigits(minute) + u':' + twoDigits(second);
 }
 
-QString sizeText(qint64 bytes) { return TextUtil::formatGrouped(bytes); }
+QString sizeText(qint64 bytes) {
+    return TextUtil::formatGrouped(bytes);
+}
 
 qint64 ratioPercent(qint64 size, qint64 zipped) {
     if (size <= 0) return 0;
@@ -46,19 +50,26 @@ QString packageFileName(const QString& path) {
 }
 
 QString openedStatusText(const QString& fileName, qint64 files, qint64 bytes, const QString& comment) {
-    return QStringLiteral("  (") + fileName + QStringLiteral(")") + QStringLiteral("  Files = ") + TextUtil::formatGrouped(files) + QStringLiteral("  Bytes = ") +
-           TextUtil::formatGrouped(bytes) + QStringLiteral("  Comments = ") + comment;
+    return QStringLiteral("  (") + fileName + QStringLiteral(")") + QStringLiteral("  Files = ") +
+           TextUtil::formatGrouped(files) + QStringLiteral("  Bytes = ") + TextUtil::formatGrouped(bytes) +
+           QStringLiteral("  Comments = ") + comment;
 }
 
 QString buildingStatusText(const QString& fileName) {
     return QStringLiteral("  Building zip package index entries for (") + fileName + QStringLiteral(")");
 }
 
-QString sortingStatusText(const QString& fileName) { return QStringLiteral("  Sorting index entries for (") + fileName + QStringLiteral(")"); }
+QString sortingStatusText(const QString& fileName) {
+    return QStringLiteral("  Sorting index entries for (") + fileName + QStringLiteral(")");
+}
 
-QString sortedStatusText(const QString& fileName) { return QStringLiteral("  Sort for (") + fileName + QStringLiteral(") completed"); }
+QString sortedStatusText(const QString& fileName) {
+    return QStringLiteral("  Sort for (") + fileName + QStringLiteral(") completed");
+}
 
-QString selectionStatusText(const QString& name) { return QStringLiteral("  ") + name + QStringLiteral(" selected, right-click for commands"); }
+QString selectionStatusText(const QString& name) {
+    return QStringLiteral("  ") + name + QStringLiteral(" selected, right-click for commands");
+}
 
 QString visibleText(const QString& text, bool doubleBackslash) {
     QString out;

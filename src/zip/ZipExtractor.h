@@ -12,7 +12,7 @@
 namespace zipdetail {
 
 struct ExtractRequest {
-    QString packagePath;  ///< to open a second read-only handle for a second worker
+    QString packagePath; ///< to open a second read-only handle for a second worker
     /// Opens that second handle when the package is not a plain file (a spanned package); else zip_open is used.
     std::function<zip_t*()> openAnother;
     zip_t* zip = nullptr; ///< the package's read-only handle, used on the calling thread

@@ -88,8 +88,7 @@ bool readEndRecords(const DiskReader& read, qint64 lastSize, EndRecords* end, QS
             const quint64 recordOffset = le64(locator.constData() + 8);
             const quint32 disks = le32(locator.constData() + 16);
             const bool onLast = disks == 0 || recordDisk + 1 == disks;
-            const QByteArray record =
-                read(onLast ? quint32(-1) : recordDisk, recordOffset, kZip64EndRecordSize);
+            const QByteArray record = read(onLast ? quint32(-1) : recordDisk, recordOffset, kZip64EndRecordSize);
             if (record.size() != kZip64EndRecordSize || le32(record.constData()) != kZip64EndSignature) {
                 *error = QStringLiteral("the zip64 end-of-directory record is missing or damaged");
                 return false;
@@ -243,7 +242,7 @@ QByteArray endRecordsBytes(const EndRecords& end, quint64 positionOnDisk) {
     const bool zip64 = needsZip64(end);
     if (zip64) {
         putLe32(out, kZip64EndSignature);
-        putLe64(out, kZip64EndRecordSize - 12); // size of the rest of the record
+        putLe64(out, kZip64EndRecordSize - 12);          // size of the rest of the record
         putLe16(out, quint16((3 << 8) | kVersionZip64)); // made by: Unix
         putLe16(out, kVersionZip64);
         putLe32(out, end.thisDisk);

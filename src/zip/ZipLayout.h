@@ -37,11 +37,11 @@ void putLe64(QByteArray& out, quint64 v);
 
 /// What the end-of-central-directory records (zip64 ones included) say.
 struct EndRecords {
-    qint64 endOffset = -1;      ///< where the classic end record starts in the last file
-    quint32 thisDisk = 0;       ///< number of the disk holding the end record (0-based)
-    quint32 directoryDisk = 0;  ///< disk where the central directory starts
-    quint64 entriesOnDisk = 0;  ///< central directory records on the last disk
-    quint64 entries = 0;        ///< all central directory records
+    qint64 endOffset = -1;     ///< where the classic end record starts in the last file
+    quint32 thisDisk = 0;      ///< number of the disk holding the end record (0-based)
+    quint32 directoryDisk = 0; ///< disk where the central directory starts
+    quint64 entriesOnDisk = 0; ///< central directory records on the last disk
+    quint64 entries = 0;       ///< all central directory records
     quint64 directorySize = 0;
     quint64 directoryOffset = 0; ///< relative to the start of directoryDisk
     QByteArray comment;

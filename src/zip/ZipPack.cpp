@@ -21,7 +21,6 @@ namespace {
 constexpr auto kWaitSlice = std::chrono::milliseconds(25);
 constexpr qint64 kDictionarySize = qint64(32) << 10; // deflate's window
 
-
 struct FileCloser {
     int fd;
     ~FileCloser() {
@@ -188,8 +187,7 @@ void PackPipeline::workerLoop() {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(libdeflateLevel(m_level));
     // One zlib stream per worker, reset for every piece: setting one up costs more than deflating a small piece.
     z_stream zs{};
-    const bool zlibReady =
-        deflateInit2(&zs, zlibLevel(m_level), Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK;
+    const bool zlibReady = deflateInit2(&zs, zlibLevel(m_level), Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK;
     std::vector<char> scratch;
     for (;;) {
         Piece* piece = nullptr;
@@ -258,8 +256,8 @@ void PackPipeline::runWhole(Piece& piece, void* compressorPtr, std::vector<char>
         if (scratch.size() < size_t(got)) scratch.resize(size_t(got));
         // Room for one byte less than the input: a result that does not shrink the file does not fit, and the
         // file is stored instead, as every zip program does.
-        const size_t packed = libdeflate_deflate_compress(compressor, input.constData(), size_t(got), scratch.data(),
-                                                          size_t(got - 1));
+        const size_t packed =
+            libdeflate_deflate_compress(compressor, input.constData(), size_t(got), scratch.data(), size_t(got - 1));
         if (packed > 0) {
             output = QByteArray(scratch.data(), qsizetype(packed));
             stored = false;
@@ -292,8 +290,9 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
     qint64 want = piece.length;
     if (piece.last) {
         struct stat st;
-        if (::fstat(fd, &st) == 0) want = std::max<qint64>(0, std::min<qint64>(qint64(st.st_size) - piece.offset,
-                                                                                 piece.length + m_tuning.pieceSize));
+        if (::fstat(fd, &st) == 0)
+            want = std::max<qint64>(
+                0, std::min<qint64>(qint64(st.st_size) - piece.offset, piece.length + m_tuning.pieceSize));
     }
     QByteArray input(want, Qt::Uninitialized);
     const qint64 got = FileOps::readFullyAt(fd, input.data(), want, piece.offset);
@@ -336,8 +335,8 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
         std::unique_lock lock(m_mutex);
         m_workerWake.wait(lock, [&] {
             return m_stopping || job.failed ||
-                   (job.decided && (!before || before->state == Piece::State::Read ||
-                                    before->state == Piece::State::Ready));
+                   (job.decided &&
+                    (!before || before->state == Piece::State::Read || before->state == Piece::State::Ready));
         });
         if (m_stopping || job.failed) return;
         stored = job.stored;
@@ -350,9 +349,8 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
         output = std::move(input);
     } else {
         deflateReset(zs);
-        if (!dictionary.isEmpty() &&
-            deflateSetDictionary(zs, reinterpret_cast<const Bytef*>(dictionary.constData()), uInt(dictionary.size())) !=
-                Z_OK)
+        if (!dictionary.isEmpty() && deflateSetDictionary(zs, reinterpret_cast<const Bytef*>(dictionary.constData()),
+                                                          uInt(dictionary.size())) != Z_OK)
             return fail(job, QStringLiteral("compression failed"));
         // A sync flush ends the piece on a byte boundary with an empty stored block, so the next piece's output
         // simply follows; the last piece finishes the stream instead.
@@ -444,7 +442,9 @@ zip_int64_t packSourceCallback(void* state, void* data, zip_uint64_t length, zip
             PackPipeline::Piece& only = *job.pieces.front();
             if (only.whole) {
                 // A whole file is small: wait for it, so the first header libzip writes is already the right one.
-                if (!pipe.waitFor(job, [&] { return only.state == PieceState::Ready; }, &job.error)) return -1;
+                if (!pipe.waitFor(
+                        job, [&] { return only.state == PieceState::Ready; }, &job.error))
+                    return -1;
                 st->size = zip_uint64_t(only.input);
                 st->comp_size = zip_uint64_t(only.output.size());
                 st->crc = only.crc;
@@ -477,7 +477,9 @@ zip_int64_t packSourceCallback(void* state, void* data, zip_uint64_t length, zip
         zip_int64_t n = 0;
         while (job.readPiece < job.pieces.size()) {
             PackPipeline::Piece& piece = *job.pieces[job.readPiece];
-            if (!pipe.waitFor(job, [&] { return piece.state == PieceState::Ready; }, &job.error)) return -1;
+            if (!pipe.waitFor(
+                    job, [&] { return piece.state == PieceState::Ready; }, &job.error))
+                return -1;
             if (job.readPos < piece.output.size()) {
                 n = zip_int64_t(std::min<qint64>(qint64(length), piece.output.size() - job.readPos));
                 memcpy(out, piece.output.constData() + job.readPos, size_t(n));

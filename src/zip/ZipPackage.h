@@ -89,10 +89,10 @@ class ZipPackage {
 /// Cuts the ordinary package at source into volumes named after target (target.z01, target.z02, ... and target
 /// itself as the last volume); the one way spanned packages are written. volumeSize: N bytes per volume, or 0
 /// for automatic. It answers -1 without touching anything when the package fits in one volume of N bytes or, for
-/// automatic, in the space that was free before source was written (source is taken to lie beside target). Otherwise the volumes are written under
-/// temporary names and renamed into place when all are complete; source itself is left alone. keepGoing returning
-/// false cancels. Returns the number of volumes written, -1 for "fits as one package", or 0 on failure or
-/// cancel with the reason in *error ("" after a cancel).
+/// automatic, in the space that was free before source was written (source is taken to lie beside target). Otherwise
+/// the volumes are written under temporary names and renamed into place when all are complete; source itself is left
+/// alone. keepGoing returning false cancels. Returns the number of volumes written, -1 for "fits as one package", or 0
+/// on failure or cancel with the reason in *error ("" after a cancel).
 int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,
                      const std::function<bool()>& keepGoing = {});
 

@@ -7,8 +7,8 @@
 //   end, followed by a central directory rewritten to plain offsets), so listing, testing and extracting work
 //   through the same code as for any other package.
 
-#include <QByteArray>
 #include "ZipTypes.h"
+#include <QByteArray>
 
 #include <QString>
 #include <atomic>

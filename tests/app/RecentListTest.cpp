@@ -1,5 +1,5 @@
-#include "app/OptionKeys.h"
 #include "app/RecentList.h"
+#include "app/OptionKeys.h"
 #include "app/RegSettings.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +13,17 @@ QString freshApp() {
 
 QStringList packageNames(const QString& prefix, int count) {
     QStringList out;
-    for (int i = 1; i <= count; ++i) out << QString("/z/%1%2.zip").arg(prefix).arg(i);
+    for (int i = 1; i <= count; ++i)
+        out << QString("/z/%1%2.zip").arg(prefix).arg(i);
     return out;
 }
 
 class RecentList : public ::testing::Test {
-protected:
+  protected:
     void fill(const QStringList& names) {
         // Adding in reverse leaves names[0] in slot 1.
-        for (auto it = names.crbegin(); it != names.crend(); ++it) AddTheEntry(settings, *it, "File", list);
+        for (auto it = names.crbegin(); it != names.crend(); ++it)
+            AddTheEntry(settings, *it, "File", list);
     }
     QStringList stored() const {
         QStringList out;

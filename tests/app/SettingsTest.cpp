@@ -97,7 +97,8 @@ TEST(Settings, GetAllSettingsListsOnlyTextValues) {
     }
     const auto rows = s.GetAllSettings("Settings");
     QStringList keys;
-    for (const auto& row : rows) keys << row.first + "=" + row.second;
+    for (const auto& row : rows)
+        keys << row.first + "=" + row.second;
     keys.sort();
     EXPECT_EQ(keys, QStringList({"*=dflt", "a=1", "b=2"}));
 }
@@ -107,8 +108,8 @@ TEST(Settings, FileIsReadableByItsOwnerOnly) {
     s.SaveSetting("Settings", "Optionse4", "secret");
     s.SaveSetting("Settings", "Optionse4", "secret2");
     const auto perms = QFile::permissions(s.fileName());
-    EXPECT_EQ(perms & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
-                       QFileDevice::WriteOther),
+    EXPECT_EQ(perms &
+                  (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther),
               QFileDevice::Permissions());
     EXPECT_TRUE(perms & QFileDevice::ReadOwner);
 }

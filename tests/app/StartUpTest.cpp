@@ -19,7 +19,8 @@ QString freshApp() {
 
 QHash<QString, QString> storedSettings(const AppState& state) {
     QHash<QString, QString> out;
-    for (const auto& row : state.settings.GetAllSettings(kSettingsSection)) out.insert(row.first, row.second);
+    for (const auto& row : state.settings.GetAllSettings(kSettingsSection))
+        out.insert(row.first, row.second);
     return out;
 }
 

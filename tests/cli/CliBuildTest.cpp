@@ -3,8 +3,8 @@
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
 #include "sets/BackupSetFile.h"
-#include "utility/WorkFile.h"
 #include "utility/TextUtil.h"
+#include "utility/WorkFile.h"
 
 #include "TestSupport.h"
 
@@ -166,7 +166,8 @@ TEST_F(CliBuildTest, UsageErrorsExitTwoWithoutAStartUpAndHelpDescribesTheCommand
          "varnhold-cli: --level takes none, fast, normal or maximum" + more},
         {{"build", "a.zip", "x", "--mode", "replace"}, "varnhold-cli: --mode takes add, freshen or update" + more},
         {{"build", "a.zip", "x", "--span", "0"}, "varnhold-cli: --span takes a size in bytes or auto" + more},
-        {{"build", "a.zip", "x", "--span", "1000"}, "varnhold-cli: --span takes at least 65536 bytes per volume" + more},
+        {{"build", "a.zip", "x", "--span", "1000"},
+         "varnhold-cli: --span takes at least 65536 bytes per volume" + more},
         {{"build", "a.zip", "x", "--include", "a b"},
          "varnhold-cli: --include takes one pattern without blanks" + more},
         {{"build", "a.zip", "x", "--exclude", "1", "--exclude", "2", "--exclude", "3", "--exclude", "4", "--exclude",
@@ -376,7 +377,9 @@ TEST_F(CliBuildTest, AFileSizeLimitFailsTheBuildWithAMessageInsteadOfKillingIt) 
     const QByteArray old = readFile(zip);
     writeFile(data + "big.bin", randomBytes(1 << 20, 3));
     const ToolRun run = runTool(
-        "prlimit", {"--fsize=400000", VARNHOLD_CLI, "--app-folder", app.path(), "build", "out.zip", "data/", "--level", "none"}, app.path());
+        "prlimit",
+        {"--fsize=400000", VARNHOLD_CLI, "--app-folder", app.path(), "build", "out.zip", "data/", "--level", "none"},
+        app.path());
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("File too large")) << run.err.toStdString();
     EXPECT_EQ(readFile(zip), old);
@@ -424,7 +427,8 @@ TEST_F(CliBuildTest, ExtractingOneEntryStopsAtAnInterruptAndLeavesNoPartialFile)
 
     QProcess extract;
     extract.setWorkingDirectory(app.path());
-    extract.start(VARNHOLD_CLI, {"--app-folder", app.path(), "extract", "zeros.zip", "--entry", "0", "--to", out, "--no-folder-names"});
+    extract.start(VARNHOLD_CLI, {"--app-folder", app.path(), "extract", "zeros.zip", "--entry", "0", "--to", out,
+                                 "--no-folder-names"});
     ASSERT_TRUE(extract.waitForStarted());
     ASSERT_TRUE(eventually([&] { return !hiddenFiles(out).isEmpty(); }, 60000)) << "the entry is being written";
     ::kill(pid_t(extract.processId()), SIGINT);

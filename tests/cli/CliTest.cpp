@@ -18,7 +18,7 @@ ToolRun cli(const QStringList& args, const QString& workDir) {
 
 // One package made once per run by Python's zipfile, with stored entries so every cell is known exactly.
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
         s_zip = s_dir->file("Sample Pack.zip");
@@ -73,13 +73,14 @@ TEST_F(CliTest, BadPackagesFailWithAMessageAndLeaveTheRecentListAlone) {
     QByteArray truncated = readFile(s_zip);
     truncated.chop(30);
     writeFile(app.file("truncated.zip"), truncated);
-    for (const QString& bad : {app.file("missing.zip"), app.file("notes.zip"), app.file("empty.zip"),
-                               app.file("truncated.zip")}) {
+    for (const QString& bad :
+         {app.file("missing.zip"), app.file("notes.zip"), app.file("empty.zip"), app.file("truncated.zip")}) {
         ToolRun run = cli({"list", bad}, app.path());
         EXPECT_EQ(run.exitCode, 1) << bad.toStdString();
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(run.err.startsWith("varnhold-cli: ")) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QFileInfo(bad).fileName())) << "the message names the file: " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QFileInfo(bad).fileName()))
+            << "the message names the file: " << run.err.toStdString();
     }
     EXPECT_EQ(settings.GetSetting(kSettingsSection, "1File"), "/before.zip");
 }
@@ -135,8 +136,7 @@ TEST_F(CliTest, TestPassesGoodPackagesAndNamesBrokenEntries) {
 TEST_F(CliTest, ExtractAllToDefaultAndOneEntryToAFolder) {
     ToolRun all = cli({"extract", s_zip}, app.path());
     ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
-    EXPECT_EQ(listTree(app.file("Extract")),
-              QStringList({"beta.bin", "docs/Alpha.TXT", "docs/empty", "zeta.txt"}));
+    EXPECT_EQ(listTree(app.file("Extract")), QStringList({"beta.bin", "docs/Alpha.TXT", "docs/empty", "zeta.txt"}));
     EXPECT_EQ(readFile(app.file("Extract/zeta.txt")), QByteArray(1234, 'z'));
 
     ToolRun one = cli({"extract", s_zip, "--entry", "2", "--to", "out", "--no-folder-names"}, app.path());

@@ -55,13 +55,19 @@ TEST(SetFileLayout, CommentLineThenOneLinePerRow) {
          "*Comment*c\r\n%/a%09b/\t1\t2\t*.*\t\r\n%/x/line%0D%0Abreak.txt\t1\t2\t\t\r\n"
          "%/x/100%25 sure%20%20\t1\t2\t\t\r\n%/x/ends in/%20\t1\t2\t\t\r\n"},
         {{"Bücher\r\nund\nmehr", {{"/home/ann/Bücher/", "1", "1", "*.*", ""}}},
-         "*Comment*B\xC3\xBC" "cher und mehr\r\n/home/ann/B\xC3\xBC" "cher/\t1\t1\t*.*\t\r\n"},
-        {{"*COMMENT*weekly", {}}, "*COMMENT*weekly\r\n"}, {{"*comment*weekly", {}}, "*comment*weekly\r\n"},
-        {{"*Comment*weekly", {}}, "*Comment*weekly\r\n"}, {{"*Comment*", {}}, "*Comment*\r\n"},
-        {{"", {}}, "*Comment*\r\n"}, {{"*Comment", {}}, "*Comment**Comment\r\n"},
+         "*Comment*B\xC3\xBC"
+         "cher und mehr\r\n/home/ann/B\xC3\xBC"
+         "cher/\t1\t1\t*.*\t\r\n"},
+        {{"*COMMENT*weekly", {}}, "*COMMENT*weekly\r\n"},
+        {{"*comment*weekly", {}}, "*comment*weekly\r\n"},
+        {{"*Comment*weekly", {}}, "*Comment*weekly\r\n"},
+        {{"*Comment*", {}}, "*Comment*\r\n"},
+        {{"", {}}, "*Comment*\r\n"},
+        {{"*Comment", {}}, "*Comment**Comment\r\n"},
         {{" *Comment*x", {}}, "*Comment* *Comment*x\r\n"}, // the marker has to start the text
     };
-    for (const auto& [set, bytes] : cases) EXPECT_EQ(formatSetFile(set), bytes) << set.comment.toStdString();
+    for (const auto& [set, bytes] : cases)
+        EXPECT_EQ(formatSetFile(set), bytes) << set.comment.toStdString();
 }
 
 // ---- stored form ----
@@ -255,7 +261,7 @@ TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
     TempDir app, sets;
     BackupSet set{"odd names", {}};
     for (const QString path : {"/data/a\tb.txt", "/data/line\nbreak/", "/data/cr\r.txt", "/data/blank ", "/data/two  ",
-                                "/data/50%.txt", "/data/%41 stays", "/data/ä ö/", "/data/\t\r\n %/"})
+                               "/data/50%.txt", "/data/%41 stays", "/data/ä ö/", "/data/\t\r\n %/"})
         set.rows.append({path, "1", "1,024", path.endsWith(u'/') ? "*.*" : "", ""});
     ASSERT_TRUE(writeSetFile(sets.file("Odd.set"), set).ok());
     const Result<QString> copy = makeWorkingCopy(sets.file("Odd.set"), app.path());
@@ -336,7 +342,7 @@ TEST(SetNames, OfferedNameFollowsTheZipPackage) {
                                                  {"Backup", "Dummy.set"}, {"Backup.zip.bak", "Dummy.set"},
                                                  {"zip", "Dummy.set"},
                                                  {"", "Dummy.set"}};
-                                             // clang-format on
+    // clang-format on
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(offeredSetName(name), expected) << name.toStdString();
 }

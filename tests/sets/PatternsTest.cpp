@@ -119,7 +119,7 @@ TEST(CurrentPatterns, TakesAFileThatAnIncludeAndNoExcludeMatches) {
                  {mixed, "/work/old/plan.doc", false},
                  {mixed, "/work/plan~1.doc", false}, // every exclude counts
                  {patterns({"*.*"}, {"*.TMP"}), "/a/b.tmp", false}};
-             // clang-format on
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(c.p.takesFile(c.path), c.taken) << c.path;
 }

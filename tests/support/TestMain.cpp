@@ -15,8 +15,7 @@ int main(int argc, char** argv) {
     qputenv("VARNHOLD_HOME", appHome.path().toUtf8());
 #ifdef VARNHOLD_TEST_WITH_WIDGETS
     // ctest lists the cases right after the link, outside the tests' environment, and that needs no display either.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef VARNHOLD_TEST_WITH_WIDGETS

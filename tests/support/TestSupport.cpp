@@ -16,7 +16,9 @@ namespace testsupport {
 
 TempDir::TempDir() : m_dir(QDir::tempPath() + "/varnhold-test-XXXXXX") {}
 
-QString TempDir::file(const QString& relative) const { return m_dir.path() + "/" + relative; }
+QString TempDir::file(const QString& relative) const {
+    return m_dir.path() + "/" + relative;
+}
 
 void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -36,12 +38,13 @@ QByteArray readFile(const QString& path) {
 }
 
 QByteArray sampleText(int size, int seed) {
-    static const char* words[] = {"backup ", "zip ", "package ", "folder ", "file ", "entry ", "the ", "of ",
-                                  "settings\n", "Varnhold ", "2026 ", "report ", "data ", "\n"};
+    static const char* words[] = {"backup ", "zip ",       "package ",  "folder ", "file ",   "entry ", "the ",
+                                  "of ",     "settings\n", "Varnhold ", "2026 ",   "report ", "data ",  "\n"};
     QRandomGenerator gen(seed);
     QByteArray out;
     out.reserve(size + 16);
-    while (out.size() < size) out += words[gen.bounded(int(sizeof(words) / sizeof(words[0])))];
+    while (out.size() < size)
+        out += words[gen.bounded(int(sizeof(words) / sizeof(words[0])))];
     out.truncate(size);
     return out;
 }
@@ -49,7 +52,8 @@ QByteArray sampleText(int size, int seed) {
 QByteArray randomBytes(int size, int seed) {
     QRandomGenerator gen(seed);
     QByteArray out(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i) out[i] = char(gen.bounded(256));
+    for (int i = 0; i < size; ++i)
+        out[i] = char(gen.bounded(256));
     return out;
 }
 
@@ -72,13 +76,16 @@ ToolRun runTool(const QString& program, const QStringList& args, const QString& 
     return run;
 }
 
-bool haveTool(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
+bool haveTool(const QString& program) {
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
 
 QStringList listTree(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     QDir base(root);
-    while (it.hasNext()) out << base.relativeFilePath(it.next());
+    while (it.hasNext())
+        out << base.relativeFilePath(it.next());
     out.sort();
     return out;
 }

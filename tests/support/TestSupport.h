@@ -12,13 +12,16 @@
 #include <ostream>
 
 // Readable values in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QByteArray& b, std::ostream* os) {
     *os << '"' << (b.size() > 200 ? b.left(200).toStdString() + "..." : b.toStdString()) << '"';
 }
 inline void PrintTo(const QStringList& l, std::ostream* os) {
     *os << "{";
-    for (const QString& s : l) *os << " \"" << s.toStdString() << "\"";
+    for (const QString& s : l)
+        *os << " \"" << s.toStdString() << "\"";
     *os << " }";
 }
 
@@ -26,13 +29,13 @@ namespace testsupport {
 
 /// A temporary folder removed at the end of the test; path() has no trailing "/".
 class TempDir {
-public:
+  public:
     TempDir();
     QString path() const { return m_dir.path(); }
     /// path() + "/" + relative
     QString file(const QString& relative) const;
 
-private:
+  private:
     QTemporaryDir m_dir;
 };
 

@@ -17,7 +17,7 @@ QString freshApp() {
 }
 
 class ExtractRequestTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         runStartUp(state, dir.path());
         writeFile(dir.file("src/one.txt"), sampleText(5000, 1));

@@ -42,7 +42,7 @@ const char* kPythonLock = "import fcntl, sys\n"
                           "sys.stdin.read()\n";
 
 class FileLock : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { writeFile(m_path, "backup me"); }
     TempDir m_dir;
     QString m_path = m_dir.file("data.txt");

@@ -35,7 +35,7 @@ qint64 utcMs(int year, int msec) {
 
 // A small tree with every kind of entry the listing describes.
 class FolderListerTree : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"a.txt", ".hidden", "sub/deeper/c.txt", ".hiddenDir/d.txt", "Grüße ü.txt"})
             writeFile(m_dir.file(name), name);

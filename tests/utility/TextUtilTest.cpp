@@ -13,7 +13,7 @@ TEST(TextUtil, FormatsAndParsesGroupedNumbers) {
                                                     {100000, "100,000"}, {-1234567, "-1,234,567"},
                                                     {std::numeric_limits<qint64>::max(), "9,223,372,036,854,775,807"},
                                                     {std::numeric_limits<qint64>::min(), "-9,223,372,036,854,775,808"}};
-                                                // clang-format on
+    // clang-format on
     for (const auto& [value, text] : cases) {
         EXPECT_EQ(formatGrouped(value), QString(text));
         bool ok = false;

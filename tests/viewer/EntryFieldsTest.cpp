@@ -4,8 +4,12 @@
 
 namespace {
 
-quint16 dosDate(int y, int m, int d) { return quint16(((y - 1980) << 9) | (m << 5) | d); }
-quint16 dosTime(int h, int mi, int s) { return quint16((h << 11) | (mi << 5) | (s / 2)); }
+quint16 dosDate(int y, int m, int d) {
+    return quint16(((y - 1980) << 9) | (m << 5) | d);
+}
+quint16 dosTime(int h, int mi, int s) {
+    return quint16((h << 11) | (mi << 5) | (s / 2));
+}
 
 TEST(EntryFields, ModifiedTextPadsAndHasTwoBlanks) {
     EXPECT_EQ(EntryFields::modifiedText(dosDate(2002, 5, 7), dosTime(9, 4, 0)), "2002/05/07  09:04:00");

@@ -11,7 +11,7 @@ namespace {
 
 // A package written by Python's zipfile with chosen names, sizes and dates.
 class EntryListTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
         s_zip = s_dir->file("rows.zip");
@@ -46,7 +46,8 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
     }
     QStringList column(EntryColumn c) const {
         QStringList out;
-        for (const EntryRow& row : list.rows()) out << (c == EntryColumn::Path ? row.folderPath + row.name : row.text(c));
+        for (const EntryRow& row : list.rows())
+            out << (c == EntryColumn::Path ? row.folderPath + row.name : row.text(c));
         return out;
     }
 

@@ -68,10 +68,11 @@ TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
     TempDir dir;
     const QString package = dir.file("all.zip");
     std::vector<ZipProgress> reports;
-    ASSERT_EQ(pack(package, s_all, CompressionLevel::Normal, [&](const ZipProgress& p) {
-                  reports.push_back(p);
-                  return true;
-              }),
+    ASSERT_EQ(pack(package, s_all, CompressionLevel::Normal,
+                   [&](const ZipProgress& p) {
+                       reports.push_back(p);
+                       return true;
+                   }),
               kZipOk);
     expectPeersAccept(package);
 
@@ -101,8 +102,9 @@ TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
     const QByteArray log = readFile(src() + "/big/log.txt");
     uLongf oneStream = compressBound(uLong(log.size()));
     std::vector<Bytef> buffer(oneStream);
-    ASSERT_EQ(compress2(buffer.data(), &oneStream, reinterpret_cast<const Bytef*>(log.constData()), uLong(log.size()), 6),
-              Z_OK);
+    ASSERT_EQ(
+        compress2(buffer.data(), &oneStream, reinterpret_cast<const Bytef*>(log.constData()), uLong(log.size()), 6),
+        Z_OK);
     const qint64 pieces = zip.zGetCompressedFileSize(findEntry(zip, "big/log.txt"));
     EXPECT_LT(double(pieces), double(oneStream) * 1.005) << pieces << " vs " << oneStream;
 
@@ -159,7 +161,8 @@ TEST_F(ZipPackTest, FileThatCannotBeReadFailsTheCompressAndLeavesNothing) {
             return true;
         });
         EXPECT_EQ(result, kZipFailed);
-        EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Cannot read " + copy)) << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Cannot read " + copy))
+            << qPrintable(zip.zGetLastErrorAsText());
         EXPECT_EQ(listTree(dir.path()), QStringList{}); // no package and no temporary file
     }
 }

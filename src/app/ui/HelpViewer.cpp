@@ -15,7 +15,7 @@ const QString kHelpPage = QStringLiteral("qrc:/help/Varnhold.html");
 constexpr int kContentsContext = 100;
 
 class HelpWindow : public QDialog {
-public:
+  public:
     explicit HelpWindow(QWidget* owner) : QDialog(owner) {
         setObjectName("fHelp");
         setWindowTitle("Varnhold Help");
@@ -61,7 +61,7 @@ public:
 
     QTextBrowser* browser;
 
-private:
+  private:
     // The page marks each topic with <a name="context">.
     static bool knows(int context) {
         static const QByteArray page = [] {

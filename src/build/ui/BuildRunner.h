@@ -22,13 +22,14 @@ template <typename F> auto callOnWindowThread(F&& f) -> decltype(f()) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) return f();
     Value value{};
-    QMetaObject::invokeMethod(app, [&] { value = f(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&] { value = f(); }, Qt::BlockingQueuedConnection);
     return value;
 }
 
 class BuildRunner : public QObject {
     Q_OBJECT
-public:
+  public:
     /// owner is the window the dialogs sit over (the wizard).
     BuildRunner(AppState& state, BuildParams params, QWidget* owner = nullptr);
     ~BuildRunner() override;
@@ -51,13 +52,13 @@ public:
     /// The progress window while the build runs, else null.
     fLoad* progressWindow() const { return m_load; }
 
-signals:
+  signals:
     // Emitted on the build's thread; the progress window takes them queued, on the window thread.
     void selecting(int percent);
     void compressing(int percent);
     void fileLocked(const QString& path, qint64 lockedCount);
 
-private:
+  private:
     BuildCallbacks callbacks();
 
     AppState& m_state;

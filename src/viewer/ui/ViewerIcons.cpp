@@ -46,7 +46,8 @@ MenuIcons::MenuIcons(const QStyle* style) : m_style(style) {}
 
 QStringList MenuIcons::keys() {
     QStringList out;
-    for (const IconSource& s : kSources) out << QString::fromLatin1(s.key);
+    for (const IconSource& s : kSources)
+        out << QString::fromLatin1(s.key);
     return out;
 }
 

@@ -13,7 +13,7 @@ class QStyle;
 /// The icons of the pop-up menus and buttons by text key: the desktop theme's picture when it has one, else a
 /// picture of the widget style, so every key shows something on any desktop.
 class MenuIcons {
-public:
+  public:
     explicit MenuIcons(const QStyle* style);
 
     /// The icon of a key; an unknown key gets the style's plain file picture.
@@ -21,7 +21,7 @@ public:
     /// Every key the menus and buttons use.
     static QStringList keys();
 
-private:
+  private:
     const QStyle* m_style;
     QHash<QString, QIcon> m_cache;
 };
@@ -29,7 +29,7 @@ private:
 /// The small icon of each file type, asked of the system once per extension. Extensions that differ only in
 /// case share one icon, because the cache key is the upper-case extension.
 class FileTypeIcons {
-public:
+  public:
     /// The icon for an extension (with or without case; "" for names without one).
     QIcon icon(const QString& extension);
     bool contains(const QString& extension) const { return m_cache.contains(extension.toUpper()); }
@@ -37,7 +37,7 @@ public:
     /// How often the system was asked; stays at the number of distinct upper-case extensions.
     int systemLookups() const { return m_lookups; }
 
-private:
+  private:
     QIcon systemIcon(const QString& key);
 
     QHash<QString, QIcon> m_cache;

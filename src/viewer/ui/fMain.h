@@ -21,7 +21,7 @@ class StatusLine;
 
 class fMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     /// The smallest normal size the window is given when it closes, so a placement stored after a user shrank
     /// the window to nothing still opens a usable window next time.
     static constexpr int kMinimumWidth = 569;
@@ -70,14 +70,14 @@ public:
     int sortColumn() const { return m_sortColumn; }
     bool sortAscending() const { return m_sortAscending; }
 
-signals:
+  signals:
     /// Every change of the status line, in order (a long open passes through several texts).
     void statusTextChanged(const QString& text);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildForm();
     void load();
     void restorePlacement();

@@ -34,7 +34,8 @@ TEST_F(LoadStep, EmptyStoreStartsCentredWithAllKeysAndFolders) {
 
     // The start-up ran in VARNHOLD_HOME: the 28 keys with their defaults, no recent-list keys yet.
     QStringList keys;
-    for (const auto& row : state->settings.GetAllSettings(kSettingsSection)) keys << row.first;
+    for (const auto& row : state->settings.GetAllSettings(kSettingsSection))
+        keys << row.first;
     keys.sort();
     QStringList expected = OptionKeys::allKeys();
     expected.sort();
@@ -103,10 +104,12 @@ TEST_F(LoadStep, WindowButtonsAndGridAreNamedAndCaptioned) {
     ASSERT_EQ(grid, w.grid());
     ASSERT_EQ(grid->model()->columnCount(), 7);
     QStringList headers;
-    for (int c = 0; c < 7; ++c) headers << grid->model()->headerData(c, Qt::Horizontal).toString();
+    for (int c = 0; c < 7; ++c)
+        headers << grid->model()->headerData(c, Qt::Horizontal).toString();
     EXPECT_EQ(headers, QStringList({"", "File Name", "Size", "Zipped", "Modified", "Ratio", "Path"}));
     EXPECT_EQ(grid->horizontalHeader()->sortIndicatorSection(), -1) << "nothing is sorted before a package opens";
-    for (int c = 0; c < 7; ++c) EXPECT_GE(grid->columnWidth(c), 20) << c;
+    for (int c = 0; c < 7; ++c)
+        EXPECT_GE(grid->columnWidth(c), 20) << c;
     EXPECT_EQ(child<QLabel>(w, "lblStatus")->text(), "");
 }
 
@@ -114,11 +117,13 @@ TEST_F(LoadStep, FiveMenusCarryEveryCaptionWithAnIcon) {
     makeWindow();
     const QList<QStringList> menus = {
         {"mnufavorites", "Favorites", "mnufav10", "Exit"},
-        {"mnuZipOptions", "ZipOptions", "mnuOpt1", "View program", "mnuOpt2", "Launch program", "mnuOpt3",
-         "Extract this file", "mnuOpt4", "Extract all files", "mnuOpt5", "File properties", "mnuOpt6",
-         "Delete file", "mnuOpt7", "OpenWith", "mnuOpt8", "Display image file", "mnuOpt9", "Exit"},
-        {"mnuOptions", "Options", "mnuZip1", "Folder Settings", "mnuZip2", "Make self-extracting zip file",
-         "mnuZip3", "Split file", "mnuZip4", "Exit"},
+        {"mnuZipOptions", "ZipOptions",         "mnuOpt1", "View program",
+         "mnuOpt2",       "Launch program",     "mnuOpt3", "Extract this file",
+         "mnuOpt4",       "Extract all files",  "mnuOpt5", "File properties",
+         "mnuOpt6",       "Delete file",        "mnuOpt7", "OpenWith",
+         "mnuOpt8",       "Display image file", "mnuOpt9", "Exit"},
+        {"mnuOptions", "Options", "mnuZip1", "Folder Settings", "mnuZip2", "Make self-extracting zip file", "mnuZip3",
+         "Split file", "mnuZip4", "Exit"},
         {"mnuHelpAll", "Help", "mnuHelp1", "Help Contents", "mnuHelp2", "About", "mnuHelp3", "Readme", "mnuHelp4",
          "Exit"},
         {"mnuQuicks", "Quick", "mnuQuick1", "Update Zip Package", "mnuQuick2", "Quick Update", "mnuQuick3", "Exit"},
@@ -263,8 +268,8 @@ TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
     fMain& w = makeWindow();
     EXPECT_EQ(w.size(), designed);
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_NE(w.pos(), QPoint(area.left() + (area.width() - w.width()) / 2,
-                              area.top() + (area.height() - w.height()) / 2));
+    EXPECT_NE(w.pos(),
+              QPoint(area.left() + (area.width() - w.width()) / 2, area.top() + (area.height() - w.height()) / 2));
     EXPECT_EQ(stored("fMain"), "30,forty,700,500") << "nothing is written before the window closes";
 }
 

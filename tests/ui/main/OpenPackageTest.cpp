@@ -260,7 +260,7 @@ TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
 
     // Several rows at once (the grid's selection model takes them even where a click picks one).
     grid->selectionModel()->clearSelection();
-    for (const QString& name : {"A.TXT", "noext", "docs/b.txt"})
+    for (const QString name : {"A.TXT", "noext", "docs/b.txt"})
         grid->selectionModel()->select(grid->model()->index(int(fullNames().indexOf(name)), 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     for (EntryColumn c : {EntryColumn::Modified, EntryColumn::Name, EntryColumn::Name, EntryColumn::Ratio}) {
