@@ -76,6 +76,8 @@ struct ZipPackage::Impl {
     bool readEntries(zip_t* zip, QString* error);
     bool readDirectory(const QString& path);
     bool ensureHandle();
+    /// A request over the open package's entries that reports to this run's counters and cancel flag.
+    ExtractRequest readRequest(const QString& password, const ZipProgressCallback& progress);
     int extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
                 const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
                 bool allowSecondWorker);
@@ -221,10 +223,7 @@ bool ZipPackage::Impl::ensureHandle() {
     return true;
 }
 
-int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
-                              const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
-                              bool allowSecondWorker) {
-    if (!ensureHandle()) return kZipFailed;
+ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipProgressCallback& progress) {
     ExtractRequest request;
     request.packagePath = m_path;
     if (m_joined)
@@ -234,15 +233,23 @@ int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& target
         };
     request.zip = m_zip.get();
     request.entries = &m_entries;
-    request.indices = std::move(indices);
-    request.targetFolder = targetFolder;
     request.password = password.toUtf8();
-    request.options = options;
-    request.allowSecondWorker = allowSecondWorker;
     request.progress = progress;
     request.cancel = &m_cancel;
     request.runDone = &m_runDone;
     request.runTotal = &m_runTotal;
+    return request;
+}
+
+int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
+                              const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
+                              bool allowSecondWorker) {
+    if (!ensureHandle()) return kZipFailed;
+    ExtractRequest request = readRequest(password, progress);
+    request.indices = std::move(indices);
+    request.targetFolder = targetFolder;
+    request.options = options;
+    request.allowSecondWorker = allowSecondWorker;
     ExtractOutcome outcome = runExtraction(request);
     if (report) *report = outcome.report;
     m_lastError = outcome.message;
@@ -447,24 +454,11 @@ int ZipPackage::zTestAll(const QString& password, QStringList* failures, const Z
     if (failures) failures->clear();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (!d->ensureHandle()) return kZipFailed;
-    ExtractRequest request;
-    request.packagePath = d->m_path;
-    if (d->m_joined)
-        request.openAnother = [joined = d->m_joined] {
-            int code = 0;
-            return joined->openArchive(&code);
-        };
-    request.zip = d->m_zip.get();
-    request.entries = &d->m_entries;
+    ExtractRequest request = d->readRequest(password, progress);
     request.indices.resize(d->m_entries.size());
     for (size_t i = 0; i < request.indices.size(); ++i)
         request.indices[i] = qint64(i);
-    request.password = password.toUtf8();
     request.testOnly = true;
-    request.progress = progress;
-    request.cancel = &d->m_cancel;
-    request.runDone = &d->m_runDone;
-    request.runTotal = &d->m_runTotal;
     const ExtractOutcome outcome = runExtraction(request);
     if (failures) *failures = outcome.failures;
     d->m_lastError = outcome.message;
