@@ -4,10 +4,10 @@
 #include "app/AppState.h"
 #include "app/StartUp.h"
 #include "app/ui/fPassword.h"
-#include "build/BuildJob.h"
-#include "build/ui/fLoad.h"
-#include "build/ui/fZipOK.h"
-#include "build/ui/fZipSet.h"
+#include "backup/BuildJob.h"
+#include "backup/ui/fLoad.h"
+#include "backup/ui/fZipOK.h"
+#include "backup/ui/fZipSet.h"
 
 #include "Screenshot.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/AppState.h"
 #include "app/StartUp.h"
-#include "build/BuildJob.h"
+#include "backup/BuildJob.h"
 
 #include "TestSupport.h"
 

@@ -1,5 +1,5 @@
 // The small rules of the build: the .zip name, stored names, the zip settings values, the two percentages.
-#include "build/BuildJob.h"
+#include "backup/BuildJob.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The build as a whole: the checks that stop it before anything changes, packages other programs accept, the
 // update codes, locked, vanished and unreadable files, cancels, and the check that keeps a bad package from
 // replacing a good one.
-#include "build/BuildJob.h"
+#include "backup/BuildJob.h"
 #include "BuildTestSupport.h"
 #include "utility/LockTest.h"
 #include "utility/TextUtil.h"

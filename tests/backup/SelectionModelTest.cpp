@@ -1,6 +1,6 @@
 // The wizard's selection: folders counted under the patterns, files, backup set rows in two passes, and the
 // build grid merged from the four source grids.
-#include "build/SelectionModel.h"
+#include "backup/SelectionModel.h"
 #include "BuildTestSupport.h"
 
 #include <QEventLoop>

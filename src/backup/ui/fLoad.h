@@ -3,7 +3,7 @@
 // of the files being selected, the bar of the compression, and the files passed over because another program
 // holds them. It stays open beside the build; Cancel raises the cancel flag the build watches.
 
-#include "build/BuildJob.h"
+#include "backup/BuildJob.h"
 
 #include <QDialog>
 #include <atomic>

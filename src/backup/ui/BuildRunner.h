@@ -2,7 +2,7 @@
 // The window side of a build: the checks and the replace question, the zip settings dialog, the build itself on
 // a thread of its own with the progress window showing, and the message or the result dialog at the end.
 
-#include "build/BuildJob.h"
+#include "backup/BuildJob.h"
 
 #include <QCoreApplication>
 #include <QObject>

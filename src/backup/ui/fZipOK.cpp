@@ -1,7 +1,7 @@
 #include "fZipOK.h"
 #include "app/ui/FormControls.h"
 
-#include "build/BuildJob.h"
+#include "backup/BuildJob.h"
 #include "utility/TextUtil.h"
 
 #include <QDesktopServices>

@@ -1,7 +1,7 @@
 // The progress window: its texts in both modes, the two bars with their captions, the locked files, the
 // animation, and Cancel raising the flag the build watches.
 #include "BuildUiTestUtil.h"
-#include "build/ui/fLoad.h"
+#include "backup/ui/fLoad.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,9 +1,9 @@
 // The build as the user goes through it: the checks, the replace question and the settings dialog on the window
 // thread, the build on its own thread with the progress window following it, and the result dialog or the
 // message at the end. Answers come from DialogHook; a dialog nobody answered fails the test.
-#include "build/ui/BuildRunner.h"
+#include "backup/ui/BuildRunner.h"
 #include "BuildUiTestUtil.h"
-#include "build/ui/fLoad.h"
+#include "backup/ui/fLoad.h"
 #include "utility/LockTest.h"
 #include "zip/ZipPackage.h"
 

@@ -3,7 +3,7 @@
 // our packages.
 
 #include "ProgramFixture.h"
-#include "build/SelectionGrid.h"
+#include "backup/SelectionGrid.h"
 
 #include <gtest/gtest.h>
 #include <memory>

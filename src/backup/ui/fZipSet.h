@@ -3,7 +3,7 @@
 // option, archive bit and volume spanning. However the dialog is closed, it hands back the settings (for the
 // caller to store), the comment and the spanning choices; only the Build (Update) button confirms the build.
 
-#include "build/BuildJob.h"
+#include "backup/BuildJob.h"
 
 #include "app/ui/AnswerableDialog.h"
 

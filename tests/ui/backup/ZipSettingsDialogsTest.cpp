@@ -3,9 +3,9 @@
 #include "BuildUiTestUtil.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/fPassword.h"
-#include "build/BuildJob.h"
-#include "build/ui/fZipOK.h"
-#include "build/ui/fZipSet.h"
+#include "backup/BuildJob.h"
+#include "backup/ui/fZipOK.h"
+#include "backup/ui/fZipSet.h"
 
 #include <QAction>
 #include <QCheckBox>

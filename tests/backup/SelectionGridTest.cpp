@@ -1,6 +1,6 @@
 // The grids as data: where the summary row sits, what it sums (in 64 bits), and the table model over a grid.
 #include "BuildTestSupport.h"
-#include "build/SelectionTableModel.h"
+#include "backup/SelectionTableModel.h"
 
 using buildtest::row;
 
