@@ -1,0 +1,64 @@
+#include "app/ui/JobRunner.h"
+#include "utility/CancelToken.h"
+
+#include <QSignalSpy>
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The job ends on the window thread, its progress arrives there in order, and a second start while one runs is
+// refused rather than run beside it.
+TEST(JobRunnerTest, EndsOnTheWindowThreadWithProgressInOrderAndOneJobAtATime) {
+    JobRunner runner;
+    QSignalSpy finished(&runner, &JobRunner::finished);
+    CancelToken token;
+    std::atomic_bool release{false};
+    QVector<int> progress;
+    bool doneOnWindowThread = false;
+    int workerSteps = 0;
+
+    ASSERT_TRUE(runner.start(
+        [&] {
+            for (int i = 1; i <= 3; ++i) {
+                runner.post([&progress, i] { progress.push_back(i); });
+                ++workerSteps;
+            }
+            while (!release.load() && !token.cancelled())
+                QThread::yieldCurrentThread();
+        },
+        [&] { doneOnWindowThread = QThread::currentThread() == runner.thread(); }));
+    EXPECT_TRUE(runner.isRunning());
+    EXPECT_FALSE(runner.start([] {}));
+
+    token.cancel();
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_FALSE(runner.isRunning());
+    EXPECT_TRUE(doneOnWindowThread);
+    EXPECT_EQ(progress, (QVector<int>{1, 2, 3}));
+    EXPECT_EQ(workerSteps, 3);
+    EXPECT_TRUE(token.cancelled()) << "the job only reads the token";
+
+    EXPECT_TRUE(runner.start([] {}));
+    ASSERT_TRUE(finished.wait(5000));
+}
+
+// A worker may ask the user and wait for the answer while the window thread goes on serving events.
+TEST(JobRunnerTest, AWorkerGetsTheAnswerOfAQuestionAskedOnTheWindowThread) {
+    JobRunner runner;
+    QSignalSpy finished(&runner, &JobRunner::finished);
+    bool askedOnWindowThread = false;
+    int answer = 0;
+    runner.start([&] {
+        answer = askOnWindowThread([&] {
+            askedOnWindowThread = QThread::currentThread() == runner.thread();
+            return 42;
+        });
+    });
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_TRUE(askedOnWindowThread);
+    EXPECT_EQ(answer, 42);
+}
+
+} // namespace
