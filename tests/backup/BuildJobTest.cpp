@@ -70,7 +70,8 @@ class BuildJobTest : public ::testing::Test {
         return callbacks;
     }
     static BuildResult build(const BuildParams& params, const BuildCallbacks& callbacks = answer(true)) {
-        return BuildJob(params, callbacks).execute();
+        const CancelToken never;
+        return BuildJob(params, callbacks).execute(never);
     }
     // An older package at the target and a stale locked list: the bytes a failed build must leave alone.
     QByteArray makeOldPackage() {
@@ -297,7 +298,7 @@ TEST_F(BuildJobTest, VanishedAndUnreadableFilesAreListedNotFatal) {
     const BuildParams p = paramsFor({dataFolder});
     const QStringList expected{data + "b.txt"};
     const int code = buildtest::runUnprivileged([&] {
-        const BuildResult unprivileged = BuildJob(p, answer(true)).execute();
+        const BuildResult unprivileged = build(p);
         return unprivileged.ok() && unprivileged.lockedPaths == expected ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
@@ -361,7 +362,7 @@ TEST_F(BuildJobTest, FoldersAndEntriesThatCannotBeReadAreNamedNotLost) {
     const QString list = lockedTxt;
     const QString closed = data + "closed/", unseen = data + "blind/unseen.txt";
     const int code = buildtest::runUnprivileged([&] {
-        const BuildResult r = BuildJob(p, answer(true)).execute();
+        const BuildResult r = build(p);
         if (!r.ok()) return 1;
         if (r.leftOut != 2 || !r.filesLeftOut() || r.leftOutLine != "Number of files left out = 2") return 2;
         if (r.leftOutFiles[0] != LeftOutFile{closed, "the folder could not be opened: Permission denied"}) return 3;
@@ -464,13 +465,12 @@ TEST_F(BuildJobTest, CancelDuringTheScanKeepsTheOldPackageAndWritesTheLockedList
     LockHolder holder(data + "b.txt");
     ASSERT_TRUE(buildtest::eventually([&] { return isFileLocked(data + "b.txt"); }));
     BuildCallbacks callbacks = answer(true);
-    BuildJob* job = nullptr;
+    CancelToken cancel;
     bool compressed = false;
-    callbacks.scanning = [&](qint64) { job->cancel(); };
+    callbacks.scanning = [&](qint64) { cancel.cancel(); };
     callbacks.compressing = [&](int) { compressed = true; };
-    BuildJob running(paramsFor({{data + "b.txt", "", ""}, {data + "many/", "*.*", ""}}), callbacks);
-    job = &running;
-    const BuildResult r = running.execute();
+    const BuildResult r =
+        BuildJob(paramsFor({{data + "b.txt", "", ""}, {data + "many/", "*.*", ""}}), callbacks).execute(cancel);
     EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
     EXPECT_EQ(r.message, "");
     EXPECT_FALSE(compressed);
@@ -483,27 +483,23 @@ TEST_F(BuildJobTest, CancelDuringCompressionKeepsTheOldPackageAndTheOldList) {
     writeFile(data + "big.bin", randomBytes(8 << 20, 9), kOld);
     const QByteArray old = makeOldPackage();
     BuildCallbacks callbacks = answer(true);
-    BuildJob* job = nullptr;
+    CancelToken cancel;
     std::vector<int> reported;
-    callbacks.compressing = [&](int percent) { reported.push_back(percent), job->cancel(); };
-    BuildJob running(paramsFor({dataFolder}), callbacks);
-    job = &running;
-    EXPECT_EQ(running.execute().outcome, BuildOutcome::Cancelled);
+    callbacks.compressing = [&](int percent) { reported.push_back(percent), cancel.cancel(); };
+    EXPECT_EQ(BuildJob(paramsFor({dataFolder}), callbacks).execute(cancel).outcome, BuildOutcome::Cancelled);
     EXPECT_EQ(reported, std::vector<int>({0})) << "stopped at the first report, long before the end";
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(readFile(lockedTxt), "stale list\n");
     EXPECT_EQ(strays(), QStringList());
 
-    // A flag handed over is the caller's: one already set stops the build before it starts, and stays set.
-    std::atomic_bool shared{true};
+    // The token is the caller's: one already set stops the build before it starts, and stays set.
     BuildJob again(paramsFor({dataFolder}), answer(true));
-    again.setCancelFlag(&shared);
-    EXPECT_EQ(again.execute().outcome, BuildOutcome::Cancelled);
-    EXPECT_TRUE(shared.load());
+    EXPECT_EQ(again.execute(cancel).outcome, BuildOutcome::Cancelled);
+    EXPECT_TRUE(cancel.cancelled());
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(readFile(lockedTxt), "stale list\n");
-    shared = false;
-    EXPECT_TRUE(again.execute().ok());
+    cancel.clear();
+    EXPECT_TRUE(again.execute(cancel).ok());
 }
 
 TEST_F(BuildJobTest, APackageThatFailsItsCheckDoesNotReplaceTheOldOne) {
@@ -666,7 +662,7 @@ TEST_P(SpannedRebuild, AKillLeavesTheOldSetOrTheNewOne) {
         setSpannedRebuildSeam([&](const char* at) {
             if (qstrcmp(at, point) == 0 && ++seen == occurrence) ::raise(SIGKILL);
         });
-        BuildJob(rebuild, answer(true)).execute();
+        build(rebuild);
         _exit(0);
     }
     int status = 0;

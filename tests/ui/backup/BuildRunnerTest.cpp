@@ -1,6 +1,6 @@
 // The build as the user goes through it: the checks, the replace question and the settings dialog on the window
-// thread, the build on its own thread with the progress window following it, and the result dialog or the
-// message at the end. Answers come from DialogHook; a dialog nobody answered fails the test.
+// thread, the build off it with the progress window following it, and the result dialog or the message at the
+// end, then finished(). Answers come from DialogHook; a dialog nobody answered fails the test.
 #include "backup/ui/BuildRunner.h"
 #include "BuildUiTestUtil.h"
 #include "backup/ui/fLoad.h"
@@ -8,6 +8,7 @@
 #include "zip/ZipPackage.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <functional>
@@ -25,30 +28,24 @@ using namespace testsupport;
 
 namespace {
 
-// What the progress window showed at one moment, read on the window thread.
+// What the progress window showed at one moment, read on the window thread from the build's thread.
 struct WindowView {
     bool visible = false;
-    QString title;
-    QString package;
-    QString files;
-    QString percent1;
-    QString percent2;
+    QStringList labels; ///< title, package, files, first and second percentage
     QString lockedCount;
     QStringList locked;
     QString lockedList; ///< where the window says the list of locked files goes
 };
 
 WindowView look(const BuildRunner& runner) {
-    return callOnWindowThread([&] {
+    return askOnWindowThread([&] {
         WindowView view;
         fLoad* window = runner.progressWindow();
         if (!window) return view;
         view.visible = window->isVisible();
-        view.title = window->windowTitle();
-        view.package = child<QLabel>(*window, "lblPackage")->text();
-        view.files = child<QLabel>(*window, "lblFiles")->text();
-        view.percent1 = child<QLabel>(*window, "lblPercent1")->text();
-        view.percent2 = child<QLabel>(*window, "lblPercent2")->text();
+        view.labels << window->windowTitle();
+        for (const char* label : {"lblPackage", "lblFiles", "lblPercent1", "lblPercent2"})
+            view.labels << child<QLabel>(*window, label)->text();
         view.lockedCount = child<QLabel>(*window, "lblLocked")->text();
         view.locked = window->lockedPaths();
         view.lockedList = child<QLabel>(*window, "Label4")->text();
@@ -58,8 +55,9 @@ WindowView look(const BuildRunner& runner) {
 
 // What the user does with the mouse: Cancel in the progress window, on the window thread.
 void pressCancel(const BuildRunner& runner) {
-    callOnWindowThread([&] {
-        if (fLoad* window = runner.progressWindow()) child<QPushButton>(*window, "btnCancel")->click();
+    askOnWindowThread([&] {
+        if (fLoad* window = runner.progressWindow(); window && window->isVisible())
+            child<QPushButton>(*window, "btnCancel")->click();
         return 0;
     });
 }
@@ -104,11 +102,6 @@ QStringList storedNames(const QString& zip) {
     return names;
 }
 
-QString packageComment(const QString& zip) {
-    ZipPackage package;
-    return package.zOpenZipFile(zip) == kZipOk ? package.zGetComment() : "<cannot open>";
-}
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
 class BuildRunnerTest : public HookedTest {
   protected:
@@ -134,22 +127,32 @@ class BuildRunnerTest : public HookedTest {
         p.comment = "*Comment*";
         p.list = list;
         for (const BuildEntry& e : list) {
-            if (e.isFolder()) {
-                CurrentPatterns patterns;
-                patterns.loadRowPatterns(e.include, e.exclude);
-                const FolderCount count = countFolder(e.path, patterns);
-                p.selectedFiles += count.files;
-                p.selectedBytes += count.bytes;
-            } else {
-                p.selectedFiles += 1;
-                p.selectedBytes += QFileInfo(e.path).size();
-            }
+            CurrentPatterns patterns;
+            patterns.loadRowPatterns(e.include, e.exclude);
+            const FolderCount c =
+                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size()};
+            p.selectedFiles += c.files;
+            p.selectedBytes += c.bytes;
         }
         return p;
     }
     BuildParams folderParams() { return buildParams({{data, "*.*", "*.tmp"}}); }
     QString stored(const QString& relative) const { return (data + relative).mid(1); }
     QStringList allStored() const { return {stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}; }
+    // Starts the build and lets the window thread serve it until finished() has come, exactly once.
+    static BuildResult runToEnd(BuildRunner& runner) {
+        QSignalSpy finished(&runner, &BuildRunner::finished);
+        EXPECT_TRUE(runner.start());
+        EXPECT_TRUE(runner.isRunning());
+        EXPECT_TRUE(finished.wait(60000));
+        EXPECT_EQ(finished.size(), 1);
+        EXPECT_FALSE(runner.isRunning());
+        return runner.result();
+    }
+    BuildResult runToEnd(const BuildParams& params) {
+        BuildRunner runner(state, params);
+        return runToEnd(runner);
+    }
     // Nothing was shown that the test did not answer, and every answer was taken but the ones named.
     void expectAnswered(const QStringList& left = {}) {
         EXPECT_EQ(leftAnswers(), left);
@@ -167,37 +170,36 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingAn
     bool ownerVisible = true;
     BuildCallbacks seams;
     seams.beforeCheck = [&](const QString&) {
+        EXPECT_NE(QThread::currentThread(), qApp->thread()) << "the build runs off the window thread";
         atCheck = look(runner);
-        ownerVisible = callOnWindowThread([&] { return owner.isVisible(); });
+        ownerVisible = askOnWindowThread([&] { return owner.isVisible(); });
     };
     runner.setSeams(seams);
 
     const int writesBefore = state.settings.writeCount();
-    const BuildResult r = runner.run();
+    const BuildResult r = runToEnd(runner);
 
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_TRUE(runner.settingsConfirmed());
     EXPECT_EQ(state.settings.writeCount() - writesBefore, 2) << "the target once, the zip settings once";
     EXPECT_EQ(storedNames(target), allStored());
-    EXPECT_EQ(packageComment(target), "*Comment*");
-    EXPECT_EQ(r.heading, " Build Completed!");
-    EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 0");
+    EXPECT_EQ(QStringList({r.heading, r.lockedLine}),
+              QStringList({" Build Completed!", "Number of locked files bypassed = 0"}));
     // Every progress report reached the window before the package was checked.
     EXPECT_TRUE(atCheck.visible);
-    EXPECT_EQ(QStringList({atCheck.title, atCheck.package, atCheck.files, atCheck.percent1, atCheck.percent2}),
-              QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
+    EXPECT_EQ(atCheck.labels, QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
     EXPECT_EQ(runner.progressWindow(), nullptr) << "the window is gone after the build";
     EXPECT_FALSE(ownerVisible) << "the owner was hidden while the build ran";
     EXPECT_TRUE(owner.isVisible()) << "and is back for the result";
     expectAnswered(); // the result dialog took the second answer
     EXPECT_TRUE(DialogHook::shownMessages().isEmpty()) << DialogHook::shownMessages().join("; ").toStdString();
-    EXPECT_FALSE(state.cancel.load());
+    EXPECT_FALSE(state.cancel.cancelled());
     EXPECT_EQ(readFile(zips + "Locked.Txt"), "");
     EXPECT_EQ(program.stored("Options10"), "Backup.zip") << "the target is remembered for the next build";
 }
 
 TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
-    BuildParams p = folderParams();
+    writeFile(data + "big.bin", randomBytes(200000, 7));
     unexpected.allow("fZipSet");
     bool answered = false;
     answerSettings(answered, [](QDialog& dialog) {
@@ -205,58 +207,63 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
         child<QLineEdit>(dialog, "Text5")->setText("typed pw");
         child<QRadioButton>(dialog, "SSOption1_0")->setChecked(true);
     });
-    BuildRunner runner(state, p);
-
-    const BuildResult r = runner.run();
-
+    BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
+    const BuildResult r = runToEnd(runner);
     ASSERT_TRUE(answered) << "the settings dialog was shown";
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(runner.comment(), "Typed comment");
     ZipPackage package;
     ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
     EXPECT_EQ(package.zGetComment(), "Typed comment");
-    ASSERT_EQ(package.entries().size(), 3u);
+    ASSERT_EQ(package.entries().size(), 2u);
     for (const ZipEntry& e : package.entries()) {
         EXPECT_TRUE(e.encrypted) << e.storedName().toStdString();
         EXPECT_GT(e.compressedSize, e.size) << "stored (None), plus the encryption's own bytes";
     }
     expectAnswered();
-}
 
-TEST_F(BuildRunnerTest, TheCustomVolumeSizeOfTheDialogReachesTheZipLayer) {
-    writeFile(data + "big.bin", randomBytes(200000, 7));
-    BuildParams p = folderParams();
-    unexpected.allow("fZipSet");
-    bool answered = false;
+    // The custom volume size of the dialog reaches the zip layer.
     answerSettings(answered, [](QDialog& dialog) {
         child<QRadioButton>(dialog, "SSOption5")->setChecked(true);
         child<QLineEdit>(dialog, "Text1")->setText("65536");
     });
-    runBuild(nullptr, state, p);
-    ASSERT_TRUE(answered);
-    // Volumes of the typed size were written. (How the build names and places them is checked with the build.)
+    queue({"y"}); // replace the package of the first build
+    runToEnd(folderParams());
     const QStringList volumes = QDir(zips).entryList({"*.z01", "*.z02"}, QDir::Files | QDir::Hidden);
     EXPECT_EQ(volumes.size(), 2) << listTree(zips).join(", ").toStdString();
     for (const QString& volume : volumes)
         EXPECT_EQ(QFileInfo(zips + volume).size(), 65536) << volume.toStdString();
 }
 
-TEST_F(BuildRunnerTest, CancelledSettingsBuildNothingButKeepTheSettingsAndTheComment) {
-    queue({"cancel", "unused"});
+// Whatever stops a build before it runs leaves the disk as it was, and shows at most its message.
+TEST_F(BuildRunnerTest, BuildsThatNeverRunChangeNothingAndStillFinish) {
+    queue({"ok", "unused"}); // fError
+    EXPECT_EQ(runToEnd(buildParams({})).outcome, BuildOutcome::Stopped);
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please select files to zip"}));
+    expectAnswered({"unused"});
+
+    queue({"cancel", "unused"}); // the settings dialog
     BuildRunner runner(state, folderParams());
-    const BuildResult r = runner.run();
-    EXPECT_EQ(r.outcome, BuildOutcome::Stopped);
-    EXPECT_TRUE(r.message.isEmpty());
+    const BuildResult cancelled = runToEnd(runner);
+    EXPECT_EQ(cancelled.outcome, BuildOutcome::Stopped);
+    EXPECT_TRUE(cancelled.message.isEmpty());
     EXPECT_FALSE(runner.settingsConfirmed());
     EXPECT_EQ(runner.comment(), "*Comment*");
     EXPECT_EQ(listTree(zips), QStringList()) << "no package, no stray file, no list";
     EXPECT_EQ(program.stored("Options01"), "3") << "the settings dialog stored even when cancelled";
     expectAnswered({"unused"}); // no result dialog
+
+    writeFile(target, "old");
+    queue({"n", "unused"});
+    EXPECT_EQ(runToEnd(folderParams()).outcome, BuildOutcome::Declined);
+    EXPECT_EQ(readFile(target), "old");
+    expectAnswered({"unused"}); // no settings dialog after a no
 }
 
 TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
     writeFile(target, "the old package, kept byte for byte");
     queue({"y", "ok", "unused"}); // replace it, fZipSet
+    state.cancel.cancel();        // a cancel of an earlier job: the runner clears the token before its build
     BuildRunner runner(state, folderParams());
     BuildCallbacks seams;
     bool checked = false;
@@ -264,11 +271,12 @@ TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
     seams.beforeCheck = [&](const QString&) { checked = true; };
     runner.setSeams(seams);
 
-    const BuildResult r = runner.run();
+    const BuildResult r = runToEnd(runner);
 
     EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
+    EXPECT_EQ(r.entriesOrdered, 3) << "the walk ran: the token was cleared before the build";
     EXPECT_FALSE(checked) << "the build stopped before a new package was finished";
-    EXPECT_TRUE(state.cancel.load());
+    EXPECT_TRUE(state.cancel.cancelled());
     EXPECT_EQ(readFile(target), "the old package, kept byte for byte");
     EXPECT_EQ(listTree(zips), QStringList({"Backup.zip"})) << "nothing half-built is left beside it";
     EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
@@ -281,18 +289,12 @@ TEST_F(BuildRunnerTest, CancelDuringTheWalkStopsBeforeCompressingAndWritesTheLoc
     BuildCallbacks seams;
     bool walked = false;
     seams.afterWalk = [&] { walked = true; };
-    runner.setSeams(seams);
     // The user presses Cancel when the first file shows on the bar; the build waits for the click here, so the
-    // flag is up before it looks at the next entry.
-    QObject::connect(
-        &runner, &BuildRunner::selecting, &runner,
-        [&](int) {
-            if (fLoad* window = runner.progressWindow(); window && window->isVisible())
-                child<QPushButton>(*window, "btnCancel")->click();
-        },
-        Qt::BlockingQueuedConnection);
+    // token is set before it looks at the next entry.
+    seams.selecting = [&](int) { pressCancel(runner); };
+    runner.setSeams(seams);
 
-    const BuildResult r = runner.run();
+    const BuildResult r = runToEnd(runner);
 
     EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
     EXPECT_FALSE(walked) << "the walk did not finish";
@@ -301,17 +303,33 @@ TEST_F(BuildRunnerTest, CancelDuringTheWalkStopsBeforeCompressingAndWritesTheLoc
     expectAnswered({"unused"});
 }
 
-TEST_F(BuildRunnerTest, ChecksAndTheReplaceQuestionComeBeforeTheSettings) {
-    queue({"ok", "unused"}); // fError
-    EXPECT_EQ(runBuild(nullptr, state, buildParams({})).outcome, BuildOutcome::Stopped);
-    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please select files to zip"}));
-    expectAnswered({"unused"});
-
+// A runner that goes while its build runs cancels it through the shared token and waits for it: nothing of the
+// build outlives it, and the old package stays.
+TEST_F(BuildRunnerTest, DestroyingTheRunnerMidBuildCancelsAndWaits) {
     writeFile(target, "old");
-    queue({"n", "unused"});
-    EXPECT_EQ(runBuild(nullptr, state, folderParams()).outcome, BuildOutcome::Declined);
+    queue({"y", "ok", "unused"});
+    auto runner = std::make_unique<BuildRunner>(state, folderParams());
+    QSignalSpy finished(runner.get(), &BuildRunner::finished);
+    std::atomic_bool walked{false};
+    BuildCallbacks seams;
+    // The build holds after its walk until the token is set (or gives up after a while, which fails the test).
+    seams.afterWalk = [&] {
+        walked = true;
+        QElapsedTimer waited;
+        waited.start();
+        while (!state.cancel.cancelled() && waited.elapsed() < 30000)
+            QThread::yieldCurrentThread();
+    };
+    runner->setSeams(seams);
+    ASSERT_TRUE(runner->start());
+    QTRY_VERIFY_WITH_TIMEOUT(walked.load(), 30000);
+    runner.reset();
+    EXPECT_TRUE(state.cancel.cancelled());
     EXPECT_EQ(readFile(target), "old");
-    expectAnswered({"unused"}); // no settings dialog after a no
+    EXPECT_EQ(listTree(zips), QStringList({"Backup.zip"})) << "no work file is left";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(finished.size(), 0) << "the build's end went with its runner";
+    expectAnswered({"unused"});
 }
 
 TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
@@ -323,7 +341,7 @@ TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
     seams.beforeCheck = [&](const QString& newPackage) { damage(newPackage, sampleText(3000, 2)); };
     runner.setSeams(seams);
 
-    const BuildResult r = runner.run();
+    const BuildResult r = runToEnd(runner);
 
     EXPECT_EQ(r.outcome, BuildOutcome::Failed);
     EXPECT_EQ(DialogHook::shownMessages(), QStringList({r.message}));
@@ -341,8 +359,8 @@ TEST_F(BuildRunnerTest, ASettingsFileThatCannotBeReadStopsTheBuildBeforeAnything
     AppState broken(testName()); // a run that starts with the damaged file
     broken.folders = state.folders;
     queue({"ok", "unused"}); // fError
-    const BuildResult r = BuildRunner(broken, folderParams()).run();
-    EXPECT_EQ(r.outcome, BuildOutcome::Stopped);
+    BuildRunner runner(broken, folderParams());
+    EXPECT_EQ(runToEnd(runner).outcome, BuildOutcome::Stopped);
     EXPECT_EQ(DialogHook::shownMessages(),
               QStringList{"The settings file " + file +
                           " is not a valid settings file (format error); the stored settings are not used and the file "
@@ -364,14 +382,14 @@ TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
     seams.afterWalk = [&] { afterWalk = look(runner); };
     runner.setSeams(seams);
 
-    const BuildResult r = runner.run();
+    const BuildResult r = runToEnd(runner);
 
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(afterWalk.lockedCount, "1");
     EXPECT_EQ(afterWalk.locked, QStringList({data + "b.txt"}));
     EXPECT_EQ(afterWalk.lockedList, "List of locked files saved as " + zips + "Locked.Txt")
         << "the window names the list the build writes";
-    EXPECT_EQ(afterWalk.percent1, "100%");
+    EXPECT_EQ(afterWalk.labels.value(3), "100%");
     EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 1");
     EXPECT_EQ(readFile(zips + "Locked.Txt"), (data + "b.txt\n").toUtf8());
     EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));
@@ -380,7 +398,7 @@ TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
 
 TEST_F(BuildRunnerTest, AnUpdateRunsTheUpdateSettingsAndReportsTheFilesUpdated) {
     queue({"ok", "ok"});
-    ASSERT_TRUE(runBuild(nullptr, state, buildParams({{data + "a.txt", "", ""}})).ok());
+    ASSERT_TRUE(runToEnd(buildParams({{data + "a.txt", "", ""}})).ok());
     writeFile(data + "d.txt", sampleText(1000, 4));
     BuildParams p = buildParams({{data + "d.txt", "", ""}});
     p.mode = BuildMode::Update;
@@ -392,10 +410,10 @@ TEST_F(BuildRunnerTest, AnUpdateRunsTheUpdateSettingsAndReportsTheFilesUpdated) 
     seams.beforeCheck = [&](const QString&) { atCheck = look(runner); };
     runner.setSeams(seams);
 
-    const BuildResult r = runner.run();
+    const BuildResult r = runToEnd(runner);
 
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_EQ(atCheck.title, "Update Zip Package");
+    EXPECT_EQ(atCheck.labels.value(0), "Update Zip Package");
     EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("d.txt")}));
     EXPECT_EQ(r.resultPackagePath, "Zip Package Updated: " + target);
     EXPECT_EQ(r.updatedLine, "Number of files updated: 1");
