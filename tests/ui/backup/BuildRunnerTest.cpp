@@ -28,28 +28,16 @@ using namespace testsupport;
 
 namespace {
 
-// What the progress window showed at one moment, read on the window thread from the build's thread.
-struct WindowView {
-    bool visible = false;
-    QStringList labels; ///< title, package, files, first and second percentage
-    QString lockedCount;
-    QStringList locked;
-    QString lockedList; ///< where the window says the list of locked files goes
-};
-
-WindowView look(const BuildRunner& runner) {
+// What the progress window shows, read on the window thread from the build's thread: its title, package, files,
+// both percentages, the locked count and where the list of locked files goes, then the locked paths.
+QStringList look(const BuildRunner& runner) {
     return askOnWindowThread([&] {
-        WindowView view;
         fLoad* window = runner.progressWindow();
-        if (!window) return view;
-        view.visible = window->isVisible();
-        view.labels << window->windowTitle();
-        for (const char* label : {"lblPackage", "lblFiles", "lblPercent1", "lblPercent2"})
-            view.labels << child<QLabel>(*window, label)->text();
-        view.lockedCount = child<QLabel>(*window, "lblLocked")->text();
-        view.locked = window->lockedPaths();
-        view.lockedList = child<QLabel>(*window, "Label4")->text();
-        return view;
+        if (!window || !window->isVisible()) return QStringList{"<no window>"};
+        QStringList view{window->windowTitle()};
+        for (const char* label : {"lblPackage", "lblFiles", "lblPercent1", "lblPercent2", "lblLocked", "Label4"})
+            view << child<QLabel>(*window, label)->text();
+        return view + window->lockedPaths();
     });
 }
 
@@ -160,13 +148,13 @@ class BuildRunnerTest : public HookedTest {
     }
 };
 
-TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingAndShowTheResult) {
+TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingThenAnUpdate) {
     QWidget owner;
     owner.show();
     queue({"ok", "ok"}); // fZipSet, fZipOK
     BuildRunner runner(state, folderParams(), &owner);
     runner.setHideOwner(true);
-    WindowView atCheck;
+    QStringList atCheck;
     bool ownerVisible = true;
     BuildCallbacks seams;
     seams.beforeCheck = [&](const QString&) {
@@ -175,7 +163,6 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingAn
         ownerVisible = askOnWindowThread([&] { return owner.isVisible(); });
     };
     runner.setSeams(seams);
-
     const int writesBefore = state.settings.writeCount();
     const BuildResult r = runToEnd(runner);
 
@@ -186,20 +173,35 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingAn
     EXPECT_EQ(QStringList({r.heading, r.lockedLine}),
               QStringList({" Build Completed!", "Number of locked files bypassed = 0"}));
     // Every progress report reached the window before the package was checked.
-    EXPECT_TRUE(atCheck.visible);
-    EXPECT_EQ(atCheck.labels, QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
+    EXPECT_EQ(atCheck.mid(0, 5), QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
     EXPECT_EQ(runner.progressWindow(), nullptr) << "the window is gone after the build";
     EXPECT_FALSE(ownerVisible) << "the owner was hidden while the build ran";
     EXPECT_TRUE(owner.isVisible()) << "and is back for the result";
     expectAnswered(); // the result dialog took the second answer
     EXPECT_TRUE(DialogHook::shownMessages().isEmpty()) << DialogHook::shownMessages().join("; ").toStdString();
     EXPECT_FALSE(state.cancel.cancelled());
-    EXPECT_EQ(readFile(zips + "Locked.Txt"), "");
     EXPECT_EQ(program.stored("Options10"), "Backup.zip") << "the target is remembered for the next build";
+
+    writeFile(data + "d.txt", sampleText(1000, 4));
+    BuildParams p = buildParams({{data + "d.txt", "", ""}});
+    p.mode = BuildMode::Update;
+    p.packagePath = target;
+    queue({"ok", "ok"});
+    BuildRunner update(state, p);
+    seams.beforeCheck = [&](const QString&) { atCheck = look(update); };
+    update.setSeams(seams);
+    const BuildResult u = runToEnd(update);
+    ASSERT_TRUE(u.ok()) << u.message.toStdString();
+    EXPECT_EQ(atCheck.value(0), "Update Zip Package");
+    EXPECT_EQ(storedNames(target),
+              QStringList({stored("a.txt"), stored("b.txt"), stored("d.txt"), stored("sub/c.doc")}));
+    EXPECT_EQ(QStringList({u.resultPackagePath, u.updatedLine}),
+              QStringList({"Zip Package Updated: " + target, "Number of files updated: 1"}));
+    EXPECT_EQ(program.stored("Options02"), "3") << "Add/Replace became Update in the settings dialog";
+    expectAnswered();
 }
 
 TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
-    writeFile(data + "big.bin", randomBytes(200000, 7));
     unexpected.allow("fZipSet");
     bool answered = false;
     answerSettings(answered, [](QDialog& dialog) {
@@ -223,6 +225,7 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
     expectAnswered();
 
     // The custom volume size of the dialog reaches the zip layer.
+    writeFile(data + "big.bin", randomBytes(200000, 7));
     answerSettings(answered, [](QDialog& dialog) {
         child<QRadioButton>(dialog, "SSOption5")->setChecked(true);
         child<QLineEdit>(dialog, "Text1")->setText("65536");
@@ -235,7 +238,8 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
         EXPECT_EQ(QFileInfo(zips + volume).size(), 65536) << volume.toStdString();
 }
 
-// Whatever stops a build before it runs leaves the disk as it was, and shows at most its message.
+// Whatever stops a build before it runs leaves the disk as it was, shows at most its message, and still ends in
+// finished().
 TEST_F(BuildRunnerTest, BuildsThatNeverRunChangeNothingAndStillFinish) {
     queue({"ok", "unused"}); // fError
     EXPECT_EQ(runToEnd(buildParams({})).outcome, BuildOutcome::Stopped);
@@ -258,49 +262,60 @@ TEST_F(BuildRunnerTest, BuildsThatNeverRunChangeNothingAndStillFinish) {
     EXPECT_EQ(runToEnd(folderParams()).outcome, BuildOutcome::Declined);
     EXPECT_EQ(readFile(target), "old");
     expectAnswered({"unused"}); // no settings dialog after a no
-}
 
-TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
-    writeFile(target, "the old package, kept byte for byte");
-    queue({"y", "ok", "unused"}); // replace it, fZipSet
-    state.cancel.cancel();        // a cancel of an earlier job: the runner clears the token before its build
-    BuildRunner runner(state, folderParams());
-    BuildCallbacks seams;
-    bool checked = false;
-    seams.afterWalk = [&] { pressCancel(runner); };
-    seams.beforeCheck = [&](const QString&) { checked = true; };
-    runner.setSeams(seams);
-
-    const BuildResult r = runToEnd(runner);
-
-    EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
-    EXPECT_EQ(r.entriesOrdered, 3) << "the walk ran: the token was cleared before the build";
-    EXPECT_FALSE(checked) << "the build stopped before a new package was finished";
-    EXPECT_TRUE(state.cancel.cancelled());
-    EXPECT_EQ(readFile(target), "the old package, kept byte for byte");
-    EXPECT_EQ(listTree(zips), QStringList({"Backup.zip"})) << "nothing half-built is left beside it";
-    EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
-    expectAnswered({"unused"}); // no result dialog after a cancel
-}
-
-TEST_F(BuildRunnerTest, CancelDuringTheWalkStopsBeforeCompressingAndWritesTheLockedList) {
-    queue({"ok", "unused"});
-    BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
-    BuildCallbacks seams;
-    bool walked = false;
-    seams.afterWalk = [&] { walked = true; };
-    // The user presses Cancel when the first file shows on the bar; the build waits for the click here, so the
-    // token is set before it looks at the next entry.
-    seams.selecting = [&](int) { pressCancel(runner); };
-    runner.setSeams(seams);
-
-    const BuildResult r = runToEnd(runner);
-
-    EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
-    EXPECT_FALSE(walked) << "the walk did not finish";
-    EXPECT_EQ(r.entriesOrdered, 1);
-    EXPECT_EQ(listTree(zips), QStringList({"Locked.Txt"})) << "no package, but the list of the cancelled walk";
+    // A settings file that cannot be read leaves only defaults (no password, no stored level): the build is not
+    // run on them, the user is told which file is at fault, and the file stays as it was.
+    const QString file = state.settings.fileName();
+    const QByteArray garbage = "[Settings]\nOptionse4=secret\n" + randomBytes(300, 5);
+    writeFile(file, garbage);
+    AppState broken(testName()); // a run that starts with the damaged file
+    broken.folders = state.folders;
+    DialogHook::reset();
+    queue({"ok", "unused"}); // fError
+    BuildRunner refused(broken, folderParams());
+    EXPECT_EQ(runToEnd(refused).outcome, BuildOutcome::Stopped);
+    EXPECT_EQ(DialogHook::shownMessages(),
+              QStringList{"The settings file " + file +
+                          " is not a valid settings file (format error); the stored settings are not used and the file "
+                          "is left as it is. The build was not run."});
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(readFile(file), garbage);
     expectAnswered({"unused"});
+}
+
+// Cancel in the progress window, after the walk or at the first file of it: the old package stays byte for byte,
+// nothing half-built is left, and a walk cut short still leaves its list of locked files.
+TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
+    for (const bool duringWalk : {false, true}) {
+        SCOPED_TRACE(duringWalk ? "during the walk" : "after the walk");
+        QFile::remove(zips + "Locked.Txt");
+        writeFile(target, "the old package, kept byte for byte");
+        queue({"y", "ok", "unused"}); // replace it, fZipSet
+        state.cancel.cancel();        // a cancel of an earlier job: the runner clears the token before its build
+        BuildRunner runner(state, folderParams());
+        BuildCallbacks seams;
+        bool walked = false, checked = false;
+        // The build waits for the click here, so the token is set before it looks at the next entry.
+        if (duringWalk) seams.selecting = [&](int) { pressCancel(runner); };
+        seams.afterWalk = [&] {
+            walked = true;
+            if (!duringWalk) pressCancel(runner);
+        };
+        seams.beforeCheck = [&](const QString&) { checked = true; };
+        runner.setSeams(seams);
+
+        const BuildResult r = runToEnd(runner);
+
+        EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
+        EXPECT_EQ(r.entriesOrdered, duringWalk ? 1 : 3) << "the token was cleared before the build";
+        EXPECT_EQ(walked, !duringWalk);
+        EXPECT_FALSE(checked) << "the build stopped before a new package was finished";
+        EXPECT_TRUE(state.cancel.cancelled());
+        EXPECT_EQ(readFile(target), "the old package, kept byte for byte");
+        EXPECT_EQ(listTree(zips), duringWalk ? QStringList({"Backup.zip", "Locked.Txt"}) : QStringList({"Backup.zip"}));
+        EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
+        expectAnswered({"unused"}); // no result dialog after a cancel
+    }
 }
 
 // A runner that goes while its build runs cancels it through the shared token and waits for it: nothing of the
@@ -340,33 +355,11 @@ TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
     BuildCallbacks seams;
     seams.beforeCheck = [&](const QString& newPackage) { damage(newPackage, sampleText(3000, 2)); };
     runner.setSeams(seams);
-
     const BuildResult r = runToEnd(runner);
-
     EXPECT_EQ(r.outcome, BuildOutcome::Failed);
     EXPECT_EQ(DialogHook::shownMessages(), QStringList({r.message}));
     EXPECT_TRUE(r.message.contains(stored("b.txt"))) << r.message.toStdString();
     EXPECT_EQ(readFile(target), "old");
-    expectAnswered({"unused"});
-}
-
-// A settings file that cannot be read leaves only defaults (no password, no stored level): the build is not run
-// on them, the user is told which file is at fault, and the file stays as it was.
-TEST_F(BuildRunnerTest, ASettingsFileThatCannotBeReadStopsTheBuildBeforeAnything) {
-    const QString file = state.settings.fileName();
-    const QByteArray garbage = "[Settings]\nOptionse4=secret\n" + randomBytes(300, 5);
-    writeFile(file, garbage);
-    AppState broken(testName()); // a run that starts with the damaged file
-    broken.folders = state.folders;
-    queue({"ok", "unused"}); // fError
-    BuildRunner runner(broken, folderParams());
-    EXPECT_EQ(runToEnd(runner).outcome, BuildOutcome::Stopped);
-    EXPECT_EQ(DialogHook::shownMessages(),
-              QStringList{"The settings file " + file +
-                          " is not a valid settings file (format error); the stored settings are not used and the file "
-                          "is left as it is. The build was not run."});
-    EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_EQ(readFile(file), garbage);
     expectAnswered({"unused"});
 }
 
@@ -377,47 +370,18 @@ TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
     ASSERT_TRUE(isFileLocked(data + "b.txt"));
     queue({"ok", "ok"});
     BuildRunner runner(state, folderParams());
-    WindowView afterWalk;
+    QStringList afterWalk;
     BuildCallbacks seams;
     seams.afterWalk = [&] { afterWalk = look(runner); };
     runner.setSeams(seams);
-
     const BuildResult r = runToEnd(runner);
-
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_EQ(afterWalk.lockedCount, "1");
-    EXPECT_EQ(afterWalk.locked, QStringList({data + "b.txt"}));
-    EXPECT_EQ(afterWalk.lockedList, "List of locked files saved as " + zips + "Locked.Txt")
-        << "the window names the list the build writes";
-    EXPECT_EQ(afterWalk.labels.value(3), "100%");
+    // The first bar is full, one file is locked, and the window names it and the list the build writes.
+    EXPECT_EQ(afterWalk.mid(3),
+              QStringList({"100%", "0%", "1", "List of locked files saved as " + zips + "Locked.Txt", data + "b.txt"}));
     EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 1");
     EXPECT_EQ(readFile(zips + "Locked.Txt"), (data + "b.txt\n").toUtf8());
     EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));
-    expectAnswered();
-}
-
-TEST_F(BuildRunnerTest, AnUpdateRunsTheUpdateSettingsAndReportsTheFilesUpdated) {
-    queue({"ok", "ok"});
-    ASSERT_TRUE(runToEnd(buildParams({{data + "a.txt", "", ""}})).ok());
-    writeFile(data + "d.txt", sampleText(1000, 4));
-    BuildParams p = buildParams({{data + "d.txt", "", ""}});
-    p.mode = BuildMode::Update;
-    p.packagePath = target;
-    queue({"ok", "ok"});
-    BuildRunner runner(state, p);
-    WindowView atCheck;
-    BuildCallbacks seams;
-    seams.beforeCheck = [&](const QString&) { atCheck = look(runner); };
-    runner.setSeams(seams);
-
-    const BuildResult r = runToEnd(runner);
-
-    ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_EQ(atCheck.labels.value(0), "Update Zip Package");
-    EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("d.txt")}));
-    EXPECT_EQ(r.resultPackagePath, "Zip Package Updated: " + target);
-    EXPECT_EQ(r.updatedLine, "Number of files updated: 1");
-    EXPECT_EQ(program.stored("Options02"), "3") << "Add/Replace became Update in the settings dialog";
     expectAnswered();
 }
 
