@@ -192,7 +192,6 @@ void fExtract::load() {
     m_folderNamesCheck->setChecked(s.useFolderNames);
 
     const QString request = m_state.text(Option::ExtractRequest);
-    m_allEntries = request != kExtractOneRequest;
     if (request == kExtractAllRequest) m_selectedFileLabel->setText("Extract all files.");
     // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
     if (request == kExtractOneRequest)

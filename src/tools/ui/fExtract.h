@@ -72,7 +72,6 @@ class fExtract : public AnswerableDialog {
 
     AppState& m_state;
     ZipPackage& m_package;
-    bool m_allEntries = false;
     bool m_busy = false;
     ExtractAnswer m_answer;
     std::function<void(const ZipProgress&)> m_observer;
