@@ -1,4 +1,5 @@
 #include "FolderLister.h"
+#include "CancelToken.h"
 #include "NativePath.h"
 
 #include <QDir>
@@ -71,9 +72,13 @@ struct EntryStatus {
 
 class Walker {
   public:
-    Walker(std::vector<FolderRecord>& out, const std::atomic_bool& cancel,
+    Walker(std::vector<FolderRecord>& out, const std::atomic_bool* flag, const CancelToken* token,
            const std::function<void(qint64)>& onProgress, int progressStep)
-        : m_out(out), m_cancel(cancel), m_onProgress(onProgress), m_step(progressStep > 0 ? progressStep : 500) {}
+        : m_out(out), m_flag(flag), m_token(token), m_onProgress(onProgress),
+          m_step(progressStep > 0 ? progressStep : 500) {}
+
+    bool oneFileSystem = false;
+    const std::function<bool(const FolderRecord&)>* keepFile = nullptr;
 
     bool run(const QString& root);
 
@@ -89,8 +94,12 @@ class Walker {
     bool statEntry(int dirFd, const char* name, EntryStatus& st);
     bool listOne(const Pending& folder, std::vector<Pending>& subfolders);
 
+    // Until every caller hands a CancelToken, either it or a plain flag is watched.
+    bool cancelled() const { return m_token ? m_token->cancelled() : m_flag->load(std::memory_order_relaxed); }
+
     std::vector<FolderRecord>& m_out;
-    const std::atomic_bool& m_cancel;
+    const std::atomic_bool* m_flag;
+    const CancelToken* m_token;
     const std::function<void(qint64)>& m_onProgress;
     const int m_step;
     const Identity m_identity;
@@ -160,7 +169,7 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        if (m_cancel.load(std::memory_order_relaxed)) {
+        if (cancelled()) {
             complete = false;
             break;
         }
@@ -206,25 +215,28 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
             text.append(u'/');
             childPath.truncate(pathLength);
             childPath.append(name, nameLength);
-            subfolders.push_back({childPath, text, st.dev, readOnlyMount, qsizetype(m_out.size() - 1)});
-        } else if (++m_files % m_step == 0 && m_onProgress) {
-            m_onProgress(m_files);
+            record.path = std::move(text);
+            if (oneFileSystem && st.dev != folder.dev) continue;
+            subfolders.push_back({childPath, record.path, st.dev, readOnlyMount, qsizetype(m_out.size() - 1)});
+            continue;
         }
         record.path = std::move(text);
+        if (keepFile && !(*keepFile)(record)) m_out.pop_back();
+        if (++m_files % m_step == 0 && m_onProgress) m_onProgress(m_files);
     }
     closedir(dir);
     return complete;
 }
 
 bool Walker::run(const QString& root) {
-    if (root.isEmpty()) return !m_cancel.load();
+    if (root.isEmpty()) return !cancelled();
     QString rootText = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
     if (!rootText.endsWith(u'/')) rootText += u'/';
     const QByteArray rootPath = NativePath::encode(rootText);
 
     // The root itself may be a link the user chose; it is the only one followed.
     struct stat rootStatus;
-    if (stat(rootPath.constData(), &rootStatus) != 0 || !S_ISDIR(rootStatus.st_mode)) return !m_cancel.load();
+    if (stat(rootPath.constData(), &rootStatus) != 0 || !S_ISDIR(rootStatus.st_mode)) return !cancelled();
     bool rootReadOnly = false;
     struct statvfs vfs;
     if (statvfs(rootPath.constData(), &vfs) == 0) rootReadOnly = vfs.f_flag & ST_RDONLY;
@@ -242,14 +254,22 @@ bool Walker::run(const QString& root) {
         for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
             stack.push_back(std::move(*it));
     }
-    return !m_cancel.load();
+    return !cancelled();
 }
 
 } // namespace
 
 bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const std::atomic_bool& cancel,
                     const std::function<void(qint64 filesSoFar)>& onProgress, int progressStep) {
-    Walker walker(out, cancel, onProgress, progressStep);
+    Walker walker(out, &cancel, nullptr, onProgress, progressStep);
+    return walker.run(root);
+}
+
+bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
+                    const FolderScanOptions& options) {
+    Walker walker(out, nullptr, &cancel, options.onProgress, options.progressStep);
+    walker.oneFileSystem = options.oneFileSystem;
+    if (options.keepFile) walker.keepFile = &options.keepFile;
     return walker.run(root);
 }
 
