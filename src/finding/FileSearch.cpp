@@ -97,7 +97,7 @@ bool FileSearch::matches(const FolderRecord& file, const CancelToken& cancel) co
         const qint64 t = m_dateKind == 1 ? file.createdMs : m_dateKind == 2 ? file.accessedMs : file.modifiedMs;
         if (t < m_fromMs || t >= m_toMs) return false;
     }
-    if (m_text) return m_finder->findInFile(file.path, cancel) == TextFinder::Answer::Found;
+    if (m_text) return m_finder->findInFile(file.path, file.size, cancel) == TextFinder::Answer::Found;
     return true;
 }
 

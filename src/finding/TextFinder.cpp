@@ -150,13 +150,23 @@ qsizetype TextFinder::findIn(const char* data, qsizetype size) const {
 }
 
 TextFinder::Answer TextFinder::findInFile(const QString& path, const CancelToken& cancel) const {
+    return findInFile(path, -1, cancel);
+}
+
+TextFinder::Answer TextFinder::findInFile(const QString& path, qint64 size, const CancelToken& cancel) const {
     // Not following a link and not waiting on a pipe: only a regular file's contents are searched.
     Descriptor file(open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (file.get() < 0) return Answer::Unreadable;
-    struct stat status;
-    if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return Answer::Unreadable;
+    if (size < 0) {
+        struct stat status;
+        if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return Answer::Unreadable;
+        // A size of 0 (as pseudo files give) reads on to the end.
+        size = status.st_size > 0 ? qint64(status.st_size) : -1;
+    } else if (size == 0) {
+        return Answer::NotFound;
+    }
     if (m_length == 0) return Answer::NotFound;
-    if (status.st_size > m_blockSize) posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (size > m_blockSize) posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // The last length-1 bytes of a block are kept in front of the next one, so a match across the border is seen
     // whole; they cannot hold a whole match themselves, as that would have been found already.
@@ -164,14 +174,18 @@ TextFinder::Answer TextFinder::findInFile(const QString& path, const CancelToken
     const qsizetype block = std::max<qsizetype>(m_blockSize, 1);
     if (m_buffer.size() < size_t(keep + block)) m_buffer.resize(size_t(keep + block));
     std::vector<char>& buffer = m_buffer;
+    // Reading stops at the size the file had, which saves the read that would only say "end of file".
+    qint64 remaining = size;
     qsizetype held = 0;
     for (;;) {
         if (cancel.cancelled()) return Answer::Cancelled;
-        const qint64 n = FileOps::readFully(file.get(), buffer.data() + held, block);
+        const qint64 want = remaining >= 0 ? std::min<qint64>(block, remaining) : block;
+        const qint64 n = FileOps::readFully(file.get(), buffer.data() + held, want);
         if (n < 0) return Answer::Unreadable;
         const qsizetype filled = held + qsizetype(n);
         if (findIn(buffer.data(), filled) >= 0) return Answer::Found;
-        if (n < block) return Answer::NotFound;
+        if (n < want) return Answer::NotFound;
+        if (remaining >= 0 && (remaining -= n) == 0) return Answer::NotFound;
         const qsizetype carry = std::min(keep, filled);
         std::memmove(buffer.data(), buffer.data() + filled - carry, size_t(carry));
         held = carry;

@@ -20,6 +20,10 @@ class TextFinder {
     /// Looks for the text in the regular file at path; anything else (a folder, a pipe, a link) is Unreadable.
     /// The token is checked between blocks. Not for two threads at once: the read buffer is kept between files.
     Answer findInFile(const QString& path, const CancelToken& cancel) const;
+    /// The same for a file a folder scan has just described as a regular file of size bytes: it is not asked
+    /// again, and at most size bytes are read, so a file swapped for something else meanwhile cannot keep the
+    /// search reading (a pipe or a folder fails to read and counts as Unreadable).
+    Answer findInFile(const QString& path, qint64 size, const CancelToken& cancel) const;
     /// Offset of the first match in bytes, -1 when there is none.
     qsizetype findIn(const char* data, qsizetype size) const;
 
