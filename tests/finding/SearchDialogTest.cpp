@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "app/RegSettings.h"
 #include "app/ui/DialogHook.h"
+#include "app/ui/HelpViewer.h"
 #include "finding/ui/SearchRunner.h"
 #include "finding/ui/fSearch.h"
 #include "tools/ui/fCount.h"
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +63,11 @@ TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
     name->click();
     EXPECT_EQ(stored(store, "SSOption2"), "0");
     EXPECT_EQ(pattern->text(), "*.*"); // unticking keeps the field's value
+
+    dialog.findChild<QPushButton*>("btnHelp")->click();
+    ASSERT_TRUE(currentHelpBrowser());
+    EXPECT_EQ(currentHelpBrowser()->source().fragment(), "127");
+    currentHelpBrowser()->window()->close();
 
     pattern->setText("*.log");
     drives->item(0)->setSelected(false);
