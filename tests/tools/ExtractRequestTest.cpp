@@ -38,27 +38,19 @@ class ExtractRequestTest : public ::testing::Test {
     ZipPackage package;
 };
 
-TEST_F(ExtractRequestTest, UseTicksExcludeEachOther) {
+TEST_F(ExtractRequestTest, UseTicksExcludeEachOtherAndPickTheTarget) {
     ExtractSettings s = ExtractSettings::fromState(state);
-    EXPECT_TRUE(s.useDefault);
-    EXPECT_FALSE(s.useSelected);
+    s.defaultFolder = dir.file("def/");
+    s.selectedFolder = dir.file("sel/");
+    EXPECT_TRUE(s.useDefault && !s.useSelected);
+    EXPECT_EQ(s.targetFolder(), dir.file("def/"));
     s.setUseSelected(true);
-    EXPECT_FALSE(s.useDefault);
+    EXPECT_TRUE(!s.useDefault && s.useSelected);
+    EXPECT_EQ(s.targetFolder(), dir.file("sel/"));
     s.setUseSelected(false);
     EXPECT_TRUE(s.useDefault);
     s.setUseDefault(false);
     EXPECT_TRUE(s.useSelected);
-    EXPECT_NE(s.useDefault, s.useSelected);
-}
-
-TEST_F(ExtractRequestTest, TargetFollowsTheTickedFolderWhateverTheOtherBoxHolds) {
-    ExtractSettings s = ExtractSettings::fromState(state);
-    s.defaultFolder = dir.file("def/");
-    s.selectedFolder = dir.file("sel/");
-    s.setUseDefault(true);
-    EXPECT_EQ(s.targetFolder(), dir.file("def/"));
-    s.setUseSelected(true);
-    EXPECT_EQ(s.targetFolder(), dir.file("sel/"));
 }
 
 TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
@@ -123,8 +115,6 @@ TEST_F(ExtractRequestTest, CancelledExtractAnswersCancelAndLeavesNothing) {
     EXPECT_EQ(answer.folder, "");
     EXPECT_EQ(listTree(dir.file("Extract")), QStringList());
     EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract cancelled");
-    const ExtractAnswer closed = ExtractAnswer::cancelled();
-    EXPECT_EQ(extractStatusText(closed.name, closed.folder, closed.error), "Extract cancelled");
 }
 
 TEST_F(ExtractRequestTest, FailureLeavesTheLibraryTextAndNoFolder) {
@@ -168,7 +158,6 @@ TEST(ExtractText, StatusLineTellsExtractedSkippedFailedAndRefused) {
         return extractStatusText(a);
     };
     EXPECT_EQ(with("All files", 3, 0, {}, {}), "All files was extracted to /x/");
-    EXPECT_EQ(with("a.txt", 1, 0, {}, {}), "a.txt was extracted to /x/");
     EXPECT_EQ(with("a.txt", 0, 1, {}, {}), "a.txt was not extracted: the file already in /x/ was kept");
     EXPECT_EQ(with("a.txt", 0, 0, {"a.txt: disk full"}, {}), "Extract error: a.txt: disk full");
     EXPECT_EQ(with("All files", 0, 4, {}, {}), "No files were extracted to /x/: 4 skipped (existing files kept)");
