@@ -13,31 +13,6 @@ using namespace ziptest;
 
 namespace {
 
-TEST(ZipCreateTest, FourLevelsMakeSoundPackagesWithTheRightMethods) {
-    TempDir dir;
-    writeFileAt(dir.file("src/text.txt"), sampleText(200000), fixedTime(0));
-    writeFileAt(dir.file("src/noise.bin"), randomBytes(20000), fixedTime(0));
-    writeFileAt(dir.file("src/empty"), {}, fixedTime(0));
-    qint64 previous = 0;
-    for (const auto level :
-         {CompressionLevel::None, CompressionLevel::Fast, CompressionLevel::Normal, CompressionLevel::Maximum}) {
-        SCOPED_TRACE(int(level));
-        const QString package = dir.file(QStringLiteral("level%1.zip").arg(int(level)));
-        makePackage(package, dir.file("src"), {"text.txt", "noise.bin", "empty"}, level);
-        expectPeersAccept(package);
-        const auto rows = pythonRows(package);
-        EXPECT_EQ(rows["text.txt"].method, level == CompressionLevel::None ? 0 : 8);
-        ZipPackage zip;
-        ASSERT_EQ(zip.zOpenZipFile(package), kZipOk);
-        const qint64 packed = zip.zGetCompressedFileSize(findEntry(zip, "text.txt"));
-        if (level == CompressionLevel::None)
-            EXPECT_EQ(packed, 200000);
-        else
-            EXPECT_LE(packed, previous); // each level packs at least as tightly as the one before
-        previous = packed;
-    }
-}
-
 TEST(ZipCreateTest, NamesTimesModesAndCommentAreStored) {
     TempDir dir;
     const QString unicode = QString::fromUtf8("d\u00e9j\u00e0 vu/\u65e5\u672c.txt");
