@@ -70,8 +70,7 @@ TEST_F(CliBuildTest, ASmallBuildPrintsTheResultFigures) {
                            .arg(zip, grouped(QFileInfo(zip).size())));
     EXPECT_EQ(storedNames(zip),
               sorted({stored(app.file("note.md")), stored(data + "a.txt"), stored(data + "sub/b.txt")}));
-    EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
-    EXPECT_EQ(runTool("7z", {"t", zip}).exitCode, 0);
+    expectPeersAccept(zip);
     EXPECT_TRUE(runTool("unzip", {"-z", zip}).out.contains("*Comment*"));
     EXPECT_TRUE(QFileInfo::exists(app.file("Zips/Locked.Txt")));
     EXPECT_EQ(readFile(app.file("Zips/Locked.Txt")), "");
@@ -267,8 +266,7 @@ TEST_F(CliBuildTest, ANameThatIsNotTextSurvivesBuildAndExtractByteForByte) {
     const ToolRun built = cli({"build", "out.zip", "data/"}, app.path());
     ASSERT_EQ(built.exitCode, 0) << built.err.toStdString();
     EXPECT_EQ(built.err, "");
-    EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
-    EXPECT_EQ(runTool("7z", {"t", zip}).exitCode, 0);
+    expectPeersAccept(zip);
 
     const ToolRun extracted = cli({"extract", "out.zip", "--to", app.file("restored")}, app.path());
     ASSERT_EQ(extracted.exitCode, 0) << extracted.err.toStdString();

@@ -80,6 +80,20 @@ bool haveTool(const QString& program) {
     return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
+void expectPeersAccept(const QString& package, const QString& password, bool aes) {
+    SCOPED_TRACE(package.toStdString());
+    if (!aes) {
+        QStringList args{QStringLiteral("-t"), QStringLiteral("-qq")};
+        if (!password.isEmpty()) args << QStringLiteral("-P") << password;
+        const ToolRun unzip = runTool(QStringLiteral("unzip"), args << package);
+        EXPECT_EQ(unzip.exitCode, 0) << qPrintable(unzip.out + unzip.err);
+    }
+    QStringList args{QStringLiteral("t"), QStringLiteral("-bd")};
+    args << (QStringLiteral("-p") + password); // an empty -p keeps 7z from asking on a terminal
+    const ToolRun sevenZip = runTool(QStringLiteral("7z"), args << package);
+    EXPECT_EQ(sevenZip.exitCode, 0) << qPrintable(sevenZip.out + sevenZip.err);
+}
+
 QStringList listTree(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);

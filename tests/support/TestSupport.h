@@ -58,6 +58,9 @@ ToolRun runTool(const QString& program, const QStringList& args, const QString& 
 /// True when the program is on PATH.
 bool haveTool(const QString& program);
 
+/// Expects `unzip -t` (skipped for AES packages, which unzip 6 cannot read) and `7z t` to accept the package.
+void expectPeersAccept(const QString& package, const QString& password = {}, bool aes = false);
+
 /// Lists the files below root as relative paths with "/" separators, sorted.
 QStringList listTree(const QString& root);
 
