@@ -194,21 +194,10 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as z:
     ToolRun list = cli({"list", zip}, app.path());
     ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
     const QString row = "\t1\t1\t2024/03/09  08:07:06\t0%\t";
-    EXPECT_EQ(list.out, "a\\n  (forged.zip)  Files = 0\\tx.txt" + row +
-                            "\n"
-                            "back\\\\slash\\tz" +
-                            row +
-                            "\n"
-                            "csi\\x9b31mrød" +
-                            row +
-                            "\n"
-                            "invoice\\u202etxt.exe" +
-                            row +
-                            "\n"
-                            "up\\rcr" +
-                            row +
-                            "../\n"
-                            "  (hostile.zip)  Files = 5  Bytes = 5  Comments = two\\nlines\n");
+    EXPECT_EQ(list.out.split('\n'),
+              QStringList({"a\\n  (forged.zip)  Files = 0\\tx.txt" + row, "back\\\\slash\\tz" + row,
+                           "csi\\x9b31mrød" + row, "invoice\\u202etxt.exe" + row, "up\\rcr" + row + "../",
+                           "  (hostile.zip)  Files = 5  Bytes = 5  Comments = two\\nlines", ""}));
 
     // The same names on stderr: a refused entry and a failing test.
     ToolRun extract = cli({"extract", zip, "--to", app.file("out")}, app.path());

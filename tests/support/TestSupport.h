@@ -4,12 +4,14 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 
 // Readable values in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -38,6 +40,13 @@ class TempDir {
   private:
     QTemporaryDir m_dir;
 };
+
+/// The named child of a form; a missing one throws, which fails the test instead of crashing it.
+template <class T> T* child(const QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
+    if (!found) throw std::runtime_error("no control named " + name.toStdString());
+    return found;
+}
 
 /// Writes bytes to path (parent folders created); sets the modification time when given.
 void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = {});

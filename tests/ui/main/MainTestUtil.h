@@ -22,12 +22,7 @@
 
 namespace maintest {
 
-/// The named child; a missing one throws, which fails the test instead of crashing it.
-template <class T> T* child(const QObject& parent, const QString& name) {
-    T* found = parent.findChild<T*>(name);
-    if (!found) throw std::runtime_error("no child named " + name.toStdString());
-    return found;
-}
+using testsupport::child;
 
 /// Writes a package. entries is a Python list of (name, (y, m, d, h, mi, s), size) with size None for a folder
 /// entry; every file holds size times "x", deflated.
