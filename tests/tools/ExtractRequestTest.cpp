@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace testsupport;
 
@@ -65,15 +66,10 @@ TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     s.store(state);
     AppState again(state.settings.AppName());
     runStartUp(again, dir.path());
-    const ExtractSettings back = ExtractSettings::fromState(again);
-    EXPECT_EQ(back.password, "pw");
-    EXPECT_FALSE(back.hidePassword);
-    EXPECT_FALSE(back.overwrite);
-    EXPECT_TRUE(back.skipOlder);
-    EXPECT_FALSE(back.useFolderNames);
-    EXPECT_TRUE(back.useSelected);
-    EXPECT_FALSE(back.useDefault);
-    EXPECT_EQ(back.selectedFolder, "/data/out/");
+    const ExtractSettings b = ExtractSettings::fromState(again);
+    EXPECT_EQ(std::tuple(b.password, b.hidePassword, b.overwrite, b.skipOlder, b.useFolderNames, b.useSelected,
+                         b.useDefault, b.selectedFolder),
+              std::tuple(QString("pw"), false, false, true, false, true, false, QString("/data/out/")));
     EXPECT_EQ(again.text(Option::ExtractToSelected), "-1");
 }
 
