@@ -97,28 +97,11 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
     EXPECT_TRUE(QDir(app.path()).isEmpty()) << "a usage error runs no start-up";
 }
 
+// The help names every command and the exit code a script can test for; its wording is the program's own.
 TEST_F(CliTest, HelpDescribesEveryCommand) {
     ToolRun run = cli({"--help"}, app.path());
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* word : {"list ZIP",
-                             "test ZIP",
-                             "extract ZIP",
-                             "--entry",
-                             "--to",
-                             "--password",
-                             "--overwrite",
-                             "--no-overwrite",
-                             "--skip-older",
-                             "--no-folder-names",
-                             "build ZIP PATH...",
-                             "build ZIP --set NAME",
-                             "--level none|fast|normal|maximum",
-                             "--mode add|freshen|update",
-                             "--span BYTES|auto",
-                             "--include PATTERN",
-                             "--exclude PATTERN",
-                             "--save-set NAME",
-                             "--no-replace",
+    for (const char* word : {"list ZIP", "test ZIP", "extract ZIP", "build ZIP PATH...", "build ZIP --set NAME",
                              "4 build completed but files were left out"})
         EXPECT_TRUE(run.out.contains(word)) << word;
 }

@@ -30,10 +30,8 @@ QStringList storedKeys(const CRegSettings& settings) {
 TEST(PatternsDialog, FirstUseShowsTheDialogDefaultsAndStoresNothingYet) {
     CRegSettings settings("Brindlecot", "SetsDialogFirstUse");
     fPatterns dialog(settings);
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         EXPECT_EQ(dialog.box(i)->text(), QString(kDialogDefaults[i])) << "Text" << i;
-        EXPECT_EQ(dialog.findChild<QLineEdit*>(QString("Text%1").arg(i)), dialog.box(i)) << i;
-    }
     EXPECT_TRUE(storedKeys(settings).isEmpty());
     // Until the dialog has stored it, the other readers do without "pagefile.sys".
     EXPECT_EQ(dialog.reloadedPatterns().exclude[3], "");

@@ -367,6 +367,11 @@ TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
     item("mnuOpt4")->trigger();
     EXPECT_EQ(window->statusText(), "Extract cancelled");
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
+
+    state->saveText(Option::ExtractFolder, "");
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt4")->trigger();
+    EXPECT_EQ(window->statusText(), "Extract error: Please choose a folder to extract to.");
 }
 
 TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
@@ -387,13 +392,6 @@ TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
     item("mnuOpt4")->trigger();
     EXPECT_EQ(window->statusText(), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
     EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
-}
-
-TEST_F(GridCommands, ExtractWithoutAFolderAsksForOne) {
-    state->saveText(Option::ExtractFolder, "");
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "Extract error: Please choose a folder to extract to.");
 }
 
 TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
