@@ -94,6 +94,25 @@ void expectPeersAccept(const QString& package, const QString& password, bool aes
     EXPECT_EQ(sevenZip.exitCode, 0) << qPrintable(sevenZip.out + sevenZip.err);
 }
 
+void makeZip(const QString& path, const QString& entries, const QString& comment) {
+    static const char* script = R"(
+import sys, zipfile
+entries = eval(sys.argv[2])
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for name, date, size in entries:
+        info = zipfile.ZipInfo(name, date)
+        if size is None:
+            info.external_attr = 0o40755 << 16 | 0x10
+            z.writestr(info, "")
+        else:
+            info.compress_type = zipfile.ZIP_DEFLATED
+            z.writestr(info, "x" * size)
+    z.comment = sys.argv[3].encode()
+)";
+    const ToolRun run = runTool("python3", {"-c", script, path, entries, comment});
+    if (run.exitCode != 0) throw std::runtime_error("python3 zipfile failed: " + run.err.toStdString());
+}
+
 QStringList listTree(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);

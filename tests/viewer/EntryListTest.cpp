@@ -9,34 +9,13 @@ using namespace testsupport;
 
 namespace {
 
-// A package written by Python's zipfile with chosen names, sizes and dates.
+// The rows package of the window tests (kRowsEntries), written once per run.
 class EntryListTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
         s_zip = s_dir->file("rows.zip");
-        const char* script = R"(
-import sys, zipfile
-entries = [
-  ("b.txt",           (2020, 1, 2, 3, 4, 6),  "x" * 9),
-  ("A.TXT",           (2019, 12, 31, 23, 59, 58), "y" * 10),
-  ("docs/",           (2021, 1, 1, 0, 0, 0),  None),
-  ("docs/c.dat",      (2021, 6, 1, 12, 0, 0), "z" * 1000),
-  ("docs/b.txt",      (1999, 1, 1, 0, 0, 0),  "q" * 10),
-  ("noext",           (2020, 1, 2, 3, 4, 6),  ""),
-]
-with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
-    for name, date, data in entries:
-        info = zipfile.ZipInfo(name, date)
-        if data is None:
-            info.external_attr = 0o40755 << 16 | 0x10
-            z.writestr(info, "")
-        else:
-            info.compress_type = zipfile.ZIP_STORED if name == "b.txt" else zipfile.ZIP_DEFLATED
-            z.writestr(info, data)
-)";
-        ToolRun run = runTool("python3", {"-c", script, s_zip});
-        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        makeZip(s_zip, kRowsEntries);
     }
     static void TearDownTestSuite() { delete s_dir; }
 
