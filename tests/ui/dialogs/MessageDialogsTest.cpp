@@ -117,7 +117,7 @@ TEST_F(MessageDialogsTest, DeleteAnswersAndDontShowRoundTrip) {
 }
 
 TEST_F(MessageDialogsTest, CountCancelAndClosingRaiseTheFlagButFinishDoesNot) {
-    std::atomic_bool cancel{false};
+    CancelToken cancel;
     fCount dialog(cancel);
     EXPECT_FALSE(dialog.isModal()) << "the search keeps running beside it";
     dialog.setCaptionText("Searching for files");
@@ -131,12 +131,12 @@ TEST_F(MessageDialogsTest, CountCancelAndClosingRaiseTheFlagButFinishDoesNot) {
         {"close", [](fCount& d) { d.close(); }} // closing the window stops the search
     };
     for (const auto& [how, leaveIt] : ways) {
-        cancel = false;
+        cancel.clear();
         fCount count(cancel);
         count.show();
         leaveIt(count);
         EXPECT_FALSE(count.isVisible()) << how;
-        EXPECT_EQ(cancel.load(), QString(how) != "finish") << how;
+        EXPECT_EQ(cancel.cancelled(), QString(how) != "finish") << how;
     }
 }
 
