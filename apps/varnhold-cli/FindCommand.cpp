@@ -115,12 +115,14 @@ class FindCommand : public Command {
             InterruptBridge bridge(cancel);
             result = PackageFinder(params).run(cancel);
         }
-        if (result.cancelled || interruptFlag().load()) {
+        const auto interrupted = [] {
             printError(QStringLiteral("Find interrupted; the package index was left as it was."));
             return kExitInterrupted;
-        }
+        };
+        if (result.cancelled || interruptFlag().load()) return interrupted();
         sortRows(result.rows);
         writeOut(rowLines(result.rows));
+        if (interruptFlag().load()) return interrupted(); // a Ctrl-C while the list was printed
         if (Status saved = PackageIndex::save(app, result.rows); !saved) {
             printError(saved.message());
             return kExitFailure;

@@ -38,7 +38,7 @@ QStringList parse(const QByteArray& plain) {
         if (line.isEmpty()) continue;
         if (!line.startsWith(u'/')) return {};
         for (QChar c : line)
-            if (c.unicode() < 0x20 || c.unicode() == 0x7f) return {};
+            if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7f) return {}; // a TAB may be in a name
         paths << line.toString();
     }
     return paths;

@@ -30,7 +30,8 @@ QString indexPath(const QString& appFolder);
 /// The plain text: every path trimmed, one line each, CR LF after every line.
 QByteArray format(const QVector<PackageRow>& rows);
 /// The paths of a plain text, each trimmed, empty lines skipped. Text that is not a list of full paths (not UTF-8,
-/// a line that does not start with "/", control characters) gives none at all: it was not deciphered into an index.
+/// a line that does not start with "/", control characters other than TAB) gives none at all: it was not deciphered
+/// into an index.
 QStringList parse(const QByteArray& plain);
 
 /// The packages of the index that still exist as files, with their sizes now, sorted by path. A missing index, one
