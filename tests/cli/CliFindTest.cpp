@@ -5,6 +5,7 @@
 #include "utility/FileCipher.h"
 #include "utility/TextUtil.h"
 
+#include "FindTestUtil.h"
 #include "TestSupport.h"
 
 #include <QFileInfo>
@@ -27,19 +28,9 @@ class CliFindTest : public ::testing::Test {
   protected:
     void SetUp() override {
         CRegSettings(kCompany, kApplication).DeleteSetting(kSettingsSection);
-        const char* script = R"(
-import sys, zipfile
-root = sys.argv[1]
-with zipfile.ZipFile(root + "/b.zip", "w") as z:
-    z.writestr("docs/ReadMe.txt", "r")
-with zipfile.ZipFile(root + "/A dir/c.ZIP", "w") as z:
-    z.writestr("notes.txt", "n")
-with zipfile.ZipFile(root + "/tab\there.zip", "w") as z:
-    z.writestr("sub/readme.TXT", "x" * 2000)
-)";
-        writeFile(tree.file("A dir/placeholder"), "");
-        const ToolRun run = runTool("python3", {"-c", script, tree.path()});
-        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        findtest::makePackages({{tree.file("b.zip"), {"docs/ReadMe.txt"}},
+                                {tree.file("A dir/c.ZIP"), {"notes.txt"}},
+                                {tree.file("tab\there.zip"), {"sub/readme.TXT"}}});
         writeFile(tree.file("broken.zip"), QByteArray(1234, 'b'));
     }
     QString line(const QString& name, const QString& size) const {
