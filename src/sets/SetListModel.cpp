@@ -23,6 +23,13 @@ int compareCells(const SetListing& a, const SetListing& b, SetColumn column) {
     }
 }
 
+// A tooltip that looks like markup is shown as markup, so a name or comment is handed over escaped; the tooltip
+// then wraps a long comment instead of running off the screen.
+QString toolTipText(const QString& text) {
+    if (text.isEmpty()) return {};
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 } // namespace
 
 SetListModel::SetListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -125,16 +132,21 @@ QVariant SetListModel::data(const QModelIndex& index, int role) const {
     const auto column = SetColumn(index.column());
     if (role == Qt::DecorationRole) return column == SetColumn::Icon ? m_icon : QVariant();
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    QString text;
     switch (column) {
     case SetColumn::Name:
-        return set->name;
+        text = set->name;
+        break;
     case SetColumn::Modified:
-        return modifiedText(set->modified);
+        text = modifiedText(set->modified);
+        break;
     case SetColumn::Comment:
-        return set->comment;
+        text = set->comment;
+        break;
     default:
         return {};
     }
+    return role == Qt::DisplayRole ? text : toolTipText(text);
 }
 
 QVariant SetListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -29,6 +29,17 @@ QString stored(const CRegSettings& store, const char* key) {
     return store.GetSetting("Settings", key, "<none>");
 }
 
+// The object names among names in the order Tab reaches them, starting at the first of them.
+QStringList tabOrder(const QWidget& dialog, const QStringList& names) {
+    QStringList order;
+    QWidget* first = dialog.findChild<QWidget*>(names.value(0));
+    for (QWidget* w = first; w && order.size() < names.size(); w = w->nextInFocusChain()) {
+        if (names.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
+        if (w->nextInFocusChain() == first) break;
+    }
+    return order;
+}
+
 TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
     CRegSettings store("Brindlecot", "SearchDialogFirstUse");
     fSearch dialog(store, {"/", "/home/"});
@@ -124,6 +135,18 @@ TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWithoutSearc
     QString left;
     EXPECT_FALSE(DialogHook::takeAnswer(left)) << "the dialog was not reopened";
     EXPECT_FALSE(runner.progressWindow());
+}
+
+TEST(SearchDialog, TabFollowsTheCriteriaRowByRowAndLongDrivesFit) {
+    CRegSettings store("Brindlecot", "SearchDialogTabs");
+    fSearch dialog(store, {"/", "/media/ann/USB-Backup"});
+    const QStringList rows = {"SSOption1",   "Combo1",   "txtFindSize", "SSOption2", "txtFindFP", "SSOption3",
+                              "txtFindText", "Check1",   "SSOption4",   "Combo2",    "ccrpDtp1",  "ccrpDtp2",
+                              "List1",       "btnStart", "btnHelp",     "btnExit"};
+    EXPECT_EQ(tabOrder(dialog, rows), rows);
+    dialog.show();
+    auto* drives = dialog.findChild<QListWidget*>("List1");
+    EXPECT_LE(drives->visualItemRect(drives->item(1)).right(), drives->viewport()->width()) << "not cut off";
 }
 
 } // namespace

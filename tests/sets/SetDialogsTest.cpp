@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <functional>
@@ -54,6 +55,17 @@ class ModalWatch {
     std::function<void(QWidget*)> m_act;
     QTimer m_timer;
 };
+
+// The object names among names in the order Tab reaches them, starting at the first of them.
+QStringList tabOrder(const QWidget& dialog, const QStringList& names) {
+    QStringList order;
+    QWidget* first = dialog.findChild<QWidget*>(names.value(0));
+    for (QWidget* w = first; w && order.size() < names.size(); w = w->nextInFocusChain()) {
+        if (names.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
+        if (w->nextInFocusChain() == first) break;
+    }
+    return order;
+}
 
 class SetDialogs : public ::testing::Test {
   protected:
@@ -236,6 +248,32 @@ TEST_F(SetDialogs, SaveRunsModallyAndByTheWizardsTestAnswers) {
     DialogHook::setNextAnswer("cancel");
     EXPECT_FALSE(fBkSetSave::ask(state, "Dummy.set", "c"));
     EXPECT_TRUE(typeAndSave.unexpected.isEmpty());
+}
+
+TEST_F(SetDialogs, LongAndMarkedUpSetsShowAsTextInAWindowThatKeepsItsSize) {
+    const QString longName = QString(200, 'N') + ".set";
+    addSet(longName, "<b>bold</b> & <i>more</i>");
+    addSet("Short.set", QString(5000, 'c'));
+    fBkSet select(state);
+    fBkSetSave save(state, "Short.set", QString(5000, 'c'));
+    EXPECT_EQ(save.commentBox()->cursorPosition(), 0) << "a long comment shows its beginning";
+    for (SetGridDialog* dialog : {static_cast<SetGridDialog*>(&select), static_cast<SetGridDialog*>(&save)}) {
+        dialog->show();
+        dialog->selectSet("Short.set");
+        QApplication::processEvents();
+        const int width = dialog->width();
+        dialog->selectSet(longName);
+        QApplication::processEvents();
+        EXPECT_EQ(dialog->selectedName(), longName);
+        EXPECT_EQ(dialog->width(), width) << "the long name does not widen the window";
+        QTextDocument tip;
+        tip.setHtml(dialog->model().index(0, 3).data(Qt::ToolTipRole).toString());
+        EXPECT_EQ(tip.toPlainText(), "<b>bold</b> & <i>more</i>") << "the tooltip shows the comment as text";
+    }
+    EXPECT_EQ(tabOrder(select, {"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}),
+              QStringList({"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}));
+    const QStringList saveOrder = {"vbalGrid1", "Text1", "Text4", "btnSaveSet", "btnDelete", "btnExit", "btnHelp"};
+    EXPECT_EQ(tabOrder(save, saveOrder), saveOrder);
 }
 
 } // namespace

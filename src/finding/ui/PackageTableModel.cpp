@@ -2,6 +2,8 @@
 
 #include "utility/TextUtil.h"
 
+#include <QTextDocument>
+
 QVariant PackageTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows.size()) return {};
     const PackageRow& row = m_rows.at(index.row());
@@ -11,7 +13,9 @@ QVariant PackageTableModel::data(const QModelIndex& index, int role) const {
         if (index.column() == Size) return TextUtil::formatGrouped(row.size);
         return {};
     case Qt::ToolTipRole:
-        return index.column() == FileName ? QVariant(row.path) : QVariant();
+        // As text: a path holding something like markup must not be drawn as markup.
+        return index.column() == FileName ? QVariant(Qt::convertFromPlainText(row.path, Qt::WhiteSpacePre))
+                                          : QVariant();
     case Qt::DecorationRole:
         return index.column() == Icon ? QVariant(m_icon) : QVariant();
     case Qt::TextAlignmentRole:

@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTableView>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -36,7 +37,8 @@ class StatusPanel : public QWidget {
     int percent() const { return m_percent; }
     void setText(const QString& text) {
         m_text = text;
-        setToolTip(text);
+        // A tooltip that looks like markup is shown as markup; a path is shown as it is.
+        setToolTip(text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpacePre));
         update();
     }
     void setPercent(int percent) {
@@ -120,10 +122,20 @@ void fFind::buildForm() {
     m_grid->setTextElideMode(Qt::ElideMiddle);
     m_grid->horizontalHeader()->setSortIndicatorShown(true);
     m_grid->horizontalHeader()->setSectionsClickable(true);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    // The path takes the room the grid has beyond the icon and the size, which is wide enough for the size of a
+    // package of a terabyte: a size must never be shortened.
+    const QFontMetrics metrics = m_grid->fontMetrics();
+    const int room = metrics.horizontalAdvance(QStringLiteral("xxxxx"));
+    const int sizeText = std::max(metrics.horizontalAdvance(QStringLiteral("000,000,000,000")),
+                                  metrics.horizontalAdvance(QStringLiteral("Size(Bytes)")));
     m_grid->setColumnWidth(PackageTableModel::Icon, 20);
     m_grid->setColumnWidth(PackageTableModel::FileName, 208);
-    m_grid->setColumnWidth(PackageTableModel::Size, 90);
+    m_grid->setColumnWidth(PackageTableModel::Size, std::max(90, sizeText + room));
     m_grid->horizontalHeader()->setStretchLastSection(false);
+    m_grid->horizontalHeader()->setSectionResizeMode(PackageTableModel::FileName, QHeaderView::Stretch);
+    m_grid->setMinimumWidth(20 + 208 + std::max(90, sizeText + room));
     top->addWidget(m_grid, 2);
 
     m_panel = new StatusPanel(this);
@@ -155,7 +167,7 @@ void fFind::buildForm() {
         if (!rows.isEmpty()) setStatusText(m_model->rows().at(rows.first().row()).path);
     });
     connect(m_grid, &QTableView::doubleClicked, this, &fFind::openPicked);
-    resize(640, 420);
+    resize(780, 440);
 }
 
 void fFind::load(const QStringList& drives) {

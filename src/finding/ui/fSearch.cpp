@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -136,6 +137,21 @@ fSearch::fSearch(CRegSettings& store, const QStringList& drives, QWidget* parent
     layout->addWidget(title);
     layout->addLayout(body);
     layout->addLayout(buttons);
+
+    // The drive list is wide enough for the usual roots; a longer one scrolls.
+    int widest = 0;
+    for (int i = 0; i < m_List1->count(); ++i)
+        widest = std::max(widest, m_List1->fontMetrics().horizontalAdvance(m_List1->item(i)->text()));
+    const int scrollBar = m_List1->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    m_List1->setMinimumWidth(std::min(widest, m_List1->fontMetrics().averageCharWidth() * 32) + scrollBar +
+                             4 * m_List1->frameWidth() + 8);
+
+    // Tab goes through the criteria row by row, then the drives and the buttons.
+    QWidget* order[] = {m_SSOption1,   m_Combo1,   m_txtFindSize, m_SSOption2, m_txtFindFP, m_SSOption3,
+                        m_txtFindText, m_Check1,   m_SSOption4,   m_Combo2,    m_ccrpDtp1,  m_ccrpDtp2,
+                        m_List1,       m_btnStart, m_btnHelp,     m_btnExit};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     enableFields();
     const std::pair<QCheckBox*, SearchKey> ticks[] = {{m_SSOption1, SearchKey::SizeTicked},

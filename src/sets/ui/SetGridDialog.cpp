@@ -71,6 +71,8 @@ SetGridDialog::SetGridDialog(AppState& state, const char* objectName, const QStr
     connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, &SetGridDialog::showSelection);
 
     m_lblSelected = FormControls::makePlainLabel({}, "Label1", this);
+    // A set name may be 255 bytes long: the label is cut rather than widening the window past the screen.
+    m_lblSelected->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     m_btnDelete = FormControls::makeButton(" &Delete", "Delete backup set file", "btnDelete", this);
     m_btnExit = FormControls::makeButton(" &Cancel", "Cancel", "btnExit", this);

@@ -23,6 +23,11 @@ fBkSet::fBkSet(AppState& state, QWidget* parent)
     layout->addWidget(m_headingLabel);
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
+    // Tab goes down the form as it is read: the grid, then the buttons from left to right.
+    setTabOrder(m_grid, m_btnSelectSet);
+    setTabOrder(m_btnSelectSet, m_btnDelete);
+    setTabOrder(m_btnDelete, m_btnExit);
+    setTabOrder(m_btnExit, m_btnHelp);
 }
 
 QString fBkSet::pick(AppState& state, QWidget* parent) {

@@ -39,8 +39,14 @@ fBkSetSave::fBkSetSave(AppState& state, const QString& offeredName, const QStrin
     layout->addLayout(boxes);
     layout->addLayout(buttons);
 
+    // Tab goes down the form as it is read: the grid, the two boxes, then the buttons from left to right.
+    QWidget* order[] = {m_grid, m_txtName, m_txtComment, m_btnSaveSet, m_btnDelete, m_btnExit, m_btnHelp};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
     m_grid->setFocus();
     m_txtName->selectAll();
+    m_txtComment->setCursorPosition(0); // a long comment shows its beginning
 }
 
 std::optional<SetSaveChoice> fBkSetSave::ask(AppState& state, const QString& offeredName, const QString& comment,

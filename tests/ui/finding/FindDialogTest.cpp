@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTextDocument>
 
 using namespace testsupport;
 
@@ -146,6 +147,26 @@ TEST_F(FindButton, OpensThePackagePickedInTheFindDialog) {
     EXPECT_EQ(w.currentPackage(), zip);
     EXPECT_EQ(w.entryModel().rowCount(), 5);
     EXPECT_EQ(stored("1File"), zip) << "opened through the window's open routine";
+}
+
+TEST_F(FindDialog, MarkupAndLongPathsShowAsTextAndSizesWhole) {
+    const QString markup = "/home/ann/<b>bold</b>&amp;.zip";
+    const QString longPath = "/home/ann/" + QString(2000, 'd') + "/end.zip";
+    auto* grid = control<QTableView>("vbalGrid1");
+    auto& model = *qobject_cast<PackageTableModel*>(grid->model());
+    model.setRows({{markup, 1}, {longPath, 999'999'999'999}});
+    dialog->show();
+    grid->selectRow(0);
+    EXPECT_EQ(dialog->statusText(), markup);
+    for (const QString& tipText :
+         {model.index(0, 1).data(Qt::ToolTipRole).toString(), dialog->findChild<QWidget*>("vsElastic2")->toolTip()}) {
+        QTextDocument tip;
+        tip.setHtml(tipText);
+        EXPECT_EQ(tip.toPlainText(), markup) << "a tooltip shows the path as text";
+    }
+    const QString size = model.index(1, 2).data().toString();
+    EXPECT_LT(grid->fontMetrics().horizontalAdvance(size), grid->columnWidth(2)) << "a size is never shortened";
+    EXPECT_GT(grid->columnWidth(1), 208) << "the path takes the room the grid has";
 }
 
 } // namespace
