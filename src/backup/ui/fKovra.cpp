@@ -152,9 +152,23 @@ QTableView* fKovra::makeGrid(GridKind kind, SelectionGrid& grid, const char* nam
     header->setSortIndicator(-1, Qt::AscendingOrder);
     header->setHighlightSections(false);
     header->setMinimumSectionSize(20);
+    // The designed widths, widened where this font needs more room for a heading (with its sort mark) or for a
+    // bold total of many files and bytes.
+    const QFontMetrics metrics = view->fontMetrics();
+    QFont bold = view->font();
+    bold.setBold(true);
+    const QFontMetrics boldMetrics(bold);
+    const int pad = 2 * metrics.horizontalAdvance(u'M');
     const QVector<GridColumn>& columns = gridColumns(kind);
-    for (int i = 0; i < columns.size(); ++i)
-        view->setColumnWidth(i, columns[i].width);
+    for (int i = 0; i < columns.size(); ++i) {
+        int width = columns[i].width;
+        // A path column narrow enough that the counts beside it are in sight at the designed window size.
+        if (columns[i].field == GridField::Path) width = qMin(width, 320);
+        if (!columns[i].header.isEmpty()) width = qMax(width, metrics.horizontalAdvance(columns[i].header) + pad);
+        if (columns[i].field == GridField::Files || columns[i].field == GridField::Size)
+            width = qMax(width, boldMetrics.horizontalAdvance(QStringLiteral("99,999,999")) + pad);
+        view->setColumnWidth(i, width);
+    }
     header->setSectionResizeMode(0, QHeaderView::Fixed);
     connect(header, &QHeaderView::sectionClicked, this, [this, kind](int section) { sortGrid(kind, section); });
     m_panes[size_t(kind)] = {&grid, model, view, -1, true};
@@ -186,6 +200,9 @@ QWidget* fKovra::buildFoldersTab() {
     m_tree->setModel(m_treeModel);
     m_tree->setUniformRowHeights(true);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Deep folders scroll sideways rather than being cut to "...".
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     QFileIconProvider icons;
     const QIcon folderIcon = icons.icon(QAbstractFileIconProvider::Folder);
     const QIcon desktopIcon = icons.icon(QAbstractFileIconProvider::Desktop);
@@ -410,6 +427,12 @@ void fKovra::closeEvent(QCloseEvent* event) {
 
 void fKovra::reloadGrid(GridKind kind) {
     pane(kind).model->reload();
+}
+
+void fKovra::reloadGrids() {
+    for (GridPane& p : m_panes)
+        p.model->reload();
+    m_text4->setText(m_selection.setComment);
 }
 
 void fKovra::tabChanged(int index) {

@@ -44,6 +44,8 @@ class fKovra : public QWidget {
     QTabWidget* tabs() const { return m_tabs; }
     /// True while a ticked folder is counted or waits for its count.
     bool counting() const { return m_ticks.busy(); }
+    /// Shows every grid as the selection now is, after it was changed from outside the window.
+    void reloadGrids();
     /// The package the main window shows after the wizard: the last one built, else (updating) the open one.
     QString resultPackage() const { return m_resultPackage; }
 
