@@ -51,6 +51,9 @@ class AppState {
     void addRecent(const QString& packagePath);
 
     std::atomic_bool cancel{false};
+    /// The delete question's "Don't show " box: "-1" once ticked, "0" until then. Deleting package entries and
+    /// deleting backup sets share it; opening a package resets it, and it is never stored.
+    QString deleteSuppressed = QStringLiteral("0");
 
   private:
     std::array<std::optional<QString>, OptionKeys::kCount> m_options;

@@ -434,8 +434,16 @@ void fMain::browseForPackage() {
     openPackage(chosen);
 }
 
+QString fMain::deleteConfirmation() const {
+    return m_state.deleteSuppressed;
+}
+
+void fMain::setDeleteConfirmation(const QString& value) {
+    m_state.deleteSuppressed = value;
+}
+
 bool fMain::openPackage(const QString& path) {
-    m_deleteSuppressed = QStringLiteral("0");
+    m_state.deleteSuppressed = QStringLiteral("0");
     m_currentPackage = path;
 
     m_package.zCloseZipFile();

@@ -65,9 +65,10 @@ class fMain : public QMainWindow {
     QString packageComment() const { return m_comment; }
     qint64 totalFiles() const { return m_totalFiles; }
     qint64 totalBytes() const { return m_totalBytes; }
-    /// "0" until the delete dialog's "don't show" is ticked for the open package; every open resets it.
-    QString deleteConfirmation() const { return m_deleteSuppressed; }
-    void setDeleteConfirmation(const QString& value) { m_deleteSuppressed = value; }
+    /// "0" until the delete dialog's "don't show" is ticked for the open package; every open resets it. The value
+    /// lives in the shared state, as deleting a backup set asks the same question.
+    QString deleteConfirmation() const;
+    void setDeleteConfirmation(const QString& value);
 
     /// The whole status text; the status line shows it on one line, cut to fit, with the whole text as tooltip.
     QString statusText() const;
@@ -132,7 +133,6 @@ class fMain : public QMainWindow {
     QString m_comment;
     qint64 m_totalFiles = 0;
     qint64 m_totalBytes = 0;
-    QString m_deleteSuppressed = QStringLiteral("0");
     int m_sortColumn = 0;
     bool m_sortAscending = true;
 };

@@ -1,0 +1,241 @@
+// The backup set dialogs over a real sets folder: what they show, Select, Save with its replace question and its
+// refused names, Delete with and without "Don't show ", header sorting, and a modal run of each.
+#include "ProgramFixture.h"
+#include "app/ui/DialogHook.h"
+#include "app/ui/HelpViewer.h"
+#include "sets/SetListModel.h"
+#include "sets/ui/fBkSet.h"
+#include "sets/ui/fBkSetSave.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <functional>
+
+using testsupport::Program;
+
+namespace {
+
+template <class T = QWidget> T* child(const QObject& parent, const char* name) {
+    T* found = parent.findChild<T*>(name);
+    EXPECT_TRUE(found) << name;
+    return found;
+}
+void click(const QObject& dialog, const char* button) {
+    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+}
+
+// Runs `act` on the first modal dialog that shows itself; any modal dialog shown before that, or after it with
+// nothing to act, is closed and named in unexpected, so a wrong flow fails instead of hanging.
+class ModalWatch {
+  public:
+    explicit ModalWatch(std::function<void(QWidget*)> act = {}) : m_act(std::move(act)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return;
+            if (m_act) return std::exchange(m_act, nullptr)(modal);
+            unexpected << modal->objectName();
+            modal->close();
+        });
+        m_timer.start(10);
+    }
+    QStringList unexpected;
+
+  private:
+    std::function<void(QWidget*)> m_act;
+    QTimer m_timer;
+};
+
+class SetDialogs : public ::testing::Test {
+  protected:
+    void SetUp() override { DialogHook::reset(); }
+    void TearDown() override { DialogHook::reset(); }
+    Program program;
+    AppState& state = *program.state;
+    QString sets = program.app() + "/Sets/";
+    void addSet(const QString& name, const QString& comment) {
+        ASSERT_TRUE(writeSetFile(sets + name, {comment, {{"/data/", "1", "2", "*.*", ""}}}));
+    }
+    static QStringList names(const SetGridDialog& d) {
+        QStringList all;
+        for (int r = 0; r < d.model().rowCount(); ++r)
+            all << d.model().setAt(r)->name;
+        return all;
+    }
+};
+
+TEST_F(SetDialogs, CaptionsHelpAndAnEmptySetsFolder) {
+    fBkSet select(state);
+    fBkSetSave save(state, "Weekly.set", "Weekly docs");
+    for (auto [dialog, heading, help] : {std::tuple<SetGridDialog*, QString, int>{&select, "Select backup Set", 126},
+                                         {&save, "Save backup Set", 137}}) {
+        EXPECT_EQ(dialog->windowTitle(), "Varnhold");
+        EXPECT_EQ(child<QLabel>(*dialog, "Label2")->text(), heading);
+        EXPECT_EQ(child<QTableView>(*dialog, "vbalGrid1")->model()->rowCount(), 0);
+        for (int c = 1; c < 4; ++c)
+            EXPECT_EQ(dialog->model().headerData(c, Qt::Horizontal).toString(),
+                      QStringList({"Backup Set Name", "Modified", "Backup Set Comments"})[c - 1]);
+        dialog->show();
+        click(*dialog, "btnHelp");
+        ASSERT_TRUE(currentHelpBrowser());
+        EXPECT_EQ(currentHelpBrowser()->source().fragment(), QString::number(help));
+    }
+    // Select and Delete do nothing on an empty grid.
+    ModalWatch watch;
+    for (const char* button : {"btnSelectSet", "btnDelete"})
+        click(select, button);
+    click(save, "btnDelete");
+    EXPECT_TRUE(select.isVisible() && save.isVisible());
+    EXPECT_TRUE(watch.unexpected.isEmpty()) << watch.unexpected.join(",").toStdString();
+    currentHelpBrowser()->window()->close();
+    for (const auto& [dialog, name, text, tip] :
+         {std::tuple<QDialog*, const char*, QString, QString>{&select, "btnSelectSet", " &Select",
+                                                              "Select backup set for zip package"},
+          {&select, "btnDelete", " &Delete", "Delete backup set file"},
+          {&select, "btnExit", " &Cancel", "Cancel"},
+          {&select, "btnHelp", "  &Help", "Select backup set help contents"},
+          {&save, "btnSaveSet", " &Save", "Save backup set for zip package"},
+          {&save, "btnHelp", "  &Help", "Save backup set help contents"}}) {
+        EXPECT_EQ(child<QPushButton>(*dialog, name)->text(), text) << name;
+        EXPECT_EQ(child<QPushButton>(*dialog, name)->toolTip(), tip) << name;
+    }
+}
+
+TEST_F(SetDialogs, SelectRunPicksASetAndAVanishedSetKeepsTheDialogOpen) {
+    addSet("Weekly.set", "Weekly docs");
+    addSet("old.set", "Old");
+    ModalWatch pickWeekly([](QWidget* modal) {
+        auto* grid = child<QTableView>(*modal, "vbalGrid1");
+        EXPECT_EQ(grid->model()->index(1, 3).data().toString(), "Weekly docs");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 1)).center());
+        EXPECT_EQ(child<QLabel>(*modal, "Label1")->text(), "Weekly.set");
+        click(*modal, "btnSelectSet");
+    });
+    EXPECT_EQ(fBkSet::pick(state), sets + "Weekly.set");
+
+    fBkSet dialog(state);
+    dialog.show();
+    ASSERT_TRUE(dialog.selectSet("old.set"));
+    QFile::remove(sets + "old.set");
+    click(dialog, "btnSelectSet");
+    EXPECT_TRUE(dialog.isVisible());
+    click(dialog, "btnExit");
+    EXPECT_EQ(dialog.chosenPath(), "");
+    EXPECT_TRUE(pickWeekly.unexpected.isEmpty());
+}
+
+TEST_F(SetDialogs, HeaderClicksSortAndTheSelectionStays) {
+    for (const char* name : {"b.set", "A.set", "c.set"})
+        addSet(name, name);
+    fBkSet dialog(state);
+    dialog.show();
+    EXPECT_EQ(names(dialog), QStringList({"A.set", "b.set", "c.set"}));
+    dialog.selectSet("c.set");
+    QHeaderView* header = dialog.grid()->horizontalHeader();
+    // A second click on the same header reverses the order; the selected set keeps its selection.
+    for (const auto& [order, expected, row] :
+         {std::tuple{Qt::DescendingOrder, QStringList({"c.set", "b.set", "A.set"}), 0},
+          std::tuple{Qt::AscendingOrder, QStringList({"A.set", "b.set", "c.set"}), 2}}) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(1) + 5, 5));
+        EXPECT_EQ(names(dialog), expected);
+        EXPECT_EQ(header->sortIndicatorOrder(), order);
+        EXPECT_EQ(dialog.selectedName(), "c.set");
+        EXPECT_EQ(dialog.grid()->selectionModel()->selectedRows().value(0).row(), row);
+    }
+}
+
+TEST_F(SetDialogs, DeleteAsksUntilDontShowIsTickedInEitherDialog) {
+    for (const char* name : {"a.set", "b.set", "c.set"})
+        addSet(name, name);
+    fBkSet select(state);
+    select.show();
+    select.selectSet("a.set");
+    DialogHook::setNextAnswer("n");
+    click(select, "btnDelete");
+    EXPECT_TRUE(QFile::exists(sets + "a.set"));
+    EXPECT_EQ(names(select).size(), 3);
+    ModalWatch tickAndDelete([](QWidget* question) {
+        EXPECT_EQ(child<QLabel>(*question, "Label1")->text(), "Are you sure you want to delete backup set?");
+        EXPECT_EQ(child<QLabel>(*question, "lblName")->text(), "a.set");
+        child<QCheckBox>(*question, "SSCheck1")->setChecked(true);
+        click(*question, "cmdYes");
+    });
+    click(select, "btnDelete");
+    EXPECT_FALSE(QFile::exists(sets + "a.set"));
+    EXPECT_EQ(names(select), QStringList({"b.set", "c.set"}));
+    EXPECT_EQ(select.selectedName(), "");
+    EXPECT_EQ(state.deleteSuppressed, "-1"); // the value entry deletion reads too
+
+    // From now on no question, in the other dialog as well.
+    fBkSetSave save(state, "x.set", "x");
+    save.show();
+    save.selectSet("c.set");
+    click(save, "btnDelete");
+    EXPECT_FALSE(QFile::exists(sets + "c.set"));
+    EXPECT_EQ(names(save), QStringList{"b.set"});
+    EXPECT_TRUE(tickAndDelete.unexpected.isEmpty()) << tickAndDelete.unexpected.join(",").toStdString();
+}
+
+TEST_F(SetDialogs, SaveTrimsTheNameAndAsksBeforeReplacing) {
+    addSet("Weekly.set", "old");
+    const QByteArray old = testsupport::readFile(sets + "Weekly.set");
+    fBkSetSave dialog(state, "Weekly.set", "Weekly docs");
+    dialog.show();
+    EXPECT_EQ(dialog.nameBox()->selectedText(), "Weekly.set");
+    EXPECT_EQ(dialog.commentBox()->text(), "Weekly docs");
+    dialog.nameBox()->setText("  Weekly ");
+    dialog.commentBox()->setText("new");
+    DialogHook::setNextAnswer("n");
+    click(dialog, "btnSaveSet");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.nameBox()->text(), "Weekly.set");
+    EXPECT_EQ(testsupport::readFile(sets + "Weekly.set"), old);
+
+    DialogHook::setNextAnswer("y");
+    click(dialog, "btnSaveSet");
+    ASSERT_FALSE(dialog.isVisible());
+    const std::optional<SetSaveChoice> choice = dialog.choice();
+    ASSERT_TRUE(choice);
+    EXPECT_EQ(std::tie(choice->name, choice->path, choice->comment),
+              std::make_tuple(QString("Weekly.set"), sets + "Weekly.set", QString("new")));
+    ASSERT_TRUE(saveBackupSet(*choice, {{"/new/", "1", "2", "*.*", ""}}));
+    EXPECT_EQ(readComment(makeWorkingCopy(sets + "Weekly.set", program.app()).value()), "new");
+}
+
+TEST_F(SetDialogs, RefusedNamesShowWhyAndKeepTheDialogOpen) {
+    fBkSetSave dialog(state, "Dummy.set", "c");
+    dialog.show();
+    for (const QString& name : {QString("a/b"), QString(300, u'x')}) {
+        dialog.nameBox()->setText(name);
+        DialogHook::setNextAnswer("ok");
+        click(dialog, "btnSaveSet");
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(DialogHook::shownMessages().value(0).startsWith("The backup set name")) << name.size();
+        DialogHook::shownMessages().clear();
+    }
+    EXPECT_EQ(QDir(sets).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST_F(SetDialogs, SaveRunsModallyAndByTheWizardsTestAnswers) {
+    ModalWatch typeAndSave([](QWidget* modal) {
+        child<QLineEdit>(*modal, "Text1")->setText("Daily");
+        click(*modal, "btnSaveSet");
+    });
+    EXPECT_EQ(fBkSetSave::ask(state, "Dummy.set", "c").value().path, sets + "Daily.set");
+    DialogHook::setNextAnswer("Monthly");
+    EXPECT_EQ(fBkSetSave::ask(state, "Dummy.set", "c").value().name, "Monthly.set");
+    DialogHook::setNextAnswer("cancel");
+    EXPECT_FALSE(fBkSetSave::ask(state, "Dummy.set", "c"));
+    EXPECT_TRUE(typeAndSave.unexpected.isEmpty());
+}
+
+} // namespace
