@@ -6,15 +6,20 @@
 #include "app/ui/DialogHook.h"
 #include "app/ui/FormControls.h"
 #include "app/ui/HelpViewer.h"
+#include "app/ui/MessageDialogs.h"
 #include "backup/FolderTreeModel.h"
 #include "backup/SelectionTableModel.h"
 #include "backup/WizardForm.h"
 #include "fLoad.h"
+#include "sets/SetSaving.h"
+#include "sets/ui/fBkSet.h"
+#include "sets/ui/fBkSetSave.h"
 #include "sets/ui/fPatterns.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -266,9 +271,8 @@ QWidget* fKovra::buildSetsTab() {
     QPushButton* remove = button("Remo&ve", kRemoveTip, "btnRemoveSet", page);
     QPushButton* clear = button("  Clear", kClearTip, "btnClear4", page);
     QPushButton* exit = button("  Exit", "Exit", "btnExit4", page);
-    // Backup sets cannot be picked in this version yet.
-    select->setEnabled(false);
-    select->setToolTip(select->toolTip() + kNotYet);
+    connect(select, &QPushButton::clicked, this, &fKovra::selectBackupSet);
+    connect(&m_selection, &SelectionModel::setRowCounted, this, [this] { reloadGrid(GridKind::Sets); });
     connect(remove, &QPushButton::clicked, this, [this] { removeSelected(GridKind::Sets); });
     connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Sets); });
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
@@ -343,9 +347,7 @@ QWidget* fKovra::buildBuildTab() {
     QPushButton* save = button("&Save backup set", "Save selected backup set for later use", "btnSave", page);
     QPushButton* clear = button("  Cl&ear", kClearTip, "btnClear2", page);
     QPushButton* exit = button("  E&xit", "Exit", "btnExit2", page);
-    // Backup sets cannot be saved in this version yet.
-    save->setEnabled(false);
-    save->setToolTip(save->toolTip() + kNotYet);
+    connect(save, &QPushButton::clicked, this, &fKovra::saveBackupSetFile);
     connect(m_btnBuild, &QPushButton::clicked, this, &fKovra::build);
     connect(clear, &QPushButton::clicked, this, &fKovra::clearBuildGrid);
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
@@ -556,6 +558,37 @@ void fKovra::browseTargetFolder() {
     const QString folder = WizardForm::targetFolderText(picked);
     m_text1->setText(folder);
     m_state.saveText(Option::ZipFolder, folder);
+}
+
+void fKovra::selectBackupSet() {
+    const QString setPath = fBkSet::pick(m_state, this);
+    if (setPath.isEmpty()) return;
+    // A set loaded before, whose folders may still be counted, makes way for the new one.
+    m_selection.cancelScans();
+    m_selection.sets.clear();
+    m_selection.setComment.clear();
+    m_text4->clear();
+    // The files and the folder rows come at once; the folders are counted in the background, each row filled in
+    // as its count ends, with "Refreshing folder totals" shown meanwhile.
+    const Status loaded = m_selection.startLoadBackupSet(setPath);
+    m_text4->setText(m_selection.setComment);
+    reloadGrid(GridKind::Sets);
+    if (!loaded) MessageDialogs::showError(this, loaded.message());
+}
+
+void fKovra::saveBackupSetFile() {
+    const QVector<SelectionRow> rows = m_selection.build.allRows();
+    if (const QString refusal = saveSetRefusal(m_text3->text(), rows); !refusal.isEmpty()) {
+        MessageDialogs::showError(this, refusal);
+        if (m_text3->text().isEmpty()) m_text3->setFocus();
+        return;
+    }
+    const QString packageName = m_mode == BuildMode::Build ? m_text2->text() : QFileInfo(m_packagePath).fileName();
+    const std::optional<SetSaveChoice> choice =
+        fBkSetSave::ask(m_state, offeredSetName(packageName), m_text3->text(), this);
+    if (!choice) return;
+    m_text3->setText(choice->comment);
+    if (const Status saved = saveBackupSet(*choice, rows); !saved) MessageDialogs::showError(this, saved.message());
 }
 
 void fKovra::build() {

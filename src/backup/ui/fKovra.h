@@ -88,6 +88,8 @@ class fKovra : public QWidget {
     void clearBuildGrid();
     void browseTargetFolder();
     void editPatterns();
+    void selectBackupSet();
+    void saveBackupSetFile();
     void build();
     void runBuild(BuildParams params);
     void sortGrid(GridKind kind, int column);

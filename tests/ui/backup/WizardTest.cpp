@@ -9,6 +9,7 @@
 #include "viewer/ui/fMain.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -157,6 +158,34 @@ TEST_F(WizardTest, ClosingStoresTheFileNameAndThePlacementAtTheDesignedSize) {
     const QStringList placement = program.stored("fKovra").split(',');
     ASSERT_EQ(placement.size(), 4);
     EXPECT_EQ(placement.mid(2), QStringList({"569", "396"}));
+}
+
+TEST_F(WizardTest, TheBuildGridSavedAsASetLoadsBackIntoTheSetsTab) {
+    auto wizard = open(BuildMode::Build);
+    toggle(*wizard, data + "B");
+    waitForCounts(*wizard);
+    child<QLineEdit>(*wizard, "Text2")->setText("Weekly.zip");
+    showTab(*wizard, fKovra::BuildTab);
+    QLineEdit* comment = child<QLineEdit>(*wizard, "Text3");
+    comment->clear();
+    QTest::mouseClick(child<QPushButton>(*wizard, "btnSave"), Qt::LeftButton);
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please enter backup set comments first"}));
+    EXPECT_EQ(wizard->focusWidget(), comment);
+
+    QTest::keyClicks(comment, "Weekly things");
+    DialogHook::setNextAnswer("ok"); // fBkSetSave: the offered name, Weekly.set
+    QTest::mouseClick(child<QPushButton>(*wizard, "btnSave"), Qt::LeftButton);
+    ASSERT_TRUE(QFileInfo::exists(program.app() + "/Sets/Weekly.set"));
+
+    auto second = open(BuildMode::Build);
+    showTab(*second, fKovra::SetsTab);
+    DialogHook::setNextAnswer("Weekly.set"); // fBkSet picks it
+    QTest::mouseClick(child<QPushButton>(*second, "btnSelectSet"), Qt::LeftButton);
+    EXPECT_EQ(child<QLineEdit>(*second, "Text4")->text(), "Weekly things");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !second->selection().isScanning(); }));
+    EXPECT_EQ(shown(*second, "vbalGrid5"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
+    EXPECT_FALSE(child<QLabel>(*second, "Label0")->isVisible());
+    EXPECT_TRUE(leftAnswers().isEmpty());
 }
 
 // The backup as a user makes it: Build in the main window, a folder ticked, the Build Zip tab, Build, the zip
