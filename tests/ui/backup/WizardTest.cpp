@@ -2,6 +2,7 @@
 // picked with a trailing "/", closing with the stored size, and the whole backup from the main window's Build
 // button to a package that unzip accepts, then an update of that package.
 #include "BuildUiTestUtil.h"
+#include "app/ui/HelpViewer.h"
 #include "backup/FolderTreeModel.h"
 #include "backup/SelectionTableModel.h"
 #include "backup/ui/fKovra.h"
@@ -19,6 +20,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTreeView>
 
 using namespace buildui;
@@ -113,6 +115,41 @@ TEST_F(WizardTest, TheModesDifferInTheLastTabTheTargetFieldsAndThePlaceOfTheBuil
         EXPECT_EQ(comment->selectedText(), "handed comment");
         EXPECT_EQ(shown(*wizard, "vbalGrid4"), QStringList({"**Total** 0 0 bold"}));
     }
+}
+
+TEST_F(WizardTest, EveryButtonHasItsCaptionTipAndHelpTopic) {
+    auto wizard = open(BuildMode::Build);
+    const QList<QStringList> buttons = {// clang-format off
+        {"btnPatterns", "  &Patterns", "Select include/exclude file pattern(s)"},
+        {"btnHelp", "  &Help", "Build/Update zip packages help content"},
+        {"btnClear", "  Clear", "Clear selections"}, {"btnExit", "  Ex&it", "Exit"},
+        {"btnFiles", "Select &files", "Select file(s) for zip package"},
+        {"btnRemove", "Rem&ove", "Remove selected entry"},
+        {"btnClear1", "  Clear", "Clear selections"}, {"btnExit1", "  Exit", "Exit"},
+        {"btnSelectSet", "Sele&ct backup set", "Select backup set for zip package"},
+        {"btnRemoveSet", "Remo&ve", "Remove selected entry"},
+        {"btnClear4", "  Clear", "Clear selections"}, {"btnExit4", "  Exit", "Exit"},
+        {"btnRemoveSea", "Re&move", "Remove selected entry"},
+        {"btnClear3", "  Clear", "Clear selections"}, {"btnExit3", "  Exit", "Exit"},
+        {"btnBrowse", "  Se&lect", ""}, {"btnBuild", " Build", "Start Build/Update"},
+        {"btnSave", "&Save backup set", "Save selected backup set for later use"},
+        {"btnClear2", "  Cl&ear", "Clear selections"}, {"btnExit2", "  E&xit", "Exit"}};
+    // clang-format on
+    for (const QStringList& b : buttons) {
+        const QPushButton* control = child<QPushButton>(*wizard, b[0].toLatin1().constData());
+        EXPECT_EQ(QStringList({control->text(), control->toolTip()}), b.mid(1)) << b[0].toStdString();
+    }
+    for (const auto& [label, box] :
+         {std::pair{"lblText1", "Text1"}, {"lblText2", "Text2"}, {"lblText3", "Text3"}, {"lblText4", "Text4"}})
+        EXPECT_EQ(child<QLabel>(*wizard, label)->buddy(), child<QLineEdit>(*wizard, box)) << label;
+    EXPECT_EQ(child<QLabel>(*wizard, "lblText3")->text(), "Zip package comments:   ");
+    EXPECT_EQ(child<QLabel>(*wizard, "Label0")->text(), "Refreshing folder totals");
+    EXPECT_EQ(wizard->folderTree().data(wizard->folderTree().index(0, 0)).toString(), "Desktop");
+
+    QTest::mouseClick(child<QPushButton>(*wizard, "btnHelp"), Qt::LeftButton);
+    ASSERT_TRUE(currentHelpBrowser());
+    EXPECT_EQ(currentHelpBrowser()->source().fragment(), "143");
+    currentHelpBrowser()->window()->close();
 }
 
 TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
