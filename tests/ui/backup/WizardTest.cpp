@@ -171,6 +171,27 @@ TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
     EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
 }
 
+TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheTotal) {
+    auto wizard = open(BuildMode::Build);
+    showTab(*wizard, fKovra::FilesTab);
+    DialogHook::setNextAnswer(data + "A/one.txt\n" + data + "B/two.txt"); // the file dialog's choice
+    QTest::mouseClick(child<QPushButton>(*wizard, "btnFiles"), Qt::LeftButton);
+    EXPECT_EQ(shown(*wizard, "vbalGrid3"),
+              QStringList({data + "A/one.txt 1 5", data + "B/two.txt 1 7", "**Total** 2 12 bold"}));
+    EXPECT_EQ(program.stored("Options00"), data + "B");
+
+    QTableView* grid = child<QTableView>(*wizard, "vbalGrid3");
+    QPushButton* remove = child<QPushButton>(*wizard, "btnRemove");
+    grid->selectRow(2);
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_EQ(shown(*wizard, "vbalGrid3").size(), 3) << "the total stays";
+    grid->selectRow(0);
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_EQ(shown(*wizard, "vbalGrid3"), QStringList({data + "B/two.txt 1 7", "**Total** 1 7 bold"}));
+    QTest::mouseClick(child<QPushButton>(*wizard, "btnClear1"), Qt::LeftButton);
+    EXPECT_TRUE(shown(*wizard, "vbalGrid3").isEmpty());
+}
+
 TEST_F(WizardTest, TheTargetFolderPickedGetsATrailingSlashAndIsStored) {
     auto wizard = open(BuildMode::Build);
     showTab(*wizard, fKovra::BuildTab);
