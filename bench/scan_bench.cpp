@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<FolderRecord> records;
-    std::atomic_bool cancel{false};
+    const CancelToken cancel;
     if (!listFolderTree(QString::fromLocal8Bit(argv[1]), records, cancel)) return 1;
     qint64 files = 0, bytes = 0;
     for (const FolderRecord& r : records)

@@ -114,7 +114,7 @@ class BuildCommand : public Command {
 
         SelectionModel model(state);
         // The counting scans of the folders given stop on an interrupt as the build itself does.
-        model.countCancel = &interruptFlag();
+        model.countCancel = &interruptToken();
         // Patterns given on the command line take the place of the stored ones of the same kind.
         if (args.lists.contains("--include")) {
             model.patterns.include = {};
@@ -161,7 +161,7 @@ class BuildCommand : public Command {
             model.handedComment = package.zGetComment();
         }
         model.refreshBuildGrid();
-        if (interruptFlag().load()) return interruptedBuild(zip, zipExists);
+        if (interruptToken().cancelled()) return interruptedBuild(zip, zipExists);
         const QString comment =
             args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
 
@@ -203,8 +203,7 @@ class BuildCommand : public Command {
         callbacks.selecting = [&bars](int percent) { bars.select(percent); };
         callbacks.compressing = [&bars](int percent) { bars.compress(percent); };
         BuildJob job(params, callbacks);
-        job.setCancelFlag(&interruptFlag());
-        const BuildResult result = job.execute();
+        const BuildResult result = job.execute(interruptToken());
         bars.finish();
 
         for (const QString& path : result.lockedPaths)

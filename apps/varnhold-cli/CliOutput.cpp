@@ -9,10 +9,10 @@ namespace cli {
 
 namespace {
 
-std::atomic_bool g_interrupted{false};
+CancelToken g_interrupted;
 
 void onInterrupt(int) {
-    g_interrupted = true;
+    g_interrupted.cancel(); // a lock-free atomic store
 }
 
 } // namespace
@@ -44,12 +44,12 @@ int usageError(const QString& message) {
     return kExitUsage;
 }
 
-std::atomic_bool& interruptFlag() {
+const CancelToken& interruptToken() {
     return g_interrupted;
 }
 
 // Ctrl-C and SIGTERM ask the running job to stop at its next check, so the job can clean up after itself. The
-// flag is only ever set here: no job clears it, so an interrupt that comes between two steps is not lost.
+// token is only ever set here: no job clears it, so an interrupt that comes between two steps is not lost.
 void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -61,7 +61,7 @@ void catchInterrupt() {
 ZipProgressCallback progressTo(TerminalProgress& bar) {
     return [&bar](const ZipProgress& p) {
         bar.update(p.bytesTotal > 0 ? p.bytesDone : p.filesDone, p.bytesTotal > 0 ? p.bytesTotal : p.filesTotal);
-        return !interruptFlag().load();
+        return !interruptToken().cancelled();
     };
 }
 

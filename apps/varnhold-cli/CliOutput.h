@@ -1,13 +1,13 @@
 #pragma once
 // What varnhold-cli prints and how it ends: exit codes, escaped lines on stdout and stderr, progress bars fed
-// from the zip layer, and the interrupt flag that Ctrl-C and SIGTERM set.
+// from the zip layer, and the interrupt token that Ctrl-C and SIGTERM set.
 
 #include "TerminalProgress.h"
+#include "utility/CancelToken.h"
 #include "zip/ZipPackage.h"
 
 #include <QByteArray>
 #include <QString>
-#include <atomic>
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
@@ -28,9 +28,10 @@ void printTagged(const char* tag, const QString& text);
 /// The message and the hint to --help on stderr; returns kExitUsage.
 int usageError(const QString& message);
 
-/// Set by Ctrl-C and SIGTERM only, never cleared: the running job stops at its next check and cleans up.
-std::atomic_bool& interruptFlag();
-/// Installs the handlers that set interruptFlag().
+/// The token every job of the run reads: set by Ctrl-C and SIGTERM only, never cleared, so the running job stops
+/// at its next check and cleans up.
+const CancelToken& interruptToken();
+/// Installs the handlers that set interruptToken().
 void catchInterrupt();
 
 /// A progress callback that moves the bar and stops the job on an interrupt.

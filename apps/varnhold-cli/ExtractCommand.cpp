@@ -4,10 +4,13 @@
 #include "CliOutput.h"
 #include "TerminalProgress.h"
 #include "app/AppState.h"
+#include "tools/ExtractJob.h"
 #include "tools/ExtractRequest.h"
 #include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 #include "zip/ZipPackage.h"
+
+#include <optional>
 
 namespace cli {
 
@@ -57,30 +60,37 @@ class ExtractCommand : public Command {
         ZipPackage package;
         if (!openPackage(package, path)) return kExitFailure;
 
-        ExtractReport report;
-        int result;
+        ExtractParams params{std::nullopt, target, settings.password, settings.options()};
         if (args.values.contains("--entry")) {
             bool ok = false;
             const qint64 index = args.values.value("--entry").toLongLong(&ok);
             if (!ok || index < 0 || index >= package.zGetTotalFiles())
                 return usageError(
                     QString("--entry takes an entry index from 0 to %1").arg(package.zGetTotalFiles() - 1));
-            result = package.zExtractOne(index, target, settings.password, settings.options(), &report,
-                                         [](const ZipProgress&) { return !interruptFlag().load(); });
-        } else {
-            TerminalProgress bar("Extracting");
-            result = package.zExtractAll(target, settings.password, settings.options(), progressTo(bar), &report);
+            params.entry = index;
         }
+        ExtractResult result;
+        {
+            // Only all entries draw a bar; one entry reports nothing.
+            std::optional<TerminalProgress> bar;
+            ExtractCallbacks callbacks;
+            if (!params.entry) {
+                bar.emplace("Extracting");
+                callbacks.progress = [draw = progressTo(*bar)](const ZipProgress& p) { draw(p); };
+            }
+            result = ExtractJob(package, params, callbacks).run(interruptToken());
+        }
+        const ExtractReport& report = result.report;
         for (const QString& refused : report.refused)
             printTagged("refused  ", refused);
         for (const QString& failed : report.failed)
             printTagged("failed  ", failed);
-        if (result == kZipCancelled) {
+        if (result.cancelled()) {
             printError("Extraction interrupted; no partly written file was left behind.");
             return kExitInterrupted;
         }
-        if (result != kZipOk) {
-            printError(package.zGetLastErrorAsText());
+        if (!result.ok()) {
+            printError(result.message);
             return kExitFailure;
         }
         QString summary = QString("%1 extracted to %2 (%3 files, %4 kept as they were")

@@ -4,11 +4,11 @@
 
 #include "OptionKeys.h"
 #include "RegSettings.h"
+#include "utility/CancelToken.h"
 
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <atomic>
 #include <optional>
 
 class AppState {
@@ -50,7 +50,9 @@ class AppState {
     /// Puts a package on top of the recent list and stores the list.
     void addRecent(const QString& packagePath);
 
-    std::atomic_bool cancel{false};
+    /// The token of the job the windows run (a build, an extraction, a search): the window that starts a job
+    /// clears it first, Cancel buttons set it, the job only reads it.
+    CancelToken cancel;
     /// The delete question's "Don't show " box: "-1" once ticked, "0" until then. Deleting package entries and
     /// deleting backup sets share it; opening a package resets it, and it is never stored.
     QString deleteSuppressed = QStringLiteral("0");

@@ -196,18 +196,19 @@ BuildJob::BuildJob(BuildParams params, BuildCallbacks callbacks)
 
 BuildJob::~BuildJob() = default;
 
-void BuildJob::setCancelFlag(std::atomic_bool* flag) {
-    m_cancel = flag ? flag : &m_ownCancel;
-}
-
-void BuildJob::cancel() {
-    m_cancel->store(true);
-    m_package.zCancelOperation();
-}
-
-BuildResult BuildJob::execute() {
+BuildResult BuildJob::execute(const CancelToken& cancel) {
     if (!prepare()) return m_result;
-    return run();
+    return run(cancel);
+}
+
+BuildResult BuildJob::run(const CancelToken& cancel) {
+    // The token is the caller's: it is only read, here and inside the zip layer, and never cleared.
+    m_cancel = &cancel;
+    m_package.setCancelToken(&cancel);
+    BuildResult result = build();
+    m_package.setCancelToken(nullptr);
+    m_cancel = nullptr;
+    return result;
 }
 
 bool BuildJob::prepare() {
@@ -425,7 +426,7 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
     return m_result;
 }
 
-BuildResult BuildJob::run() {
+BuildResult BuildJob::build() {
     if (!m_prepared && !prepare()) return m_result;
     const QString target = m_params.targetPath();
     m_result.entriesOrdered = m_result.notTaken = m_result.locked = m_result.leftOut = m_result.changed = 0;
@@ -436,8 +437,7 @@ BuildResult BuildJob::run() {
     m_result.selectedBytes = m_params.selectedBytes;
     m_storedFrom.clear();
     m_result.entriesWritten = 0;
-    // The cancel flag is the caller's: an interrupt that came before this point stops the build here, and the job
-    // never clears it.
+    // An interrupt that came before this point stops the build here.
     if (cancelRequested()) return finish(BuildOutcome::Cancelled);
 
     // What killed runs left beside the package: a spanned rebuild is completed or dropped, then their work files go.
@@ -505,10 +505,7 @@ BuildResult BuildJob::run() {
     statOf(work, before);
     CompressPercent percent;
     const auto onCompress = [&](const ZipProgress& p) {
-        if (cancelRequested()) {
-            m_package.zCancelOperation();
-            return false;
-        }
+        if (cancelRequested()) return false;
         if (m_callbacks.compressing) m_callbacks.compressing(percent.next(p.bytesDone, m_params.selectedBytes));
         return !cancelRequested();
     };

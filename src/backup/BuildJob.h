@@ -1,6 +1,6 @@
 #pragma once
-// The build of a zip package from the build list: parameters in, a result out, progress through callbacks and a
-// cancel flag that may be set from any thread.
+// The build of a zip package from the build list: parameters in, a result out, progress through callbacks and the
+// caller's CancelToken, which may be set from any thread.
 //
 // The job never leaves a half-made package where the user's package was: a new package is written to a hidden
 // file beside the target, an update works on a copy of the package, every entry of the result is read back and
@@ -8,13 +8,13 @@
 // failure at any point leaves the old package byte for byte.
 
 #include "SelectionModel.h"
+#include "utility/CancelToken.h"
 #include "zip/ZipPackage.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
-#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -145,7 +145,7 @@ enum class BuildOutcome {
     Completed, ///< the package is written and in place
     Stopped,   ///< a check before the build stopped it (message); nothing changed
     Declined,  ///< the replace question was answered no; nothing changed
-    Cancelled, ///< the cancel flag stopped it; the old package is as it was
+    Cancelled, ///< the cancel token stopped it; the old package is as it was
     Failed,    ///< writing or checking the package failed (message); the old package is as it was
 };
 
@@ -200,12 +200,6 @@ class BuildJob {
     BuildJob(const BuildJob&) = delete;
     BuildJob& operator=(const BuildJob&) = delete;
 
-    /// Uses flag as the cancel flag instead of the job's own (the shared cancel flag, an interrupt flag). The
-    /// caller owns it and clears it before a new build; the job never does.
-    void setCancelFlag(std::atomic_bool* flag);
-    /// Asks the running build to stop at its next check; safe from any thread.
-    void cancel();
-
     /// The parameters; the caller may change the zip settings and comment between prepare() and run().
     BuildParams& params() { return m_params; }
 
@@ -215,10 +209,11 @@ class BuildJob {
     bool prepare();
     /// The build proper: completes or drops what killed runs left beside the package and sweeps their work files,
     /// walks the list, compresses, checks and puts the package in place, writes Zips/Locked.Txt. Runs prepare()
-    /// first when it has not run. The cancel flag is only read: a flag already set stops the build at once.
-    BuildResult run();
+    /// first when it has not run. cancel is the caller's token (the shared one, the interrupt token): the build and
+    /// the zip layer under it only read it, so a token already set stops the build at once.
+    BuildResult run(const CancelToken& cancel);
     /// prepare() then run().
-    BuildResult execute();
+    BuildResult execute(const CancelToken& cancel);
 
     const BuildResult& result() const { return m_result; }
 
@@ -239,7 +234,8 @@ class BuildJob {
     void noteLocked(const QString& path);
     void noteLeftOut(const QString& path, const QString& reason);
     void noteChanged(const std::vector<Order>& orders);
-    bool cancelRequested() const { return m_cancel->load(); }
+    BuildResult build();
+    bool cancelRequested() const { return m_cancel && m_cancel->cancelled(); }
     void writeLockedList();
     BuildResult finish(BuildOutcome outcome, const QString& message = {});
     void fillResultTexts();
@@ -247,8 +243,7 @@ class BuildJob {
     BuildParams m_params;
     BuildCallbacks m_callbacks;
     BuildResult m_result;
-    std::atomic_bool m_ownCancel{false};
-    std::atomic_bool* m_cancel = &m_ownCancel;
+    const CancelToken* m_cancel = nullptr; ///< the caller's token while run() runs
     ZipPackage m_package;
     bool m_prepared = false;
     // Identity of the target package, so that a walk over its folder does not put the package into itself.

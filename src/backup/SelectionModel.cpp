@@ -27,9 +27,9 @@ FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPat
     return count;
 }
 
-FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns, const std::atomic_bool* cancel) {
+FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns, const CancelToken* cancel) {
     std::vector<FolderRecord> records;
-    const std::atomic_bool never{false};
+    const CancelToken never;
     listFolderTree(folderPath, records, cancel ? *cancel : never);
     return countScan(records, patterns);
 }

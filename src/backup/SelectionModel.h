@@ -44,7 +44,7 @@ FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPat
 /// Scans a folder synchronously and counts it; a missing folder counts 0.
 /// Counts the files below a folder that the patterns take; stops early (with what was counted) once cancel is set.
 FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns,
-                        const std::atomic_bool* cancel = nullptr);
+                        const CancelToken* cancel = nullptr);
 /// The path of a ticked folder: "/" appended unless it already ends with one.
 QString folderEntryPath(const QString& path);
 /// The folder of a chosen file: the text before its last "/".
@@ -73,8 +73,8 @@ class SelectionModel : public QObject {
     QString setComment;     ///< the comment lines of the loaded backup set (Text4)
     QString packageComment; ///< the comment the package will get (Text3)
     QString handedComment;  ///< the comment of the open package, handed over by the main window in update mode
-    /// The caller's cancel flag for the counts made on the calling thread (addFolder, loadBackupSet); read only.
-    const std::atomic_bool* countCancel = nullptr;
+    /// The caller's cancel token for the counts made on the calling thread (addFolder, loadBackupSet); read only.
+    const CancelToken* countCancel = nullptr;
     qint64 selectedFiles = 0;
     qint64 selectedBytes = 0;
 

@@ -65,36 +65,59 @@ void requestExtractAll(AppState& state) {
     storeRequest(state, kExtractAllRequest, kAllFilesName, QString());
 }
 
-ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
-                                const ZipProgressCallback& progress) {
-    ExtractAnswer answer;
+PreparedExtract prepareExtractRequest(const AppState& state, const ZipPackage& package,
+                                      const ExtractSettings& settings) {
+    PreparedExtract prepared;
+    ExtractAnswer& answer = prepared.answer;
     answer.name = state.text(Option::ExtractName);
     answer.folder = settings.targetFolder();
-    const bool one = state.text(Option::ExtractRequest) == kExtractOneRequest;
     if (answer.folder.trimmed().isEmpty()) {
         // The zip layer would try the working folder's root and say it cannot write into " ".
         answer.folder.clear();
         answer.error = kNoFolderMessage;
-        return answer;
+        return prepared;
     }
-    int result = kZipFailed;
-    if (one) {
+    ExtractParams params;
+    if (state.text(Option::ExtractRequest) == kExtractOneRequest) {
         bool ok = false;
         const qint64 index = state.number(Option::ExtractIndexOrError, &ok);
         if (!ok || index < 0 || index >= package.zGetTotalFiles()) {
             answer.folder.clear();
             answer.error = QStringLiteral("No entry to extract.");
-            return answer;
+            return prepared;
         }
-        result = package.zExtractOne(index, answer.folder, settings.password, settings.options(), &answer.report);
-    } else {
-        result = package.zExtractAll(answer.folder, settings.password, settings.options(), progress, &answer.report);
+        params.entry = index;
     }
-    if (result == kZipOk) return answer;
+    params.targetFolder = answer.folder;
+    params.password = settings.password;
+    params.options = settings.options();
+    prepared.params = std::move(params);
+    return prepared;
+}
+
+ExtractAnswer extractAnswerFor(const PreparedExtract& prepared, const ExtractResult& result) {
+    ExtractAnswer answer = prepared.answer;
+    if (!prepared.params) return answer;
+    answer.report = result.report;
+    if (result.ok()) return answer;
     answer.folder.clear();
-    answer.error = package.zGetLastErrorAsText();
-    if (result == kZipCancelled) answer.name = answer.error = kCancelAnswer;
+    answer.error = result.message;
+    if (result.cancelled()) answer.name = answer.error = kCancelAnswer;
     return answer;
+}
+
+ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
+                                const ZipProgressCallback& progress) {
+    const PreparedExtract prepared = prepareExtractRequest(state, package, settings);
+    if (!prepared.params) return prepared.answer;
+    // This call owns the token: a progress callback that answers false cancels through it.
+    CancelToken cancel;
+    ExtractCallbacks callbacks;
+    if (progress)
+        callbacks.progress = [&](const ZipProgress& p) {
+            if (!progress(p)) cancel.cancel();
+        };
+    return extractAnswerFor(prepared, ExtractJob(package, *prepared.params, callbacks).run(cancel));
 }
 
 void setExtractAnswer(AppState& state, const ExtractAnswer& answer) {

@@ -2,10 +2,12 @@
 // How an extraction is asked for, which options it runs with, and the answer it leaves. The extract dialog is
 // a thin face over this; the command-line program forms the same options from its flags.
 
+#include "ExtractJob.h"
 #include "app/OptionKeys.h"
 #include "zip/ZipPackage.h"
 
 #include <QString>
+#include <optional>
 
 class AppState;
 
@@ -61,8 +63,20 @@ const QList<Option>& extractRequestOptions();
 void requestExtractOne(AppState& state, const QString& name, qint64 entryIndex);
 void requestExtractAll(AppState& state);
 
-/// Runs the request that the option values hold against the open package with these settings.
-/// A cancelled extraction of all entries answers "cancel" in name and error.
+/// The request that the option values hold, with these settings, against the open package: the job's parameters,
+/// or none when there is nothing to extract (no folder, no such entry), and the answer so far (then the whole one).
+struct PreparedExtract {
+    std::optional<ExtractParams> params;
+    ExtractAnswer answer;
+};
+PreparedExtract prepareExtractRequest(const AppState& state, const ZipPackage& package,
+                                      const ExtractSettings& settings);
+/// The answer once the job has run: a failure clears the folder and answers the zip layer's text, a cancel
+/// answers "cancel" in name and error.
+ExtractAnswer extractAnswerFor(const PreparedExtract& prepared, const ExtractResult& result);
+
+/// Runs the request that the option values hold against the open package with these settings: prepared, the
+/// ExtractJob and its answer, on the calling thread. progress returning false cancels.
 ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
                                 const ZipProgressCallback& progress = {});
 

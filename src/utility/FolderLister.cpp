@@ -71,8 +71,8 @@ struct EntryStatus {
 
 class Walker {
   public:
-    Walker(std::vector<FolderRecord>& out, const std::atomic_bool& cancel,
-           const std::function<void(qint64)>& onProgress, int progressStep)
+    Walker(std::vector<FolderRecord>& out, const CancelToken& cancel, const std::function<void(qint64)>& onProgress,
+           int progressStep)
         : m_out(out), m_cancel(cancel), m_onProgress(onProgress), m_step(progressStep > 0 ? progressStep : 500) {}
 
     bool run(const QString& root);
@@ -90,7 +90,7 @@ class Walker {
     bool listOne(const Pending& folder, std::vector<Pending>& subfolders);
 
     std::vector<FolderRecord>& m_out;
-    const std::atomic_bool& m_cancel;
+    const CancelToken& m_cancel;
     const std::function<void(qint64)>& m_onProgress;
     const int m_step;
     const Identity m_identity;
@@ -160,7 +160,7 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        if (m_cancel.load(std::memory_order_relaxed)) {
+        if (m_cancel.cancelled()) {
             complete = false;
             break;
         }
@@ -217,14 +217,14 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
 }
 
 bool Walker::run(const QString& root) {
-    if (root.isEmpty()) return !m_cancel.load();
+    if (root.isEmpty()) return !m_cancel.cancelled();
     QString rootText = QDir::cleanPath(QFileInfo(root).absoluteFilePath());
     if (!rootText.endsWith(u'/')) rootText += u'/';
     const QByteArray rootPath = NativePath::encode(rootText);
 
     // The root itself may be a link the user chose; it is the only one followed.
     struct stat rootStatus;
-    if (stat(rootPath.constData(), &rootStatus) != 0 || !S_ISDIR(rootStatus.st_mode)) return !m_cancel.load();
+    if (stat(rootPath.constData(), &rootStatus) != 0 || !S_ISDIR(rootStatus.st_mode)) return !m_cancel.cancelled();
     bool rootReadOnly = false;
     struct statvfs vfs;
     if (statvfs(rootPath.constData(), &vfs) == 0) rootReadOnly = vfs.f_flag & ST_RDONLY;
@@ -242,12 +242,12 @@ bool Walker::run(const QString& root) {
         for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
             stack.push_back(std::move(*it));
     }
-    return !m_cancel.load();
+    return !m_cancel.cancelled();
 }
 
 } // namespace
 
-bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const std::atomic_bool& cancel,
+bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
                     const std::function<void(qint64 filesSoFar)>& onProgress, int progressStep) {
     Walker walker(out, cancel, onProgress, progressStep);
     return walker.run(root);
@@ -260,17 +260,16 @@ FolderLister::~FolderLister() {
 }
 
 void FolderLister::stopWorker() {
-    if (m_cancel) m_cancel->store(true);
     if (m_thread) {
+        m_cancel.cancel();
         m_thread->wait();
         m_thread.reset();
     }
-    m_cancel.reset();
     m_running = false;
 }
 
 void FolderLister::cancel() {
-    if (m_cancel) m_cancel->store(true);
+    if (m_running) m_cancel.cancel();
 }
 
 void FolderLister::start(const QString& root) {
@@ -278,14 +277,13 @@ void FolderLister::start(const QString& root) {
     const quint64 generation = ++m_generation;
     m_records.clear();
     m_running = true;
-    auto cancelFlag = std::make_shared<std::atomic_bool>(false);
-    m_cancel = cancelFlag;
+    m_cancel.clear(); // no worker runs now: the token is ours to clear
 
     // The worker only ever posts to this object; the destructor joins it before the object goes, and Qt drops
     // events still queued for a destroyed object, so no report can reach a dead lister.
-    m_thread.reset(QThread::create([this, root, cancelFlag, generation] {
+    m_thread.reset(QThread::create([this, root, generation] {
         auto records = std::make_shared<std::vector<FolderRecord>>();
-        const bool complete = listFolderTree(root, *records, *cancelFlag, [this, generation](qint64 filesSoFar) {
+        const bool complete = listFolderTree(root, *records, m_cancel, [this, generation](qint64 filesSoFar) {
             QMetaObject::invokeMethod(
                 this,
                 [this, generation, filesSoFar] {

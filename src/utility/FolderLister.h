@@ -1,12 +1,14 @@
 #pragma once
-// Background recursive folder listing: runs on a worker thread, reports progress every 500 files and its end
-// to the starter's thread through queued signals, and can be cancelled at any moment.
+// Recursive folder listing: listFolderTree is the synchronous job (a root in, records out, progress callbacks, a
+// CancelToken it only reads); FolderLister is its thin asynchronous wrapper, which runs it on a worker thread and
+// reports progress every 500 files and its end to the starter's thread through queued signals.
+
+#include "CancelToken.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QThread>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -41,7 +43,7 @@ struct FolderRecord {
 /// read is listed with its error.
 /// onProgress is called after every progressStep files (folders do not count) with the count so far; cancel is
 /// checked between entries. Returns false when cancelled (out then holds what was found so far).
-bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const std::atomic_bool& cancel,
+bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
                     const std::function<void(qint64 filesSoFar)>& onProgress = {}, int progressStep = 500);
 
 class FolderLister : public QObject {
@@ -51,7 +53,8 @@ class FolderLister : public QObject {
     ~FolderLister() override; ///< cancels and waits for the worker
 
     /// Starts listing root (a folder path) on a worker thread. A listing already running is cancelled and
-    /// waited for first; it reports nothing more, so every finished() belongs to the latest start().
+    /// waited for first; it reports nothing more, so every finished() belongs to the latest start(). The lister
+    /// owns the token its listing reads and clears it only here, once the previous worker has returned.
     void start(const QString& root);
     /// Asks the worker to stop; finished(count, true) follows. Does nothing when no listing runs.
     void cancel();
@@ -70,7 +73,7 @@ class FolderLister : public QObject {
     void stopWorker();
 
     std::unique_ptr<QThread> m_thread;
-    std::shared_ptr<std::atomic_bool> m_cancel;
+    CancelToken m_cancel;
     std::vector<FolderRecord> m_records;
     quint64 m_generation = 0; ///< lets reports of a superseded listing still in the event queue be dropped
     bool m_running = false;

@@ -88,7 +88,7 @@ class Run {
     ItemEnd process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread);
     QString reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* error) const;
     void recordFailure(const QString& name, const QString& reason, const QString& sentence = {});
-    bool shouldStop() const { return m_req.cancel->load() || m_stop.load(); }
+    bool shouldStop() const { return m_req.cancel->requested() || m_stop.load(); }
     void reportProgress(bool force, bool mayCancel = true);
 
     const ExtractRequest& m_req;
@@ -346,7 +346,7 @@ void Run::reportProgress(bool force, bool mayCancel) {
         m_lastReport = now;
     }
     const ZipProgress progress{m_filesDone.load(), qint64(m_items.size()), m_bytesDone.load(), m_bytesTotal};
-    if (!m_req.progress(progress) && mayCancel) m_req.cancel->store(true);
+    if (!m_req.progress(progress) && mayCancel) m_req.cancel->stop();
 }
 
 Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread) {
@@ -535,7 +535,7 @@ ExtractOutcome Run::execute() {
     }
 
     const bool failed = !m_out.failures.isEmpty();
-    const bool cancelled = m_req.cancel->load();
+    const bool cancelled = m_req.cancel->requested();
     if (!failed && !cancelled) reportProgress(true, false);
 
     if (!m_req.testOnly) {

@@ -1,6 +1,7 @@
 #pragma once
 // Extracting and testing entries: the work behind zExtractOne, zExtractAll and zTestAll.
 
+#include "ZipDetail.h"
 #include "ZipTypes.h"
 
 #include <QByteArray>
@@ -24,7 +25,7 @@ struct ExtractRequest {
     bool testOnly = false;
     bool allowSecondWorker = true;
     ZipProgressCallback progress;           ///< called on the calling thread only
-    std::atomic<bool>* cancel = nullptr;    ///< set by zCancelOperation or by progress returning false
+    RunStop* cancel = nullptr;              ///< the caller's token, or progress having returned false
     std::atomic<qint64>* runDone = nullptr; ///< bytes so far, for zGetRunTimeInfo
     std::atomic<qint64>* runTotal = nullptr;
 };

@@ -17,6 +17,7 @@
 // Memory stays bounded whatever the number and size of the files: the workers only run ahead of libzip while the
 // buffers they hold stay under a fixed budget, and a large file is never held whole, only some of its pieces.
 
+#include "ZipDetail.h"
 #include "ZipTypes.h"
 
 #include <QByteArray>
@@ -43,10 +44,10 @@ class PackPipeline {
     };
 
     /// progress is called on the thread that runs zip_close (libzip's), with force for reports that must not be
-    /// skipped; it may set *cancel.
-    PackPipeline(CompressionLevel level, std::atomic<bool>* cancel, std::function<void(bool force)> progress,
+    /// skipped; it may stop *cancel.
+    PackPipeline(CompressionLevel level, const RunStop* cancel, std::function<void(bool force)> progress,
                  Tuning tuning);
-    PackPipeline(CompressionLevel level, std::atomic<bool>* cancel, std::function<void(bool force)> progress);
+    PackPipeline(CompressionLevel level, const RunStop* cancel, std::function<void(bool force)> progress);
     ~PackPipeline();
     PackPipeline(const PackPipeline&) = delete;
     PackPipeline& operator=(const PackPipeline&) = delete;
@@ -88,7 +89,7 @@ class PackPipeline {
     void delivered(Job& job);
 
     CompressionLevel m_level;
-    std::atomic<bool>* m_cancel;
+    const RunStop* m_cancel;
     std::function<void(bool)> m_progress;
     Tuning m_tuning;
 

@@ -49,7 +49,7 @@ struct ZipPackage::Impl {
     std::vector<WriteOrder> m_orders;
     QHash<QString, size_t> m_orderIndex; // stored name -> place in m_orders, so ordering stays linear
     QString m_lastError;
-    std::atomic<bool> m_cancel{false};
+    const CancelToken* m_cancel = nullptr; // the running job's token, only read
     std::atomic<qint64> m_runDone{0};
     std::atomic<qint64> m_runTotal{0};
     qint64 m_written = 0; // entries the last compress added or replaced
@@ -68,7 +68,6 @@ struct ZipPackage::Impl {
         return valid(index) ? m_entries[size_t(index)] : none;
     }
     void startRun() {
-        m_cancel = false;
         m_runDone = 0;
         m_runTotal = 0;
         m_lastError.clear();
@@ -76,8 +75,8 @@ struct ZipPackage::Impl {
     bool readEntries(zip_t* zip, QString* error);
     bool readDirectory(const QString& path);
     bool ensureHandle();
-    /// A request over the open package's entries that reports to this run's counters and cancel flag.
-    ExtractRequest readRequest(const QString& password, const ZipProgressCallback& progress);
+    /// A request over the open package's entries that reports to this run's counters and stops by stop.
+    ExtractRequest readRequest(const QString& password, const ZipProgressCallback& progress, RunStop& stop);
     int extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
                 const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
                 bool allowSecondWorker);
@@ -223,7 +222,8 @@ bool ZipPackage::Impl::ensureHandle() {
     return true;
 }
 
-ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipProgressCallback& progress) {
+ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipProgressCallback& progress,
+                                             RunStop& stop) {
     ExtractRequest request;
     request.packagePath = m_path;
     if (m_joined)
@@ -235,7 +235,7 @@ ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipP
     request.entries = &m_entries;
     request.password = password.toUtf8();
     request.progress = progress;
-    request.cancel = &m_cancel;
+    request.cancel = &stop;
     request.runDone = &m_runDone;
     request.runTotal = &m_runTotal;
     return request;
@@ -245,7 +245,8 @@ int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& target
                               const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
                               bool allowSecondWorker) {
     if (!ensureHandle()) return kZipFailed;
-    ExtractRequest request = readRequest(password, progress);
+    RunStop stop(m_cancel);
+    ExtractRequest request = readRequest(password, progress, stop);
     request.indices = std::move(indices);
     request.targetFolder = targetFolder;
     request.options = options;
@@ -454,7 +455,8 @@ int ZipPackage::zTestAll(const QString& password, QStringList* failures, const Z
     if (failures) failures->clear();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (!d->ensureHandle()) return kZipFailed;
-    ExtractRequest request = d->readRequest(password, progress);
+    RunStop stop(d->m_cancel);
+    ExtractRequest request = d->readRequest(password, progress, stop);
     request.indices.resize(d->m_entries.size());
     for (size_t i = 0; i < request.indices.size(); ++i)
         request.indices[i] = qint64(i);
@@ -534,7 +536,8 @@ int ZipPackage::zCompressFiles(const QString& password, CompressionLevel level, 
     request.level = level;
     request.comment = comment;
     request.progress = progress;
-    request.cancel = &d->m_cancel;
+    RunStop stop(d->m_cancel);
+    request.cancel = &stop;
     request.runDone = &d->m_runDone;
     request.runTotal = &d->m_runTotal;
     const WriteOutcome outcome = compressFiles(request);
@@ -561,8 +564,8 @@ void ZipPackage::zGetRunTimeInfo(qint64& done, qint64& total) const {
     total = d->m_runTotal.load();
 }
 
-void ZipPackage::zCancelOperation() {
-    d->m_cancel = true;
+void ZipPackage::setCancelToken(const CancelToken* token) {
+    d->m_cancel = token;
 }
 
 int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,

@@ -1,10 +1,11 @@
 #pragma once
 // The zip layer: one current package at a time, with the operations the rest of the program uses.
-// Results follow one rule: 0 is success, kZipCancelled (8) is a cancel through the progress callback or
-// zCancelOperation(), anything else is a failure whose text zGetLastErrorAsText() gives.
+// Results follow one rule: 0 is success, kZipCancelled (8) is a cancel through the progress callback or the
+// running job's CancelToken (setCancelToken), anything else is a failure whose text zGetLastErrorAsText() gives.
 // A package on disk changes only when zCompressFiles or zDeleteFiles succeeds.
 
 #include "ZipTypes.h"
+#include "utility/CancelToken.h"
 
 #include <QDateTime>
 #include <QString>
@@ -78,8 +79,10 @@ class ZipPackage {
     QString zGetLastErrorAsText() const;
     /// Counts of the running operation (for progress displays).
     void zGetRunTimeInfo(qint64& done, qint64& total) const;
-    /// Stops the running compress, extract or test; safe to call from any thread.
-    void zCancelOperation();
+    /// The token of the job that runs this package's long operations (compress, extract, test): each of them and
+    /// libzip's cancel callback read it, and stop once it is set, from whatever thread. The package never clears it;
+    /// the caller keeps it alive while it is set here and sets nullptr (no token) when the job ends.
+    void setCancelToken(const CancelToken* token);
 
   private:
     struct Impl;

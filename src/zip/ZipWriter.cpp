@@ -53,7 +53,7 @@ bool linkOldPackage(const WorkFile& work) {
 /// Progress of a compress, reported on the caller's thread: at most every 25 ms unless forced.
 class CompressReporter {
   public:
-    CompressReporter(std::atomic<bool>& cancel, std::atomic<qint64>& runDone, const ZipProgressCallback& progress,
+    CompressReporter(RunStop& cancel, std::atomic<qint64>& runDone, const ZipProgressCallback& progress,
                      qint64 filesTotal, qint64 bytesTotal)
         : m_cancel(cancel), m_runDone(runDone), m_progress(progress), m_filesTotal(filesTotal),
           m_bytesTotal(bytesTotal) {}
@@ -81,11 +81,11 @@ class CompressReporter {
         if (!force && m_reported && now - m_last < std::chrono::milliseconds(25)) return;
         m_last = now;
         m_reported = true;
-        if (!m_progress(ZipProgress{files, m_filesTotal, bytes, m_bytesTotal})) m_cancel = true;
+        if (!m_progress(ZipProgress{files, m_filesTotal, bytes, m_bytesTotal})) m_cancel.stop();
     }
 
   private:
-    std::atomic<bool>& m_cancel;
+    RunStop& m_cancel;
     std::atomic<qint64>& m_runDone;
     const ZipProgressCallback& m_progress;
     qint64 m_filesTotal;
@@ -347,7 +347,7 @@ void Compression::watchProgress() {
         },
         nullptr, m_reporter.get());
     zip_register_cancel_callback_with_state(
-        m_writer.get(), [](zip_t*, void* state) { return static_cast<std::atomic<bool>*>(state)->load() ? 1 : 0; },
+        m_writer.get(), [](zip_t*, void* state) { return static_cast<const RunStop*>(state)->requested() ? 1 : 0; },
         nullptr, m_req.cancel);
 }
 
@@ -355,7 +355,7 @@ bool Compression::closePackage() {
     zip_t* zip = m_writer.get();
     m_reporter->report(true);
     if (m_pipeline) m_pipeline->start();
-    const bool cancelled = m_req.cancel->load();
+    const bool cancelled = m_req.cancel->requested();
     if (!cancelled && zip_close(zip) == 0) {
         m_writer.release(); // zip_close has freed it
         if (m_pipeline) m_pipeline->stop();
@@ -367,7 +367,7 @@ bool Compression::closePackage() {
     m_writer.reset(); // discards: libzip has already removed its temporary file
     if (m_pipeline) m_pipeline->stop();
     if (!unreadable.isEmpty()) return fail(unreadable + QLatin1Char(' ') + leftAlone());
-    if (closeCode == ZIP_ER_CANCELLED || m_req.cancel->load()) {
+    if (closeCode == ZIP_ER_CANCELLED || m_req.cancel->requested()) {
         m_out.result = kZipCancelled;
         m_out.message = QStringLiteral("Cancelled: ") + leftAlone();
         return false;

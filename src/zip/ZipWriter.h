@@ -5,6 +5,7 @@
 // cancel the package on disk stays as it was. Compressing happens on worker threads ahead of libzip (ZipPack.h).
 // Packages are always written as one ordinary file; cutting one into volumes is splitIntoVolumes' work.
 
+#include "ZipDetail.h"
 #include "ZipTypes.h"
 
 #include <QByteArray>
@@ -32,7 +33,7 @@ struct CompressRequest {
     CompressionLevel level = CompressionLevel::Normal;
     QString comment; ///< the new package comment; empty keeps the old one
     ZipProgressCallback progress;
-    std::atomic<bool>* cancel = nullptr;
+    RunStop* cancel = nullptr; ///< the caller's token, or progress having returned false
     std::atomic<qint64>* runDone = nullptr;
     std::atomic<qint64>* runTotal = nullptr;
 };

@@ -70,7 +70,8 @@ class BuildJobTest : public ::testing::Test {
         return callbacks;
     }
     static BuildResult build(const BuildParams& params, const BuildCallbacks& callbacks = answer(true)) {
-        return BuildJob(params, callbacks).execute();
+        const CancelToken never;
+        return BuildJob(params, callbacks).execute(never);
     }
     // An older package at the target and a stale locked list: the bytes a failed build must leave alone.
     QByteArray makeOldPackage() {
@@ -216,10 +217,19 @@ TEST_F(BuildJobTest, StoredNamesFollowTheOptionAndThePackageNeverGoesIntoItself)
     EXPECT_EQ(buildtest::storedNames(data + "Backup.zip"),
               QStringList({stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}));
 
+    // Without full paths the first of two files of one name is kept and the other listed.
     QFile::remove(data + "Backup.zip");
+    writeFile(data + "sub/a.txt", "the second a.txt", kOld);
     program.state->setText(Option::StoredNames, "1");
-    ASSERT_TRUE(build(paramsFor({dataFolder})).ok());
+    const BuildResult r = build(paramsFor({dataFolder}));
+    ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(buildtest::storedNames(target), QStringList({"a.txt", "b.txt", "c.doc"}));
+    EXPECT_EQ(runTool("unzip", {"-p", target, "a.txt"}).out.toUtf8(), sampleText(5000, 1));
+    EXPECT_EQ(r.leftOutFiles, QVector<LeftOutFile>({{data + "sub/a.txt", "another file of this name is already "
+                                                                         "stored (" +
+                                                                             data + "a.txt)"}}));
+    EXPECT_EQ(r.leftOutLine, "Number of files left out = 1");
+    EXPECT_TRUE(r.filesLeftOut());
 
     const BuildResult none = build(paramsFor({{data, "*.none", ""}}));
     EXPECT_EQ(none.outcome, BuildOutcome::Failed);
@@ -239,7 +249,7 @@ class UpdateCodes : public BuildJobTest {
     const BuildList all{{data + "a.txt", "", ""}, {data + "b.txt", "", ""}, {data + "d.txt", "", ""}};
 };
 
-TEST_F(UpdateCodes, FreshenReplacesNewerFilesAndAddsNothing) {
+TEST_F(UpdateCodes, FreshenReplacesNewerFilesOnlyAndUpdateAddsNewOnes) {
     const BuildResult r = build(updateParams(all, UpdateCode::Freshen));
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt")}));
@@ -250,9 +260,8 @@ TEST_F(UpdateCodes, FreshenReplacesNewerFilesAndAddsNothing) {
     EXPECT_EQ(r.updatedLine, "Number of files updated: 1") << "only a.txt was newer; d.txt is not added";
     buildtest::expectPeersAccept(target);
     EXPECT_EQ(strays(), QStringList());
-}
 
-TEST_F(UpdateCodes, UpdateAddsNewFilesAndThenHasNothingToChange) {
+    // Update adds the new file too, and then has nothing to change.
     ASSERT_TRUE(build(updateParams(all, UpdateCode::Update)).ok());
     EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt"), stored("d.txt")}));
     EXPECT_EQ(entry("a.txt"), "a is newer now");
@@ -282,26 +291,40 @@ TEST_F(BuildJobTest, AFileHeldLockedIsSkippedCountedAndListed) {
     EXPECT_EQ(reported, QStringList({data + "b.txt#1"}));
 }
 
-TEST_F(BuildJobTest, VanishedAndUnreadableFilesAreListedNotFatal) {
+TEST_F(BuildJobTest, AFileThatVanishesAfterTheWalkIsListedNotFatal) {
     BuildCallbacks callbacks = answer(true);
     callbacks.afterWalk = [&] { QFile::remove(data + "a.txt"); };
     BuildResult r = build(paramsFor({dataFolder}), callbacks);
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("b.txt"), stored("sub/c.doc")}));
     EXPECT_EQ(readFile(lockedTxt), (data + "a.txt\n").toUtf8());
+}
 
-    // The superuser reads every file, so the unreadable one is built as "nobody".
+TEST_F(BuildJobTest, WhatCannotBeReadIsNamedNotLost) {
+    // The superuser reads everything, so this build runs as "nobody": b.txt cannot be read, closed/ cannot be
+    // opened at all, blind/ can be listed but its entries' status not read.
     QFile::setPermissions(data + "b.txt", QFileDevice::Permissions());
+    writeFile(data + "closed/inside.txt", "x", kOld);
+    writeFile(data + "blind/unseen.txt", "y", kOld);
+    ::chmod(QFile::encodeName(data + "closed").constData(), 0700);
+    ::chmod(QFile::encodeName(data + "blind").constData(), 0744);
     QFile::setPermissions(program.app(), QFileDevice::Permissions(0x7555));
     QFile::setPermissions(zips, QFileDevice::Permissions(0x7777));
     const BuildParams p = paramsFor({dataFolder});
-    const QStringList expected{data + "b.txt"};
+    const QString list = lockedTxt, unreadable = data + "b.txt";
+    const QString closed = data + "closed/", unseen = data + "blind/unseen.txt";
     const int code = buildtest::runUnprivileged([&] {
-        const BuildResult unprivileged = BuildJob(p, answer(true)).execute();
-        return unprivileged.ok() && unprivileged.lockedPaths == expected ? 0 : 1;
+        const BuildResult r = build(p);
+        if (!r.ok() || r.lockedPaths != QStringList{unreadable}) return 1;
+        if (r.leftOut != 2 || !r.filesLeftOut() || r.leftOutLine != "Number of files left out = 2") return 2;
+        if (r.leftOutFiles[0] != LeftOutFile{closed, "the folder could not be opened: Permission denied"}) return 3;
+        if (r.leftOutFiles[1] != LeftOutFile{unseen, "its status could not be read: Permission denied"}) return 4;
+        const QByteArray text = readFile(list);
+        if (!text.contains((closed + "\tthe folder could not be opened: Permission denied\n").toUtf8())) return 5;
+        return text.contains((unseen + "\tits status could not be read: Permission denied\n").toUtf8()) ? 0 : 6;
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("sub/c.doc")}));
+    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));
 }
 
 TEST_F(BuildJobTest, AFullDiskKeepsTheOldPackageAndLeavesNoPartialFile) {
@@ -349,31 +372,6 @@ TEST_F(BuildJobTest, ANameThatIsNotValidTextIsStoredByteForByte) {
     ::unlink(bad.constData()); // a name the temporary folder's own clean-up cannot spell
 }
 
-TEST_F(BuildJobTest, FoldersAndEntriesThatCannotBeReadAreNamedNotLost) {
-    // As "nobody": closed/ cannot be opened at all; blind/ can be listed but its entries' status not read.
-    writeFile(data + "closed/inside.txt", "x", kOld);
-    writeFile(data + "blind/unseen.txt", "y", kOld);
-    ::chmod(QFile::encodeName(data + "closed").constData(), 0700);
-    ::chmod(QFile::encodeName(data + "blind").constData(), 0744);
-    QFile::setPermissions(program.app(), QFileDevice::Permissions(0x7555));
-    QFile::setPermissions(zips, QFileDevice::Permissions(0x7777));
-    const BuildParams p = paramsFor({dataFolder});
-    const QString list = lockedTxt;
-    const QString closed = data + "closed/", unseen = data + "blind/unseen.txt";
-    const int code = buildtest::runUnprivileged([&] {
-        const BuildResult r = BuildJob(p, answer(true)).execute();
-        if (!r.ok()) return 1;
-        if (r.leftOut != 2 || !r.filesLeftOut() || r.leftOutLine != "Number of files left out = 2") return 2;
-        if (r.leftOutFiles[0] != LeftOutFile{closed, "the folder could not be opened: Permission denied"}) return 3;
-        if (r.leftOutFiles[1] != LeftOutFile{unseen, "its status could not be read: Permission denied"}) return 4;
-        const QByteArray text = readFile(list);
-        if (!text.contains((closed + "\tthe folder could not be opened: Permission denied\n").toUtf8())) return 5;
-        return text.contains((unseen + "\tits status could not be read: Permission denied\n").toUtf8()) ? 0 : 6;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}));
-}
-
 TEST_F(BuildJobTest, LinksAreStoredAsLinksAndSpecialFilesAreListed) {
     ASSERT_TRUE(QFile::link("a.txt", data + "to-file.txt"));
     ASSERT_TRUE(QFile::link("sub", data + "to-folder.txt"));
@@ -401,20 +399,6 @@ TEST_F(BuildJobTest, LinksAreStoredAsLinksAndSpecialFilesAreListed) {
     EXPECT_EQ(runTool("unzip", {"-p", target, stored("to-folder.txt")}).out, "sub");
     EXPECT_EQ(runTool("unzip", {"-p", target, stored("dangling.txt")}).out, "nowhere");
     buildtest::expectPeersAccept(target);
-}
-
-TEST_F(BuildJobTest, WithoutFullPathsTheFirstOfTwoSameNamesIsKeptAndTheOtherListed) {
-    writeFile(data + "sub/a.txt", "the second a.txt", kOld);
-    program.state->setText(Option::StoredNames, "1");
-    const BuildResult r = build(paramsFor({dataFolder}));
-    ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_EQ(buildtest::storedNames(target), QStringList({"a.txt", "b.txt", "c.doc"}));
-    EXPECT_EQ(runTool("unzip", {"-p", target, "a.txt"}).out.toUtf8(), sampleText(5000, 1));
-    EXPECT_EQ(r.leftOutFiles, QVector<LeftOutFile>({{data + "sub/a.txt", "another file of this name is already "
-                                                                         "stored (" +
-                                                                             data + "a.txt)"}}));
-    EXPECT_EQ(r.leftOutLine, "Number of files left out = 1");
-    EXPECT_TRUE(r.filesLeftOut());
 }
 
 TEST_F(BuildJobTest, AFileThatChangesDuringTheBackupIsStoredAndListed) {
@@ -464,13 +448,12 @@ TEST_F(BuildJobTest, CancelDuringTheScanKeepsTheOldPackageAndWritesTheLockedList
     LockHolder holder(data + "b.txt");
     ASSERT_TRUE(buildtest::eventually([&] { return isFileLocked(data + "b.txt"); }));
     BuildCallbacks callbacks = answer(true);
-    BuildJob* job = nullptr;
+    CancelToken cancel;
     bool compressed = false;
-    callbacks.scanning = [&](qint64) { job->cancel(); };
+    callbacks.scanning = [&](qint64) { cancel.cancel(); };
     callbacks.compressing = [&](int) { compressed = true; };
-    BuildJob running(paramsFor({{data + "b.txt", "", ""}, {data + "many/", "*.*", ""}}), callbacks);
-    job = &running;
-    const BuildResult r = running.execute();
+    const BuildResult r =
+        BuildJob(paramsFor({{data + "b.txt", "", ""}, {data + "many/", "*.*", ""}}), callbacks).execute(cancel);
     EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
     EXPECT_EQ(r.message, "");
     EXPECT_FALSE(compressed);
@@ -483,27 +466,23 @@ TEST_F(BuildJobTest, CancelDuringCompressionKeepsTheOldPackageAndTheOldList) {
     writeFile(data + "big.bin", randomBytes(8 << 20, 9), kOld);
     const QByteArray old = makeOldPackage();
     BuildCallbacks callbacks = answer(true);
-    BuildJob* job = nullptr;
+    CancelToken cancel;
     std::vector<int> reported;
-    callbacks.compressing = [&](int percent) { reported.push_back(percent), job->cancel(); };
-    BuildJob running(paramsFor({dataFolder}), callbacks);
-    job = &running;
-    EXPECT_EQ(running.execute().outcome, BuildOutcome::Cancelled);
+    callbacks.compressing = [&](int percent) { reported.push_back(percent), cancel.cancel(); };
+    EXPECT_EQ(BuildJob(paramsFor({dataFolder}), callbacks).execute(cancel).outcome, BuildOutcome::Cancelled);
     EXPECT_EQ(reported, std::vector<int>({0})) << "stopped at the first report, long before the end";
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(readFile(lockedTxt), "stale list\n");
     EXPECT_EQ(strays(), QStringList());
 
-    // A flag handed over is the caller's: one already set stops the build before it starts, and stays set.
-    std::atomic_bool shared{true};
+    // The token is the caller's: one already set stops the build before it starts, and stays set.
     BuildJob again(paramsFor({dataFolder}), answer(true));
-    again.setCancelFlag(&shared);
-    EXPECT_EQ(again.execute().outcome, BuildOutcome::Cancelled);
-    EXPECT_TRUE(shared.load());
+    EXPECT_EQ(again.execute(cancel).outcome, BuildOutcome::Cancelled);
+    EXPECT_TRUE(cancel.cancelled());
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(readFile(lockedTxt), "stale list\n");
-    shared = false;
-    EXPECT_TRUE(again.execute().ok());
+    cancel.clear();
+    EXPECT_TRUE(again.execute(cancel).ok());
 }
 
 TEST_F(BuildJobTest, APackageThatFailsItsCheckDoesNotReplaceTheOldOne) {
@@ -666,7 +645,7 @@ TEST_P(SpannedRebuild, AKillLeavesTheOldSetOrTheNewOne) {
         setSpannedRebuildSeam([&](const char* at) {
             if (qstrcmp(at, point) == 0 && ++seen == occurrence) ::raise(SIGKILL);
         });
-        BuildJob(rebuild, answer(true)).execute();
+        build(rebuild);
         _exit(0);
     }
     int status = 0;

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         ok &= screenshots::save(done, out + "/fZipOK.png");
     }
     {
-        std::atomic_bool cancel{false};
+        CancelToken cancel;
         fLoad load(cancel, BuildMode::Build, "/home/ann/Varnhold/Zips/Photos 2024.zip", 1214, 41938211,
                    "/home/ann/Varnhold");
         load.setSelecting(100);

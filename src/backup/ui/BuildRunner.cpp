@@ -7,40 +7,67 @@
 #include "fZipSet.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QWidget>
 
 BuildRunner::BuildRunner(AppState& state, BuildParams params, QWidget* owner)
     : m_state(state), m_params(std::move(params)), m_owner(owner), m_comment(m_params.comment) {}
 
-BuildRunner::~BuildRunner() = default;
+BuildRunner::~BuildRunner() {
+    // Nothing of the build may outlive the runner: the shared token stops it, and its done step is dropped.
+    if (m_runner.isRunning()) {
+        m_state.cancel.cancel();
+        m_runner.wait();
+    }
+    if (m_busyCursor) QApplication::restoreOverrideCursor();
+    delete m_load;
+    if (m_ownerHidden && m_owner) m_owner->show();
+}
 
 void BuildRunner::setSeams(const BuildCallbacks& seams) {
     m_seams.afterWalk = seams.afterWalk;
     m_seams.beforeCheck = seams.beforeCheck;
+    m_seams.selecting = seams.selecting;
 }
 
 BuildCallbacks BuildRunner::callbacks() {
     BuildCallbacks c;
     QWidget* owner = m_owner;
     c.askReplace = [owner](const ReplaceQuestion& q) {
-        return callOnWindowThread(
+        return askOnWindowThread(
             [&] { return MessageDialogs::askReplace(owner, q.path, q.sizeText, q.dateText) == QLatin1String("y"); });
     };
     // Only changes go to the window: the zip layer reports many times per percent.
-    c.selecting = [this](int percent) {
-        if (m_lastSelecting.exchange(percent) != percent) emit selecting(percent);
+    c.selecting = [this, seam = m_seams.selecting](int percent) {
+        if (seam) seam(percent);
+        if (m_lastSelecting.exchange(percent) != percent) m_runner.post([this, percent] { emit selecting(percent); });
     };
     c.compressing = [this](int percent) {
-        if (m_lastCompressing.exchange(percent) != percent) emit compressing(percent);
+        if (m_lastCompressing.exchange(percent) != percent)
+            m_runner.post([this, percent] { emit compressing(percent); });
     };
-    c.fileLocked = [this](const QString& path, qint64 count) { emit fileLocked(path, count); };
+    c.fileLocked = [this](const QString& path, qint64 count) {
+        m_runner.post([this, path, count] { emit fileLocked(path, count); });
+    };
     c.afterWalk = m_seams.afterWalk;
     c.beforeCheck = m_seams.beforeCheck;
     return c;
 }
 
-BuildResult BuildRunner::run() {
+void BuildRunner::endEarly(const BuildResult& result) {
+    m_result = result;
+    if (!m_result.message.isEmpty()) MessageDialogs::showError(m_owner, m_result.message);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_busy = false;
+            emit finished(m_result);
+        },
+        Qt::QueuedConnection);
+}
+
+bool BuildRunner::start() {
+    if (m_busy) return false;
+    m_busy = true;
     m_confirmed = false;
     m_comment = m_params.comment;
     m_lastSelecting = -1;
@@ -52,18 +79,16 @@ BuildResult BuildRunner::run() {
         BuildResult refused;
         refused.outcome = BuildOutcome::Stopped;
         refused.message = problem + QStringLiteral(" The build was not run.");
-        MessageDialogs::showError(m_owner, refused.message);
-        return refused;
+        endEarly(refused);
+        return true;
     }
 
-    BuildJob job(m_params, callbacks());
-    job.setCancelFlag(&m_state.cancel);
-
+    m_job = std::make_unique<BuildJob>(m_params, callbacks());
     // The checks and the replace question come first, so the user is not asked for settings of a build that
     // cannot happen. They run here on the window thread; nothing on disk changes yet.
-    if (!job.prepare()) {
-        if (!job.result().message.isEmpty()) MessageDialogs::showError(m_owner, job.result().message);
-        return job.result();
+    if (!m_job->prepare()) {
+        endEarly(m_job->result());
+        return true;
     }
     storeBuildTarget(m_state, m_params);
 
@@ -72,57 +97,55 @@ BuildResult BuildRunner::run() {
         settings.exec();
         m_confirmed = settings.confirmed();
         m_comment = settings.comment();
-        job.params().comment = m_comment;
+        m_job->params().comment = m_comment;
         // However the dialog was closed, its settings are kept for the next time, with one write of the store.
         settings.settings().store(m_state);
-        job.params().zip = settings.settings();
+        m_job->params().zip = settings.settings();
     }
-    if (!m_confirmed) return job.result();
+    if (!m_confirmed) {
+        endEarly(m_job->result());
+        return true;
+    }
 
-    const BuildParams& params = job.params();
-    // The shared flag is ours to clear, once, before the build starts; the progress window's Cancel sets it and
+    const BuildParams& params = m_job->params();
+    // The shared token is ours to clear, once, before the build starts; the progress window's Cancel sets it and
     // the job only reads it, so a Cancel at any moment is kept.
-    m_state.cancel.store(false);
-    fLoad load(m_state.cancel, params.mode, params.targetPath(), params.selectedFiles, params.selectedBytes,
-               params.appFolder, m_owner);
+    m_state.cancel.clear();
+    m_load = new fLoad(m_state.cancel, params.mode, params.targetPath(), params.selectedFiles, params.selectedBytes,
+                       params.appFolder, m_owner);
     // The package is the build's until it ends, so the other windows wait; the progress window itself keeps
     // answering, and its Cancel is how the user stops the build.
-    load.setWindowModality(Qt::ApplicationModal);
-    m_load = &load;
-    connect(this, &BuildRunner::selecting, &load, &fLoad::setSelecting, Qt::QueuedConnection);
-    connect(this, &BuildRunner::compressing, &load, &fLoad::setCompressing, Qt::QueuedConnection);
-    connect(this, &BuildRunner::fileLocked, &load, &fLoad::addLocked, Qt::QueuedConnection);
+    m_load->setWindowModality(Qt::ApplicationModal);
+    connect(this, &BuildRunner::selecting, m_load, &fLoad::setSelecting);
+    connect(this, &BuildRunner::compressing, m_load, &fLoad::setCompressing);
+    connect(this, &BuildRunner::fileLocked, m_load, &fLoad::addLocked);
 
-    const bool hideOwner = m_hideOwner && m_owner && m_owner->isVisible();
-    if (hideOwner) m_owner->hide();
-    load.show();
+    m_ownerHidden = m_hideOwner && m_owner && m_owner->isVisible();
+    if (m_ownerHidden) m_owner->hide();
+    m_load->show();
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_busyCursor = true;
 
-    // The build runs on a thread of its own; this thread keeps serving the windows until it has ended.
-    BuildResult result;
-    QEventLoop loop;
-    QThread* worker = QThread::create([&job, &result] { result = job.run(); });
-    connect(worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    worker->start();
-    loop.exec();
-    worker->wait();
-    delete worker;
-
-    QApplication::restoreOverrideCursor();
-    load.finish();
-    m_load = nullptr;
-    if (hideOwner) m_owner->show();
-
-    if (result.ok()) {
-        fZipOK done(result, m_state.folders.app, m_owner);
-        done.exec();
-    } else if (!result.message.isEmpty()) {
-        MessageDialogs::showError(m_owner, result.message);
-    }
-    return result;
+    BuildJob* job = m_job.get();
+    m_runner.start([this, job] { m_result = job->run(m_state.cancel); }, [this] { buildEnded(); });
+    return true;
 }
 
-BuildResult runBuild(QWidget* owner, AppState& state, BuildParams params) {
-    BuildRunner runner(state, std::move(params), owner);
-    return runner.run();
+void BuildRunner::buildEnded() {
+    QApplication::restoreOverrideCursor();
+    m_busyCursor = false;
+    m_load->finish();
+    delete m_load;
+    if (m_ownerHidden && m_owner) m_owner->show();
+    m_ownerHidden = false;
+    m_job.reset();
+
+    if (m_result.ok()) {
+        fZipOK done(m_result, m_state.folders.app, m_owner);
+        done.exec();
+    } else if (!m_result.message.isEmpty()) {
+        MessageDialogs::showError(m_owner, m_result.message);
+    }
+    m_busy = false;
+    emit finished(m_result);
 }

@@ -129,7 +129,7 @@ fKovra::fKovra(AppState& state, BuildMode mode, const QString& packagePath, cons
 
 fKovra::~fKovra() {
     // A count still running stops at its next file; the runner then waits for it.
-    m_countCancel.store(true);
+    m_countCancel.cancel();
     m_ticks.clear();
 }
 
@@ -408,11 +408,11 @@ void fKovra::restorePlacement() {
 
 void fKovra::closeEvent(QCloseEvent* event) {
     // Closing while a build runs would pull the window from under it; the build brings the window back.
-    if (m_building) {
+    if (building()) {
         event->ignore();
         return;
     }
-    m_countCancel.store(true);
+    m_countCancel.cancel();
     m_ticks.clear();
     m_state.saveText(Option::ZipFileName, m_text2->text());
     const bool minimised = isMinimized();
@@ -455,7 +455,7 @@ void fKovra::folderTicked(const QString& folder, bool ticked) {
     if (ticked) {
         m_ticks.tick(folder);
     } else {
-        if (m_ticks.untick(folder)) m_countCancel.store(true);
+        if (m_ticks.untick(folder)) m_countCancel.cancel();
         reloadGrid(GridKind::Folders);
     }
     startNextCount();
@@ -471,7 +471,7 @@ void fKovra::startNextCount() {
     }
     // The busy pointer says a count runs; the window keeps answering, so more folders can be ticked meanwhile.
     setCursor(Qt::BusyCursor);
-    m_countCancel.store(false);
+    m_countCancel.clear();
     auto count = std::make_shared<FolderCount>();
     m_countRunner.start([this, next, count] { *count = countFolder(next->folder, next->patterns, &m_countCancel); },
                         [this, count] {
@@ -505,7 +505,7 @@ void fKovra::removeSelected(GridKind kind) {
 void fKovra::clearGrid(GridKind kind) {
     if (kind == GridKind::Folders) {
         // Counts still waiting or running belong to the ticks cleared here.
-        if (m_ticks.clear()) m_countCancel.store(true);
+        if (m_ticks.clear()) m_countCancel.cancel();
         m_treeModel->clearTicks();
     }
     if (kind == GridKind::Sets) m_selection.cancelScans();
@@ -603,15 +603,18 @@ void fKovra::build() {
     runBuild(std::move(params));
 }
 
-// The one place that runs a build: the runner hides the wizard while it works, shows the result over it and
-// hands back the comment the settings dialog left.
+// The one place that runs a build: the runner hides the wizard while it works, shows the result over it, hands
+// back the comment the settings dialog left and reports its end.
 void fKovra::runBuild(BuildParams params) {
-    m_building = true;
-    BuildRunner runner(m_state, std::move(params), this);
-    runner.setHideOwner(true);
-    const BuildResult result = runner.run();
-    m_building = false;
-    m_text3->setText(runner.comment());
-    if (result.ok()) m_resultPackage = result.packagePath;
-    emit buildEnded(result);
+    if (building()) return;
+    m_buildRunner = std::make_unique<BuildRunner>(m_state, std::move(params), this);
+    m_buildRunner->setHideOwner(true);
+    connect(m_buildRunner.get(), &BuildRunner::finished, this, [this](const BuildResult& result) {
+        m_text3->setText(m_buildRunner->comment());
+        if (result.ok()) m_resultPackage = result.packagePath;
+        // The runner is still emitting; it goes once it has returned to the event loop.
+        m_buildRunner.release()->deleteLater();
+        emit buildEnded(result);
+    });
+    m_buildRunner->start();
 }

@@ -10,11 +10,14 @@
 
 #include "app/ui/JobRunner.h"
 
+#include "utility/CancelToken.h"
+
 #include <QWidget>
 #include <array>
-#include <atomic>
+#include <memory>
 
 class AppState;
+class BuildRunner;
 class FolderTreeModel;
 class QLabel;
 class QLineEdit;
@@ -46,6 +49,8 @@ class fKovra : public QWidget {
     bool counting() const { return m_ticks.busy(); }
     /// Shows every grid as the selection now is, after it was changed from outside the window.
     void reloadGrids();
+    /// True from Build until the build's result has been shown.
+    bool building() const { return m_buildRunner != nullptr; }
     /// The package the main window shows after the wizard: the last one built, else (updating) the open one.
     QString resultPackage() const { return m_resultPackage; }
 
@@ -104,9 +109,10 @@ class fKovra : public QWidget {
     FolderTicks m_ticks{m_selection};
     /// The wizard's own token for the folder counts; declared before the runner, which waits for a count still
     /// running when the window goes.
-    std::atomic_bool m_countCancel{false};
+    CancelToken m_countCancel;
     JobRunner m_countRunner;
-    bool m_building = false;
+    /// The build under way, else null.
+    std::unique_ptr<BuildRunner> m_buildRunner;
 
     std::array<GridPane, 5> m_panes;
     FolderTreeModel* m_treeModel = nullptr;

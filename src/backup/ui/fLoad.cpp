@@ -83,7 +83,7 @@ QString percentText(int percent) {
 
 } // namespace
 
-fLoad::fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
+fLoad::fLoad(CancelToken& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
              qint64 selectedBytes, const QString& appFolder, QWidget* parent)
     : QDialog(parent), m_cancel(cancel), m_lockedList(QDir::cleanPath(appFolder + QStringLiteral("/Zips/Locked.Txt"))) {
     const bool update = mode == BuildMode::Update;
@@ -216,7 +216,7 @@ void fLoad::finish() {
 }
 
 void fLoad::reject() {
-    m_cancel.store(true);
+    m_cancel.cancel();
     emit cancelRequested();
     QDialog::reject();
 }

@@ -1,12 +1,11 @@
 #pragma once
 // The progress window of a build: the package, the selection totals, an animation while the build runs, the bar
 // of the files being selected, the bar of the compression, and the files passed over because another program
-// holds them. It stays open beside the build; Cancel raises the cancel flag the build watches.
+// holds them. It stays open beside the build; Cancel sets the cancel token the build reads.
 
 #include "backup/BuildJob.h"
 
 #include <QDialog>
-#include <atomic>
 
 class QLabel;
 class QListWidget;
@@ -16,9 +15,9 @@ class QPushButton;
 class fLoad : public QDialog {
     Q_OBJECT
   public:
-    /// cancel is the flag the build watches (the shared cancel flag); appFolder is where Zips/Locked.Txt goes.
-    fLoad(std::atomic_bool& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles,
-          qint64 selectedBytes, const QString& appFolder, QWidget* parent = nullptr);
+    /// cancel is the token the build reads (AppState::cancel); appFolder is where Zips/Locked.Txt goes.
+    fLoad(CancelToken& cancel, BuildMode mode, const QString& packagePath, qint64 selectedFiles, qint64 selectedBytes,
+          const QString& appFolder, QWidget* parent = nullptr);
 
     QStringList lockedPaths() const;
     /// The list of the files passed over, as the window names it.
@@ -33,9 +32,9 @@ class fLoad : public QDialog {
     void setCompressing(int percent);
     /// One more locked file: its path joins the list and count is the new total.
     void addLocked(const QString& path, qint64 count);
-    /// What btnCancel does: raise the flag and close.
+    /// What btnCancel does: set the token and close.
     void cancelNow();
-    /// Closes the window at the end of the build without touching the flag; close() would count as Cancel.
+    /// Closes the window at the end of the build without touching the token; close() would count as Cancel.
     void finish();
 
   signals:
@@ -47,7 +46,7 @@ class fLoad : public QDialog {
     void reject() override;
 
   private:
-    std::atomic_bool& m_cancel;
+    CancelToken& m_cancel;
     QString m_lockedList;
     QLabel* m_lblPackage;
     QLabel* m_lblFiles;

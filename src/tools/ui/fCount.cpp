@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-fCount::fCount(std::atomic_bool& cancel, QWidget* parent) : QDialog(parent), m_cancel(cancel) {
+fCount::fCount(CancelToken& cancel, QWidget* parent) : QDialog(parent), m_cancel(cancel) {
     setObjectName("fCount");
     setWindowTitle("Varnhold");
     setModal(false);
@@ -58,6 +58,6 @@ void fCount::finish() {
 }
 
 void fCount::reject() {
-    m_cancel.store(true);
+    m_cancel.cancel();
     QDialog::reject();
 }

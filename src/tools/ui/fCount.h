@@ -1,9 +1,10 @@
 #pragma once
 // The search progress window: three lines of text set by the running search and a Cancel button. It stays
-// open beside the search; the search stops at its next look at the cancel flag.
+// open beside the search; the search stops at its next look at the cancel token.
+
+#include "utility/CancelToken.h"
 
 #include <QDialog>
-#include <atomic>
 
 class QLabel;
 class QPushButton;
@@ -11,16 +12,16 @@ class QPushButton;
 class fCount : public QDialog {
     Q_OBJECT
   public:
-    /// cancel is the program-wide flag the search watches (AppState::cancel).
-    explicit fCount(std::atomic_bool& cancel, QWidget* parent = nullptr);
+    /// cancel is the program-wide token the search reads (AppState::cancel).
+    explicit fCount(CancelToken& cancel, QWidget* parent = nullptr);
 
     void setCaptionText(const QString& text); ///< Label1
     void setDriveText(const QString& text);   ///< lblDrive
     void setScanText(const QString& text);    ///< lblScan
 
-    /// What btnCancel does: raise the flag and close.
+    /// What btnCancel does: set the token and close.
     void cancelNow();
-    /// Closes the window at the end of the search without touching the flag; the search's owner uses this
+    /// Closes the window at the end of the search without touching the token; the search's owner uses this
     /// rather than close(), which counts as Cancel.
     void finish();
 
@@ -29,7 +30,7 @@ class fCount : public QDialog {
     void reject() override;
 
   private:
-    std::atomic_bool& m_cancel;
+    CancelToken& m_cancel;
     QLabel* m_captionLabel;
     QLabel* m_lblDrive;
     QLabel* m_lblScan;

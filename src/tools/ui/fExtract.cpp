@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,8 +17,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -159,24 +156,16 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     connect(m_btnExtract, &QPushButton::clicked, this, &fExtract::extractNow);
     connect(m_btnHelp, &QPushButton::clicked, this, [this] { showHelpTopic(this, kHelpContext); });
     connect(m_btnExit, &QPushButton::clicked, this, &fExtract::cancelNow);
-    // One entry reports no progress of its own: the window reads the zip layer's running counts.
-    m_poll = new QTimer(this);
-    m_poll->setInterval(50);
-    connect(m_poll, &QTimer::timeout, this, &fExtract::pollOneEntry);
-    // The worker reports from its own thread; the bar may only be touched from this one.
-    connect(this, &fExtract::progressChanged, m_progress, &QProgressBar::setValue, Qt::QueuedConnection);
+    connect(this, &fExtract::progressChanged, m_progress, &QProgressBar::setValue);
 
     load();
 }
 
 fExtract::~fExtract() {
-    // A window torn down under a running extraction must not leave the thread writing into freed memory.
-    if (m_worker) {
-        m_state.cancel.store(true);
-        m_package.zCancelOperation();
-        m_worker->wait();
-        delete m_worker;
-        m_worker = nullptr;
+    // A window torn down under a running extraction must not leave the job writing into freed memory.
+    if (m_runner.isRunning()) {
+        m_state.cancel.cancel();
+        m_runner.wait();
     }
     setBusy(false);
 }
@@ -203,7 +192,6 @@ void fExtract::load() {
     m_folderNamesCheck->setChecked(s.useFolderNames);
 
     const QString request = m_state.text(Option::ExtractRequest);
-    m_allEntries = request != kExtractOneRequest;
     if (request == kExtractAllRequest) m_selectedFileLabel->setText("Extract all files.");
     // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
     if (request == kExtractOneRequest)
@@ -259,7 +247,7 @@ void fExtract::usePickedFolder(FolderBox box, const QString& folder) {
 }
 
 void fExtract::extractNow() {
-    if (m_worker) return;
+    if (m_runner.isRunning()) return;
     // The extract options and the password come from the stored settings; a settings file that could not be read
     // leaves only defaults, so nothing is extracted with them.
     if (const QString problem = m_state.settings.problem(); !problem.isEmpty()) {
@@ -276,50 +264,34 @@ void fExtract::extractNow() {
     startExtraction(s);
 }
 
-void fExtract::reportProgress(const ZipProgress& progress) {
-    emit progressChanged(percentOf(progress));
-    if (m_observer) m_observer(progress);
-}
-
-void fExtract::pollOneEntry() {
-    if (!m_worker) return;
-    // A cancel pressed while the zip layer was only starting its run could be reset by that start; repeat it.
-    if (m_state.cancel.load()) m_package.zCancelOperation();
-    ZipProgress progress;
-    progress.filesTotal = 1;
-    m_package.zGetRunTimeInfo(progress.bytesDone, progress.bytesTotal);
-    reportProgress(progress);
-    if (m_state.cancel.load()) m_package.zCancelOperation();
-}
-
 void fExtract::startExtraction(const ExtractSettings& settings) {
     m_btnExtract->setEnabled(false);
     m_extractingLabel->show();
     m_progress->setValue(0);
     m_progress->show();
-    m_state.cancel.store(false);
     setBusy(true);
 
-    // The extraction runs off the window thread so the window keeps painting and Cancel keeps working; the
-    // callback only reads the cancel flag and posts the percentage.
-    // One entry and all entries take the same path; only all entries report progress through the callback.
-    m_worker = QThread::create([this, settings] {
-        m_answer = runExtractRequest(m_state, m_package, settings, [this](const ZipProgress& progress) {
-            reportProgress(progress);
-            return !m_state.cancel.load();
+    // The request is read here; the job runs off the window thread so the window keeps painting and Cancel keeps
+    // working. The shared token is ours to clear before the job starts; the job only reads it.
+    auto prepared = std::make_shared<PreparedExtract>(prepareExtractRequest(m_state, m_package, settings));
+    auto result = std::make_shared<ExtractResult>();
+    m_state.cancel.clear();
+    ExtractCallbacks callbacks;
+    callbacks.progress = [this](const ZipProgress& progress) {
+        m_runner.post([this, percent = percentOf(progress)] { emit progressChanged(percent); });
+        if (m_observer) m_observer(progress);
+    };
+    m_runner.start(
+        [this, prepared, result, callbacks] {
+            if (prepared->params) *result = ExtractJob(m_package, *prepared->params, callbacks).run(m_state.cancel);
+        },
+        [this, prepared, result] {
+            m_answer = extractAnswerFor(*prepared, *result);
+            extractionEnded();
         });
-    });
-    connect(m_worker, &QThread::finished, this, &fExtract::workerFinished, Qt::QueuedConnection);
-    m_worker->start();
-    if (!m_allEntries) m_poll->start();
 }
 
-void fExtract::workerFinished() {
-    if (!m_worker) return;
-    m_poll->stop();
-    m_worker->wait();
-    delete m_worker;
-    m_worker = nullptr;
+void fExtract::extractionEnded() {
     setBusy(false);
     m_extractingLabel->hide();
     m_progress->hide();
@@ -329,21 +301,11 @@ void fExtract::workerFinished() {
     done(m_answer.succeeded() ? QDialog::Accepted : QDialog::Rejected);
 }
 
-void fExtract::waitForExtraction() {
-    if (!m_worker) return;
-    QEventLoop loop;
-    connect(this, &fExtract::extractionFinished, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void fExtract::cancelNow() {
-    m_state.cancel.store(true);
-    if (m_worker) {
-        // The running extraction stops at its next progress report and answers "cancel" itself; the zip
-        // layer removes the file it was writing.
-        m_package.zCancelOperation();
-        return;
-    }
+    m_state.cancel.cancel();
+    // A running extraction stops at its next look at the token and answers "cancel" itself; the zip layer
+    // removes the file it was writing.
+    if (m_runner.isRunning()) return;
     m_answer = ExtractAnswer::cancelled();
     storeExtractAnswer(m_state, m_answer);
     done(QDialog::Rejected);
@@ -356,7 +318,8 @@ void fExtract::reject() {
 void fExtract::answerWith(const QString& answer) {
     if (answer == QLatin1String("extract")) {
         extractNow();
-        waitForExtraction();
+        // As after a click on Extract: the dialog stays open until its extraction has ended and closed it.
+        if (m_runner.isRunning()) QDialog::exec();
     } else {
         cancelNow();
     }

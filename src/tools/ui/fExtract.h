@@ -1,11 +1,12 @@
 #pragma once
 // The extract dialog: extracts one entry or all entries of the open package with the options the user sets
 // here. The request comes in, and the answer goes out, through the option values Optionse8 and Optionsea to
-// Optionsec; the work itself is runExtractRequest.
+// Optionsec; the work itself is an ExtractJob, which the dialog's JobRunner runs off the window thread.
 
 #include "tools/ExtractRequest.h"
 
 #include "app/ui/AnswerableDialog.h"
+#include "app/ui/JobRunner.h"
 
 #include <functional>
 #include <memory>
@@ -16,8 +17,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QThread;
-class QTimer;
 
 class fExtract : public AnswerableDialog {
     Q_OBJECT
@@ -25,29 +24,28 @@ class fExtract : public AnswerableDialog {
     enum class FolderBox { Default, Selected };
 
     fExtract(AppState& state, ZipPackage& package, QWidget* parent = nullptr);
+    /// A running extraction is cancelled and waited for, so nothing of it outlives the dialog.
     ~fExtract() override;
 
     /// What btnExtract does. The extraction (one entry or all) runs off the window thread, with the progress bar
-    /// and a working Cancel, and the dialog closes when it is done (waitForExtraction() lets a caller wait).
+    /// and a working Cancel; extractionFinished() follows its end, and the dialog closes.
     void extractNow();
     /// What btnExit does: a running extraction is stopped (and answers for itself), else all answers are "cancel".
     void cancelNow();
-    bool isExtracting() const { return m_worker != nullptr; }
-    /// Lets window events run until the background extraction has ended; returns at once when none runs.
-    void waitForExtraction();
+    /// True from extractNow() until extractionFinished().
+    bool isExtracting() const { return m_runner.isRunning(); }
 
     /// A folder picked by a browse button: stored with its trailing "/" in the box and in the box's key.
     void usePickedFolder(FolderBox box, const QString& folder);
     /// The options as the controls show them now.
     ExtractSettings settingsFromControls() const;
 
-    /// Called at every progress report, before the cancel flag is read: on the extraction's thread for all
-    /// entries, on the window thread (which reads the zip layer's counts) for one entry. For tests that need to
-    /// act at an exact point of a running extraction.
+    /// Called at every progress report on the extraction's thread, after the report was posted to the window and
+    /// before the extraction goes on. For tests that need to act at an exact point of a running extraction.
     void setProgressObserver(std::function<void(const ZipProgress&)> observer) { m_observer = std::move(observer); }
 
   signals:
-    /// Percent done of a running extraction of all entries; emitted from the extraction's thread.
+    /// Percent done of the running extraction, on the window thread.
     void progressChanged(int percent);
     /// The background extraction has ended and its answer is stored.
     void extractionFinished();
@@ -67,21 +65,17 @@ class fExtract : public AnswerableDialog {
     void browse(FolderBox box);
     void setUseTicks(bool useDefault);
     void startExtraction(const ExtractSettings& settings);
-    void reportProgress(const ZipProgress& progress);
-    void pollOneEntry();
-    void workerFinished();
+    void extractionEnded();
     void setBusy(bool busy);
     QLineEdit* folderEdit(FolderBox box) const;
     static Option folderOption(FolderBox box);
 
     AppState& m_state;
     ZipPackage& m_package;
-    bool m_allEntries = false;
     bool m_busy = false;
-    QThread* m_worker = nullptr;
-    QTimer* m_poll = nullptr; ///< reads the zip layer's counts while one entry is extracted
     ExtractAnswer m_answer;
     std::function<void(const ZipProgress&)> m_observer;
+    JobRunner m_runner; ///< last, so it is gone (and its worker joined) before anything the job uses
 
     QLabel* m_headingLabel;
     QLabel* m_passwordLabel;

@@ -1,6 +1,6 @@
 // The build as the user goes through it: the checks, the replace question and the settings dialog on the window
-// thread, the build on its own thread with the progress window following it, and the result dialog or the
-// message at the end. Answers come from DialogHook; a dialog nobody answered fails the test.
+// thread, the build off it with the progress window following it, and the result dialog or the message at the
+// end, then finished(). Answers come from DialogHook; a dialog nobody answered fails the test.
 #include "backup/ui/BuildRunner.h"
 #include "BuildUiTestUtil.h"
 #include "backup/ui/fLoad.h"
@@ -8,6 +8,7 @@
 #include "zip/ZipPackage.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <functional>
@@ -25,41 +28,24 @@ using namespace testsupport;
 
 namespace {
 
-// What the progress window showed at one moment, read on the window thread.
-struct WindowView {
-    bool visible = false;
-    QString title;
-    QString package;
-    QString files;
-    QString percent1;
-    QString percent2;
-    QString lockedCount;
-    QStringList locked;
-    QString lockedList; ///< where the window says the list of locked files goes
-};
-
-WindowView look(const BuildRunner& runner) {
-    return callOnWindowThread([&] {
-        WindowView view;
+// What the progress window shows, read on the window thread from the build's thread: its title, package, files,
+// both percentages, the locked count and where the list of locked files goes, then the locked paths.
+QStringList look(const BuildRunner& runner) {
+    return askOnWindowThread([&] {
         fLoad* window = runner.progressWindow();
-        if (!window) return view;
-        view.visible = window->isVisible();
-        view.title = window->windowTitle();
-        view.package = child<QLabel>(*window, "lblPackage")->text();
-        view.files = child<QLabel>(*window, "lblFiles")->text();
-        view.percent1 = child<QLabel>(*window, "lblPercent1")->text();
-        view.percent2 = child<QLabel>(*window, "lblPercent2")->text();
-        view.lockedCount = child<QLabel>(*window, "lblLocked")->text();
-        view.locked = window->lockedPaths();
-        view.lockedList = child<QLabel>(*window, "Label4")->text();
-        return view;
+        if (!window || !window->isVisible()) return QStringList{"<no window>"};
+        QStringList view{window->windowTitle()};
+        for (const char* label : {"lblPackage", "lblFiles", "lblPercent1", "lblPercent2", "lblLocked", "Label4"})
+            view << child<QLabel>(*window, label)->text();
+        return view + window->lockedPaths();
     });
 }
 
 // What the user does with the mouse: Cancel in the progress window, on the window thread.
 void pressCancel(const BuildRunner& runner) {
-    callOnWindowThread([&] {
-        if (fLoad* window = runner.progressWindow()) child<QPushButton>(*window, "btnCancel")->click();
+    askOnWindowThread([&] {
+        if (fLoad* window = runner.progressWindow(); window && window->isVisible())
+            child<QPushButton>(*window, "btnCancel")->click();
         return 0;
     });
 }
@@ -104,11 +90,6 @@ QStringList storedNames(const QString& zip) {
     return names;
 }
 
-QString packageComment(const QString& zip) {
-    ZipPackage package;
-    return package.zOpenZipFile(zip) == kZipOk ? package.zGetComment() : "<cannot open>";
-}
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
 class BuildRunnerTest : public HookedTest {
   protected:
@@ -134,22 +115,32 @@ class BuildRunnerTest : public HookedTest {
         p.comment = "*Comment*";
         p.list = list;
         for (const BuildEntry& e : list) {
-            if (e.isFolder()) {
-                CurrentPatterns patterns;
-                patterns.loadRowPatterns(e.include, e.exclude);
-                const FolderCount count = countFolder(e.path, patterns);
-                p.selectedFiles += count.files;
-                p.selectedBytes += count.bytes;
-            } else {
-                p.selectedFiles += 1;
-                p.selectedBytes += QFileInfo(e.path).size();
-            }
+            CurrentPatterns patterns;
+            patterns.loadRowPatterns(e.include, e.exclude);
+            const FolderCount c =
+                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size()};
+            p.selectedFiles += c.files;
+            p.selectedBytes += c.bytes;
         }
         return p;
     }
     BuildParams folderParams() { return buildParams({{data, "*.*", "*.tmp"}}); }
     QString stored(const QString& relative) const { return (data + relative).mid(1); }
     QStringList allStored() const { return {stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}; }
+    // Starts the build and lets the window thread serve it until finished() has come, exactly once.
+    static BuildResult runToEnd(BuildRunner& runner) {
+        QSignalSpy finished(&runner, &BuildRunner::finished);
+        EXPECT_TRUE(runner.start());
+        EXPECT_TRUE(runner.isRunning());
+        EXPECT_TRUE(finished.wait(60000));
+        EXPECT_EQ(finished.size(), 1);
+        EXPECT_FALSE(runner.isRunning());
+        return runner.result();
+    }
+    BuildResult runToEnd(const BuildParams& params) {
+        BuildRunner runner(state, params);
+        return runToEnd(runner);
+    }
     // Nothing was shown that the test did not answer, and every answer was taken but the ones named.
     void expectAnswered(const QStringList& left = {}) {
         EXPECT_EQ(leftAnswers(), left);
@@ -157,47 +148,60 @@ class BuildRunnerTest : public HookedTest {
     }
 };
 
-TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingAndShowTheResult) {
+TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingThenAnUpdate) {
     QWidget owner;
     owner.show();
     queue({"ok", "ok"}); // fZipSet, fZipOK
     BuildRunner runner(state, folderParams(), &owner);
     runner.setHideOwner(true);
-    WindowView atCheck;
+    QStringList atCheck;
     bool ownerVisible = true;
     BuildCallbacks seams;
     seams.beforeCheck = [&](const QString&) {
+        EXPECT_NE(QThread::currentThread(), qApp->thread()) << "the build runs off the window thread";
         atCheck = look(runner);
-        ownerVisible = callOnWindowThread([&] { return owner.isVisible(); });
+        ownerVisible = askOnWindowThread([&] { return owner.isVisible(); });
     };
     runner.setSeams(seams);
-
     const int writesBefore = state.settings.writeCount();
-    const BuildResult r = runner.run();
+    const BuildResult r = runToEnd(runner);
 
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_TRUE(runner.settingsConfirmed());
     EXPECT_EQ(state.settings.writeCount() - writesBefore, 2) << "the target once, the zip settings once";
     EXPECT_EQ(storedNames(target), allStored());
-    EXPECT_EQ(packageComment(target), "*Comment*");
-    EXPECT_EQ(r.heading, " Build Completed!");
-    EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 0");
+    EXPECT_EQ(QStringList({r.heading, r.lockedLine}),
+              QStringList({" Build Completed!", "Number of locked files bypassed = 0"}));
     // Every progress report reached the window before the package was checked.
-    EXPECT_TRUE(atCheck.visible);
-    EXPECT_EQ(QStringList({atCheck.title, atCheck.package, atCheck.files, atCheck.percent1, atCheck.percent2}),
-              QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
+    EXPECT_EQ(atCheck.mid(0, 5), QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
     EXPECT_EQ(runner.progressWindow(), nullptr) << "the window is gone after the build";
     EXPECT_FALSE(ownerVisible) << "the owner was hidden while the build ran";
     EXPECT_TRUE(owner.isVisible()) << "and is back for the result";
     expectAnswered(); // the result dialog took the second answer
     EXPECT_TRUE(DialogHook::shownMessages().isEmpty()) << DialogHook::shownMessages().join("; ").toStdString();
-    EXPECT_FALSE(state.cancel.load());
-    EXPECT_EQ(readFile(zips + "Locked.Txt"), "");
+    EXPECT_FALSE(state.cancel.cancelled());
     EXPECT_EQ(program.stored("Options10"), "Backup.zip") << "the target is remembered for the next build";
+
+    writeFile(data + "d.txt", sampleText(1000, 4));
+    BuildParams p = buildParams({{data + "d.txt", "", ""}});
+    p.mode = BuildMode::Update;
+    p.packagePath = target;
+    queue({"ok", "ok"});
+    BuildRunner update(state, p);
+    seams.beforeCheck = [&](const QString&) { atCheck = look(update); };
+    update.setSeams(seams);
+    const BuildResult u = runToEnd(update);
+    ASSERT_TRUE(u.ok()) << u.message.toStdString();
+    EXPECT_EQ(atCheck.value(0), "Update Zip Package");
+    EXPECT_EQ(storedNames(target),
+              QStringList({stored("a.txt"), stored("b.txt"), stored("d.txt"), stored("sub/c.doc")}));
+    EXPECT_EQ(QStringList({u.resultPackagePath, u.updatedLine}),
+              QStringList({"Zip Package Updated: " + target, "Number of files updated: 1"}));
+    EXPECT_EQ(program.stored("Options02"), "3") << "Add/Replace became Update in the settings dialog";
+    expectAnswered();
 }
 
 TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
-    BuildParams p = folderParams();
     unexpected.allow("fZipSet");
     bool answered = false;
     answerSettings(answered, [](QDialog& dialog) {
@@ -205,113 +209,142 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
         child<QLineEdit>(dialog, "Text5")->setText("typed pw");
         child<QRadioButton>(dialog, "SSOption1_0")->setChecked(true);
     });
-    BuildRunner runner(state, p);
-
-    const BuildResult r = runner.run();
-
+    BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
+    const BuildResult r = runToEnd(runner);
     ASSERT_TRUE(answered) << "the settings dialog was shown";
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(runner.comment(), "Typed comment");
     ZipPackage package;
     ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
     EXPECT_EQ(package.zGetComment(), "Typed comment");
-    ASSERT_EQ(package.entries().size(), 3u);
+    ASSERT_EQ(package.entries().size(), 2u);
     for (const ZipEntry& e : package.entries()) {
         EXPECT_TRUE(e.encrypted) << e.storedName().toStdString();
         EXPECT_GT(e.compressedSize, e.size) << "stored (None), plus the encryption's own bytes";
     }
     expectAnswered();
-}
 
-TEST_F(BuildRunnerTest, TheCustomVolumeSizeOfTheDialogReachesTheZipLayer) {
+    // The custom volume size of the dialog reaches the zip layer.
     writeFile(data + "big.bin", randomBytes(200000, 7));
-    BuildParams p = folderParams();
-    unexpected.allow("fZipSet");
-    bool answered = false;
     answerSettings(answered, [](QDialog& dialog) {
         child<QRadioButton>(dialog, "SSOption5")->setChecked(true);
         child<QLineEdit>(dialog, "Text1")->setText("65536");
     });
-    runBuild(nullptr, state, p);
-    ASSERT_TRUE(answered);
-    // Volumes of the typed size were written. (How the build names and places them is checked with the build.)
+    queue({"y"}); // replace the package of the first build
+    runToEnd(folderParams());
     const QStringList volumes = QDir(zips).entryList({"*.z01", "*.z02"}, QDir::Files | QDir::Hidden);
     EXPECT_EQ(volumes.size(), 2) << listTree(zips).join(", ").toStdString();
     for (const QString& volume : volumes)
         EXPECT_EQ(QFileInfo(zips + volume).size(), 65536) << volume.toStdString();
 }
 
-TEST_F(BuildRunnerTest, CancelledSettingsBuildNothingButKeepTheSettingsAndTheComment) {
-    queue({"cancel", "unused"});
+// Whatever stops a build before it runs leaves the disk as it was, shows at most its message, and still ends in
+// finished().
+TEST_F(BuildRunnerTest, BuildsThatNeverRunChangeNothingAndStillFinish) {
+    queue({"ok", "unused"}); // fError
+    EXPECT_EQ(runToEnd(buildParams({})).outcome, BuildOutcome::Stopped);
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please select files to zip"}));
+    expectAnswered({"unused"});
+
+    queue({"cancel", "unused"}); // the settings dialog
     BuildRunner runner(state, folderParams());
-    const BuildResult r = runner.run();
-    EXPECT_EQ(r.outcome, BuildOutcome::Stopped);
-    EXPECT_TRUE(r.message.isEmpty());
+    const BuildResult cancelled = runToEnd(runner);
+    EXPECT_EQ(cancelled.outcome, BuildOutcome::Stopped);
+    EXPECT_TRUE(cancelled.message.isEmpty());
     EXPECT_FALSE(runner.settingsConfirmed());
     EXPECT_EQ(runner.comment(), "*Comment*");
     EXPECT_EQ(listTree(zips), QStringList()) << "no package, no stray file, no list";
     EXPECT_EQ(program.stored("Options01"), "3") << "the settings dialog stored even when cancelled";
     expectAnswered({"unused"}); // no result dialog
-}
-
-TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
-    writeFile(target, "the old package, kept byte for byte");
-    queue({"y", "ok", "unused"}); // replace it, fZipSet
-    BuildRunner runner(state, folderParams());
-    BuildCallbacks seams;
-    bool checked = false;
-    seams.afterWalk = [&] { pressCancel(runner); };
-    seams.beforeCheck = [&](const QString&) { checked = true; };
-    runner.setSeams(seams);
-
-    const BuildResult r = runner.run();
-
-    EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
-    EXPECT_FALSE(checked) << "the build stopped before a new package was finished";
-    EXPECT_TRUE(state.cancel.load());
-    EXPECT_EQ(readFile(target), "the old package, kept byte for byte");
-    EXPECT_EQ(listTree(zips), QStringList({"Backup.zip"})) << "nothing half-built is left beside it";
-    EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
-    expectAnswered({"unused"}); // no result dialog after a cancel
-}
-
-TEST_F(BuildRunnerTest, CancelDuringTheWalkStopsBeforeCompressingAndWritesTheLockedList) {
-    queue({"ok", "unused"});
-    BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
-    BuildCallbacks seams;
-    bool walked = false;
-    seams.afterWalk = [&] { walked = true; };
-    runner.setSeams(seams);
-    // The user presses Cancel when the first file shows on the bar; the build waits for the click here, so the
-    // flag is up before it looks at the next entry.
-    QObject::connect(
-        &runner, &BuildRunner::selecting, &runner,
-        [&](int) {
-            if (fLoad* window = runner.progressWindow(); window && window->isVisible())
-                child<QPushButton>(*window, "btnCancel")->click();
-        },
-        Qt::BlockingQueuedConnection);
-
-    const BuildResult r = runner.run();
-
-    EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
-    EXPECT_FALSE(walked) << "the walk did not finish";
-    EXPECT_EQ(r.entriesOrdered, 1);
-    EXPECT_EQ(listTree(zips), QStringList({"Locked.Txt"})) << "no package, but the list of the cancelled walk";
-    expectAnswered({"unused"});
-}
-
-TEST_F(BuildRunnerTest, ChecksAndTheReplaceQuestionComeBeforeTheSettings) {
-    queue({"ok", "unused"}); // fError
-    EXPECT_EQ(runBuild(nullptr, state, buildParams({})).outcome, BuildOutcome::Stopped);
-    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please select files to zip"}));
-    expectAnswered({"unused"});
 
     writeFile(target, "old");
     queue({"n", "unused"});
-    EXPECT_EQ(runBuild(nullptr, state, folderParams()).outcome, BuildOutcome::Declined);
+    EXPECT_EQ(runToEnd(folderParams()).outcome, BuildOutcome::Declined);
     EXPECT_EQ(readFile(target), "old");
     expectAnswered({"unused"}); // no settings dialog after a no
+
+    // A settings file that cannot be read leaves only defaults (no password, no stored level): the build is not
+    // run on them, the user is told which file is at fault, and the file stays as it was.
+    const QString file = state.settings.fileName();
+    const QByteArray garbage = "[Settings]\nOptionse4=secret\n" + randomBytes(300, 5);
+    writeFile(file, garbage);
+    AppState broken(testName()); // a run that starts with the damaged file
+    broken.folders = state.folders;
+    DialogHook::reset();
+    queue({"ok", "unused"}); // fError
+    BuildRunner refused(broken, folderParams());
+    EXPECT_EQ(runToEnd(refused).outcome, BuildOutcome::Stopped);
+    EXPECT_EQ(DialogHook::shownMessages(),
+              QStringList{"The settings file " + file +
+                          " is not a valid settings file (format error); the stored settings are not used and the file "
+                          "is left as it is. The build was not run."});
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(readFile(file), garbage);
+    expectAnswered({"unused"});
+}
+
+// Cancel in the progress window, after the walk or at the first file of it: the old package stays byte for byte,
+// nothing half-built is left, and a walk cut short still leaves its list of locked files.
+TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
+    for (const bool duringWalk : {false, true}) {
+        SCOPED_TRACE(duringWalk ? "during the walk" : "after the walk");
+        QFile::remove(zips + "Locked.Txt");
+        writeFile(target, "the old package, kept byte for byte");
+        queue({"y", "ok", "unused"}); // replace it, fZipSet
+        state.cancel.cancel();        // a cancel of an earlier job: the runner clears the token before its build
+        BuildRunner runner(state, folderParams());
+        BuildCallbacks seams;
+        bool walked = false, checked = false;
+        // The build waits for the click here, so the token is set before it looks at the next entry.
+        if (duringWalk) seams.selecting = [&](int) { pressCancel(runner); };
+        seams.afterWalk = [&] {
+            walked = true;
+            if (!duringWalk) pressCancel(runner);
+        };
+        seams.beforeCheck = [&](const QString&) { checked = true; };
+        runner.setSeams(seams);
+
+        const BuildResult r = runToEnd(runner);
+
+        EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
+        EXPECT_EQ(r.entriesOrdered, duringWalk ? 1 : 3) << "the token was cleared before the build";
+        EXPECT_EQ(walked, !duringWalk);
+        EXPECT_FALSE(checked) << "the build stopped before a new package was finished";
+        EXPECT_TRUE(state.cancel.cancelled());
+        EXPECT_EQ(readFile(target), "the old package, kept byte for byte");
+        EXPECT_EQ(listTree(zips), duringWalk ? QStringList({"Backup.zip", "Locked.Txt"}) : QStringList({"Backup.zip"}));
+        EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
+        expectAnswered({"unused"}); // no result dialog after a cancel
+    }
+}
+
+// A runner that goes while its build runs cancels it through the shared token and waits for it: nothing of the
+// build outlives it, and the old package stays.
+TEST_F(BuildRunnerTest, DestroyingTheRunnerMidBuildCancelsAndWaits) {
+    writeFile(target, "old");
+    queue({"y", "ok", "unused"});
+    auto runner = std::make_unique<BuildRunner>(state, folderParams());
+    QSignalSpy finished(runner.get(), &BuildRunner::finished);
+    std::atomic_bool walked{false};
+    BuildCallbacks seams;
+    // The build holds after its walk until the token is set (or gives up after a while, which fails the test).
+    seams.afterWalk = [&] {
+        walked = true;
+        QElapsedTimer waited;
+        waited.start();
+        while (!state.cancel.cancelled() && waited.elapsed() < 30000)
+            QThread::yieldCurrentThread();
+    };
+    runner->setSeams(seams);
+    ASSERT_TRUE(runner->start());
+    QTRY_VERIFY_WITH_TIMEOUT(walked.load(), 30000);
+    runner.reset();
+    EXPECT_TRUE(state.cancel.cancelled());
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(listTree(zips), QStringList({"Backup.zip"})) << "no work file is left";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(finished.size(), 0) << "the build's end went with its runner";
+    expectAnswered({"unused"});
 }
 
 TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
@@ -322,33 +355,11 @@ TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
     BuildCallbacks seams;
     seams.beforeCheck = [&](const QString& newPackage) { damage(newPackage, sampleText(3000, 2)); };
     runner.setSeams(seams);
-
-    const BuildResult r = runner.run();
-
+    const BuildResult r = runToEnd(runner);
     EXPECT_EQ(r.outcome, BuildOutcome::Failed);
     EXPECT_EQ(DialogHook::shownMessages(), QStringList({r.message}));
     EXPECT_TRUE(r.message.contains(stored("b.txt"))) << r.message.toStdString();
     EXPECT_EQ(readFile(target), "old");
-    expectAnswered({"unused"});
-}
-
-// A settings file that cannot be read leaves only defaults (no password, no stored level): the build is not run
-// on them, the user is told which file is at fault, and the file stays as it was.
-TEST_F(BuildRunnerTest, ASettingsFileThatCannotBeReadStopsTheBuildBeforeAnything) {
-    const QString file = state.settings.fileName();
-    const QByteArray garbage = "[Settings]\nOptionse4=secret\n" + randomBytes(300, 5);
-    writeFile(file, garbage);
-    AppState broken(testName()); // a run that starts with the damaged file
-    broken.folders = state.folders;
-    queue({"ok", "unused"}); // fError
-    const BuildResult r = BuildRunner(broken, folderParams()).run();
-    EXPECT_EQ(r.outcome, BuildOutcome::Stopped);
-    EXPECT_EQ(DialogHook::shownMessages(),
-              QStringList{"The settings file " + file +
-                          " is not a valid settings file (format error); the stored settings are not used and the file "
-                          "is left as it is. The build was not run."});
-    EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_EQ(readFile(file), garbage);
     expectAnswered({"unused"});
 }
 
@@ -359,47 +370,18 @@ TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
     ASSERT_TRUE(isFileLocked(data + "b.txt"));
     queue({"ok", "ok"});
     BuildRunner runner(state, folderParams());
-    WindowView afterWalk;
+    QStringList afterWalk;
     BuildCallbacks seams;
     seams.afterWalk = [&] { afterWalk = look(runner); };
     runner.setSeams(seams);
-
-    const BuildResult r = runner.run();
-
+    const BuildResult r = runToEnd(runner);
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_EQ(afterWalk.lockedCount, "1");
-    EXPECT_EQ(afterWalk.locked, QStringList({data + "b.txt"}));
-    EXPECT_EQ(afterWalk.lockedList, "List of locked files saved as " + zips + "Locked.Txt")
-        << "the window names the list the build writes";
-    EXPECT_EQ(afterWalk.percent1, "100%");
+    // The first bar is full, one file is locked, and the window names it and the list the build writes.
+    EXPECT_EQ(afterWalk.mid(3),
+              QStringList({"100%", "0%", "1", "List of locked files saved as " + zips + "Locked.Txt", data + "b.txt"}));
     EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 1");
     EXPECT_EQ(readFile(zips + "Locked.Txt"), (data + "b.txt\n").toUtf8());
     EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));
-    expectAnswered();
-}
-
-TEST_F(BuildRunnerTest, AnUpdateRunsTheUpdateSettingsAndReportsTheFilesUpdated) {
-    queue({"ok", "ok"});
-    ASSERT_TRUE(runBuild(nullptr, state, buildParams({{data + "a.txt", "", ""}})).ok());
-    writeFile(data + "d.txt", sampleText(1000, 4));
-    BuildParams p = buildParams({{data + "d.txt", "", ""}});
-    p.mode = BuildMode::Update;
-    p.packagePath = target;
-    queue({"ok", "ok"});
-    BuildRunner runner(state, p);
-    WindowView atCheck;
-    BuildCallbacks seams;
-    seams.beforeCheck = [&](const QString&) { atCheck = look(runner); };
-    runner.setSeams(seams);
-
-    const BuildResult r = runner.run();
-
-    ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_EQ(atCheck.title, "Update Zip Package");
-    EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("d.txt")}));
-    EXPECT_EQ(r.resultPackagePath, "Zip Package Updated: " + target);
-    EXPECT_EQ(r.updatedLine, "Number of files updated: 1");
-    EXPECT_EQ(program.stored("Options02"), "3") << "Add/Replace became Update in the settings dialog";
     expectAnswered();
 }
 

@@ -132,7 +132,7 @@ TEST_F(MessageDialogsTest, DeleteAnswersAndDontShowRoundTrip) {
 }
 
 TEST_F(MessageDialogsTest, CountCancelAndClosingRaiseTheFlagButFinishDoesNot) {
-    std::atomic_bool cancel{false};
+    CancelToken cancel;
     fCount dialog(cancel);
     EXPECT_EQ(dialog.objectName(), "fCount");
     EXPECT_EQ(dialog.windowTitle(), "Varnhold");
@@ -151,12 +151,12 @@ TEST_F(MessageDialogsTest, CountCancelAndClosingRaiseTheFlagButFinishDoesNot) {
         {"close", [](fCount& d) { d.close(); }} // closing the window stops the search
     };
     for (const auto& [how, leaveIt] : ways) {
-        cancel = false;
+        cancel.clear();
         fCount count(cancel);
         count.show();
         leaveIt(count);
         EXPECT_FALSE(count.isVisible()) << how;
-        EXPECT_EQ(cancel.load(), QString(how) != "finish") << how;
+        EXPECT_EQ(cancel.cancelled(), QString(how) != "finish") << how;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -65,7 +66,7 @@ TEST_F(SettingsWrites, AnExtractClickWritesTheSettingsOnceAndTheAnswerOnce) {
     before = writes();
     dialog.findChild<QPushButton*>("btnExtract")->click();
     EXPECT_EQ(writes() - before, 1) << "the nine options and the request, when the extraction starts";
-    dialog.waitForExtraction();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isExtracting(), 30000);
     EXPECT_EQ(writes() - before, 2) << "and the answer when it has ended";
 
     ASSERT_EQ(readFile(selected + "one.txt"), sampleText(3000, 1));
