@@ -131,6 +131,8 @@ fKovra::~fKovra() {
     // A count still running stops at its next file; the runner then waits for it.
     m_countCancel.cancel();
     m_ticks.clear();
+    // The grid models read the selection, a member that goes before the base class deletes its children.
+    delete m_tabs;
 }
 
 // ---------------------------------------------------------------------------------------------------------
