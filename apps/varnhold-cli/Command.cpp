@@ -66,6 +66,7 @@ const std::vector<std::unique_ptr<Command>>& commands() {
         made.push_back(makeTestCommand());
         made.push_back(makeExtractCommand());
         made.push_back(makeBuildCommand());
+        made.push_back(makeSearchCommand());
         return made;
     }();
     return all;

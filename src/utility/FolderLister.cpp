@@ -1,4 +1,5 @@
 #include "FolderLister.h"
+#include "CancelToken.h"
 #include "NativePath.h"
 
 #include <QDir>
@@ -74,6 +75,9 @@ class Walker {
     Walker(std::vector<FolderRecord>& out, const CancelToken& cancel, const std::function<void(qint64)>& onProgress,
            int progressStep)
         : m_out(out), m_cancel(cancel), m_onProgress(onProgress), m_step(progressStep > 0 ? progressStep : 500) {}
+
+    bool oneFileSystem = false;
+    const std::function<bool(const FolderRecord&)>* keepFile = nullptr;
 
     bool run(const QString& root);
 
@@ -206,11 +210,14 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
             text.append(u'/');
             childPath.truncate(pathLength);
             childPath.append(name, nameLength);
-            subfolders.push_back({childPath, text, st.dev, readOnlyMount, qsizetype(m_out.size() - 1)});
-        } else if (++m_files % m_step == 0 && m_onProgress) {
-            m_onProgress(m_files);
+            record.path = std::move(text);
+            if (oneFileSystem && st.dev != folder.dev) continue;
+            subfolders.push_back({childPath, record.path, st.dev, readOnlyMount, qsizetype(m_out.size() - 1)});
+            continue;
         }
         record.path = std::move(text);
+        if (keepFile && !(*keepFile)(record)) m_out.pop_back();
+        if (++m_files % m_step == 0 && m_onProgress) m_onProgress(m_files);
     }
     closedir(dir);
     return complete;
@@ -250,6 +257,14 @@ bool Walker::run(const QString& root) {
 bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
                     const std::function<void(qint64 filesSoFar)>& onProgress, int progressStep) {
     Walker walker(out, cancel, onProgress, progressStep);
+    return walker.run(root);
+}
+
+bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
+                    const FolderScanOptions& options) {
+    Walker walker(out, cancel, options.onProgress, options.progressStep);
+    walker.oneFileSystem = options.oneFileSystem;
+    if (options.keepFile) walker.keepFile = &options.keepFile;
     return walker.run(root);
 }
 

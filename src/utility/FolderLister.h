@@ -46,6 +46,26 @@ struct FolderRecord {
 bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
                     const std::function<void(qint64 filesSoFar)>& onProgress = {}, int progressStep = 500);
 
+class CancelToken;
+
+/// How listFolderTree walks beyond the plain listing.
+struct FolderScanOptions {
+    /// Folders where another file system is mounted are listed but not entered, so a scan of "/" stays on the
+    /// root's own disk and never walks /proc or another drive.
+    bool oneFileSystem = false;
+    /// When set, a file record (anything but a folder) is kept only when this returns true. Called on the scanning
+    /// thread as soon as the record is complete, so a caller can test files while they are found and keep only
+    /// the ones it wants.
+    std::function<bool(const FolderRecord&)> keepFile;
+    /// As in the other form; keepFile has seen every file counted.
+    std::function<void(qint64 filesSoFar)> onProgress;
+    int progressStep = 500;
+};
+
+/// The same walk with options; cancel is checked between entries.
+bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
+                    const FolderScanOptions& options);
+
 class FolderLister : public QObject {
     Q_OBJECT
   public:

@@ -34,10 +34,13 @@ class RecentList : public ::testing::Test {
     QStringList list;
 };
 
-TEST_F(RecentList, StartsWithNineEmptySlots) {
+TEST_F(RecentList, StartsWithNineEmptySlotsAndStoresUnderSlotDigitAndSuffix) {
     LoadTheEntry(settings, "File", list);
     EXPECT_EQ(list, QStringList(9, QString()));
     EXPECT_TRUE(settings.GetAllSettings(kSettingsSection).isEmpty());
+    AddTheEntry(settings, "/z/a.zip", "File", list);
+    EXPECT_EQ(settings.GetSetting(kSettingsSection, "1File"), "/z/a.zip");
+    EXPECT_EQ(settings.GetSetting(kSettingsSection, "9File", "missing"), "");
 }
 
 TEST_F(RecentList, SlotFiveMovesToTopAndOnlyOneToFourShift) {
@@ -71,12 +74,6 @@ TEST_F(RecentList, TopEntryEmptyNameAndCase) {
     AddTheEntry(settings, names[2].toUpper(), "File", list);
     EXPECT_EQ(list.mid(0, 4), QStringList({names[2].toUpper(), names[0], names[1], names[2]}))
         << "case counts: a name differing in case is another package";
-}
-
-TEST_F(RecentList, KeysAreSlotDigitAndSuffix) {
-    AddTheEntry(settings, "/z/a.zip", "File", list);
-    EXPECT_EQ(settings.GetSetting(kSettingsSection, "1File"), "/z/a.zip");
-    EXPECT_EQ(settings.GetSetting(kSettingsSection, "9File", "missing"), "");
 }
 
 } // namespace

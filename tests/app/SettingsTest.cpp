@@ -14,24 +14,13 @@ QString freshApp() {
     return QString("SettingsTest%1").arg(++counter);
 }
 
-TEST(Settings, MissingValuesGiveTheDefaultWithoutCreatingAnything) {
+TEST(Settings, MissingValuesGiveTheDefaultAndStoredTextsReadBackExactly) {
     CRegSettings s("Brindlecot", freshApp());
     EXPECT_EQ(s.GetSetting("Settings", "Options01", "3"), "3");
-    EXPECT_EQ(s.GetSetting("Nowhere", "x"), "");
     EXPECT_TRUE(s.GetAllSettings("Settings").isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(s.fileName()));
-}
-
-TEST(Settings, StoredEmptyTextReadsBackEmptyNotDefault) {
-    CRegSettings s("Brindlecot", freshApp());
+    EXPECT_FALSE(QFileInfo::exists(s.fileName())) << "reading creates nothing";
     ASSERT_TRUE(s.SaveSetting("Settings", "Optionse4", ""));
-    EXPECT_EQ(s.GetSetting("Settings", "Optionse4", "fallback"), "");
-    ASSERT_TRUE(s.SaveSetting("Settings", "Options10", "Test.Zip"));
-    EXPECT_EQ(s.GetSetting("Settings", "Options10", "x"), "Test.Zip");
-}
-
-TEST(Settings, TextsKeepCommasBlanksAndNonAscii) {
-    CRegSettings s("Brindlecot", freshApp());
+    EXPECT_EQ(s.GetSetting("Settings", "Optionse4", "fallback"), "") << "stored empty is not missing";
     for (const QString& text : {QString("10,20,640,480"), QString("  padded  "), QString("Grüße/Ærø\\x"),
                                 QString("@ByteArray(x)"), QString("a;b=c\"d")}) {
         ASSERT_TRUE(s.SaveSetting("Settings", "k", text));
@@ -40,19 +29,13 @@ TEST(Settings, TextsKeepCommasBlanksAndNonAscii) {
 }
 
 TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
-    const QString app = freshApp();
     CRegSettings s;
     s.Company("   Brindlecot  ");
-    s.AppName(" " + app + "\t");
+    s.AppName("  ");
     EXPECT_EQ(s.Company(), "Brindlecot");
-    EXPECT_EQ(s.AppName(), app);
-    s.SaveSetting("Settings", "Options01", "4");
-    EXPECT_TRUE(s.fileName().endsWith("/Brindlecot/" + app + ".ini")) << s.fileName().toStdString();
-
+    EXPECT_EQ(s.AppName(), "Varnhold");
     s.Company("  ");
     EXPECT_EQ(s.Company(), CRegSettings::kFallbackCompany);
-    s.AppName("");
-    EXPECT_EQ(s.AppName(), "Varnhold");
 }
 
 TEST(Settings, SecondInstanceSeesWritesAtOnce) {

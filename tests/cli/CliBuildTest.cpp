@@ -1,18 +1,13 @@
 // varnhold-cli build as a script sees it: exact output, exit codes, what it leaves on disk, and an interrupt
 // that leaves the old package as it was.
-#include "app/OptionKeys.h"
-#include "app/RegSettings.h"
+#include "CliTestUtil.h"
 #include "sets/BackupSetFile.h"
 #include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
 
-#include "TestSupport.h"
-
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
@@ -23,13 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace testsupport;
+using namespace clitest;
 
 namespace {
-
-ToolRun cli(const QStringList& args, const QString& workDir) {
-    return runTool(VARNHOLD_CLI, QStringList{"--app-folder", workDir} + args, workDir);
-}
 
 QStringList sorted(QStringList list) {
     list.sort();
@@ -43,19 +34,25 @@ QString grouped(qint64 n) {
 const QDateTime kOld(QDate(2021, 2, 3), QTime(4, 5, 6));
 const QDateTime kNew(QDate(2024, 7, 8), QTime(9, 10, 12));
 
-class CliBuildTest : public ::testing::Test {
+class CliBuildTest : public CliFixture {
   protected:
-    // Each test starts from an empty store, as on a first run in its own application folder.
     void SetUp() override {
-        CRegSettings(kCompany, kApplication).DeleteSetting(kSettingsSection);
+        CliFixture::SetUp();
         writeFile(data + "a.txt", "alpha", kOld);
         writeFile(data + "sub/b.txt", "bravo!!", kOld);
         writeFile(data + "scratch.tmp", "left out", kOld);
         writeFile(app.file("note.md"), "a note", kOld);
     }
     QString stored(const QString& path) const { return path.mid(1); }
+    /// A package of one entry of 512 MiB of zeros: small, but it takes a while to write out.
+    void makeZeros() {
+        const QString zeros = app.file("zeros/zeros.bin");
+        writeFile(zeros, {});
+        ASSERT_TRUE(QFile::resize(zeros, qint64(512) << 20));
+        ASSERT_EQ(cli({"build", "zeros.zip", "zeros/", "--level", "fast"}, app.path()).exitCode, 0);
+        QFile::remove(zeros);
+    }
 
-    TempDir app; // the application folder of each run
     QString data = app.file("data/");
     QString zip = app.file("out.zip");
 };
@@ -73,8 +70,7 @@ TEST_F(CliBuildTest, ASmallBuildPrintsTheResultFigures) {
                            .arg(zip, grouped(QFileInfo(zip).size())));
     EXPECT_EQ(storedNames(zip),
               sorted({stored(app.file("note.md")), stored(data + "a.txt"), stored(data + "sub/b.txt")}));
-    EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
-    EXPECT_EQ(runTool("7z", {"t", zip}).exitCode, 0);
+    expectPeersAccept(zip);
     EXPECT_TRUE(runTool("unzip", {"-z", zip}).out.contains("*Comment*"));
     EXPECT_TRUE(QFileInfo::exists(app.file("Zips/Locked.Txt")));
     EXPECT_EQ(readFile(app.file("Zips/Locked.Txt")), "");
@@ -157,36 +153,25 @@ TEST_F(CliBuildTest, FailuresExitOneAndChangeNothing) {
     EXPECT_EQ(QDir(app.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"note.md"}));
 }
 
-TEST_F(CliBuildTest, UsageErrorsExitTwoWithoutAStartUpAndHelpDescribesTheCommand) {
+TEST_F(CliBuildTest, UsageErrorsExitTwoWithoutAStartUp) {
     TempDir empty;
-    const QString more = "\nTry 'varnhold-cli --help'.\n";
     const std::pair<QStringList, QString> cases[] = {
-        {{"build", "a.zip"}, "varnhold-cli: build takes a zip package and at least one PATH or --set NAME" + more},
-        {{"build", "a.zip", "x", "--level", "best"},
-         "varnhold-cli: --level takes none, fast, normal or maximum" + more},
-        {{"build", "a.zip", "x", "--mode", "replace"}, "varnhold-cli: --mode takes add, freshen or update" + more},
-        {{"build", "a.zip", "x", "--span", "0"}, "varnhold-cli: --span takes a size in bytes or auto" + more},
-        {{"build", "a.zip", "x", "--span", "1000"},
-         "varnhold-cli: --span takes at least 65536 bytes per volume" + more},
-        {{"build", "a.zip", "x", "--include", "a b"},
-         "varnhold-cli: --include takes one pattern without blanks" + more},
-        {{"build", "a.zip", "x", "--exclude", "1", "--exclude", "2", "--exclude", "3", "--exclude", "4", "--exclude",
-          "5", "--exclude", "6"},
-         "varnhold-cli: at most 5 --exclude patterns" + more},
+        {{"a.zip"}, "build takes a zip package and at least one PATH or --set NAME"},
+        {{"a.zip", "x", "--level", "best"}, "--level takes none, fast, normal or maximum"},
+        {{"a.zip", "x", "--mode", "replace"}, "--mode takes add, freshen or update"},
+        {{"a.zip", "x", "--span", "0"}, "--span takes a size in bytes or auto"},
+        {{"a.zip", "x", "--span", "1000"}, "--span takes at least 65536 bytes per volume"},
+        {{"a.zip", "x", "--include", "a b"}, "--include takes one pattern without blanks"},
+        {{"a.zip", "x", "--exclude", "1", "--exclude", "2", "--exclude", "3", "--exclude", "4", "--exclude", "5",
+          "--exclude", "6"},
+         "at most 5 --exclude patterns"},
     };
     for (const auto& [args, err] : cases) {
-        const ToolRun run = cli(args, empty.path());
+        const ToolRun run = cli(QStringList{"build"} + args, empty.path());
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_EQ(run.err, err);
+        EXPECT_EQ(run.err, "varnhold-cli: " + err + "\nTry 'varnhold-cli --help'.\n");
     }
     EXPECT_TRUE(QDir(empty.path()).isEmpty()) << "a usage error runs no start-up";
-
-    const ToolRun help = cli({"--help"}, empty.path());
-    for (const char* word :
-         {"build ZIP PATH...", "build ZIP --set NAME", "--level none|fast|normal|maximum", "--mode add|freshen|update",
-          "--span BYTES|auto", "--include PATTERN", "--exclude PATTERN", "--save-set NAME", "--no-replace", "list ZIP",
-          "extract ZIP", "4 build completed but files were left out"})
-        EXPECT_TRUE(help.out.contains(word)) << word;
 }
 
 TEST_F(CliBuildTest, ASavedSetBuildsTheSamePackageAgain) {
@@ -281,8 +266,7 @@ TEST_F(CliBuildTest, ANameThatIsNotTextSurvivesBuildAndExtractByteForByte) {
     const ToolRun built = cli({"build", "out.zip", "data/"}, app.path());
     ASSERT_EQ(built.exitCode, 0) << built.err.toStdString();
     EXPECT_EQ(built.err, "");
-    EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
-    EXPECT_EQ(runTool("7z", {"t", zip}).exitCode, 0);
+    expectPeersAccept(zip);
 
     const ToolRun extracted = cli({"extract", "out.zip", "--to", app.file("restored")}, app.path());
     ASSERT_EQ(extracted.exitCode, 0) << extracted.err.toStdString();
@@ -303,9 +287,7 @@ TEST_F(CliBuildTest, InterruptLeavesTheOldPackageAsItWas) {
     writeFile(data + "big.bin", randomBytes(48 << 20, 5));
 
     QProcess build;
-    build.setWorkingDirectory(app.path());
-    build.start(VARNHOLD_CLI, {"--app-folder", app.path(), "build", "out.zip", "data/", "--level", "maximum"});
-    ASSERT_TRUE(build.waitForStarted());
+    ASSERT_TRUE(startCli(build, app.path(), {"build", "out.zip", "data/", "--level", "maximum"}));
     // The new package is written into a work file beside the old one; once it is there, compression is under way.
     const auto partFiles = [&] { return QDir(app.path()).entryList({".out.zip.vhw-*"}, QDir::Files | QDir::Hidden); };
     ASSERT_TRUE(eventually([&] { return !partFiles().isEmpty(); }, 60000));
@@ -336,10 +318,6 @@ class ScanWatch {
     int m_fd;
 };
 
-QStringList hiddenFiles(const QString& folder) {
-    return QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden | QDir::System);
-}
-
 TEST_F(CliBuildTest, AnInterruptDuringTheScansExitsThreeAndKeepsTheOldPackage) {
     ASSERT_EQ(cli({"build", "out.zip", "note.md"}, app.path()).exitCode, 0);
     const QByteArray old = readFile(zip);
@@ -355,9 +333,7 @@ TEST_F(CliBuildTest, AnInterruptDuringTheScansExitsThreeAndKeepsTheOldPackage) {
         SCOPED_TRACE(signal);
         const ScanWatch watch(treeFolders);
         QProcess build;
-        build.setWorkingDirectory(app.path());
-        build.start(VARNHOLD_CLI, {"--app-folder", app.path(), "build", "out.zip", "data/", "--level", "none"});
-        ASSERT_TRUE(build.waitForStarted());
+        ASSERT_TRUE(startCli(build, app.path(), {"build", "out.zip", "data/", "--level", "none"}));
         // The first scan to reach the tree is the count of the selection, before the build job even starts.
         ASSERT_TRUE(watch.waitForScan());
         ::kill(pid_t(build.processId()), signal);
@@ -399,9 +375,7 @@ TEST_F(CliBuildTest, WorkFilesOfKilledBuildsAreSweptByTheNextBuild) {
         }};
     for (const auto& reached : points) {
         QProcess build;
-        build.setWorkingDirectory(app.path());
-        build.start(VARNHOLD_CLI, {"--app-folder", app.path(), "build", "out.zip", "data/", "--level", "none"});
-        ASSERT_TRUE(build.waitForStarted());
+        ASSERT_TRUE(startCli(build, app.path(), {"build", "out.zip", "data/", "--level", "none"}));
         ASSERT_TRUE(eventually([&] { return reached(hiddenFiles(app.path())); }, 60000));
         build.kill();
         ASSERT_TRUE(build.waitForFinished(60000));
@@ -415,51 +389,33 @@ TEST_F(CliBuildTest, WorkFilesOfKilledBuildsAreSweptByTheNextBuild) {
     EXPECT_EQ(runTool("unzip", {"-t", zip}).exitCode, 0);
 }
 
-TEST_F(CliBuildTest, ExtractingOneEntryStopsAtAnInterruptAndLeavesNoPartialFile) {
-    // An entry of zeros: a small package that takes a while to write out.
-    const QString zeros = app.file("zeros/zeros.bin");
-    writeFile(zeros, {});
-    ASSERT_TRUE(QFile::resize(zeros, qint64(512) << 20));
-    ASSERT_EQ(cli({"build", "zeros.zip", "zeros/", "--level", "fast"}, app.path()).exitCode, 0);
-    QFile::remove(zeros);
-    const QString out = app.file("out");
-    QDir().mkpath(out);
-
-    QProcess extract;
-    extract.setWorkingDirectory(app.path());
-    extract.start(VARNHOLD_CLI, {"--app-folder", app.path(), "extract", "zeros.zip", "--entry", "0", "--to", out,
-                                 "--no-folder-names"});
-    ASSERT_TRUE(extract.waitForStarted());
-    ASSERT_TRUE(eventually([&] { return !hiddenFiles(out).isEmpty(); }, 60000)) << "the entry is being written";
-    ::kill(pid_t(extract.processId()), SIGINT);
-    ASSERT_TRUE(extract.waitForFinished(60000));
-    EXPECT_EQ(extract.exitCode(), 3);
-    EXPECT_EQ(QString::fromUtf8(extract.readAllStandardError()),
-              "varnhold-cli: Extraction interrupted; no partly written file was left behind.\n");
-    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
-}
-
-TEST_F(CliBuildTest, AKilledExtractionLeavesWorkFilesThatTheNextExtractionThereSweeps) {
-    const QString zeros = app.file("zeros/zeros.bin");
-    writeFile(zeros, {});
-    ASSERT_TRUE(QFile::resize(zeros, qint64(512) << 20));
-    ASSERT_EQ(cli({"build", "zeros.zip", "zeros/", "--level", "fast"}, app.path()).exitCode, 0);
-    QFile::remove(zeros);
+// An interrupt leaves no partly written file; a kill leaves a work file that the next extraction there sweeps.
+TEST_F(CliBuildTest, AnInterruptedExtractionLeavesNoPartialFileAndAKilledOneIsSweptLater) {
+    makeZeros();
     ASSERT_EQ(cli({"build", "note.zip", "note.md"}, app.path()).exitCode, 0);
     const QString out = app.file("out");
     QDir().mkpath(out);
-
-    QProcess extract;
-    extract.setWorkingDirectory(app.path());
-    extract.start(VARNHOLD_CLI, {"--app-folder", app.path(), "extract", "zeros.zip", "--to", out, "--no-folder-names"});
-    ASSERT_TRUE(extract.waitForStarted());
-    ASSERT_TRUE(eventually([&] { return !hiddenFiles(out).isEmpty(); }, 60000)) << "the entry is being written";
-    extract.kill();
-    ASSERT_TRUE(extract.waitForFinished(60000));
+    for (const bool interrupt : {true, false}) {
+        SCOPED_TRACE(interrupt ? "SIGINT" : "SIGKILL");
+        QProcess extract;
+        ASSERT_TRUE(
+            startCli(extract, app.path(), {"extract", "zeros.zip", "--entry", "0", "--to", out, "--no-folder-names"}));
+        ASSERT_TRUE(eventually([&] { return !hiddenFiles(out).isEmpty(); }, 60000)) << "the entry is being written";
+        if (interrupt)
+            ::kill(pid_t(extract.processId()), SIGINT);
+        else
+            extract.kill();
+        ASSERT_TRUE(extract.waitForFinished(60000));
+        if (interrupt) {
+            EXPECT_EQ(extract.exitCode(), 3);
+            EXPECT_EQ(QString::fromUtf8(extract.readAllStandardError()),
+                      "varnhold-cli: Extraction interrupted; no partly written file was left behind.\n");
+            EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+        }
+    }
     const QStringList left = hiddenFiles(out);
     ASSERT_EQ(left.size(), 1);
     EXPECT_TRUE(WorkFiles::isWorkFileName(left[0])) << left[0].toStdString();
-
     const ToolRun next = cli({"extract", "note.zip", "--to", out, "--no-folder-names"}, app.path());
     ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"note.md"});

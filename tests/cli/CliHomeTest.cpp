@@ -56,6 +56,12 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     return path;
 }
 
+/// Lets everyone into the paths, so a run that dropped root's rights can still work there.
+void openToAll(const QStringList& paths, mode_t mode = 0777) {
+    for (const QString& path : paths)
+        ::chmod(QFile::encodeName(path).constData(), mode);
+}
+
 QStringList zipNames(const QString& zip) {
     const ToolRun run = runTool("python3", {"-c",
                                             "import sys, zipfile, json\n"
@@ -158,17 +164,13 @@ TEST(CliSettings, AFileThatCannotBeReadIsReportedNotWrittenOverAndStopsBuildAndE
         const bool unreadable = QLatin1String(c.what) == QLatin1String("unreadable");
         if (unreadable && root && !canDropRoot) continue; // root reads every file; nothing to test without setpriv
         TempDir base;
-        // Everyone may work in these folders, so the run can drop root's rights when it has them.
-        ::chmod(QFile::encodeName(base.path()).constData(), 0777);
         const QString config = base.file("config"), app = base.file("app");
         const QString file = config + "/Brindlecot/Varnhold.ini";
         ASSERT_TRUE(QDir().mkpath(config + "/Brindlecot") && QDir().mkpath(app));
-        for (const QString& folder : {config, config + "/Brindlecot", app})
-            ::chmod(QFile::encodeName(folder).constData(), 0777);
         const QString zip = makePackage(app + "/pack.zip");
-        ::chmod(QFile::encodeName(zip).constData(), 0644);
         writeFile(app + "/data.txt", "some data");
-        ::chmod(QFile::encodeName(app + "/data.txt").constData(), 0644);
+        openToAll({base.path(), config, config + "/Brindlecot", app});
+        openToAll({zip, app + "/data.txt"}, 0644);
 
         QByteArray content;
         if (QLatin1String(c.what) == QLatin1String("folder")) {

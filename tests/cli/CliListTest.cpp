@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -79,24 +80,13 @@ void expectSameEntries(const QString& path) {
     EXPECT_EQ(listed.zGetComment(), full.zGetComment());
     EXPECT_EQ(listed.zGetTotalBytes(), full.zGetTotalBytes());
     ASSERT_EQ(listed.entries().size(), full.entries().size());
-    for (size_t i = 0; i < full.entries().size(); ++i) {
-        const ZipEntry& a = full.entries()[i];
-        const ZipEntry& b = listed.entries()[i];
-        SCOPED_TRACE(a.storedName().toStdString());
-        EXPECT_EQ(b.name, a.name);
-        EXPECT_EQ(b.folderPath, a.folderPath);
-        EXPECT_EQ(b.extension, a.extension);
-        EXPECT_EQ(b.size, a.size);
-        EXPECT_EQ(b.compressedSize, a.compressedSize);
-        EXPECT_EQ(b.dosDate, a.dosDate);
-        EXPECT_EQ(b.dosTime, a.dosTime);
-        EXPECT_EQ(b.crc, a.crc);
-        EXPECT_EQ(b.encrypted, a.encrypted);
-        EXPECT_EQ(b.isSymLink, a.isSymLink);
-        EXPECT_EQ(b.isFolder, a.isFolder);
-        EXPECT_EQ(b.modified, a.modified);
-        EXPECT_EQ(b.unixMode, a.unixMode);
-    }
+    const auto fields = [](const ZipEntry& e) {
+        return std::tuple(e.name, e.folderPath, e.extension, e.size, e.compressedSize, e.dosDate, e.dosTime, e.crc,
+                          e.encrypted, e.isSymLink, e.isFolder, e.modified, e.unixMode);
+    };
+    for (size_t i = 0; i < full.entries().size(); ++i)
+        EXPECT_EQ(fields(listed.entries()[i]), fields(full.entries()[i]))
+            << full.entries()[i].storedName().toStdString();
 }
 
 } // namespace

@@ -59,8 +59,6 @@ TEST(SetFileLayout, CommentLineThenOneLinePerRow) {
          "cher und mehr\r\n/home/ann/B\xC3\xBC"
          "cher/\t1\t1\t*.*\t\r\n"},
         {{"*COMMENT*weekly", {}}, "*COMMENT*weekly\r\n"},
-        {{"*comment*weekly", {}}, "*comment*weekly\r\n"},
-        {{"*Comment*weekly", {}}, "*Comment*weekly\r\n"},
         {{"*Comment*", {}}, "*Comment*\r\n"},
         {{"", {}}, "*Comment*\r\n"},
         {{"*Comment", {}}, "*Comment**Comment\r\n"},
@@ -80,9 +78,6 @@ TEST(SetFileStore, StoredBytesAreEncipheredAndDecipherToThePlainForm) {
     EXPECT_EQ(stored.size(), kWeeklyPlain.size());
     EXPECT_FALSE(stored.contains("Comment") || stored.contains("/home/ann"));
     EXPECT_EQ(decipher(stored), kWeeklyPlain);
-    // Only the set itself is left: the temporary file was renamed into place.
-    EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set"});
-
     // Writing again replaces the set.
     ASSERT_TRUE(writeSetFile(path, {"second", {{"/b/", "2", "20", "*.*", ""}}}).ok());
     EXPECT_EQ(decipher(readFile(path)), QByteArray("*Comment*second\r\n/b/\t2\t20\t*.*\t\r\n"));
@@ -232,8 +227,7 @@ TEST(SplitRowLine, FieldsAtTabs) {
         {"a\tb\tc\td", {"a", "b", "c", "", "d"}},        // three TABs: field 4 empty, d is field 5
         {"a\tb\tc\td\te\tf", {"a", "b", "c", "d", "e"}}, // text after a fifth TAB is dropped
         // clang-format off
-        {"a\tb\tc\td\te\tf\tg", {"a", "b", "c", "d", "e"}}, {"just text", {"", "", "", "", "just text"}},
-        {"a\tb", {"a", "", "", "", "b"}}, {"\t\t\t\t", {"", "", "", "", ""}}, {"", {"", "", "", "", ""}},
+        {"just text", {"", "", "", "", "just text"}}, {"", {"", "", "", "", ""}},
         {"  /a b/ \t 1 \t 2 \t *.* \t *.tmp  *.swp ", {"/a b/", "1", "2", "*.*", "*.tmp  *.swp"}},
         {"/x/\t\t\t\t*.tmp", {"/x/", "", "", "", "*.tmp"}}};
     // clang-format on
@@ -241,25 +235,12 @@ TEST(SplitRowLine, FieldsAtTabs) {
         EXPECT_EQ(splitRowLine(line), row) << line.toStdString();
 }
 
-TEST(SetFileRoundTrip, WrittenSetReadsBack) {
-    TempDir app, sets;
-    BackupSet set = weekly();
-    set.rows[0].path = "  /home/ann/Data/"; // blanks before a path are dropped, as for every field
-    ASSERT_TRUE(writeSetFile(sets.file("Weekly.set"), set).ok());
-    const Result<QString> copy = makeWorkingCopy(sets.file("Weekly.set"), app.path());
-    ASSERT_TRUE(copy.ok());
-    EXPECT_EQ(readComment(copy.value()), "Weekly documents");
-    const SetContents contents = readRows(copy.value());
-    EXPECT_EQ(contents.comments, QStringList{"Weekly documents"});
-    const QVector<SelectionRow> expected = {weekly().rows[0], weekly().rows[1]};
-    EXPECT_EQ(contents.rows, expected);
-}
-
 // Paths that hold the layout's own separators, or end in blanks, come back exactly; ordinary paths keep the
 // plain layout.
 TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
     TempDir app, sets;
-    BackupSet set{"odd names", {}};
+    BackupSet set{"odd names", {weekly().rows[0], weekly().rows[1]}};
+    set.rows[0].path = "  " + set.rows[0].path; // blanks before a path are dropped, as for every field
     for (const QString path : {"/data/a\tb.txt", "/data/line\nbreak/", "/data/cr\r.txt", "/data/blank ", "/data/two  ",
                                "/data/50%.txt", "/data/%41 stays", "/data/ä ö/", "/data/\t\r\n %/"})
         set.rows.append({path, "1", "1,024", path.endsWith(u'/') ? "*.*" : "", ""});
@@ -269,6 +250,7 @@ TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
     const SetContents contents = readRows(copy.value());
     EXPECT_EQ(contents.problems, QStringList());
     EXPECT_EQ(contents.comments, QStringList{"odd names"});
+    set.rows[0].path = set.rows[0].path.trimmed();
     EXPECT_EQ(contents.rows, set.rows);
     EXPECT_TRUE(readFile(copy.value()).contains("\r\n/data/\xC3\xA4 \xC3\xB6/\t1\t1,024\t*.*\t\r\n"));
 }
@@ -325,24 +307,18 @@ TEST(SetFileRoundTrip, RandomBytesAreReportedAsDamaged) {
 // ---- names ----
 
 TEST(SetNames, SetFileNameAddsTheExtensionWhenMissing) {
-    const std::pair<QString, QString> cases[] = {{"Weekly", "Weekly.set"},           {"Weekly.SET", "Weekly.SET"},
-                                                 {"Weekly.set", "Weekly.set"},       {"Weekly.txt", "Weekly.txt.set"},
-                                                 {"Weekly.", "Weekly..set"},         {"a.set.bak", "a.set.bak.set"},
-                                                 {"my.backup.Set", "my.backup.Set"}, {"set", "set.set"}};
+    const std::pair<QString, QString> cases[] = {
+        {"Weekly", "Weekly.set"}, {"Weekly.SET", "Weekly.SET"}, {"Weekly.txt", "Weekly.txt.set"}, {"set", "set.set"}};
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(setFileName(name), expected) << name.toStdString();
 }
 
 TEST(SetNames, OfferedNameFollowsTheZipPackage) {
-    const std::pair<QString, QString> cases[] = {{"Backup.zip", "Backup.set"},
-                                                 // clang-format off
-                                                 {"Backup.ZIP", "Backup.set"},
+    const std::pair<QString, QString> cases[] = {{"Backup.ZIP", "Backup.set"},
                                                  {"/home/ann/Zips/Photos 2023.zip", "Photos 2023.set"},
-                                                 {"my.old.zip", "my.old.set"}, {"Backup.tar", "Dummy.set"},
-                                                 {"Backup", "Dummy.set"}, {"Backup.zip.bak", "Dummy.set"},
-                                                 {"zip", "Dummy.set"},
+                                                 {"my.old.zip", "my.old.set"},
+                                                 {"Backup.zip.bak", "Dummy.set"},
                                                  {"", "Dummy.set"}};
-    // clang-format on
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(offeredSetName(name), expected) << name.toStdString();
 }

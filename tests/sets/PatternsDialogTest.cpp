@@ -8,7 +8,6 @@
 #include "sets/ui/fPatterns.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -26,26 +25,6 @@ QStringList storedKeys(const CRegSettings& settings) {
         if (key.startsWith("Pattern")) keys << key;
     keys.sort();
     return keys;
-}
-
-TEST(PatternsDialog, ControlsAndCaptions) {
-    CRegSettings settings("Brindlecot", "SetsDialogControls");
-    fPatterns dialog(settings);
-    EXPECT_EQ(dialog.windowTitle(), "Varnhold");
-    QStringList labels;
-    for (QLabel* label : dialog.findChildren<QLabel*>())
-        labels << label->text();
-    for (const char* text : {"Select File Patterns", "Include file pattern(s):", "Exclude file pattern(s):"})
-        EXPECT_TRUE(labels.contains(text)) << text;
-    for (const auto& [name, text, tip] : {std::tuple{"btnExit", "  &Exit", "Exit"},
-                                          std::tuple{"btnHelp", "  &Help", "Select file patterns help contents"}}) {
-        auto* button = dialog.findChild<QPushButton*>(name);
-        ASSERT_TRUE(button) << name;
-        EXPECT_EQ(button->text(), text);
-        EXPECT_EQ(button->toolTip(), tip);
-    }
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(dialog.findChild<QLineEdit*>(QString("Text%1").arg(i)), dialog.box(i)) << i;
 }
 
 TEST(PatternsDialog, FirstUseShowsTheDialogDefaultsAndStoresNothingYet) {

@@ -32,53 +32,40 @@ TEST(WildcardMatch, Table) {
         {"*.*", "/data/report.txt", true},
         {"*.*", "/data/README", false}, // no dot anywhere
         {"*.*", "/data.old/README", true}, // the folder's dot is enough
-        {"*.tmp", "/a/b.tmp", true},
         {"*.tmp", "/a/b.tmp.bak", false}, // the pattern must reach the end of the path
-        {"*.doc", "/a/x.doc.txt", false},
         {"/a", "/a/b", false}, // nor may the path go on after the pattern
         {"a*", "ba", false}, // nor start before it
         {"/home/*.doc", "/home/sub/deeper/x.doc", true}, // "*" runs across folders
-        {"*", "", true}, {"*", "/any/path at all", true}, {"", "", true}, {"", "/a", false},
-        {"**.txt", "a.txt", true},
+        {"*", "", true}, {"", "", true}, {"", "/a", false}, {"**.txt", "a.txt", true},
         {"*.tar.gz", "/x.tar.tar.gz", true}, // needs the star to give back what it took
-        {"*ab", "aab", true}, {"*a*b*c", "/xaxbxc", true}, {"*a*b*c", "/xaxcxb", false}, {"*a*b*c*", "/cba", false},
+        {"*a*b*c", "/xaxbxc", true}, {"*a*b*c", "/xaxcxb", false}, {"*a*b*c*", "/cba", false},
         {"system.dat", "/windows/system.dat", false}, // never a file found under a folder
-        {"system.dat", "system.dat", true}, {"*/system.dat", "/windows/system.dat", true},
-        {"*/system.dat", "/windows/mysystem.dat", false}, {"*.TMP", "/a/b.tmp", true}, {"*.tmp", "/A/B.TMP", true},
-        {"*/SYSTEM.DAT", "/windows/system.dat", true}, {"*ÄRGER*", "/x/ärger.txt", true}, {"?", "a", true},
-        {"?", "", false}, {"?", "ab", false}, {"/a/?.txt", "/a/b.txt", true}, {"/a/?.txt", "/a/bc.txt", false},
+        {"*/system.dat", "/windows/system.dat", true}, {"*/system.dat", "/windows/mysystem.dat", false},
+        {"*.TMP", "/a/b.tmp", true}, {"*ÄRGER*", "/x/ärger.txt", true},
+        {"?", "", false}, {"?", "ab", false}, {"/a/?.txt", "/a/b.txt", true},
         {"a?b", "a/b", true}, // "?" takes a "/" as well
-        {"*?", "", false}, {"*?", "a", true}, {"/log/file#.log", "/log/file7.log", true},
-        {"/log/file#.log", "/log/filex.log", false}, {"/log/file#.log", "/log/file12.log", false},
-        {"##", "12", true}, {"#", "a", false}, {"#", "#", false},
+        {"*?", "", false}, {"/log/file#.log", "/log/file7.log", true}, {"/log/file#.log", "/log/filex.log", false},
+        {"/log/file#.log", "/log/file12.log", false}, {"#", "#", false},
         {"#", "٣", false}, // only 0 to 9
-        {"*#", "/x/backup3", true}, {"[abc]", "b", true},
         {"[abc]", "B", true}, // case ignored in lists too
-        {"[ABC]", "b", true}, {"[abc]", "d", false}, {"[abc]", "", false},
+        {"[abc]", "d", false}, {"[abc]", "", false},
         {"[abc]", "ab", false}, // a list takes exactly one character
-        {"[!abc]", "d", true}, {"[!abc]", "a", false}, {"[!abc]", "A", false}, {"[!abc]", "", false},
-        {"[a-c]x", "bx", true}, {"[a-c]x", "dx", false}, {"[a-c]", "B", true}, {"[A-C]", "b", true},
-        {"[0-9]", "5", true}, {"[!0-9]", "5", false}, {"[!0-9]", "x", true}, {"[a-cx-z]", "y", true},
-        {"[a-cx-z]", "m", false}, {"[ä-ö]", "Ö", true},
+        {"[!abc]", "d", true}, {"[!abc]", "A", false}, {"[!abc]", "", false},
+        {"[a-c]x", "bx", true}, {"[a-c]x", "dx", false}, {"[A-C]", "b", true}, {"[!0-9]", "5", false},
+        {"[a-cx-z]", "y", true}, {"[a-cx-z]", "m", false}, {"[ä-ö]", "Ö", true},
         {"[z-a]", "m", false}, // a reversed range names nothing
         {"[-a]", "-", true}, // "-" at either end stands for itself
-        {"[a-]", "-", true}, {"[a-]", "b", false}, {"[!-]", "-", false},
+        {"[a-]", "-", true}, {"[a-]", "b", false},
         {"[*]", "*", true}, // wildcards inside a list are plain characters
-        {"[*]", "a", false}, {"[?]", "?", true}, {"[?]", "x", false}, {"[#]", "#", true}, {"[#]", "1", false},
-        {"[[]", "[", true},
+        {"[*]", "a", false}, {"[?]", "x", false}, {"[#]", "1", false}, {"[[]", "[", true},
         {"[!]", "x", true}, // not in an empty list: any one character
-        {"[!]", "", false},
         {"[]", "x", false}, // in an empty list: none
-        {"*.[ch]", "/src/main.c", true}, {"*.[ch]", "/src/main.H", true}, {"*.[ch]", "/src/main.cpp", false},
-        {"*[!~]", "/a/notes.txt~", false}, {"*[!~]", "/a/notes.txt", true},
+        {"*.[ch]", "/src/main.H", true}, {"*.[ch]", "/src/main.cpp", false}, {"*[!~]", "/a/notes.txt~", false},
         {"*]", "/a]", true}, // a lone "]" is itself
-        // clang-format off
-        {"[abc", "[abc", true}, {"[abc", "a", false}, {"a[", "a[", true}, {"a[", "a", false}, {"[", "[", true},
-        {"[!x", "[!x", true}, {"*[", "/x/y[", true}, {"*[*", "/a[b", true}, {"*[*", "/ab", false}, {"[a-", "[a-", true},
+        {"[abc", "[abc", true}, {"[abc", "a", false}, {"a[", "a[", true}, {"*[*", "/a[b", true}, {"*[*", "/ab", false},
         {"[a]*[", "a.txt[", true}, // a closed list before an open one
         {"[a]*[", "a.txt", false},
     });
-    // clang-format on
     // clang-format on
 }
 
@@ -104,21 +91,16 @@ TEST(CurrentPatterns, TakesAFileThatAnIncludeAndNoExcludeMatches) {
         CurrentPatterns p;
         const char* path;
         bool taken;
-    } cases[] = {{defaults, "/data/report.doc", true},
-                 // clang-format off
-                 {defaults, "/data/report.tmp", false}, {defaults, "/data/.notes.txt.swp", false},
-                 {defaults, "/data/README", false}, {defaults, "/data.old/README", true},
-                 {defaults, "/windows/system.dat", true}, // "system.dat" is the whole path
-                 {patterns({"*.*"}, {"*/system.dat"}), "/windows/SYSTEM.DAT", false},
-                 {patterns({}, {}), "/a/b.txt", false},
-                 {patterns({}, {}), "", false}, // empty includes take nothing
-                 // An empty value takes no part: it neither includes the empty path nor excludes it.
-                 // clang-format off
-                 {patterns({"", "*.doc"}, {}), "", false}, {patterns({"*"}, {"", ""}), "", true},
-                 {mixed, "/work/plan.doc", true}, {mixed, "/work/sums.XLS", true}, {mixed, "/work/plan.txt", false},
-                 {mixed, "/work/old/plan.doc", false},
-                 {mixed, "/work/plan~1.doc", false}, // every exclude counts
-                 {patterns({"*.*"}, {"*.TMP"}), "/a/b.tmp", false}};
+    } cases[] = {// clang-format off
+        {defaults, "/data/report.doc", true}, {defaults, "/data/report.tmp", false},
+        {defaults, "/data/README", false},
+        {defaults, "/windows/system.dat", true}, // "system.dat" is the whole path
+        {patterns({}, {}), "", false}, // empty includes take nothing
+        // An empty value takes no part: it neither includes the empty path nor excludes it.
+        {patterns({"", "*.doc"}, {}), "", false}, {patterns({"*"}, {"", ""}), "", true},
+        {mixed, "/work/sums.XLS", true}, {mixed, "/work/plan.txt", false}, {mixed, "/work/old/plan.doc", false},
+        {mixed, "/work/plan~1.doc", false}, // every exclude counts
+        {patterns({"*.*"}, {"*.TMP"}), "/a/b.tmp", false}};
     // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(c.p.takesFile(c.path), c.taken) << c.path;
@@ -126,14 +108,11 @@ TEST(CurrentPatterns, TakesAFileThatAnIncludeAndNoExcludeMatches) {
 
 TEST(CurrentPatterns, LoadRowPatternsTakesWordsFromTheRight) {
     const std::pair<const char*, std::array<QString, 5>> cases[] = {
-        // clang-format off
-        {"a b c", {"c", "b", "a", "", ""}}, {"*.doc  *.xls", {"*.xls", "*.doc", "", "", ""}},
-        {"a b c d e", {"e", "d", "c", "b", "a"}}, {"a b c d e f", {"f", "e", "d", "c", "b"}},
-        {"w1 w2 w3 w4 w5 w6 w7", {"w7", "w6", "w5", "w4", "w3"}}, {"  *.*  ", {"*.*", "", "", "", ""}},
-        {"*.tmp  *.swp  system.dat", {"system.dat", "*.swp", "*.tmp", "", ""}}, {"x     y", {"y", "x", "", "", ""}},
-        {"", {"", "", "", "", ""}},
+        {"a b c d e", {"e", "d", "c", "b", "a"}},
+        {"w1 w2 w3 w4 w5 w6 w7", {"w7", "w6", "w5", "w4", "w3"}},
+        {"  *.*  ", {"*.*", "", "", "", ""}},
+        {"x     y", {"y", "x", "", "", ""}},
         {"    ", {"", "", "", "", ""}}};
-    // clang-format on
     for (const auto& [text, expected] : cases) {
         CurrentPatterns p = patterns({"old1", "old2", "old3", "old4", "old5"}, {"keep"});
         p.loadRowPatterns(QString::fromUtf8(text), QString());
@@ -148,11 +127,6 @@ TEST(CurrentPatterns, RowTextsLoadBothSidesAndJoinBack) {
     p.loadRowPatterns("*.doc  *.xls", "*.tmp  *.swp  system.dat");
     EXPECT_EQ(p.include, (Five{"*.xls", "*.doc", "", "", ""}));
     EXPECT_EQ(p.exclude, (Five{"system.dat", "*.swp", "*.tmp", "", ""}));
-    EXPECT_TRUE(p.takesFile("/a/b.doc"));
-    EXPECT_FALSE(p.takesFile("/a/b.txt"));
-
-    EXPECT_EQ(patterns({"*.*"}, {}).includeText(), "*.*");
-    EXPECT_EQ(patterns({"*.*"}, {}).excludeText(), "");
     EXPECT_EQ(patterns({}, {"*.tmp", "*.swp", "system.dat"}).excludeText(), "*.tmp  *.swp  system.dat");
     EXPECT_EQ(patterns({"", "a", "", "b", ""}, {}).includeText(), "a  b");
     EXPECT_EQ(patterns({" a", "b "}, {}).includeText(), "a  b");
@@ -163,22 +137,13 @@ TEST(CurrentPatterns, RowTextsLoadBothSidesAndJoinBack) {
     EXPECT_EQ(back.exclude, (Five{"*.tmp", "", "", "", ""}));
 }
 
-TEST(StoredPatterns, KeysAndDefaults) {
-    EXPECT_EQ(patternKey(9), "Pattern09");
-    EXPECT_EQ(patternKey(10), "Pattern10");
-    const char* readers[] = {"*.*", "", "", "", "", "*.tmp", "*.swp", "system.dat", "", ""};
-    for (int n = 1; n <= 10; ++n) {
-        EXPECT_EQ(patternDefault(n, false), QString(readers[n - 1])) << n;
-        EXPECT_EQ(patternDefault(n, true), n == 9 ? QString("pagefile.sys") : QString(readers[n - 1])) << n;
-    }
-}
-
 TEST(StoredPatterns, FromSettingsUsesTheDefaultsOnlyForMissingKeys) {
     CRegSettings settings("Brindlecot", "SetsPatternsFromSettings");
     const CurrentPatterns fresh = CurrentPatterns::fromSettings(settings);
     EXPECT_EQ(fresh.include, (std::array<QString, 5>{"*.*", "", "", "", ""}));
     EXPECT_EQ(fresh.exclude, (std::array<QString, 5>{"*.tmp", "*.swp", "system.dat", "", ""}));
     EXPECT_EQ(CurrentPatterns::fromSettings(settings, true).exclude[3], "pagefile.sys");
+    EXPECT_EQ(patternKey(9), "Pattern09");
 
     // A value stored empty stays empty: clearing include 1 must not bring "*.*" back.
     settings.SaveSetting(kSettingsSection, "Pattern01", "");

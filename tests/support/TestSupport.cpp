@@ -80,6 +80,39 @@ bool haveTool(const QString& program) {
     return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
+void expectPeersAccept(const QString& package, const QString& password, bool aes) {
+    SCOPED_TRACE(package.toStdString());
+    if (!aes) {
+        QStringList args{QStringLiteral("-t"), QStringLiteral("-qq")};
+        if (!password.isEmpty()) args << QStringLiteral("-P") << password;
+        const ToolRun unzip = runTool(QStringLiteral("unzip"), args << package);
+        EXPECT_EQ(unzip.exitCode, 0) << qPrintable(unzip.out + unzip.err);
+    }
+    QStringList args{QStringLiteral("t"), QStringLiteral("-bd")};
+    args << (QStringLiteral("-p") + password); // an empty -p keeps 7z from asking on a terminal
+    const ToolRun sevenZip = runTool(QStringLiteral("7z"), args << package);
+    EXPECT_EQ(sevenZip.exitCode, 0) << qPrintable(sevenZip.out + sevenZip.err);
+}
+
+void makeZip(const QString& path, const QString& entries, const QString& comment) {
+    static const char* script = R"(
+import sys, zipfile
+entries = eval(sys.argv[2])
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for name, date, size in entries:
+        info = zipfile.ZipInfo(name, date)
+        if size is None:
+            info.external_attr = 0o40755 << 16 | 0x10
+            z.writestr(info, "")
+        else:
+            info.compress_type = zipfile.ZIP_DEFLATED
+            z.writestr(info, "x" * size)
+    z.comment = sys.argv[3].encode()
+)";
+    const ToolRun run = runTool("python3", {"-c", script, path, entries, comment});
+    if (run.exitCode != 0) throw std::runtime_error("python3 zipfile failed: " + run.err.toStdString());
+}
+
 QStringList listTree(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);

@@ -4,12 +4,14 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 
 // Readable values in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -39,6 +41,13 @@ class TempDir {
     QTemporaryDir m_dir;
 };
 
+/// The named child of a form; a missing one throws, which fails the test instead of crashing it.
+template <class T> T* child(const QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
+    if (!found) throw std::runtime_error("no control named " + name.toStdString());
+    return found;
+}
+
 /// Writes bytes to path (parent folders created); sets the modification time when given.
 void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = {});
 QByteArray readFile(const QString& path);
@@ -57,6 +66,24 @@ ToolRun runTool(const QString& program, const QStringList& args, const QString& 
                 const QByteArray& input = {}, int timeoutMs = 120000);
 /// True when the program is on PATH.
 bool haveTool(const QString& program);
+
+/// Expects `unzip -t` (skipped for AES packages, which unzip 6 cannot read) and `7z t` to accept the package.
+void expectPeersAccept(const QString& package, const QString& password = {}, bool aes = false);
+
+/// Writes a package with Python's zipfile. entries is a Python list of (name, (y, m, d, h, mi, s), size) with size
+/// None for a folder entry; every file holds size times "x", deflated. Throws when Python fails.
+void makeZip(const QString& path, const QString& entries, const QString& comment = {});
+
+/// Five files and a folder entry: names that differ in case, a name met twice in different folders, sizes 9
+/// and 10 (a text sort would put "10" first), dates across years and an empty file.
+inline const char* kRowsEntries = R"([
+  ("b.txt",      (2020, 1, 2, 3, 4, 6),      9),
+  ("A.TXT",      (2019, 12, 31, 23, 59, 58), 10),
+  ("docs/",      (2021, 1, 1, 0, 0, 0),      None),
+  ("docs/c.dat", (2021, 6, 1, 12, 0, 0),     1000),
+  ("docs/b.txt", (1999, 1, 1, 0, 0, 0),      10),
+  ("noext",      (2020, 1, 2, 3, 4, 6),      0),
+])";
 
 /// Lists the files below root as relative paths with "/" separators, sorted.
 QStringList listTree(const QString& root);

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace testsupport;
 
@@ -38,27 +39,19 @@ class ExtractRequestTest : public ::testing::Test {
     ZipPackage package;
 };
 
-TEST_F(ExtractRequestTest, UseTicksExcludeEachOther) {
+TEST_F(ExtractRequestTest, UseTicksExcludeEachOtherAndPickTheTarget) {
     ExtractSettings s = ExtractSettings::fromState(state);
-    EXPECT_TRUE(s.useDefault);
-    EXPECT_FALSE(s.useSelected);
+    s.defaultFolder = dir.file("def/");
+    s.selectedFolder = dir.file("sel/");
+    EXPECT_TRUE(s.useDefault && !s.useSelected);
+    EXPECT_EQ(s.targetFolder(), dir.file("def/"));
     s.setUseSelected(true);
-    EXPECT_FALSE(s.useDefault);
+    EXPECT_TRUE(!s.useDefault && s.useSelected);
+    EXPECT_EQ(s.targetFolder(), dir.file("sel/"));
     s.setUseSelected(false);
     EXPECT_TRUE(s.useDefault);
     s.setUseDefault(false);
     EXPECT_TRUE(s.useSelected);
-    EXPECT_NE(s.useDefault, s.useSelected);
-}
-
-TEST_F(ExtractRequestTest, TargetFollowsTheTickedFolderWhateverTheOtherBoxHolds) {
-    ExtractSettings s = ExtractSettings::fromState(state);
-    s.defaultFolder = dir.file("def/");
-    s.selectedFolder = dir.file("sel/");
-    s.setUseDefault(true);
-    EXPECT_EQ(s.targetFolder(), dir.file("def/"));
-    s.setUseSelected(true);
-    EXPECT_EQ(s.targetFolder(), dir.file("sel/"));
 }
 
 TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
@@ -73,15 +66,10 @@ TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     s.store(state);
     AppState again(state.settings.AppName());
     runStartUp(again, dir.path());
-    const ExtractSettings back = ExtractSettings::fromState(again);
-    EXPECT_EQ(back.password, "pw");
-    EXPECT_FALSE(back.hidePassword);
-    EXPECT_FALSE(back.overwrite);
-    EXPECT_TRUE(back.skipOlder);
-    EXPECT_FALSE(back.useFolderNames);
-    EXPECT_TRUE(back.useSelected);
-    EXPECT_FALSE(back.useDefault);
-    EXPECT_EQ(back.selectedFolder, "/data/out/");
+    const ExtractSettings b = ExtractSettings::fromState(again);
+    EXPECT_EQ(std::tuple(b.password, b.hidePassword, b.overwrite, b.skipOlder, b.useFolderNames, b.useSelected,
+                         b.useDefault, b.selectedFolder),
+              std::tuple(QString("pw"), false, false, true, false, true, false, QString("/data/out/")));
     EXPECT_EQ(again.text(Option::ExtractToSelected), "-1");
 }
 
@@ -123,8 +111,6 @@ TEST_F(ExtractRequestTest, CancelledExtractAnswersCancelAndLeavesNothing) {
     EXPECT_EQ(answer.folder, "");
     EXPECT_EQ(listTree(dir.file("Extract")), QStringList());
     EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract cancelled");
-    const ExtractAnswer closed = ExtractAnswer::cancelled();
-    EXPECT_EQ(extractStatusText(closed.name, closed.folder, closed.error), "Extract cancelled");
 }
 
 TEST_F(ExtractRequestTest, FailureLeavesTheLibraryTextAndNoFolder) {
@@ -168,7 +154,6 @@ TEST(ExtractText, StatusLineTellsExtractedSkippedFailedAndRefused) {
         return extractStatusText(a);
     };
     EXPECT_EQ(with("All files", 3, 0, {}, {}), "All files was extracted to /x/");
-    EXPECT_EQ(with("a.txt", 1, 0, {}, {}), "a.txt was extracted to /x/");
     EXPECT_EQ(with("a.txt", 0, 1, {}, {}), "a.txt was not extracted: the file already in /x/ was kept");
     EXPECT_EQ(with("a.txt", 0, 0, {"a.txt: disk full"}, {}), "Extract error: a.txt: disk full");
     EXPECT_EQ(with("All files", 0, 4, {}, {}), "No files were extracted to /x/: 4 skipped (existing files kept)");

@@ -121,10 +121,11 @@ TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
     EXPECT_EQ(reports.back().filesTotal, s_all.size());
 }
 
-TEST_F(ZipPackTest, LevelsOrderBySizeAndMaximumIsLibdeflateLevel10) {
+TEST_F(ZipPackTest, LevelsOrderBySizeNoneStoresAndMaximumIsLibdeflateLevel10) {
     TempDir dir;
     qint64 previous = std::numeric_limits<qint64>::max();
-    for (const auto level : {CompressionLevel::Fast, CompressionLevel::Normal, CompressionLevel::Maximum}) {
+    for (const auto level :
+         {CompressionLevel::None, CompressionLevel::Fast, CompressionLevel::Normal, CompressionLevel::Maximum}) {
         SCOPED_TRACE(int(level));
         const QString package = dir.file(QStringLiteral("l%1.zip").arg(int(level)));
         ASSERT_EQ(pack(package, s_small, level), kZipOk);
@@ -132,6 +133,9 @@ TEST_F(ZipPackTest, LevelsOrderBySizeAndMaximumIsLibdeflateLevel10) {
         const qint64 size = QFileInfo(package).size();
         EXPECT_LT(size, previous);
         previous = size;
+        if (level == CompressionLevel::None) {
+            EXPECT_EQ(pythonRows(package)["tree3/sub1/f10.txt"].method, 0);
+        }
         if (level == CompressionLevel::Maximum) {
             ZipPackage zip;
             ASSERT_EQ(zip.zOpenZipFile(package), kZipOk);

@@ -16,20 +16,6 @@ ToolRun python(const QString& code, const QStringList& args) {
     return run;
 }
 
-void expectPeersAccept(const QString& package, const QString& password, bool aes) {
-    SCOPED_TRACE(package.toStdString());
-    if (!aes) {
-        QStringList args{QStringLiteral("-t"), QStringLiteral("-qq")};
-        if (!password.isEmpty()) args << QStringLiteral("-P") << password;
-        const ToolRun unzip = runTool(QStringLiteral("unzip"), args << package);
-        EXPECT_EQ(unzip.exitCode, 0) << qPrintable(unzip.out + unzip.err);
-    }
-    QStringList args{QStringLiteral("t"), QStringLiteral("-bd")};
-    args << (QStringLiteral("-p") + password); // an empty -p keeps 7z from asking on a terminal
-    const ToolRun sevenZip = runTool(QStringLiteral("7z"), args << package);
-    EXPECT_EQ(sevenZip.exitCode, 0) << qPrintable(sevenZip.out + sevenZip.err);
-}
-
 QMap<QString, PyRow> pythonRows(const QString& package) {
     const ToolRun run =
         python(QStringLiteral("import json, sys, zipfile\n"

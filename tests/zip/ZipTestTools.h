@@ -18,9 +18,6 @@ QDateTime fixedTime(int dayOffset = 0, int secondOffset = 0);
 /// Runs a Python snippet with sys.argv[1:] = args; fails the test when Python does.
 ToolRun python(const QString& code, const QStringList& args = {});
 
-/// Expects `unzip -t` (skipped for AES packages, which unzip 6 cannot read) and `7z t` to accept the package.
-void expectPeersAccept(const QString& package, const QString& password = {}, bool aes = false);
-
 /// What Python's zipfile reads from each entry of a package.
 struct PyRow {
     QString name;

@@ -11,10 +11,13 @@
 #include "backup/SelectionTableModel.h"
 #include "backup/WizardForm.h"
 #include "fLoad.h"
+#include "finding/ui/SearchRunner.h"
 #include "sets/SetSaving.h"
 #include "sets/ui/fBkSet.h"
 #include "sets/ui/fBkSetSave.h"
 #include "sets/ui/fPatterns.h"
+#include "tools/ui/fCount.h"
+#include "utility/TextUtil.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -44,7 +47,6 @@ const QString kFilesDialogTitle = QStringLiteral("Varnhold - Browse for files");
 const QString kFolderDialogTitle = QStringLiteral("Please select the target folder for the zip package");
 const QString kClearTip = QStringLiteral("Clear selections");
 const QString kRemoveTip = QStringLiteral("Remove selected entry");
-const QString kNotYet = QStringLiteral(" (Not available in this version)");
 
 /// Row icons by file type, asked of the platform once per type.
 class TypeIcons {
@@ -122,6 +124,7 @@ fKovra::fKovra(AppState& state, BuildMode mode, const QString& packagePath, cons
     setWindowModality(Qt::ApplicationModal);
     m_selection.handedComment = comment;
     if (m_mode == BuildMode::Update) m_resultPackage = m_packagePath;
+    m_search = std::make_unique<SearchRunner>(state.settings, state.cancel, this);
     m_treeModel = new FolderTreeModel(folderRoots.isEmpty() ? FolderTreeModel::desktopFolders() : folderRoots, this);
     buildForm();
     load();
@@ -131,6 +134,9 @@ fKovra::~fKovra() {
     // A count still running stops at its next file; the runner then waits for it.
     m_countCancel.cancel();
     m_ticks.clear();
+    // A search still running stops; its runner waits for it and reports nothing more.
+    if (m_search->isRunning()) m_state.cancel.cancel();
+    m_search.reset();
     // The grid models read the selection, a member that goes before the base class deletes its children.
     delete m_tabs;
 }
@@ -297,9 +303,7 @@ QWidget* fKovra::buildSearchTab() {
     QPushButton* remove = button("Re&move", kRemoveTip, "btnRemoveSea", page);
     QPushButton* clear = button("  Clear", kClearTip, "btnClear3", page);
     QPushButton* exit = button("  Exit", "Exit", "btnExit3", page);
-    // The file search is not in this version yet.
-    search->setEnabled(false);
-    search->setToolTip(search->toolTip() + kNotYet);
+    connect(search, &QPushButton::clicked, this, &fKovra::search);
     connect(remove, &QPushButton::clicked, this, [this] { removeSelected(GridKind::Search); });
     connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Search); });
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
@@ -416,6 +420,7 @@ void fKovra::closeEvent(QCloseEvent* event) {
     }
     m_countCancel.cancel();
     m_ticks.clear();
+    if (m_search->isRunning()) m_state.cancel.cancel();
     m_state.saveText(Option::ZipFileName, m_text2->text());
     const bool minimised = isMinimized();
     const bool maximised = isMaximized() || isFullScreen();
@@ -591,6 +596,23 @@ void fKovra::saveBackupSetFile() {
     if (!choice) return;
     m_text3->setText(choice->comment);
     if (const Status saved = saveBackupSet(*choice, rows); !saved) MessageDialogs::showError(this, saved.message());
+}
+
+void fKovra::search() {
+    // The grid is emptied only when a search has run: one not confirmed or refused by its checks leaves it.
+    m_search->askAndRun([this](const SearchResult& result) {
+        SelectionGrid& grid = m_selection.search;
+        grid.clear();
+        for (const FolderRecord& file : result.rows) {
+            SelectionRow row;
+            row.path = file.path;
+            row.files = QStringLiteral("1");
+            row.size = TextUtil::formatGrouped(file.size);
+            grid.appendRow(row, {file.modified(), file.created(), file.accessed()});
+        }
+        grid.refreshSummary();
+        reloadGrid(GridKind::Search);
+    });
 }
 
 void fKovra::build() {

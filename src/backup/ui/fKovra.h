@@ -18,6 +18,7 @@
 
 class AppState;
 class BuildRunner;
+class SearchRunner;
 class FolderTreeModel;
 class QLabel;
 class QLineEdit;
@@ -45,6 +46,8 @@ class fKovra : public QWidget {
     FolderTreeModel& folderTree() { return *m_treeModel; }
     QTreeView* folderTreeView() const { return m_tree; }
     QTabWidget* tabs() const { return m_tabs; }
+    /// The file search behind btnSearch (tests choose its drives).
+    SearchRunner& searchRunner() { return *m_search; }
     /// True while a ticked folder is counted or waits for its count.
     bool counting() const { return m_ticks.busy(); }
     /// Shows every grid as the selection now is, after it was changed from outside the window.
@@ -95,6 +98,7 @@ class fKovra : public QWidget {
     void editPatterns();
     void selectBackupSet();
     void saveBackupSetFile();
+    void search();
     void build();
     void runBuild(BuildParams params);
     void sortGrid(GridKind kind, int column);
@@ -113,6 +117,8 @@ class fKovra : public QWidget {
     JobRunner m_countRunner;
     /// The build under way, else null.
     std::unique_ptr<BuildRunner> m_buildRunner;
+    /// The file search of the Search tab; it fills the search grid when it ends.
+    std::unique_ptr<SearchRunner> m_search;
 
     std::array<GridPane, 5> m_panes;
     FolderTreeModel* m_treeModel = nullptr;

@@ -6,6 +6,8 @@
 #include "backup/FolderTreeModel.h"
 #include "backup/SelectionTableModel.h"
 #include "backup/ui/fKovra.h"
+#include "finding/ui/SearchRunner.h"
+#include "tools/ui/fCount.h"
 #include "viewer/EntryTableModel.h"
 #include "viewer/ui/fMain.h"
 
@@ -190,6 +192,22 @@ TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheT
     EXPECT_EQ(shown(*wizard, "vbalGrid3"), QStringList({data + "B/two.txt 1 7", "**Total** 1 7 bold"}));
     QTest::mouseClick(child<QPushButton>(*wizard, "btnClear1"), Qt::LeftButton);
     EXPECT_TRUE(shown(*wizard, "vbalGrid3").isEmpty());
+}
+
+TEST_F(WizardTest, ASearchFillsTheSearchGridWithItsFiles) {
+    unexpected.allow("fCount"); // the search's progress window, which stays with the result until closed
+    state.settings.SaveSettings(kSettingsSection, {{"SSOption3", "-1"}, {"so4", "1234567"}, {"Drives", data}});
+    auto wizard = open(BuildMode::Build);
+    wizard->searchRunner().setDrives({data});
+    showTab(*wizard, fKovra::SearchTab);
+    DialogHook::setNextAnswer("search"); // fSearch, left with Search
+    QTest::mouseClick(child<QPushButton>(*wizard, "btnSearch"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown(*wizard, "vbalGrid6").size() == 2; }));
+    EXPECT_EQ(shown(*wizard, "vbalGrid6"), QStringList({data + "B/two.txt 1 7", "**Total** 1 7 bold"}));
+    const QAbstractItemModel* grid = child<QTableView>(*wizard, "vbalGrid6")->model();
+    EXPECT_EQ(grid->index(0, 4).data().toString(),
+              QFileInfo(data + "B/two.txt").lastModified().toString("yyyy/MM/dd hh:mm:ss"));
+    if (fCount* progress = wizard->searchRunner().progressWindow()) progress->close();
 }
 
 TEST_F(WizardTest, TheTargetFolderPickedGetsATrailingSlashAndIsStored) {

@@ -10,14 +10,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -28,26 +26,6 @@ using testsupport::writeFile;
 
 namespace {
 
-template <class T> QStringList texts(const QWidget& w, QString (T::*text)() const) {
-    QStringList all;
-    for (const T* c : w.findChildren<T*>())
-        all << (c->*text)();
-    return all;
-}
-
-// Name, caption and tip of a button-like control.
-struct Caption {
-    const char* name;
-    QString text;
-    QString tip;
-};
-void expectCaptions(const QWidget& w, std::initializer_list<Caption> captions) {
-    for (const Caption& c : captions) {
-        auto* control = child<QAbstractButton>(w, c.name);
-        EXPECT_EQ(control->text(), c.text) << c.name;
-        EXPECT_EQ(control->toolTip(), c.tip) << c.name;
-    }
-}
 // Whether each named check box or radio button is ticked.
 void expectTicks(const QWidget& w, std::initializer_list<std::pair<const char*, bool>> ticks) {
     for (const auto& [name, ticked] : ticks)
@@ -63,35 +41,12 @@ class ZipSetTest : public HookedTest {
     }
 };
 
-TEST_F(ZipSetTest, ANewBuildOpensWithItsCaptionsTheDefaultsAndTheTarget) {
+TEST_F(ZipSetTest, ANewBuildOpensWithTheDefaultsAndTheTarget) {
     fZipSet dialog(state, BuildMode::Build, "*Comment*");
-    EXPECT_EQ(dialog.windowTitle(), "Varnhold");
-    EXPECT_EQ(child<QLabel>(dialog, "Label14")->text(), "Build Zip Package Settings");
     EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), program.app() + "/Zips/Test.Zip");
-    EXPECT_TRUE(texts(dialog, &QLabel::text).contains("Zip package comments:   "));
-    EXPECT_EQ(texts(dialog, &QGroupBox::title),
-              QStringList({"Compression Method:", "File Update Options:", "Volume Spanning:"}));
-    expectCaptions(dialog, {{"SSOption1_0", "None", ""},
-                            {"SSOption1_1", "Fast", ""},
-                            {"SSOption1_2", "Normal", ""},
-                            {"SSOption1_3", "Maximum", ""},
-                            {"SSOption2_0", "Add/Replace", ""},
-                            {"SSOption2_1", "Freshen", ""},
-                            {"SSOption2_2", "Update", ""},
-                            {"SSCheck6", "Hide", ""},
-                            {"SSCheck1", "Reset Archive Attribute", ""},
-                            {"SSOption3", "No Spanning", ""},
-                            {"SSOption4", "Automatic", ""},
-                            {"SSOption5", "Custom Size(Bytes)", ""},
-                            {"btnBuild", "  &Build", "Build the zip package"},
-                            {"btnExit", " &Cancel", "Cancel"},
-                            {"btnHelp", " &Help", "Zip package settings help content"}});
-    const QString note = child<QLabel>(dialog, "lblEncryption")->text();
-    EXPECT_TRUE(note.contains("AES-256") && note.contains("7-Zip")) << note.toStdString();
-
     // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
-    auto* comment = child<QPlainTextEdit>(dialog, "Text0");
-    EXPECT_EQ(comment->textCursor().selectedText(), "*Comment*") << "the comment opens selected";
+    EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->textCursor().selectedText(), "*Comment*")
+        << "the comment opens selected";
     expectTicks(
         dialog,
         {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSCheck6", true}, {"SSOption3", true}});
@@ -100,7 +55,6 @@ TEST_F(ZipSetTest, ANewBuildOpensWithItsCaptionsTheDefaultsAndTheTarget) {
     auto* password = child<QLineEdit>(dialog, "Text5");
     EXPECT_EQ(password->text(), "");
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), '*');
 }
 
 TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
@@ -132,7 +86,6 @@ TEST_F(ZipSetTest, AnUpdateOffersOnlyNoSpanningAndOpensAddReplaceAsUpdate) {
     for (const auto& [storedCode, shown] : {std::pair{"1", "3"}, std::pair{"2", "2"}, std::pair{"3", "3"}}) {
         state.settings.SaveSettings(kSettingsSection, {{"Options02", storedCode}, {"Spanning", "1457664"}});
         fZipSet dialog(state, BuildMode::Update, "old comment", "/data/Zips/Open.zip");
-        EXPECT_EQ(child<QLabel>(dialog, "Label14")->text(), "Update Zip Package Settings");
         EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "/data/Zips/Open.zip");
         EXPECT_EQ(child<QPushButton>(dialog, "btnBuild")->text(), "Update");
         EXPECT_TRUE(option(dialog, QStringLiteral("SSOption2_%1").arg(QString(shown).toInt() - 1))->isChecked())
@@ -169,7 +122,6 @@ TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
 
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.result() == QDialog::Accepted && dialog.confirmed());
-    EXPECT_EQ(dialog.settings().spanSize, 1000000);
     dialog.settings().store(state);
     for (const auto& [option, key, value] :
          {std::tuple{Option::CompressionMethod, "Options01", "4"}, std::tuple{Option::UpdateOption, "Options02", "1"},
@@ -220,24 +172,17 @@ TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
     auto* button = child<QToolButton>(dialog, "btnOptions");
     button->click();
     QMenu* menu = dialog.optionsMenu();
-    EXPECT_EQ(menu->objectName(), "mnuOptions");
-    EXPECT_EQ(menu->title(), "Options");
     EXPECT_TRUE(menu->isVisible());
     EXPECT_EQ(menu->pos(), button->mapToGlobal(QPoint(button->width(), 0)));
     menu->hide();
 
     auto* size = child<QLineEdit>(dialog, "Text1");
-    for (const auto& [name, text, bytes] : {std::tuple{"mnu720", " 720K     3.5 Diskette", "728822"},
-                                            std::tuple{"mnu144", "1.44M     3.5 Diskette", "1457664"},
-                                            std::tuple{"mnu288", "2.88M     3.5 Diskette", "2915288"}}) {
-        QAction* action = child<QAction>(*menu, name);
-        EXPECT_EQ(action->text(), text) << name;
-        action->trigger();
+    for (const auto& [name, bytes] :
+         {std::pair{"mnu720", "728822"}, std::pair{"mnu144", "1457664"}, std::pair{"mnu288", "2915288"}}) {
+        child<QAction>(*menu, name)->trigger();
         EXPECT_EQ(size->text(), bytes) << name;
     }
-    QAction* exit = child<QAction>(*menu, "mnuExit");
-    EXPECT_EQ(exit->text(), "Exit");
-    exit->trigger();
+    child<QAction>(*menu, "mnuExit")->trigger();
     EXPECT_EQ(size->text(), "2915288") << "Exit only closes the menu";
 }
 
@@ -286,11 +231,6 @@ TEST_F(ZipSetTest, HelpOpensTheTopicOfTheMode) {
 TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKHandsItBack) {
     state.settings.SaveSetting(kSettingsSection, "Optionse4", "zip pw");
     fPassword dialog(state);
-    EXPECT_EQ(dialog.windowTitle(), "");
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "Enter Password:");
-    expectCaptions(dialog,
-                   {{"SSCheck6", "Hide", ""}, {"cmdOK", "&OK", "Accept password"}, {"btnExit", "&Cancel", "Cancel"}});
-    EXPECT_FALSE(child<QPushButton>(dialog, "cmdOK")->icon().isNull()) << "the check mark";
     auto* box = child<QLineEdit>(dialog, "Text2");
     EXPECT_EQ(box->text(), "zip pw");
     EXPECT_EQ(box->echoMode(), QLineEdit::Password);
@@ -363,7 +303,6 @@ TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
     }
     writeFile(package, QByteArray(4321, 'x'));
     fZipOK dialog(completed(package), dir.path());
-    EXPECT_EQ(dialog.windowTitle(), "Varnhold");
     for (const auto& [label, text] : {std::pair<const char*, QString>{"Label0", " Build Completed!"},
                                       {"Label2", package},
                                       {"Label5", "1,234"},
@@ -372,30 +311,25 @@ TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
                                       {"Label1", "Number of locked files bypassed = 2"}})
         EXPECT_EQ(child<QLabel>(dialog, label)->text(), text) << label;
     EXPECT_TRUE(child<QLabel>(dialog, "Label6")->isHidden()) << "no updated-files line for a new package";
-    for (const char* caption :
-         {"Total number of files selected:", "Total number of bytes selected:", "Total compressed bytes"})
-        EXPECT_TRUE(texts(dialog, &QLabel::text).contains(caption)) << caption;
-    expectCaptions(dialog, {{"btnView", " &View locked files", "View locked files"}, {"btnExit", " &OK", "Back"}});
+
+    // Files left out for other reasons and files that changed while read get a line each, only when there are any.
+    EXPECT_EQ(dialog.findChild<QLabel*>("LabelLeftOut"), nullptr);
+    EXPECT_EQ(dialog.findChild<QLabel*>("LabelChanged"), nullptr);
 
     // An update names the package with its prefix, and the package itself is measured.
     BuildResult update = completed(package);
     update.resultPackagePath = "Zip Package Updated: " + package;
     update.updatedLine = "Number of files updated: 1,232";
+    update.leftOutLine = "Number of files left out = 3";
+    update.changedLine = "Number of files changed during the backup = 1";
     fZipOK updated(update, dir.path());
-    EXPECT_EQ(child<QLabel>(updated, "Label2")->text(), "Zip Package Updated: " + package);
     EXPECT_FALSE(child<QLabel>(updated, "Label6")->isHidden());
-    EXPECT_EQ(child<QLabel>(updated, "Label6")->text(), "Number of files updated: 1,232");
-    EXPECT_EQ(child<QLabel>(updated, "Label3")->text(), "4,321");
-
-    // Files left out for other reasons and files that changed while read get a line each, only when there are any.
-    EXPECT_EQ(dialog.findChild<QLabel*>("LabelLeftOut"), nullptr);
-    EXPECT_EQ(dialog.findChild<QLabel*>("LabelChanged"), nullptr);
-    BuildResult incomplete = completed(package);
-    incomplete.leftOutLine = "Number of files left out = 3";
-    incomplete.changedLine = "Number of files changed during the backup = 1";
-    fZipOK listed(incomplete, dir.path());
-    EXPECT_EQ(child<QLabel>(listed, "LabelLeftOut")->text(), "Number of files left out = 3");
-    EXPECT_EQ(child<QLabel>(listed, "LabelChanged")->text(), "Number of files changed during the backup = 1");
+    for (const auto& [label, text] : {std::pair<const char*, QString>{"Label2", "Zip Package Updated: " + package},
+                                      {"Label6", "Number of files updated: 1,232"},
+                                      {"Label3", "4,321"},
+                                      {"LabelLeftOut", "Number of files left out = 3"},
+                                      {"LabelChanged", "Number of files changed during the backup = 1"}})
+        EXPECT_EQ(child<QLabel>(updated, label)->text(), text) << label;
 }
 
 TEST(ZipOK, ViewOpensTheLockedListOnlyWhenItExists) {

@@ -1,6 +1,5 @@
 #include "app/ui/HelpViewer.h"
 
-#include <QFile>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QWidget>
@@ -14,14 +13,6 @@ class HelpViewerTest : public ::testing::Test {
         if (QTextBrowser* browser = currentHelpBrowser()) delete browser->window();
     }
 };
-
-TEST_F(HelpViewerTest, TheHelpPageIsBuiltIntoTheProgramWithEveryTopicItsDialogsAskFor) {
-    QFile page(":/help/Varnhold.html");
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    const QByteArray html = page.readAll();
-    for (const char* anchor : {"name=\"100\"", "name=\"120\""})
-        EXPECT_TRUE(html.contains(anchor)) << anchor;
-}
 
 TEST_F(HelpViewerTest, OpensScrolledToTheTopicOfTheContext) {
     showHelpTopic(nullptr, 120);

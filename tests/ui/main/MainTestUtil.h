@@ -22,44 +22,10 @@
 
 namespace maintest {
 
-/// The named child; a missing one throws, which fails the test instead of crashing it.
-template <class T> T* child(const QObject& parent, const QString& name) {
-    T* found = parent.findChild<T*>(name);
-    if (!found) throw std::runtime_error("no child named " + name.toStdString());
-    return found;
-}
+using testsupport::child;
 
-/// Writes a package. entries is a Python list of (name, (y, m, d, h, mi, s), size) with size None for a folder
-/// entry; every file holds size times "x", deflated.
-inline void makeZip(const QString& path, const QString& entries, const QString& comment = {}) {
-    static const char* script = R"(
-import sys, zipfile
-entries = eval(sys.argv[2])
-with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
-    for name, date, size in entries:
-        info = zipfile.ZipInfo(name, date)
-        if size is None:
-            info.external_attr = 0o40755 << 16 | 0x10
-            z.writestr(info, "")
-        else:
-            info.compress_type = zipfile.ZIP_DEFLATED
-            z.writestr(info, "x" * size)
-    z.comment = sys.argv[3].encode()
-)";
-    const testsupport::ToolRun run = testsupport::runTool("python3", {"-c", script, path, entries, comment});
-    if (run.exitCode != 0) throw std::runtime_error("python3 zipfile failed: " + run.err.toStdString());
-}
-
-/// Five files and a folder entry: names that differ in case, a name met twice in different folders, sizes 9
-/// and 10 (a text sort would put "10" first), dates across years and an empty file.
-inline const char* kRowsEntries = R"([
-  ("b.txt",      (2020, 1, 2, 3, 4, 6),      9),
-  ("A.TXT",      (2019, 12, 31, 23, 59, 58), 10),
-  ("docs/",      (2021, 1, 1, 0, 0, 0),      None),
-  ("docs/c.dat", (2021, 6, 1, 12, 0, 0),     1000),
-  ("docs/b.txt", (1999, 1, 1, 0, 0, 0),      10),
-  ("noext",      (2020, 1, 2, 3, 4, 6),      0),
-])";
+using testsupport::kRowsEntries;
+using testsupport::makeZip;
 
 class MainWindowTest : public ::testing::Test {
   protected:

@@ -1,0 +1,70 @@
+#pragma once
+// The criteria of the file search as the search dialog leaves them in section "Settings": four ticks, "Match case",
+// the size, name, text and date criteria and the drives. The values are kept as the stored texts, so what the
+// dialog shows, what the search reads and what the settings file holds never drift apart.
+
+#include <QDate>
+#include <QString>
+#include <array>
+
+class CRegSettings;
+
+/// One stored search value; the order is the order of the table in SearchOptions.cpp.
+enum class SearchKey {
+    Drives,      ///< "Drives": "All" or the selected roots joined by ","
+    SizeTicked,  ///< "SSOption1"
+    NameTicked,  ///< "SSOption2"
+    TextTicked,  ///< "SSOption3"
+    DateTicked,  ///< "SSOption4"
+    MatchCase,   ///< "SSOption5"
+    SizeCompare, ///< "so1": "at lease" or "at most"
+    SizeLimit,   ///< "so2": units of 1024 bytes
+    NamePattern, ///< "so3"
+    Text,        ///< "so4"
+    DateKind,    ///< "so5": "modified date", "created date" or "last accessed date"
+    StartDate,   ///< "so6": "MM/DD/YYYY"
+    EndDate,     ///< "so7": "MM/DD/YYYY"
+};
+constexpr int kSearchKeyCount = 13;
+
+namespace SearchWords {
+inline const QString kAtLeast = QStringLiteral("at lease"); // stored with this spelling
+inline const QString kAtMost = QStringLiteral("at most");
+inline const QString kModified = QStringLiteral("modified date");
+inline const QString kCreated = QStringLiteral("created date");
+inline const QString kAccessed = QStringLiteral("last accessed date");
+} // namespace SearchWords
+
+/// The stored key of a value ("SSOption1", "so3", ...).
+QString searchKeyName(SearchKey key);
+/// Its value when the store has none.
+QString searchKeyDefault(SearchKey key);
+
+class SearchOptions {
+  public:
+    /// Every value at its default.
+    SearchOptions();
+
+    QString text(SearchKey key) const { return m_values[size_t(key)]; }
+    void setText(SearchKey key, const QString& value) { m_values[size_t(key)] = value; }
+    /// A tick is set when it holds "-1".
+    bool ticked(SearchKey key) const;
+    void setTicked(SearchKey key, bool yes);
+
+    /// The values in the store, defaults for those it lacks.
+    static SearchOptions load(const CRegSettings& store);
+    /// Writes every value with one write of the settings file, in the order the dialog closes: "Drives", "so1" to
+    /// "so7", then the ticks.
+    bool store(CRegSettings& store) const;
+    /// Writes one tick at once, as the dialog does when it is clicked.
+    static bool storeTick(CRegSettings& store, SearchKey key, bool yes);
+
+  private:
+    std::array<QString, kSearchKeyCount> m_values;
+};
+
+/// A stored date read as month/day/year ("MM/DD/YYYY"; one-digit month and day allowed, four-digit year); an
+/// invalid QDate when it is none.
+QDate readSearchDate(const QString& text);
+/// The stored form of a date, "MM/DD/YYYY".
+QString searchDateText(const QDate& date);

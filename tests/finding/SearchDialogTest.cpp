@@ -1,0 +1,129 @@
+// The search options dialog and the window side of the search, offscreen.
+#include "TestSupport.h"
+#include "app/RegSettings.h"
+#include "app/ui/DialogHook.h"
+#include "app/ui/HelpViewer.h"
+#include "finding/ui/SearchRunner.h"
+#include "finding/ui/fSearch.h"
+#include "tools/ui/fCount.h"
+#include "utility/CancelToken.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+QString stored(const CRegSettings& store, const char* key) {
+    return store.GetSetting("Settings", key, "<none>");
+}
+
+TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
+    CRegSettings store("Brindlecot", "SearchDialogFirstUse");
+    fSearch dialog(store, {"/", "/home/"});
+    EXPECT_EQ(dialog.windowTitle(), "Varnhold");
+    EXPECT_TRUE(dialog.findChild<QLabel*>("lblTitle")->text() == "Search Options");
+    for (const auto& [name, text, tip] : {std::tuple{"btnStart", " &Search", "Start the search"},
+                                          {"btnHelp", "  &Help", "Search options help contents"},
+                                          {"btnExit", " &Cancel", "Cancel"}}) {
+        auto* button = dialog.findChild<QPushButton*>(name);
+        ASSERT_TRUE(button) << name;
+        EXPECT_EQ(button->text(), text);
+        EXPECT_EQ(button->toolTip(), tip);
+    }
+    auto* size = dialog.findChild<QCheckBox*>("SSOption1");
+    auto* name = dialog.findChild<QCheckBox*>("SSOption2");
+    auto* pattern = dialog.findChild<QLineEdit*>("txtFindFP");
+    auto* drives = dialog.findChild<QListWidget*>("List1");
+    EXPECT_FALSE(size->isChecked() || name->isChecked());
+    EXPECT_EQ(dialog.findChild<QComboBox*>("Combo1")->currentText(), "at lease");
+    EXPECT_EQ(pattern->text(), "*.*");
+    EXPECT_EQ(dialog.findChild<QComboBox*>("Combo2")->currentText(), "modified date");
+    EXPECT_FALSE(pattern->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QDateEdit*>("ccrpDtp1")->isEnabled());
+    EXPECT_EQ(drives->selectedItems().size(), 2);
+
+    const int writes = store.writeCount();
+    name->click();
+    EXPECT_EQ(store.writeCount(), writes + 1);
+    EXPECT_EQ(stored(store, "SSOption2"), "-1");
+    EXPECT_TRUE(pattern->isEnabled());
+    EXPECT_EQ(dialog.focusWidget(), pattern);
+    name->click();
+    EXPECT_EQ(stored(store, "SSOption2"), "0");
+    EXPECT_EQ(pattern->text(), "*.*"); // unticking keeps the field's value
+
+    dialog.findChild<QPushButton*>("btnHelp")->click();
+    ASSERT_TRUE(currentHelpBrowser());
+    EXPECT_EQ(currentHelpBrowser()->source().fragment(), "127");
+    currentHelpBrowser()->window()->close();
+
+    pattern->setText("*.log");
+    drives->item(0)->setSelected(false);
+    dialog.findChild<QDateEdit*>("ccrpDtp2")->setDate(QDate(2021, 2, 3));
+    dialog.findChild<QPushButton*>("btnExit")->click();
+    EXPECT_FALSE(dialog.searchConfirmed());
+    EXPECT_EQ(stored(store, "Drives"), "/home/");
+    EXPECT_EQ(stored(store, "so3"), "*.log");
+    EXPECT_EQ(stored(store, "so6"), QDate::currentDate().toString("MM/dd/yyyy")); // empty showed today
+    EXPECT_EQ(stored(store, "so7"), "02/03/2021");
+    EXPECT_EQ(stored(store, "so1"), "at lease");
+
+    fSearch again(store, {"/", "/home/"});
+    EXPECT_FALSE(again.findChild<QListWidget*>("List1")->item(0)->isSelected());
+    again.findChild<QPushButton*>("btnStart")->click();
+    EXPECT_TRUE(again.searchConfirmed());
+}
+
+TEST(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
+    TempDir dir;
+    writeFile(dir.file("a/hit.txt"), "the Needle here");
+    writeFile(dir.file("b/miss.txt"), "nothing");
+    CRegSettings store("Brindlecot", "SearchRunnerRows");
+    store.SaveSettings("Settings", {{"SSOption3", "-1"}, {"so4", "needle"}, {"Drives", dir.path() + "/"}});
+    QWidget owner;
+    CancelToken cancel;
+    cancel.cancel(); // left over from an earlier job: the runner starts with it cleared
+    SearchRunner runner(store, cancel, &owner);
+    runner.setDrives({dir.path() + "/"});
+    std::optional<SearchResult> result;
+    DialogHook::setNextAnswer("search");
+    ASSERT_TRUE(runner.askAndRun([&](const SearchResult& r) { result = r; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
+    ASSERT_EQ(result->rows.size(), 1u);
+    EXPECT_EQ(result->rows[0].path, dir.file("a/hit.txt"));
+    EXPECT_FALSE(result->cancelled);
+    ASSERT_TRUE(runner.progressWindow());
+    EXPECT_EQ(runner.progressWindow()->findChild<QLabel*>("Label1")->text(), "Files found = 1");
+    EXPECT_EQ(runner.progressWindow()->findChild<QLabel*>("lblScan")->text(), "Number of files scanned: 2");
+}
+
+TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWithoutSearching) {
+    CRegSettings store("Brindlecot", "SearchRunnerCheck");
+    store.SaveSettings("Settings", {{"SSOption1", "-1"}, {"Drives", ""}});
+    QWidget owner;
+    CancelToken cancel;
+    SearchRunner runner(store, cancel, &owner);
+    runner.setDrives({"/"});
+    DialogHook::reset();
+    for (const char* answer : {"search", "ok", "search"})
+        DialogHook::setNextAnswer(answer);
+    EXPECT_FALSE(runner.askAndRun([](const SearchResult&) { FAIL() << "searched"; }));
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList{"Please select hard drive(s) to search."});
+    QString left;
+    EXPECT_FALSE(DialogHook::takeAnswer(left)) << "the dialog was not reopened";
+    EXPECT_FALSE(runner.progressWindow());
+}
+
+} // namespace
