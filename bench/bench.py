@@ -119,17 +119,48 @@ def make_search_fixture(work):
     return root
 
 
-def timed(cmd, cwd=None, before=None):
+def make_find_fixture(work):
+    """200,000 files in 2,000 folders, among them 2,000 packages of 100 entries each; every 20th package holds a
+    docs/ReadMe.txt. Returns the tree and a file listing the packages, NUL-separated."""
+    root = os.path.join(work, "find-200k")
+    listing = os.path.join(work, "find-200k.packages")
+    done = os.path.join(root, ".complete")
+    if not os.path.exists(done):
+        shutil.rmtree(root, ignore_errors=True)
+        packages = []
+        for d in range(2000):
+            folder = os.path.join(root, f"p{d % 20:02d}", f"q{d:04d}")
+            os.makedirs(folder, exist_ok=True)
+            for i in range(99):
+                with open(os.path.join(folder, f"f{i:03d}.txt"), "wb") as f:
+                    f.write(b"x" * (i % 13))
+            zpath = os.path.join(folder, f"Backup{d:04d}.{'ZIP' if d % 3 == 0 else 'zip'}")
+            with zipfile.ZipFile(zpath, "w", zipfile.ZIP_STORED) as z:
+                for e in range(100):
+                    name = "docs/ReadMe.txt" if e == 50 and d % 20 == 0 else f"dir{e % 7}/entry{e:03d}.dat"
+                    z.writestr(name, b"y" * (e % 9))
+            packages.append(zpath)
+        with open(listing, "wb") as f:
+            f.write(b"\0".join(p.encode() for p in sorted(packages)) + b"\0")
+        open(done, "w").close()
+    return root, listing
+
+
+def timed(cmd, cwd=None, before=None, stdin=None):
     """Wall time of the whole command, from starting the process to its exit, output to /dev/null."""
     if before:
         before()
     start = time.perf_counter()
-    subprocess.run(cmd, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if stdin:
+        with open(stdin, "rb") as f:
+            subprocess.run(cmd, cwd=cwd, check=True, stdin=f, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    else:
+        subprocess.run(cmd, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return time.perf_counter() - start
 
 
 def compare(name, ours, peer, runs, limit):
-    """ours and peer are (cmd, cwd, before) triples."""
+    """ours and peer are (cmd, cwd, before) triples, or (cmd, cwd, before, stdin file)."""
     timed(*ours)
     timed(*peer)
     a, b = [], []
@@ -150,7 +181,7 @@ def main():
     ap.add_argument("--grid", default=os.path.join(ROOT, "build/bench/grid_bench"))
     ap.add_argument("--work", default="/tmp/varnhold-bench")
     ap.add_argument("--runs", type=int, default=5)
-    ap.add_argument("--only", default="", help="comma-separated subset: list,extract,scan,search,grid")
+    ap.add_argument("--only", default="", help="comma-separated subset: list,extract,scan,search,grid,find")
     args = ap.parse_args()
     os.makedirs(args.work, exist_ok=True)
     cli = os.path.abspath(args.cli)
@@ -197,6 +228,15 @@ def main():
         good &= compare("search text ignoring case, same tree vs `grep -r -l -i -F`",
                         ([cli, "search", "--defaults", "--text", SEARCH_TEXT, "--drives", tree], app, None),
                         (["grep", "-r", "-l", "-i", "-F", SEARCH_TEXT, tree], app, None), args.runs, 1.5)
+    if not only or "find" in only:
+        tree, listing = make_find_fixture(args.work)
+        good &= compare("find 2,000 packages among 200,000 files vs `find -type f -iname '*.zip'`",
+                        ([cli, "find", "--drives", tree], app, None),
+                        (["find", tree, "-type", "f", "-iname", "*.zip"], None, None), args.runs, 1.5)
+        # The peer reads each package's directory in a process of its own, one after another, as a script would.
+        good &= compare("find inside 2,000 packages × 100 entries vs `unzip -Z1` on each",
+                        ([cli, "find", "--drives", tree, "--entry", "readme*.txt"], app, None),
+                        (["xargs", "-0", "-n1", "unzip", "-Z1"], None, None, listing), args.runs, 2.0)
     if not only or "grid" in only:
         # The window has no peer: its goals are absolute (fill and sort under 2 s, re-sort under 0.5 s,
         # peak memory under 100 MB). The median run of five is reported.

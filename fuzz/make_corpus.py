@@ -99,6 +99,10 @@ def main():
                        ("open-bracket", b"a[b\0a[b"), ("words", b"*.tmp  *.swp system.dat\0/x/system.dat")):
         put("patterns", name, data)
 
+    index = b"/home/u/Zips/Weekly.zip\r\n/data/backup one.ZIP\r\n"
+    for name, data in (("index", cipher(index)), ("plain", index), ("not-paths", cipher(b"x\r\n\x01\r\n"))):
+        put("package_index", name, data)
+
 
 if __name__ == "__main__":
     main()

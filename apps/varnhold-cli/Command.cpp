@@ -67,6 +67,7 @@ const std::vector<std::unique_ptr<Command>>& commands() {
         made.push_back(makeExtractCommand());
         made.push_back(makeBuildCommand());
         made.push_back(makeSearchCommand());
+        made.push_back(makeFindCommand());
         return made;
     }();
     return all;

@@ -56,6 +56,7 @@ std::unique_ptr<Command> makeTestCommand();
 std::unique_ptr<Command> makeExtractCommand();
 std::unique_ptr<Command> makeBuildCommand();
 std::unique_ptr<Command> makeSearchCommand();
+std::unique_ptr<Command> makeFindCommand();
 
 /// Every command, in the order --help describes them.
 const std::vector<std::unique_ptr<Command>>& commands();

@@ -15,7 +15,6 @@
 namespace {
 
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
-const QString kWorkFileName = QStringLiteral("Temp.set");
 
 // The comment is one line of the file; a line break typed or pasted into it would turn its second half into a
 // row, so breaks become blanks.
@@ -148,13 +147,13 @@ Status clearWorkFolder(const QString& appFolder) {
     return Status::success();
 }
 
-Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder) {
+Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder, const QString& workName) {
     const QString work = TextUtil::withSlash(appFolder) + QStringLiteral("Work/");
     // Only one set is ever in plain form: the previous reader's copy goes first. The folder has to be the
     // program's own; a link there is neither followed nor emptied.
     if (Status cleared = clearWorkFolder(appFolder); !cleared) return cleared;
     if (Status made = ScratchFolder::prepare(work); !made) return made;
-    const QString workFile = work + kWorkFileName;
+    const QString workFile = work + workName;
     if (QFileInfo(workFile).exists() || QFileInfo(workFile).isSymLink())
         return Result<QString>::failure(QStringLiteral("%1 is in the way of the working copy.").arg(workFile));
     if (Status copied = FileOps::copyOver(setPath, workFile); !copied) return copied;

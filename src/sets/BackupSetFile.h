@@ -41,9 +41,10 @@ Status writeSetFile(const QString& path, const BackupSet& set);
 
 /// Removes the program's own files from appFolder/Work/ (never through a link, never anything else).
 Status clearWorkFolder(const QString& appFolder);
-/// Empties appFolder/Work/ of the program's files, copies the set file to Work/Temp.set and deciphers it there.
-/// Returns the copy's path.
-Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder);
+/// Empties appFolder/Work/ of the program's files, copies the enciphered file to Work/<workName> (Temp.set for a set,
+/// Varnhold.Dat for the package index) and deciphers it there. Returns the copy's path.
+Result<QString> makeWorkingCopy(const QString& setPath, const QString& appFolder,
+                                const QString& workName = QStringLiteral("Temp.set"));
 /// Line 1 of a working copy: the text after "*Comment*" (case-sensitive, when there is text after it), else the
 /// whole line.
 QString readComment(const QString& workFile);

@@ -8,6 +8,7 @@
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
 #include "backup/ui/fKovra.h"
+#include "finding/ui/fFind.h"
 #include "tools/ExtractRequest.h"
 #include "tools/ui/fExtract.h"
 #include "utility/FileOps.h"
@@ -316,6 +317,7 @@ void fMain::setUpMenus() {
         b.button->setIcon(icons.icon(QString::fromLatin1(b.icon)));
     }
     connect(m_btnOpen, &QPushButton::clicked, this, &fMain::browseForPackage);
+    connect(m_btnFind, &QPushButton::clicked, this, &fMain::findPackages);
     connect(m_btnRecent, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuFavorites, m_btnRecent); });
     connect(m_btnOptions, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuOptions, m_btnOptions); });
     connect(m_btnHelp, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuHelpAll, m_btnHelp); });
@@ -371,10 +373,6 @@ void fMain::setUpMenus() {
 
     // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
     const QString notYet = QStringLiteral("Not available in this version");
-    for (QPushButton* button : {m_btnFind}) {
-        button->setEnabled(false);
-        button->setToolTip(button->toolTip() + QStringLiteral(" (") + notYet + u')');
-    }
     for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
                              "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
         QAction* action = findChild<QAction*>(QString::fromLatin1(name));
@@ -518,6 +516,20 @@ void fMain::sortByColumn(int column) {
     m_grid->setUpdatesEnabled(false);
     m_model->sortBy(EntryColumn(column), ascending);
     m_grid->setUpdatesEnabled(true);
+}
+
+void fMain::findPackages() {
+    // The find result flag: the dialog turns it to "y" when the user opened a package there.
+    QString findResult = QStringLiteral("n");
+    QString picked;
+    {
+        fFind dialog(m_state, this);
+        dialog.exec();
+        findResult = dialog.findResult();
+        picked = dialog.pickedPackage();
+    }
+    QCoreApplication::processEvents();
+    if (findResult == QLatin1String("y")) openPackage(picked);
 }
 
 void fMain::openFavorite(int item) {

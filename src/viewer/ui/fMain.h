@@ -42,6 +42,8 @@ class fMain : public QMainWindow {
     bool openPackage(const QString& path);
     /// btnClose: empties the grid and the status line and closes the package.
     void closePackage();
+    /// btnFind: shows the find dialog modally and opens the package picked there.
+    void findPackages();
     /// A "Favorites" item, 1 to 10.
     void openFavorite(int item);
     /// btnBuild: forgets the open package and opens the build wizard for a new package.

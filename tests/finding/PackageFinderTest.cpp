@@ -1,0 +1,117 @@
+// The find job on real trees: which files count as packages, links and other file systems, the search inside
+// packages, damaged packages, progress and cancel.
+#include "finding/PackageFinder.h"
+
+#include "FindTestUtil.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace testsupport;
+
+namespace {
+
+QStringList paths(QVector<PackageRow> rows) {
+    sortRows(rows);
+    QStringList out;
+    for (const PackageRow& row : rows)
+        out << row.path;
+    return out;
+}
+
+FindResult findIn(const QStringList& roots, const QString& entryPattern = {}) {
+    CancelToken cancel;
+    return PackageFinder({roots, !entryPattern.isEmpty(), entryPattern}).run(cancel);
+}
+
+class PackageFinderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        findtest::makePackages({
+            {tree.file("docs.zip"), {"docs/", "docs/ReadMe.TXT", "docs/a.dat"}},
+            {tree.file("deep/er/Upper.ZIP"), {"readme.txt/other.bin"}}, // the folder part never matches
+            {tree.file("deep/mixed.Zip"), {"README2.txt"}},
+        });
+        writeFile(tree.file("deep/broken.zip"), "PK\x05\x06 not really a package");
+        writeFile(tree.file("deep/notes.zip.txt"), "text");
+        writeFile(tree.file("zip"), "text");
+        QFile::link(tree.file("deep"), tree.file("link-to-deep"));    // a folder link is not followed
+        QFile::link(tree.file("docs.zip"), tree.file("link-to.zip")); // nor is a link to a package listed
+        QDir().mkpath(tree.file("empty"));
+    }
+    TempDir tree;
+};
+
+TEST_F(PackageFinderTest, EveryZipFileInAnyCaseWithItsSizeAndNoLinks) {
+    const FindResult result = findIn({tree.path() + "/"});
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(paths(result.rows), QStringList({tree.file("deep/broken.zip"), tree.file("deep/er/Upper.ZIP"),
+                                               tree.file("deep/mixed.Zip"), tree.file("docs.zip")}));
+    for (const PackageRow& row : result.rows)
+        EXPECT_EQ(row.size, QFileInfo(row.path).size()) << row.path.toStdString();
+}
+
+TEST_F(PackageFinderTest, SearchInsideMatchesTheEntryFileNameIgnoringFolderAndCase) {
+    const struct {
+        const char* pattern;
+        QStringList found;
+    } cases[] = {
+        {"read*.txt", {tree.file("docs.zip"), tree.file("deep/mixed.Zip")}},
+        {"README.TXT", {tree.file("docs.zip")}},
+        {"readme#.txt", {tree.file("deep/mixed.Zip")}},
+        {"*.bin", {tree.file("deep/er/Upper.ZIP")}},
+        {"readme.txt*", {tree.file("docs.zip")}}, // "readme.txt/other.bin" is compared as "other.bin"
+        {"nothing*", {}},
+    };
+    for (const auto& c : cases) {
+        QStringList expected = c.found;
+        expected.sort(Qt::CaseInsensitive);
+        EXPECT_EQ(paths(findIn({tree.path()}, c.pattern).rows), expected) << c.pattern;
+    }
+    EXPECT_EQ(PackageMatch::holdsMatchingEntry(tree.file("deep/broken.zip"), "*"), std::nullopt)
+        << "a package that cannot be read is left out";
+}
+
+TEST_F(PackageFinderTest, CancelKeepsTheRowsFoundAndTheCounterRunsOnAcrossDrives) {
+    TempDir second;
+    for (int i = 0; i < 1200; ++i)
+        writeFile(second.file(QString("f%1.txt").arg(i)), "");
+    writeFile(tree.file("more/f.txt"), "");
+    for (int i = 0; i < 499; ++i) // with the files above, the first drive has exactly 500 files
+        writeFile(tree.file(QString("more/g%1").arg(i)), "");
+
+    CancelToken cancel;
+    QStringList reports;
+    FindProgress progress;
+    progress.scanned = [&](const QString& root, qint64 counter) {
+        reports << root + " " + QString::number(counter);
+        if (counter == 1000) cancel.cancel(); // during the second drive
+    };
+    const FindResult result =
+        PackageFinder({{tree.path(), second.path(), tree.path()}, false, {}}).run(cancel, progress);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(reports, QStringList({tree.path() + " 500", second.path() + " 1000"}));
+    EXPECT_EQ(result.rows.size(), 4) << "the first drive's packages stay";
+}
+
+TEST_F(PackageFinderTest, AnotherFileSystemMountedBelowARootIsNotEntered) {
+    // /dev/shm is a file system of its own below /dev on most systems; /dev itself is walked quickly.
+    struct stat dev, shm;
+    if (::stat("/dev", &dev) != 0 || ::stat("/dev/shm", &shm) != 0 || dev.st_dev == shm.st_dev ||
+        ::access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "/dev/shm is not a writable mount of its own here";
+    const QString package = QString("/dev/shm/varnhold-find-%1.zip").arg(QCoreApplication::applicationPid());
+    writeFile(package, "x");
+    const QStringList found = paths(findIn({"/dev/"}).rows);
+    const QStringList inShm = paths(findIn({"/dev/shm/"}).rows);
+    QFile::remove(package);
+    EXPECT_FALSE(found.contains(package));
+    EXPECT_TRUE(inShm.contains(package)) << "found when its own file system is a root";
+}
+
+} // namespace
