@@ -2,6 +2,8 @@
 
 #include "utility/TextUtil.h"
 
+#include <algorithm>
+
 const QVector<GridColumn>& gridColumns(GridKind kind) {
     using F = GridField;
     static const GridColumn icon{F::Icon, QString(), QString(), 20};
@@ -124,4 +126,40 @@ void SelectionGrid::refreshSummary() {
     total.files = TextUtil::formatGrouped(files);
     total.size = TextUtil::formatGrouped(bytes);
     appendRow(total);
+}
+
+void SelectionGrid::sortBy(GridField field, bool ascending) {
+    // <0, 0, >0 as a is before, with, after b in ascending order.
+    const auto compare = [field](const Row& a, const Row& b) -> int {
+        switch (field) {
+        case GridField::Files:
+            return int(TextUtil::parseGrouped(a.cells.files) > TextUtil::parseGrouped(b.cells.files)) -
+                   int(TextUtil::parseGrouped(a.cells.files) < TextUtil::parseGrouped(b.cells.files));
+        case GridField::Size:
+            return int(TextUtil::parseGrouped(a.cells.size) > TextUtil::parseGrouped(b.cells.size)) -
+                   int(TextUtil::parseGrouped(a.cells.size) < TextUtil::parseGrouped(b.cells.size));
+        case GridField::Modified:
+            return int(a.times.modified > b.times.modified) - int(a.times.modified < b.times.modified);
+        case GridField::Created:
+            return int(a.times.created > b.times.created) - int(a.times.created < b.times.created);
+        case GridField::Accessed:
+            return int(a.times.accessed > b.times.accessed) - int(a.times.accessed < b.times.accessed);
+        case GridField::Include:
+            return a.cells.include.compare(b.cells.include, Qt::CaseInsensitive);
+        case GridField::Exclude:
+            return a.cells.exclude.compare(b.cells.exclude, Qt::CaseInsensitive);
+        case GridField::Icon:
+            return QString::compare(a.cells.isFolder() ? QString() : a.cells.path.section(u'.', -1),
+                                    b.cells.isFolder() ? QString() : b.cells.path.section(u'.', -1),
+                                    Qt::CaseInsensitive);
+        case GridField::Path:
+            break;
+        }
+        return a.cells.path.compare(b.cells.path, Qt::CaseInsensitive);
+    };
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const Row& a, const Row& b) {
+        if (a.cells.isTotal() != b.cells.isTotal()) return b.cells.isTotal();
+        const int c = compare(a, b);
+        return ascending ? c < 0 : c > 0;
+    });
 }

@@ -63,6 +63,9 @@ class SelectionGrid {
     void setCounts(int index, qint64 files, qint64 bytes);
     void removeRow(int index);
     void clear();
+    /// Sorts the rows by one column (numbers by value, times by time, text ignoring case; equal rows keep their
+    /// order); the summary row goes last.
+    void sortBy(GridField field, bool ascending);
 
     /// Sums the count and size of every row that is not the summary row (commas removed, unreadable cells count
     /// as 0) and writes the sums into the summary row, which is appended when the grid has none. So the summary

@@ -78,6 +78,12 @@ bool SelectionModel::addFolder(const QString& path) {
     return true;
 }
 
+void SelectionModel::addCountedFolder(const QString& folder, const CurrentPatterns& rowPatterns,
+                                      const FolderCount& count) {
+    folders.appendRow(folderRow(folder, rowPatterns, count));
+    folders.refreshSummary();
+}
+
 bool SelectionModel::startAddFolder(const QString& path) {
     const QString folder = TextUtil::withSlash(path);
     if (!FileOps::exists(folder)) return false;

@@ -87,6 +87,9 @@ class SelectionModel : public QObject {
     /// Add folder with the scan on a worker thread: returns at once (false for a missing path, nothing queued);
     /// the row appears when folderAdded() is emitted. Scans run one at a time in the order they were asked for.
     bool startAddFolder(const QString& path);
+    /// Appends the row of a folder counted elsewhere (the wizard counts off the window thread) and refreshes the
+    /// summary; the row shows the texts of rowPatterns, the patterns it was counted with.
+    void addCountedFolder(const QString& folder, const CurrentPatterns& rowPatterns, const FolderCount& count);
     /// Remove folder: removes the first folder row with this path (case ignored) and refreshes the summary.
     void removeFolder(const QString& path);
     /// Add files: one row per path (count 1, the file's length), then the summary; the folder of the last path

@@ -7,6 +7,7 @@
 #include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
+#include "backup/ui/fKovra.h"
 #include "finding/ui/fFind.h"
 #include "tools/ExtractRequest.h"
 #include "tools/ui/fExtract.h"
@@ -320,6 +321,8 @@ void fMain::setUpMenus() {
     connect(m_btnRecent, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuFavorites, m_btnRecent); });
     connect(m_btnOptions, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuOptions, m_btnOptions); });
     connect(m_btnHelp, &QPushButton::clicked, this, [this] { showMenuBelow(m_mnuHelpAll, m_btnHelp); });
+    connect(m_btnBuild, &QPushButton::clicked, this, &fMain::buildNewPackage);
+    connect(m_btnUpdate, &QPushButton::clicked, this, &fMain::updatePackage);
     connect(m_btnClose, &QPushButton::clicked, this, &fMain::closePackage);
     connect(m_btnExit, &QPushButton::clicked, this, &QWidget::close);
 
@@ -362,19 +365,16 @@ void fMain::setUpMenus() {
     addItem(m_mnuHelpAll, "mnuHelp4", "Exit", "EXIT");
     connect(helpContents, &QAction::triggered, this, [this] { showHelpTopic(this, 100); });
 
-    addItem(m_mnuQuicks, "mnuQuick1", "Update Zip Package", "QUICK1");
+    QAction* quickUpdateWizard = addItem(m_mnuQuicks, "mnuQuick1", "Update Zip Package", "QUICK1");
+    connect(quickUpdateWizard, &QAction::triggered, this, &fMain::updateWithWizard);
     addItem(m_mnuQuicks, "mnuQuick2", "Quick Update", "QUICK2");
     addItem(m_mnuQuicks, "mnuQuick3", "Exit", "EXIT");
     // Each "Exit" item has no action of its own: choosing it closes the menu, which is all it is for.
 
     // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
     const QString notYet = QStringLiteral("Not available in this version");
-    for (QPushButton* button : {m_btnBuild, m_btnUpdate}) {
-        button->setEnabled(false);
-        button->setToolTip(button->toolTip() + QStringLiteral(" (") + notYet + u')');
-    }
     for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
-                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick1", "mnuQuick2"}) {
+                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
         QAction* action = findChild<QAction*>(QString::fromLatin1(name));
         action->setEnabled(false);
         action->setToolTip(action->text() + QStringLiteral(": ") + notYet);
@@ -542,6 +542,54 @@ void fMain::openFavorite(int item) {
         return;
     }
     openPackage(path);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Building and updating packages in the build wizard.
+
+void fMain::buildNewPackage() {
+    m_currentPackage.clear();
+    m_package.zCloseZipFile();
+    clearGrid();
+    resetSort();
+    setStatusText(QString());
+    openWizard(false, QString());
+}
+
+void fMain::updatePackage() {
+    if (m_currentPackage.isEmpty() || m_model->rowCount() == 0) {
+        MessageDialogs::showError(this, QStringLiteral("No zip package is opened"));
+        return;
+    }
+    if (m_package.zIsSpanned()) {
+        MessageDialogs::showError(this, QStringLiteral("Can not update spanned zip package"));
+        return;
+    }
+    showMenuBelow(m_mnuQuicks, m_btnUpdate);
+}
+
+void fMain::updateWithWizard() {
+    clearGrid();
+    resetSort();
+    const QString comment = m_package.zGetComment();
+    setStatusText(QString());
+    // The wizard's build works on the package file; the window lets go of it until the wizard closes.
+    m_package.zCloseZipFile();
+    openWizard(true, comment);
+}
+
+void fMain::openWizard(bool updating, const QString& comment) {
+    auto* wizard =
+        new fKovra(m_state, updating ? BuildMode::Update : BuildMode::Build, m_currentPackage, comment, this);
+    wizard->setAttribute(Qt::WA_DeleteOnClose);
+    // The window shows what the wizard left: the package it built, or the one it updated (closed for the wizard
+    // and opened again here); nothing when no package was built.
+    connect(wizard, &fKovra::closed, this, [this](const QString& package) {
+        if (!package.isEmpty() && QFileInfo(package).isFile()) openPackage(package);
+        update();
+        emit wizardClosed();
+    });
+    wizard->show();
 }
 
 // ---------------------------------------------------------------------------------------------------------

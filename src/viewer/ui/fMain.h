@@ -46,6 +46,12 @@ class fMain : public QMainWindow {
     void findPackages();
     /// A "Favorites" item, 1 to 10.
     void openFavorite(int item);
+    /// btnBuild: forgets the open package and opens the build wizard for a new package.
+    void buildNewPackage();
+    /// btnUpdate: the checks (a package is open, it is not spanned), then the "Quick" menu below the button.
+    void updatePackage();
+    /// "Quick" item 1, "Update Zip Package": opens the build wizard to update the open package.
+    void updateWithWizard();
     /// A header click on grid column 1 to 7: ascending first, then toggling.
     void sortByColumn(int column);
 
@@ -74,6 +80,8 @@ class fMain : public QMainWindow {
     bool sortAscending() const { return m_sortAscending; }
 
   signals:
+    /// The build wizard has closed and the window shows what it left (the package built or updated).
+    void wizardClosed();
     /// Every change of the status line, in order (a long open passes through several texts).
     void statusTextChanged(const QString& text);
 
@@ -94,6 +102,7 @@ class fMain : public QMainWindow {
     void onSelectionChanged();
     void extractThisFile();
     void extractAllFiles();
+    void openWizard(bool updating, const QString& comment);
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption, const QString& iconKey);
 
     AppState& m_state;

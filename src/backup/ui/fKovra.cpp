@@ -1,0 +1,644 @@
+#include "fKovra.h"
+
+#include "BuildRunner.h"
+#include "app/AppState.h"
+#include "app/WindowPlacement.h"
+#include "app/ui/DialogHook.h"
+#include "app/ui/FormControls.h"
+#include "app/ui/HelpViewer.h"
+#include "app/ui/MessageDialogs.h"
+#include "backup/FolderTreeModel.h"
+#include "backup/SelectionTableModel.h"
+#include "backup/WizardForm.h"
+#include "fLoad.h"
+#include "finding/ui/SearchRunner.h"
+#include "sets/SetSaving.h"
+#include "sets/ui/fBkSet.h"
+#include "sets/ui/fBkSetSave.h"
+#include "sets/ui/fPatterns.h"
+#include "tools/ui/fCount.h"
+#include "utility/TextUtil.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeDatabase>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kPlacementTag = QStringLiteral("fKovra");
+const QString kFilesDialogTitle = QStringLiteral("Varnhold - Browse for files");
+const QString kFolderDialogTitle = QStringLiteral("Please select the target folder for the zip package");
+const QString kClearTip = QStringLiteral("Clear selections");
+const QString kRemoveTip = QStringLiteral("Remove selected entry");
+
+/// Row icons by file type, asked of the platform once per type.
+class TypeIcons {
+  public:
+    QIcon icon(const QString& type) {
+        auto it = m_icons.find(type);
+        if (it != m_icons.end()) return *it;
+        QIcon found;
+        if (type == QLatin1String("folder")) {
+            found = m_provider.icon(QAbstractFileIconProvider::Folder);
+        } else {
+            const QMimeType mime =
+                QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + type, QMimeDatabase::MatchExtension);
+            found = QIcon::fromTheme(mime.iconName(), m_provider.icon(QAbstractFileIconProvider::File));
+        }
+        return *m_icons.insert(type, found);
+    }
+
+  private:
+    QFileIconProvider m_provider;
+    QHash<QString, QIcon> m_icons;
+};
+
+TypeIcons& typeIcons() {
+    static TypeIcons icons;
+    return icons;
+}
+
+/// Draws the summary row in bold and the row's type icon in the icon column.
+class SelectionGridDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(SelectionTableModel::SummaryRole).toBool()) {
+            option->font.setBold(true);
+            return;
+        }
+        if (index.column() == 0) {
+            const QString type = index.data(SelectionTableModel::EntryTypeRole).toString();
+            option->icon = typeIcons().icon(type);
+            option->features |= QStyleOptionViewItem::HasDecoration;
+            option->decorationAlignment = Qt::AlignCenter;
+        }
+    }
+};
+
+QPushButton* button(const QString& caption, const QString& tip, const char* name, QWidget* parent) {
+    QPushButton* b = FormControls::makeButton(caption, tip, name, parent);
+    b->setAutoDefault(false);
+    return b;
+}
+
+/// The row of buttons under a tab's grid: the tab's own on the left, Clear and Exit on the right.
+QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> left, std::initializer_list<QPushButton*> right) {
+    auto* row = new QHBoxLayout;
+    for (QPushButton* b : left)
+        row->addWidget(b);
+    row->addStretch();
+    for (QPushButton* b : right)
+        row->addWidget(b);
+    return row;
+}
+
+} // namespace
+
+fKovra::fKovra(AppState& state, BuildMode mode, const QString& packagePath, const QString& comment, QWidget* parent,
+               const QStringList& folderRoots)
+    : QWidget(parent, Qt::Window), m_state(state), m_mode(mode), m_packagePath(packagePath), m_selection(state) {
+    setObjectName("fKovra");
+    setWindowTitle("Varnhold");
+    // Over the main window, which waits for it; not a QDialog, so the build may hide it while it runs.
+    setWindowModality(Qt::ApplicationModal);
+    m_selection.handedComment = comment;
+    if (m_mode == BuildMode::Update) m_resultPackage = m_packagePath;
+    m_search = std::make_unique<SearchRunner>(state.settings, state.cancel, this);
+    m_treeModel = new FolderTreeModel(folderRoots.isEmpty() ? FolderTreeModel::desktopFolders() : folderRoots, this);
+    buildForm();
+    load();
+}
+
+fKovra::~fKovra() {
+    // A count still running stops at its next file; the runner then waits for it.
+    m_countCancel.cancel();
+    m_ticks.clear();
+    // A search still running stops; its runner waits for it and reports nothing more.
+    if (m_search->isRunning()) m_state.cancel.cancel();
+    m_search.reset();
+    // The grid models read the selection, a member that goes before the base class deletes its children.
+    delete m_tabs;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The form as designed.
+
+QTableView* fKovra::makeGrid(GridKind kind, SelectionGrid& grid, const char* name, QWidget* parent) {
+    auto* view = new QTableView(parent);
+    view->setObjectName(QString::fromLatin1(name));
+    auto* model = new SelectionTableModel(grid, view);
+    view->setModel(model);
+    view->setItemDelegate(new SelectionGridDelegate(view));
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setWordWrap(false);
+    view->setIconSize(QSize(16, 16));
+    QHeaderView* rows = view->verticalHeader();
+    rows->setVisible(false);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(qMax(18, view->fontMetrics().height() + 4));
+    QHeaderView* header = view->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setHighlightSections(false);
+    header->setMinimumSectionSize(20);
+    // The designed widths, widened where this font needs more room for a heading (with its sort mark) or for a
+    // bold total of many files and bytes.
+    const QFontMetrics metrics = view->fontMetrics();
+    QFont bold = view->font();
+    bold.setBold(true);
+    const QFontMetrics boldMetrics(bold);
+    const int pad = 2 * metrics.horizontalAdvance(u'M');
+    const QVector<GridColumn>& columns = gridColumns(kind);
+    for (int i = 0; i < columns.size(); ++i) {
+        int width = columns[i].width;
+        // A path column narrow enough that the counts beside it are in sight at the designed window size.
+        if (columns[i].field == GridField::Path) width = qMin(width, 320);
+        if (!columns[i].header.isEmpty()) width = qMax(width, metrics.horizontalAdvance(columns[i].header) + pad);
+        if (columns[i].field == GridField::Files || columns[i].field == GridField::Size)
+            width = qMax(width, boldMetrics.horizontalAdvance(QStringLiteral("99,999,999")) + pad);
+        view->setColumnWidth(i, width);
+    }
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+    connect(header, &QHeaderView::sectionClicked, this, [this, kind](int section) { sortGrid(kind, section); });
+    m_panes[size_t(kind)] = {&grid, model, view, -1, true};
+    return view;
+}
+
+void fKovra::buildForm() {
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName("vsIndexTab1");
+    m_tabs->setDocumentMode(false);
+    const QStringList captions = WizardForm::tabCaptions(m_mode);
+    m_tabs->addTab(buildFoldersTab(), captions[FoldersTab]);
+    m_tabs->addTab(buildFilesTab(), captions[FilesTab]);
+    m_tabs->addTab(buildSetsTab(), captions[SetsTab]);
+    m_tabs->addTab(buildSearchTab(), captions[SearchTab]);
+    m_tabs->addTab(buildBuildTab(), captions[BuildTab]);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &fKovra::tabChanged);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_tabs);
+}
+
+QWidget* fKovra::buildFoldersTab() {
+    auto* page = new QWidget;
+    m_tree = new QTreeView(page);
+    m_tree->setObjectName("FolderTreeview1");
+    m_tree->setHeaderHidden(true);
+    m_tree->setModel(m_treeModel);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Deep folders scroll sideways rather than being cut to "...".
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    QFileIconProvider icons;
+    const QIcon folderIcon = icons.icon(QAbstractFileIconProvider::Folder);
+    const QIcon desktopIcon = icons.icon(QAbstractFileIconProvider::Desktop);
+    m_treeModel->setIconLookup([folderIcon, desktopIcon](bool desktop) { return desktop ? desktopIcon : folderIcon; });
+    m_tree->expand(m_treeModel->index(0, 0));
+    connect(m_treeModel, &FolderTreeModel::tickChanged, this, &fKovra::folderTicked);
+
+    QTableView* grid = makeGrid(GridKind::Folders, m_selection.folders, "vbalGrid2", page);
+    auto* split = new QSplitter(Qt::Horizontal, page);
+    split->addWidget(m_tree);
+    split->addWidget(grid);
+    split->setStretchFactor(1, 1);
+    split->setSizes({190, 360});
+
+    QPushButton* patterns = button("  &Patterns", "Select include/exclude file pattern(s)", "btnPatterns", page);
+    QPushButton* help = button("  &Help", "Build/Update zip packages help content", "btnHelp", page);
+    QPushButton* clear = button("  Clear", kClearTip, "btnClear", page);
+    QPushButton* exit = button("  Ex&it", "Exit", "btnExit", page);
+    connect(patterns, &QPushButton::clicked, this, &fKovra::editPatterns);
+    connect(help, &QPushButton::clicked, this, [this] { showHelpTopic(this, WizardForm::helpContext(m_mode)); });
+    connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Folders); });
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(split, 1);
+    layout->addLayout(buttonRow({patterns, help}, {clear, exit}));
+    return page;
+}
+
+QWidget* fKovra::buildFilesTab() {
+    auto* page = new QWidget;
+    QTableView* grid = makeGrid(GridKind::Files, m_selection.files, "vbalGrid3", page);
+    QPushButton* files = button("Select &files", "Select file(s) for zip package", "btnFiles", page);
+    QPushButton* remove = button("Rem&ove", kRemoveTip, "btnRemove", page);
+    QPushButton* clear = button("  Clear", kClearTip, "btnClear1", page);
+    QPushButton* exit = button("  Exit", "Exit", "btnExit1", page);
+    connect(files, &QPushButton::clicked, this, &fKovra::addFiles);
+    connect(remove, &QPushButton::clicked, this, [this] { removeSelected(GridKind::Files); });
+    connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Files); });
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(grid, 1);
+    layout->addLayout(buttonRow({files, remove}, {clear, exit}));
+    return page;
+}
+
+QWidget* fKovra::buildSetsTab() {
+    auto* page = new QWidget;
+    QTableView* grid = makeGrid(GridKind::Sets, m_selection.sets, "vbalGrid5", page);
+    m_text4 = new QLineEdit(page);
+    m_text4->setObjectName("Text4");
+    connect(m_text4, &QLineEdit::textEdited, this, [this](const QString& text) { m_selection.setComment = text; });
+    QLabel* label = FormControls::makeLabel("Backup set comments:   ", "lblText4", page);
+    label->setBuddy(m_text4);
+    m_refreshing = FormControls::makeLabel(kRefreshingFolderTotals, "Label0", page);
+    m_refreshing->setVisible(false);
+    connect(&m_selection, &SelectionModel::statusCaption, this,
+            [this](const QString& caption) { m_refreshing->setVisible(!caption.isEmpty()); });
+
+    QPushButton* select = button("Sele&ct backup set", "Select backup set for zip package", "btnSelectSet", page);
+    QPushButton* remove = button("Remo&ve", kRemoveTip, "btnRemoveSet", page);
+    QPushButton* clear = button("  Clear", kClearTip, "btnClear4", page);
+    QPushButton* exit = button("  Exit", "Exit", "btnExit4", page);
+    connect(select, &QPushButton::clicked, this, &fKovra::selectBackupSet);
+    connect(&m_selection, &SelectionModel::setRowCounted, this, [this] { reloadGrid(GridKind::Sets); });
+    connect(remove, &QPushButton::clicked, this, [this] { removeSelected(GridKind::Sets); });
+    connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Sets); });
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* comments = new QHBoxLayout;
+    comments->addWidget(label);
+    comments->addWidget(m_text4, 1);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(grid, 1);
+    layout->addLayout(comments);
+    layout->addWidget(m_refreshing);
+    layout->addLayout(buttonRow({select, remove}, {clear, exit}));
+    return page;
+}
+
+QWidget* fKovra::buildSearchTab() {
+    auto* page = new QWidget;
+    QTableView* grid = makeGrid(GridKind::Search, m_selection.search, "vbalGrid6", page);
+    QPushButton* search = button(" Se&arch", "Start search", "btnSearch", page);
+    QPushButton* remove = button("Re&move", kRemoveTip, "btnRemoveSea", page);
+    QPushButton* clear = button("  Clear", kClearTip, "btnClear3", page);
+    QPushButton* exit = button("  Exit", "Exit", "btnExit3", page);
+    connect(search, &QPushButton::clicked, this, &fKovra::search);
+    connect(remove, &QPushButton::clicked, this, [this] { removeSelected(GridKind::Search); });
+    connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Search); });
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(grid, 1);
+    layout->addLayout(buttonRow({search, remove}, {clear, exit}));
+    return page;
+}
+
+QWidget* fKovra::buildBuildTab() {
+    auto* page = new QWidget;
+    const WizardForm::GridPlacement place = WizardForm::buildGridPlacement(m_mode);
+
+    // The target fields fill the space above the build grid; updating has no target, and the grid moves up.
+    m_targetPanel = new QWidget(page);
+    m_targetPanel->setObjectName("targetPanel");
+    m_text1 = new QLineEdit(m_targetPanel);
+    m_text1->setObjectName("Text1");
+    m_text2 = new QLineEdit(m_targetPanel);
+    m_text2->setObjectName("Text2");
+    QLabel* label1 = FormControls::makeLabel("Target folder:", "lblText1", m_targetPanel);
+    QLabel* label2 = FormControls::makeLabel("Target file name:", "lblText2", m_targetPanel);
+    label1->setBuddy(m_text1);
+    label2->setBuddy(m_text2);
+    QPushButton* browse = button("  Se&lect", QString(), "btnBrowse", m_targetPanel);
+    connect(browse, &QPushButton::clicked, this, &fKovra::browseTargetFolder);
+    auto* target = new QGridLayout(m_targetPanel);
+    target->setContentsMargins(0, 0, 0, 0);
+    target->setVerticalSpacing(2);
+    target->addWidget(label1, 0, 0);
+    target->addWidget(m_text1, 0, 1);
+    target->addWidget(browse, 0, 2);
+    target->addWidget(label2, 1, 0);
+    target->addWidget(m_text2, 1, 1);
+    target->setColumnStretch(1, 1);
+
+    QTableView* grid = makeGrid(GridKind::Build, m_selection.build, "vbalGrid4", page);
+    grid->setMinimumHeight(WizardForm::pixels(place.heightTwips));
+
+    m_text3 = new QLineEdit(page);
+    m_text3->setObjectName("Text3");
+    QLabel* label3 = FormControls::makeLabel("Zip package comments:   ", "lblText3", page);
+    label3->setBuddy(m_text3);
+
+    m_btnBuild = button("  &Build", "Start Build/Update", "btnBuild", page);
+    m_btnBuild->setText(BuildTexts::buildButtonCaption(m_mode));
+    QPushButton* save = button("&Save backup set", "Save selected backup set for later use", "btnSave", page);
+    QPushButton* clear = button("  Cl&ear", kClearTip, "btnClear2", page);
+    QPushButton* exit = button("  E&xit", "Exit", "btnExit2", page);
+    connect(save, &QPushButton::clicked, this, &fKovra::saveBackupSetFile);
+    connect(m_btnBuild, &QPushButton::clicked, this, &fKovra::build);
+    connect(clear, &QPushButton::clicked, this, &fKovra::clearBuildGrid);
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* comments = new QHBoxLayout;
+    comments->addWidget(label3);
+    comments->addWidget(m_text3, 1);
+    auto* layout = new QVBoxLayout(page);
+    // The page's top edge is where the placements are measured from.
+    layout->setContentsMargins(9, 0, 9, 9);
+    layout->setSpacing(0);
+    if (m_mode == BuildMode::Build) {
+        m_targetPanel->setFixedHeight(WizardForm::pixels(place.topTwips));
+        layout->addWidget(m_targetPanel);
+    } else {
+        m_targetPanel->hide();
+        layout->addSpacing(WizardForm::pixels(place.topTwips));
+    }
+    layout->addWidget(grid, 1);
+    layout->addSpacing(6);
+    layout->addLayout(comments);
+    layout->addSpacing(6);
+    layout->addLayout(buttonRow({m_btnBuild, save}, {clear, exit}));
+    return page;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Load and unload.
+
+void fKovra::load() {
+    restorePlacement();
+    // Other windows may have changed the settings since the start: read them again.
+    m_selection.reloadPatterns();
+    for (Option option : OptionKeys::all()) {
+        if (OptionKeys::key(option).startsWith(QLatin1String("Options"))) m_state.reload(option);
+    }
+    m_text1->setText(m_state.path(Option::ZipFolder));
+    m_text2->setText(m_state.text(Option::ZipFileName));
+}
+
+void fKovra::restorePlacement() {
+    const QSize designed(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
+    resize(designed);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
+        const QRect rect(stored->left, stored->top, stored->width, stored->height);
+        if (const QScreen* at = QGuiApplication::screenAt(rect.center())) screen = at;
+        if (screen) stored = fittedPlacement(*stored, screen->availableGeometry());
+        move(stored->left, stored->top);
+        resize(stored->width, stored->height);
+        return;
+    }
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const WindowPlacement centred = centredPlacement(area.width(), area.height(), width(), height());
+    move(area.left() + centred.left, area.top() + centred.top);
+}
+
+void fKovra::closeEvent(QCloseEvent* event) {
+    // Closing while a build runs would pull the window from under it; the build brings the window back.
+    if (building()) {
+        event->ignore();
+        return;
+    }
+    m_countCancel.cancel();
+    m_ticks.clear();
+    if (m_search->isRunning()) m_state.cancel.cancel();
+    m_state.saveText(Option::ZipFileName, m_text2->text());
+    const bool minimised = isMinimized();
+    const bool maximised = isMaximized() || isFullScreen();
+    if (!minimised && !maximised)
+        resize(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
+    savePlacement(m_state.settings, kPlacementTag, {x(), y(), width(), height()}, minimised, maximised);
+    event->accept();
+    emit closed(m_resultPackage);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Tabs, the folder tree and the grids.
+
+void fKovra::reloadGrid(GridKind kind) {
+    pane(kind).model->reload();
+}
+
+void fKovra::reloadGrids() {
+    for (GridPane& p : m_panes)
+        p.model->reload();
+    m_text4->setText(m_selection.setComment);
+}
+
+void fKovra::tabChanged(int index) {
+    if (index == FoldersTab) {
+        // Undo the row patterns a set or a build may have loaded.
+        m_selection.reloadPatterns();
+    } else if (index == BuildTab) {
+        m_selection.setComment = m_text4->text();
+        m_selection.refreshBuildGrid();
+        reloadGrid(GridKind::Build);
+        m_text3->setText(m_selection.packageComment);
+        m_text3->setFocus();
+        m_text3->selectAll();
+    }
+}
+
+void fKovra::folderTicked(const QString& folder, bool ticked) {
+    if (ticked) {
+        m_ticks.tick(folder);
+    } else {
+        if (m_ticks.untick(folder)) m_countCancel.cancel();
+        reloadGrid(GridKind::Folders);
+    }
+    startNextCount();
+}
+
+void fKovra::startNextCount() {
+    if (m_countRunner.isRunning()) return;
+    const std::optional<FolderTicks::Count> next = m_ticks.startNext();
+    if (!next) {
+        unsetCursor();
+        emit folderCountsDone();
+        return;
+    }
+    // The busy pointer says a count runs; the window keeps answering, so more folders can be ticked meanwhile.
+    setCursor(Qt::BusyCursor);
+    m_countCancel.clear();
+    auto count = std::make_shared<FolderCount>();
+    m_countRunner.start([this, next, count] { *count = countFolder(next->folder, next->patterns, &m_countCancel); },
+                        [this, count] {
+                            if (m_ticks.finished(*count, false)) reloadGrid(GridKind::Folders);
+                            startNextCount();
+                        });
+}
+
+void fKovra::sortGrid(GridKind kind, int column) {
+    GridPane& p = pane(kind);
+    const QVector<GridColumn>& columns = gridColumns(kind);
+    if (column < 0 || column >= columns.size()) return;
+    p.ascending = !(p.sortColumn == column && p.ascending);
+    p.sortColumn = column;
+    p.view->horizontalHeader()->setSortIndicator(column, p.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    p.grid->sortBy(columns[column].field, p.ascending);
+    p.model->reload();
+}
+
+void fKovra::removeSelected(GridKind kind) {
+    GridPane& p = pane(kind);
+    const QModelIndexList selected = p.view->selectionModel()->selectedRows();
+    if (selected.isEmpty()) return;
+    const int row = selected.first().row();
+    if (p.grid->isSummary(row)) return;
+    p.grid->removeRow(row);
+    p.grid->refreshSummary();
+    p.model->reload();
+}
+
+void fKovra::clearGrid(GridKind kind) {
+    if (kind == GridKind::Folders) {
+        // Counts still waiting or running belong to the ticks cleared here.
+        if (m_ticks.clear()) m_countCancel.cancel();
+        m_treeModel->clearTicks();
+    }
+    if (kind == GridKind::Sets) m_selection.cancelScans();
+    pane(kind).grid->clear();
+    reloadGrid(kind);
+}
+
+void fKovra::clearBuildGrid() {
+    m_selection.selectedFiles = 0;
+    m_selection.selectedBytes = 0;
+    m_text3->clear();
+    m_selection.build.clear();
+    reloadGrid(GridKind::Build);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The buttons.
+
+void fKovra::editPatterns() {
+    m_selection.patterns = fPatterns::edit(m_state.settings, this);
+}
+
+void fKovra::addFiles() {
+    const QString start = m_state.text(Option::WizardBrowseFolder);
+    QStringList chosen;
+    QString answer;
+    // A test queues the chosen paths (one a line, or "cancel") instead of walking the file dialog.
+    if (DialogHook::takeAnswer(answer)) {
+        if (answer != QLatin1String("cancel")) chosen = answer.split(u'\n', Qt::SkipEmptyParts);
+    } else {
+        chosen = QFileDialog::getOpenFileNames(this, kFilesDialogTitle, start, QStringLiteral("All Files (*)"), nullptr,
+                                               QFileDialog::DontResolveSymlinks);
+    }
+    if (chosen.isEmpty()) return;
+    m_selection.addFiles(chosen);
+    reloadGrid(GridKind::Files);
+}
+
+void fKovra::browseTargetFolder() {
+    m_text1->setFocus();
+    QString start = m_state.path(Option::ZipFolder);
+    QString picked;
+    // A test queues the picked folder (or "cancel") instead of walking the folder dialog.
+    if (DialogHook::takeAnswer(picked)) {
+        if (picked == QLatin1String("cancel")) picked.clear();
+    } else {
+        picked = QFileDialog::getExistingDirectory(this, kFolderDialogTitle, start);
+    }
+    if (picked.isEmpty()) return;
+    const QString folder = WizardForm::targetFolderText(picked);
+    m_text1->setText(folder);
+    m_state.saveText(Option::ZipFolder, folder);
+}
+
+void fKovra::selectBackupSet() {
+    const QString setPath = fBkSet::pick(m_state, this);
+    if (setPath.isEmpty()) return;
+    // A set loaded before, whose folders may still be counted, makes way for the new one.
+    m_selection.cancelScans();
+    m_selection.sets.clear();
+    m_selection.setComment.clear();
+    m_text4->clear();
+    // The files and the folder rows come at once; the folders are counted in the background, each row filled in
+    // as its count ends, with "Refreshing folder totals" shown meanwhile.
+    const Status loaded = m_selection.startLoadBackupSet(setPath);
+    m_text4->setText(m_selection.setComment);
+    reloadGrid(GridKind::Sets);
+    if (!loaded) MessageDialogs::showError(this, loaded.message());
+}
+
+void fKovra::saveBackupSetFile() {
+    const QVector<SelectionRow> rows = m_selection.build.allRows();
+    if (const QString refusal = saveSetRefusal(m_text3->text(), rows); !refusal.isEmpty()) {
+        MessageDialogs::showError(this, refusal);
+        if (m_text3->text().isEmpty()) m_text3->setFocus();
+        return;
+    }
+    const QString packageName = m_mode == BuildMode::Build ? m_text2->text() : QFileInfo(m_packagePath).fileName();
+    const std::optional<SetSaveChoice> choice =
+        fBkSetSave::ask(m_state, offeredSetName(packageName), m_text3->text(), this);
+    if (!choice) return;
+    m_text3->setText(choice->comment);
+    if (const Status saved = saveBackupSet(*choice, rows); !saved) MessageDialogs::showError(this, saved.message());
+}
+
+void fKovra::search() {
+    // The grid is emptied only when a search has run: one not confirmed or refused by its checks leaves it.
+    m_search->askAndRun([this](const SearchResult& result) {
+        SelectionGrid& grid = m_selection.search;
+        grid.clear();
+        for (const FolderRecord& file : result.rows) {
+            SelectionRow row;
+            row.path = file.path;
+            row.files = QStringLiteral("1");
+            row.size = TextUtil::formatGrouped(file.size);
+            grid.appendRow(row, {file.modified(), file.created(), file.accessed()});
+        }
+        grid.refreshSummary();
+        reloadGrid(GridKind::Search);
+    });
+}
+
+void fKovra::build() {
+    BuildParams params = BuildParams::fromState(m_state, m_mode);
+    params.targetFolder = m_text1->text();
+    params.targetFileName = m_text2->text();
+    params.packagePath = m_packagePath;
+    params.comment = m_text3->text();
+    params.list = m_selection.fillBuildList();
+    params.selectedFiles = m_selection.selectedFiles;
+    params.selectedBytes = m_selection.selectedBytes;
+    runBuild(std::move(params));
+}
+
+// The one place that runs a build: the runner hides the wizard while it works, shows the result over it, hands
+// back the comment the settings dialog left and reports its end.
+void fKovra::runBuild(BuildParams params) {
+    if (building()) return;
+    m_buildRunner = std::make_unique<BuildRunner>(m_state, std::move(params), this);
+    m_buildRunner->setHideOwner(true);
+    connect(m_buildRunner.get(), &BuildRunner::finished, this, [this](const BuildResult& result) {
+        m_text3->setText(m_buildRunner->comment());
+        if (result.ok()) m_resultPackage = result.packagePath;
+        // The runner is still emitting; it goes once it has returned to the event loop.
+        m_buildRunner.release()->deleteLater();
+        emit buildEnded(result);
+    });
+    m_buildRunner->start();
+}

@@ -1,0 +1,170 @@
+// What the wizard decides without its window: the ticked folders counted in the order they were ticked whatever
+// is unticked meanwhile, the folder tree read lazily without following links, the mode's captions and placements,
+// and the sort of a grid.
+#include "BuildTestSupport.h"
+#include "backup/FolderTicks.h"
+#include "backup/FolderTreeModel.h"
+#include "backup/WizardForm.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace testsupport;
+using buildtest::row;
+
+namespace {
+
+class FolderTicksTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* name : {"A/one.txt", "B/two.txt", "C/three.txt"})
+            writeFile(data + name, "12345");
+    }
+    // Runs the count the window would run off its thread, and reports its end.
+    bool finishRunning() { return ticks.finished(countFolder(running, model.patterns), false); }
+    bool start() {
+        const auto next = ticks.startNext();
+        running = next ? next->folder : QString();
+        return next.has_value();
+    }
+    QStringList folderPaths() const {
+        QStringList paths;
+        for (const SelectionRow& r : model.folders.allRows())
+            paths << r.path;
+        return paths;
+    }
+
+    buildtest::Program program;
+    QString data = program.app() + "/Data/";
+    SelectionModel model{*program.state};
+    FolderTicks ticks{model};
+    QString running;
+};
+
+TEST_F(FolderTicksTest, RowsComeInTheOrderOfTheTicksAndAnUntickTakesBackOnlyItsFolder) {
+    ASSERT_TRUE(ticks.tick(data + "A"));
+    ASSERT_TRUE(start());
+    // Ticked while A is counted: they wait, in order; no second count starts.
+    ASSERT_TRUE(ticks.tick(data + "B"));
+    ASSERT_TRUE(ticks.tick(data + "C"));
+    EXPECT_FALSE(ticks.startNext());
+    EXPECT_FALSE(ticks.untick(data + "B")) << "a waiting count is dropped, nothing to cancel";
+    EXPECT_TRUE(finishRunning());
+    ASSERT_TRUE(start());
+    EXPECT_EQ(running, data + "C/");
+    EXPECT_TRUE(finishRunning());
+    EXPECT_FALSE(ticks.busy());
+    EXPECT_EQ(folderPaths(), QStringList({data + "A/", "**Total**", data + "C/"}));
+    EXPECT_EQ(model.folders.row(1), row("**Total**", "2", "10"));
+
+    // Unticking a counted folder removes its row; the total stays, with the new sums.
+    EXPECT_FALSE(ticks.untick(data + "A"));
+    EXPECT_EQ(model.folders.allRows(),
+              QVector<SelectionRow>(
+                  {row("**Total**", "1", "5"), row(data + "C/", "1", "5", "*.*", "*.tmp  *.swp  system.dat")}));
+}
+
+TEST_F(FolderTicksTest, UntickingOrClearingTheFolderBeingCountedAddsNoRow) {
+    ticks.tick(data + "A");
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(ticks.untick(data + "A")) << "the running count is the caller's to cancel";
+    EXPECT_FALSE(finishRunning());
+    EXPECT_EQ(model.folders.rowCount(), 0);
+
+    ticks.tick(data + "B");
+    ticks.tick(data + "C");
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(ticks.clear());
+    EXPECT_FALSE(finishRunning());
+    EXPECT_FALSE(ticks.busy()) << "the waiting tick went with the clear";
+    EXPECT_EQ(model.folders.rowCount(), 0);
+
+    EXPECT_FALSE(ticks.tick(data + "missing")) << "a folder that is not there is not queued";
+    EXPECT_FALSE(ticks.busy());
+}
+
+TEST_F(FolderTicksTest, ATickCarriesThePatternsInForceWhenItWasMade) {
+    model.patterns.loadRowPatterns("*.doc", "");
+    ticks.tick(data + "A");
+    model.patterns.loadRowPatterns("*.txt", "");
+    ASSERT_TRUE(start());
+    const auto count = ticks.finished(countFolder(running, CurrentPatterns{}), false);
+    EXPECT_TRUE(count);
+    EXPECT_EQ(model.folders.row(0).include, "*.doc");
+}
+
+TEST(FolderTreeModelTest, FoldersAreReadWhenOpenedWithoutLinksAndTicksAreReported) {
+    TempDir dir;
+    const QString root = dir.path() + "/Home/";
+    writeFile(root + "b/file.txt", "x");
+    writeFile(root + "A/deep/file.txt", "x");
+    writeFile(root + ".hidden/file.txt", "x");
+    writeFile(root + "plain.txt", "x");
+    ASSERT_TRUE(QFile::link(root + "A", root + "linkToA"));
+
+    FolderTreeModel model({root});
+    const QModelIndex desktop = model.index(0, 0);
+    EXPECT_EQ(model.data(desktop).toString(), "Desktop");
+    EXPECT_FALSE(model.flags(desktop) & Qt::ItemIsUserCheckable);
+    ASSERT_EQ(model.rowCount(desktop), 1);
+    const QModelIndex home = model.index(0, 0, desktop);
+    EXPECT_EQ(model.pathOf(home), root);
+    EXPECT_EQ(model.rowCount(home), 0) << "nothing is read before the folder is opened";
+    ASSERT_TRUE(model.canFetchMore(home));
+    model.fetchMore(home);
+    QStringList names;
+    for (int i = 0; i < model.rowCount(home); ++i)
+        names << model.data(model.index(i, 0, home)).toString();
+    EXPECT_EQ(names, QStringList({".hidden", "A", "b"})) << "folders only, sorted ignoring case, no link";
+
+    const QModelIndex deep = model.indexOf(root + "A/deep");
+    ASSERT_TRUE(deep.isValid());
+    EXPECT_EQ(model.pathOf(deep), root + "A/deep/");
+    EXPECT_FALSE(model.indexOf(root + "linkToA/deep").isValid());
+
+    QList<QVariantList> ticks;
+    QObject::connect(&model, &FolderTreeModel::tickChanged, [&](const QString& folder, bool ticked) {
+        ticks.append({folder, ticked});
+    });
+    EXPECT_TRUE(model.setData(deep, Qt::Checked, Qt::CheckStateRole));
+    EXPECT_TRUE(model.setData(model.indexOf(root + "b"), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_TRUE(model.setData(deep, Qt::Unchecked, Qt::CheckStateRole));
+    ASSERT_EQ(ticks.size(), 3);
+    EXPECT_EQ(ticks[0], QVariantList({root + "A/deep/", true}));
+    EXPECT_EQ(ticks[2], QVariantList({root + "A/deep/", false}));
+    EXPECT_EQ(model.tickedFolders(), QStringList({root + "b/"}));
+    model.clearTicks();
+    EXPECT_TRUE(model.tickedFolders().isEmpty());
+    EXPECT_EQ(ticks.size(), 3) << "clearing reports nothing";
+}
+
+TEST(WizardFormTest, ModesDifferInTheirLastTabHelpAndGridPlacement) {
+    EXPECT_EQ(WizardForm::tabCaptions(BuildMode::Build).join(u'|'),
+              "Select Folders|Select Files|Select Sets|Search|Build Zip");
+    EXPECT_EQ(WizardForm::tabCaptions(BuildMode::Update).last(), "Update Zip");
+    EXPECT_EQ(WizardForm::helpContext(BuildMode::Build), 143);
+    EXPECT_EQ(WizardForm::helpContext(BuildMode::Update), 142);
+    EXPECT_EQ(WizardForm::pixels(WizardForm::buildGridPlacement(BuildMode::Build).topTwips), 58);
+    EXPECT_EQ(WizardForm::pixels(WizardForm::buildGridPlacement(BuildMode::Update).heightTwips), 260);
+    EXPECT_EQ(WizardForm::pixels(WizardForm::kWidthTwips), 569);
+    EXPECT_EQ(WizardForm::targetFolderText("/home/ann/Zips"), "/home/ann/Zips/");
+    EXPECT_EQ(WizardForm::targetFolderText("/"), "/");
+}
+
+TEST(SelectionGridSortTest, NumbersSortByValueAndTheSummaryStaysLast) {
+    SelectionGrid grid(GridKind::Files);
+    grid.appendRow(row("/b.txt", "1", "1,000"));
+    grid.appendRow(row("/A.txt", "1", "20"));
+    grid.refreshSummary();
+    grid.appendRow(row("/c.txt", "1", "300"));
+    grid.sortBy(GridField::Size, true);
+    EXPECT_EQ(grid.row(0).path, "/A.txt");
+    EXPECT_EQ(grid.row(2).path, "/b.txt");
+    EXPECT_TRUE(grid.isSummary(3));
+    grid.sortBy(GridField::Path, false);
+    EXPECT_EQ(grid.row(0).path, "/c.txt");
+    EXPECT_EQ(grid.row(2).path, "/A.txt") << "case is ignored";
+    EXPECT_TRUE(grid.isSummary(3));
+}
+
+} // namespace
