@@ -68,6 +68,7 @@ const std::vector<std::unique_ptr<Command>>& commands() {
         made.push_back(makeBuildCommand());
         made.push_back(makeSearchCommand());
         made.push_back(makeFindCommand());
+        made.push_back(makeCountCommand());
         return made;
     }();
     return all;

@@ -57,6 +57,7 @@ std::unique_ptr<Command> makeExtractCommand();
 std::unique_ptr<Command> makeBuildCommand();
 std::unique_ptr<Command> makeSearchCommand();
 std::unique_ptr<Command> makeFindCommand();
+std::unique_ptr<Command> makeCountCommand();
 
 /// Every command, in the order --help describes them.
 const std::vector<std::unique_ptr<Command>>& commands();

@@ -42,11 +42,9 @@ bool scanTakes(const FolderRecord& record, const CurrentPatterns& patterns);
 /// Counts the records of a scan that pass the filter test.
 FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPatterns& patterns);
 /// Scans a folder synchronously and counts it; a missing folder counts 0.
-/// Counts the files below a folder that the patterns take; stops early (with what was counted) once cancel is set.
+/// The files below a folder that the patterns take; stops early (with what was counted) once cancel is set.
 FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns,
                         const CancelToken* cancel = nullptr);
-/// The path of a ticked folder: "/" appended unless it already ends with one.
-QString folderEntryPath(const QString& path);
 /// The folder of a chosen file: the text before its last "/".
 QString folderOfPath(const QString& path);
 /// The package comment a refresh of the build grid leaves: the set comment, "*Comment*" when that is empty, and

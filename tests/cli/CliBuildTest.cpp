@@ -422,3 +422,26 @@ TEST_F(CliBuildTest, AnInterruptedExtractionLeavesNoPartialFileAndAKilledOneIsSw
 }
 
 } // namespace
+
+namespace {
+
+// count shows what a tick in the wizard's tree shows: the files the stored patterns take and their bytes.
+class CliCount : public CliFixture {};
+
+TEST_F(CliCount, ShowsTheWizardsFolderRowWithTheStoredPatterns) {
+    TempDir tree;
+    writeFile(tree.file("a.txt"), "12345");
+    writeFile(tree.file("sub/b.txt"), QByteArray(2000, 'b'));
+    writeFile(tree.file("sub/skip.tmp"), "x");
+    {
+        CRegSettings store(kCompany, kApplication);
+        store.SaveSetting(kSettingsSection, "Pattern06", "*.tmp");
+    }
+    const QString folder = tree.path() + "/";
+    const ToolRun run = cli({"count", tree.path(), tree.file("missing")}, app.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, folder + "\t2\t2,005\n");
+    EXPECT_TRUE(run.err.contains("missing/ is not a folder.")) << run.err.toStdString();
+}
+
+} // namespace
