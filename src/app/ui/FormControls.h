@@ -1,10 +1,13 @@
 #pragma once
 // Small factories the forms share: each control gets the object name tests and users' scripts know it by.
 
+#include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
+#include <QTableView>
 
 namespace FormControls {
 
@@ -32,6 +35,25 @@ inline QPushButton* makeButton(const QString& text, const QString& tip, const ch
     button->setObjectName(name);
     if (!tip.isEmpty()) button->setToolTip(tip);
     return button;
+}
+
+/// A read-only grid over model: whole rows are picked one at a time, cells never wrap, no row numbers, and one
+/// fixed row height so that the view never measures its rows; its column headers sort when clicked.
+inline QTableView* makeGrid(const char* name, QAbstractItemModel* model, QWidget* parent) {
+    auto* grid = new QTableView(parent);
+    grid->setObjectName(name);
+    grid->setModel(model);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setWordWrap(false);
+    QHeaderView* rows = grid->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    grid->horizontalHeader()->setSectionsClickable(true);
+    grid->horizontalHeader()->setSortIndicatorShown(true);
+    return grid;
 }
 
 } // namespace FormControls

@@ -145,23 +145,13 @@ fKovra::~fKovra() {
 // The form as designed.
 
 QTableView* fKovra::makeGrid(GridKind kind, SelectionGrid& grid, const char* name, QWidget* parent) {
-    auto* view = new QTableView(parent);
-    view->setObjectName(QString::fromLatin1(name));
-    auto* model = new SelectionTableModel(grid, view);
-    view->setModel(model);
+    auto* model = new SelectionTableModel(grid, parent);
+    QTableView* view = FormControls::makeGrid(name, model, parent);
+    model->setParent(view);
     view->setItemDelegate(new SelectionGridDelegate(view));
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setWordWrap(false);
     view->setIconSize(QSize(16, 16));
-    QHeaderView* rows = view->verticalHeader();
-    rows->setVisible(false);
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(qMax(18, view->fontMetrics().height() + 4));
+    view->verticalHeader()->setDefaultSectionSize(qMax(18, view->fontMetrics().height() + 4));
     QHeaderView* header = view->horizontalHeader();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::AscendingOrder);
     header->setHighlightSections(false);
     header->setMinimumSectionSize(20);

@@ -111,19 +111,8 @@ void fFind::buildForm() {
 
     m_model = new PackageTableModel(this);
     m_model->setPackageIcon(style()->standardIcon(QStyle::SP_FileIcon));
-    m_grid = new QTableView(this);
-    m_grid->setObjectName("vbalGrid1");
-    m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->verticalHeader()->hide();
-    m_grid->setWordWrap(false);
+    m_grid = FormControls::makeGrid("vbalGrid1", m_model, this);
     m_grid->setTextElideMode(Qt::ElideMiddle);
-    m_grid->horizontalHeader()->setSortIndicatorShown(true);
-    m_grid->horizontalHeader()->setSectionsClickable(true);
-    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     // The path takes the room the grid has beyond the icon and the size, which is wide enough for the size of a
     // package of a terabyte: a size must never be shortened.
     const QFontMetrics metrics = m_grid->fontMetrics();

@@ -33,20 +33,9 @@ SetGridDialog::SetGridDialog(AppState& state, const char* objectName, const QStr
     m_model->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     m_model->load(listSets(m_setsFolder, state.folders.app));
 
-    m_grid = new QTableView(this);
-    m_grid->setObjectName("vbalGrid1");
-    m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setWordWrap(false);
+    m_grid = FormControls::makeGrid("vbalGrid1", m_model, this);
     m_grid->setShowGrid(false);
-    m_grid->verticalHeader()->hide();
-    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     QHeaderView* header = m_grid->horizontalHeader();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
     header->setSortIndicator(int(SetColumn::Name), Qt::AscendingOrder);
     header->setHighlightSections(false);
     header->setStretchLastSection(true);
