@@ -14,6 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QDir().mkpath(app);
     fuzz::writeInput(PackageIndex::indexPath(app), data, size);
     QVector<PackageRow> rows = PackageIndex::load(app);
-    PackageIndex::sortRows(rows, PackageSort::Path, false);
+    sortRows(rows, PackageSort::Path, false);
     return 0;
 }
