@@ -20,11 +20,11 @@ for path, names in json.loads(sys.argv[1]).items():
         for n in names:
             z.writestr(n, "" if n.endswith("/") else "data of " + n)
 )";
-    QJsonObject spec;
+    QJsonObject contents;
     for (auto it = packages.begin(); it != packages.end(); ++it)
-        spec.insert(it.key(), QJsonArray::fromStringList(it.value()));
+        contents.insert(it.key(), QJsonArray::fromStringList(it.value()));
     const testsupport::ToolRun run =
-        testsupport::runTool("python3", {"-c", script, QString::fromUtf8(QJsonDocument(spec).toJson())});
+        testsupport::runTool("python3", {"-c", script, QString::fromUtf8(QJsonDocument(contents).toJson())});
     if (run.exitCode != 0) throw std::runtime_error("python3 zipfile failed: " + run.err.toStdString());
 }
 

@@ -29,17 +29,6 @@ QString stored(const CRegSettings& store, const char* key) {
     return store.GetSetting("Settings", key, "<none>");
 }
 
-// The object names among names in the order Tab reaches them, starting at the first of them.
-QStringList tabOrder(const QWidget& dialog, const QStringList& names) {
-    QStringList order;
-    QWidget* first = dialog.findChild<QWidget*>(names.value(0));
-    for (QWidget* w = first; w && order.size() < names.size(); w = w->nextInFocusChain()) {
-        if (names.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
-        if (w->nextInFocusChain() == first) break;
-    }
-    return order;
-}
-
 TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
     CRegSettings store("Brindlecot", "SearchDialogFirstUse");
     fSearch dialog(store, {"/", "/home/"});

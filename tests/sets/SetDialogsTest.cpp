@@ -56,17 +56,6 @@ class ModalWatch {
     QTimer m_timer;
 };
 
-// The object names among names in the order Tab reaches them, starting at the first of them.
-QStringList tabOrder(const QWidget& dialog, const QStringList& names) {
-    QStringList order;
-    QWidget* first = dialog.findChild<QWidget*>(names.value(0));
-    for (QWidget* w = first; w && order.size() < names.size(); w = w->nextInFocusChain()) {
-        if (names.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
-        if (w->nextInFocusChain() == first) break;
-    }
-    return order;
-}
-
 class SetDialogs : public ::testing::Test {
   protected:
     void SetUp() override { DialogHook::reset(); }
@@ -270,10 +259,10 @@ TEST_F(SetDialogs, LongAndMarkedUpSetsShowAsTextInAWindowThatKeepsItsSize) {
         tip.setHtml(dialog->model().index(0, 3).data(Qt::ToolTipRole).toString());
         EXPECT_EQ(tip.toPlainText(), "<b>bold</b> & <i>more</i>") << "the tooltip shows the comment as text";
     }
-    EXPECT_EQ(tabOrder(select, {"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}),
+    EXPECT_EQ(testsupport::tabOrder(select, {"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}),
               QStringList({"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}));
     const QStringList saveOrder = {"vbalGrid1", "Text1", "Text4", "btnSaveSet", "btnDelete", "btnExit", "btnHelp"};
-    EXPECT_EQ(tabOrder(save, saveOrder), saveOrder);
+    EXPECT_EQ(testsupport::tabOrder(save, saveOrder), saveOrder);
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
+
+class QWidget;
 #include <ostream>
 #include <stdexcept>
 
@@ -46,6 +48,18 @@ template <class T> T* child(const QObject& parent, const QString& name) {
     T* found = parent.findChild<T*>(name);
     if (!found) throw std::runtime_error("no control named " + name.toStdString());
     return found;
+}
+
+/// The object names among names in the order Tab reaches them in a form, starting at the first of them. (A template
+/// so that this support library needs no widgets; only the widget tests call it.)
+template <class Widget = QWidget> QStringList tabOrder(const QObject& form, const QStringList& names) {
+    QStringList order;
+    Widget* first = form.findChild<Widget*>(names.value(0));
+    for (Widget* w = first; w && order.size() < names.size(); w = w->nextInFocusChain()) {
+        if (names.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
+        if (w->nextInFocusChain() == first) break;
+    }
+    return order;
 }
 
 /// Writes bytes to path (parent folders created); sets the modification time when given.
