@@ -7,6 +7,7 @@
 #include "backup/BuildJob.h"
 #include "backup/SelectionModel.h"
 #include "sets/BackupSetFile.h"
+#include "sets/SetSaving.h"
 #include "tools/ExtractRequest.h"
 #include "utility/TextUtil.h"
 #include "zip/ZipPackage.h"
@@ -46,12 +47,13 @@ class BuildCommand : public Command {
         name = "build";
         valueOptions = {"--level",   "--mode",    "--password", "--comment", "--span",
                         "--include", "--exclude", "--save-set", "--set"};
-        flagOptions = {"--no-replace"};
+        flagOptions = {"--no-replace", "--replace-set"};
         needsStoredSettings = true;
         help = QStringLiteral(
             "  build ZIP PATH... [--level none|fast|normal|maximum] [--mode add|freshen|update]\n"
             "              [--password TEXT] [--comment TEXT] [--span BYTES|auto]\n"
-            "              [--include PATTERN]... [--exclude PATTERN]... [--save-set NAME] [--no-replace]\n"
+            "              [--include PATTERN]... [--exclude PATTERN]... [--save-set NAME [--replace-set]]\n"
+            "              [--no-replace]\n"
             "  build ZIP --set NAME [PATH...] [options as above]\n"
             "      Builds a zip package from folders and files, as the build wizard does. A PATH that\n"
             "      names a folder (or ends in \"/\") takes every file below it that matches an include\n"
@@ -61,7 +63,9 @@ class BuildCommand : public Command {
             "      their full path as the stored settings say. --mode add (the default) builds a new\n"
             "      package, replacing an existing ZIP unless --no-replace is given; freshen and update\n"
             "      work on an existing ZIP. Without options the stored compression level and password\n"
-            "      are used. --save-set NAME also saves the selection as a backup set. Files held\n"
+            "      are used. --save-set NAME also saves the selection as a backup set once the package is\n"
+            "      built; an existing set of that name is replaced only with --replace-set (without it\n"
+            "      nothing is built or saved, exit status 2). Files held\n"
             "      locked by other programs are skipped, listed on stderr and in Zips/Locked.Txt.\n"
             "      So are, each with its reason, folders that cannot be opened, entries whose status\n"
             "      cannot be read, pipes, sockets and devices, and (without full paths) a second file\n"
@@ -97,8 +101,14 @@ class BuildCommand : public Command {
         }
         if (args.values.contains("--set") && args.values.value("--set").trimmed().isEmpty())
             return "--set needs a backup set name";
-        if (args.values.contains("--save-set") && args.values.value("--save-set").trimmed().isEmpty())
-            return "--save-set needs a backup set name";
+        if (args.values.contains("--save-set")) {
+            if (args.values.value("--save-set").trimmed().isEmpty()) return "--save-set needs a backup set name";
+            if (const QString problem = setNameProblem(acceptedSetName(args.values.value("--save-set")));
+                !problem.isEmpty())
+                return problem;
+        } else if (args.flags.contains("--replace-set")) {
+            return "--replace-set goes with --save-set";
+        }
         return {};
     }
 
@@ -111,6 +121,17 @@ class BuildCommand : public Command {
             printError(QString("%1 does not exist; --mode %2 works on an existing zip package.").arg(zip, modeName));
             return kExitFailure;
         }
+
+        // An existing set is never replaced unasked; refused before anything is counted or written.
+        const QString savedSetPath =
+            args.values.contains("--save-set")
+                ? state.path(Option::SetsFolder) + acceptedSetName(args.values.value("--save-set"))
+                : QString();
+        const QFileInfo savedSet(savedSetPath); // a link counts as there even when what it names is gone
+        if (!savedSetPath.isEmpty() && (savedSet.exists() || savedSet.isSymLink()) &&
+            !args.flags.contains("--replace-set"))
+            return usageError(QString("Backup set %1 exists and was not replaced (give --replace-set to replace it).")
+                                  .arg(savedSetPath));
 
         SelectionModel model(state);
         // The counting scans of the folders given stop on an interrupt as the build itself does.
@@ -164,16 +185,6 @@ class BuildCommand : public Command {
         if (interruptToken().cancelled()) return interruptedBuild(zip, zipExists);
         const QString comment =
             args.values.contains("--comment") ? args.values.value("--comment") : model.packageComment;
-
-        if (args.values.contains("--save-set")) {
-            const QString setPath =
-                state.path(Option::SetsFolder) + setFileName(args.values.value("--save-set").trimmed());
-            if (const Status saved = writeSetFile(setPath, BackupSet{comment, model.build.entries()}); !saved) {
-                printError(saved.message());
-                return kExitFailure;
-            }
-            writeOut(printableLine(QString("Backup set saved as %1").arg(setPath)));
-        }
 
         BuildParams params = BuildParams::fromState(state, mode);
         const QFileInfo zipInfo(zip);
@@ -247,6 +258,15 @@ class BuildCommand : public Command {
         for (const QString& line : lines)
             out += printableLine(line);
         writeOut(out);
+        // Saved only now: a selection that did not build (a bad target, nothing to store) is no set to keep.
+        if (!savedSetPath.isEmpty()) {
+            const SetSaveChoice choice{QFileInfo(savedSetPath).fileName(), savedSetPath, comment};
+            if (const Status saved = saveBackupSet(choice, model.build.entries()); !saved) {
+                printError(saved.message());
+                return kExitFailure;
+            }
+            writeOut(printableLine(QString("Backup set saved as %1").arg(savedSetPath)));
+        }
         // A scheduled backup must be able to tell a complete backup from one that is missing files.
         return result.filesLeftOut() ? kExitFilesLeftOut : kExitOk;
     }

@@ -162,6 +162,9 @@ TEST_F(CliBuildTest, UsageErrorsExitTwoWithoutAStartUp) {
         {{"a.zip", "x", "--span", "0"}, "--span takes a size in bytes or auto"},
         {{"a.zip", "x", "--span", "1000"}, "--span takes at least 65536 bytes per volume"},
         {{"a.zip", "x", "--include", "a b"}, "--include takes one pattern without blanks"},
+        {{"a.zip", "x", "--replace-set"}, "--replace-set goes with --save-set"},
+        {{"a.zip", "x", "--save-set", "a/b"},
+         "The backup set name \"a/b.set\" cannot be used: a name cannot hold \"/\"."},
         {{"a.zip", "x", "--exclude", "1", "--exclude", "2", "--exclude", "3", "--exclude", "4", "--exclude", "5",
           "--exclude", "6"},
          "at most 5 --exclude patterns"},
@@ -179,7 +182,8 @@ TEST_F(CliBuildTest, ASavedSetBuildsTheSamePackageAgain) {
         {"build", "first.zip", "data/", "note.md", "--include", "*.txt", "--save-set", "Weekly", "--comment", "weekly"},
         app.path());
     ASSERT_EQ(saved.exitCode, 0) << saved.err.toStdString();
-    EXPECT_TRUE(saved.out.startsWith("Backup set saved as " + app.file("Sets/Weekly.set") + "\nBuild Completed!\n"))
+    EXPECT_TRUE(saved.out.startsWith("Build Completed!\n")) << saved.out.toStdString();
+    EXPECT_TRUE(saved.out.endsWith("\nBackup set saved as " + app.file("Sets/Weekly.set") + "\n"))
         << saved.out.toStdString();
 
     const Result<QString> copy = makeWorkingCopy(app.file("Sets/Weekly.set"), app.path());
@@ -196,6 +200,49 @@ TEST_F(CliBuildTest, ASavedSetBuildsTheSamePackageAgain) {
     EXPECT_EQ(storedNames(app.file("second.zip")), sorted({stored(app.file("note.md")), stored(data + "a.txt"),
                                                            stored(data + "later.txt"), stored(data + "sub/b.txt")}));
     EXPECT_TRUE(runTool("unzip", {"-z", app.file("second.zip")}).out.contains("weekly"));
+}
+
+// The set is saved only by a build that completed, and an existing set only with --replace-set.
+TEST_F(CliBuildTest, AnExistingSetIsReplacedOnlyByACompletedBuildWithReplaceSet) {
+    ASSERT_EQ(cli({"build", "first.zip", "note.md", "--save-set", "Weekly", "--comment", "kept"}, app.path()).exitCode,
+              0);
+    const QString set = app.file("Sets/Weekly.set"), daily = app.file("Sets/Daily.set");
+    const QByteArray kept = readFile(set);
+    const QString noFolder = "varnhold-cli: The target folder " + app.file("nowhere/") + " does not exist.\n";
+    const QString refused = "varnhold-cli: Backup set " + set +
+                            " exists and was not replaced (give --replace-set to replace it).\n"
+                            "Try 'varnhold-cli --help'.\n";
+    const struct {
+        QStringList args;
+        int exit;
+        QString err;
+    } cases[] = {
+        {{"nowhere/out.zip", "data/", "--save-set", "Weekly", "--replace-set"}, 1, noFolder},
+        {{"nowhere/out.zip", "data/", "--save-set", "Daily"}, 1, noFolder},
+        {{"out.zip", "data/", "--include", "*.none", "--save-set", "Weekly", "--replace-set"},
+         1,
+         "varnhold-cli: None of the selected files could be added, so " + zip + " was not written.\n"},
+        {{"first.zip", "data/", "--no-replace", "--save-set", "Weekly", "--replace-set"},
+         1,
+         "varnhold-cli: " + app.file("first.zip") + " exists and was not replaced (--no-replace).\n"},
+        {{"out.zip", "data/", "--save-set", "Weekly"}, 2, refused},
+        {{"nowhere/out.zip", "data/", "--save-set", "Weekly"}, 2, refused},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = cli(QStringList{"build"} + c.args, app.path());
+        EXPECT_EQ(run.exitCode, c.exit) << c.args.join(' ').toStdString();
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(QFileInfo::exists(zip));
+        EXPECT_FALSE(QFileInfo::exists(daily));
+    }
+    EXPECT_EQ(readFile(set), kept) << "byte for byte";
+
+    const ToolRun replaced = cli({"build", "out.zip", "data/", "--save-set", "Weekly", "--replace-set"}, app.path());
+    ASSERT_EQ(replaced.exitCode, 0) << replaced.err.toStdString();
+    EXPECT_TRUE(replaced.out.startsWith("Build Completed!\n")) << replaced.out.toStdString();
+    EXPECT_TRUE(replaced.out.endsWith("Backup set saved as " + set + "\n")) << replaced.out.toStdString();
+    EXPECT_NE(readFile(set), kept);
 }
 
 TEST_F(CliBuildTest, LockedFilesAreListedAndCounted) {
