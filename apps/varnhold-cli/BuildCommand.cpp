@@ -123,10 +123,9 @@ class BuildCommand : public Command {
         }
 
         // An existing set is never replaced unasked; refused before anything is counted or written.
-        const QString savedSetPath =
-            args.values.contains("--save-set")
-                ? state.path(Option::SetsFolder) + acceptedSetName(args.values.value("--save-set"))
-                : QString();
+        const QString savedSetPath = args.values.contains("--save-set")
+                                         ? setsFolderOf(state) + acceptedSetName(args.values.value("--save-set"))
+                                         : QString();
         const QFileInfo savedSet(savedSetPath); // a link counts as there even when what it names is gone
         if (!savedSetPath.isEmpty() && (savedSet.exists() || savedSet.isSymLink()) &&
             !args.flags.contains("--replace-set"))
@@ -164,7 +163,7 @@ class BuildCommand : public Command {
         }
 
         if (args.values.contains("--set")) {
-            const QString setPath = state.path(Option::SetsFolder) + setFileName(args.values.value("--set").trimmed());
+            const QString setPath = setsFolderOf(state) + setFileName(args.values.value("--set").trimmed());
             if (!QFileInfo(setPath).isFile()) {
                 printError(QString("Backup set %1 not found.").arg(setPath));
                 return kExitFailure;

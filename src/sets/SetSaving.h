@@ -16,7 +16,8 @@
 
 class AppState;
 
-/// The sets folder (Options08), ending in "/"; its default when the option is empty.
+/// The sets folder (Options08), ending in "/"; its default (Sets/ below the application folder) when the option is
+/// empty. The set dialogs and varnhold-cli both take it from here.
 QString setsFolderOf(const AppState& state);
 
 /// The name rule of a set: blanks trimmed, ".set" appended unless the name already ends in ".set" (any case).

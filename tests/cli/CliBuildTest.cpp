@@ -245,6 +245,19 @@ TEST_F(CliBuildTest, AnExistingSetIsReplacedOnlyByACompletedBuildWithReplaceSet)
     EXPECT_NE(readFile(set), kept);
 }
 
+// With the sets folder option empty, sets live in Sets/ below the application folder, as in the set dialogs,
+// wherever the program is started.
+TEST_F(CliBuildTest, AnEmptySetsFolderOptionMeansTheDefaultSetsFolder) {
+    CRegSettings(kCompany, kApplication).SaveSetting(kSettingsSection, "Options08", "");
+    TempDir elsewhere;
+    const ToolRun saved = cli({"build", zip, data, "--save-set", "Weekly"}, app.path(), elsewhere.path());
+    ASSERT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    EXPECT_TRUE(saved.out.endsWith("Backup set saved as " + app.file("Sets/Weekly.set") + "\n"));
+    const ToolRun again = cli({"build", app.file("second.zip"), "--set", "Weekly"}, app.path(), elsewhere.path());
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
+}
+
 TEST_F(CliBuildTest, LockedFilesAreListedAndCounted) {
     if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
     QProcess holder;

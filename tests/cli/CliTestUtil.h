@@ -14,9 +14,10 @@ namespace clitest {
 
 using namespace testsupport;
 
-/// Runs the program in workDir, which is its application folder too, and waits for it.
-inline ToolRun cli(const QStringList& args, const QString& workDir) {
-    return runTool(VARNHOLD_CLI, QStringList{"--app-folder", workDir} + args, workDir);
+/// Runs the program with workDir as its application folder, started in workDir unless startIn names another
+/// folder, and waits for it.
+inline ToolRun cli(const QStringList& args, const QString& workDir, const QString& startIn = {}) {
+    return runTool(VARNHOLD_CLI, QStringList{"--app-folder", workDir} + args, startIn.isEmpty() ? workDir : startIn);
 }
 
 /// Starts the program in app (its application folder too) without waiting, for a test that signals or kills it.
