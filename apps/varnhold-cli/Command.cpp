@@ -1,6 +1,7 @@
 #include "Command.h"
 
 #include "CliOutput.h"
+#include "utility/TextUtil.h"
 #include "zip/ZipPackage.h"
 
 #include <QDir>
@@ -46,6 +47,21 @@ ParsedArgs parseArgs(const QStringList& args, const QSet<QString>& valueOptions,
 
 QString absolutePath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QStringList givenRoots(const QString& list, QString* problem) {
+    QStringList roots;
+    for (const QString& item : list.split(u',', Qt::SkipEmptyParts)) {
+        const QString given = item.trimmed();
+        if (given.isEmpty()) continue;
+        const QString root = absolutePath(given);
+        if (!QFileInfo(root).isDir()) {
+            *problem = given + QStringLiteral(": no such folder");
+            return {};
+        }
+        roots << TextUtil::withSlash(root);
+    }
+    return roots;
 }
 
 bool openPackage(ZipPackage& package, const QString& path) {

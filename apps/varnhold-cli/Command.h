@@ -29,6 +29,10 @@ ParsedArgs parseArgs(const QStringList& args, const QSet<QString>& valueOptions,
 /// The path made absolute and clean.
 QString absolutePath(const QString& path);
 
+/// The folders of a "--drives ROOT,ROOT..." list, absolute and ending in "/"; blank items are left out. A ROOT
+/// that is not a folder sets *problem to "ROOT: no such folder" (ROOT as given).
+QStringList givenRoots(const QString& list, QString* problem);
+
 /// Opens the package, printing the layer's message on failure.
 bool openPackage(ZipPackage& package, const QString& path);
 

@@ -38,7 +38,8 @@ class FindCommand : public Command {
             "      name matches PATTERN (*, ?, #, [list]; case ignored; folders in the entry name ignored).\n"
             "      Prints path TAB size per package, sorted by path, and keeps them as the package index.\n"
             "      Without --drives it searches the drives stored by the find dialog (all fixed drives at\n"
-            "      first); given options are stored as the dialog stores them.\n"
+            "      first); given options are stored as the dialog stores them. A ROOT that is not a folder\n"
+            "      is named on stderr (exit status 1), and the index and the stored options stay as they were.\n"
             "  find --index\n"
             "      The packages of the index that still exist, as the find dialog shows them when it opens.\n");
     }
@@ -61,8 +62,13 @@ class FindCommand : public Command {
         FindSettings settings = FindSettings::load(state.settings);
         QStringList roots;
         if (args.values.contains("--drives")) {
-            for (const QString& given : args.values.value("--drives").split(u',', Qt::SkipEmptyParts))
-                if (!given.trimmed().isEmpty()) roots << TextUtil::withSlash(absolutePath(given.trimmed()));
+            // Checked before anything is stored: a root that is not a folder leaves the index and the settings alone.
+            QString problem;
+            roots = givenRoots(args.values.value("--drives"), &problem);
+            if (!problem.isEmpty()) {
+                printError(problem);
+                return kExitFailure;
+            }
             settings.drives = FixedDrives::joined(roots);
         } else {
             roots = FixedDrives::selectedRoots(settings.drives, FixedDrives::roots());

@@ -7,7 +7,6 @@
 #include "finding/FixedDrives.h"
 #include "utility/CancelToken.h"
 
-#include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
 
@@ -54,14 +53,11 @@ class SearchCommand : public Command {
         QStringList available;
         if (args.values.contains("--drives")) {
             // Any folder may stand for a drive here; each must exist.
-            QStringList roots;
-            for (const QString& item : args.values.value("--drives").split(',', Qt::SkipEmptyParts)) {
-                const QString root = absolutePath(item.trimmed());
-                if (!QFileInfo(root).isDir()) {
-                    printError(item + ": no such folder");
-                    return kExitFailure;
-                }
-                roots << (root.endsWith('/') ? root : root + '/');
+            QString problem;
+            const QStringList roots = givenRoots(args.values.value("--drives"), &problem);
+            if (!problem.isEmpty()) {
+                printError(problem);
+                return kExitFailure;
             }
             options.setText(SearchKey::Drives, FixedDrives::joined(roots));
         } else {

@@ -98,6 +98,26 @@ TEST_F(CliFindTest, UsageErrorsAndAnEmptyDriveSelection) {
     EXPECT_FALSE(QFileInfo::exists(app.file("Varnhold.dat")));
 }
 
+// A root that is not a folder is refused as search refuses it; the index and the stored drives stay as they were.
+TEST_F(CliFindTest, ARootThatIsNotAFolderIsRefusedAndChangesNothing) {
+    ASSERT_EQ(cli({"find", "--drives", tree.path()}, app.path()).exitCode, 0);
+    const QByteArray before = readFile(app.file("Varnhold.dat"));
+    const std::pair<QString, QString> cases[] = {
+        {"/nonexistent", "/nonexistent"},
+        {tree.file("b.zip"), tree.file("b.zip")},
+        {tree.path() + ", missing", "missing"},
+    };
+    for (const auto& [drives, named] : cases) {
+        const ToolRun run = cli({"find", "--drives", drives, "--entry", "x*"}, app.path());
+        EXPECT_EQ(run.exitCode, 1) << drives.toStdString();
+        EXPECT_EQ(run.err, "varnhold-cli: " + named + ": no such folder\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(readFile(app.file("Varnhold.dat")), before);
+    EXPECT_EQ(stored("DrivesF"), tree.path() + "/");
+    EXPECT_EQ(stored("FindPattern"), "*.*");
+}
+
 TEST_F(CliFindTest, AnInterruptExitsThreeAndLeavesTheIndexAsItWas) {
     ASSERT_EQ(cli({"find", "--drives", tree.path()}, app.path()).exitCode, 0);
     const QByteArray before = readFile(app.file("Varnhold.dat"));
