@@ -27,7 +27,8 @@ QString cliUsage() {
                        "controls shown as escapes: \\n, \\t, \\r, \\xHH, \\uHHHH; a backslash is shown as \\\\.\n"
                        "\n"
                        "Exit status: 0 success, 1 failure (message on stderr), 2 usage error, 3 interrupted (Ctrl-C),\n"
-                       "4 build completed but files were left out (locked or listed as not stored; see stderr).\n");
+                       "4 build completed but files were left out (locked or listed as not stored; see stderr),\n"
+                       "or count could not read all that is below a folder (named on stderr).\n");
     return usage;
 }
 

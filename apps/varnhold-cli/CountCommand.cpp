@@ -21,7 +21,9 @@ class CountCommand : public Command {
         help = QStringLiteral("  count FOLDER...\n"
                               "      One line per folder, as the build wizard's folder row shows it: the folder, the\n"
                               "      number of files the stored include and exclude patterns take and their byte\n"
-                              "      total, separated by tabs. Exit 1 when a folder does not exist.\n");
+                              "      total, separated by tabs. What cannot be read (a folder that cannot be opened, a\n"
+                              "      file whose status cannot be read) is named on stderr, as build names it, and is\n"
+                              "      missing from the count: exit status 4. Exit 1 when a FOLDER is not a folder.\n");
     }
 
     QString usageProblem(const ParsedArgs& args) const override {
@@ -33,18 +35,23 @@ class CountCommand : public Command {
         QByteArray out;
         int exitCode = kExitOk;
         for (const QString& given : args.positional) {
-            const QString folder = TextUtil::withSlash(absolutePath(given));
-            if (!QFileInfo(folder).isDir()) {
-                printError(QString("%1 is not a folder.").arg(printable(folder)));
+            const QString path = absolutePath(given);
+            if (!QFileInfo(path).isDir()) {
+                printError(QString("%1 is not a folder.").arg(path));
                 exitCode = kExitFailure;
                 continue;
             }
+            const QString folder = TextUtil::withSlash(path);
             const FolderCount count = countFolder(folder, patterns, &interruptToken());
             if (interruptToken().cancelled()) {
                 writeOut(out);
                 printError(QStringLiteral("Count interrupted."));
                 return kExitInterrupted;
             }
+            // The build would leave these out: the count is short by whatever they hold.
+            for (const LeftOutFile& unread : count.unread)
+                printTagged("left out  ", unread.path + ": " + unread.reason);
+            if (!count.unread.isEmpty() && exitCode == kExitOk) exitCode = kExitFilesLeftOut;
             out += printable(folder).toUtf8() + '\t' + TextUtil::formatGrouped(count.files).toUtf8() + '\t' +
                    TextUtil::formatGrouped(count.bytes).toUtf8() + '\n';
         }

@@ -365,19 +365,12 @@ bool BuildJob::walk(std::vector<Order>& orders) {
         for (const FolderRecord& record : records) {
             // Checked between files too: a folder of a hundred thousand files must not outlast the Cancel button.
             if (cancelRequested()) return false;
-            if (record.isFolder) {
-                // Whatever the folder holds is missing from the backup; it is named, so the user knows.
-                if (record.error)
-                    noteLeftOut(record.path, QStringLiteral("the folder could not be opened: ") +
-                                                 SystemError::errorText(record.error));
+            // Whatever an unopened folder holds is missing from the backup; it is named, so the user knows.
+            if (const QString why = unreadReason(record, patterns); !why.isEmpty()) {
+                noteLeftOut(record.path, why);
                 continue;
             }
-            if (!scanSelects(record, patterns)) continue;
-            if (record.error) {
-                noteLeftOut(record.path,
-                            QStringLiteral("its status could not be read: ") + SystemError::errorText(record.error));
-                continue;
-            }
+            if (record.isFolder || !scanSelects(record, patterns)) continue;
             takeFile(record.path, orders, scanTakes(record, patterns));
         }
     }

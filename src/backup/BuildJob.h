@@ -149,13 +149,6 @@ enum class BuildOutcome {
     Failed,    ///< writing or checking the package failed (message); the old package is as it was
 };
 
-/// A selected file, folder or other entry that did not go into the package, other than a locked file.
-struct LeftOutFile {
-    QString path;
-    QString reason;
-    bool operator==(const LeftOutFile&) const = default;
-};
-
 struct BuildResult {
     BuildOutcome outcome = BuildOutcome::Stopped;
     QString message; ///< for the message dialog; empty when there is nothing to show

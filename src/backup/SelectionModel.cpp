@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "utility/FileOps.h"
+#include "utility/SystemError.h"
 #include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
 
@@ -17,9 +18,21 @@ bool scanTakes(const FolderRecord& record, const CurrentPatterns& patterns) {
     return !record.error && !record.isSpecial && scanSelects(record, patterns);
 }
 
+QString unreadReason(const FolderRecord& record, const CurrentPatterns& patterns) {
+    if (!record.error) return {};
+    if (record.isFolder)
+        return QStringLiteral("the folder could not be opened: ") + SystemError::errorText(record.error);
+    if (!scanSelects(record, patterns)) return {};
+    return QStringLiteral("its status could not be read: ") + SystemError::errorText(record.error);
+}
+
 FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPatterns& patterns) {
     FolderCount count;
     for (const FolderRecord& record : records) {
+        if (const QString why = unreadReason(record, patterns); !why.isEmpty()) {
+            count.unread.append({record.path, why});
+            continue;
+        }
         if (!scanTakes(record, patterns)) continue;
         ++count.files;
         count.bytes += record.size;

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -27,10 +28,20 @@ struct BuildEntry {
 };
 using BuildList = QVector<BuildEntry>;
 
-/// The number of files of a scan that pass the patterns, and their byte total.
+/// A selected file, folder or other entry that did not go into the package (or the count), other than a locked
+/// file, with the reason.
+struct LeftOutFile {
+    QString path;
+    QString reason;
+    bool operator==(const LeftOutFile&) const = default;
+};
+
+/// The number of files of a scan that pass the patterns, and their byte total; unread names what the scan could
+/// not read (see unreadReason), whose files are missing from the count.
 struct FolderCount {
     qint64 files = 0;
     qint64 bytes = 0;
+    QVector<LeftOutFile> unread;
 };
 
 /// The filter test of one scanned record: folders and the program's own work files never pass; a file passes when
@@ -39,7 +50,10 @@ bool scanSelects(const FolderRecord& record, const CurrentPatterns& patterns);
 /// What the build can store and the totals count: a record that passes scanSelects and whose status could be read
 /// and that has contents (not a pipe, socket or device).
 bool scanTakes(const FolderRecord& record, const CurrentPatterns& patterns);
-/// Counts the records of a scan that pass the filter test.
+/// Why a scanned record the selection needs could not be read: a folder that could not be opened (whatever it
+/// holds is missing from the scan) or a file passing scanSelects whose status could not be read; "" otherwise.
+QString unreadReason(const FolderRecord& record, const CurrentPatterns& patterns);
+/// Counts the records of a scan that pass the filter test, and names those unreadReason gives a reason for.
 FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPatterns& patterns);
 /// Scans a folder synchronously and counts it; a missing folder counts 0.
 /// The files below a folder that the patterns take; stops early (with what was counted) once cancel is set.

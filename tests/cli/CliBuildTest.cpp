@@ -489,19 +489,37 @@ namespace {
 class CliCount : public CliFixture {};
 
 TEST_F(CliCount, ShowsTheWizardsFolderRowWithTheStoredPatterns) {
-    TempDir tree;
+    TempDir tree, closed;
     writeFile(tree.file("a.txt"), "12345");
     writeFile(tree.file("sub/b.txt"), QByteArray(2000, 'b'));
     writeFile(tree.file("sub/skip.tmp"), "x");
+    // Listed by the folder holding it, but it cannot be opened by its path: what a count cannot read.
+    const QString deepest = makeTooDeepFolder(closed.file("deep"));
     {
         CRegSettings store(kCompany, kApplication);
         store.SaveSetting(kSettingsSection, "Pattern06", "*.tmp");
     }
-    const QString folder = tree.path() + "/";
-    const ToolRun run = cli({"count", tree.path(), tree.file("missing")}, app.path());
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, folder + "\t2\t2,005\n");
-    EXPECT_TRUE(run.err.contains("missing/ is not a folder.")) << run.err.toStdString();
+    const QString row = tree.path() + "/\t2\t2,005\n";
+    const struct {
+        QStringList folders;
+        QString out, err;
+        int exit;
+    } cases[] = {
+        {{tree.path()}, row, "", 0},
+        {{tree.path(), tree.file("missing")}, row, "varnhold-cli: " + tree.file("missing") + " is not a folder.\n", 1},
+        {{tree.file("a.txt")}, "", "varnhold-cli: " + tree.file("a.txt") + " is not a folder.\n", 1},
+        {{closed.path(), tree.path()},
+         closed.path() + "/\t0\t0\n" + row,
+         "left out  " + deepest + ": the folder could not be opened: File name too long\n",
+         4},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = cli(QStringList{"count"} + c.folders, app.path());
+        EXPECT_EQ(run.exitCode, c.exit) << c.folders.join(' ').toStdString();
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+    }
+    runTool("rm", {"-rf", closed.file("deep")});
 }
 
 } // namespace

@@ -118,7 +118,7 @@ class BuildRunnerTest : public HookedTest {
             CurrentPatterns patterns;
             patterns.loadRowPatterns(e.include, e.exclude);
             const FolderCount c =
-                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size()};
+                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size(), {}};
             p.selectedFiles += c.files;
             p.selectedBytes += c.bytes;
         }
