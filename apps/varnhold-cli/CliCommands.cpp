@@ -14,7 +14,9 @@ QString cliUsage() {
                        "Works in the application folder, with the same working folders (Sets, Temp, Extract,\n"
                        "Zips, Make, Split) and settings as the desktop program. The application folder is DIR\n"
                        "when --app-folder is given (before or after the command), else $VARNHOLD_HOME when it\n"
-                       "is set, else $XDG_DATA_HOME/Varnhold (normally ~/.local/share/Varnhold).\n"
+                       "is set, else $XDG_DATA_HOME/Varnhold (normally ~/.local/share/Varnhold); never the\n"
+                       "folder it is started in. Backup sets are kept in the sets folder of the options (Sets\n"
+                       "below the application folder unless another is chosen).\n"
                        "\n"
                        "Commands:\n");
     for (const auto& command : cli::commands())

@@ -28,7 +28,8 @@ class SearchCommand : public Command {
             "      and sets its value (--from and --to the date range), --defaults starts from the first-use\n"
             "      criteria instead of the stored ones. The criteria are not stored. A ROOT may be any folder;\n"
             "      the default is the stored drives. Prints the files found, one path per line, sorted. A\n"
-            "      criterion that cannot be searched with is named on stderr (exit status 2).\n");
+            "      criterion that cannot be searched with is named on stderr (exit status 2), a ROOT that is\n"
+            "      not a folder too (exit status 1).\n");
     }
 
     QString usageProblem(const ParsedArgs& args) const override {

@@ -102,7 +102,7 @@ TEST_F(CliTest, HelpDescribesEveryCommand) {
     ToolRun run = cli({"--help"}, app.path());
     EXPECT_EQ(run.exitCode, 0);
     for (const char* word : {"list ZIP", "test ZIP", "extract ZIP", "build ZIP PATH...", "build ZIP --set NAME",
-                             "4 build completed but files were left out"})
+                             "4 build completed but files were left out", "--replace-set"})
         EXPECT_TRUE(run.out.contains(word)) << word;
 }
 
