@@ -1,5 +1,6 @@
 #include "FileOps.h"
 
+#include "NativePath.h"
 #include "SystemError.h"
 #include "TextUtil.h"
 #include "WorkFile.h"
@@ -58,10 +59,21 @@ QStringList filesMatching(const QString& pattern) {
     return out;
 }
 
+bool statPath(const QString& path, struct stat& st) {
+    return !path.isEmpty() && ::stat(NativePath::encode(path).constData(), &st) == 0;
+}
+
 } // namespace
 
 bool exists(const QString& path) {
-    return !path.isEmpty() && QFileInfo::exists(path);
+    struct stat st;
+    return statPath(path, st);
+}
+
+std::optional<qint64> regularFileSize(const QString& path) {
+    struct stat st;
+    if (!statPath(path, st) || !S_ISREG(st.st_mode)) return std::nullopt;
+    return qint64(st.st_size);
 }
 
 Status copyOver(const QString& source, const QString& target) {

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "utility/NativePath.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -7,6 +9,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <ftw.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -15,6 +19,14 @@
 namespace testsupport {
 
 TempDir::TempDir() : m_dir(QDir::tempPath() + "/varnhold-test-XXXXXX") {}
+
+TempDir::~TempDir() {
+    const auto removeOne = [](const char* path, const struct stat*, int, FTW*) {
+        ::remove(path);
+        return 0;
+    };
+    if (m_dir.isValid()) ::nftw(NativePath::encode(m_dir.path()).constData(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
+}
 
 QString TempDir::file(const QString& relative) const {
     return m_dir.path() + "/" + relative;
@@ -35,6 +47,13 @@ QByteArray readFile(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
+}
+
+void writeNativeFile(const QString& path, const QByteArray& bytes) {
+    const int fd = ::open(NativePath::encode(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        qFatal("cannot write %s", qPrintable(NativePath::display(path)));
+    ::close(fd);
 }
 
 QByteArray sampleText(int size, int seed) {
