@@ -1,10 +1,8 @@
 #include "Command.h"
 
 #include "CliOutput.h"
+#include "utility/FileOps.h"
 #include "zip/ZipPackage.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 namespace cli {
 
@@ -45,7 +43,7 @@ ParsedArgs parseArgs(const QStringList& args, const QSet<QString>& valueOptions,
 }
 
 QString absolutePath(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return FileOps::absolutePath(path);
 }
 
 bool openPackage(ZipPackage& package, const QString& path) {

@@ -6,6 +6,7 @@
 #include "app/AppState.h"
 #include "backup/SelectionModel.h"
 #include "sets/Patterns.h"
+#include "utility/FileOps.h"
 #include "utility/TextUtil.h"
 
 #include <QFileInfo>
@@ -34,7 +35,7 @@ class CountCommand : public Command {
         int exitCode = kExitOk;
         for (const QString& given : args.positional) {
             const QString folder = TextUtil::withSlash(absolutePath(given));
-            if (!QFileInfo(folder).isDir()) {
+            if (!FileOps::isFolder(folder)) {
                 printError(QString("%1 is not a folder.").arg(printable(folder)));
                 exitCode = kExitFailure;
                 continue;

@@ -6,6 +6,7 @@
 #include "finding/FileSearch.h"
 #include "finding/FixedDrives.h"
 #include "utility/CancelToken.h"
+#include "utility/FileOps.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -57,7 +58,7 @@ class SearchCommand : public Command {
             QStringList roots;
             for (const QString& item : args.values.value("--drives").split(',', Qt::SkipEmptyParts)) {
                 const QString root = absolutePath(item.trimmed());
-                if (!QFileInfo(root).isDir()) {
+                if (!FileOps::isFolder(root)) {
                     printError(item + ": no such folder");
                     return kExitFailure;
                 }

@@ -76,6 +76,22 @@ std::optional<qint64> regularFileSize(const QString& path) {
     return qint64(st.st_size);
 }
 
+bool isFolder(const QString& path) {
+    struct stat st;
+    return statPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+QString absolutePath(const QString& path) {
+    if (path.startsWith(u'/')) return QDir::cleanPath(path);
+    if (path.isEmpty()) return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QByteArray folder(4096, Qt::Uninitialized);
+    while (!::getcwd(folder.data(), size_t(folder.size()))) {
+        if (errno != ERANGE) return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        folder.resize(folder.size() * 2);
+    }
+    return QDir::cleanPath(NativePath::decode(folder.constData()) + u'/' + path);
+}
+
 Status copyOver(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))

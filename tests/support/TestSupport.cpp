@@ -9,12 +9,14 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <algorithm>
 #include <fcntl.h>
 #include <ftw.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace testsupport {
 
@@ -80,6 +82,20 @@ ToolRun runTool(const QString& program, const QStringList& args, const QString& 
                 int timeoutMs) {
     QProcess p;
     if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
+    // QProcess hands arguments over through QFile::encodeName, which cannot give back a byte that is not UTF-8; a
+    // path carrying one (NativePath) reaches the program as its bytes when the child starts it itself.
+    std::vector<QByteArray> native{QFile::encodeName(program)};
+    for (const QString& arg : args)
+        native.push_back(NativePath::encode(arg));
+    std::vector<char*> argv;
+    for (QByteArray& arg : native)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    if (std::any_of(args.begin(), args.end(), [](const QString& arg) { return NativePath::hasRawBytes(arg); }))
+        p.setChildProcessModifier([&argv] {
+            ::execvp(argv[0], argv.data());
+            ::_exit(127);
+        });
     p.start(program, args);
     ToolRun run;
     if (!p.waitForStarted()) {

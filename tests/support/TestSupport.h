@@ -81,7 +81,8 @@ struct ToolRun {
     QString out;
     QString err;
 };
-/// Runs a program with an argument list (never a shell) and waits for it.
+/// Runs a program with an argument list (never a shell) and waits for it. Arguments reach it as the bytes they
+/// name (NativePath), so a path that is not UTF-8 can be given.
 ToolRun runTool(const QString& program, const QStringList& args, const QString& workDir = {},
                 const QByteArray& input = {}, int timeoutMs = 120000);
 /// True when the program is on PATH.
