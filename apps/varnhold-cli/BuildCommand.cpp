@@ -9,6 +9,7 @@
 #include "sets/BackupSetFile.h"
 #include "sets/SetSaving.h"
 #include "tools/ExtractRequest.h"
+#include "utility/FileOps.h"
 #include "utility/TextUtil.h"
 #include "zip/ZipPackage.h"
 
@@ -115,7 +116,7 @@ class BuildCommand : public Command {
     int execute(AppState& state, const ParsedArgs& args) const override {
         const QString zip = absolutePath(args.positional.first());
         const QString modeName = args.values.value("--mode", "add");
-        const bool zipExists = QFileInfo::exists(zip);
+        const bool zipExists = FileOps::exists(zip);
         const BuildMode mode = modeName == "add" ? BuildMode::Build : BuildMode::Update;
         if (mode == BuildMode::Update && !zipExists) {
             printError(QString("%1 does not exist; --mode %2 works on an existing zip package.").arg(zip, modeName));
@@ -151,12 +152,12 @@ class BuildCommand : public Command {
 
         for (const QString& given : args.positional.mid(1)) {
             const QString path = absolutePath(given);
-            const QFileInfo info(path);
-            if (!info.exists() || (given.endsWith('/') && !info.isDir())) {
+            const bool folder = FileOps::isFolder(path);
+            if (!FileOps::exists(path) || (given.endsWith('/') && !folder)) {
                 printError(QString("%1 does not exist.").arg(given.endsWith('/') ? TextUtil::withSlash(path) : path));
                 return kExitFailure;
             }
-            if (info.isDir())
+            if (folder)
                 model.addFolder(path);
             else
                 model.addFiles({path}, false);
@@ -164,7 +165,7 @@ class BuildCommand : public Command {
 
         if (args.values.contains("--set")) {
             const QString setPath = setsFolderOf(state) + setFileName(args.values.value("--set").trimmed());
-            if (!QFileInfo(setPath).isFile()) {
+            if (!FileOps::regularFileSize(setPath)) {
                 printError(QString("Backup set %1 not found.").arg(setPath));
                 return kExitFailure;
             }

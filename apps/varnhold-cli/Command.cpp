@@ -2,10 +2,8 @@
 
 #include "CliOutput.h"
 #include "utility/TextUtil.h"
+#include "utility/FileOps.h"
 #include "zip/ZipPackage.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 namespace cli {
 
@@ -46,7 +44,7 @@ ParsedArgs parseArgs(const QStringList& args, const QSet<QString>& valueOptions,
 }
 
 QString absolutePath(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return FileOps::absolutePath(path);
 }
 
 QStringList givenRoots(const QString& list, QString* problem) {
@@ -55,7 +53,7 @@ QStringList givenRoots(const QString& list, QString* problem) {
         const QString given = item.trimmed();
         if (given.isEmpty()) continue;
         const QString root = absolutePath(given);
-        if (!QFileInfo(root).isDir()) {
+        if (!FileOps::isFolder(root)) {
             *problem = given + QStringLiteral(": no such folder");
             return {};
         }

@@ -6,6 +6,7 @@
 #include "app/AppState.h"
 #include "backup/SelectionModel.h"
 #include "sets/Patterns.h"
+#include "utility/FileOps.h"
 #include "utility/TextUtil.h"
 
 #include <QFileInfo>
@@ -36,7 +37,7 @@ class CountCommand : public Command {
         int exitCode = kExitOk;
         for (const QString& given : args.positional) {
             const QString path = absolutePath(given);
-            if (!QFileInfo(path).isDir()) {
+            if (!FileOps::isFolder(path)) {
                 printError(QString("%1 is not a folder.").arg(path));
                 exitCode = kExitFailure;
                 continue;

@@ -6,6 +6,7 @@
 #include "finding/FileSearch.h"
 #include "finding/FixedDrives.h"
 #include "utility/CancelToken.h"
+#include "utility/FileOps.h"
 
 #include <algorithm>
 #include <cstdio>

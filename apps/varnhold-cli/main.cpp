@@ -1,6 +1,7 @@
 // varnhold-cli: the program's jobs from a terminal, over the same core, folders and settings as the desktop program.
 #include "CliCommands.h"
 #include "app/StartUp.h"
+#include "utility/NativePath.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -11,7 +12,10 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Varnhold");
-    QStringList args = app.arguments();
-    args.removeFirst();
+    // A path is bytes: one that is not UTF-8 is carried as it is (NativePath), which QCoreApplication::arguments()
+    // cannot do.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << NativePath::decode(argv[i]);
     return runCli(args, defaultAppFolder());
 }

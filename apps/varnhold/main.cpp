@@ -2,6 +2,8 @@
 // over. It works in the application folder ($VARNHOLD_HOME, else $XDG_DATA_HOME/Varnhold); "--app-folder DIR"
 // picks another one for this run, as it does for varnhold-cli.
 #include "app/AppState.h"
+#include "utility/FileOps.h"
+#include "utility/NativePath.h"
 #include "viewer/ui/fMain.h"
 
 #include <QApplication>
@@ -63,7 +65,7 @@ QString packageArgument(const QStringList& args, QString* problem) {
     if (!problem->isEmpty() || given.isEmpty()) return {};
     QString arg = given.first();
     if (arg.startsWith(QLatin1String("file:"))) arg = QUrl(arg).toLocalFile();
-    return arg.isEmpty() ? QString() : QFileInfo(arg).absoluteFilePath();
+    return arg.isEmpty() ? QString() : FileOps::absolutePath(arg);
 }
 
 } // namespace
@@ -86,8 +88,12 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QString problem;
-    // Qt has taken its own options (-platform, -style ...) out of the arguments by now.
-    QStringList arguments = app.arguments();
+    // Qt has taken its own options (-platform, -style ...) out of argv by now. The rest is read as the bytes it
+    // is: a package named by bytes that are not UTF-8 must reach the open as it is (NativePath), which
+    // QCoreApplication::arguments() cannot give.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << NativePath::decode(argv[i]);
     takeAppFolder(arguments);
     const QString package = packageArgument(arguments, &problem);
     if (!problem.isEmpty()) {

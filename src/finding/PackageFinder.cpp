@@ -1,10 +1,10 @@
 #include "PackageFinder.h"
 
 #include "sets/Patterns.h"
+#include "utility/NativePath.h"
 #include "utility/PackageDirectory.h"
 #include "zip/ZipDirectory.h"
 
-#include <QFile>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -35,7 +35,7 @@ bool tailMatches(const QString& pattern, const char* name, qsizetype length) {
 std::optional<bool> holdsMatchingEntry(const QString& packagePath, const QString& pattern) {
     // The directory is read straight from the package where it is plain; anything unusual goes through libzip,
     // which reads no more than the directory either.
-    const int fd = ::open(QFile::encodeName(packagePath).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(NativePath::encode(packagePath).constData(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         struct stat st;
         bool matched = false;
@@ -72,7 +72,7 @@ struct Candidate {
 class DriveWalk {
   public:
     DriveWalk(const QString& root, const CancelToken& cancel, const FindProgress& progress, qint64& counter)
-        : m_rootText(root), m_root(QFile::encodeName(root)), m_cancel(cancel), m_progress(progress),
+        : m_rootText(root), m_root(NativePath::encode(root)), m_cancel(cancel), m_progress(progress),
           m_counter(counter) {
         if (!m_root.endsWith('/')) m_root += '/';
     }
@@ -177,7 +177,7 @@ FindResult PackageFinder::run(const CancelToken& cancel, const FindProgress& pro
             if (stopped && m_params.searchInside) break;
             if (!stopped && (i + 1) % kPercentStep == 0 && progress.processed)
                 progress.processed(int(std::lround(double(i + 1) * 100.0 / double(n))));
-            const QString path = QFile::decodeName(candidates[i].path);
+            const QString path = NativePath::decode(candidates[i].path);
             if (m_params.searchInside) {
                 const std::optional<bool> holds = PackageMatch::holdsMatchingEntry(path, m_params.entryPattern);
                 if (!holds || !*holds) continue;

@@ -2,12 +2,12 @@
 
 #include "sets/BackupSetFile.h"
 #include "utility/FileCipher.h"
+#include "utility/FileOps.h"
+#include "utility/NativePath.h"
 #include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QStringDecoder>
 #include <algorithm>
 
 namespace PackageIndex {
@@ -21,32 +21,26 @@ QByteArray format(const QVector<PackageRow>& rows) {
     for (const PackageRow& row : rows) {
         const QString path = row.path.trimmed();
         if (path.contains(u'\r') || path.contains(u'\n')) continue;
-        plain += path.toUtf8();
+        plain += NativePath::encode(path);
         plain += "\r\n";
     }
     return plain;
 }
 
 QStringList parse(const QByteArray& plain) {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(plain);
-    if (decoder.hasError()) return {};
     QStringList paths;
-    for (QStringView line : QStringView(text).split(u'\n')) {
-        if (line.endsWith(u'\r')) line.chop(1);
-        line = line.trimmed();
-        if (line.isEmpty()) continue;
-        if (!line.startsWith(u'/')) return {};
-        for (QChar c : line)
-            if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7f) return {}; // a TAB may be in a name
-        paths << line.toString();
+    for (QByteArray bytes : plain.split('\n')) {
+        if (bytes.endsWith('\r')) bytes.chop(1);
+        const QString line = NativePath::decode(bytes).trimmed();
+        if (line.isEmpty() || !line.startsWith(u'/') || line.contains(QChar(0))) continue; // cannot be a path
+        paths << line;
     }
     return paths;
 }
 
 QVector<PackageRow> load(const QString& appFolder) {
     const QString index = indexPath(appFolder);
-    if (!QFileInfo(index).isFile()) return {};
+    if (!FileOps::regularFileSize(index)) return {};
     const Result<QString> copy = makeWorkingCopy(index, appFolder, kWorkName);
     if (!copy) return {};
     QFile file(copy.value());
@@ -55,10 +49,8 @@ QVector<PackageRow> load(const QString& appFolder) {
     clearWorkFolder(appFolder);
 
     QVector<PackageRow> rows;
-    for (const QString& path : parse(plain)) {
-        const QFileInfo info(path);
-        if (info.isFile()) rows.append({path, info.size()});
-    }
+    for (const QString& path : parse(plain))
+        if (const std::optional<qint64> size = FileOps::regularFileSize(path)) rows.append({path, *size});
     sortRows(rows);
     return rows;
 }

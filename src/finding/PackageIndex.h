@@ -27,15 +27,15 @@ inline const QString kWorkName = QStringLiteral("Varnhold.Dat");
 /// appFolder/Varnhold.dat
 QString indexPath(const QString& appFolder);
 
-/// The plain text: every path trimmed, one line each, CR LF after every line.
+/// The plain text: every path trimmed, one line each, CR LF after every line. A path is written as the bytes it
+/// names (NativePath), so a name that is not UTF-8 or holds control characters is kept as it is.
 QByteArray format(const QVector<PackageRow>& rows);
-/// The paths of a plain text, each trimmed, empty lines skipped. Text that is not a list of full paths (not UTF-8,
-/// a line that does not start with "/", control characters other than TAB) gives none at all: it was not deciphered
-/// into an index.
+/// The paths of a plain text, each trimmed, empty lines skipped. Each line stands alone: one that cannot be a path
+/// (not starting with "/", holding a NUL) is left out, as a package that no longer exists is, and the others stay.
 QStringList parse(const QByteArray& plain);
 
-/// The packages of the index that still exist as files, with their sizes now, sorted by path. A missing index, one
-/// that cannot be copied or deciphered, or one that is not an index gives no rows.
+/// The packages of the index that still exist as files, with their sizes now, sorted by path. A missing index or one
+/// that cannot be copied or deciphered gives no rows.
 QVector<PackageRow> load(const QString& appFolder);
 /// Writes the rows' paths, in their order, as the new index (enciphered, beside it, then renamed). Paths holding a
 /// CR or LF cannot be a line of the index and are not written.

@@ -1,5 +1,6 @@
 #include "FileOps.h"
 
+#include "NativePath.h"
 #include "SystemError.h"
 #include "TextUtil.h"
 #include "WorkFile.h"
@@ -58,10 +59,37 @@ QStringList filesMatching(const QString& pattern) {
     return out;
 }
 
+bool statPath(const QString& path, struct stat& st) {
+    return !path.isEmpty() && ::stat(NativePath::encode(path).constData(), &st) == 0;
+}
+
 } // namespace
 
 bool exists(const QString& path) {
-    return !path.isEmpty() && QFileInfo::exists(path);
+    struct stat st;
+    return statPath(path, st);
+}
+
+std::optional<qint64> regularFileSize(const QString& path) {
+    struct stat st;
+    if (!statPath(path, st) || !S_ISREG(st.st_mode)) return std::nullopt;
+    return qint64(st.st_size);
+}
+
+bool isFolder(const QString& path) {
+    struct stat st;
+    return statPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+QString absolutePath(const QString& path) {
+    if (path.startsWith(u'/')) return QDir::cleanPath(path);
+    if (path.isEmpty()) return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QByteArray folder(4096, Qt::Uninitialized);
+    while (!::getcwd(folder.data(), size_t(folder.size()))) {
+        if (errno != ERANGE) return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        folder.resize(folder.size() * 2);
+    }
+    return QDir::cleanPath(NativePath::decode(folder.constData()) + u'/' + path);
 }
 
 Status copyOver(const QString& source, const QString& target) {

@@ -5,11 +5,22 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace FileOps {
 
+// These look at the bytes the path names (NativePath::encode), so they answer for names that are not UTF-8 too,
+// which QFileInfo cannot spell.
+
 /// True when a file or folder exists at the path (a dangling link counts as missing).
 bool exists(const QString& path);
+/// The size of the regular file at the path (a link followed); nothing when there is no such file.
+std::optional<qint64> regularFileSize(const QString& path);
+/// True when the path names a folder (a link followed).
+bool isFolder(const QString& path);
+/// The path made absolute (against the working folder) and clean; unlike QFileInfo, it keeps the bytes that are not
+/// UTF-8 of a relative path and of the working folder.
+QString absolutePath(const QString& path);
 
 /// Copies source over target (target replaced atomically: a work file beside it, then renamed).
 Status copyOver(const QString& source, const QString& target);

@@ -1,9 +1,9 @@
 #include "PackageDirectory.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "NativePath.h"
 
 #include <memory>
+#include <sys/stat.h>
 #include <zip.h>
 
 namespace {
@@ -23,36 +23,38 @@ QString libzipText(int code) {
 } // namespace
 
 Result<PackageDirectory> readPackageDirectory(const QString& packagePath, int maxNames) {
-    const QFileInfo info(packagePath);
-    if (!info.exists())
-        return Result<PackageDirectory>::failure(QString("The package %1 does not exist.").arg(packagePath));
-    if (info.isDir())
-        return Result<PackageDirectory>::failure(QString("%1 is a folder, not a zip package.").arg(packagePath));
+    const QString shown = NativePath::display(packagePath);
+    struct stat st;
+    if (::stat(NativePath::encode(packagePath).constData(), &st) != 0)
+        return Result<PackageDirectory>::failure(QString("The package %1 does not exist.").arg(shown));
+    if (S_ISDIR(st.st_mode))
+        return Result<PackageDirectory>::failure(QString("%1 is a folder, not a zip package.").arg(shown));
     // libzip takes an empty file for a new, empty archive; for us it is no package at all.
-    if (info.size() == 0)
-        return Result<PackageDirectory>::failure(QString("%1 is empty, not a zip package.").arg(packagePath));
+    if (st.st_size == 0)
+        return Result<PackageDirectory>::failure(QString("%1 is empty, not a zip package.").arg(shown));
 
     int code = ZIP_ER_OK;
-    std::unique_ptr<zip_t, ZipDiscard> archive(zip_open(QFile::encodeName(packagePath).constData(), ZIP_RDONLY, &code));
+    std::unique_ptr<zip_t, ZipDiscard> archive(
+        zip_open(NativePath::encode(packagePath).constData(), ZIP_RDONLY, &code));
     if (!archive) {
         switch (code) {
         case ZIP_ER_NOZIP:
-            return Result<PackageDirectory>::failure(QString("%1 is not a zip package.").arg(packagePath));
+            return Result<PackageDirectory>::failure(QString("%1 is not a zip package.").arg(shown));
         case ZIP_ER_INCONS:
             return Result<PackageDirectory>::failure(
-                QString("The package %1 is damaged: %2.").arg(packagePath, libzipText(code)));
+                QString("The package %1 is damaged: %2.").arg(shown, libzipText(code)));
         case ZIP_ER_OPEN:
         case ZIP_ER_READ:
             return Result<PackageDirectory>::failure(
-                QString("Cannot read the package %1: %2.").arg(packagePath, libzipText(code)));
+                QString("Cannot read the package %1: %2.").arg(shown, libzipText(code)));
         default:
             return Result<PackageDirectory>::failure(
-                QString("Cannot open the package %1: %2.").arg(packagePath, libzipText(code)));
+                QString("Cannot open the package %1: %2.").arg(shown, libzipText(code)));
         }
     }
 
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    if (count < 0) return Result<PackageDirectory>::failure(QString("Cannot read the package %1.").arg(packagePath));
+    if (count < 0) return Result<PackageDirectory>::failure(QString("Cannot read the package %1.").arg(shown));
     const zip_int64_t limit = std::min<zip_int64_t>(count, std::max(maxNames, 0));
 
     PackageDirectory directory;
@@ -63,8 +65,7 @@ Result<PackageDirectory> readPackageDirectory(const QString& packagePath, int ma
         const char* name = zip_get_name(archive.get(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
         if (!name)
             return Result<PackageDirectory>::failure(
-                QString("The package %1 is damaged: %2.")
-                    .arg(packagePath, QString::fromUtf8(zip_strerror(archive.get()))));
+                QString("The package %1 is damaged: %2.").arg(shown, QString::fromUtf8(zip_strerror(archive.get()))));
         directory.names << QString::fromUtf8(name);
     }
     directory.tableFull = count > limit;

@@ -1,6 +1,7 @@
 #include "ScratchFolder.h"
 
 #include "FileOps.h"
+#include "NativePath.h"
 #include "SystemError.h"
 #include "WorkFile.h"
 
@@ -26,7 +27,7 @@ QString withoutSlash(const QString& folder) {
 QString problem(const QString& folder) {
     const QString path = withoutSlash(folder);
     struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::lstat(NativePath::encode(path).constData(), &st) != 0)
         return errno == ENOENT ? QString()
                                : QStringLiteral("%1 cannot be examined: %2").arg(path, SystemError::lastErrorText());
     if (S_ISDIR(st.st_mode)) return {};
@@ -45,11 +46,11 @@ int removeOwnFiles(const QString& folder, const QStringList& ownNames) {
     const QString path = withoutSlash(folder);
     // The folder itself is opened without following a link, and every name is looked at and removed relative to
     // that open folder, so a link swapped in meanwhile leads nowhere.
-    const int dirFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int dirFd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dirFd < 0) return 0;
     int removed = 0;
     for (const QString& name : ownNames) {
-        const QByteArray native = QFile::encodeName(name);
+        const QByteArray native = NativePath::encode(name);
         struct stat st;
         if (::fstatat(dirFd, native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
         if (::unlinkat(dirFd, native.constData(), 0) == 0) ++removed;

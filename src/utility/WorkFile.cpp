@@ -1,6 +1,7 @@
 #include "WorkFile.h"
 
 #include "FileOps.h"
+#include "NativePath.h"
 #include "SystemError.h"
 
 #include <QDir>
@@ -83,7 +84,7 @@ QByteArray nameBeside(const QByteArray& targetFileName) {
 }
 
 QString nameBeside(const QString& targetFileName) {
-    return QFile::decodeName(nameBeside(QFile::encodeName(targetFileName)));
+    return NativePath::decode(nameBeside(NativePath::encode(targetFileName)));
 }
 
 qint64 writerOf(QStringView fileName) {
@@ -111,7 +112,7 @@ bool isWorkFileName(QStringView fileName) {
 }
 
 int sweepStale(const QString& folder) {
-    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int dirFd = ::open(NativePath::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dirFd < 0) return 0;
     const int removed = sweepStaleAt(dirFd);
     ::close(dirFd);
@@ -140,7 +141,7 @@ int sweepStaleAt(int folderFd) {
     }
     int removed = 0;
     for (const QByteArray& entryName : candidates) {
-        const QString name = QFile::decodeName(entryName);
+        const QString name = NativePath::decode(entryName);
         const qint64 pid = writerOf(name);
         if (pid == 0) continue;
         struct stat st;
@@ -155,17 +156,17 @@ int sweepStaleAt(int folderFd) {
 bool isStale(const QString& path) {
     const qint64 pid = writerOf(QFileInfo(path).fileName());
     struct stat st;
-    if (pid == 0 || ::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (pid == 0 || ::lstat(NativePath::encode(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     return writerHasEnded(pid, st.st_mtim.tv_sec);
 }
 
 uint modeFor(const QString& target) {
     struct stat st;
-    return ::stat(QFile::encodeName(target).constData(), &st) == 0 ? uint(st.st_mode & 07777) : uint(newFileMode());
+    return ::stat(NativePath::encode(target).constData(), &st) == 0 ? uint(st.st_mode & 07777) : uint(newFileMode());
 }
 
 void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(NativePath::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -190,11 +191,11 @@ Result<WorkFile> WorkFile::beside(const QString& target) {
     const QString real = WorkFiles::realTarget(target);
     const QFileInfo info(real);
     const QString folder = info.absolutePath();
-    const QByteArray fileName = QFile::encodeName(info.fileName());
+    const QByteArray fileName = NativePath::encode(info.fileName());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray path = QFile::encodeName(folder) + '/' + WorkFiles::nameBeside(fileName);
+        const QByteArray path = NativePath::encode(folder) + '/' + WorkFiles::nameBeside(fileName);
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) return WorkFile(QFile::decodeName(path), real, fd);
+        if (fd >= 0) return WorkFile(NativePath::decode(path), real, fd);
         if (errno != EEXIST)
             return Result<WorkFile>::failure(
                 QStringLiteral("Cannot write into the folder %1: %2").arg(folder, SystemError::lastErrorText()));
@@ -234,7 +235,7 @@ void WorkFile::closeFd() {
 
 Status WorkFile::commit() {
     if (m_path.isEmpty()) return Status::failure(QStringLiteral("Nothing to write to %1").arg(m_target));
-    const QByteArray path = QFile::encodeName(m_path);
+    const QByteArray path = NativePath::encode(m_path);
     // Writers such as libzip replace the file under its name, so the descriptor may no longer be the file.
     closeFd();
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
@@ -247,7 +248,7 @@ Status WorkFile::commit() {
         rollback();
         return Status::failure(QStringLiteral("Cannot write %1: %2").arg(m_target, why));
     }
-    if (::rename(path.constData(), QFile::encodeName(m_target).constData()) != 0) {
+    if (::rename(path.constData(), NativePath::encode(m_target).constData()) != 0) {
         const QString why = SystemError::lastErrorText();
         rollback();
         return Status::failure(QStringLiteral("Cannot replace %1: %2").arg(m_target, why));
@@ -259,7 +260,7 @@ Status WorkFile::commit() {
 
 void WorkFile::rollback() {
     closeFd();
-    if (!m_path.isEmpty()) ::unlink(QFile::encodeName(m_path).constData());
+    if (!m_path.isEmpty()) ::unlink(NativePath::encode(m_path).constData());
     m_path.clear();
 }
 

@@ -3,6 +3,7 @@
 
 #include "utility/CancelToken.h"
 #include "utility/FileOps.h"
+#include "utility/NativePath.h"
 #include "utility/SystemError.h"
 
 #include <QFile>
@@ -39,7 +40,7 @@ class RunStop {
 /// Opens path for reading when it is a regular file. A named pipe or a device is refused without waiting for a
 /// writer (it is opened non-blocking and checked before anything reads it): -1 with the reason in *error.
 inline int openRegularFile(const QString& path, QString* error) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *error = SystemError::errorText(errno);
         return -1;

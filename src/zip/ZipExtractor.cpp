@@ -15,9 +15,6 @@
 #include "utility/NativePath.h"
 #include "utility/WorkFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -139,8 +136,8 @@ bool Run::plan() {
         return true;
     }
 
-    const QString targetText = QDir::cleanPath(QFileInfo(m_req.targetFolder).absoluteFilePath());
-    const QByteArray target = QFile::encodeName(targetText);
+    const QByteArray target = NativePath::encode(FileOps::absolutePath(m_req.targetFolder));
+    const QString targetText = display(target);
     struct stat st;
     if (::stat(target.constData(), &st) == 0 && !S_ISDIR(st.st_mode)) {
         m_out.message = QStringLiteral("Cannot extract into %1: it is not a folder.").arg(targetText);
@@ -511,7 +508,7 @@ ExtractOutcome Run::execute() {
         int error = 0;
         secondZip.reset(m_req.openAnother
                             ? m_req.openAnother()
-                            : zip_open(QFile::encodeName(m_req.packagePath).constData(), ZIP_RDONLY, &error));
+                            : zip_open(NativePath::encode(m_req.packagePath).constData(), ZIP_RDONLY, &error));
         if (secondZip) {
             second = std::thread([&] {
                 work(secondZip.get(), false);

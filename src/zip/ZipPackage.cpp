@@ -9,6 +9,7 @@
 #include "ZipExtractor.h"
 #include "ZipSpan.h"
 #include "ZipWriter.h"
+#include "utility/FileOps.h"
 #include "utility/NativePath.h"
 #include "utility/WorkFile.h"
 
@@ -213,9 +214,9 @@ bool ZipPackage::Impl::readDirectory(const QString& path) {
 bool ZipPackage::Impl::ensureHandle() {
     if (m_zip || !m_handleDeferred) return m_zip != nullptr;
     int code = 0;
-    m_zip.reset(zip_open(QFile::encodeName(m_path).constData(), ZIP_RDONLY, &code));
+    m_zip.reset(zip_open(NativePath::encode(m_path).constData(), ZIP_RDONLY, &code));
     if (!m_zip) {
-        m_lastError = QStringLiteral("Cannot open %1: %2.").arg(m_path, zipErrorText(code, errno));
+        m_lastError = QStringLiteral("Cannot open %1: %2.").arg(NativePath::display(m_path), zipErrorText(code, errno));
         return false;
     }
     m_handleDeferred = false;
@@ -268,30 +269,31 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     d->m_spanned = false;
     // A rebuild of a spanned package that a kill interrupted is completed (or dropped) before anything is read.
     recoverRebuilds(QFileInfo(WorkFiles::realTarget(path)).absolutePath());
-    const QFileInfo info(path);
+    const QString absolute = FileOps::absolutePath(path);
+    const QString shown = NativePath::display(path);
     // Checked by stat before anything opens it: opening a named pipe would wait for a writer for ever.
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        if (errno == ENOENT) return d->fail(QStringLiteral("Cannot open %1: the file does not exist.").arg(path));
-        return d->fail(QStringLiteral("Cannot open %1: %2.").arg(path, SystemError::errorText(errno)));
+    if (::stat(NativePath::encode(path).constData(), &st) != 0) {
+        if (errno == ENOENT) return d->fail(QStringLiteral("Cannot open %1: the file does not exist.").arg(shown));
+        return d->fail(QStringLiteral("Cannot open %1: %2.").arg(shown, SystemError::errorText(errno)));
     }
     if (S_ISDIR(st.st_mode))
-        return d->fail(QStringLiteral("Cannot open %1: it is a folder, not a zip package.").arg(path));
+        return d->fail(QStringLiteral("Cannot open %1: it is a folder, not a zip package.").arg(shown));
     if (!S_ISREG(st.st_mode))
         return d->fail(
             QStringLiteral(
                 "Cannot open %1: it is not a regular file (a pipe, socket or device), so it is no zip package.")
-                .arg(path));
+                .arg(shown));
     // libzip takes an empty file for an empty package; for us it is a broken download or a stray file.
-    if (st.st_size == 0) return d->fail(QStringLiteral("%1 is not a zip package: the file is empty.").arg(path));
+    if (st.st_size == 0) return d->fail(QStringLiteral("%1 is not a zip package: the file is empty.").arg(shown));
     const quint32 volumes = volumeCountOf(path);
     if (volumes == 0)
-        return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
+        return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(shown));
 
     if (volumes == 1 && purpose == OpenPurpose::Listing && d->readDirectory(path)) {
         d->m_selected.assign(d->m_entries.size(), 0);
         d->m_selectedCount = 0;
-        d->m_path = info.absoluteFilePath();
+        d->m_path = absolute;
         d->m_handleDeferred = true;
         return kZipOk;
     }
@@ -303,32 +305,32 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
         // libzip reads single-file packages only; the volumes are joined for it on the fly.
         d->m_spanned = true;
         QString why;
-        joined = JoinedPackage::open(info.absoluteFilePath(), &why);
+        joined = JoinedPackage::open(absolute, &why);
         if (!joined)
-            return d->fail(QStringLiteral("Cannot open %1, the last volume of a spanned package: %2.").arg(path, why));
+            return d->fail(QStringLiteral("Cannot open %1, the last volume of a spanned package: %2.").arg(shown, why));
         zip.reset(joined->openArchive(&code));
         if (!zip)
-            return d->fail(QStringLiteral("Cannot open the spanned package %1: %2.").arg(path, zipErrorText(code)));
+            return d->fail(QStringLiteral("Cannot open the spanned package %1: %2.").arg(shown, zipErrorText(code)));
     } else {
-        zip.reset(zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code));
+        zip.reset(zip_open(NativePath::encode(path).constData(), ZIP_RDONLY, &code));
     }
     if (!zip) {
         const int systemCode = errno;
         if (code == ZIP_ER_NOZIP)
-            return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(path));
-        return d->fail(QStringLiteral("Cannot open %1: %2.").arg(path, zipErrorText(code, systemCode)));
+            return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(shown));
+        return d->fail(QStringLiteral("Cannot open %1: %2.").arg(shown, zipErrorText(code, systemCode)));
     }
     QString error;
     if (!d->readEntries(zip.get(), &error)) {
         d->m_entries.clear();
-        return d->fail(QStringLiteral("Cannot read the contents of %1: %2.").arg(path, error));
+        return d->fail(QStringLiteral("Cannot read the contents of %1: %2.").arg(shown, error));
     }
     int commentLength = 0;
     const char* comment = zip_get_archive_comment(zip.get(), &commentLength, 0);
     d->m_comment = comment ? QString::fromUtf8(comment, commentLength) : QString();
     d->m_selected.assign(d->m_entries.size(), 0);
     d->m_selectedCount = 0;
-    d->m_path = info.absoluteFilePath();
+    d->m_path = absolute;
     d->m_zip = std::move(zip);
     d->m_joined = std::move(joined);
     return kZipOk;

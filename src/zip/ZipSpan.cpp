@@ -5,6 +5,7 @@
 #include "ZipLayout.h"
 #include "ZipTypes.h"
 #include "utility/FileOps.h"
+#include "utility/NativePath.h"
 #include "utility/WorkFile.h"
 
 #include <QDir>
@@ -100,13 +101,13 @@ std::optional<Journal> parseJournal(const QByteArray& bytes) {
 // Carries a committed journal out. Every step may already have been done by a run that was stopped, so a
 // rename whose work file is gone counts as done.
 bool applyJournal(const QString& folder, const Journal& journal, QString* why) {
-    const QByteArray base = QFile::encodeName(folder) + '/';
+    const QByteArray base = NativePath::encode(folder) + '/';
     for (const auto& [from, to] : journal.renames) {
         struct stat st;
         if (::lstat((base + from).constData(), &st) != 0) continue;
         if (::rename((base + from).constData(), (base + to).constData()) != 0) {
             *why = QStringLiteral("cannot put the volume %1 in place: %2")
-                       .arg(QFile::decodeName(base + to), SystemError::errorText(errno));
+                       .arg(NativePath::decode(base + to), SystemError::errorText(errno));
             return false;
         }
         passSeam("volume-renamed");
@@ -126,10 +127,10 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
     const QString folder = info.absolutePath();
     Journal journal;
     for (const auto& [from, to] : renames)
-        journal.renames.emplace_back(QFile::encodeName(QFileInfo(from).fileName()),
-                                     QFile::encodeName(QFileInfo(to).fileName()));
+        journal.renames.emplace_back(NativePath::encode(QFileInfo(from).fileName()),
+                                     NativePath::encode(QFileInfo(to).fileName()));
     for (const QString& name : removals)
-        journal.removals.push_back(QFile::encodeName(QFileInfo(name).fileName()));
+        journal.removals.push_back(NativePath::encode(QFileInfo(name).fileName()));
 
     Result<WorkFile> file = WorkFile::beside(folder + u'/' + info.fileName().left(100) + kJournalStem);
     if (!file.ok()) {
@@ -154,7 +155,7 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
         *why += QStringLiteral("; the new volumes will be put in place when the package is next opened");
         return false;
     }
-    ::unlink(QFile::encodeName(journalPath).constData());
+    ::unlink(NativePath::encode(journalPath).constData());
     WorkFiles::syncFolder(folder);
     return true;
 }
@@ -344,10 +345,10 @@ bool recoverRebuilds(const QString& folder) {
     const QString absolute = QFileInfo(folder).absoluteFilePath();
     // Read with readdir and a plain byte test: this runs at every open, in folders of any size.
     QStringList journals;
-    if (DIR* dir = ::opendir(QFile::encodeName(absolute).constData())) {
+    if (DIR* dir = ::opendir(NativePath::encode(absolute).constData())) {
         while (const dirent* entry = ::readdir(dir))
             if (entry->d_name[0] == '.' && std::strstr(entry->d_name, ".rebuild-journal.vhw-"))
-                journals << QFile::decodeName(entry->d_name);
+                journals << NativePath::decode(entry->d_name);
         ::closedir(dir);
     }
     bool allDone = true;
@@ -367,7 +368,7 @@ bool recoverRebuilds(const QString& folder) {
         QString why;
         // Never committed: the old set was not touched; the journal goes, and its volumes with the sweep.
         if (!journal || applyJournal(absolute, *journal, &why)) {
-            ::unlink(QFile::encodeName(path).constData());
+            ::unlink(NativePath::encode(path).constData());
             WorkFiles::syncFolder(absolute);
         } else {
             allDone = false;
@@ -383,7 +384,7 @@ qint64 automaticVolumeSize(qint64 packageSize, qint64 freeBytes) {
 
 qint64 freeBytesAt(const QString& folder) {
     struct statvfs fs;
-    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0) return -1;
+    if (::statvfs(NativePath::encode(folder).constData(), &fs) != 0) return -1;
     return qint64(fs.f_bavail) * qint64(fs.f_frsize);
 }
 
@@ -396,7 +397,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
         out.message = QStringLiteral("Cannot write the volumes of %1: %2.").arg(target, why);
         return out;
     };
-    const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(NativePath::encode(source).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return failed(SystemError::errorText(errno));
     struct Closer {
         int fd;

@@ -45,7 +45,7 @@ WriteOutcome failure(const QString& message) {
 /// Makes the work file start as the package it replaces. A hard link costs nothing, and libzip never writes into
 /// the file it read but replaces it, so the old package stays as it is.
 bool linkOldPackage(const WorkFile& work) {
-    const QByteArray from = QFile::encodeName(work.target()), to = QFile::encodeName(work.path());
+    const QByteArray from = NativePath::encode(work.target()), to = NativePath::encode(work.path());
     ::unlink(to.constData());
     return ::link(from.constData(), to.constData()) == 0 || QFile::copy(work.target(), work.path());
 }
@@ -185,7 +185,7 @@ bool Compression::openWork() {
         m_pipeline = std::make_unique<PackPipeline>(m_req.level, m_req.cancel,
                                                     [this](bool force) { m_reporter->report(force); });
     int code = 0;
-    m_writer.reset(zip_open(QFile::encodeName(m_work.path()).constData(),
+    m_writer.reset(zip_open(NativePath::encode(m_work.path()).constData(),
                             m_req.creating ? (ZIP_CREATE | ZIP_TRUNCATE) : 0, &code));
     if (!m_writer) return fail(QStringLiteral("Cannot write %1: %2.").arg(m_req.target, zipErrorText(code, errno)));
     if (!m_req.creating) {
@@ -412,7 +412,7 @@ WriteOutcome deleteEntries(const QString& path, zip_t* zip, const std::vector<Zi
     if (!linkOldPackage(work))
         return failure(QStringLiteral("Cannot write beside %1: %2.").arg(path, SystemError::errorText(errno)));
     int code = 0;
-    ZipHandle writer(zip_open(QFile::encodeName(work.path()).constData(), 0, &code));
+    ZipHandle writer(zip_open(NativePath::encode(work.path()).constData(), 0, &code));
     if (!writer) return failure(QStringLiteral("Cannot change %1: %2.").arg(path, zipErrorText(code, errno)));
     for (size_t i = 0; i < selected.size(); ++i) {
         if (selected[i] && zip_delete(writer.get(), zip_uint64_t(i)) != 0)

@@ -3,7 +3,10 @@
 #include "app/RegSettings.h"
 #include "sets/BackupSetFile.h"
 #include "utility/FileCipher.h"
+#include "utility/FileOps.h"
+#include "utility/NativePath.h"
 #include "utility/TextUtil.h"
+#include "viewer/EntryFields.h"
 
 #include "FindTestUtil.h"
 #include "TestSupport.h"
@@ -11,9 +14,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -141,6 +146,42 @@ TEST_F(CliFindTest, AnInterruptExitsThreeAndLeavesTheIndexAsItWas) {
     EXPECT_EQ(QString::fromUtf8(find.readAllStandardError()),
               "varnhold-cli: Find interrupted; the package index was left as it was.\n");
     EXPECT_EQ(readFile(app.file("Varnhold.dat")), before);
+}
+
+// A path is bytes: a package in a folder named by bytes that are not UTF-8 (or holding a control character) is found,
+// kept in the index, and listed, tested and extracted (into a folder named so too) given as an argument, its name
+// printed escaped.
+TEST_F(CliFindTest, APathThatIsNotTextIsFoundListedTestedAndExtractedByItsBytes) {
+    for (const QByteArray& name : {QByteArray("lat\xe9"), QByteArray("odd\x01name")}) {
+        SCOPED_TRACE(name.toHex().constData());
+        const QString folder = NativePath::decode(NativePath::encode(tree.path()) + "/in " + name);
+        const QString package = folder + '/' + NativePath::decode(name + ".zip");
+        const QString target = NativePath::decode(NativePath::encode(app.path()) + "/to " + name);
+        findtest::makePackages({{tree.file("made.zip"), {"docs/ReadMe.txt"}}});
+        ASSERT_EQ(::mkdir(NativePath::encode(folder).constData(), 0755), 0);
+        ASSERT_EQ(
+            std::rename(QFile::encodeName(tree.file("made.zip")).constData(), NativePath::encode(package).constData()),
+            0);
+        const QString shownName = EntryFields::visibleText(NativePath::decode(name + ".zip"));
+        const QString row = EntryFields::visibleText(package) + "\t" +
+                            TextUtil::formatGrouped(*FileOps::regularFileSize(package)) + "\n";
+
+        const ToolRun found = cli({"find", "--drives", folder}, app.path());
+        EXPECT_EQ(found.out, row) << found.err.toStdString();
+        EXPECT_EQ(cli({"find", "--index"}, app.path()).out, row);
+        const ToolRun listed = cli({"list", package}, app.path());
+        EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+        EXPECT_TRUE(listed.out.startsWith("ReadMe.txt\t23\t") &&
+                    listed.out.contains("  (" + shownName + ")  Files = 1"))
+            << listed.out.toStdString();
+        const ToolRun tested = cli({"test", package}, app.path());
+        EXPECT_EQ(tested.out, shownName + ": 1 entries tested, no errors.\n") << tested.err.toStdString();
+        const ToolRun extracted = cli({"extract", package, "--to", target}, app.path());
+        EXPECT_EQ(extracted.out, shownName + " extracted to " + EntryFields::visibleText(target) +
+                                     "/ (1 files, 0 kept as they were)\n")
+            << extracted.err.toStdString();
+        EXPECT_EQ(FileOps::regularFileSize(target + "/docs/ReadMe.txt"), 23);
+    }
 }
 
 } // namespace

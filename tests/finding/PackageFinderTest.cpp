@@ -1,6 +1,8 @@
 // The find job on real trees: which files count as packages, links and other file systems, the search inside
 // packages, damaged packages, progress and cancel.
 #include "finding/PackageFinder.h"
+#include "utility/FileOps.h"
+#include "utility/NativePath.h"
 
 #include "FindTestUtil.h"
 #include "TestSupport.h"
@@ -9,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -112,6 +115,28 @@ TEST_F(PackageFinderTest, AnotherFileSystemMountedBelowARootIsNotEntered) {
     QFile::remove(package);
     EXPECT_FALSE(found.contains(package));
     EXPECT_TRUE(inShm.contains(package)) << "found when its own file system is a root";
+}
+
+// A name is bytes: one that is not UTF-8 (or holds a control character) is found as the file it is, in a folder
+// named so and below a root named so, searched inside, and kept through the index.
+TEST(PackageFinderNames, ANameThatIsNotTextIsFoundByItsBytesAndKeptInTheIndex) {
+    for (const QByteArray& name : {QByteArray("lat\xe9"), QByteArray("odd\x01name")}) {
+        SCOPED_TRACE(name.toHex().constData());
+        TempDir tree, app;
+        const QString folder = NativePath::decode(NativePath::encode(tree.path()) + '/' + name);
+        const QString package = folder + '/' + NativePath::decode(name + ".zip");
+        findtest::makePackages({{tree.file("made.zip"), {"docs/readme.txt"}}});
+        ASSERT_EQ(::mkdir(NativePath::encode(folder).constData(), 0755), 0);
+        ASSERT_EQ(std::rename(QFile::encodeName(tree.file("made.zip")), NativePath::encode(package)), 0);
+        for (const auto& [root, entryPattern] : {std::pair{tree.path(), QString()}, {folder, QString("READ*")}}) {
+            const FindResult found = findIn({root}, entryPattern);
+            ASSERT_EQ(paths(found.rows), QStringList{package})
+                << NativePath::display(found.rows.value(0).path).toStdString();
+            EXPECT_EQ(found.rows[0].size, FileOps::regularFileSize(package));
+            ASSERT_TRUE(PackageIndex::save(app.path(), found.rows).ok());
+            EXPECT_EQ(PackageIndex::load(app.path()), found.rows);
+        }
+    }
 }
 
 } // namespace

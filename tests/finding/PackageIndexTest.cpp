@@ -2,6 +2,7 @@
 #include "finding/PackageIndex.h"
 #include "sets/BackupSetFile.h"
 #include "utility/FileCipher.h"
+#include "utility/NativePath.h"
 
 #include "TestSupport.h"
 
@@ -50,26 +51,40 @@ TEST(PackageIndex, RoundTripIsByteForByteAndVanishedPackagesAreDropped) {
     EXPECT_EQ(readFile(index), QByteArray()) << "after Clear the index holds no lines";
 }
 
-TEST(PackageIndex, AnIndexThatDoesNotDecipherIntoPathsGivesNoRows) {
+// Every package the find can list is kept byte for byte, whatever its name holds; each line of the index stands
+// alone, so a line that cannot be a path is dropped as a missing package is, and the others stay.
+TEST(PackageIndex, EveryNameIsKeptAndOnlyLinesThatCannotBePathsAreDropped) {
     TempDir app, disk;
-    writeFile(disk.file("real.zip"), "z");
-    const QByteArray path = disk.file("real.zip").toUtf8();
-    const struct {
-        QByteArray bytes;
-        bool encipher;
-    } cases[] = {
-        {randomBytes(300, 3), false},               // not an index at all
-        {path + "\r\n", false},                     // a plain list that was never enciphered
-        {"relative.zip\r\n" + path + "\r\n", true}, // deciphers, but not into full paths
-    };
-    for (const auto& c : cases) {
-        QByteArray bytes = c.bytes;
-        if (c.encipher) cipherBytes(bytes, kSetCipherKey);
-        writeFile(app.file("Varnhold.dat"), bytes);
-        EXPECT_EQ(PackageIndex::load(app.path()), QVector<PackageRow>()) << c.bytes.left(20).toStdString();
+    const QByteArray folder = NativePath::encode(disk.path()) + '/';
+    const QByteArray names[] = {"plain.zip", "odd\x01name.zip", "lat\xe9.zip", "tab\tand\x7f.zip", "\xff\xfe.ZIP"};
+    QVector<PackageRow> rows;
+    QByteArray plain;
+    for (const QByteArray& name : names) {
+        const QString path = NativePath::decode(folder + name);
+        writeNativeFile(path, name);
+        rows.append({path, name.size()});
+        plain += folder + name + "\r\n";
     }
-    EXPECT_EQ(PackageIndex::parse(path + "\r\n\r\n  " + path + "  \n"),
-              QStringList({QString::fromUtf8(path), QString::fromUtf8(path)}));
+    ASSERT_TRUE(PackageIndex::save(app.path(), rows).ok());
+    EXPECT_EQ(deciphered(app.file("Varnhold.dat")), plain) << "each name's own bytes, CR LF after every line";
+    sortRows(rows);
+    EXPECT_EQ(PackageIndex::load(app.path()), rows);
+
+    const QByteArray notPaths[] = {
+        "relative.zip",                      // not a full path
+        folder + QByteArray("nul\0.zip", 8), // no path holds a NUL
+        randomBytes(60, 3).replace('\n', 'n').replace('/', 's'),
+    };
+    for (const QByteArray& line : notPaths) {
+        QByteArray damaged = line + "\r\n" + plain + line + "\n";
+        EXPECT_EQ(PackageIndex::parse(damaged).size(), qsizetype(std::size(names))) << line.toHex().constData();
+        cipherBytes(damaged, kSetCipherKey);
+        writeFile(app.file("Varnhold.dat"), damaged);
+        EXPECT_EQ(PackageIndex::load(app.path()), rows) << line.toHex().constData();
+    }
+    EXPECT_EQ(PackageIndex::parse(folder + "a.zip\r\n\r\n  " + folder + "a.zip  \n"),
+              QStringList(2, NativePath::decode(folder + "a.zip")))
+        << "trimmed, empty lines skipped";
 }
 
 TEST(PackageIndex, AFailedWriteKeepsTheOldIndex) {

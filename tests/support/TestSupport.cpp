@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "utility/NativePath.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -7,14 +9,26 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <algorithm>
+#include <fcntl.h>
+#include <ftw.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace testsupport {
 
 TempDir::TempDir() : m_dir(QDir::tempPath() + "/varnhold-test-XXXXXX") {}
+
+TempDir::~TempDir() {
+    const auto removeOne = [](const char* path, const struct stat*, int, FTW*) {
+        ::remove(path);
+        return 0;
+    };
+    if (m_dir.isValid()) ::nftw(NativePath::encode(m_dir.path()).constData(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
+}
 
 QString TempDir::file(const QString& relative) const {
     return m_dir.path() + "/" + relative;
@@ -35,6 +49,13 @@ QByteArray readFile(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
+}
+
+void writeNativeFile(const QString& path, const QByteArray& bytes) {
+    const int fd = ::open(NativePath::encode(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        qFatal("cannot write %s", qPrintable(NativePath::display(path)));
+    ::close(fd);
 }
 
 QByteArray sampleText(int size, int seed) {
@@ -61,6 +82,20 @@ ToolRun runTool(const QString& program, const QStringList& args, const QString& 
                 int timeoutMs) {
     QProcess p;
     if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
+    // QProcess hands arguments over through QFile::encodeName, which cannot give back a byte that is not UTF-8; a
+    // path carrying one (NativePath) reaches the program as its bytes when the child starts it itself.
+    std::vector<QByteArray> native{QFile::encodeName(program)};
+    for (const QString& arg : args)
+        native.push_back(NativePath::encode(arg));
+    std::vector<char*> argv;
+    for (QByteArray& arg : native)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    if (std::any_of(args.begin(), args.end(), [](const QString& arg) { return NativePath::hasRawBytes(arg); }))
+        p.setChildProcessModifier([&argv] {
+            ::execvp(argv[0], argv.data());
+            ::_exit(127);
+        });
     p.start(program, args);
     ToolRun run;
     if (!p.waitForStarted()) {

@@ -35,6 +35,10 @@ namespace testsupport {
 class TempDir {
   public:
     TempDir();
+    /// Removes the tree by its bytes first: QTemporaryDir cannot name files whose names are not UTF-8.
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
     QString path() const { return m_dir.path(); }
     /// path() + "/" + relative
     QString file(const QString& relative) const;
@@ -65,6 +69,8 @@ template <class Widget = QWidget> QStringList tabOrder(const QObject& form, cons
 /// Writes bytes to path (parent folders created); sets the modification time when given.
 void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = {});
 QByteArray readFile(const QString& path);
+/// Writes bytes to path, which may carry bytes that are not UTF-8 (NativePath); its folder must exist.
+void writeNativeFile(const QString& path, const QByteArray& bytes);
 /// Bytes that compress like ordinary text, repeatable from a seed.
 QByteArray sampleText(int size, int seed = 1);
 /// Bytes that do not compress.
@@ -75,7 +81,8 @@ struct ToolRun {
     QString out;
     QString err;
 };
-/// Runs a program with an argument list (never a shell) and waits for it.
+/// Runs a program with an argument list (never a shell) and waits for it. Arguments reach it as the bytes they
+/// name (NativePath), so a path that is not UTF-8 can be given.
 ToolRun runTool(const QString& program, const QStringList& args, const QString& workDir = {},
                 const QByteArray& input = {}, int timeoutMs = 120000);
 /// True when the program is on PATH.

@@ -2,9 +2,12 @@
 // one or a cancel leaves nothing behind, and the three options do what the user chose.
 
 #include "ZipTestTools.h"
+#include "utility/FileOps.h"
+#include "utility/NativePath.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdio>
 
 using namespace ziptest;
 
@@ -162,6 +165,23 @@ TEST_F(ZipOptionsTest, WithoutFolderNamesOrForOneEntryOnlyThoseFilesAreWritten) 
     ASSERT_EQ(m_zip.zExtractOne(findEntry(m_zip, "sub/deep/c.txt"), m_out.file("one"), {}, {}), kZipOk);
     EXPECT_EQ(listTree(m_out.file("one")), QStringList{"sub/deep/c.txt"});
     EXPECT_EQ(m_zip.zExtractOne(999, m_out.path(), {}, {}), kZipFailed);
+}
+
+// A path is bytes: a package and a target folder named by bytes that are not UTF-8 are opened (for listing too) and
+// written as they are, and a message shows such a name escaped.
+TEST_F(ZipOptionsTest, APackageAndATargetNamedByBytesThatAreNotText) {
+    const QString odd = NativePath::decode(NativePath::encode(m_dir.path()) + "/lat\xe9");
+    ASSERT_EQ(
+        std::rename(QFile::encodeName(m_dir.file("p.zip")).constData(), NativePath::encode(odd + ".zip").constData()),
+        0);
+    for (const auto purpose : {ZipPackage::OpenPurpose::Everything, ZipPackage::OpenPurpose::Listing}) {
+        ZipPackage package;
+        ASSERT_EQ(package.zOpenZipFile(odd + ".zip", purpose), kZipOk) << qPrintable(package.zGetLastErrorAsText());
+        ASSERT_EQ(package.zExtractAll(odd + " out", {}, {}), kZipOk) << qPrintable(package.zGetLastErrorAsText());
+        EXPECT_EQ(FileOps::regularFileSize(odd + " out/sub/b.txt"), 9);
+    }
+    EXPECT_EQ(m_zip.zOpenZipFile(odd + ".gone"), kZipFailed);
+    EXPECT_EQ(m_zip.zGetLastErrorAsText(), "Cannot open " + m_dir.path() + "/lat\\xE9.gone: the file does not exist.");
 }
 
 TEST_F(ZipOptionsTest, TargetThatIsAFileGivesAMessage) {

@@ -1,5 +1,6 @@
 #include "PackageTableModel.h"
 
+#include "utility/NativePath.h"
 #include "utility/TextUtil.h"
 
 #include <QTextDocument>
@@ -9,13 +10,14 @@ QVariant PackageTableModel::data(const QModelIndex& index, int role) const {
     const PackageRow& row = m_rows.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        if (index.column() == FileName) return row.path;
+        if (index.column() == FileName) return NativePath::display(row.path);
         if (index.column() == Size) return TextUtil::formatGrouped(row.size);
         return {};
     case Qt::ToolTipRole:
         // As text: a path holding something like markup must not be drawn as markup.
-        return index.column() == FileName ? QVariant(Qt::convertFromPlainText(row.path, Qt::WhiteSpacePre))
-                                          : QVariant();
+        return index.column() == FileName
+                   ? QVariant(Qt::convertFromPlainText(NativePath::display(row.path), Qt::WhiteSpacePre))
+                   : QVariant();
     case Qt::DecorationRole:
         return index.column() == Icon ? QVariant(m_icon) : QVariant();
     case Qt::TextAlignmentRole:

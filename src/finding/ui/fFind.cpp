@@ -7,6 +7,8 @@
 #include "finding/FixedDrives.h"
 #include "finding/PackageFinder.h"
 #include "finding/PackageIndex.h"
+#include "utility/FileOps.h"
+#include "utility/NativePath.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -153,7 +155,9 @@ void fFind::buildForm() {
     connect(m_grid->horizontalHeader(), &QHeaderView::sectionClicked, this, &fFind::sortByColumn);
     connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
-        if (!rows.isEmpty()) setStatusText(m_model->rows().at(rows.first().row()).path);
+        if (rows.isEmpty()) return;
+        m_selectedPath = m_model->rows().at(rows.first().row()).path;
+        setStatusText(NativePath::display(m_selectedPath));
     });
     connect(m_grid, &QTableView::doubleClicked, this, &fFind::openPicked);
     resize(780, 440);
@@ -265,8 +269,10 @@ void fFind::find() {
 }
 
 void fFind::openPicked() {
-    const QString path = statusText();
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+    // The status line shows the selected path with its bytes that are not UTF-8 escaped; Open takes the path itself.
+    const QString shown = statusText();
+    const QString path = shown == NativePath::display(m_selectedPath) ? m_selectedPath : shown;
+    if (path.isEmpty() || !FileOps::regularFileSize(path)) return;
     m_findResult = QStringLiteral("y");
     m_picked = path;
     accept();

@@ -74,6 +74,7 @@ class fFind : public AnswerableDialog {
     JobRunner m_runner;
     QString m_findResult = QStringLiteral("n");
     QString m_picked;
+    QString m_selectedPath; ///< the path of the row selected last
     int m_sortColumn = 1;
     bool m_sortAscending = true;
     bool m_closed = false;

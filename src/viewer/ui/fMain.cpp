@@ -537,7 +537,7 @@ void fMain::openFavorite(int item) {
     if (item < 1 || item > kFavoriteItems) return;
     const QString path = m_favorites.at(item - 1)->data().toString();
     if (path.isEmpty()) return;
-    if (!QFileInfo(path).isFile()) {
+    if (!FileOps::regularFileSize(path)) {
         setStatusText(path + QStringLiteral("  -  File not found."));
         return;
     }
@@ -585,7 +585,7 @@ void fMain::openWizard(bool updating, const QString& comment) {
     // The window shows what the wizard left: the package it built, or the one it updated (closed for the wizard
     // and opened again here); nothing when no package was built.
     connect(wizard, &fKovra::closed, this, [this](const QString& package) {
-        if (!package.isEmpty() && QFileInfo(package).isFile()) openPackage(package);
+        if (!package.isEmpty() && FileOps::regularFileSize(package)) openPackage(package);
         update();
         emit wizardClosed();
     });
