@@ -82,6 +82,7 @@ void SelectionModel::addCountedFolder(const QString& folder, const CurrentPatter
                                       const FolderCount& count) {
     folders.appendRow(folderRow(folder, rowPatterns, count));
     folders.refreshSummary();
+    refreshBuildRows();
 }
 
 bool SelectionModel::startAddFolder(const QString& path) {
@@ -233,6 +234,8 @@ void SelectionModel::onScanFinished(qint64, bool cancelled) {
             }
         }
     }
+    // The build grid shown meanwhile takes the new counts, and with it the totals of the 2 GB check and the progress.
+    if (!cancelled && !scan.dropped) refreshBuildRows();
     if (m_queue.empty()) {
         emit scansFinished();
         return;
@@ -241,6 +244,12 @@ void SelectionModel::onScanFinished(qint64, bool cancelled) {
 }
 
 void SelectionModel::refreshBuildGrid() {
+    refreshBuildRows();
+    packageComment = packageCommentFor(setComment, handedComment);
+    clearWorkFolder(m_state.folders.app);
+}
+
+void SelectionModel::refreshBuildRows() {
     build.clear();
     selectedFiles = 0;
     selectedBytes = 0;
@@ -256,8 +265,7 @@ void SelectionModel::refreshBuildGrid() {
     total.files = TextUtil::formatGrouped(selectedFiles);
     total.size = TextUtil::formatGrouped(selectedBytes);
     build.appendRow(total);
-    packageComment = packageCommentFor(setComment, handedComment);
-    clearWorkFolder(m_state.folders.app);
+    emit buildGridChanged();
 }
 
 BuildList SelectionModel::fillBuildList() const {

@@ -53,6 +53,9 @@ QString packageCommentFor(const QString& setComment, const QString& handedCommen
 
 /// The caption the sets tab shows while the folder rows of a loaded set are counted.
 inline const QString kRefreshingFolderTotals = QStringLiteral("Refreshing folder totals");
+/// Why Build and "Save backup set" refuse while folder totals are still being counted: they would use counts of 0.
+inline const QString kCountsPendingMessage =
+    QStringLiteral("Folder totals are still being counted. Please wait until they are shown, then try again.");
 
 class SelectionModel : public QObject {
     Q_OBJECT
@@ -110,6 +113,9 @@ class SelectionModel : public QObject {
     /// Rebuilds the build grid from the four source grids, recomputes the selection totals, sets the package
     /// comment and empties the Work folder.
     void refreshBuildGrid();
+    /// Rebuilds only the build grid and the selection totals: a folder count has arrived since the last refresh
+    /// (the comment and the Work folder are left alone). Emits buildGridChanged().
+    void refreshBuildRows();
     /// The build list: every build-grid row but the summary, in grid order.
     BuildList fillBuildList() const;
 
@@ -119,6 +125,8 @@ class SelectionModel : public QObject {
     void statusCaption(const QString& caption);
     /// The last queued background scan has ended.
     void scansFinished();
+    /// The build grid and the selection totals were rebuilt because a count arrived.
+    void buildGridChanged();
 
   private:
     struct PendingScan {

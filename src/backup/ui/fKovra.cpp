@@ -271,6 +271,7 @@ QWidget* fKovra::buildSetsTab() {
     QPushButton* exit = button("  Exit", "Exit", "btnExit4", page);
     connect(select, &QPushButton::clicked, this, &fKovra::selectBackupSet);
     connect(&m_selection, &SelectionModel::setRowCounted, this, [this] { reloadGrid(GridKind::Sets); });
+    connect(&m_selection, &SelectionModel::buildGridChanged, this, [this] { reloadGrid(GridKind::Build); });
     connect(remove, &QPushButton::clicked, this, [this] { removeSelected(GridKind::Sets); });
     connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Sets); });
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
@@ -573,7 +574,14 @@ void fKovra::selectBackupSet() {
     if (!loaded) MessageDialogs::showError(this, loaded.message());
 }
 
+bool fKovra::refuseWhileCounting() {
+    if (!counting()) return false;
+    MessageDialogs::showError(this, kCountsPendingMessage);
+    return true;
+}
+
 void fKovra::saveBackupSetFile() {
+    if (refuseWhileCounting()) return;
     const QVector<SelectionRow> rows = m_selection.build.allRows();
     if (const QString refusal = saveSetRefusal(m_text3->text(), rows); !refusal.isEmpty()) {
         MessageDialogs::showError(this, refusal);
@@ -606,6 +614,7 @@ void fKovra::search() {
 }
 
 void fKovra::build() {
+    if (refuseWhileCounting()) return;
     BuildParams params = BuildParams::fromState(m_state, m_mode);
     params.targetFolder = m_text1->text();
     params.targetFileName = m_text2->text();

@@ -48,8 +48,8 @@ class fKovra : public QWidget {
     QTabWidget* tabs() const { return m_tabs; }
     /// The file search behind btnSearch (tests choose its drives).
     SearchRunner& searchRunner() { return *m_search; }
-    /// True while a ticked folder is counted or waits for its count.
-    bool counting() const { return m_ticks.busy(); }
+    /// True while a ticked folder or a folder row of a loaded set is counted or waits for its count.
+    bool counting() const { return m_ticks.busy() || m_selection.isScanning(); }
     /// Shows every grid as the selection now is, after it was changed from outside the window.
     void reloadGrids();
     /// True from Build until the build's result has been shown.
@@ -97,6 +97,8 @@ class fKovra : public QWidget {
     void browseTargetFolder();
     void editPatterns();
     void selectBackupSet();
+    /// Build and Save use the counts: while some are still coming they say so and do nothing (true).
+    bool refuseWhileCounting();
     void saveBackupSetFile();
     void search();
     void build();
