@@ -109,7 +109,7 @@ TEST(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
     EXPECT_EQ(runner.progressWindow()->findChild<QLabel*>("lblScan")->text(), "Number of files scanned: 2");
 }
 
-TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWithoutSearching) {
+TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWhoseCancelEndsWithoutSearching) {
     CRegSettings store("Brindlecot", "SearchRunnerCheck");
     store.SaveSettings("Settings", {{"SSOption1", "-1"}, {"Drives", ""}});
     QWidget owner;
@@ -117,12 +117,12 @@ TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWithoutSearc
     SearchRunner runner(store, cancel, &owner);
     runner.setDrives({"/"});
     DialogHook::reset();
-    for (const char* answer : {"search", "ok", "search"})
+    for (const char* answer : {"search", "ok", "cancel"})
         DialogHook::setNextAnswer(answer);
     EXPECT_FALSE(runner.askAndRun([](const SearchResult&) { FAIL() << "searched"; }));
     EXPECT_EQ(DialogHook::shownMessages(), QStringList{"Please select hard drive(s) to search."});
     QString left;
-    EXPECT_FALSE(DialogHook::takeAnswer(left)) << "the dialog was not reopened";
+    EXPECT_FALSE(DialogHook::takeAnswer(left)) << "the dialog was reopened";
     EXPECT_FALSE(runner.progressWindow());
 }
 

@@ -37,11 +37,14 @@ bool SearchRunner::askAndRun(Done done) {
 bool SearchRunner::run(Done done) {
     if (isRunning()) return false;
     auto search = std::make_shared<FileSearch>(SearchOptions::load(m_store), drives());
-    if (const QString problem = search->check(); !problem.isEmpty()) {
+    // A criterion that fails its check is shown and fSearch opens again to correct it; Search there checks the
+    // corrected criteria and runs them, Cancel ends here.
+    for (QString problem; !(problem = search->check()).isEmpty();) {
         MessageDialogs::showError(m_owner, problem);
         fSearch dialog(m_store, drives(), m_owner);
         dialog.exec();
-        return false;
+        if (!dialog.searchConfirmed()) return false;
+        search = std::make_shared<FileSearch>(SearchOptions::load(m_store), drives());
     }
     search->setProgressStep(m_progressStep);
 

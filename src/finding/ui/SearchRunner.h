@@ -48,7 +48,8 @@ class SearchRunner : public QObject {
     /// btnSearch: shows fSearch and, when it is left with Search, runs the search. True when a search started.
     bool askAndRun(Done done);
     /// Runs the search with the stored criteria. A criterion that fails its check is shown in the message dialog
-    /// and fSearch opens again so that it can be corrected; then nothing is searched and false comes back.
+    /// and fSearch opens again so that it can be corrected: left with Search, the criteria are checked again and
+    /// run once they pass; left with Cancel, nothing is searched and false comes back.
     /// Otherwise the scan starts off the window thread with fCount showing ("Scanning files", the count and the
     /// drive), true comes back at once, and done runs on the window thread at the end, when fCount shows
     /// "Files found = " and the number.

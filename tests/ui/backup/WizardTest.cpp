@@ -194,14 +194,23 @@ TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheT
     EXPECT_TRUE(shown(*wizard, "vbalGrid3").isEmpty());
 }
 
-TEST_F(WizardTest, ASearchFillsTheSearchGridWithItsFiles) {
+TEST_F(WizardTest, ASearchRefusedByItsCheckRunsOnceTheReopenedDialogPassesItAndFillsTheGrid) {
     unexpected.allow("fCount"); // the search's progress window, which stays with the result until closed
-    state.settings.SaveSettings(kSettingsSection, {{"SSOption3", "-1"}, {"so4", "1234567"}, {"Drives", data}});
+    state.settings.SaveSettings(kSettingsSection, {{"SSOption3", "0"}, {"so4", "1234567"}, {"Drives", data}});
     auto wizard = open(BuildMode::Build);
     wizard->searchRunner().setDrives({data});
-    showTab(*wizard, fKovra::SearchTab);
-    DialogHook::setNextAnswer("search"); // fSearch, left with Search
+    DialogHook::setNextAnswer("search"); // fSearch, left with Search and no criterion ticked
+    DialogHook::setNextAnswer("ok");     // fError: "Please enter search options."
+    QTimer fix;                          // fSearch again: the user ticks the text criterion and presses Search
+    QObject::connect(&fix, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->objectName() == "fSearch") {
+            child<QAbstractButton>(*modal, "SSOption3")->click();
+            QTest::mouseClick(child<QPushButton>(*modal, "btnStart"), Qt::LeftButton);
+        }
+    });
+    fix.start(10);
     QTest::mouseClick(child<QPushButton>(*wizard, "btnSearch"), Qt::LeftButton);
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please enter search options."}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown(*wizard, "vbalGrid6").size() == 2; }));
     EXPECT_EQ(shown(*wizard, "vbalGrid6"), QStringList({data + "B/two.txt 1 7", "**Total** 1 7 bold"}));
     const QAbstractItemModel* grid = child<QTableView>(*wizard, "vbalGrid6")->model();
