@@ -245,7 +245,7 @@ void SelectionModel::onScanFinished(qint64, bool cancelled) {
 
 void SelectionModel::refreshBuildGrid() {
     refreshBuildRows();
-    packageComment = packageCommentFor(setComment, handedComment);
+    if (!commentTyped) packageComment = packageCommentFor(setComment, handedComment);
     clearWorkFolder(m_state.folders.app);
 }
 

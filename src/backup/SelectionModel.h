@@ -74,6 +74,8 @@ class SelectionModel : public QObject {
     QString setComment;     ///< the comment lines of the loaded backup set (Text4)
     QString packageComment; ///< the comment the package will get (Text3)
     QString handedComment;  ///< the comment of the open package, handed over by the main window in update mode
+    /// The user has typed into the package comment (or confirmed one): a refresh of the build grid keeps it.
+    bool commentTyped = false;
     /// The caller's cancel token for the counts made on the calling thread (addFolder, loadBackupSet); read only.
     const CancelToken* countCancel = nullptr;
     qint64 selectedFiles = 0;
@@ -111,7 +113,7 @@ class SelectionModel : public QObject {
     void cancelScans();
 
     /// Rebuilds the build grid from the four source grids, recomputes the selection totals, sets the package
-    /// comment and empties the Work folder.
+    /// comment (unless the user typed one) and empties the Work folder.
     void refreshBuildGrid();
     /// Rebuilds only the build grid and the selection totals: a folder count has arrived since the last refresh
     /// (the comment and the Work folder are left alone). Emits buildGridChanged().

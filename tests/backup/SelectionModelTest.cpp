@@ -145,6 +145,10 @@ TEST_F(SelectionModelTest, RefreshBuildGridCopiesInGridOrderTotalsAndSetsTheComm
     model.refreshBuildGrid(); // starts again from zero
     EXPECT_EQ(model.selectedFiles, 5);
     EXPECT_EQ(model.packageComment, "Weekly");
+    model.packageComment = "typed";
+    model.commentTyped = true;
+    model.refreshBuildGrid();
+    EXPECT_EQ(model.packageComment, "typed") << "a comment the user typed stays";
     EXPECT_EQ(packageCommentFor("", "handed"), "handed");
     EXPECT_EQ(packageCommentFor("set", "handed"), "handed");
 }

@@ -336,6 +336,7 @@ QWidget* fKovra::buildBuildTab() {
 
     m_text3 = new QLineEdit(page);
     m_text3->setObjectName("Text3");
+    connect(m_text3, &QLineEdit::textEdited, this, &fKovra::keepComment);
     QLabel* label3 = FormControls::makeLabel("Zip package comments:   ", "lblText3", page);
     label3->setBuddy(m_text3);
 
@@ -511,10 +512,20 @@ void fKovra::clearGrid(GridKind kind) {
     reloadGrid(kind);
 }
 
+void fKovra::keepComment(const QString& comment) {
+    // Typing calls this too; setting the same text again would move the cursor to the end.
+    if (m_text3->text() != comment) m_text3->setText(comment);
+    m_selection.packageComment = comment;
+    m_selection.commentTyped = true;
+}
+
 void fKovra::clearBuildGrid() {
     m_selection.selectedFiles = 0;
     m_selection.selectedBytes = 0;
     m_text3->clear();
+    // The box is empty and untouched again: the next visit of the tab fills it.
+    m_selection.packageComment.clear();
+    m_selection.commentTyped = false;
     m_selection.build.clear();
     reloadGrid(GridKind::Build);
 }
@@ -592,7 +603,7 @@ void fKovra::saveBackupSetFile() {
     const std::optional<SetSaveChoice> choice =
         fBkSetSave::ask(m_state, offeredSetName(packageName), m_text3->text(), this);
     if (!choice) return;
-    m_text3->setText(choice->comment);
+    keepComment(choice->comment);
     if (const Status saved = saveBackupSet(*choice, rows); !saved) MessageDialogs::showError(this, saved.message());
 }
 
@@ -633,7 +644,7 @@ void fKovra::runBuild(BuildParams params) {
     m_buildRunner = std::make_unique<BuildRunner>(m_state, std::move(params), this);
     m_buildRunner->setHideOwner(true);
     connect(m_buildRunner.get(), &BuildRunner::finished, this, [this](const BuildResult& result) {
-        m_text3->setText(m_buildRunner->comment());
+        keepComment(m_buildRunner->comment());
         if (result.ok()) m_resultPackage = result.packagePath;
         // The runner is still emitting; it goes once it has returned to the event loop.
         m_buildRunner.release()->deleteLater();

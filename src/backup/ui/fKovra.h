@@ -93,6 +93,8 @@ class fKovra : public QWidget {
     void addFiles();
     void removeSelected(GridKind kind);
     void clearGrid(GridKind kind);
+    /// The package comment the user typed or confirmed: shown, and kept over later refreshes of the build grid.
+    void keepComment(const QString& comment);
     void clearBuildGrid();
     void browseTargetFolder();
     void editPatterns();
