@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
@@ -102,9 +103,51 @@ QPushButton* button(const QString& caption, const QString& tip, const char* name
     return b;
 }
 
-/// The row of buttons under a tab's grid: the tab's own on the left, Clear and Exit on the right.
+/// Keeps the path column of a wizard grid as wide as leaves the count and size columns beside it in sight,
+/// between the width of its heading and the designed width, until the user sizes a column; the last column takes
+/// whatever room is left.
+class PathColumnFit : public QObject {
+  public:
+    PathColumnFit(QTableView* view, int narrowest, int widest)
+        : QObject(view), m_view(view), m_narrowest(narrowest), m_widest(widest) {
+        view->viewport()->installEventFilter(this);
+        QHeaderView* header = view->horizontalHeader();
+        // As set now: the size column may be the last, which stretches.
+        m_beside = header->sectionSize(kIcon) + header->sectionSize(kFiles) + header->sectionSize(kSize);
+        connect(header, &QHeaderView::sectionResized, this, [this, header](int section) {
+            // The stretched last section follows the window; any other change not made here is the user's.
+            if (!m_fitting && section != header->count() - 1) m_userSized = true;
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize && !m_userSized) fit();
+        return false;
+    }
+
+  private:
+    void fit() {
+        const int width = qMax(m_narrowest, qMin(m_widest, m_view->viewport()->width() - m_beside));
+        m_fitting = true;
+        m_view->horizontalHeader()->resizeSection(kPath, width);
+        m_fitting = false;
+    }
+
+    static constexpr int kIcon = 0, kPath = 1, kFiles = 2, kSize = 3;
+    QTableView* m_view;
+    int m_narrowest;
+    int m_widest;
+    int m_beside = 0;
+    bool m_fitting = false;
+    bool m_userSized = false;
+};
+
+/// The row of buttons under a tab's grid: the tab's own on the left, Clear and Exit on the right, apart from each
+/// other whatever spacing the page's layout has.
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> left, std::initializer_list<QPushButton*> right) {
     auto* row = new QHBoxLayout;
+    row->setSpacing(6);
     for (QPushButton* b : left)
         row->addWidget(b);
     row->addStretch();
@@ -161,18 +204,31 @@ QTableView* fKovra::makeGrid(GridKind kind, SelectionGrid& grid, const char* nam
     QFont bold = view->font();
     bold.setBold(true);
     const QFontMetrics boldMetrics(bold);
-    const int pad = 2 * metrics.horizontalAdvance(u'M');
+    // A heading needs its margins and room for the sort mark; a cell its margins.
+    const QStyle* style = header->style();
+    const int headingPad = 3 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+                           style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+    const int cellPad = metrics.horizontalAdvance(u'M');
     const QVector<GridColumn>& columns = gridColumns(kind);
+    int pathNarrowest = 0;
+    int pathWidest = 0;
     for (int i = 0; i < columns.size(); ++i) {
         int width = columns[i].width;
-        // A path column narrow enough that the counts beside it are in sight at the designed window size.
-        if (columns[i].field == GridField::Path) width = qMin(width, 320);
-        if (!columns[i].header.isEmpty()) width = qMax(width, metrics.horizontalAdvance(columns[i].header) + pad);
+        const int heading = columns[i].header.isEmpty() ? 0 : metrics.horizontalAdvance(columns[i].header) + headingPad;
+        width = qMax(width, heading);
         if (columns[i].field == GridField::Files || columns[i].field == GridField::Size)
-            width = qMax(width, boldMetrics.horizontalAdvance(QStringLiteral("99,999,999")) + pad);
+            width = qMax(width, boldMetrics.horizontalAdvance(QStringLiteral("99,999,999")) + cellPad);
+        if (columns[i].field == GridField::Path) {
+            pathNarrowest = heading;
+            pathWidest = width;
+        }
         view->setColumnWidth(i, width);
     }
     header->setSectionResizeMode(0, QHeaderView::Fixed);
+    // The grid takes the room the window gives: the path column as much as keeps the counts in sight, the last
+    // column the rest.
+    header->setStretchLastSection(true);
+    new PathColumnFit(view, pathNarrowest, pathWidest);
     connect(header, &QHeaderView::sectionClicked, this, [this, kind](int section) { sortGrid(kind, section); });
     m_panes[size_t(kind)] = {&grid, model, view, -1, true};
     return view;
@@ -217,8 +273,10 @@ QWidget* fKovra::buildFoldersTab() {
     auto* split = new QSplitter(Qt::Horizontal, page);
     split->addWidget(m_tree);
     split->addWidget(grid);
-    split->setStretchFactor(1, 1);
-    split->setSizes({190, 360});
+    // Both grow with the window, the grid faster, as it has more columns to show.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 2);
+    split->setSizes({170, 380});
 
     QPushButton* patterns = button("  &Patterns", "Select include/exclude file pattern(s)", "btnPatterns", page);
     QPushButton* help = button("  &Help", "Build/Update zip packages help content", "btnHelp", page);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -171,6 +172,28 @@ TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
     toggle(*wizard, data + "B"); // ticking again after Clear adds the folder again
     waitForCounts(*wizard);
     EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
+}
+
+TEST_F(WizardTest, GridsAndTheTreeTakeTheRoomOfTheWindowAndTheButtonsStandApart) {
+    auto wizard = open(BuildMode::Build);
+    for (int tab = fKovra::BuildTab; tab >= fKovra::FoldersTab; --tab) {
+        showTab(*wizard, tab);
+        const QHeaderView* header = wizard->tabs()->currentWidget()->findChild<QTableView*>()->horizontalHeader();
+        EXPECT_TRUE(header->stretchLastSection()) << tab;
+        // At the opening size the size column (the fourth) is in sight with its whole heading.
+        EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), header->viewport()->width()) << tab;
+        EXPECT_GT(header->sectionSize(3), header->fontMetrics().horizontalAdvance("Size(Bytes)") + 8) << tab;
+        const QList<QPushButton*> buttons = wizard->tabs()->currentWidget()->findChildren<QPushButton*>();
+        for (const QPushButton* a : buttons)
+            for (const QPushButton* b : buttons)
+                EXPECT_FALSE(a != b && a->parent() == b->parent() &&
+                             a->geometry().adjusted(-2, 0, 2, 0).intersects(b->geometry()))
+                    << a->objectName().toStdString() << " touches " << b->objectName().toStdString();
+    }
+    const QSize tree = wizard->folderTreeView()->size();
+    wizard->resize(wizard->size() + QSize(300, 200));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wizard->folderTreeView()->height() > tree.height(); }));
+    EXPECT_GT(wizard->folderTreeView()->width(), tree.width());
 }
 
 TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheTotal) {
