@@ -104,9 +104,7 @@ TEST(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
     ASSERT_EQ(result->rows.size(), 1u);
     EXPECT_EQ(result->rows[0].path, dir.file("a/hit.txt"));
     EXPECT_FALSE(result->cancelled);
-    ASSERT_TRUE(runner.progressWindow());
-    EXPECT_EQ(runner.progressWindow()->findChild<QLabel*>("Label1")->text(), "Files found = 1");
-    EXPECT_EQ(runner.progressWindow()->findChild<QLabel*>("lblScan")->text(), "Number of files scanned: 2");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !runner.progressWindow(); })) << "fCount goes at the end";
 }
 
 TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWhoseCancelEndsWithoutSearching) {

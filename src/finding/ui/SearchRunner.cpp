@@ -72,11 +72,9 @@ bool SearchRunner::run(Done done) {
     };
     return m_runner->start([search, result, progress, this] { *result = search->run(m_cancel, progress); },
                            [result, count, done = std::move(done)] {
-                               if (count) {
-                                   count->setScanText(SearchTexts::kScanned + TextUtil::formatGrouped(result->scanned));
-                                   count->setCaptionText(SearchTexts::kFound +
-                                                         TextUtil::formatGrouped(qint64(result->rows.size())));
-                               }
+                               // The progress window has nothing left to cancel: it goes, and the grid shows
+                               // what was found.
+                               if (count) count->finish();
                                if (done) done(*result);
                            });
 }

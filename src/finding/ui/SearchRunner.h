@@ -51,12 +51,11 @@ class SearchRunner : public QObject {
     /// and fSearch opens again so that it can be corrected: left with Search, the criteria are checked again and
     /// run once they pass; left with Cancel, nothing is searched and false comes back.
     /// Otherwise the scan starts off the window thread with fCount showing ("Scanning files", the count and the
-    /// drive), true comes back at once, and done runs on the window thread at the end, when fCount shows
-    /// "Files found = " and the number.
+    /// drive), true comes back at once, and done runs on the window thread at the end, when fCount has closed.
     bool run(Done done);
     bool isRunning() const;
 
-    /// The progress window of the running or last search (it stays open with the result until closed).
+    /// The progress window of the running search; null once the search has ended.
     fCount* progressWindow() const { return m_count; }
     /// The drives fSearch offers and "All" stands for; the fixed drives of this machine unless set.
     void setDrives(const QStringList& roots) { m_drives = roots; }
