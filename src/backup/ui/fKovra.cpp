@@ -28,6 +28,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeDatabase>
@@ -460,6 +461,15 @@ void fKovra::restorePlacement() {
     const QRect area = screen->availableGeometry();
     const WindowPlacement centred = centredPlacement(area.width(), area.height(), width(), height());
     move(area.left() + centred.left, area.top() + centred.top);
+}
+
+void fKovra::keyPressEvent(QKeyEvent* event) {
+    // Escape leaves the wizard as its Exit buttons do; the controls pass on the keys they do not use.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void fKovra::closeEvent(QCloseEvent* event) {

@@ -67,6 +67,7 @@ class fKovra : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     struct GridPane {
