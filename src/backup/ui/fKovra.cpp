@@ -167,7 +167,8 @@ fKovra::fKovra(AppState& state, BuildMode mode, const QString& packagePath, cons
     // Over the main window, which waits for it; not a QDialog, so the build may hide it while it runs.
     setWindowModality(Qt::ApplicationModal);
     m_selection.handedComment = comment;
-    if (m_mode == BuildMode::Update) m_resultPackage = m_packagePath;
+    // Until a build succeeds the main window shows again what it showed before.
+    m_resultPackage = m_packagePath;
     m_search = std::make_unique<SearchRunner>(state.settings, state.cancel, this);
     m_treeModel = new FolderTreeModel(folderRoots.isEmpty() ? FolderTreeModel::desktopFolders() : folderRoots, this);
     buildForm();
@@ -697,7 +698,7 @@ void fKovra::build() {
     BuildParams params = BuildParams::fromState(m_state, m_mode);
     params.targetFolder = m_text1->text();
     params.targetFileName = m_text2->text();
-    params.packagePath = m_packagePath;
+    if (m_mode == BuildMode::Update) params.packagePath = m_packagePath;
     params.comment = m_text3->text();
     params.list = m_selection.fillBuildList();
     params.selectedFiles = m_selection.selectedFiles;

@@ -34,7 +34,8 @@ class fKovra : public QWidget {
     /// The tabs in order.
     enum Tab { FoldersTab, FilesTab, SetsTab, SearchTab, BuildTab };
 
-    /// packagePath is the open package an update works on and comment the package comment the main window hands
+    /// packagePath is the package the main window shows: an update works on it, and it is shown again when the
+    /// wizard closes without building. comment is the package comment the main window hands
     /// over ("" when building). folderRoots are the folders under the tree's "Desktop" (this machine's when
     /// empty).
     fKovra(AppState& state, BuildMode mode, const QString& packagePath = {}, const QString& comment = {},
@@ -54,7 +55,7 @@ class fKovra : public QWidget {
     void reloadGrids();
     /// True from Build until the build's result has been shown.
     bool building() const { return m_buildRunner != nullptr; }
-    /// The package the main window shows after the wizard: the last one built, else (updating) the open one.
+    /// The package the main window shows after the wizard: the last one built, else the one it showed before.
     QString resultPackage() const { return m_resultPackage; }
 
   signals:

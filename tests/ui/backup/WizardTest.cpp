@@ -400,11 +400,13 @@ TEST_F(WizardFlowTest, BuildFromTheMainWindowThenUpdateTheBuiltPackage) {
     EXPECT_EQ(main.currentPackage(), target);
     EXPECT_EQ(main.entryModel().rowCount(), 4) << "the main window shows the updated package";
 
-    // Build, then Escape without building: the wizard closes.
+    // Build, then Escape without building: the package shown before comes back.
     QTest::mouseClick(child<QPushButton>(main, "btnBuild"), Qt::LeftButton);
     ASSERT_TRUE((wizard = wizardOf(main)));
     QTest::keyClick(wizard->folderTreeView(), Qt::Key_Escape);
     ASSERT_TRUE(closed.size() == 3 || closed.wait());
+    EXPECT_EQ(main.currentPackage(), target);
+    EXPECT_EQ(main.entryModel().rowCount(), 4);
     EXPECT_TRUE(unexpected.seen().isEmpty()) << unexpected.seen().join(", ").toStdString();
 }
 
