@@ -137,9 +137,9 @@ Status SelectionModel::loadFirstPass(const QString& setPath, QVector<quint64>& f
     for (SelectionRow row : contents.rows) {
         if (row.isTotal() || !FileOps::exists(row.path)) continue;
         if (row.isFolder()) {
-            // Counted in the second pass; until then it stands for nothing.
+            // Counted in the second pass; until then it stands for nothing and shows that its count is coming.
             row.files = row.size = QStringLiteral("0");
-            folderRows.append(sets.appendRow(row));
+            folderRows.append(sets.appendRow(row, {}, true));
         } else {
             row.files = QStringLiteral("1");
             row.size = TextUtil::formatGrouped(QFileInfo(row.path).size());
@@ -254,8 +254,10 @@ void SelectionModel::refreshBuildRows() {
     selectedFiles = 0;
     selectedBytes = 0;
     for (const SelectionGrid* grid : {&folders, &files, &sets, &search}) {
-        for (const SelectionRow& row : grid->entries()) {
-            build.appendRow(row);
+        for (int i = 0; i < grid->rowCount(); ++i) {
+            if (grid->isSummary(i)) continue;
+            const SelectionRow& row = grid->row(i);
+            build.appendRow(row, {}, grid->isCounting(i));
             selectedFiles += TextUtil::parseGrouped(row.files);
             selectedBytes += TextUtil::parseGrouped(row.size);
         }

@@ -298,6 +298,7 @@ TEST_F(WizardTest, TheBuildGridSavedAsASetLoadsBackIntoTheSetsTab) {
         QTest::mouseClick(child<QPushButton>(*second, pressed), Qt::LeftButton);
     }
     EXPECT_EQ(DialogHook::shownMessages().mid(1), QStringList(2, kCountsPendingMessage));
+    EXPECT_EQ(shown(*second, "vbalGrid4").value(0), data + "B/ " + kCountingText + " " + kCountingText);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !second->selection().isScanning(); }));
     EXPECT_EQ(shown(*second, "vbalGrid4"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
     EXPECT_EQ(shown(*second, "vbalGrid5"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
