@@ -79,9 +79,9 @@ int SelectionGrid::summaryIndex() const {
     return -1;
 }
 
-quint64 SelectionGrid::appendRow(const SelectionRow& row, const RowTimes& times) {
+quint64 SelectionGrid::appendRow(const SelectionRow& row, const RowTimes& times, bool counting) {
     const quint64 id = m_nextId++;
-    m_rows.append({row, times, id});
+    m_rows.append({row, times, id, counting});
     return id;
 }
 
@@ -89,6 +89,7 @@ void SelectionGrid::setCounts(int index, qint64 files, qint64 bytes) {
     if (index < 0 || index >= m_rows.size()) return;
     m_rows[index].cells.files = TextUtil::formatGrouped(files);
     m_rows[index].cells.size = TextUtil::formatGrouped(bytes);
+    m_rows[index].counting = false;
 }
 
 void SelectionGrid::removeRow(int index) {

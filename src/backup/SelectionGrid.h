@@ -31,6 +31,9 @@ struct GridColumn {
 /// The columns of a grid in display order, icon first.
 const QVector<GridColumn>& gridColumns(GridKind kind);
 
+/// What the count and size cells of a row show while its folder is still being counted.
+inline const QString kCountingText = QStringLiteral("counting\u2026");
+
 /// The three times a search result shows; empty for rows of the other grids.
 struct RowTimes {
     QDateTime modified;
@@ -58,9 +61,11 @@ class SelectionGrid {
     /// Index of the summary row, -1 when the grid has none.
     int summaryIndex() const;
 
-    /// Appends a row (summary rows are never appended this way; use refreshSummary). Returns its id.
-    quint64 appendRow(const SelectionRow& row, const RowTimes& times = {});
+    /// Appends a row (summary rows are never appended this way; use refreshSummary). Returns its id. A counting
+    /// row is a folder whose count is still to come: it shows kCountingText until setCounts fills it.
+    quint64 appendRow(const SelectionRow& row, const RowTimes& times = {}, bool counting = false);
     void setCounts(int index, qint64 files, qint64 bytes);
+    bool isCounting(int index) const { return m_rows[index].counting; }
     void removeRow(int index);
     void clear();
     /// Sorts the rows by one column (numbers by value, times by time, text ignoring case; equal rows keep their
@@ -80,6 +85,7 @@ class SelectionGrid {
         SelectionRow cells;
         RowTimes times;
         quint64 id = 0;
+        bool counting = false;
     };
     GridKind m_kind;
     QVector<Row> m_rows;

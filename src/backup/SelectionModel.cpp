@@ -95,6 +95,7 @@ void SelectionModel::addCountedFolder(const QString& folder, const CurrentPatter
                                       const FolderCount& count) {
     folders.appendRow(folderRow(folder, rowPatterns, count));
     folders.refreshSummary();
+    refreshBuildRows();
 }
 
 bool SelectionModel::startAddFolder(const QString& path) {
@@ -149,9 +150,9 @@ Status SelectionModel::loadFirstPass(const QString& setPath, QVector<quint64>& f
     for (SelectionRow row : contents.rows) {
         if (row.isTotal() || !FileOps::exists(row.path)) continue;
         if (row.isFolder()) {
-            // Counted in the second pass; until then it stands for nothing.
+            // Counted in the second pass; until then it stands for nothing and shows that its count is coming.
             row.files = row.size = QStringLiteral("0");
-            folderRows.append(sets.appendRow(row));
+            folderRows.append(sets.appendRow(row, {}, true));
         } else {
             row.files = QStringLiteral("1");
             row.size = TextUtil::formatGrouped(QFileInfo(row.path).size());
@@ -246,6 +247,8 @@ void SelectionModel::onScanFinished(qint64, bool cancelled) {
             }
         }
     }
+    // The build grid shown meanwhile takes the new counts, and with it the totals of the 2 GB check and the progress.
+    if (!cancelled && !scan.dropped) refreshBuildRows();
     if (m_queue.empty()) {
         emit scansFinished();
         return;
@@ -254,12 +257,20 @@ void SelectionModel::onScanFinished(qint64, bool cancelled) {
 }
 
 void SelectionModel::refreshBuildGrid() {
+    refreshBuildRows();
+    if (!commentTyped) packageComment = packageCommentFor(setComment, handedComment);
+    clearWorkFolder(m_state.folders.app);
+}
+
+void SelectionModel::refreshBuildRows() {
     build.clear();
     selectedFiles = 0;
     selectedBytes = 0;
     for (const SelectionGrid* grid : {&folders, &files, &sets, &search}) {
-        for (const SelectionRow& row : grid->entries()) {
-            build.appendRow(row);
+        for (int i = 0; i < grid->rowCount(); ++i) {
+            if (grid->isSummary(i)) continue;
+            const SelectionRow& row = grid->row(i);
+            build.appendRow(row, {}, grid->isCounting(i));
             selectedFiles += TextUtil::parseGrouped(row.files);
             selectedBytes += TextUtil::parseGrouped(row.size);
         }
@@ -269,8 +280,7 @@ void SelectionModel::refreshBuildGrid() {
     total.files = TextUtil::formatGrouped(selectedFiles);
     total.size = TextUtil::formatGrouped(selectedBytes);
     build.appendRow(total);
-    packageComment = packageCommentFor(setComment, handedComment);
-    clearWorkFolder(m_state.folders.app);
+    emit buildGridChanged();
 }
 
 BuildList SelectionModel::fillBuildList() const {

@@ -67,6 +67,9 @@ QString packageCommentFor(const QString& setComment, const QString& handedCommen
 
 /// The caption the sets tab shows while the folder rows of a loaded set are counted.
 inline const QString kRefreshingFolderTotals = QStringLiteral("Refreshing folder totals");
+/// Why Build and "Save backup set" refuse while folder totals are still being counted: they would use counts of 0.
+inline const QString kCountsPendingMessage =
+    QStringLiteral("Folder totals are still being counted. Please wait until they are shown, then try again.");
 
 class SelectionModel : public QObject {
     Q_OBJECT
@@ -85,6 +88,8 @@ class SelectionModel : public QObject {
     QString setComment;     ///< the comment lines of the loaded backup set (Text4)
     QString packageComment; ///< the comment the package will get (Text3)
     QString handedComment;  ///< the comment of the open package, handed over by the main window in update mode
+    /// The user has typed into the package comment (or confirmed one): a refresh of the build grid keeps it.
+    bool commentTyped = false;
     /// The caller's cancel token for the counts made on the calling thread (addFolder, loadBackupSet); read only.
     const CancelToken* countCancel = nullptr;
     qint64 selectedFiles = 0;
@@ -122,8 +127,11 @@ class SelectionModel : public QObject {
     void cancelScans();
 
     /// Rebuilds the build grid from the four source grids, recomputes the selection totals, sets the package
-    /// comment and empties the Work folder.
+    /// comment (unless the user typed one) and empties the Work folder.
     void refreshBuildGrid();
+    /// Rebuilds only the build grid and the selection totals: a folder count has arrived since the last refresh
+    /// (the comment and the Work folder are left alone). Emits buildGridChanged().
+    void refreshBuildRows();
     /// The build list: every build-grid row but the summary, in grid order.
     BuildList fillBuildList() const;
 
@@ -133,6 +141,8 @@ class SelectionModel : public QObject {
     void statusCaption(const QString& caption);
     /// The last queued background scan has ended.
     void scansFinished();
+    /// The build grid and the selection totals were rebuilt because a count arrived.
+    void buildGridChanged();
 
   private:
     struct PendingScan {

@@ -31,9 +31,9 @@ QVariant SelectionTableModel::data(const QModelIndex& index, int role) const {
         case GridField::Path:
             return row.path;
         case GridField::Files:
-            return row.files;
+            return m_grid.isCounting(index.row()) ? kCountingText : row.files;
         case GridField::Size:
-            return row.size;
+            return m_grid.isCounting(index.row()) ? kCountingText : row.size;
         case GridField::Include:
             return row.include;
         case GridField::Exclude:

@@ -117,8 +117,11 @@ TEST_F(SelectionModelTest, LoadBackupSetMeasuresAgainAndCountsFoldersWithTheirOw
     model.sets.clear();
     ASSERT_TRUE(model.startLoadBackupSet(setPath).ok());
     EXPECT_EQ(model.sets.row(0).files, "0");
+    model.refreshBuildGrid(); // the Build Zip tab shown before the counts end: its grid and totals follow them
     ASSERT_TRUE(waitFor(&SelectionModel::scansFinished));
     EXPECT_EQ(model.sets.allRows(), expected);
+    EXPECT_EQ(model.build.allRows(), expected);
+    EXPECT_EQ(std::pair(model.selectedFiles, model.selectedBytes), std::pair(qint64(3), qint64(310)));
 }
 
 TEST_F(SelectionModelTest, BackgroundScansFillRowsWhenTheyEndAndCancelledOnesNothing) {
@@ -166,6 +169,10 @@ TEST_F(SelectionModelTest, RefreshBuildGridCopiesInGridOrderTotalsAndSetsTheComm
     model.refreshBuildGrid(); // starts again from zero
     EXPECT_EQ(model.selectedFiles, 5);
     EXPECT_EQ(model.packageComment, "Weekly");
+    model.packageComment = "typed";
+    model.commentTyped = true;
+    model.refreshBuildGrid();
+    EXPECT_EQ(model.packageComment, "typed") << "a comment the user typed stays";
     EXPECT_EQ(packageCommentFor("", "handed"), "handed");
     EXPECT_EQ(packageCommentFor("set", "handed"), "handed");
 }

@@ -28,12 +28,14 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeDatabase>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
@@ -102,9 +104,51 @@ QPushButton* button(const QString& caption, const QString& tip, const char* name
     return b;
 }
 
-/// The row of buttons under a tab's grid: the tab's own on the left, Clear and Exit on the right.
+/// Keeps the path column of a wizard grid as wide as leaves the count and size columns beside it in sight,
+/// between the width of its heading and the designed width, until the user sizes a column; the last column takes
+/// whatever room is left.
+class PathColumnFit : public QObject {
+  public:
+    PathColumnFit(QTableView* view, int narrowest, int widest)
+        : QObject(view), m_view(view), m_narrowest(narrowest), m_widest(widest) {
+        view->viewport()->installEventFilter(this);
+        QHeaderView* header = view->horizontalHeader();
+        // As set now: the size column may be the last, which stretches.
+        m_beside = header->sectionSize(kIcon) + header->sectionSize(kFiles) + header->sectionSize(kSize);
+        connect(header, &QHeaderView::sectionResized, this, [this, header](int section) {
+            // The stretched last section follows the window; any other change not made here is the user's.
+            if (!m_fitting && section != header->count() - 1) m_userSized = true;
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize && !m_userSized) fit();
+        return false;
+    }
+
+  private:
+    void fit() {
+        const int width = qMax(m_narrowest, qMin(m_widest, m_view->viewport()->width() - m_beside));
+        m_fitting = true;
+        m_view->horizontalHeader()->resizeSection(kPath, width);
+        m_fitting = false;
+    }
+
+    static constexpr int kIcon = 0, kPath = 1, kFiles = 2, kSize = 3;
+    QTableView* m_view;
+    int m_narrowest;
+    int m_widest;
+    int m_beside = 0;
+    bool m_fitting = false;
+    bool m_userSized = false;
+};
+
+/// The row of buttons under a tab's grid: the tab's own on the left, Clear and Exit on the right, apart from each
+/// other whatever spacing the page's layout has.
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> left, std::initializer_list<QPushButton*> right) {
     auto* row = new QHBoxLayout;
+    row->setSpacing(6);
     for (QPushButton* b : left)
         row->addWidget(b);
     row->addStretch();
@@ -123,7 +167,8 @@ fKovra::fKovra(AppState& state, BuildMode mode, const QString& packagePath, cons
     // Over the main window, which waits for it; not a QDialog, so the build may hide it while it runs.
     setWindowModality(Qt::ApplicationModal);
     m_selection.handedComment = comment;
-    if (m_mode == BuildMode::Update) m_resultPackage = m_packagePath;
+    // Until a build succeeds the main window shows again what it showed before.
+    m_resultPackage = m_packagePath;
     m_search = std::make_unique<SearchRunner>(state.settings, state.cancel, this);
     m_treeModel = new FolderTreeModel(folderRoots.isEmpty() ? FolderTreeModel::desktopFolders() : folderRoots, this);
     buildForm();
@@ -161,18 +206,31 @@ QTableView* fKovra::makeGrid(GridKind kind, SelectionGrid& grid, const char* nam
     QFont bold = view->font();
     bold.setBold(true);
     const QFontMetrics boldMetrics(bold);
-    const int pad = 2 * metrics.horizontalAdvance(u'M');
+    // A heading needs its margins and room for the sort mark; a cell its margins.
+    const QStyle* style = header->style();
+    const int headingPad = 3 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+                           style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+    const int cellPad = metrics.horizontalAdvance(u'M');
     const QVector<GridColumn>& columns = gridColumns(kind);
+    int pathNarrowest = 0;
+    int pathWidest = 0;
     for (int i = 0; i < columns.size(); ++i) {
         int width = columns[i].width;
-        // A path column narrow enough that the counts beside it are in sight at the designed window size.
-        if (columns[i].field == GridField::Path) width = qMin(width, 320);
-        if (!columns[i].header.isEmpty()) width = qMax(width, metrics.horizontalAdvance(columns[i].header) + pad);
+        const int heading = columns[i].header.isEmpty() ? 0 : metrics.horizontalAdvance(columns[i].header) + headingPad;
+        width = qMax(width, heading);
         if (columns[i].field == GridField::Files || columns[i].field == GridField::Size)
-            width = qMax(width, boldMetrics.horizontalAdvance(QStringLiteral("99,999,999")) + pad);
+            width = qMax(width, boldMetrics.horizontalAdvance(QStringLiteral("99,999,999")) + cellPad);
+        if (columns[i].field == GridField::Path) {
+            pathNarrowest = heading;
+            pathWidest = width;
+        }
         view->setColumnWidth(i, width);
     }
     header->setSectionResizeMode(0, QHeaderView::Fixed);
+    // The grid takes the room the window gives: the path column as much as keeps the counts in sight, the last
+    // column the rest.
+    header->setStretchLastSection(true);
+    new PathColumnFit(view, pathNarrowest, pathWidest);
     connect(header, &QHeaderView::sectionClicked, this, [this, kind](int section) { sortGrid(kind, section); });
     m_panes[size_t(kind)] = {&grid, model, view, -1, true};
     return view;
@@ -217,8 +275,10 @@ QWidget* fKovra::buildFoldersTab() {
     auto* split = new QSplitter(Qt::Horizontal, page);
     split->addWidget(m_tree);
     split->addWidget(grid);
-    split->setStretchFactor(1, 1);
-    split->setSizes({190, 360});
+    // Both grow with the window, the grid faster, as it has more columns to show.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 2);
+    split->setSizes({170, 380});
 
     QPushButton* patterns = button("  &Patterns", "Select include/exclude file pattern(s)", "btnPatterns", page);
     QPushButton* help = button("  &Help", "Build/Update zip packages help content", "btnHelp", page);
@@ -271,6 +331,7 @@ QWidget* fKovra::buildSetsTab() {
     QPushButton* exit = button("  Exit", "Exit", "btnExit4", page);
     connect(select, &QPushButton::clicked, this, &fKovra::selectBackupSet);
     connect(&m_selection, &SelectionModel::setRowCounted, this, [this] { reloadGrid(GridKind::Sets); });
+    connect(&m_selection, &SelectionModel::buildGridChanged, this, [this] { reloadGrid(GridKind::Build); });
     connect(remove, &QPushButton::clicked, this, [this] { removeSelected(GridKind::Sets); });
     connect(clear, &QPushButton::clicked, this, [this] { clearGrid(GridKind::Sets); });
     connect(exit, &QPushButton::clicked, this, &QWidget::close);
@@ -335,6 +396,7 @@ QWidget* fKovra::buildBuildTab() {
 
     m_text3 = new QLineEdit(page);
     m_text3->setObjectName("Text3");
+    connect(m_text3, &QLineEdit::textEdited, this, &fKovra::keepComment);
     QLabel* label3 = FormControls::makeLabel("Zip package comments:   ", "lblText3", page);
     label3->setBuddy(m_text3);
 
@@ -400,6 +462,15 @@ void fKovra::restorePlacement() {
     const QRect area = screen->availableGeometry();
     const WindowPlacement centred = centredPlacement(area.width(), area.height(), width(), height());
     move(area.left() + centred.left, area.top() + centred.top);
+}
+
+void fKovra::keyPressEvent(QKeyEvent* event) {
+    // Escape leaves the wizard as its Exit buttons do; the controls pass on the keys they do not use.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void fKovra::closeEvent(QCloseEvent* event) {
@@ -510,10 +581,20 @@ void fKovra::clearGrid(GridKind kind) {
     reloadGrid(kind);
 }
 
+void fKovra::keepComment(const QString& comment) {
+    // Typing calls this too; setting the same text again would move the cursor to the end.
+    if (m_text3->text() != comment) m_text3->setText(comment);
+    m_selection.packageComment = comment;
+    m_selection.commentTyped = true;
+}
+
 void fKovra::clearBuildGrid() {
     m_selection.selectedFiles = 0;
     m_selection.selectedBytes = 0;
     m_text3->clear();
+    // The box is empty and untouched again: the next visit of the tab fills it.
+    m_selection.packageComment.clear();
+    m_selection.commentTyped = false;
     m_selection.build.clear();
     reloadGrid(GridKind::Build);
 }
@@ -573,7 +654,14 @@ void fKovra::selectBackupSet() {
     if (!loaded) MessageDialogs::showError(this, loaded.message());
 }
 
+bool fKovra::refuseWhileCounting() {
+    if (!counting()) return false;
+    MessageDialogs::showError(this, kCountsPendingMessage);
+    return true;
+}
+
 void fKovra::saveBackupSetFile() {
+    if (refuseWhileCounting()) return;
     const QVector<SelectionRow> rows = m_selection.build.allRows();
     if (const QString refusal = saveSetRefusal(m_text3->text(), rows); !refusal.isEmpty()) {
         MessageDialogs::showError(this, refusal);
@@ -584,7 +672,7 @@ void fKovra::saveBackupSetFile() {
     const std::optional<SetSaveChoice> choice =
         fBkSetSave::ask(m_state, offeredSetName(packageName), m_text3->text(), this);
     if (!choice) return;
-    m_text3->setText(choice->comment);
+    keepComment(choice->comment);
     if (const Status saved = saveBackupSet(*choice, rows); !saved) MessageDialogs::showError(this, saved.message());
 }
 
@@ -606,10 +694,11 @@ void fKovra::search() {
 }
 
 void fKovra::build() {
+    if (refuseWhileCounting()) return;
     BuildParams params = BuildParams::fromState(m_state, m_mode);
     params.targetFolder = m_text1->text();
     params.targetFileName = m_text2->text();
-    params.packagePath = m_packagePath;
+    if (m_mode == BuildMode::Update) params.packagePath = m_packagePath;
     params.comment = m_text3->text();
     params.list = m_selection.fillBuildList();
     params.selectedFiles = m_selection.selectedFiles;
@@ -624,7 +713,7 @@ void fKovra::runBuild(BuildParams params) {
     m_buildRunner = std::make_unique<BuildRunner>(m_state, std::move(params), this);
     m_buildRunner->setHideOwner(true);
     connect(m_buildRunner.get(), &BuildRunner::finished, this, [this](const BuildResult& result) {
-        m_text3->setText(m_buildRunner->comment());
+        keepComment(m_buildRunner->comment());
         if (result.ok()) m_resultPackage = result.packagePath;
         // The runner is still emitting; it goes once it has returned to the event loop.
         m_buildRunner.release()->deleteLater();

@@ -34,7 +34,8 @@ class fKovra : public QWidget {
     /// The tabs in order.
     enum Tab { FoldersTab, FilesTab, SetsTab, SearchTab, BuildTab };
 
-    /// packagePath is the open package an update works on and comment the package comment the main window hands
+    /// packagePath is the package the main window shows: an update works on it, and it is shown again when the
+    /// wizard closes without building. comment is the package comment the main window hands
     /// over ("" when building). folderRoots are the folders under the tree's "Desktop" (this machine's when
     /// empty).
     fKovra(AppState& state, BuildMode mode, const QString& packagePath = {}, const QString& comment = {},
@@ -48,13 +49,13 @@ class fKovra : public QWidget {
     QTabWidget* tabs() const { return m_tabs; }
     /// The file search behind btnSearch (tests choose its drives).
     SearchRunner& searchRunner() { return *m_search; }
-    /// True while a ticked folder is counted or waits for its count.
-    bool counting() const { return m_ticks.busy(); }
+    /// True while a ticked folder or a folder row of a loaded set is counted or waits for its count.
+    bool counting() const { return m_ticks.busy() || m_selection.isScanning(); }
     /// Shows every grid as the selection now is, after it was changed from outside the window.
     void reloadGrids();
     /// True from Build until the build's result has been shown.
     bool building() const { return m_buildRunner != nullptr; }
-    /// The package the main window shows after the wizard: the last one built, else (updating) the open one.
+    /// The package the main window shows after the wizard: the last one built, else the one it showed before.
     QString resultPackage() const { return m_resultPackage; }
 
   signals:
@@ -67,6 +68,7 @@ class fKovra : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     struct GridPane {
@@ -93,10 +95,14 @@ class fKovra : public QWidget {
     void addFiles();
     void removeSelected(GridKind kind);
     void clearGrid(GridKind kind);
+    /// The package comment the user typed or confirmed: shown, and kept over later refreshes of the build grid.
+    void keepComment(const QString& comment);
     void clearBuildGrid();
     void browseTargetFolder();
     void editPatterns();
     void selectBackupSet();
+    /// Build and Save use the counts: while some are still coming they say so and do nothing (true).
+    bool refuseWhileCounting();
     void saveBackupSetFile();
     void search();
     void build();

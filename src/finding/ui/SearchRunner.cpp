@@ -37,11 +37,14 @@ bool SearchRunner::askAndRun(Done done) {
 bool SearchRunner::run(Done done) {
     if (isRunning()) return false;
     auto search = std::make_shared<FileSearch>(SearchOptions::load(m_store), drives());
-    if (const QString problem = search->check(); !problem.isEmpty()) {
+    // A criterion that fails its check is shown and fSearch opens again to correct it; Search there checks the
+    // corrected criteria and runs them, Cancel ends here.
+    for (QString problem; !(problem = search->check()).isEmpty();) {
         MessageDialogs::showError(m_owner, problem);
         fSearch dialog(m_store, drives(), m_owner);
         dialog.exec();
-        return false;
+        if (!dialog.searchConfirmed()) return false;
+        search = std::make_shared<FileSearch>(SearchOptions::load(m_store), drives());
     }
     search->setProgressStep(m_progressStep);
 
@@ -69,11 +72,9 @@ bool SearchRunner::run(Done done) {
     };
     return m_runner->start([search, result, progress, this] { *result = search->run(m_cancel, progress); },
                            [result, count, done = std::move(done)] {
-                               if (count) {
-                                   count->setScanText(SearchTexts::kScanned + TextUtil::formatGrouped(result->scanned));
-                                   count->setCaptionText(SearchTexts::kFound +
-                                                         TextUtil::formatGrouped(qint64(result->rows.size())));
-                               }
+                               // The progress window has nothing left to cancel: it goes, and the grid shows
+                               // what was found.
+                               if (count) count->finish();
                                if (done) done(*result);
                            });
 }

@@ -48,14 +48,14 @@ class SearchRunner : public QObject {
     /// btnSearch: shows fSearch and, when it is left with Search, runs the search. True when a search started.
     bool askAndRun(Done done);
     /// Runs the search with the stored criteria. A criterion that fails its check is shown in the message dialog
-    /// and fSearch opens again so that it can be corrected; then nothing is searched and false comes back.
+    /// and fSearch opens again so that it can be corrected: left with Search, the criteria are checked again and
+    /// run once they pass; left with Cancel, nothing is searched and false comes back.
     /// Otherwise the scan starts off the window thread with fCount showing ("Scanning files", the count and the
-    /// drive), true comes back at once, and done runs on the window thread at the end, when fCount shows
-    /// "Files found = " and the number.
+    /// drive), true comes back at once, and done runs on the window thread at the end, when fCount has closed.
     bool run(Done done);
     bool isRunning() const;
 
-    /// The progress window of the running or last search (it stays open with the result until closed).
+    /// The progress window of the running search; null once the search has ended.
     fCount* progressWindow() const { return m_count; }
     /// The drives fSearch offers and "All" stands for; the fixed drives of this machine unless set.
     void setDrives(const QStringList& roots) { m_drives = roots; }

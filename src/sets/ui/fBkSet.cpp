@@ -14,6 +14,8 @@ fBkSet::fBkSet(AppState& state, QWidget* parent)
     m_btnSelectSet = FormControls::makeButton(" &Select", "Select backup set for zip package", "btnSelectSet", this);
     m_btnSelectSet->setDefault(true);
     connect(m_btnSelectSet, &QPushButton::clicked, this, &fBkSet::selectChosen);
+    // A double-click picks the set it lands on, as selecting it and pressing Select does.
+    connect(m_grid, &QTableView::doubleClicked, this, &fBkSet::selectChosen);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_lblSelected, 1);

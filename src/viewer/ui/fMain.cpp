@@ -548,12 +548,13 @@ void fMain::openFavorite(int item) {
 // Building and updating packages in the build wizard.
 
 void fMain::buildNewPackage() {
+    // The wizard is handed the package shown now, which comes back if nothing is built.
+    openWizard(false, QString());
     m_currentPackage.clear();
     m_package.zCloseZipFile();
     clearGrid();
     resetSort();
     setStatusText(QString());
-    openWizard(false, QString());
 }
 
 void fMain::updatePackage() {

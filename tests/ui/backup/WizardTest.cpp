@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -173,6 +174,28 @@ TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
     EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
 }
 
+TEST_F(WizardTest, GridsAndTheTreeTakeTheRoomOfTheWindowAndTheButtonsStandApart) {
+    auto wizard = open(BuildMode::Build);
+    for (int tab = fKovra::BuildTab; tab >= fKovra::FoldersTab; --tab) {
+        showTab(*wizard, tab);
+        const QHeaderView* header = wizard->tabs()->currentWidget()->findChild<QTableView*>()->horizontalHeader();
+        EXPECT_TRUE(header->stretchLastSection()) << tab;
+        // At the opening size the size column (the fourth) is in sight with its whole heading.
+        EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), header->viewport()->width()) << tab;
+        EXPECT_GT(header->sectionSize(3), header->fontMetrics().horizontalAdvance("Size(Bytes)") + 8) << tab;
+        const QList<QPushButton*> buttons = wizard->tabs()->currentWidget()->findChildren<QPushButton*>();
+        for (const QPushButton* a : buttons)
+            for (const QPushButton* b : buttons)
+                EXPECT_FALSE(a != b && a->parent() == b->parent() &&
+                             a->geometry().adjusted(-2, 0, 2, 0).intersects(b->geometry()))
+                    << a->objectName().toStdString() << " touches " << b->objectName().toStdString();
+    }
+    const QSize tree = wizard->folderTreeView()->size();
+    wizard->resize(wizard->size() + QSize(300, 200));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wizard->folderTreeView()->height() > tree.height(); }));
+    EXPECT_GT(wizard->folderTreeView()->width(), tree.width());
+}
+
 TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheTotal) {
     auto wizard = open(BuildMode::Build);
     showTab(*wizard, fKovra::FilesTab);
@@ -194,20 +217,29 @@ TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheT
     EXPECT_TRUE(shown(*wizard, "vbalGrid3").isEmpty());
 }
 
-TEST_F(WizardTest, ASearchFillsTheSearchGridWithItsFiles) {
-    unexpected.allow("fCount"); // the search's progress window, which stays with the result until closed
-    state.settings.SaveSettings(kSettingsSection, {{"SSOption3", "-1"}, {"so4", "1234567"}, {"Drives", data}});
+TEST_F(WizardTest, ASearchRefusedByItsCheckRunsOnceTheReopenedDialogPassesItAndFillsTheGrid) {
+    unexpected.allow("fCount"); // the search's progress window, open while the search runs
+    state.settings.SaveSettings(kSettingsSection, {{"SSOption3", "0"}, {"so4", "1234567"}, {"Drives", data}});
     auto wizard = open(BuildMode::Build);
     wizard->searchRunner().setDrives({data});
-    showTab(*wizard, fKovra::SearchTab);
-    DialogHook::setNextAnswer("search"); // fSearch, left with Search
+    DialogHook::setNextAnswer("search"); // fSearch, left with Search and no criterion ticked
+    DialogHook::setNextAnswer("ok");     // fError: "Please enter search options."
+    QTimer fix;                          // fSearch again: the user ticks the text criterion and presses Search
+    QObject::connect(&fix, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->objectName() == "fSearch") {
+            child<QAbstractButton>(*modal, "SSOption3")->click();
+            QTest::mouseClick(child<QPushButton>(*modal, "btnStart"), Qt::LeftButton);
+        }
+    });
+    fix.start(10);
     QTest::mouseClick(child<QPushButton>(*wizard, "btnSearch"), Qt::LeftButton);
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please enter search options."}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown(*wizard, "vbalGrid6").size() == 2; }));
     EXPECT_EQ(shown(*wizard, "vbalGrid6"), QStringList({data + "B/two.txt 1 7", "**Total** 1 7 bold"}));
     const QAbstractItemModel* grid = child<QTableView>(*wizard, "vbalGrid6")->model();
     EXPECT_EQ(grid->index(0, 4).data().toString(),
               QFileInfo(data + "B/two.txt").lastModified().toString("yyyy/MM/dd hh:mm:ss"));
-    if (fCount* progress = wizard->searchRunner().progressWindow()) progress->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !wizard->searchRunner().progressWindow(); })) << "fCount goes at the end";
 }
 
 TEST_F(WizardTest, TheTargetFolderPickedGetsATrailingSlashAndIsStored) {
@@ -258,7 +290,17 @@ TEST_F(WizardTest, TheBuildGridSavedAsASetLoadsBackIntoTheSetsTab) {
     DialogHook::setNextAnswer("Weekly.set"); // fBkSet picks it
     QTest::mouseClick(child<QPushButton>(*second, "btnSelectSet"), Qt::LeftButton);
     EXPECT_EQ(child<QLineEdit>(*second, "Text4")->text(), "Weekly things");
+    // The folder is still being counted: Build and Save refuse rather than use a count of 0, and the build grid
+    // takes the count when it comes, without another visit of the tab.
+    showTab(*second, fKovra::BuildTab);
+    for (const char* pressed : {"btnBuild", "btnSave"}) {
+        DialogHook::setNextAnswer("ok");
+        QTest::mouseClick(child<QPushButton>(*second, pressed), Qt::LeftButton);
+    }
+    EXPECT_EQ(DialogHook::shownMessages().mid(1), QStringList(2, kCountsPendingMessage));
+    EXPECT_EQ(shown(*second, "vbalGrid4").value(0), data + "B/ " + kCountingText + " " + kCountingText);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !second->selection().isScanning(); }));
+    EXPECT_EQ(shown(*second, "vbalGrid4"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
     EXPECT_EQ(shown(*second, "vbalGrid5"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
     EXPECT_FALSE(child<QLabel>(*second, "Label0")->isVisible());
     EXPECT_TRUE(leftAnswers().isEmpty());
@@ -358,6 +400,14 @@ TEST_F(WizardFlowTest, BuildFromTheMainWindowThenUpdateTheBuiltPackage) {
     EXPECT_TRUE(storedNames(target).contains((data + "A/new.txt").mid(1)));
     EXPECT_EQ(main.currentPackage(), target);
     EXPECT_EQ(main.entryModel().rowCount(), 4) << "the main window shows the updated package";
+
+    // Build, then Escape without building: the package shown before comes back.
+    QTest::mouseClick(child<QPushButton>(main, "btnBuild"), Qt::LeftButton);
+    ASSERT_TRUE((wizard = wizardOf(main)));
+    QTest::keyClick(wizard->folderTreeView(), Qt::Key_Escape);
+    ASSERT_TRUE(closed.size() == 3 || closed.wait());
+    EXPECT_EQ(main.currentPackage(), target);
+    EXPECT_EQ(main.entryModel().rowCount(), 4);
     EXPECT_TRUE(unexpected.seen().isEmpty()) << unexpected.seen().join(", ").toStdString();
 }
 
