@@ -49,7 +49,10 @@ QString absolutePath(const QString& path) {
 }
 
 bool openPackage(ZipPackage& package, const QString& path) {
-    if (package.zOpenZipFile(path) == kZipOk) return true;
+    if (package.zOpenZipFile(path) == kZipOk) {
+        if (!package.zOpenNotice().isEmpty()) printError(package.zOpenNotice());
+        return true;
+    }
     printError(package.zGetLastErrorAsText());
     return false;
 }

@@ -4,6 +4,7 @@
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
 #include "utility/NativePath.h"
+#include "utility/PackageLock.h"
 #include "utility/SystemError.h"
 #include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
@@ -248,6 +249,9 @@ bool BuildJob::prepare() {
                 return stop(BuildOutcome::Declined, QString());
         }
     } else {
+        // The package is read as a whole: a rebuild of it that a kill interrupted is completed first, unless another
+        // writer holds the package (the build then stops at the lock).
+        if (const Result<PackageLock> lock = PackageLock::take(target); lock.ok()) recoverSpannedRebuild(target);
         if (m_package.zOpenZipFile(target) != kZipOk)
             return stop(BuildOutcome::Stopped, m_package.zGetLastErrorAsText());
         m_package.zCloseZipFile();
@@ -429,6 +433,9 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
 BuildResult BuildJob::build() {
     if (!m_prepared && !prepare()) return m_result;
     const QString target = m_params.targetPath();
+    // One writer per package from here to the end: a second build or update of it stops at once.
+    const Result<PackageLock> lock = PackageLock::take(target);
+    if (!lock.ok()) return finish(BuildOutcome::Stopped, lock.message());
     m_result.entriesOrdered = m_result.notTaken = m_result.locked = m_result.leftOut = m_result.changed = 0;
     m_result.lockedPaths.clear();
     m_result.leftOutFiles.clear();
@@ -440,9 +447,12 @@ BuildResult BuildJob::build() {
     // An interrupt that came before this point stops the build here.
     if (cancelRequested()) return finish(BuildOutcome::Cancelled);
 
-    // What killed runs left beside the package: a spanned rebuild is completed or dropped, then their work files go.
+    // What killed runs left beside the package: its spanned rebuild is completed or dropped, then their work files
+    // go. A journal that asks for more than a rebuild of this package leaves is reported and left, and so is
+    // everything it names.
     const QString folder = QFileInfo(WorkFiles::realTarget(target)).absolutePath();
-    if (recoverSpannedRebuild(folder)) WorkFiles::sweepStale(folder);
+    m_result.notes.clear();
+    if (recoverSpannedRebuild(target, &m_result.notes)) WorkFiles::sweepStale(folder);
 
     struct stat targetStatus;
     m_targetDevice = m_targetInode = m_targetFolderDevice = m_targetFolderInode = 0;

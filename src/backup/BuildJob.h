@@ -179,6 +179,8 @@ struct BuildResult {
     QStringList changedPaths;
     bool lockedListWritten = false;
     qint64 packageBytes = 0; ///< length of the package file after the build
+    /// What the build found beside the package and left alone (a rebuild journal it would not carry out).
+    QStringList notes;
 
     // The result dialog's texts.
     QString heading;           ///< "<caption> Completed!"
