@@ -424,6 +424,13 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
     m_package.zCloseZipFile();
     m_result.outcome = outcome;
     m_result.message = message;
+    // The zip layer writes into the work file; the user asked for the package and knows it by that name.
+    if (!m_workPath.isEmpty()) {
+        const QString target = m_params.targetPath();
+        m_result.message.replace(m_workPath, target);
+        m_result.message.replace(QFileInfo(m_workPath).fileName(), QFileInfo(target).fileName());
+        m_workPath.clear();
+    }
     m_result.cancelled = outcome == BuildOutcome::Cancelled;
     if (outcome == BuildOutcome::Completed) fillResultTexts();
     m_prepared = false;
@@ -433,6 +440,7 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
 BuildResult BuildJob::build() {
     if (!m_prepared && !prepare()) return m_result;
     const QString target = m_params.targetPath();
+    m_workPath.clear();
     // One writer per package from here to the end: a second build or update of it stops at once.
     const Result<PackageLock> lock = PackageLock::take(target);
     if (!lock.ok()) return finish(BuildOutcome::Stopped, lock.message());
@@ -497,6 +505,7 @@ BuildResult BuildJob::build() {
     WorkFile workFile = std::move(reserved.value());
     workFile.closeFd();
     const QString work = workFile.path();
+    m_workPath = work;
     // The work file removes itself on every return that does not put it in place.
     const auto discard = [](BuildResult r) { return r; };
     const auto nothingLeft = [&] { return discard(nothingToAdd()); };

@@ -246,6 +246,7 @@ class BuildJob {
     BuildCallbacks m_callbacks;
     BuildResult m_result;
     const CancelToken* m_cancel = nullptr; ///< the caller's token while run() runs
+    QString m_workPath;                    ///< the work file the new package grows in while build() runs
     ZipPackage m_package;
     bool m_prepared = false;
     // Identity of the target package, so that a walk over its folder does not put the package into itself.

@@ -770,8 +770,18 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
     QByteArray rewritten;
     rewritten.reserve(directory.size());
     for (const CentralRecord& r : records) {
-        if (r.disk >= count || r.localOffset >= quint64(sizes[r.disk])) {
+        if (r.disk >= count) {
             *error = QStringLiteral("an entry points into a volume that is not there");
+            return {};
+        }
+        if (r.localOffset >= quint64(sizes[r.disk])) {
+            *error =
+                QStringLiteral("its volume %1 (%2) is too short: it ends after %3 bytes, where the directory places "
+                               "an entry at byte %4")
+                    .arg(r.disk + 1)
+                    .arg(QFileInfo(volumeFileName(lastVolume, r.disk, count)).fileName())
+                    .arg(sizes[r.disk])
+                    .arg(r.localOffset);
             return {};
         }
         const qint64 at = joinedOffset(r.disk, r.localOffset);

@@ -187,7 +187,13 @@ TEST(ZipSpannedReadTest, InfoZipSplitPackageListsExtractsAndTestsButIsNotChanged
     EXPECT_EQ(listTree(dir.path()), before);
     EXPECT_EQ(readFile(dir.file("split.zip")), last);
 
-    // A missing volume is named.
+    // A volume cut short is named, and so is a missing one.
+    const QByteArray first = readFile(dir.file("split.z01"));
+    writeFile(dir.file("split.z01"), first.left(2));
+    EXPECT_EQ(zip.zOpenZipFile(dir.file("split.zip")), kZipFailed);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("volume 1 (split.z01) is too short"))
+        << qPrintable(zip.zGetLastErrorAsText());
+    writeFile(dir.file("split.z01"), first);
     QFile::remove(dir.file("split.z02"));
     EXPECT_EQ(zip.zOpenZipFile(dir.file("split.zip")), kZipFailed);
     EXPECT_TRUE(zip.zIsSpanned());
