@@ -223,6 +223,8 @@ class BuildCommand : public Command {
             printTagged("left out  ", file.path + ": " + file.reason);
         for (const QString& path : result.changedPaths)
             printTagged("changed  ", path);
+        for (const QString& note : result.notes)
+            printError(note);
         switch (result.outcome) {
         case BuildOutcome::Completed:
             break;

@@ -63,7 +63,10 @@ QStringList givenRoots(const QString& list, QString* problem) {
 }
 
 bool openPackage(ZipPackage& package, const QString& path) {
-    if (package.zOpenZipFile(path) == kZipOk) return true;
+    if (package.zOpenZipFile(path) == kZipOk) {
+        if (!package.zOpenNotice().isEmpty()) printError(package.zOpenNotice());
+        return true;
+    }
     printError(package.zGetLastErrorAsText());
     return false;
 }

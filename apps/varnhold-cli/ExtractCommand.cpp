@@ -89,17 +89,20 @@ class ExtractCommand : public Command {
             printError("Extraction interrupted; no partly written file was left behind.");
             return kExitInterrupted;
         }
-        if (!result.ok()) {
-            printError(result.message);
-            return kExitFailure;
+        if (!result.ok()) printError(result.message);
+        // The summary follows whenever entries were gone through, failures or not.
+        const bool handled =
+            report.extracted + report.skipped > 0 || !report.failed.isEmpty() || !report.refused.isEmpty();
+        if (result.ok() || handled) {
+            QString summary = QString("%1 extracted to %2 (%3 files, %4 kept as they were")
+                                  .arg(EntryFields::packageFileName(path), target)
+                                  .arg(report.extracted)
+                                  .arg(report.skipped);
+            if (!report.failed.isEmpty()) summary += QString(", %1 failed").arg(report.failed.size());
+            if (!report.refused.isEmpty()) summary += QString(", %1 refused as unsafe").arg(report.refused.size());
+            writeOut(printableLine(summary + u')'));
         }
-        QString summary = QString("%1 extracted to %2 (%3 files, %4 kept as they were")
-                              .arg(EntryFields::packageFileName(path), target)
-                              .arg(report.extracted)
-                              .arg(report.skipped);
-        if (!report.failed.isEmpty()) summary += QString(", %1 failed").arg(report.failed.size());
-        writeOut(printableLine(summary + u')'));
-        return kExitOk;
+        return result.ok() ? kExitOk : kExitFailure;
     }
 };
 

@@ -33,6 +33,7 @@ class ListCommand : public Command {
             printError(package.zGetLastErrorAsText());
             return kExitFailure;
         }
+        if (!package.zOpenNotice().isEmpty()) printError(package.zOpenNotice());
         EntryList list;
         list.load(package);
         list.sortAfterOpening();

@@ -81,6 +81,15 @@ void keepToOwner(const QString& path) {
     if (QFileInfo(path).isFile()) QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+// For a file that is left as it is: others lose what access they had, and nothing is granted (a file the user made
+// unreadable stays unreadable).
+void withholdFromOthers(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+        ::chmod(native.constData(), st.st_mode & 07700);
+}
+
 } // namespace
 
 CRegSettings::CRegSettings() : m_company(kFallbackCompany), m_appName(productName()) {}
@@ -136,7 +145,7 @@ bool CRegSettings::usable() const {
 bool CRegSettings::writable() {
     if (usable()) return true;
     // Nothing is written into a file that could not be read, but it may hold the password all the same.
-    keepToOwner(store().fileName());
+    withholdFromOthers(store().fileName());
     return false;
 }
 

@@ -4,6 +4,7 @@
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
 #include "utility/NativePath.h"
+#include "utility/PackageLock.h"
 #include "utility/SystemError.h"
 #include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
@@ -248,6 +249,9 @@ bool BuildJob::prepare() {
                 return stop(BuildOutcome::Declined, QString());
         }
     } else {
+        // The package is read as a whole: a rebuild of it that a kill interrupted is completed first, unless another
+        // writer holds the package (the build then stops at the lock).
+        if (const Result<PackageLock> lock = PackageLock::take(target); lock.ok()) recoverSpannedRebuild(target);
         if (m_package.zOpenZipFile(target) != kZipOk)
             return stop(BuildOutcome::Stopped, m_package.zGetLastErrorAsText());
         m_package.zCloseZipFile();
@@ -413,6 +417,13 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
     m_package.zCloseZipFile();
     m_result.outcome = outcome;
     m_result.message = message;
+    // The zip layer writes into the work file; the user asked for the package and knows it by that name.
+    if (!m_workPath.isEmpty()) {
+        const QString target = m_params.targetPath();
+        m_result.message.replace(m_workPath, target);
+        m_result.message.replace(QFileInfo(m_workPath).fileName(), QFileInfo(target).fileName());
+        m_workPath.clear();
+    }
     m_result.cancelled = outcome == BuildOutcome::Cancelled;
     if (outcome == BuildOutcome::Completed) fillResultTexts();
     m_prepared = false;
@@ -422,6 +433,10 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
 BuildResult BuildJob::build() {
     if (!m_prepared && !prepare()) return m_result;
     const QString target = m_params.targetPath();
+    m_workPath.clear();
+    // One writer per package from here to the end: a second build or update of it stops at once.
+    const Result<PackageLock> lock = PackageLock::take(target);
+    if (!lock.ok()) return finish(BuildOutcome::Stopped, lock.message());
     m_result.entriesOrdered = m_result.notTaken = m_result.locked = m_result.leftOut = m_result.changed = 0;
     m_result.lockedPaths.clear();
     m_result.leftOutFiles.clear();
@@ -433,9 +448,12 @@ BuildResult BuildJob::build() {
     // An interrupt that came before this point stops the build here.
     if (cancelRequested()) return finish(BuildOutcome::Cancelled);
 
-    // What killed runs left beside the package: a spanned rebuild is completed or dropped, then their work files go.
+    // What killed runs left beside the package: its spanned rebuild is completed or dropped, then their work files
+    // go. A journal that asks for more than a rebuild of this package leaves is reported and left, and so is
+    // everything it names.
     const QString folder = QFileInfo(WorkFiles::realTarget(target)).absolutePath();
-    if (recoverSpannedRebuild(folder)) WorkFiles::sweepStale(folder);
+    m_result.notes.clear();
+    if (recoverSpannedRebuild(target, &m_result.notes)) WorkFiles::sweepStale(folder);
 
     struct stat targetStatus;
     m_targetDevice = m_targetInode = m_targetFolderDevice = m_targetFolderInode = 0;
@@ -480,6 +498,7 @@ BuildResult BuildJob::build() {
     WorkFile workFile = std::move(reserved.value());
     workFile.closeFd();
     const QString work = workFile.path();
+    m_workPath = work;
     // The work file removes itself on every return that does not put it in place.
     const auto discard = [](BuildResult r) { return r; };
     const auto nothingLeft = [&] { return discard(nothingToAdd()); };

@@ -172,6 +172,8 @@ struct BuildResult {
     QStringList changedPaths;
     bool lockedListWritten = false;
     qint64 packageBytes = 0; ///< length of the package file after the build
+    /// What the build found beside the package and left alone (a rebuild journal it would not carry out).
+    QStringList notes;
 
     // The result dialog's texts.
     QString heading;           ///< "<caption> Completed!"
@@ -237,6 +239,7 @@ class BuildJob {
     BuildCallbacks m_callbacks;
     BuildResult m_result;
     const CancelToken* m_cancel = nullptr; ///< the caller's token while run() runs
+    QString m_workPath;                    ///< the work file the new package grows in while build() runs
     ZipPackage m_package;
     bool m_prepared = false;
     // Identity of the target package, so that a walk over its folder does not put the package into itself.

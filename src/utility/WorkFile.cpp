@@ -73,14 +73,27 @@ mode_t newFileMode() {
 
 namespace WorkFiles {
 
-QByteArray nameBeside(const QByteArray& targetFileName) {
+QByteArray namePrefix(const QByteArray& targetFileName, qint64 pid) {
     QByteArray stem = targetFileName.left(kMaxStemBytes);
     // Cut at a character boundary, so that a UTF-8 name stays readable.
     if (stem.size() < targetFileName.size())
         while (!stem.isEmpty() && (quint8(targetFileName[stem.size()]) & 0xC0) == 0x80)
             stem.chop(1);
-    return '.' + stem + QByteArray(kMark.data(), kMark.size()) + QByteArray::number(qint64(::getpid())) + '-' +
-           QByteArray::number(g_counter.fetch_add(1));
+    QByteArray prefix = '.' + stem + QByteArray(kMark.data(), kMark.size());
+    if (pid > 0) prefix += QByteArray::number(pid) + '-';
+    return prefix;
+}
+
+QByteArray nameBeside(const QByteArray& targetFileName) {
+    return namePrefix(targetFileName, qint64(::getpid())) + QByteArray::number(g_counter.fetch_add(1));
+}
+
+bool isWorkFileOf(QByteArrayView name, const QByteArray& targetFileName, qint64 pid) {
+    const QByteArray prefix = namePrefix(targetFileName, pid);
+    if (pid <= 0 || !name.startsWith(prefix) || name.size() == prefix.size()) return false;
+    for (const char c : name.sliced(prefix.size()))
+        if (c < '0' || c > '9') return false;
+    return true;
 }
 
 QString nameBeside(const QString& targetFileName) {

@@ -12,6 +12,7 @@
 #include "Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -22,6 +23,13 @@ namespace WorkFiles {
 /// killed run's leftovers are all recognised and swept. Each call gives another name.
 QByteArray nameBeside(const QByteArray& targetFileName);
 QString nameBeside(const QString& targetFileName);
+
+/// The start every work-file name for targetFileName made by process pid shares: ".<name>.vhw-<pid>-" (without
+/// the pid and its dash when pid is 0, the start shared by every writer's).
+QByteArray namePrefix(const QByteArray& targetFileName, qint64 pid);
+
+/// True when name is exactly a work-file name that process pid made for a file named targetFileName (no suffix).
+bool isWorkFileOf(QByteArrayView name, const QByteArray& targetFileName, qint64 pid);
 
 /// True when a file name (no folder) carries the work-file mark.
 bool isWorkFileName(QStringView fileName);

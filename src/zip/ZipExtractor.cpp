@@ -13,6 +13,7 @@
 #include "ZipDetail.h"
 #include "utility/FileOps.h"
 #include "utility/NativePath.h"
+#include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
 
 #include <QHash>
@@ -25,6 +26,7 @@
 #include <limits>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -223,6 +225,19 @@ bool Run::plan() {
         m_items.push_back(item);
     }
     std::erase_if(m_items, [](const Item& item) { return item.dropped; });
+    // What the directory declares must fit: a package that claims more than the disk holds is refused before a
+    // byte is written, rather than stopping halfway on a full disk.
+    struct statvfs fs;
+    if (::fstatvfs(m_targetFd, &fs) == 0) {
+        const qint64 freeBytes = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+        if (m_bytesTotal > freeBytes) {
+            m_out.message =
+                QStringLiteral("Cannot extract into %1: the entries hold %2 bytes, but only %3 bytes are "
+                               "free there.")
+                    .arg(targetText, TextUtil::formatGrouped(m_bytesTotal), TextUtil::formatGrouped(freeBytes));
+            return false;
+        }
+    }
     return true;
 }
 
@@ -440,6 +455,15 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         }
         if (n == 0) break;
         produced += n;
+        // An entry never gets more than the directory declares: a lying size would otherwise fill the disk
+        // before the sizes were compared.
+        if (produced > e.size) {
+            abandon();
+            recordFailure(
+                e.storedName(),
+                QStringLiteral("the data is damaged (more than the %1 bytes the directory says)").arg(e.size));
+            return ItemEnd::Failed;
+        }
         if (fd >= 0 && !FileOps::writeAll(fd, buffer, n)) {
             const int err = errno;
             abandon();

@@ -1,6 +1,7 @@
 // Reading and writing central directory and end records by hand (see ZipLayout.h for why).
 
 #include "ZipLayout.h"
+#include "utility/NativePath.h"
 
 #include <algorithm>
 
@@ -173,6 +174,44 @@ bool parseCentralDirectory(const QByteArray& directory, quint64 expectedEntries,
         return false;
     }
     return true;
+}
+
+QString overlappingEntries(const DiskReader& read, qint64 size) {
+    EndRecords end;
+    QString error;
+    // What cannot be read is judged by the reader that follows; only a readable directory is checked here.
+    if (!readEndRecords(read, size, &end, &error) || end.spanned() || end.directorySize > quint64(size)) return {};
+    const QByteArray directory = read(0, end.directoryOffset, qint64(end.directorySize));
+    std::vector<CentralRecord> records;
+    if (quint64(directory.size()) != end.directorySize ||
+        !parseCentralDirectory(directory, end.entries, &records, &error))
+        return {};
+    // Each entry takes at least its local header, its name and its compressed data, and no two entries may share a
+    // byte: a package whose entries point into each other's data expands one stored stream many times over.
+    struct Span {
+        quint64 start, end;
+        qsizetype record;
+    };
+    std::vector<Span> spans;
+    spans.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const CentralRecord& r = records[i];
+        const quint64 nameLength = le16(directory.constData() + r.start + 28);
+        const quint64 fixed = quint64(kLocalHeaderSize) + nameLength;
+        const quint64 length = r.compressedSize > ~quint64(0) - fixed ? ~quint64(0) : fixed + r.compressedSize;
+        spans.push_back(
+            {r.localOffset, r.localOffset > ~quint64(0) - length ? ~quint64(0) : r.localOffset + length, r.start});
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+    const auto nameOf = [&](qsizetype record) {
+        const char* p = directory.constData() + record;
+        return NativePath::display(NativePath::decode(QByteArrayView(p + kCentralHeaderSize, le16(p + 28))));
+    };
+    for (size_t i = 0; i + 1 < spans.size(); ++i)
+        if (spans[i].end > spans[i + 1].start)
+            return QStringLiteral("the entries %1 and %2 share their data")
+                .arg(nameOf(spans[i].record), nameOf(spans[i + 1].record));
+    return {};
 }
 
 QByteArray relocatedRecord(const QByteArray& directory, const CentralRecord& record, quint32 disk, quint64 offset) {

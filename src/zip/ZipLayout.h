@@ -71,6 +71,11 @@ struct CentralRecord {
 bool parseCentralDirectory(const QByteArray& directory, quint64 expectedEntries, std::vector<CentralRecord>* records,
                            QString* error);
 
+/// Why the package (a single file or joined volumes, read through read, size bytes long) is refused because its
+/// entries' data overlap, the mark of a zip bomb that expands one stored stream into many entries; "" when no two
+/// entries share a byte (or the directory cannot be read, which the reader then reports).
+QString overlappingEntries(const DiskReader& read, qint64 size);
+
 /// The record rewritten to say that its local header is on `disk` at `offset`, with a zip64 extra field exactly
 /// when some value no longer fits the classic fields.
 QByteArray relocatedRecord(const QByteArray& directory, const CentralRecord& record, quint32 disk, quint64 offset);

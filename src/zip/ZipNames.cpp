@@ -1,6 +1,7 @@
 // Splitting stored names into the parts the file list shows, and deciding which names are safe to extract.
 
 #include "ZipDetail.h"
+#include "utility/WorkFile.h"
 
 #include <QStringList>
 
@@ -28,6 +29,9 @@ QString unsafeNameReason(const QString& storedName, bool isSymLink) {
     const QStringList parts = storedName.split(u'/');
     for (const QString& part : parts) {
         if (part == QLatin1String("..")) return QStringLiteral("name climbs out of the folder (..)");
+        // The program's own work files and rebuild journals are swept and carried out by later runs: a package
+        // must never plant one.
+        if (WorkFiles::isWorkFileName(part)) return QStringLiteral("name of a work file of this program");
     }
     // A file named "." (or "x/.") would replace the folder itself.
     if (!storedName.endsWith(u'/') && parts.last() == QLatin1String(".")) return QStringLiteral("invalid file name");

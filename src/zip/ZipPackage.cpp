@@ -7,6 +7,7 @@
 #include "ZipDetail.h"
 #include "ZipDirectory.h"
 #include "ZipExtractor.h"
+#include "ZipLayout.h"
 #include "ZipSpan.h"
 #include "ZipWriter.h"
 #include "utility/FileOps.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -45,11 +47,12 @@ struct ZipPackage::Impl {
     qint64 m_totalBytes = 0;
     QString m_comment;
     bool m_spanned = false;
-    std::shared_ptr<JoinedPackage> m_joined; // the volumes of the open package when it is spanned
+    std::shared_ptr<JoinedPackage> m_joined; // the volumes of a spanned package, or a package read with repairs
     QString m_newPath;                       // target of the next compress when no package is open
     std::vector<WriteOrder> m_orders;
     QHash<QString, size_t> m_orderIndex; // stored name -> place in m_orders, so ordering stays linear
     QString m_lastError;
+    QString m_notice;                      // an interrupted rebuild found beside the open package
     const CancelToken* m_cancel = nullptr; // the running job's token, only read
     std::atomic<qint64> m_runDone{0};
     std::atomic<qint64> m_runTotal{0};
@@ -84,6 +87,25 @@ struct ZipPackage::Impl {
 };
 
 namespace {
+
+// Why the package at path is refused for entries that share their data (see overlappingEntries), or "".
+QString overlapIn(const QString& path) {
+    QString why;
+    const int fd = openRegularFile(path, &why);
+    if (fd < 0) return {};
+    struct stat st;
+    QString overlap;
+    if (::fstat(fd, &st) == 0)
+        overlap = overlappingEntries(
+            [fd](quint32, quint64 offset, qint64 length) {
+                QByteArray bytes(length, Qt::Uninitialized);
+                bytes.truncate(std::max<qint64>(FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset)), 0));
+                return bytes;
+            },
+            qint64(st.st_size));
+    ::close(fd);
+    return overlap;
+}
 
 // The facts of an entry that follow from its time and the system that made it, alike for both readers.
 void setTimeAndMode(ZipEntry& e, std::time_t mtime, std::optional<qint64> exact, bool madeOnUnix, quint32 attributes) {
@@ -267,8 +289,13 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     zCloseZipFile();
     d->m_lastError.clear();
     d->m_spanned = false;
-    // A rebuild of a spanned package that a kill interrupted is completed (or dropped) before anything is read.
-    recoverRebuilds(QFileInfo(WorkFiles::realTarget(path)).absolutePath());
+    // A rebuild of a spanned package that a kill interrupted is only reported: reading changes nothing on disk,
+    // and the next build or update of the package completes it.
+    d->m_notice = hasInterruptedRebuild(path)
+                      ? QStringLiteral("%1: an interrupted rebuild of this package was found; building or updating "
+                                       "it finishes the repair")
+                            .arg(NativePath::display(path))
+                      : QString();
     const QString absolute = FileOps::absolutePath(path);
     const QString shown = NativePath::display(path);
     // Checked by stat before anything opens it: opening a named pipe would wait for a writer for ever.
@@ -290,6 +317,14 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     if (volumes == 0)
         return d->fail(QStringLiteral("%1 is not a zip package, or it is damaged or truncated.").arg(shown));
 
+    const auto refuseOverlap = [&](const QString& overlap) {
+        return d->fail(
+            QStringLiteral("%1 is refused: %2, the mark of a zip bomb that unpacks the same data many times over.")
+                .arg(shown, overlap));
+    };
+    if (volumes == 1)
+        if (const QString overlap = overlapIn(path); !overlap.isEmpty()) return refuseOverlap(overlap);
+
     if (volumes == 1 && purpose == OpenPurpose::Listing && d->readDirectory(path)) {
         d->m_selected.assign(d->m_entries.size(), 0);
         d->m_selectedCount = 0;
@@ -308,11 +343,28 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
         joined = JoinedPackage::open(absolute, &why);
         if (!joined)
             return d->fail(QStringLiteral("Cannot open %1, the last volume of a spanned package: %2.").arg(shown, why));
+        const QString overlap = overlappingEntries(
+            [&joined](quint32, quint64 offset, qint64 length) {
+                QByteArray bytes(length, Qt::Uninitialized);
+                bytes.truncate(std::max<qint64>(joined->readAt(qint64(offset), bytes.data(), length), 0));
+                return bytes;
+            },
+            joined->size());
+        if (!overlap.isEmpty()) return refuseOverlap(overlap);
         zip.reset(joined->openArchive(&code));
         if (!zip)
             return d->fail(QStringLiteral("Cannot open the spanned package %1: %2.").arg(shown, zipErrorText(code)));
     } else {
         zip.reset(zip_open(NativePath::encode(path).constData(), ZIP_RDONLY, &code));
+        // libzip refuses a whole package when one name flagged as UTF-8 holds a control character; other programs
+        // write such names (Python's zipfile) and read them, so the package is read with those names as bytes.
+        if (!zip && code == ZIP_ER_INCONS) {
+            QString why;
+            joined = JoinedPackage::open(absolute, &why, true);
+            int again = 0;
+            if (joined) zip.reset(joined->openArchive(&again));
+            if (!zip) joined.reset();
+        }
     }
     if (!zip) {
         const int systemCode = errno;
@@ -326,8 +378,14 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
         return d->fail(QStringLiteral("Cannot read the contents of %1: %2.").arg(shown, error));
     }
     int commentLength = 0;
+    // A comment whose bytes are UTF-8 (ASCII with a BEL or ESC among them included) is read as such; libzip would
+    // take the control characters for CP437 and turn them into pictures.
+    const char* raw = zip_get_archive_comment(zip.get(), &commentLength, ZIP_FL_ENC_RAW);
+    const QByteArrayView rawComment(raw, raw ? commentLength : 0);
     const char* comment = zip_get_archive_comment(zip.get(), &commentLength, 0);
-    d->m_comment = comment ? QString::fromUtf8(comment, commentLength) : QString();
+    d->m_comment = !NativePath::hasRawBytes(NativePath::decode(rawComment)) ? QString::fromUtf8(rawComment)
+                   : comment                                                ? QString::fromUtf8(comment, commentLength)
+                                                                            : QString();
     d->m_selected.assign(d->m_entries.size(), 0);
     d->m_selectedCount = 0;
     d->m_path = absolute;
@@ -368,6 +426,9 @@ QString ZipPackage::zGetComment() const {
 }
 bool ZipPackage::zIsSpanned() const {
     return d->m_spanned;
+}
+QString ZipPackage::zOpenNotice() const {
+    return d->m_notice;
 }
 const std::vector<ZipEntry>& ZipPackage::entries() const {
     return d->m_entries;
@@ -589,8 +650,10 @@ int splitIntoVolumes(const QString& source, const QString& target, qint64 volume
     return 0;
 }
 
-bool recoverSpannedRebuild(const QString& folder) {
-    return recoverRebuilds(folder);
+bool recoverSpannedRebuild(const QString& package, QStringList* notes) {
+    const RebuildRecovery recovery = recoverRebuild(package);
+    if (notes) *notes << recovery.refused;
+    return recovery.complete;
 }
 
 void setSpannedRebuildSeam(std::function<void(const char*)> seam) {

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,6 +33,8 @@ class ZipPackage {
     qint64 zGetTotalBytes() const;
     QString zGetComment() const;
     bool zIsSpanned() const;
+    /// What the reader noticed beside the open package but left as it is (an interrupted rebuild), or "".
+    QString zOpenNotice() const;
     const std::vector<ZipEntry>& entries() const;
     QString zGetFileName(qint64 index) const;
     QString zGetFilePath(qint64 index) const;
@@ -99,11 +102,12 @@ class ZipPackage {
 int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,
                      const std::function<bool()>& keepGoing = {});
 
-/// Completes what killed runs left in folder: a spanned package's rebuild whose journal was committed is carried
-/// to its end (the new set of volumes), one that was not is dropped (the old set stays). Called before anything
-/// is built, updated or opened there, and before the folder's stale work files are swept. False when a committed
-/// rebuild could not be completed; its work files must then stay.
-bool recoverSpannedRebuild(const QString& folder);
+/// For a writer of package: completes what a killed rebuild of it left beside it. A spanned package's rebuild whose
+/// journal was committed is carried to its end (the new set of volumes), one that was not is dropped (the old set
+/// stays). Called before the package is built or updated, and before the folder's stale work files are swept.
+/// False when a journal was left (refused or not completed, each with its reason in *notes); its work files must
+/// then stay.
+bool recoverSpannedRebuild(const QString& package, QStringList* notes = nullptr);
 /// For tests: called at each step of a spanned package's rebuild; see zipdetail::setRebuildSeam.
 void setSpannedRebuildSeam(std::function<void(const char* point)> seam);
 

@@ -6,6 +6,7 @@
 #include "ZipTypes.h"
 #include "utility/FileOps.h"
 #include "utility/NativePath.h"
+#include "utility/SystemError.h"
 #include "utility/WorkFile.h"
 
 #include <QDir>
@@ -37,9 +38,10 @@ qint64 fileSize(int fd) {
 //
 // A spanned package is replaced volume by volume, so the renames are made safe by a journal: a small work file
 // beside the package, ".<name>.rebuild-journal.vhw-<pid>-<n>", that lists every rename and removal. It is
-// written and flushed only after all new volumes are on disk; from then on the new set is decided, and whoever
-// finds the journal of an ended run (recoverRebuilds) completes it. A journal without its closing checksum was
-// never committed: the old set is still whole, and the journal and the new volumes are swept as stale work files.
+// written and flushed only after all new volumes are on disk; from then on the new set is decided, and the next
+// writer of that package that finds the journal of an ended run (recoverRebuild) completes it; readers only
+// report it. A journal without its closing checksum was never committed: the old set is still whole, and the
+// journal and the new volumes are swept as stale work files.
 
 const QByteArray kJournalHeader = "varnhold rebuild journal 1\n";
 const QLatin1StringView kJournalStem(".rebuild-journal");
@@ -51,10 +53,6 @@ std::function<void(const char*)>& rebuildSeam() {
 
 void passSeam(const char* point) {
     if (rebuildSeam()) rebuildSeam()(point);
-}
-
-bool isJournalName(const QString& fileName) {
-    return WorkFiles::isWorkFileName(fileName) && fileName.contains(kJournalStem + QLatin1StringView(".vhw-"));
 }
 
 struct Journal {
@@ -98,26 +96,118 @@ std::optional<Journal> parseJournal(const QByteArray& bytes) {
     return journal;
 }
 
-// Carries a committed journal out. Every step may already have been done by a run that was stopped, so a
-// rename whose work file is gone counts as done.
-bool applyJournal(const QString& folder, const Journal& journal, QString* why) {
-    const QByteArray base = NativePath::encode(folder) + '/';
+bool isPlainName(QByteArrayView name) {
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
+}
+
+// The names a rebuild of one package may touch: all plain names in the package's own folder.
+struct RebuildNames {
+    explicit RebuildNames(const QString& package) {
+        const QFileInfo info(WorkFiles::realTarget(package));
+        folder = info.absolutePath();
+        const QString fileName = info.fileName();
+        target = NativePath::encode(fileName);
+        const qsizetype dot = fileName.lastIndexOf(u'.');
+        stem = NativePath::encode(dot > 0 ? fileName.left(dot) : fileName);
+        journalTarget = NativePath::encode(journalTargetName(fileName));
+    }
+    static QString journalTargetName(const QString& packageFileName) {
+        return packageFileName.left(100) + kJournalStem;
+    }
+    // name.z01, name.z02, ...: the package's volumes before its last one.
+    bool isEarlierVolume(QByteArrayView name) const {
+        if (!name.startsWith(stem) || !name.sliced(stem.size()).startsWith(".z")) return false;
+        const QByteArrayView number = name.sliced(stem.size() + 2);
+        if (number.size() < 2) return false;
+        bool nonZero = false;
+        for (const char c : number) {
+            if (c < '0' || c > '9') return false;
+            nonZero = nonZero || c != '0';
+        }
+        return nonZero;
+    }
+    bool isVolume(QByteArrayView name) const { return name == target || isEarlierVolume(name); }
+    bool isJournal(QByteArrayView name) const {
+        return WorkFiles::isWorkFileOf(name, journalTarget, WorkFiles::writerOf(NativePath::decode(name)));
+    }
+
+    QString folder;
+    QByteArray target, stem, journalTarget;
+};
+
+QString shown(const QByteArray& name) {
+    return NativePath::display(NativePath::decode(name));
+}
+
+// Why the journal asks for more than a rebuild of the package by process pid can leave, or nothing when it does
+// not: it may only put that run's own volume work files in the package's volume names and remove the package's
+// earlier volumes, all plain names in the package's folder.
+QString beyondRebuild(const Journal& journal, const RebuildNames& names, qint64 pid) {
+    for (const auto& [from, to] : journal.renames) {
+        if (!isPlainName(from) || !WorkFiles::isWorkFileOf(from, names.target, pid))
+            return QStringLiteral("it would rename %1, which that rebuild did not write").arg(shown(from));
+        if (!isPlainName(to) || !names.isVolume(to))
+            return QStringLiteral("it would rename a file to %1, which is no volume of the package").arg(shown(to));
+    }
+    for (const QByteArray& name : journal.removals)
+        if (!isPlainName(name) || !names.isEarlierVolume(name))
+            return QStringLiteral("it would remove %1, which is no volume of the package").arg(shown(name));
+    return {};
+}
+
+// Carries a committed journal out in the folder open at dirFd. Every step may already have been done by a run
+// that was stopped, so a rename whose work file is gone counts as done. Nothing is followed: a work file that
+// is not a plain file stays where it is.
+bool applyJournal(int dirFd, const QString& folder, const Journal& journal, QString* why) {
     for (const auto& [from, to] : journal.renames) {
         struct stat st;
-        if (::lstat((base + from).constData(), &st) != 0) continue;
-        if (::rename((base + from).constData(), (base + to).constData()) != 0) {
+        if (::fstatat(dirFd, from.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode)) {
+            *why = QStringLiteral("cannot put the volume %1 in place: its work file is not a plain file")
+                       .arg(folder + u'/' + shown(to));
+            return false;
+        }
+        if (::renameat(dirFd, from.constData(), dirFd, to.constData()) != 0) {
             *why = QStringLiteral("cannot put the volume %1 in place: %2")
-                       .arg(NativePath::decode(base + to), SystemError::errorText(errno));
+                       .arg(folder + u'/' + shown(to), SystemError::errorText(errno));
             return false;
         }
         passSeam("volume-renamed");
     }
     for (const QByteArray& name : journal.removals)
-        ::unlink((base + name).constData());
-    WorkFiles::syncFolder(folder);
+        ::unlinkat(dirFd, name.constData(), 0);
+    ::fsync(dirFd);
     passSeam("old-volumes-removed");
     return true;
 }
+
+// The journals of rebuilds of the package lying in its folder (open at dirFd), by file name.
+std::vector<QByteArray> journalsOf(int dirFd, const RebuildNames& names) {
+    std::vector<QByteArray> journals;
+    const int listFd = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
+    if (listFd < 0) return journals;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return journals;
+    }
+    // Read with readdir and a plain byte test: this runs at every open, in folders of any size.
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] == '.' && std::strstr(entry->d_name, ".rebuild-journal.vhw-") &&
+            names.isJournal(QByteArrayView(entry->d_name)))
+            journals.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return journals;
+}
+
+struct FolderHandle {
+    explicit FolderHandle(const QString& folder)
+        : fd(::open(NativePath::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~FolderHandle() {
+        if (fd >= 0) ::close(fd);
+    }
+    int fd;
+};
 
 // Puts the new volumes in place through a journal: all or, after a kill, all at the next start.
 bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QString>>& renames,
@@ -132,7 +222,7 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
     for (const QString& name : removals)
         journal.removals.push_back(NativePath::encode(QFileInfo(name).fileName()));
 
-    Result<WorkFile> file = WorkFile::beside(folder + u'/' + info.fileName().left(100) + kJournalStem);
+    Result<WorkFile> file = WorkFile::beside(folder + u'/' + RebuildNames::journalTargetName(info.fileName()));
     if (!file.ok()) {
         *why = file.message();
         return false;
@@ -151,8 +241,11 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
     passSeam("journal-committed");
     // From here on the new set is decided: a failure leaves the journal for the next start to complete.
     const QString journalPath = journalFile.release();
-    if (!applyJournal(folder, journal, why)) {
-        *why += QStringLiteral("; the new volumes will be put in place when the package is next opened");
+    const FolderHandle dir(folder);
+    if (dir.fd < 0 || !applyJournal(dir.fd, folder, journal, why)) {
+        if (dir.fd < 0)
+            *why = QStringLiteral("cannot open the folder %1: %2").arg(folder, SystemError::lastErrorText());
+        *why += QStringLiteral("; the new volumes will be put in place when the package is next built or updated");
         return false;
     }
     ::unlink(NativePath::encode(journalPath).constData());
@@ -341,40 +434,66 @@ void setRebuildSeam(std::function<void(const char*)> seam) {
     rebuildSeam() = std::move(seam);
 }
 
-bool recoverRebuilds(const QString& folder) {
-    const QString absolute = QFileInfo(folder).absoluteFilePath();
-    // Read with readdir and a plain byte test: this runs at every open, in folders of any size.
-    QStringList journals;
-    if (DIR* dir = ::opendir(NativePath::encode(absolute).constData())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] == '.' && std::strstr(entry->d_name, ".rebuild-journal.vhw-"))
-                journals << NativePath::decode(entry->d_name);
-        ::closedir(dir);
-    }
-    bool allDone = true;
-    for (const QString& name : journals) {
-        if (!isJournalName(name)) continue;
-        const QString path = absolute + u'/' + name;
+bool hasInterruptedRebuild(const QString& package) {
+    const RebuildNames names(package);
+    const FolderHandle dir(names.folder);
+    return dir.fd >= 0 && !journalsOf(dir.fd, names).empty();
+}
+
+RebuildRecovery recoverRebuild(const QString& package) {
+    RebuildRecovery out;
+    const RebuildNames names(package);
+    const FolderHandle dir(names.folder);
+    if (dir.fd < 0) return out;
+    for (const QByteArray& name : journalsOf(dir.fd, names)) {
+        const QString path = names.folder + u'/' + NativePath::decode(name);
+        const qint64 pid = WorkFiles::writerOf(NativePath::decode(name));
         // A journal of a run still going is left alone; one of our own is left only by a rebuild whose renames
         // failed, and is tried again.
-        if (!WorkFiles::isStale(path) && WorkFiles::writerOf(name) != qint64(::getpid())) continue;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            allDone = false;
+        if (!WorkFiles::isStale(path) && pid != qint64(::getpid())) continue;
+        const auto leftAlone = [&](const QString& why) {
+            out.complete = false;
+            out.refused
+                << QStringLiteral("The rebuild journal %1 was left alone: %2.").arg(NativePath::display(path), why);
+        };
+        const int fd = ::openat(dir.fd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st;
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (fd >= 0) ::close(fd);
+            leftAlone(QStringLiteral("it is not a plain file that can be read"));
             continue;
         }
-        const std::optional<Journal> journal = parseJournal(file.read(qint64(1) << 20));
-        file.close();
-        QString why;
+        // Only a journal this user wrote, and nobody else could have changed, is carried out.
+        if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+            ::close(fd);
+            leftAlone(QStringLiteral("it belongs to another user or others may write to it"));
+            continue;
+        }
+        QByteArray bytes(qsizetype(1) << 20, Qt::Uninitialized);
+        const qint64 n = FileOps::readFullyAt(fd, bytes.data(), bytes.size(), 0);
+        ::close(fd);
+        bytes.truncate(std::max<qint64>(n, 0));
+        const std::optional<Journal> journal = parseJournal(bytes);
         // Never committed: the old set was not touched; the journal goes, and its volumes with the sweep.
-        if (!journal || applyJournal(absolute, *journal, &why)) {
-            ::unlink(NativePath::encode(path).constData());
-            WorkFiles::syncFolder(absolute);
+        if (!journal) {
+            ::unlinkat(dir.fd, name.constData(), 0);
+            ::fsync(dir.fd);
+            continue;
+        }
+        if (const QString beyond = beyondRebuild(*journal, names, pid); !beyond.isEmpty()) {
+            leftAlone(beyond);
+            continue;
+        }
+        QString why;
+        if (applyJournal(dir.fd, names.folder, *journal, &why)) {
+            ::unlinkat(dir.fd, name.constData(), 0);
+            ::fsync(dir.fd);
         } else {
-            allDone = false;
+            out.complete = false;
+            out.refused << why;
         }
     }
-    return allDone;
+    return out;
 }
 
 qint64 automaticVolumeSize(qint64 packageSize, qint64 freeBytes) {
@@ -549,7 +668,20 @@ JoinedPackage::~JoinedPackage() {
         if (fd >= 0) ::close(fd);
 }
 
-std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QString* error) {
+namespace {
+
+// True when the record's name holds a control character libzip does not take in a UTF-8 name (all below 32 but
+// TAB, LF and CR).
+bool hasControlCharacter(const QByteArray& record) {
+    const quint16 nameLength = le16(record.constData() + 28);
+    for (const char c : QByteArrayView(record.constData() + kCentralHeaderSize, nameLength))
+        if (uchar(c) < 32 && c != '\t' && c != '\n' && c != '\r') return true;
+    return false;
+}
+
+} // namespace
+
+std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QString* error, bool textFlagRepair) {
     std::shared_ptr<JoinedPackage> joined(new JoinedPackage);
     const int lastFd = openRegularFile(lastVolume, error);
     if (lastFd < 0) return {};
@@ -638,8 +770,18 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
     QByteArray rewritten;
     rewritten.reserve(directory.size());
     for (const CentralRecord& r : records) {
-        if (r.disk >= count || r.localOffset >= quint64(sizes[r.disk])) {
+        if (r.disk >= count) {
             *error = QStringLiteral("an entry points into a volume that is not there");
+            return {};
+        }
+        if (r.localOffset >= quint64(sizes[r.disk])) {
+            *error =
+                QStringLiteral("its volume %1 (%2) is too short: it ends after %3 bytes, where the directory places "
+                               "an entry at byte %4")
+                    .arg(r.disk + 1)
+                    .arg(QFileInfo(volumeFileName(lastVolume, r.disk, count)).fileName())
+                    .arg(sizes[r.disk])
+                    .arg(r.localOffset);
             return {};
         }
         const qint64 at = joinedOffset(r.disk, r.localOffset);
@@ -647,7 +789,10 @@ std::shared_ptr<JoinedPackage> JoinedPackage::open(const QString& lastVolume, QS
             *error = QStringLiteral("an entry points outside the package");
             return {};
         }
-        rewritten += relocatedRecord(directory, r, 0, quint64(at));
+        QByteArray record = relocatedRecord(directory, r, 0, quint64(at));
+        if (textFlagRepair && (uchar(record[9]) & 0x08) && hasControlCharacter(record))
+            record[9] = char(uchar(record[9]) & ~0x08);
+        rewritten += record;
     }
     EndRecords joinedEnd;
     joinedEnd.entries = joinedEnd.entriesOnDisk = records.size();

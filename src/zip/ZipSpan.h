@@ -11,6 +11,7 @@
 #include <QByteArray>
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -32,10 +33,21 @@ quint32 volumeCountOf(const QString& path);
 /// Removes name.zNN volumes numbered first..last (1-based, as in the names) beside `lastVolume`, if they exist.
 void removeVolumes(const QString& lastVolume, quint32 first, quint32 last);
 
-/// Completes the rebuilds of spanned packages in folder whose runs ended after their journal was committed, and
-/// removes journals that were never committed (their packages were not touched). False when a committed journal
-/// could not be carried out; it stays for the next try, and the work files it names must not be swept.
-bool recoverRebuilds(const QString& folder);
+/// True when a journal of an interrupted rebuild of the spanned package lies beside it. Readers only report it:
+/// reading never renames or removes anything.
+bool hasInterruptedRebuild(const QString& package);
+
+struct RebuildRecovery {
+    bool complete = true; ///< false when a journal was left: the work files it names must not be swept
+    QStringList refused;  ///< journals left alone or that could not be carried out, each with its reason
+};
+
+/// For a writer of the package: completes the rebuilds of it whose runs ended after their journal was committed,
+/// and removes journals that were never committed (the package was not touched). A journal is carried out only
+/// when it asks for nothing but what a rebuild of this one package leaves: that run's own volume work files put
+/// in the package's volume names and the package's earlier volumes removed, all plain names in its folder, the
+/// journal owned by this user and writable by nobody else. Any other journal is left alone and reported.
+RebuildRecovery recoverRebuild(const QString& package);
 
 /// For tests: called at the steps of a spanned rebuild ("volumes-written", "journal-partly-written",
 /// "journal-committed", "volume-renamed" after each rename, "old-volumes-removed").
@@ -66,7 +78,10 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
 class JoinedPackage : public std::enable_shared_from_this<JoinedPackage> {
   public:
     /// Opens the volumes of the package whose last volume is lastVolume; null with a reason when that fails.
-    static std::shared_ptr<JoinedPackage> open(const QString& lastVolume, QString* error);
+    /// With textFlagRepair, records flagged as UTF-8 whose names hold a control character (which libzip refuses
+    /// as inconsistent, though other programs write and read them) lose the flag, so libzip hands their names
+    /// over as raw bytes; it serves a single-file package as well.
+    static std::shared_ptr<JoinedPackage> open(const QString& lastVolume, QString* error, bool textFlagRepair = false);
     ~JoinedPackage();
 
     /// A new, independent read-only source over the joined bytes (each reader may run on its own thread).

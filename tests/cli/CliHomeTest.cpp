@@ -206,6 +206,10 @@ TEST(CliSettings, AFileThatCannotBeReadIsReportedNotWrittenOverAndStopsBuildAndE
         EXPECT_TRUE(list.out.startsWith("a.txt\t"));
 
         if (!content.isEmpty()) {
+            // Others lose their access to it; nothing is granted to a file the user made unreadable.
+            struct stat st {};
+            ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, unreadable ? 0u : 0600u);
             ::chmod(QFile::encodeName(file).constData(), 0600);
             EXPECT_EQ(readFile(file), content);
         } else {

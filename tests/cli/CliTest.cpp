@@ -166,7 +166,7 @@ TEST_F(CliTest, NamesWithControlAndBidiCharactersPrintEscapedOnOneLine) {
 import sys, zipfile
 names = ["a\n  (forged.zip)  Files = 0\tx.txt", "invoice\u202etxt.exe", "csi\u009b31mr\u00f8d", "back\\slash\tz"]
 with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as z:
-    z.comment = b"two\nlines"
+    z.comment = b"two\nlines\x07\x1b"
     for name in names:
         z.writestr(zipfile.ZipInfo(name, (2024, 3, 9, 8, 7, 6)), "x")
     z.writestr(zipfile.ZipInfo("../up\rcr", (2024, 3, 9, 8, 7, 6)), "x")
@@ -180,7 +180,7 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_STORED) as z:
     EXPECT_EQ(list.out.split('\n'),
               QStringList({"a\\n  (forged.zip)  Files = 0\\tx.txt" + row, "back\\\\slash\\tz" + row,
                            "csi\\x9b31mrød" + row, "invoice\\u202etxt.exe" + row, "up\\rcr" + row + "../",
-                           "  (hostile.zip)  Files = 5  Bytes = 5  Comments = two\\nlines", ""}));
+                           "  (hostile.zip)  Files = 5  Bytes = 5  Comments = two\\nlines\\x07\\x1b", ""}));
 
     // The same names on stderr: a refused entry and a failing test.
     ToolRun extract = cli({"extract", zip, "--to", app.file("out")}, app.path());
@@ -280,6 +280,7 @@ open(sys.argv[1], "wb").write(bytes(data))
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.startsWith("failed  f04.txt: ")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("\nvarnhold-cli: Cannot extract f04.txt: ")) << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith("(14 files, 0 kept as they were, 1 failed)\n")) << run.out.toStdString();
     const QStringList files = listTree(app.file("out"));
     EXPECT_EQ(files.size(), 14) << files.join(' ').toStdString();
     EXPECT_FALSE(files.contains("f04.txt"));

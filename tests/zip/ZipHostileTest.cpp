@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,20 +54,75 @@ TEST(ZipHostileTest, SizesNearTwoToTheSixtyThreeNeitherWrapNorPassTheTest) {
     EXPECT_EQ(failures.size(), 3);
     for (const QString& failure : failures)
         EXPECT_TRUE(failure.contains("damaged")) << qPrintable(failure);
+    // Sizes no disk holds are refused before a byte is written.
     TempDir out;
-    ExtractReport report;
-    ZipProgress last;
-    EXPECT_EQ(zip.zExtractAll(
-                  out.path(), {}, {},
-                  [&](const ZipProgress& p) {
-                      last = p;
-                      return true;
-                  },
-                  &report),
-              kZipFailed);
-    EXPECT_EQ(report.failed.size(), 3);
-    EXPECT_EQ(last.bytesTotal, kMax);
+    EXPECT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipFailed);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("bytes are free there")) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(listTree(out.path()), QStringList());
+}
+
+// Zip bombs that make many entries out of one stored stream: directory records that all point at one local entry,
+// and an entry whose data runs over the next one's header. unzip refuses both; so do list, test and extract here.
+TEST(ZipHostileTest, EntriesThatShareTheirDataAreRefused) {
+    TempDir dir;
+    const QString shared = dir.file("shared.zip"), overlapping = dir.file("overlapping.zip");
+    python("import sys, struct, zipfile\n"
+           "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z: z.writestr('one.bin', bytes(1 << 20))\n"
+           "data = open(sys.argv[1], 'rb').read()\n"
+           "cd = data.find(b'PK\\x01\\x02'); end = data.rfind(b'PK\\x05\\x06')\n"
+           "record = data[cd:end]\n"
+           "records = b''.join(record[:46] + b'%03d.bin' % i + record[53:] for i in range(50))\n"
+           "tail = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 50, 50, len(records), cd, 0)\n"
+           "open(sys.argv[1], 'wb').write(data[:cd] + records + tail)\n"
+           "with zipfile.ZipFile(sys.argv[2], 'w') as z:\n"
+           "    z.writestr('a.txt', b'a' * 100); z.writestr('b.txt', b'b' * 100)\n"
+           "data = bytearray(open(sys.argv[2], 'rb').read())\n"
+           "cd = data.find(b'PK\\x01\\x02')\n"
+           "struct.pack_into('<I', data, cd + 20, 200)\n"
+           "open(sys.argv[2], 'wb').write(data)\n",
+           {shared, overlapping});
+    ASSERT_NE(runTool("unzip", {"-t", shared}).exitCode, 0);
+    for (const QString& package : {shared, overlapping}) {
+        for (const auto purpose : {ZipPackage::OpenPurpose::Listing, ZipPackage::OpenPurpose::Everything}) {
+            ZipPackage zip;
+            EXPECT_EQ(zip.zOpenZipFile(package, purpose), kZipFailed) << qPrintable(package);
+            EXPECT_TRUE(zip.zGetLastErrorAsText().contains("zip bomb")) << qPrintable(zip.zGetLastErrorAsText());
+        }
+    }
+}
+
+// An entry that declares 10 bytes and inflates to 8 MiB is stopped at its declared size: a lying size must not
+// fill the disk before it is found out.
+TEST(ZipHostileTest, AnEntryIsNeverInflatedPastItsDeclaredSize) {
+    TempDir dir;
+    const QString package = dir.file("liar.zip");
+    python("import sys, struct, zipfile\n"
+           "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z: z.writestr('liar.bin', bytes(8 << 20))\n"
+           "data = bytearray(open(sys.argv[1], 'rb').read())\n"
+           "struct.pack_into('<I', data, 22, 10)\n"
+           "struct.pack_into('<I', data, data.rfind(b'PK\\x01\\x02') + 24, 10)\n"
+           "open(sys.argv[1], 'wb').write(data)\n",
+           {package});
+    ZipPackage zip;
+    ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zGetFileSize(0), 10);
+    for (const bool testOnly : {true, false}) {
+        qint64 mostBytes = 0;
+        const ZipProgressCallback progress = [&](const ZipProgress& p) {
+            mostBytes = std::max(mostBytes, p.bytesDone);
+            return true;
+        };
+        QStringList failures;
+        ExtractReport report;
+        const int result = testOnly ? zip.zTestAll({}, &failures, progress)
+                                    : zip.zExtractAll(dir.file("out"), {}, {}, progress, &report);
+        EXPECT_EQ(result, kZipFailed);
+        if (!testOnly) failures = report.failed;
+        ASSERT_EQ(failures.size(), 1);
+        EXPECT_TRUE(failures[0].contains("damaged")) << qPrintable(failures[0]);
+        EXPECT_LE(mostBytes, 10);
+    }
+    EXPECT_EQ(listTree(dir.file("out")), QStringList());
 }
 
 TEST(ZipHostileTest, PipesAndDevicesAreRefusedWithoutWaiting) {

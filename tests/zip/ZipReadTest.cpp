@@ -98,9 +98,11 @@ TEST(ZipNamesTest, Utf8FlaggedAndCp437NamesBothDecode) {
     const QString package = dir.file("names.zip");
     // zipfile flags non-ASCII names as UTF-8; the CP437 name of an entry made on MS-DOS is patched in as raw
     // bytes (0x82 is "é"). (Entries made on Unix keep such bytes as they are; see the build tests.)
+    // A name flagged UTF-8 may hold control characters too (zipfile writes them, unzip and 7z read them).
     python("import sys, zipfile\n"
            "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
            "    z.writestr('\\u00fcber/na\\u00efve \\u65e5\\u672c.txt', b'utf8')\n"
+           "    z.writestr('caf\\u00e9\\x1b\\x07.txt', b'control')\n"
            "    dos = zipfile.ZipInfo('cafX.txt')\n"
            "    dos.create_system = 0\n"
            "    z.writestr(dos, b'cp437')\n"
@@ -109,8 +111,12 @@ TEST(ZipNamesTest, Utf8FlaggedAndCp437NamesBothDecode) {
            {package});
     ZipPackage zip;
     ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
-    EXPECT_EQ(storedNames(zip), (QStringList{QString::fromUtf8("caf\u00e9.txt"),
-                                             QString::fromUtf8("\u00fcber/na\u00efve \u65e5\u672c.txt")}));
+    EXPECT_EQ(storedNames(zip),
+              (QStringList{QString::fromUtf8("caf\u00e9\x1b\x07.txt"), QString::fromUtf8("caf\u00e9.txt"),
+                           QString::fromUtf8("\u00fcber/na\u00efve \u65e5\u672c.txt")}));
+    TempDir out;
+    ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    EXPECT_EQ(readFile(out.file(QString::fromUtf8("caf\u00e9\x1b\x07.txt"))), "control");
     const qint64 i = findEntry(zip, QString::fromUtf8("\u00fcber/na\u00efve \u65e5\u672c.txt"));
     EXPECT_EQ(zip.zGetFilePath(i), QString::fromUtf8("\u00fcber/"));
     EXPECT_EQ(zip.zGetFileName(i), QString::fromUtf8("na\u00efve \u65e5\u672c.txt"));
@@ -181,7 +187,13 @@ TEST(ZipSpannedReadTest, InfoZipSplitPackageListsExtractsAndTestsButIsNotChanged
     EXPECT_EQ(listTree(dir.path()), before);
     EXPECT_EQ(readFile(dir.file("split.zip")), last);
 
-    // A missing volume is named.
+    // A volume cut short is named, and so is a missing one.
+    const QByteArray first = readFile(dir.file("split.z01"));
+    writeFile(dir.file("split.z01"), first.left(2));
+    EXPECT_EQ(zip.zOpenZipFile(dir.file("split.zip")), kZipFailed);
+    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("volume 1 (split.z01) is too short"))
+        << qPrintable(zip.zGetLastErrorAsText());
+    writeFile(dir.file("split.z01"), first);
     QFile::remove(dir.file("split.z02"));
     EXPECT_EQ(zip.zOpenZipFile(dir.file("split.zip")), kZipFailed);
     EXPECT_TRUE(zip.zIsSpanned());

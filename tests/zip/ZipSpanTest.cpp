@@ -9,7 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
 #include <functional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
 
 using namespace ziptest;
 
@@ -262,5 +267,91 @@ TEST_F(ZipSpanTest, CancelOrFailureWhileCuttingLeavesEverythingAsItWas) {
     QDir().rmdir(dir.file("c.z05"));
     expectUntouched();
 }
+
+} // namespace
+
+namespace {
+
+// A rebuild journal is a file like any other: anybody who can put a file beside a package (a hostile package
+// extracted there) can put one there. Reading a package never carries one out, and the writer carries out only
+// what a rebuild of that one package leaves: that run's own volume work files renamed to the package's volume
+// names and its earlier volumes removed, in a journal of this user's that nobody else may write.
+struct ForgedJournal {
+    const char* what;
+    QStringList lines; // DEAD is the id of an ended process, OTHER one that wrote nothing here
+    bool carriedOut;
+    bool othersMayWrite = false;
+};
+
+class RebuildJournalTest : public ::testing::TestWithParam<ForgedJournal> {};
+
+QMap<QString, QByteArray> snapshot(const QString& root) {
+    QMap<QString, QByteArray> files;
+    for (const QString& name : listTree(root))
+        files.insert(name, readFile(root + u'/' + name));
+    return files;
+}
+
+TEST_P(RebuildJournalTest, OnlyARebuildOfThatPackageIsCarriedOut) {
+    const ForgedJournal& forged = GetParam();
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const QString dead = QString::number(ended);
+    if (::kill(ended, 0) == 0) GTEST_SKIP() << "process id reused";
+
+    TempDir dir;
+    const QString package = dir.file("pkg/p.zip");
+    writeFileAt(dir.file("home/.bashrc"), "the user's", fixedTime(0));
+    writeFileAt(package, "old last volume", fixedTime(0));
+    writeFileAt(dir.file("pkg/p.z02"), "old volume", fixedTime(0));
+    writeFileAt(dir.file("pkg/other.txt"), "the user's", fixedTime(0));
+    writeFileAt(dir.file("pkg/.p.zip.vhw-" + dead + "-1"), "new volume", fixedTime(0));
+    writeFileAt(dir.file("pkg/.p.zip.vhw-1-1"), "another run's", fixedTime(0));
+    QByteArray text = "varnhold rebuild journal 1\n";
+    for (QString line : forged.lines)
+        text += line.replace("DEAD", dead).replace("OTHER", "1").toUtf8() + '\n';
+    const uLong crc = ::crc32(0L, reinterpret_cast<const Bytef*>(text.constData()), uInt(text.size()));
+    text += "end " + QByteArray::number(qulonglong(crc), 16) + '\n';
+    const QString journal = dir.file("pkg/.p.zip.rebuild-journal.vhw-" + dead + "-2");
+    writeFileAt(journal, text, fixedTime(0));
+    ASSERT_EQ(::chmod(QFile::encodeName(journal).constData(), forged.othersMayWrite ? 0666 : 0600), 0);
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    // Every reader leaves everything as it is and says what it found.
+    ZipPackage reader;
+    reader.zOpenZipFile(package);
+    EXPECT_TRUE(reader.zOpenNotice().contains("an interrupted rebuild of this package was found")) << forged.what;
+    EXPECT_EQ(snapshot(dir.path()), before) << forged.what;
+
+    QStringList notes;
+    EXPECT_EQ(recoverSpannedRebuild(package, &notes), forged.carriedOut) << forged.what;
+    if (!forged.carriedOut) {
+        EXPECT_EQ(snapshot(dir.path()), before) << forged.what;
+        EXPECT_EQ(notes.size(), 1) << forged.what;
+        return;
+    }
+    QMap<QString, QByteArray> after = before;
+    after.insert("pkg/p.z01", after.take("pkg/.p.zip.vhw-" + dead + "-1"));
+    after.remove("pkg/p.z02");
+    after.remove("pkg/.p.zip.rebuild-journal.vhw-" + dead + "-2");
+    EXPECT_EQ(snapshot(dir.path()), after);
+    EXPECT_EQ(notes, QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forged, RebuildJournalTest,
+    ::testing::Values(
+        ForgedJournal{"what a rebuild leaves", {"rename .p.zip.vhw-DEAD-1 p.z01", "remove p.z02"}, true},
+        ForgedJournal{"writable by others", {"rename .p.zip.vhw-DEAD-1 p.z01", "remove p.z02"}, false, true},
+        ForgedJournal{"over a file outside the folder", {"rename .p.zip.vhw-DEAD-1 ../home/.bashrc"}, false},
+        ForgedJournal{"the same, percent-encoded", {"rename .p.zip.vhw-DEAD-1 ..%2Fhome%2F.bashrc"}, false},
+        ForgedJournal{"a user's file onto the package", {"rename ../home/.bashrc p.zip"}, false},
+        ForgedJournal{"another run's work file", {"rename .p.zip.vhw-OTHER-1 p.z01"}, false},
+        ForgedJournal{"onto a file that is no volume", {"rename .p.zip.vhw-DEAD-1 other.txt"}, false},
+        ForgedJournal{"a name cut by a zero byte", {"rename .p.zip.vhw-DEAD-1 p.z01%00.txt"}, false},
+        ForgedJournal{"removes a file outside", {"remove ../home/.bashrc"}, false},
+        ForgedJournal{"removes a user's file", {"remove other.txt"}, false},
+        ForgedJournal{"removes the package itself", {"remove p.zip"}, false}));
 
 } // namespace

@@ -140,6 +140,7 @@ void BuildRunner::buildEnded() {
     m_ownerHidden = false;
     m_job.reset();
 
+    if (!m_result.notes.isEmpty()) MessageDialogs::showError(m_owner, m_result.notes.join(u'\n'));
     if (m_result.ok()) {
         fZipOK done(m_result, m_state.folders.app, m_owner);
         done.exec();

@@ -477,6 +477,7 @@ bool fMain::openPackage(const QString& path) {
 
     m_comment = m_package.zGetComment();
     setStatusText(EntryFields::openedStatusText(fileName, m_totalFiles, m_totalBytes, m_comment));
+    if (!m_package.zOpenNotice().isEmpty()) MessageDialogs::showError(this, m_package.zOpenNotice());
 
     m_state.addRecent(path);
     refreshFavorites();
