@@ -6,9 +6,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString path = fuzz::scratch() + QStringLiteral("/input.zip");
     fuzz::writeInput(path, data, size);
+    // The same bytes as the journal of an interrupted rebuild beside it: reading the package must change nothing.
+    const QString journal = fuzz::scratch() + QStringLiteral("/.input.zip.rebuild-journal.vhw-1-1");
+    fuzz::writeInput(journal, data, size);
+    const QStringList before = QDir(fuzz::scratch()).entryList(QDir::Files | QDir::Hidden);
 
     ZipPackage package;
-    if (package.zOpenZipFile(path) != kZipOk) {
+    const int opened = package.zOpenZipFile(path);
+    if (QDir(fuzz::scratch()).entryList(QDir::Files | QDir::Hidden) != before) fuzz::fail("opening changed the folder");
+    if (opened != kZipOk) {
         // A refusal must come with the reason the user is shown.
         if (package.zGetLastErrorAsText().isEmpty()) fuzz::fail("open failed without a message");
         return 0;

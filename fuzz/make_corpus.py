@@ -6,6 +6,7 @@ expects (a stored and a deflated entry, a folder, a comment, zip64 fields, a tra
 that climbs out of the target; a set file in plain and enciphered form; a pattern and a path)."""
 import io
 import os
+import struct
 import subprocess
 import tempfile
 import zipfile
@@ -35,6 +36,23 @@ def make_zip(entries, comment=b"", zip64=False):
                 z.writestr(info, data)
         z.comment = comment
     return buf.getvalue()
+
+
+def overlapping_zip():
+    """Three directory records that all point at one local entry: a zip bomb's shape."""
+    data = make_zip([("one.bin", bytes(4096), zipfile.ZIP_DEFLATED)])
+    cd, end = data.find(b"PK\x01\x02"), data.rfind(b"PK\x05\x06")
+    record = data[cd:end]
+    records = b"".join(record[:46] + b"%03d.bin" % i + record[53:] for i in range(3))
+    return data[:cd] + records + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 3, 3, len(records), cd, 0)
+
+
+def lying_size_zip():
+    """An entry that declares 10 bytes and inflates to 64 KiB."""
+    data = bytearray(make_zip([("liar.bin", bytes(65536), zipfile.ZIP_DEFLATED)]))
+    struct.pack_into("<I", data, 22, 10)
+    struct.pack_into("<I", data, data.rfind(b"PK\x01\x02") + 24, 10)
+    return bytes(data)
 
 
 def encrypted_zip():
@@ -85,6 +103,13 @@ def main():
         for name, data in packages.items():
             put(target, name, data)
     put("extract_package", "climbs.zip", make_zip([("../up.txt", b"up", S), ("x/../../y.txt", b"y", S)]))
+    for target in ("open_package", "extract_package"):
+        put(target, "overlap.zip", overlapping_zip())
+        put(target, "lying-size.zip", lying_size_zip())
+
+    put("rebuild_journal", "rebuild", b"varnhold rebuild journal 1\nrename .p.zip.vhw-PID-1 p.z01\nremove p.z02\n")
+    put("rebuild_journal", "climbs", b"varnhold rebuild journal 1\nrename .p.zip.vhw-PID-1 ../outside.txt\n"
+                                     b"remove ..%2Foutside.txt\nremove other.txt\n")
 
     plain = (b"*Comment*Weekly\r\n"
              b"/home/u/docs/\t12\t3,456\t*.*\tpagefile.sys  *.tmp\r\n"
