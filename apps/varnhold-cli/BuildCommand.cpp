@@ -4,6 +4,7 @@
 #include "CliOutput.h"
 #include "TerminalProgress.h"
 #include "app/AppState.h"
+#include "app/PasswordSettings.h"
 #include "backup/BuildJob.h"
 #include "backup/SelectionModel.h"
 #include "sets/BackupSetFile.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdio>
 #include <optional>
 
 namespace cli {
@@ -187,7 +189,15 @@ class BuildCommand : public Command {
         params.zip.updateCode = modeName == "freshen"  ? UpdateCode::Freshen
                                 : modeName == "update" ? UpdateCode::Update
                                                        : UpdateCode::AddReplace;
-        if (args.values.contains("--password")) params.zip.password = args.values.value("--password");
+        if (args.values.contains("--password")) {
+            params.zip.password = args.values.value("--password");
+        } else if (!params.zip.password.isEmpty()) {
+            // Builds and extractions share the stored password; say where this one came from before it encrypts.
+            std::fprintf(
+                stderr, "%s",
+                printableLine("using the stored password, " + PasswordSources::describe(PasswordSources::stored(state)))
+                    .constData());
+        }
         if (args.values.contains("--span")) {
             const QString span = args.values.value("--span");
             params.zip.spanSize = span == "auto" ? 0 : span.toLongLong();

@@ -1,6 +1,7 @@
 #include "BuildJob.h"
 
 #include "app/AppState.h"
+#include "app/PasswordSettings.h"
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
 #include "utility/NativePath.h"
@@ -116,8 +117,9 @@ void ZipSettings::store(AppState& state) const {
     state.setNumber(Option::UpdateOption, static_cast<int>(updateCode) + 1);
     state.setFlag(Option::ResetArchiveAttribute, resetArchive);
     state.setFlag(Option::HidePassword, hidePassword);
+    QList<QPair<QString, QString>> more{PasswordSources::entryFor(
+        state, password, passwordConfirmed ? PasswordSource::Build : PasswordSource::Unconfirmed)};
     state.setText(Option::ZipPassword, password);
-    QList<QPair<QString, QString>> more;
     if (keptSpanSize) more.append({kSpanningKey, *keptSpanSize});
     state.save({Option::CompressionMethod, Option::UpdateOption, Option::ResetArchiveAttribute, Option::HidePassword,
                 Option::ZipPassword},

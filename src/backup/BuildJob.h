@@ -54,14 +54,17 @@ struct ZipSettings {
     /// has nothing to reset.
     bool resetArchive = false;
     bool hidePassword = true; ///< Option::HidePassword
+    /// The password was confirmed for building (the dialog's Build button, typed twice where it had to be). A
+    /// password stored without it is not one the next build may use unasked.
+    bool passwordConfirmed = false;
     /// The custom size box, kept under "Spanning" for the next build; an update leaves it unset and the stored
     /// size as it is.
     std::optional<QString> keptSpanSize;
 
     /// From the shared option values; no spanning and no kept size.
     static ZipSettings fromState(const AppState& state);
-    /// Puts the values into the shared option values and writes them, and the kept size when set, to the store
-    /// with one write of the settings file.
+    /// Puts the values into the shared option values and writes them, where the password was set, and the kept
+    /// size when set, to the store with one write of the settings file.
     void store(AppState& state) const;
 };
 

@@ -1,6 +1,7 @@
 #include "ExtractRequest.h"
 
 #include "app/AppState.h"
+#include "app/PasswordSettings.h"
 
 ExtractSettings ExtractSettings::fromState(const AppState& state) {
     ExtractSettings s;
@@ -36,9 +37,11 @@ void ExtractSettings::setIn(AppState& state) const {
     state.setText(Option::SelectedExtractFolder, selectedFolder);
 }
 
-void ExtractSettings::store(AppState& state) const {
+void ExtractSettings::store(AppState& state, const QList<Option>& more) const {
+    // A password typed here is the next build's password too, so the build must know where it came from.
+    const auto source = PasswordSources::entryFor(state, password, PasswordSource::Extraction);
     setIn(state);
-    state.save(storedOptions());
+    state.save(storedOptions() + more, {source});
 }
 
 const QList<Option>& extractRequestOptions() {

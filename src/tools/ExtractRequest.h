@@ -28,8 +28,9 @@ struct ExtractSettings {
     static ExtractSettings fromState(const AppState& state);
     /// Puts the values into the shared option values only.
     void setIn(AppState& state) const;
-    /// Puts the values into the shared option values and writes them to the store at once.
-    void store(AppState& state) const;
+    /// Puts the values into the shared option values and writes them, where the password was set (an extraction)
+    /// and the options in `more` to the store with one write.
+    void store(AppState& state, const QList<Option>& more = {}) const;
     /// The default folder when "Use" is ticked beside it, else the selected one.
     QString targetFolder() const { return useDefault ? defaultFolder : selectedFolder; }
     ExtractOptions options() const { return {overwrite, skipOlder, useFolderNames}; }

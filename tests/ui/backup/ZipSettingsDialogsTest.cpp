@@ -6,6 +6,7 @@
 #include "backup/BuildJob.h"
 #include "backup/ui/fZipOK.h"
 #include "backup/ui/fZipSet.h"
+#include "tools/ExtractRequest.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -115,6 +116,7 @@ TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
     child<QCheckBox>(dialog, "SSCheck1")->setChecked(true);
     child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
     child<QLineEdit>(dialog, "Text5")->setText("pass word");
+    child<QLineEdit>(dialog, "txtConfirm")->setText("pass word");
     child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Photos\nsecond line");
     option(dialog, "SSOption5")->setChecked(true);
     child<QLineEdit>(dialog, "Text1")->setText("1000000");
@@ -156,13 +158,42 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
         EXPECT_EQ(program.stored("Spanning"), "728822");
         EXPECT_EQ(dialog.comment(), "changed") << "the comment comes back after a cancel as well";
     }
-    // Queued test answers take the same two ways.
+    // Queued test answers take the same two ways (a password left unconfirmed above would stop the first).
+    state.saveText(Option::ZipPassword, {});
     DialogHook::setNextAnswer("ok");
     EXPECT_EQ(fZipSet(state, BuildMode::Build, {}).exec(), QDialog::Accepted);
     DialogHook::setNextAnswer("cancel");
     fZipSet cancelled(state, BuildMode::Build, {});
     EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
     EXPECT_FALSE(cancelled.confirmed());
+}
+
+TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuiltWith) {
+    // The extract dialog shares the password: a folder typed into its password box is the stored password now.
+    ExtractSettings extraction = ExtractSettings::fromState(state);
+    extraction.password = "/home/me/Extract/";
+    extraction.store(state);
+
+    fZipSet dialog(state, BuildMode::Build, "c");
+    dialog.show();
+    auto* confirm = child<QLineEdit>(dialog, "txtConfirm");
+    EXPECT_TRUE(confirm->isVisible());
+    for (const auto& [typedAgain, builds] :
+         {std::pair{"", false}, std::pair{"/home/me/Extract", false}, std::pair{"/home/me/Extract/", true}}) {
+        if (!builds) DialogHook::setNextAnswer("ok");
+        confirm->setText(typedAgain);
+        child<QPushButton>(dialog, "btnBuild")->click();
+        EXPECT_EQ(dialog.confirmed(), builds) << typedAgain;
+    }
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList(2, fZipSet::kMismatch));
+    dialog.settings().store(state);
+
+    // Confirmed once, the stored password builds unasked; a new one is asked for twice again.
+    fZipSet next(state, BuildMode::Build, "c");
+    next.show();
+    EXPECT_FALSE(child<QLineEdit>(next, "txtConfirm")->isVisible());
+    child<QLineEdit>(next, "Text5")->setText("new");
+    EXPECT_TRUE(child<QLineEdit>(next, "txtConfirm")->isVisible());
 }
 
 TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
