@@ -256,8 +256,9 @@ void fZipSet::load(const QString& openPackage) {
     setPasswordHidden(m_confirmEdit, hide);
     updateConfirmation();
     m_packageLabel->setText(update ? openPackage : m_state.path(Option::ZipFolder) + packageName);
-    m_commentEdit->selectAll();
-    m_commentEdit->setFocus();
+    // The comment keeps its text unless the user edits it: Enter there would type over a selected comment, while
+    // in a single-line field it presses Build.
+    m_passwordEdit->setFocus();
 }
 
 bool fZipSet::passwordConfirmed() const {

@@ -46,8 +46,8 @@ TEST_F(ZipSetTest, ANewBuildOpensWithTheDefaultsAndTheTarget) {
     fZipSet dialog(state, BuildMode::Build, "*Comment*");
     EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), program.app() + "/Zips/Test.Zip");
     // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
-    EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->textCursor().selectedText(), "*Comment*")
-        << "the comment opens selected";
+    EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->textCursor().selectedText(), "")
+        << "the comment opens unselected, so a key typed cannot replace it";
     expectTicks(
         dialog,
         {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSCheck6", true}, {"SSOption3", true}});
@@ -194,6 +194,20 @@ TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuil
     EXPECT_FALSE(child<QLineEdit>(next, "txtConfirm")->isVisible());
     child<QLineEdit>(next, "Text5")->setText("new");
     EXPECT_TRUE(child<QLineEdit>(next, "txtConfirm")->isVisible());
+}
+
+TEST_F(ZipSetTest, EnterInASingleLineFieldBuildsAndTheCommentKeepsItsText) {
+    // Empty: the field the dialog opens with the focus in.
+    for (const QString& field : {QString(), QString("Text1"), QString("Text5")}) {
+        fZipSet dialog(state, BuildMode::Build, "My first backup");
+        dialog.show();
+        if (field.isEmpty()) {
+            EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text5"));
+        }
+        QTest::keyClick(field.isEmpty() ? dialog.focusWidget() : child<QLineEdit>(dialog, field), Qt::Key_Return);
+        EXPECT_TRUE(dialog.confirmed()) << field.toStdString();
+        EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->toPlainText(), "My first backup") << field.toStdString();
+    }
 }
 
 TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
