@@ -166,6 +166,8 @@ void fMain::buildForm() {
     const auto makeMenu = [this](const char* name, const QString& title) {
         auto* menu = new QMenu(title, this);
         menu->setObjectName(QString::fromLatin1(name));
+        // The greyed-out commands say in their tooltip why; a menu shows tooltips only when told to.
+        menu->setToolTipsVisible(true);
         return menu;
     };
     m_mnuFavorites = makeMenu("mnufavorites", "Favorites");

@@ -75,8 +75,15 @@ TEST_F(LoadStep, AFreshWindowGreysOutWhatIsNotBuiltYet) {
          {"btnOpen", "btnBuild", "btnUpdate", "btnRecent", "btnFind", "btnOptions", "btnHelp", "btnClose", "btnExit"})
         EXPECT_TRUE(button(name)->isEnabled()) << name;
     for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
-                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"})
+                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
         EXPECT_FALSE(item(name)->isEnabled()) << name;
+        // The tooltip tells why; a menu shows its items' tooltips only when asked to.
+        for (QObject* holder : item(name)->associatedObjects()) {
+            if (auto* menu = qobject_cast<QMenu*>(holder)) {
+                EXPECT_TRUE(menu->toolTipsVisible()) << name;
+            }
+        }
+    }
     for (const char* name :
          {"mnuOpt3", "mnuOpt4", "mnuOpt9", "mnuQuick1", "mnuZip4", "mnuHelp1", "mnuHelp4", "mnufav10"})
         EXPECT_TRUE(item(name)->isEnabled()) << name;
