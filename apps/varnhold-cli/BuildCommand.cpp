@@ -27,6 +27,7 @@ const QStringList kLevelNames = {"none", "fast", "normal", "maximum"};
 struct BuildBars {
     std::optional<TerminalProgress> selecting;
     std::optional<TerminalProgress> compressing;
+    std::optional<TerminalProgress> checking;
     void select(int percent) {
         if (!selecting) selecting.emplace("Selecting files");
         selecting->update(percent, 100);
@@ -36,9 +37,15 @@ struct BuildBars {
         if (!compressing) compressing.emplace("Compressing");
         compressing->update(percent, 100);
     }
+    void check(int percent) {
+        if (compressing) compressing->finish(), compressing.reset();
+        if (!checking) checking.emplace("Checking the new package");
+        checking->update(percent, 100);
+    }
     void finish() {
         if (selecting) selecting->finish(), selecting.reset();
         if (compressing) compressing->finish(), compressing.reset();
+        if (checking) checking->finish(), checking.reset();
     }
 };
 
@@ -212,6 +219,7 @@ class BuildCommand : public Command {
         callbacks.askReplace = [mayReplace](const ReplaceQuestion&) { return mayReplace; };
         callbacks.selecting = [&bars](int percent) { bars.select(percent); };
         callbacks.compressing = [&bars](int percent) { bars.compress(percent); };
+        callbacks.checking = [&bars](int percent) { bars.check(percent); };
         BuildJob job(params, callbacks);
         const BuildResult result = job.execute(interruptToken());
         bars.finish();

@@ -163,6 +163,11 @@ int selectingPercent(qint64 done, qint64 toGo) {
     return int(std::clamp<qint64>(percent, 0, 100));
 }
 
+int checkingPercent(const ZipProgress& p) {
+    if (p.bytesTotal > 0) return selectingPercent(p.bytesDone, p.bytesTotal);
+    return selectingPercent(p.filesDone, p.filesTotal);
+}
+
 int CompressPercent::next(qint64 position, qint64 selectedBytes) {
     qint64 percent = selectedBytes > 0 ? std::llround(double(position) * 100.0 / double(selectedBytes)) : 100;
     if (m_wrapped && percent == 0) percent = 100;
@@ -578,8 +583,11 @@ BuildResult BuildJob::build() {
                                              "was: %2")
                                   .arg(target, m_package.zGetLastErrorAsText())));
     QStringList failures;
-    const int tested =
-        m_package.zTestAll(m_params.zip.password, &failures, [this](const ZipProgress&) { return !cancelRequested(); });
+    if (m_callbacks.checking) m_callbacks.checking(0);
+    const int tested = m_package.zTestAll(m_params.zip.password, &failures, [this](const ZipProgress& p) {
+        if (m_callbacks.checking) m_callbacks.checking(checkingPercent(p));
+        return !cancelRequested();
+    });
     if (tested == kZipCancelled || cancelRequested()) return discard(finish(BuildOutcome::Cancelled));
     if (tested != kZipOk && failures.isEmpty()) failures << m_package.zGetLastErrorAsText();
     if (!carriedOver.isEmpty()) {

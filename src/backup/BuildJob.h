@@ -85,6 +85,9 @@ bool hasZipExtension(const QString& fileName);
 /// The first bar: files handled so far against the files selected, rounded, at most 100.
 int selectingPercent(qint64 done, qint64 toGo);
 
+/// The check's percentage from the zip layer's progress: bytes read back, else entries, at most 100.
+int checkingPercent(const ZipProgress& progress);
+
 /// The second bar's percentage from the compression position against the selected byte total. Once the
 /// percentage has been above 0, a later 0 means the position wrapped and reads as 100.
 class CompressPercent {
@@ -137,6 +140,9 @@ struct BuildCallbacks {
     std::function<void(int percent)> selecting;
     /// The second bar, the compression.
     std::function<void(int percent)> compressing;
+    /// The stage after the compression, "Checking the new package": every entry read back, as a percentage. A
+    /// cancel here still keeps the old package.
+    std::function<void(int percent)> checking;
     /// A file was skipped because another program holds it or it cannot be read.
     std::function<void(const QString& path, qint64 lockedCount)> fileLocked;
     /// Seams for tests: after the walk, and before the new package is read back for its check.

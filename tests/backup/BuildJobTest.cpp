@@ -145,10 +145,14 @@ TEST_F(BuildJobTest, TheReplaceQuestionShowsTheOldPackageAndNoKeepsIt) {
 
 TEST_F(BuildJobTest, BuildsAPackageThatOtherProgramsAccept) {
     makeOldPackage();
-    std::vector<int> selecting, compressing;
+    std::vector<int> selecting, compressing, checking;
     BuildCallbacks callbacks = answer(true);
     callbacks.selecting = [&](int p) { selecting.push_back(p); };
     callbacks.compressing = [&](int p) { compressing.push_back(p); };
+    callbacks.checking = [&](int p) {
+        EXPECT_EQ(compressing.back(), 100) << "reading the package back is a stage after the compression";
+        checking.push_back(p);
+    };
     BuildParams p = paramsFor({dataFolder, {data + "skip.tmp", "", ""}});
     p.comment = "Weekly docs";
     const BuildResult r = build(p, callbacks);
@@ -169,6 +173,7 @@ TEST_F(BuildJobTest, BuildsAPackageThatOtherProgramsAccept) {
     EXPECT_EQ(strays(), QStringList());
     EXPECT_EQ(selecting, std::vector<int>({25, 50, 75, 100}));
     EXPECT_EQ(compressing.back(), 100);
+    EXPECT_EQ(std::make_pair(checking.front(), checking.back()), std::make_pair(0, 100));
 
     p.zip.password = "PW";
     ASSERT_TRUE(build(p).ok());
@@ -473,6 +478,14 @@ TEST_F(BuildJobTest, CancelDuringCompressionKeepsTheOldPackageAndTheOldList) {
     EXPECT_EQ(reported, std::vector<int>({0})) << "stopped at the first report, long before the end";
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(readFile(lockedTxt), "stale list\n");
+    EXPECT_EQ(strays(), QStringList());
+
+    // So does a cancel while the new package is read back for its check.
+    BuildCallbacks whileChecking = answer(true);
+    whileChecking.checking = [&](int) { cancel.cancel(); };
+    cancel.clear();
+    EXPECT_EQ(BuildJob(paramsFor({dataFolder}), whileChecking).execute(cancel).outcome, BuildOutcome::Cancelled);
+    EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(strays(), QStringList());
 
     // The token is the caller's: one already set stops the build before it starts, and stays set.
