@@ -20,7 +20,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +74,17 @@ qint64 nanoseconds(const struct timespec& t) {
 
 QString fileNameOf(const QString& path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+// Why a file that exists cannot be read: "" when it can be opened for reading (it may still be locked).
+QString unreadableReason(const QString& path) {
+    const int fd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    const int err = errno;
+    return err == ENOENT ? QString() : SystemError::errorText(err);
 }
 
 QString specialKind(mode_t mode) {
@@ -322,6 +335,15 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
             return;
         }
     }
+    // A file picked twice (on two tabs, or as itself and within its folder) is stored once and counted once.
+    if (m_takenPaths.contains(path)) {
+        if (selected && known) {
+            --m_result.selectedFiles;
+            m_result.selectedBytes -= qint64(st.st_size);
+        }
+        return;
+    }
+    m_takenPaths.insert(path);
     const QString storedName = storedNameFor(path, m_params.storeFullPaths);
     ++m_result.entriesOrdered;
     if (m_callbacks.selecting) m_callbacks.selecting(selectingPercent(m_result.entriesOrdered, m_params.selectedFiles));
@@ -330,7 +352,11 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
     // link it is, so its target does not matter.
     const bool isLink = known && S_ISLNK(st.st_mode);
     if (!isLink && isFileLocked(path)) {
-        noteLocked(path);
+        // A file we may not read is not locked by anyone: it is named with its reason.
+        if (const QString why = unreadableReason(path); !why.isEmpty())
+            noteLeftOut(path, QStringLiteral("it could not be read: ") + why);
+        else
+            noteLocked(path);
         return;
     }
     if (storedName.isEmpty()) {
@@ -443,6 +469,7 @@ BuildResult BuildJob::build() {
     m_result.selectedFiles = m_params.selectedFiles;
     m_result.selectedBytes = m_params.selectedBytes;
     m_storedFrom.clear();
+    m_takenPaths.clear();
     m_result.entriesWritten = 0;
     // An interrupt that came before this point stops the build here.
     if (cancelRequested()) return finish(BuildOutcome::Cancelled);

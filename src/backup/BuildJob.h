@@ -12,6 +12,7 @@
 #include "zip/ZipPackage.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -263,4 +264,6 @@ class BuildJob {
     QString m_volumeStem; ///< the target's name without ".zip" and with ".z", which its volumes' names start with
     /// Without full paths: each file name stored so far and the file it came from.
     QHash<QString, QString> m_storedFrom;
+    /// Every file taken so far, so that one picked twice is stored and counted once.
+    QSet<QString> m_takenPaths;
 };

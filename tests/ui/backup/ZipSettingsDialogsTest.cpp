@@ -388,6 +388,12 @@ TEST(ZipOK, ViewOpensTheLockedListOnlyWhenItExists) {
     child<QPushButton>(dialog, "btnView")->click();
     QDesktopServices::unsetUrlHandler("file");
     EXPECT_EQ(recorder.opened, QList<QUrl>({QUrl::fromLocalFile(dir.path() + "/Zips/Locked.Txt")}));
+
+    // No opener answers here (no desktop, no xdg-open): the list shows in a read-only view of the program's own.
+    child<QPushButton>(dialog, "btnView")->click();
+    auto* shown = child<QPlainTextEdit>(dialog, "txtLocked");
+    EXPECT_EQ(shown->toPlainText(), "/data/a.txt\n");
+    EXPECT_TRUE(shown->isReadOnly());
 }
 
 } // namespace
