@@ -90,6 +90,8 @@ QString extractStatusText(const QString& name, const QString& folder, const QStr
 /// The status line from the whole answer: what was extracted, and how many entries were skipped (an existing
 /// file kept), could not be extracted, or were refused as unsafe. Nothing skipped or failed reads as above.
 QString extractStatusText(const ExtractAnswer& answer);
+/// What the status line's tooltip adds: the error and the first entries that failed or were refused.
+QString extractStatusDetails(const ExtractAnswer& answer);
 
 /// The answer's error when no extract folder is set.
 inline const QString kNoFolderMessage = QStringLiteral("Please choose a folder to extract to.");
