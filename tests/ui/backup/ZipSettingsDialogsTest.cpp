@@ -177,7 +177,6 @@ TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuil
     fZipSet dialog(state, BuildMode::Build, "c");
     dialog.show();
     auto* confirm = child<QLineEdit>(dialog, "txtConfirm");
-    EXPECT_TRUE(confirm->isVisible());
     for (const auto& [typedAgain, builds] :
          {std::pair{"", false}, std::pair{"/home/me/Extract", false}, std::pair{"/home/me/Extract/", true}}) {
         if (!builds) DialogHook::setNextAnswer("ok");
@@ -201,9 +200,7 @@ TEST_F(ZipSetTest, EnterInASingleLineFieldBuildsAndTheCommentKeepsItsText) {
     for (const QString& field : {QString(), QString("Text1"), QString("Text5")}) {
         fZipSet dialog(state, BuildMode::Build, "My first backup");
         dialog.show();
-        if (field.isEmpty()) {
-            EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text5"));
-        }
+        EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text5"));
         QTest::keyClick(field.isEmpty() ? dialog.focusWidget() : child<QLineEdit>(dialog, field), Qt::Key_Return);
         EXPECT_TRUE(dialog.confirmed()) << field.toStdString();
         EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->toPlainText(), "My first backup") << field.toStdString();
