@@ -149,10 +149,8 @@ TEST_F(BuildJobTest, BuildsAPackageThatOtherProgramsAccept) {
     BuildCallbacks callbacks = answer(true);
     callbacks.selecting = [&](int p) { selecting.push_back(p); };
     callbacks.compressing = [&](int p) { compressing.push_back(p); };
-    callbacks.checking = [&](int p) {
-        EXPECT_EQ(compressing.back(), 100) << "reading the package back is a stage after the compression";
-        checking.push_back(p);
-    };
+    // Reading the package back is a stage after the compression (-1 would be a report before it ended).
+    callbacks.checking = [&](int p) { checking.push_back(compressing.back() == 100 ? p : -1); };
     BuildParams p = paramsFor({dataFolder, {data + "skip.tmp", "", ""}});
     p.comment = "Weekly docs";
     const BuildResult r = build(p, callbacks);
