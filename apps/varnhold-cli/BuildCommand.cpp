@@ -4,6 +4,7 @@
 #include "CliOutput.h"
 #include "TerminalProgress.h"
 #include "app/AppState.h"
+#include "app/PasswordSettings.h"
 #include "backup/BuildJob.h"
 #include "backup/SelectionModel.h"
 #include "sets/BackupSetFile.h"
@@ -15,6 +16,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdio>
 #include <optional>
 
 namespace cli {
@@ -27,6 +29,7 @@ const QStringList kLevelNames = {"none", "fast", "normal", "maximum"};
 struct BuildBars {
     std::optional<TerminalProgress> selecting;
     std::optional<TerminalProgress> compressing;
+    std::optional<TerminalProgress> checking;
     void select(int percent) {
         if (!selecting) selecting.emplace("Selecting files");
         selecting->update(percent, 100);
@@ -36,9 +39,15 @@ struct BuildBars {
         if (!compressing) compressing.emplace("Compressing");
         compressing->update(percent, 100);
     }
+    void check(int percent) {
+        if (compressing) compressing->finish(), compressing.reset();
+        if (!checking) checking.emplace("Checking the new package");
+        checking->update(percent, 100);
+    }
     void finish() {
         if (selecting) selecting->finish(), selecting.reset();
         if (compressing) compressing->finish(), compressing.reset();
+        if (checking) checking->finish(), checking.reset();
     }
 };
 
@@ -198,7 +207,15 @@ class BuildCommand : public Command {
         params.zip.updateCode = modeName == "freshen"  ? UpdateCode::Freshen
                                 : modeName == "update" ? UpdateCode::Update
                                                        : UpdateCode::AddReplace;
-        if (args.values.contains("--password")) params.zip.password = args.values.value("--password");
+        if (args.values.contains("--password")) {
+            params.zip.password = args.values.value("--password");
+        } else if (!params.zip.password.isEmpty()) {
+            // Builds and extractions share the stored password; say where this one came from before it encrypts.
+            std::fprintf(
+                stderr, "%s",
+                printableLine("using the stored password, " + PasswordSources::describe(PasswordSources::stored(state)))
+                    .constData());
+        }
         if (args.values.contains("--span")) {
             const QString span = args.values.value("--span");
             params.zip.spanSize = span == "auto" ? 0 : span.toLongLong();
@@ -213,6 +230,7 @@ class BuildCommand : public Command {
         callbacks.askReplace = [mayReplace](const ReplaceQuestion&) { return mayReplace; };
         callbacks.selecting = [&bars](int percent) { bars.select(percent); };
         callbacks.compressing = [&bars](int percent) { bars.compress(percent); };
+        callbacks.checking = [&bars](int percent) { bars.check(percent); };
         BuildJob job(params, callbacks);
         const BuildResult result = job.execute(interruptToken());
         bars.finish();

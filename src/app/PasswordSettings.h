@@ -1,7 +1,37 @@
 #pragma once
 // The program-wide zip password and whether its box hides what is typed: what the password dialog hands back.
+//
+// Building, updating and extracting share the one stored password, so a password typed for an extraction would be
+// the next backup's password. Beside it the store keeps where it was last set (kPasswordSourceKey): a
+// build uses a password only once it was confirmed for building, that is typed twice in the build settings.
 
 #include "AppState.h"
+
+#include <QPair>
+
+/// Not one of the options of OptionKeys but a key of its own beside them in section "Settings": where the stored
+/// password (Optionse4) was last set.
+inline const QString kPasswordSourceKey = QStringLiteral("PasswordSetBy");
+
+/// Where the stored password was last set.
+enum class PasswordSource {
+    Unconfirmed, ///< never confirmed: typed in the build settings that were then cancelled, or stored before the key
+    Build,       ///< confirmed in the build settings
+    Extraction,  ///< typed for an extraction (the extract dialog, the password dialog)
+};
+
+namespace PasswordSources {
+/// The source the store holds; a missing or unknown text reads as Unconfirmed.
+PasswordSource stored(const AppState& state);
+/// The key and text to write together with a password set by `by`. A password that did not change keeps the
+/// source it had, except that a build confirms it.
+QPair<QString, QString> entryFor(const AppState& state, const QString& password, PasswordSource by);
+/// True when a build with this password must first have it typed a second time: a password that is not empty and
+/// is not the stored one confirmed for building.
+bool needsConfirmation(const AppState& state, const QString& password);
+/// For the user: "last set by an extraction" and the like.
+QString describe(PasswordSource source);
+} // namespace PasswordSources
 
 struct PasswordSettings {
     QString password;         ///< Option::ZipPassword
@@ -10,10 +40,12 @@ struct PasswordSettings {
     static PasswordSettings fromState(const AppState& state) {
         return {state.text(Option::ZipPassword), state.flag(Option::HidePassword)};
     }
-    /// Puts both into the shared option values and writes them with one write of the store.
+    /// Puts both into the shared option values and writes them, with the password's source (an extraction asked
+    /// for it), with one write of the store.
     void store(AppState& state) const {
+        const auto source = PasswordSources::entryFor(state, password, PasswordSource::Extraction);
         state.setFlag(Option::HidePassword, hidePassword);
         state.setText(Option::ZipPassword, password);
-        state.save({Option::HidePassword, Option::ZipPassword});
+        state.save({Option::HidePassword, Option::ZipPassword}, {source});
     }
 };

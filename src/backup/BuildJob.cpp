@@ -1,6 +1,7 @@
 #include "BuildJob.h"
 
 #include "app/AppState.h"
+#include "app/PasswordSettings.h"
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
 #include "utility/NativePath.h"
@@ -20,7 +21,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,6 +77,17 @@ QString fileNameOf(const QString& path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
+// Why a file that exists cannot be read: "" when it can be opened for reading (it may still be locked).
+QString unreadableReason(const QString& path) {
+    const int fd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    const int err = errno;
+    return err == ENOENT ? QString() : SystemError::errorText(err);
+}
+
 QString specialKind(mode_t mode) {
     if (S_ISFIFO(mode)) return QStringLiteral("a named pipe");
     if (S_ISSOCK(mode)) return QStringLiteral("a socket");
@@ -117,8 +131,9 @@ void ZipSettings::store(AppState& state) const {
     state.setNumber(Option::UpdateOption, static_cast<int>(updateCode) + 1);
     state.setFlag(Option::ResetArchiveAttribute, resetArchive);
     state.setFlag(Option::HidePassword, hidePassword);
+    QList<QPair<QString, QString>> more{PasswordSources::entryFor(
+        state, password, passwordConfirmed ? PasswordSource::Build : PasswordSource::Unconfirmed)};
     state.setText(Option::ZipPassword, password);
-    QList<QPair<QString, QString>> more;
     if (keptSpanSize) more.append({kSpanningKey, *keptSpanSize});
     state.save({Option::CompressionMethod, Option::UpdateOption, Option::ResetArchiveAttribute, Option::HidePassword,
                 Option::ZipPassword},
@@ -160,6 +175,11 @@ int selectingPercent(qint64 done, qint64 toGo) {
     if (toGo <= 0) return 100;
     const qint64 percent = std::llround(double(done) * 100.0 / double(toGo));
     return int(std::clamp<qint64>(percent, 0, 100));
+}
+
+int checkingPercent(const ZipProgress& p) {
+    if (p.bytesTotal > 0) return selectingPercent(p.bytesDone, p.bytesTotal);
+    return selectingPercent(p.filesDone, p.filesTotal);
 }
 
 int CompressPercent::next(qint64 position, qint64 selectedBytes) {
@@ -319,6 +339,15 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
             return;
         }
     }
+    // A file picked twice (on two tabs, or as itself and within its folder) is stored once and counted once.
+    if (m_takenPaths.contains(path)) {
+        if (selected && known) {
+            --m_result.selectedFiles;
+            m_result.selectedBytes -= qint64(st.st_size);
+        }
+        return;
+    }
+    m_takenPaths.insert(path);
     const QString storedName = storedNameFor(path, m_params.storeFullPaths);
     ++m_result.entriesOrdered;
     if (m_callbacks.selecting) m_callbacks.selecting(selectingPercent(m_result.entriesOrdered, m_params.selectedFiles));
@@ -327,7 +356,11 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
     // link it is, so its target does not matter.
     const bool isLink = known && S_ISLNK(st.st_mode);
     if (!isLink && isFileLocked(path)) {
-        noteLocked(path);
+        // A file we may not read is not locked by anyone: it is named with its reason.
+        if (const QString why = unreadableReason(path); !why.isEmpty())
+            noteLeftOut(path, QStringLiteral("it could not be read: ") + why);
+        else
+            noteLocked(path);
         return;
     }
     if (storedName.isEmpty()) {
@@ -444,6 +477,7 @@ BuildResult BuildJob::build() {
     m_result.selectedFiles = m_params.selectedFiles;
     m_result.selectedBytes = m_params.selectedBytes;
     m_storedFrom.clear();
+    m_takenPaths.clear();
     m_result.entriesWritten = 0;
     // An interrupt that came before this point stops the build here.
     if (cancelRequested()) return finish(BuildOutcome::Cancelled);
@@ -588,8 +622,11 @@ BuildResult BuildJob::build() {
                                              "was: %2")
                                   .arg(target, m_package.zGetLastErrorAsText())));
     QStringList failures;
-    const int tested =
-        m_package.zTestAll(m_params.zip.password, &failures, [this](const ZipProgress&) { return !cancelRequested(); });
+    if (m_callbacks.checking) m_callbacks.checking(0);
+    const int tested = m_package.zTestAll(m_params.zip.password, &failures, [this](const ZipProgress& p) {
+        if (m_callbacks.checking) m_callbacks.checking(checkingPercent(p));
+        return !cancelRequested();
+    });
     if (tested == kZipCancelled || cancelRequested()) return discard(finish(BuildOutcome::Cancelled));
     if (tested != kZipOk && failures.isEmpty()) failures << m_package.zGetLastErrorAsText();
     if (!carriedOver.isEmpty()) {

@@ -12,6 +12,7 @@
 #include "zip/ZipPackage.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -54,14 +55,17 @@ struct ZipSettings {
     /// has nothing to reset.
     bool resetArchive = false;
     bool hidePassword = true; ///< Option::HidePassword
+    /// The password was confirmed for building (the dialog's Build button, typed twice where it had to be). A
+    /// password stored without it is not one the next build may use unasked.
+    bool passwordConfirmed = false;
     /// The custom size box, kept under "Spanning" for the next build; an update leaves it unset and the stored
     /// size as it is.
     std::optional<QString> keptSpanSize;
 
     /// From the shared option values; no spanning and no kept size.
     static ZipSettings fromState(const AppState& state);
-    /// Puts the values into the shared option values and writes them, and the kept size when set, to the store
-    /// with one write of the settings file.
+    /// Puts the values into the shared option values and writes them, where the password was set, and the kept
+    /// size when set, to the store with one write of the settings file.
     void store(AppState& state) const;
 };
 
@@ -81,6 +85,9 @@ QString storedNameFor(const QString& path, bool fullPaths);
 bool hasZipExtension(const QString& fileName);
 /// The first bar: files handled so far against the files selected, rounded, at most 100.
 int selectingPercent(qint64 done, qint64 toGo);
+
+/// The check's percentage from the zip layer's progress: bytes read back, else entries, at most 100.
+int checkingPercent(const ZipProgress& progress);
 
 /// The second bar's percentage from the compression position against the selected byte total. Once the
 /// percentage has been above 0, a later 0 means the position wrapped and reads as 100.
@@ -134,6 +141,9 @@ struct BuildCallbacks {
     std::function<void(int percent)> selecting;
     /// The second bar, the compression.
     std::function<void(int percent)> compressing;
+    /// The stage after the compression, "Checking the new package": every entry read back, as a percentage. A
+    /// cancel here still keeps the old package.
+    std::function<void(int percent)> checking;
     /// A file was skipped because another program holds it or it cannot be read.
     std::function<void(const QString& path, qint64 lockedCount)> fileLocked;
     /// Seams for tests: after the walk, and before the new package is read back for its check.
@@ -250,4 +260,6 @@ class BuildJob {
     QString m_volumeStem; ///< the target's name without ".zip" and with ".z", which its volumes' names start with
     /// Without full paths: each file name stored so far and the file it came from.
     QHash<QString, QString> m_storedFrom;
+    /// Every file taken so far, so that one picked twice is stored and counted once.
+    QSet<QString> m_takenPaths;
 };

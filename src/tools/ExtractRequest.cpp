@@ -1,6 +1,7 @@
 #include "ExtractRequest.h"
 
 #include "app/AppState.h"
+#include "app/PasswordSettings.h"
 
 ExtractSettings ExtractSettings::fromState(const AppState& state) {
     ExtractSettings s;
@@ -36,9 +37,11 @@ void ExtractSettings::setIn(AppState& state) const {
     state.setText(Option::SelectedExtractFolder, selectedFolder);
 }
 
-void ExtractSettings::store(AppState& state) const {
+void ExtractSettings::store(AppState& state, const QList<Option>& more) const {
+    // A password typed here is the next build's password too, so the build must know where it came from.
+    const auto source = PasswordSources::entryFor(state, password, PasswordSource::Extraction);
     setIn(state);
-    state.save(storedOptions());
+    state.save(storedOptions() + more, {source});
 }
 
 const QList<Option>& extractRequestOptions() {
@@ -139,6 +142,20 @@ QString extractStatusText(const QString& name, const QString& folder, const QStr
     return text;
 }
 
+QString extractStatusDetails(const ExtractAnswer& answer) {
+    constexpr int kShown = 10;
+    const ExtractReport& r = answer.report;
+    QStringList lines;
+    if (!answer.error.isEmpty() && answer.error != kCancelAnswer) lines << answer.error;
+    const QStringList failures = r.failed + r.refused;
+    if (failures.size() > 1) {
+        lines << QString("First of %1 failures:").arg(failures.size());
+        for (const QString& failure : failures.mid(0, kShown))
+            lines << "  " + failure;
+    }
+    return lines.join(u'\n');
+}
+
 QString extractStatusText(const ExtractAnswer& answer) {
     const ExtractReport& r = answer.report;
     const bool mixed = r.skipped > 0 || !r.failed.isEmpty() || !r.refused.isEmpty();
@@ -158,8 +175,8 @@ QString extractStatusText(const ExtractAnswer& answer) {
     if (!r.failed.isEmpty()) counts << QString("%1 failed").arg(r.failed.size());
     if (!r.refused.isEmpty()) counts << QString("%1 refused as unsafe").arg(r.refused.size());
     const QString tally = counts.join(", ");
-    if (!answer.error.isEmpty())
-        return "Extract error: " + answer.error + QString(" (%1 extracted, %2)").arg(r.extracted).arg(tally);
+    // The counts make the line; the error, which may name many entries, is in the details.
+    if (!answer.error.isEmpty()) return QString("Extract error: %1 extracted, %2").arg(r.extracted).arg(tally);
     if (r.extracted == 0) return "No files were extracted to " + answer.folder + ": " + tally;
     return QString("%1 %2 extracted to %3, %4")
         .arg(r.extracted)

@@ -28,8 +28,9 @@ struct ExtractSettings {
     static ExtractSettings fromState(const AppState& state);
     /// Puts the values into the shared option values only.
     void setIn(AppState& state) const;
-    /// Puts the values into the shared option values and writes them to the store at once.
-    void store(AppState& state) const;
+    /// Puts the values into the shared option values and writes them, where the password was set (an extraction)
+    /// and the options in `more` to the store with one write.
+    void store(AppState& state, const QList<Option>& more = {}) const;
     /// The default folder when "Use" is ticked beside it, else the selected one.
     QString targetFolder() const { return useDefault ? defaultFolder : selectedFolder; }
     ExtractOptions options() const { return {overwrite, skipOlder, useFolderNames}; }
@@ -89,6 +90,8 @@ QString extractStatusText(const QString& name, const QString& folder, const QStr
 /// The status line from the whole answer: what was extracted, and how many entries were skipped (an existing
 /// file kept), could not be extracted, or were refused as unsafe. Nothing skipped or failed reads as above.
 QString extractStatusText(const ExtractAnswer& answer);
+/// What the status line's tooltip adds: the error and the first entries that failed or were refused.
+QString extractStatusDetails(const ExtractAnswer& answer);
 
 /// The answer's error when no extract folder is set.
 inline const QString kNoFolderMessage = QStringLiteral("Please choose a folder to extract to.");

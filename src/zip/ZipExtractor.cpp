@@ -103,6 +103,7 @@ class Run {
     std::atomic<bool> m_stop{false};
     std::mutex m_failureMutex;
     QString m_firstFailure;
+    bool m_passwordStop = false; ///< a password failure ended the extraction (guarded by m_failureMutex)
     std::chrono::steady_clock::time_point m_lastReport{};
     bool m_reportedOnce = false;
 };
@@ -333,8 +334,17 @@ QString Run::reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* erro
 }
 
 void Run::recordFailure(const QString& name, const QString& reason, const QString& sentence) {
-    // One failed entry stops nothing: every other entry is still extracted (or tested), and all are named.
+    // One failed entry stops nothing: every other entry is still extracted (or tested), and all are named. A
+    // password that fails its check is the exception when extracting: it would fail on every other encrypted entry
+    // too, one by one, so the first such entry ends the run and is the one reported.
+    const bool passwordFailed = reason == QLatin1String("wrong password") ||
+                                reason == QLatin1String("it is encrypted and no password was given");
     std::lock_guard lock(m_failureMutex);
+    if (!m_req.testOnly && passwordFailed) {
+        if (m_passwordStop) return; // the other worker met the same password
+        m_passwordStop = true;
+        m_stop = true;
+    }
     m_out.failures << name + QStringLiteral(": ") + reason;
     if (m_req.testOnly) return;
     if (m_firstFailure.isEmpty()) {

@@ -57,6 +57,18 @@ class CliBuildTest : public CliFixture {
     QString zip = app.file("out.zip");
 };
 
+TEST_F(CliBuildTest, AStoredPasswordBuildSaysWhereThePasswordWasLastSet) {
+    CRegSettings store(kCompany, kApplication);
+    for (const auto& [setBy, says] :
+         {std::pair{"extract", "last set by an extraction"}, std::pair{"", "never confirmed for building"},
+          std::pair{"build", "last confirmed in the build settings"}}) {
+        store.SaveSettings(kSettingsSection, {{"Optionse4", "stored pw"}, {"PasswordSetBy", setBy}});
+        const ToolRun run = cli({"build", "out.zip", "data/", "--level", "none"}, app.path());
+        EXPECT_EQ(run.err, QString("using the stored password, %1\n").arg(says));
+    }
+    store.SaveSetting(kSettingsSection, "Optionse4", "");
+}
+
 TEST_F(CliBuildTest, ASmallBuildPrintsTheResultFigures) {
     const ToolRun run = cli({"build", "out.zip", "data/", "note.md", "--level", "none"}, app.path());
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();

@@ -159,8 +159,16 @@ TEST(ExtractText, StatusLineTellsExtractedSkippedFailedAndRefused) {
     EXPECT_EQ(with("All files", 0, 4, {}, {}), "No files were extracted to /x/: 4 skipped (existing files kept)");
     EXPECT_EQ(with("All files", 1, 2, {"b: bad"}, {"../c: outside"}),
               "1 file was extracted to /x/, 2 skipped (existing files kept), 1 failed, 1 refused as unsafe");
+    // The counts are the line itself, so a long error cannot push them out of sight; the error goes to the tooltip.
     EXPECT_EQ(with("All files", 2, 0, {"b: bad"}, {}, "Cannot extract b: bad."),
-              "Extract error: Cannot extract b: bad. (2 extracted, 1 failed)");
+              "Extract error: 2 extracted, 1 failed");
+    ExtractAnswer many{"All files", "", "Cannot extract b: bad. 12 entries could not be extracted: ...", {}};
+    for (int i = 0; i < 12; ++i)
+        many.report.failed << QString("f%1: bad").arg(i);
+    EXPECT_EQ(extractStatusText(many), "Extract error: 0 extracted, 12 failed");
+    const QStringList details = extractStatusDetails(many).split('\n');
+    EXPECT_EQ(details.mid(0, 3), QStringList({many.error, "First of 12 failures:", "  f0: bad"}));
+    EXPECT_EQ(details.size(), 12) << "the error, a heading and the first ten";
     EXPECT_EQ(extractStatusText(ExtractAnswer::cancelled()), "Extract cancelled");
 }
 

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         fLoad load(cancel, BuildMode::Build, "/home/ann/Varnhold/Zips/Photos 2024.zip", 1214, 41938211,
                    "/home/ann/Varnhold");
         load.setSelecting(100);
-        load.setCompressing(62);
+        load.setCompressing(100);
+        load.setChecking(37);
         load.addLocked("/home/ann/Pictures/2024/.thumbnails.db", 1);
         ok &= screenshots::save(load, out + "/fLoad.png");
     }

@@ -45,6 +45,9 @@ BuildCallbacks BuildRunner::callbacks() {
         if (m_lastCompressing.exchange(percent) != percent)
             m_runner.post([this, percent] { emit compressing(percent); });
     };
+    c.checking = [this](int percent) {
+        if (m_lastChecking.exchange(percent) != percent) m_runner.post([this, percent] { emit checking(percent); });
+    };
     c.fileLocked = [this](const QString& path, qint64 count) {
         m_runner.post([this, path, count] { emit fileLocked(path, count); });
     };
@@ -72,6 +75,7 @@ bool BuildRunner::start() {
     m_comment = m_params.comment;
     m_lastSelecting = -1;
     m_lastCompressing = -1;
+    m_lastChecking = -1;
 
     // The build takes its options and the password from the stored settings; with a settings file that could not
     // be read it would run on the defaults (a package meant to be encrypted would come out plain).
@@ -118,6 +122,7 @@ bool BuildRunner::start() {
     m_load->setWindowModality(Qt::ApplicationModal);
     connect(this, &BuildRunner::selecting, m_load, &fLoad::setSelecting);
     connect(this, &BuildRunner::compressing, m_load, &fLoad::setCompressing);
+    connect(this, &BuildRunner::checking, m_load, &fLoad::setChecking);
     connect(this, &BuildRunner::fileLocked, m_load, &fLoad::addLocked);
 
     m_ownerHidden = m_hideOwner && m_owner && m_owner->isVisible();

@@ -55,6 +55,7 @@ class BuildRunner : public QObject {
     // Progress of the running build, on the window thread; the progress window follows them.
     void selecting(int percent);
     void compressing(int percent);
+    void checking(int percent);
     void fileLocked(const QString& path, qint64 lockedCount);
 
   private:
@@ -78,6 +79,7 @@ class BuildRunner : public QObject {
     QPointer<fLoad> m_load;
     std::atomic_int m_lastSelecting{-1};
     std::atomic_int m_lastCompressing{-1};
+    std::atomic_int m_lastChecking{-1};
     std::unique_ptr<BuildJob> m_job;
     JobRunner m_runner; ///< after m_job, so it is gone (and its worker joined) before the job goes
 };

@@ -112,8 +112,12 @@ fLoad::fLoad(CancelToken& cancel, BuildMode mode, const QString& packagePath, qi
     m_compressingLabel = makePlainLabel(update ? "Updating Zip Package" : "Building zip package:", "Label2", this);
     m_compressingBar = makeBar("ProgressBar2", this);
     m_compressingPercentLabel = makePlainLabel(percentText(0), "lblPercent2", this);
+    // Reading the whole package back takes a while on a big backup; it is a stage of its own, not a full bar.
+    m_checkingLabel = makePlainLabel("Checking the new package", "lblChecking", this);
+    m_checkingBar = makeBar("ProgressBar3", this);
+    m_checkingPercentLabel = makePlainLabel(percentText(0), "lblPercent3", this);
     // Room for "100%" from the start, so the bars do not move when the number grows.
-    for (QLabel* caption : {m_selectingPercentLabel, m_compressingPercentLabel}) {
+    for (QLabel* caption : {m_selectingPercentLabel, m_compressingPercentLabel, m_checkingPercentLabel}) {
         caption->setMinimumWidth(caption->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -152,7 +156,11 @@ fLoad::fLoad(CancelToken& cancel, BuildMode mode, const QString& packagePath, qi
     bars->addWidget(m_compressingLabel, 2, 0, 1, 2);
     bars->addWidget(m_compressingBar, 3, 0);
     bars->addWidget(m_compressingPercentLabel, 3, 1);
+    bars->addWidget(m_checkingLabel, 4, 0, 1, 2);
+    bars->addWidget(m_checkingBar, 5, 0);
+    bars->addWidget(m_checkingPercentLabel, 5, 1);
     bars->setRowMinimumHeight(2, m_compressingLabel->sizeHint().height() + 8);
+    bars->setRowMinimumHeight(4, m_checkingLabel->sizeHint().height() + 8);
     bars->setColumnStretch(0, 1);
 
     auto* lockedHead = new QHBoxLayout;
@@ -199,6 +207,12 @@ void fLoad::setCompressing(int percent) {
     percent = std::clamp(percent, 0, 100);
     m_compressingBar->setValue(percent);
     m_compressingPercentLabel->setText(percentText(percent));
+}
+
+void fLoad::setChecking(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    m_checkingBar->setValue(percent);
+    m_checkingPercentLabel->setText(percentText(percent));
 }
 
 void fLoad::addLocked(const QString& path, qint64 count) {

@@ -30,6 +30,8 @@ class fLoad : public QDialog {
     void setSelecting(int percent);
     /// The second bar, the compression.
     void setCompressing(int percent);
+    /// The third bar, "Checking the new package": the package read back before it takes the old one's place.
+    void setChecking(int percent);
     /// One more locked file: its path joins the list and count is the new total.
     void addLocked(const QString& path, qint64 count);
     /// What btnCancel does: set the token and close.
@@ -58,6 +60,9 @@ class fLoad : public QDialog {
     QLabel* m_compressingLabel;
     QProgressBar* m_compressingBar;
     QLabel* m_compressingPercentLabel;
+    QLabel* m_checkingLabel;
+    QProgressBar* m_checkingBar;
+    QLabel* m_checkingPercentLabel;
     QLabel* m_lockedHeadingLabel;
     QLabel* m_lblLocked;
     QListWidget* m_lstLocked;

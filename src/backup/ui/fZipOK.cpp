@@ -5,10 +5,13 @@
 #include "utility/TextUtil.h"
 
 #include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QUrl>
@@ -113,6 +116,27 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
 }
 
 void fZipOK::viewLockedFiles() {
-    // Opened in the user's text viewer; without a list there is nothing to show.
-    if (QFileInfo(m_lockedList).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(m_lockedList));
+    // Opened in the user's text viewer; without a list there is nothing to show. A desktop with no opener for text
+    // files gets the list in a read-only view of our own rather than nothing.
+    if (!QFileInfo(m_lockedList).isFile()) return;
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(m_lockedList))) return;
+    QFile file(m_lockedList);
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+
+    auto* view = new QDialog(this);
+    view->setObjectName("fLockedList");
+    view->setWindowTitle("Varnhold");
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    auto* list = new QPlainTextEdit(QString::fromUtf8(text), view);
+    list->setObjectName("txtLocked");
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, view);
+    connect(buttons, &QDialogButtonBox::rejected, view, &QDialog::reject);
+    auto* layout = new QVBoxLayout(view);
+    layout->addWidget(makePlainLabel(m_lockedList, "lblLockedList", view));
+    layout->addWidget(list, 1);
+    layout->addWidget(buttons);
+    view->resize(640, 360);
+    view->show();
 }

@@ -2,7 +2,9 @@
 #include "app/ui/FormControls.h"
 
 #include "app/AppState.h"
+#include "app/PasswordSettings.h"
 #include "app/ui/HelpViewer.h"
+#include "app/ui/MessageDialogs.h"
 #include "app/ui/PasswordBox.h"
 #include "utility/TextUtil.h"
 
@@ -71,6 +73,16 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     m_passwordEdit = new QLineEdit(this);
     m_passwordEdit->setObjectName("Text5");
     m_hidePasswordCheck = makeCheck("Hide", "SSCheck6", this);
+    // The stored password is shared with the extractions and shown only as stars, so a build asks for it a second
+    // time unless this dialog confirmed it before.
+    m_confirmLabel = new QLabel("Confirm password:", this);
+    m_confirmLabel->setObjectName("lblConfirm");
+    m_confirmEdit = new QLineEdit(this);
+    m_confirmEdit->setObjectName("txtConfirm");
+    m_confirmLabel->setBuddy(m_confirmEdit);
+    m_confirmNote = new QLabel(this);
+    m_confirmNote->setObjectName("lblConfirmNote");
+    m_confirmNote->setWordWrap(true);
     m_lblEncryption = new QLabel("Packages with a password are AES-256 encrypted and need a current unzip tool "
                                  "(7-Zip and the like) to open.",
                                  this);
@@ -156,21 +168,24 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     m_btnHelp->setAutoDefault(false);
     m_btnExit = makeButton(" &Cancel", "Cancel", "btnExit", this);
     m_btnExit->setAutoDefault(false);
-    connect(m_btnBuild, &QPushButton::clicked, this, [this] {
-        m_confirmed = true;
-        accept();
-    });
+    connect(m_btnBuild, &QPushButton::clicked, this, &fZipSet::confirmBuild);
     connect(m_btnExit, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_btnHelp, &QPushButton::clicked, this,
             [this] { showHelpTopic(this, m_mode == BuildMode::Build ? kHelpBuild : kHelpUpdate); });
-    connect(m_hidePasswordCheck, &QCheckBox::toggled, this,
-            [this](bool hide) { setPasswordHidden(m_passwordEdit, hide); });
+    connect(m_hidePasswordCheck, &QCheckBox::toggled, this, [this](bool hide) {
+        setPasswordHidden(m_passwordEdit, hide);
+        setPasswordHidden(m_confirmEdit, hide);
+    });
+    connect(m_passwordEdit, &QLineEdit::textChanged, this, &fZipSet::updateConfirmation);
 
     auto* passwordRow = new QGridLayout;
     passwordRow->addWidget(passwordLabel, 0, 0);
     passwordRow->addWidget(m_passwordEdit, 0, 1);
     passwordRow->addWidget(m_hidePasswordCheck, 0, 2);
-    passwordRow->addWidget(m_lblEncryption, 1, 1, 1, 2);
+    passwordRow->addWidget(m_confirmLabel, 1, 0);
+    passwordRow->addWidget(m_confirmEdit, 1, 1);
+    passwordRow->addWidget(m_confirmNote, 2, 1, 1, 2);
+    passwordRow->addWidget(m_lblEncryption, 3, 1, 1, 2);
     passwordRow->setColumnStretch(1, 1);
     auto* choices = new QHBoxLayout;
     choices->addWidget(compressionBox);
@@ -238,9 +253,41 @@ void fZipSet::load(const QString& openPackage) {
     m_resetArchiveCheck->setChecked(resetArchive);
     m_hidePasswordCheck->setChecked(hide);
     setPasswordHidden(m_passwordEdit, hide);
+    setPasswordHidden(m_confirmEdit, hide);
+    updateConfirmation();
     m_packageLabel->setText(update ? openPackage : m_state.path(Option::ZipFolder) + packageName);
-    m_commentEdit->selectAll();
-    m_commentEdit->setFocus();
+    // The comment keeps its text unless the user edits it: Enter there would type over a selected comment, while
+    // in a single-line field it presses Build.
+    m_passwordEdit->setFocus();
+}
+
+bool fZipSet::passwordConfirmed() const {
+    const QString password = m_passwordEdit->text();
+    return !PasswordSources::needsConfirmation(m_state, password) || m_confirmEdit->text() == password;
+}
+
+void fZipSet::updateConfirmation() {
+    const QString password = m_passwordEdit->text();
+    const bool needed = PasswordSources::needsConfirmation(m_state, password);
+    m_confirmLabel->setVisible(needed);
+    m_confirmEdit->setVisible(needed);
+    m_confirmNote->setVisible(needed);
+    if (!needed) return;
+    m_confirmNote->setText(password == m_state.text(Option::ZipPassword)
+                               ? QStringLiteral("The stored password was %1. Type it again to build with it.")
+                                     .arg(PasswordSources::describe(PasswordSources::stored(m_state)))
+                               : QStringLiteral("Type the new password again to build with it."));
+}
+
+void fZipSet::confirmBuild() {
+    if (!passwordConfirmed()) {
+        MessageDialogs::showError(this, kMismatch);
+        m_confirmEdit->setFocus();
+        m_confirmEdit->selectAll();
+        return;
+    }
+    m_confirmed = true;
+    accept();
 }
 
 void fZipSet::checkSizeBox(const QString& text) {
@@ -279,6 +326,7 @@ void fZipSet::takeChoices() {
     s.resetArchive = m_resetArchiveCheck->isChecked();
     s.hidePassword = m_hidePasswordCheck->isChecked();
     s.password = m_passwordEdit->text();
+    s.passwordConfirmed = m_confirmed;
     s.spanSize = spanSize();
 
     m_comment = m_commentEdit->toPlainText();
@@ -291,7 +339,8 @@ void fZipSet::done(int result) {
 }
 
 void fZipSet::answerWith(const QString& answer) {
-    const bool build = isYes(answer) || answer == QLatin1String("build");
+    // As the button: a password that had to be typed twice and was not is no confirmation.
+    const bool build = (isYes(answer) || answer == QLatin1String("build")) && passwordConfirmed();
     if (build) m_confirmed = true;
     done(build ? QDialog::Accepted : QDialog::Rejected);
 }

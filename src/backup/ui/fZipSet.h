@@ -37,7 +37,11 @@ class fZipSet : public AnswerableDialog {
     fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage = {},
             QWidget* parent = nullptr);
 
-    /// True only after the Build (Update) button.
+    /// Shown under the second password box when a password must be typed twice before it is built with.
+    static inline const QString kMismatch =
+        QStringLiteral("The two passwords differ. Type the password again in both boxes to build with it.");
+
+    /// True only after the Build (Update) button, with the password typed twice when it had to be.
     bool confirmed() const { return m_confirmed; }
     /// The comment box as the dialog left it (after closing: as it was when it closed).
     QString comment() const { return m_comment; }
@@ -67,6 +71,11 @@ class fZipSet : public AnswerableDialog {
     void takeChoices();
     void checkSizeBox(const QString& text);
     void showOptionsMenu();
+    /// Shows the second password box when the password in the box was not confirmed for building.
+    void updateConfirmation();
+    /// The Build (Update) button: confirms, unless the password had to be typed twice and the two differ.
+    void confirmBuild();
+    bool passwordConfirmed() const;
 
     AppState& m_state;
     const BuildMode m_mode;
@@ -83,6 +92,9 @@ class fZipSet : public AnswerableDialog {
     QPlainTextEdit* m_commentEdit;
     QLineEdit* m_passwordEdit;
     QCheckBox* m_hidePasswordCheck;
+    QLabel* m_confirmLabel;
+    QLineEdit* m_confirmEdit;
+    QLabel* m_confirmNote;
     QLabel* m_lblEncryption;
     std::array<QRadioButton*, 4> m_compressionOptions{};
     std::array<QRadioButton*, 3> m_updateOptions{};

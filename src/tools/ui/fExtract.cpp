@@ -147,6 +147,24 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     layout->addLayout(running);
     layout->addLayout(buttons);
 
+    // Tab walks the controls as they stand on the screen, row by row.
+    const QList<QWidget*> screenOrder{m_defaultFolderEdit,
+                                      m_useDefaultFolderCheck,
+                                      m_browseDefaultButton,
+                                      m_selectedFolderEdit,
+                                      m_useSelectedFolderCheck,
+                                      m_browseSelectedButton,
+                                      m_passwordEdit,
+                                      m_hidePasswordCheck,
+                                      m_overwriteCheck,
+                                      m_skipOlderCheck,
+                                      m_folderNamesCheck,
+                                      m_btnExtract,
+                                      m_btnHelp,
+                                      m_btnExit};
+    for (qsizetype i = 1; i < screenOrder.size(); ++i)
+        setTabOrder(screenOrder[i - 1], screenOrder[i]);
+
     connect(m_useDefaultFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(ticked); });
     connect(m_useSelectedFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(!ticked); });
     connect(m_hidePasswordCheck, &QCheckBox::toggled, this,
@@ -198,7 +216,9 @@ void fExtract::load() {
         m_selectedFileNameLabel->setText(EntryFields::visibleText(m_state.text(Option::ExtractName), false));
 
     setPasswordHidden(m_passwordEdit, s.hidePassword);
-    m_passwordEdit->setFocus();
+    // The folder the entries go to takes the focus: the password box is shared with the builds, so what is typed
+    // first must not land there.
+    folderEdit(s.useDefault ? FolderBox::Default : FolderBox::Selected)->setFocus();
 }
 
 void fExtract::setUseTicks(bool useDefault) {
@@ -255,11 +275,10 @@ void fExtract::extractNow() {
         return;
     }
     const ExtractSettings s = settingsFromControls();
-    s.setIn(m_state);
     m_state.setText(Option::ExtractAnswerFolder, s.targetFolder());
     // The request keys go back to the store too, so the store holds the whole exchange of this opening; all
     // with one write of the settings file.
-    m_state.save(ExtractSettings::storedOptions() + extractRequestOptions());
+    s.store(m_state, extractRequestOptions());
 
     startExtraction(s);
 }

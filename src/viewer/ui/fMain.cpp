@@ -76,10 +76,11 @@ class StatusLine : public QLabel {
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     }
     const QString& fullText() const { return m_full; }
-    void setFullText(const QString& text) {
+    void setFullText(const QString& text, const QString& details = {}) {
         m_full = text;
         // The tooltip is read as markup when it looks like markup; show the text as it is.
-        setToolTip(text.trimmed().isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpacePre));
+        const QString tip = details.isEmpty() ? text : text + u'\n' + details;
+        setToolTip(text.trimmed().isEmpty() ? QString() : Qt::convertFromPlainText(tip, Qt::WhiteSpacePre));
         refit();
     }
 
@@ -166,6 +167,8 @@ void fMain::buildForm() {
     const auto makeMenu = [this](const char* name, const QString& title) {
         auto* menu = new QMenu(title, this);
         menu->setObjectName(QString::fromLatin1(name));
+        // The greyed-out commands say in their tooltip why; a menu shows tooltips only when told to.
+        menu->setToolTipsVisible(true);
         return menu;
     };
     m_mnuFavorites = makeMenu("mnufavorites", "Favorites");
@@ -408,8 +411,8 @@ QString fMain::statusText() const {
     return m_status->fullText();
 }
 
-void fMain::setStatusText(const QString& text) {
-    m_status->setFullText(text);
+void fMain::setStatusText(const QString& text, const QString& details) {
+    m_status->setFullText(text, details);
     // The open routine runs without returning to the event loop; paint each step as it is reached.
     if (m_status->isVisible()) m_status->repaint();
     emit statusTextChanged(text);
@@ -627,7 +630,7 @@ void fMain::extractThisFile() {
     requestExtractOne(m_state, name, index);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();
-    setStatusText(extractStatusText(dialog.answer()));
+    setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));
 }
 
 void fMain::extractAllFiles() {
@@ -635,7 +638,7 @@ void fMain::extractAllFiles() {
     requestExtractAll(m_state);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();
-    setStatusText(extractStatusText(dialog.answer()));
+    setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -74,7 +74,8 @@ class fMain : public QMainWindow {
 
     /// The whole status text; the status line shows it on one line, cut to fit, with the whole text as tooltip.
     QString statusText() const;
-    void setStatusText(const QString& text);
+    /// details, when given, is shown in the status line's tooltip below the text.
+    void setStatusText(const QString& text, const QString& details = {});
     /// The sorted column (1 to 7, 0 when unsorted) and its direction.
     int sortColumn() const { return m_sortColumn; }
     bool sortAscending() const { return m_sortAscending; }

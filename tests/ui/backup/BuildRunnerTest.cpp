@@ -207,6 +207,7 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
     answerSettings(answered, [](QDialog& dialog) {
         child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Typed comment");
         child<QLineEdit>(dialog, "Text5")->setText("typed pw");
+        child<QLineEdit>(dialog, "txtConfirm")->setText("typed pw");
         child<QRadioButton>(dialog, "SSOption1_0")->setChecked(true);
     });
     BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));

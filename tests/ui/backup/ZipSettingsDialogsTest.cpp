@@ -6,6 +6,7 @@
 #include "backup/BuildJob.h"
 #include "backup/ui/fZipOK.h"
 #include "backup/ui/fZipSet.h"
+#include "tools/ExtractRequest.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -45,8 +46,8 @@ TEST_F(ZipSetTest, ANewBuildOpensWithTheDefaultsAndTheTarget) {
     fZipSet dialog(state, BuildMode::Build, "*Comment*");
     EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), program.app() + "/Zips/Test.Zip");
     // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
-    EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->textCursor().selectedText(), "*Comment*")
-        << "the comment opens selected";
+    EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->textCursor().selectedText(), "")
+        << "the comment opens unselected, so a key typed cannot replace it";
     expectTicks(
         dialog,
         {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSCheck6", true}, {"SSOption3", true}});
@@ -115,6 +116,7 @@ TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
     child<QCheckBox>(dialog, "SSCheck1")->setChecked(true);
     child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
     child<QLineEdit>(dialog, "Text5")->setText("pass word");
+    child<QLineEdit>(dialog, "txtConfirm")->setText("pass word");
     child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Photos\nsecond line");
     option(dialog, "SSOption5")->setChecked(true);
     child<QLineEdit>(dialog, "Text1")->setText("1000000");
@@ -156,13 +158,53 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
         EXPECT_EQ(program.stored("Spanning"), "728822");
         EXPECT_EQ(dialog.comment(), "changed") << "the comment comes back after a cancel as well";
     }
-    // Queued test answers take the same two ways.
+    // Queued test answers take the same two ways (a password left unconfirmed above would stop the first).
+    state.saveText(Option::ZipPassword, {});
     DialogHook::setNextAnswer("ok");
     EXPECT_EQ(fZipSet(state, BuildMode::Build, {}).exec(), QDialog::Accepted);
     DialogHook::setNextAnswer("cancel");
     fZipSet cancelled(state, BuildMode::Build, {});
     EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
     EXPECT_FALSE(cancelled.confirmed());
+}
+
+TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuiltWith) {
+    // The extract dialog shares the password: a folder typed into its password box is the stored password now.
+    ExtractSettings extraction = ExtractSettings::fromState(state);
+    extraction.password = "/home/me/Extract/";
+    extraction.store(state);
+
+    fZipSet dialog(state, BuildMode::Build, "c");
+    dialog.show();
+    auto* confirm = child<QLineEdit>(dialog, "txtConfirm");
+    for (const auto& [typedAgain, builds] :
+         {std::pair{"", false}, std::pair{"/home/me/Extract", false}, std::pair{"/home/me/Extract/", true}}) {
+        if (!builds) DialogHook::setNextAnswer("ok");
+        confirm->setText(typedAgain);
+        child<QPushButton>(dialog, "btnBuild")->click();
+        EXPECT_EQ(dialog.confirmed(), builds) << typedAgain;
+    }
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList(2, fZipSet::kMismatch));
+    dialog.settings().store(state);
+
+    // Confirmed once, the stored password builds unasked; a new one is asked for twice again.
+    fZipSet next(state, BuildMode::Build, "c");
+    next.show();
+    EXPECT_FALSE(child<QLineEdit>(next, "txtConfirm")->isVisible());
+    child<QLineEdit>(next, "Text5")->setText("new");
+    EXPECT_TRUE(child<QLineEdit>(next, "txtConfirm")->isVisible());
+}
+
+TEST_F(ZipSetTest, EnterInASingleLineFieldBuildsAndTheCommentKeepsItsText) {
+    // Empty: the field the dialog opens with the focus in.
+    for (const QString& field : {QString(), QString("Text1"), QString("Text5")}) {
+        fZipSet dialog(state, BuildMode::Build, "My first backup");
+        dialog.show();
+        EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text5"));
+        QTest::keyClick(field.isEmpty() ? dialog.focusWidget() : child<QLineEdit>(dialog, field), Qt::Key_Return);
+        EXPECT_TRUE(dialog.confirmed()) << field.toStdString();
+        EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->toPlainText(), "My first backup") << field.toStdString();
+    }
 }
 
 TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
@@ -343,6 +385,12 @@ TEST(ZipOK, ViewOpensTheLockedListOnlyWhenItExists) {
     child<QPushButton>(dialog, "btnView")->click();
     QDesktopServices::unsetUrlHandler("file");
     EXPECT_EQ(recorder.opened, QList<QUrl>({QUrl::fromLocalFile(dir.path() + "/Zips/Locked.Txt")}));
+
+    // No opener answers here (no desktop, no xdg-open): the list shows in a read-only view of the program's own.
+    child<QPushButton>(dialog, "btnView")->click();
+    auto* shown = child<QPlainTextEdit>(dialog, "txtLocked");
+    EXPECT_EQ(shown->toPlainText(), "/data/a.txt\n");
+    EXPECT_TRUE(shown->isReadOnly());
 }
 
 } // namespace

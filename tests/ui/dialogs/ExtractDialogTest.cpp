@@ -85,7 +85,12 @@ TEST_F(ExtractDialogTest, ShowsTheRequestAsStoredAndTheProgressOnlyWhileItRuns) 
     fExtract spoof(state, package);
     EXPECT_EQ(child<QLabel>(spoof, "Label6")->text(), "invoice\\u202etxt.exe") << "the name reads as it is stored";
     EXPECT_TRUE(child<QLabel>(spoof, "Label5")->isHidden()) << "only shown while an extraction runs";
-    EXPECT_EQ(spoof.focusWidget(), child<QLineEdit>(spoof, "Text2")) << "focus starts in the password box";
+    // What is typed first goes into the folder the entries go to, never into the password shared with the builds.
+    EXPECT_EQ(spoof.focusWidget(), child<QLineEdit>(spoof, "Text0"));
+    const QStringList screenOrder{"Text0",      "SSCheck4",   "btnBrowse2", "Text1",    "SSCheck5",
+                                  "btnBrowse1", "Text2",      "SSCheck6",   "SSCheck1", "SSCheck2",
+                                  "SSCheck3",   "btnExtract", "btnHelp",    "btnExit"};
+    EXPECT_EQ(tabOrder(spoof, screenOrder), screenOrder);
 
     requestExtractAll(state);
     fExtract all(state, package);

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTextDocument>
+#include <algorithm>
 
 using namespace maintest;
 using namespace testsupport;
@@ -75,8 +76,14 @@ TEST_F(LoadStep, AFreshWindowGreysOutWhatIsNotBuiltYet) {
          {"btnOpen", "btnBuild", "btnUpdate", "btnRecent", "btnFind", "btnOptions", "btnHelp", "btnClose", "btnExit"})
         EXPECT_TRUE(button(name)->isEnabled()) << name;
     for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
-                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"})
+                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
         EXPECT_FALSE(item(name)->isEnabled()) << name;
+        // The tooltip tells why; a menu shows its items' tooltips only when asked to.
+        const auto shown = [](QObject* o) {
+            return !qobject_cast<QMenu*>(o) || qobject_cast<QMenu*>(o)->toolTipsVisible();
+        };
+        EXPECT_TRUE(std::ranges::all_of(item(name)->associatedObjects(), shown)) << name;
+    }
     for (const char* name :
          {"mnuOpt3", "mnuOpt4", "mnuOpt9", "mnuQuick1", "mnuZip4", "mnuHelp1", "mnuHelp4", "mnufav10"})
         EXPECT_TRUE(item(name)->isEnabled()) << name;

@@ -1,0 +1,52 @@
+#include "PasswordSettings.h"
+
+namespace {
+
+// The stored texts of the sources; Unconfirmed is the empty text, as a store from before the key reads.
+const char* sourceText(PasswordSource source) {
+    switch (source) {
+    case PasswordSource::Build:
+        return "build";
+    case PasswordSource::Extraction:
+        return "extract";
+    case PasswordSource::Unconfirmed:
+        break;
+    }
+    return "";
+}
+
+} // namespace
+
+namespace PasswordSources {
+
+PasswordSource stored(const AppState& state) {
+    const QString text = state.settings.GetSetting(kSettingsSection, kPasswordSourceKey, QString());
+    for (PasswordSource source : {PasswordSource::Build, PasswordSource::Extraction})
+        if (text == QLatin1String(sourceText(source))) return source;
+    return PasswordSource::Unconfirmed;
+}
+
+QPair<QString, QString> entryFor(const AppState& state, const QString& password, PasswordSource by) {
+    PasswordSource source = by;
+    if (by != PasswordSource::Build && password == state.text(Option::ZipPassword)) source = stored(state);
+    return {kPasswordSourceKey, QString::fromLatin1(sourceText(source))};
+}
+
+bool needsConfirmation(const AppState& state, const QString& password) {
+    if (password.isEmpty()) return false;
+    return stored(state) != PasswordSource::Build || password != state.text(Option::ZipPassword);
+}
+
+QString describe(PasswordSource source) {
+    switch (source) {
+    case PasswordSource::Build:
+        return QStringLiteral("last confirmed in the build settings");
+    case PasswordSource::Extraction:
+        return QStringLiteral("last set by an extraction");
+    case PasswordSource::Unconfirmed:
+        break;
+    }
+    return QStringLiteral("never confirmed for building");
+}
+
+} // namespace PasswordSources
