@@ -1,8 +1,8 @@
 #include "Command.h"
 
 #include "CliOutput.h"
-#include "utility/TextUtil.h"
 #include "utility/FileOps.h"
+#include "utility/TextUtil.h"
 #include "zip/ZipPackage.h"
 
 namespace cli {
