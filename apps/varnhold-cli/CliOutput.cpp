@@ -31,7 +31,8 @@ QByteArray printableLine(const QString& text) {
 
 void printError(const QString& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "varnhold-cli: %s", printableLine(message).constData());
+    // A message is prose: the core already shows a name's odd bytes as \xE9, so a backslash stays as it is.
+    std::fprintf(stderr, "varnhold-cli: %s\n", EntryFields::visibleText(message, false).toUtf8().constData());
 }
 
 void printTagged(const char* tag, const QString& text) {

@@ -181,6 +181,11 @@ TEST_F(CliFindTest, APathThatIsNotTextIsFoundListedTestedAndExtractedByItsBytes)
                                      "/ (1 files, 0 kept as they were)\n")
             << extracted.err.toStdString();
         EXPECT_EQ(FileOps::regularFileSize(target + "/docs/ReadMe.txt"), 23);
+        // A message names the file as the listing does, each odd byte once escaped.
+        const QString gone = NativePath::decode(NativePath::encode(folder) + "/gone " + name + ".zip");
+        EXPECT_EQ(cli({"list", gone}, app.path()).err, "varnhold-cli: Cannot open " +
+                                                           EntryFields::visibleText(NativePath::display(gone), false) +
+                                                           ": the file does not exist.\n");
     }
 }
 
