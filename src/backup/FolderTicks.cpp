@@ -49,6 +49,14 @@ std::optional<FolderTicks::Count> FolderTicks::startNext() {
     return m_running->count;
 }
 
+QStringList FolderTicks::pending() const {
+    QStringList folders;
+    if (m_running && !m_running->dropped) folders << m_running->count.folder;
+    for (const Count& waiting : m_queue)
+        folders << waiting.folder;
+    return folders;
+}
+
 bool FolderTicks::finished(const FolderCount& count, bool cancelled) {
     if (!m_running) return false;
     const Entry done = std::move(*m_running);

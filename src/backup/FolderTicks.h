@@ -7,6 +7,7 @@
 #include "SelectionModel.h"
 
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <optional>
 
@@ -34,6 +35,9 @@ class FolderTicks {
     /// The running count has ended: its row is added unless it was unticked or cleared meanwhile. Returns true when
     /// a row was added.
     bool finished(const FolderCount& count, bool cancelled);
+
+    /// The folders ticked whose counts run or wait, in the order of their ticks: the grid shows them as counting.
+    QStringList pending() const;
 
     bool isRunning() const { return m_running.has_value(); }
     /// True while a count runs or waits.

@@ -12,7 +12,7 @@ SelectionTableModel::SelectionTableModel(const SelectionGrid& grid, QObject* par
     : QAbstractTableModel(parent), m_grid(grid) {}
 
 int SelectionTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_grid.rowCount();
+    return parent.isValid() ? 0 : m_grid.rowCount() + int(m_pending.size());
 }
 
 int SelectionTableModel::columnCount(const QModelIndex& parent) const {
@@ -20,7 +20,8 @@ int SelectionTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SelectionTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_grid.rowCount() || index.column() >= columnCount()) return {};
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    if (index.row() >= m_grid.rowCount()) return pendingData(index, role);
     const SelectionRow& row = m_grid.row(index.row());
     const GridField field = gridColumns(m_grid.kind())[index.column()].field;
     switch (role) {
@@ -66,6 +67,31 @@ QVariant SelectionTableModel::headerData(int section, Qt::Orientation orientatio
     if (role == Qt::DisplayRole) return column.header;
     if (role == ColumnKeyRole) return column.key;
     return {};
+}
+
+QVariant SelectionTableModel::pendingData(const QModelIndex& index, int role) const {
+    const GridField field = gridColumns(m_grid.kind())[index.column()].field;
+    const bool counted = field == GridField::Files || field == GridField::Size;
+    switch (role) {
+    case Qt::DisplayRole:
+        if (field == GridField::Path) return m_pending[index.row() - m_grid.rowCount()];
+        return counted ? QVariant(kCountingText) : QVariant();
+    case Qt::TextAlignmentRole:
+        return counted ? QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    case SummaryRole:
+        return false;
+    case EntryTypeRole:
+        return QStringLiteral("folder");
+    default:
+        return {};
+    }
+}
+
+void SelectionTableModel::setPending(const QStringList& folders) {
+    if (folders == m_pending) return;
+    beginResetModel();
+    m_pending = folders;
+    endResetModel();
 }
 
 void SelectionTableModel::reload() {

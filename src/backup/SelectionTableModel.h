@@ -6,6 +6,7 @@
 #include "SelectionGrid.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 class SelectionTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -25,7 +26,13 @@ class SelectionTableModel : public QAbstractTableModel {
 
     /// Shows the grid as it is now.
     void reload();
+    /// Folders whose rows are still to come (ticked, their counts running or waiting): shown after the grid's
+    /// rows, reading "counting…", until the count adds the real row.
+    void setPending(const QStringList& folders);
 
   private:
+    QVariant pendingData(const QModelIndex& index, int role) const;
+
     const SelectionGrid& m_grid;
+    QStringList m_pending;
 };

@@ -4,6 +4,7 @@
 #include "BuildTestSupport.h"
 #include "backup/FolderTicks.h"
 #include "backup/FolderTreeModel.h"
+#include "backup/SelectionTableModel.h"
 #include "backup/WizardForm.h"
 
 #include <QDir>
@@ -49,7 +50,15 @@ TEST_F(FolderTicksTest, RowsComeInTheOrderOfTheTicksAndAnUntickTakesBackOnlyItsF
     ASSERT_TRUE(ticks.tick(data + "C"));
     EXPECT_FALSE(ticks.startNext());
     EXPECT_FALSE(ticks.untick(data + "B")) << "a waiting count is dropped, nothing to cancel";
+    // Until their rows come, the folders still to be counted show as rows that read "counting…".
+    EXPECT_EQ(ticks.pending(), QStringList({data + "A/", data + "C/"}));
+    SelectionTableModel shown(model.folders);
+    shown.setPending(ticks.pending());
+    ASSERT_EQ(shown.rowCount(), 2);
+    EXPECT_EQ(shown.index(1, 1).data().toString(), data + "C/");
+    EXPECT_EQ(shown.index(1, 2).data().toString(), kCountingText);
     EXPECT_TRUE(finishRunning());
+    EXPECT_EQ(ticks.pending(), QStringList({data + "C/"}));
     ASSERT_TRUE(start());
     EXPECT_EQ(running, data + "C/");
     EXPECT_TRUE(finishRunning());

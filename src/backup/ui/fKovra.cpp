@@ -530,6 +530,8 @@ void fKovra::folderTicked(const QString& folder, bool ticked) {
 }
 
 void fKovra::startNextCount() {
+    // Every folder still to be counted shows as a row reading "counting…" until its real row comes.
+    pane(GridKind::Folders).model->setPending(m_ticks.pending());
     if (m_countRunner.isRunning()) return;
     const std::optional<FolderTicks::Count> next = m_ticks.startNext();
     if (!next) {
@@ -564,7 +566,8 @@ void fKovra::removeSelected(GridKind kind) {
     const QModelIndexList selected = p.view->selectionModel()->selectedRows();
     if (selected.isEmpty()) return;
     const int row = selected.first().row();
-    if (p.grid->isSummary(row)) return;
+    // A row still being counted is taken back by unticking its folder.
+    if (row >= p.grid->rowCount() || p.grid->isSummary(row)) return;
     p.grid->removeRow(row);
     p.grid->refreshSummary();
     p.model->reload();
@@ -575,6 +578,7 @@ void fKovra::clearGrid(GridKind kind) {
         // Counts still waiting or running belong to the ticks cleared here.
         if (m_ticks.clear()) m_countCancel.cancel();
         m_treeModel->clearTicks();
+        pane(GridKind::Folders).model->setPending(m_ticks.pending());
     }
     if (kind == GridKind::Sets) m_selection.cancelScans();
     pane(kind).grid->clear();
