@@ -25,22 +25,8 @@ QString absolutePath(const QString& path);
 /// Copies source over target (target replaced atomically: a work file beside it, then renamed).
 Status copyOver(const QString& source, const QString& target);
 
-/// Appends the whole of source to the end of target (target created when missing).
-Status append(const QString& target, const QString& source);
-
-/// Deletes the files (not folders) whose names match a wildcard pattern such as "/a/Temp/*.*" or "/a/x.txt".
-/// "*.*" matches every file, as users of the program expect. Files that cannot be deleted are skipped.
-/// Returns how many files were deleted.
-int deleteMatching(const QString& pattern);
-
-/// Deletes every file directly inside folder (path ending in "/"); subfolders stay.
-int deleteFilesIn(const QString& folder);
-
 /// Creates the folder and any missing parents; an existing folder is success.
 Status createFolder(const QString& folder);
-
-/// Files matching a wildcard pattern (name only, sorted), at most maxCount.
-QStringList matchingFiles(const QString& pattern, int maxCount = 255);
 
 /// Writes data to path through a work file beside it (WorkFile.h), then renames it into place.
 Status writeFileAtomically(const QString& path, const QByteArray& data);

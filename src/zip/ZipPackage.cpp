@@ -571,10 +571,6 @@ int ZipPackage::zOrderFile(const QString& filePath, const QString& storedName, U
     return kZipOk;
 }
 
-int ZipPackage::orderedCount() const {
-    return int(d->m_orders.size());
-}
-
 int ZipPackage::zCompressFiles(const QString& password, CompressionLevel level, const QString& comment,
                                const ZipProgressCallback& progress) {
     d->startRun();

@@ -66,7 +66,6 @@ class ZipPackage {
     int zCreateNewZip(const QString& path);
     /// Queues a file for the next compress under storedName ("" stores the file name alone).
     int zOrderFile(const QString& filePath, const QString& storedName, UpdateCode code);
-    int orderedCount() const;
     /// Writes the ordered files into the target (the open package, or the one zCreateNewZip named) as one
     /// ordinary package, written beside it and renamed into place; volumes of a spanned package it replaces go.
     /// Files are compressed on worker threads; the package on disk changes only when everything succeeded. New

@@ -439,9 +439,8 @@ void fKovra::load() {
     restorePlacement();
     // Other windows may have changed the settings since the start: read them again.
     m_selection.reloadPatterns();
-    for (Option option : OptionKeys::all()) {
-        if (OptionKeys::key(option).startsWith(QLatin1String("Options"))) m_state.reload(option);
-    }
+    for (Option option : OptionKeys::all())
+        m_state.reload(option);
     m_text1->setText(m_state.path(Option::ZipFolder));
     m_text2->setText(m_state.text(Option::ZipFileName));
 }
