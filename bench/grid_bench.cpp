@@ -2,8 +2,8 @@
 // the grid take, how long re-sorting takes, and the peak memory of the process.
 //   grid_bench PACKAGE.zip   (bench.py makes the package)
 #include "app/AppState.h"
+#include "shell/fMain.h"
 #include "viewer/EntryList.h"
-#include "viewer/ui/fMain.h"
 
 #include <QApplication>
 #include <QDir>

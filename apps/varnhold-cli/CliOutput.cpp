@@ -1,6 +1,6 @@
 #include "CliOutput.h"
 
-#include "viewer/EntryFields.h"
+#include "utility/TextUtil.h"
 
 #include <csignal>
 #include <cstdio>
@@ -22,7 +22,7 @@ void writeOut(const QByteArray& bytes) {
 }
 
 QString printable(const QString& text) {
-    return EntryFields::visibleText(text);
+    return TextUtil::visibleText(text);
 }
 
 QByteArray printableLine(const QString& text) {
@@ -32,7 +32,7 @@ QByteArray printableLine(const QString& text) {
 void printError(const QString& message) {
     std::fflush(stdout);
     // A message is prose: the core already shows a name's odd bytes as \xE9, so a backslash stays as it is.
-    std::fprintf(stderr, "varnhold-cli: %s\n", EntryFields::visibleText(message, false).toUtf8().constData());
+    std::fprintf(stderr, "varnhold-cli: %s\n", TextUtil::visibleText(message, false).toUtf8().constData());
 }
 
 void printTagged(const char* tag, const QString& text) {

@@ -3,6 +3,7 @@
 
 #include "CliOutput.h"
 #include "app/AppState.h"
+#include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 #include "viewer/EntryList.h"
 #include "zip/ZipPackage.h"
@@ -43,7 +44,7 @@ class ListCommand : public Command {
         constexpr qsizetype kChunk = 1 << 22;
         out.reserve(std::min<qsizetype>(qsizetype(list.size()) * 80, kChunk + 4096));
         for (const EntryRow& row : list.rows()) {
-            EntryFields::appendVisibleText(out, row.name);
+            TextUtil::appendVisibleText(out, row.name);
             out += '\t';
             EntryFields::appendSizeText(out, row.size);
             out += '\t';
@@ -53,7 +54,7 @@ class ListCommand : public Command {
             out += '\t';
             EntryFields::appendRatioText(out, row.size, row.zipped);
             out += '\t';
-            EntryFields::appendVisibleText(out, row.folderPath);
+            TextUtil::appendVisibleText(out, row.folderPath);
             out += '\n';
             if (out.size() > kChunk) writeOut(out), out.truncate(0);
         }

@@ -2,9 +2,9 @@
 // over. It works in the application folder ($VARNHOLD_HOME, else $XDG_DATA_HOME/Varnhold); "--app-folder DIR"
 // picks another one for this run, as it does for varnhold-cli.
 #include "app/AppState.h"
+#include "shell/fMain.h"
 #include "utility/FileOps.h"
 #include "utility/NativePath.h"
-#include "viewer/ui/fMain.h"
 
 #include <QApplication>
 #include <QFileInfo>

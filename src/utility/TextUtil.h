@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 namespace TextUtil {
@@ -14,4 +15,12 @@ QString formatGrouped(qint64 value);
 qint64 parseGrouped(const QString& text, bool* ok = nullptr);
 /// A folder path with one trailing "/" added when it has none; an empty path (no folder) stays empty.
 QString withSlash(const QString& folder);
+/// A name or message made safe to show on one line: control characters, bidi controls (such as the right-to-left
+/// override that makes "invoice\u202etxt.exe" read as "invoiceexe.txt"), line and paragraph separators and lone
+/// surrogates become visible escapes (\n, \t, \r, \xHH, \uHHHH), and the backslash itself is doubled, so every
+/// escape reads back to exactly one character. The window, which no program reads back, leaves backslashes as
+/// they are (doubleBackslash false).
+QString visibleText(const QString& text, bool doubleBackslash = true);
+/// visibleText(text) in UTF-8, appended to out; a name with nothing to escape is copied without a new string.
+void appendVisibleText(QByteArray& out, const QString& text);
 } // namespace TextUtil

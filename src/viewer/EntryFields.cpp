@@ -12,10 +12,6 @@ QString twoDigits(int v) {
     return QString::number(v).rightJustified(2, u'0');
 }
 
-// Characters that would move the cursor, start a new line or turn the text's direction on a terminal.
-bool isBidiControl(char16_t c) {
-    return c == 0x061c || c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-}
 } // namespace
 
 QString modifiedText(quint16 dosDate, quint16 dosTime) {
@@ -69,41 +65,6 @@ QString sortedStatusText(const QString& fileName) {
 
 QString selectionStatusText(const QString& name) {
     return QStringLiteral("  ") + name + QStringLiteral(" selected, right-click for commands");
-}
-
-QString visibleText(const QString& text, bool doubleBackslash) {
-    QString out;
-    out.reserve(text.size());
-    const auto hex = [&out](uint value, int digits, char kind) {
-        out += u'\\';
-        out += QLatin1Char(kind);
-        out += QString::number(value, 16).rightJustified(digits, u'0');
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            out += text.at(i);
-            out += text.at(++i);
-        } else if (c == u'\\' && doubleBackslash) {
-            out += QStringLiteral("\\\\");
-        } else if (c == u'\n') {
-            out += QStringLiteral("\\n");
-        } else if (c == u'\t') {
-            out += QStringLiteral("\\t");
-        } else if (c == u'\r') {
-            out += QStringLiteral("\\r");
-        } else if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {
-            hex(c, 2, 'x');
-        } else if (c >= 0xdc80 && c <= 0xdcff) {
-            // A byte of a file name that is not UTF-8, carried as a lone surrogate (see NativePath).
-            hex(c - 0xdc00, 2, 'x');
-        } else if (isBidiControl(c) || c == 0x2028 || c == 0x2029 || QChar::isSurrogate(c)) {
-            hex(c, 4, 'u');
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
 }
 
 namespace {
@@ -163,22 +124,4 @@ void appendRatioText(QByteArray& out, qint64 size, qint64 zipped) {
     appendSizeText(out, ratioPercent(size, zipped));
     out.append('%');
 }
-
-void appendVisibleText(QByteArray& out, const QString& text) {
-    // Most names are printable ASCII without a backslash: those are copied as they are.
-    const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (chars[i] < 0x20 || chars[i] > 0x7e || chars[i] == u'\\') {
-            out += visibleText(text).toUtf8();
-            return;
-        }
-    }
-    const qsizetype start = out.size();
-    out.resize(start + n);
-    char* p = out.data() + start;
-    for (qsizetype i = 0; i < n; ++i)
-        p[i] = char(chars[i]);
-}
-
 } // namespace EntryFields

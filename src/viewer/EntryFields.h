@@ -21,12 +21,6 @@ QString openedStatusText(const QString& fileName, qint64 files, qint64 bytes, co
 QString buildingStatusText(const QString& fileName);
 QString sortingStatusText(const QString& fileName);
 QString sortedStatusText(const QString& fileName);
-/// A name or message made safe to show on one line: control characters, bidi controls (such as the right-to-left
-/// override that makes "invoice\u202etxt.exe" read as "invoiceexe.txt"), line and paragraph separators and lone
-/// surrogates become visible escapes (\n, \t, \r, \xHH, \uHHHH), and the backslash itself is doubled, so every
-/// escape reads back to exactly one character. The window, which no program reads back, leaves backslashes as
-/// they are (doubleBackslash false).
-QString visibleText(const QString& text, bool doubleBackslash = true);
 /// "  name selected, right-click for commands".
 QString selectionStatusText(const QString& name);
 
@@ -34,6 +28,4 @@ QString selectionStatusText(const QString& name);
 void appendModifiedText(QByteArray& out, quint16 dosDate, quint16 dosTime);
 void appendSizeText(QByteArray& out, qint64 bytes);
 void appendRatioText(QByteArray& out, qint64 size, qint64 zipped);
-/// visibleText(text) in UTF-8.
-void appendVisibleText(QByteArray& out, const QString& text);
 } // namespace EntryFields

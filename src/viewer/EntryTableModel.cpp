@@ -1,6 +1,6 @@
 #include "EntryTableModel.h"
 
-#include "EntryFields.h"
+#include "utility/TextUtil.h"
 
 #include <QSet>
 
@@ -106,7 +106,7 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
         // A name may hold line breaks or a right-to-left override that makes "invoice<RLO>txt.exe" read as
         // "invoiceexe.txt": names are shown with such characters as visible escapes.
         if (column == EntryColumn::Name || column == EntryColumn::Path)
-            return EntryFields::visibleText(row->text(column), false);
+            return TextUtil::visibleText(row->text(column), false);
         return row->text(column);
     case Qt::DecorationRole:
         if (column == EntryColumn::Icon && m_iconLookup) return m_iconLookup(row->iconKey());
@@ -116,7 +116,7 @@ QVariant EntryTableModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         // The Path and File Name cells are often wider than their columns.
         if (column == EntryColumn::Name || column == EntryColumn::Path)
-            return EntryFields::visibleText(row->folderPath + row->name, false);
+            return TextUtil::visibleText(row->folderPath + row->name, false);
         return {};
     default:
         return {};

@@ -6,7 +6,6 @@
 #include "utility/FileOps.h"
 #include "utility/NativePath.h"
 #include "utility/TextUtil.h"
-#include "viewer/EntryFields.h"
 
 #include "FindTestUtil.h"
 #include "TestSupport.h"
@@ -162,9 +161,9 @@ TEST_F(CliFindTest, APathThatIsNotTextIsFoundListedTestedAndExtractedByItsBytes)
         ASSERT_EQ(
             std::rename(QFile::encodeName(tree.file("made.zip")).constData(), NativePath::encode(package).constData()),
             0);
-        const QString shownName = EntryFields::visibleText(NativePath::decode(name + ".zip"));
-        const QString row = EntryFields::visibleText(package) + "\t" +
-                            TextUtil::formatGrouped(*FileOps::regularFileSize(package)) + "\n";
+        const QString shownName = TextUtil::visibleText(NativePath::decode(name + ".zip"));
+        const QString row =
+            TextUtil::visibleText(package) + "\t" + TextUtil::formatGrouped(*FileOps::regularFileSize(package)) + "\n";
 
         const ToolRun found = cli({"find", "--drives", folder}, app.path());
         EXPECT_EQ(found.out, row) << found.err.toStdString();
@@ -177,14 +176,14 @@ TEST_F(CliFindTest, APathThatIsNotTextIsFoundListedTestedAndExtractedByItsBytes)
         const ToolRun tested = cli({"test", package}, app.path());
         EXPECT_EQ(tested.out, shownName + ": 1 entries tested, no errors.\n") << tested.err.toStdString();
         const ToolRun extracted = cli({"extract", package, "--to", target}, app.path());
-        EXPECT_EQ(extracted.out, shownName + " extracted to " + EntryFields::visibleText(target) +
-                                     "/ (1 files, 0 kept as they were)\n")
+        EXPECT_EQ(extracted.out,
+                  shownName + " extracted to " + TextUtil::visibleText(target) + "/ (1 files, 0 kept as they were)\n")
             << extracted.err.toStdString();
         EXPECT_EQ(FileOps::regularFileSize(target + "/docs/ReadMe.txt"), 23);
         // A message names the file as the listing does, each odd byte once escaped.
         const QString gone = NativePath::decode(NativePath::encode(folder) + "/gone " + name + ".zip");
         EXPECT_EQ(cli({"list", gone}, app.path()).err, "varnhold-cli: Cannot open " +
-                                                           EntryFields::visibleText(NativePath::display(gone), false) +
+                                                           TextUtil::visibleText(NativePath::display(gone), false) +
                                                            ": the file does not exist.\n");
     }
 }

@@ -2,6 +2,7 @@
 // the central directory, must be exactly what the full open through libzip gives.
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
+#include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 #include "viewer/EntryList.h"
 #include "zip/ZipDirectory.h"
@@ -51,11 +52,11 @@ QByteArray referenceListing(const QString& path) {
     list.sortAfterOpening();
     QString text;
     for (const EntryRow& row : list.rows())
-        text += EntryFields::visibleText(row.name) + u'\t' + row.sizeText() + u'\t' + row.zippedText() + u'\t' +
-                row.modifiedText() + u'\t' + row.ratioText() + u'\t' + EntryFields::visibleText(row.folderPath) + u'\n';
-    text += EntryFields::visibleText(EntryFields::openedStatusText(EntryFields::packageFileName(path),
-                                                                   package.zGetTotalFiles(), package.zGetTotalBytes(),
-                                                                   package.zGetComment())) +
+        text += TextUtil::visibleText(row.name) + u'\t' + row.sizeText() + u'\t' + row.zippedText() + u'\t' +
+                row.modifiedText() + u'\t' + row.ratioText() + u'\t' + TextUtil::visibleText(row.folderPath) + u'\n';
+    text += TextUtil::visibleText(EntryFields::openedStatusText(EntryFields::packageFileName(path),
+                                                                package.zGetTotalFiles(), package.zGetTotalBytes(),
+                                                                package.zGetComment())) +
             u'\n';
     return text.toUtf8();
 }

@@ -6,7 +6,6 @@
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/PasswordBox.h"
 #include "utility/TextUtil.h"
-#include "viewer/EntryFields.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -213,7 +212,7 @@ void fExtract::load() {
     if (request == kExtractAllRequest) m_selectedFileLabel->setText("Extract all files.");
     // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
     if (request == kExtractOneRequest)
-        m_selectedFileNameLabel->setText(EntryFields::visibleText(m_state.text(Option::ExtractName), false));
+        m_selectedFileNameLabel->setText(TextUtil::visibleText(m_state.text(Option::ExtractName), false));
 
     setPasswordHidden(m_passwordEdit, s.hidePassword);
     // The folder the entries go to takes the focus: the password box is shared with the builds, so what is typed

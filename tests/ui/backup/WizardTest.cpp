@@ -7,9 +7,9 @@
 #include "backup/SelectionTableModel.h"
 #include "backup/ui/fKovra.h"
 #include "finding/ui/SearchRunner.h"
+#include "shell/fMain.h"
 #include "tools/ui/fCount.h"
 #include "viewer/EntryTableModel.h"
-#include "viewer/ui/fMain.h"
 
 #include <QAction>
 #include <QFileInfo>

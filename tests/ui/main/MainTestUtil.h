@@ -5,8 +5,8 @@
 #include "TestSupport.h"
 #include "app/AppState.h"
 #include "app/ui/DialogHook.h"
+#include "shell/fMain.h"
 #include "viewer/EntryTableModel.h"
-#include "viewer/ui/fMain.h"
 
 #include <QAction>
 #include <QDir>

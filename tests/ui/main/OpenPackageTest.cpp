@@ -2,8 +2,8 @@
 // "Favorites", failures, selection, the right-click menu and Close.
 #include "MainTestUtil.h"
 
+#include "shell/ViewerIcons.h"
 #include "viewer/EntryFields.h"
-#include "viewer/ui/ViewerIcons.h"
 
 #include <QApplication>
 #include <QFile>

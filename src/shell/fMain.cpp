@@ -12,6 +12,7 @@
 #include "tools/ExtractRequest.h"
 #include "tools/ui/fExtract.h"
 #include "utility/FileOps.h"
+#include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
 #include "viewer/EntryTableModel.h"
 
@@ -93,7 +94,7 @@ class StatusLine : public QLabel {
   private:
     void refit() {
         // Direction controls in a comment or name would turn the rest of the line round; show them as escapes.
-        const QString line = EntryFields::visibleText(oneLine(m_full), false);
+        const QString line = TextUtil::visibleText(oneLine(m_full), false);
         // Until the label has its width on screen it shows the whole line; the first resize cuts it.
         const int room = contentsRect().width();
         setText(isVisible() && room > 0 ? fontMetrics().elidedText(line, Qt::ElideRight, room) : line);
@@ -604,7 +605,7 @@ void fMain::onSelectionChanged() {
     const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
     if (const EntryRow* row = m_model->rowAt(rows.first().row()))
-        setStatusText(EntryFields::selectionStatusText(EntryFields::visibleText(row->name, false)));
+        setStatusText(EntryFields::selectionStatusText(TextUtil::visibleText(row->name, false)));
 }
 
 void fMain::showEntryMenu(const QPoint& pos) {
