@@ -200,14 +200,15 @@ const Step kNoPackageNoCopy = [](CliFixture& t) {
 const Given kNoSetsFolder = {{"Options08", ""}};
 
 const Case kBuild[] = {
+    // The password is shared with extraction: a build says where the stored one was last set before it encrypts.
     storedPassword("PasswordStoredByExtraction", "extract", "last set by an extraction"),
     storedPassword("PasswordNeverConfirmed", "", "never confirmed for building"),
     storedPassword("PasswordStoredByBuild", "build", "last confirmed in the build settings"),
     {"Small", "build out.zip data/ note.md --level none", built(3, 18) + kNoneLocked, "", 0, data,
      both(holds("out.zip", "note.md data/a.txt data/sub/b.txt", "*Comment*"), kPeersAndAnEmptyList)},
     {"PatternsPasswordComment",
-     "build out.zip data --include *.tmp --include */sub/* --exclude *.none --password secret --comment \"Weekly "
-     "docs\"",
+     "build out.zip data --include *.tmp --include */sub/* --exclude *.none "
+     "--password secret --comment \"Weekly docs\"",
      built(2, 15) + kNoneLocked, "", 0, data,
      both(holds("out.zip", "data/scratch.tmp data/sub/b.txt", "Weekly docs"), kSevenZipSecret)},
     {"Freshen", "build out.zip data/ --mode freshen", updated(1), "", 0, kChanged,
@@ -301,6 +302,7 @@ const Case kCount[] = {
     {"MissingFolder", "count tree missing", kTreeRow, "varnhold-cli: {dir}/missing is not a folder.\n", 1, tree,
      nullptr, kSkipTmp},
     {"File", "count tree/a.txt", "", "varnhold-cli: {dir}/tree/a.txt is not a folder.\n", 1, tree},
+    // What a count cannot read is named and makes exit 4, as files a build leaves out do.
     {"Unreadable", "count closed tree", "{dir}/closed/\t0\t0\n" + kTreeRow,
      "left out  {kept}: the folder could not be opened: File name too long\n", 4, tooDeep("closed/deep", tree),
      kRemoveTooDeep, kSkipTmp},
@@ -390,6 +392,7 @@ TEST_F(CliBuild, AFileSizeLimitFailsTheBuildWithAMessageInsteadOfKillingIt) {
     EXPECT_EQ(hiddenFiles(dir.path()), QStringList());
 }
 
+// The work files a killed build leaves are swept by the next build there.
 TEST_F(CliBuild, WorkFilesOfKilledBuildsAreSweptByTheNextBuild) {
     oldPackage();
     writeFile(file("data/big.bin"), randomBytes(24 << 20, 7));

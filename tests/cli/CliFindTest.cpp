@@ -7,7 +7,6 @@
 #include "viewer/EntryFields.h"
 
 #include <csignal>
-#include <cstdio>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -76,12 +75,6 @@ const Case kFind[] = {
 };
 INSTANTIATE_TEST_SUITE_P(find, CliRun, ::testing::ValuesIn(kFind), caseName);
 
-void files(CliFixture& t) {
-    writeFile(t.file("s/b/Report.txt"), "Quarterly NUMBERS\n");
-    writeFile(t.file("s/a/new\nline.txt"), "numbers");
-    writeFile(t.file("s/a/big.bin"), QByteArray(10240, 'n'));
-    writeFile(t.file("s/c/other.dat"), "nothing to see");
-}
 // The same folder twice, once by a path that is not clean: each file is found once.
 const QString kRoots = " --drives {dir}/s/b,{dir}/s/a/../a/,{dir}/s/c";
 const QString kNewLine = "{dir}/s/a/new\\nline.txt\n", kReport = "{dir}/s/b/Report.txt\n";
@@ -92,16 +85,18 @@ const Step kNotStored = [](CliFixture&) {
 const Given kStoredCriteria = {{"SSOption2", "-1"}, {"so3", "*.BIN"}, {"Drives", "{dir}/s/"}};
 
 const Case kSearch[] = {
-    {"Text", "search --text numbers" + kRoots, kNewLine + kReport, "", 0, files, kNotStored},
-    {"MatchCase", "search --text numbers --match-case" + kRoots, kNewLine, "", 0, files},
-    {"AtLeast", "search --at-least 10" + kRoots, "{dir}/s/a/big.bin\n", "", 0, files},
-    {"AtMostAndName", "search --at-most 9 --name *.txt" + kRoots, kNewLine + kReport, "", 0, files},
+    {"Text", "search --text numbers" + kRoots, kNewLine + kReport, "", 0, packages, kNotStored},
+    {"MatchCase", "search --text numbers --match-case" + kRoots, kNewLine, "", 0, packages},
+    {"AtLeast", "search --at-least 10" + kRoots, "{dir}/s/a/big.bin\n", "", 0, packages},
+    {"AtMostAndName", "search --at-most 9 --name *.txt" + kRoots, kNewLine + kReport, "", 0, packages},
     {"DateRange", "search --name *.dat --date modified --from 01/01/1980 --to 12/31/2107" + kRoots,
-     "{dir}/s/c/other.dat\n", "", 0, files},
-    {"OutsideDateRange", "search --name *.dat --from 01/01/1980 --to 01/01/1981" + kRoots, "", "", 0, files},
-    {"StoredCriteria", "search", "{dir}/s/a/big.bin\n", "", 0, files, nullptr, kStoredCriteria},
-    {"NoCriteria", "search --defaults --drives s", "", "varnhold-cli: Please enter search options.\n", 2, files},
-    {"RootMissing", "search --text x --drives s/missing", "", "varnhold-cli: s/missing: no such folder\n", 1, files},
+     "{dir}/s/c/other.dat\n", "", 0, packages},
+    {"OutsideDateRange", "search --name *.dat --from 01/01/1980 --to 01/01/1981" + kRoots, "", "", 0, packages},
+    {"StoredCriteria", "search", "{dir}/s/a/big.bin\n", "", 0, packages, nullptr, kStoredCriteria},
+    {"NoCriteria", "search --defaults --drives s", "", "varnhold-cli: Please enter search options.\n", 2, packages},
+    {"BadStartDate", "search --name * --from 12/31/1979 --to 01/01/2000", "",
+     "varnhold-cli: Start date invalid - format is mm/dd/yyyy\n", 2, packages},
+    {"RootMissing", "search --text x --drives s/missing", "", "varnhold-cli: s/missing: no such folder\n", 1, packages},
 };
 INSTANTIATE_TEST_SUITE_P(search, CliRun, ::testing::ValuesIn(kSearch), caseName);
 
@@ -129,15 +124,15 @@ TEST_F(CliFixture, AFindInterruptExitsThreeAndLeavesTheIndexAsItWas) {
 // A path is bytes: a package in a folder named by bytes that are not UTF-8 (or holding a control character) is found,
 // kept in the index, and listed, tested and extracted (into a folder named so too), its name printed escaped.
 TEST_F(CliFixture, APathThatIsNotTextIsFoundListedTestedAndExtractedByItsBytes) {
+    packages(*this);
     for (const QByteArray& name : {QByteArray("lat\xe9"), QByteArray("odd\x01name")}) {
         SCOPED_TRACE(name.toHex().constData());
         const QString folder = NativePath::decode(NativePath::encode(dir.path()) + "/in " + name);
         const QString package = folder + '/' + NativePath::decode(name + ".zip");
         const QString target = NativePath::decode(NativePath::encode(dir.path()) + "/to " + name);
-        packages(*this);
         ASSERT_EQ(::mkdir(NativePath::encode(folder).constData(), 0755), 0);
-        ASSERT_EQ(
-            std::rename(QFile::encodeName(file("tree/b.zip")).constData(), NativePath::encode(package).constData()), 0);
+        ASSERT_EQ(::link(QFile::encodeName(file("tree/b.zip")).constData(), NativePath::encode(package).constData()),
+                  0);
         const QString shownName = EntryFields::visibleText(NativePath::decode(name + ".zip"));
         const QString row = EntryFields::visibleText(package) + "\t" +
                             TextUtil::formatGrouped(*FileOps::regularFileSize(package)) + "\n";

@@ -42,14 +42,9 @@ Case scratchLink(const char* name, const QString& scratch) {
         EXPECT_EQ(listTree(t.file("elsewhere")).join('\n').toUtf8(), t.kept);
         EXPECT_TRUE(QFileInfo(t.app.file(scratch)).isSymLink());
     };
-    return {name,
-            "list pack.zip",
-            kListed,
-            "varnhold-cli: {app}/" + scratch +
-                " is a symbolic link, not a folder of its own; it is left as it is and not used.\n",
-            0,
-            link,
-            untouched};
+    const QString err = "varnhold-cli: {app}/" + scratch +
+                        " is a symbolic link, not a folder of its own; it is left as it is and not used.\n";
+    return {name, "list pack.zip", kListed, err, 0, link, untouched};
 }
 
 const QString kIni = "config/Brindlecot/Varnhold.ini";
@@ -60,7 +55,6 @@ const Step kOpenIni = [](CliFixture& t) {
 };
 const Step kOwnerOnly = [](CliFixture& t) { EXPECT_EQ(inodeAndMode(t.file(kIni)).second, 0600u); };
 
-using Given = QList<QPair<QString, QString>>;
 const Given kHomeSet = {{"$VARNHOLD_HOME", "{app}/home"}}, kUnused = {{"$VARNHOLD_HOME", "{app}/unused"}};
 const Given kDataHome = {{"$VARNHOLD_HOME", QString()}, {"$XDG_DATA_HOME", "{app}/data"}};
 const Given kUserHome = {{"$VARNHOLD_HOME", QString()}, {"$XDG_DATA_HOME", QString()}, {"$HOME", "{app}/user"}};

@@ -87,7 +87,7 @@ inline void python(const char* script, const QString& folder, const QStringList&
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 }
 
-/// The packages the cases read, made in {dir}, every entry stored so that each cell of a listing is known.
+/// The packages and files the cases read, made in {dir}; every entry is stored, so each cell of a listing is known.
 inline void packages(const CliFixture& t) {
     python(R"(
 import os, zipfile
@@ -111,14 +111,26 @@ pack("dst.zip", [("f%d.txt" % i, "x", t) for i, t in enumerate([(2021, 3, 28, 1,
 pack("evil.zip", [("../escape.txt", "bad"), ("fine.txt", "good")])
 pack("p.zip", [("f%02d.txt" % i, ("Q" if i == 4 else chr(97 + i)) * 2000) for i in range(14)] +
      [("back\\slash.txt", "kept as a name")])
-data = bytearray(open("p.zip", "rb").read())
-data[data.index(b"Q" * 2000) + 1000] = ord("R")
-open("p.zip", "wb").write(bytes(data))
+def damage(path, marker, to):  # the byte after marker changed: a CRC error
+    data = bytearray(open(path, "rb").read())
+    data[data.index(marker) + len(marker)] = ord("R")
+    open(to, "wb").write(bytes(data))
+damage("p.zip", b"Q" * 1000, "p.zip")
+damage("Sample Pack.zip", b"z" * 100, "damaged.zip")
+damage("hostile.zip", "invoice\u202etxt.exe".encode(), "damaged hostile.zip")
+open("truncated.zip", "wb").write(open("Sample Pack.zip", "rb").read()[:-30])
+open("notes.zip", "w").write("just some text, not a package\n")
+open("empty.zip", "w").close()
+os.mkfifo("pipe.zip")
 pack("pack.zip", [("a.txt", "alpha", (2020, 1, 2, 3, 4, 6))])
 for path, name in [("tree/b.zip", "docs/ReadMe.txt"), ("tree/A dir/c.ZIP", "notes.txt"),
                    ("tree/tab\there.zip", "sub/readme.TXT")]:
     pack(path, [(name, "data of " + name)])
 open("tree/broken.zip", "wb").write(b"b" * 1234)
+for path, data in [("s/b/Report.txt", "Quarterly NUMBERS\n"), ("s/a/new\nline.txt", "numbers"),
+                   ("s/a/big.bin", "n" * 10240), ("s/c/other.dat", "nothing to see")]:
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    open(path, "w").write(data)
 )",
            t.dir.path());
 }
