@@ -84,7 +84,11 @@ TEST_F(CliFixture, TheListingOpenReadsTheSameEntriesAsLibzip) {
     ASSERT_EQ(
         runTool("7z", {"a", "-tzip", "-bd", "-mem=AES256", "-psecret", file("aes.zip"), "."}, file("src")).exitCode, 0);
     python(kVariedPackage, dir.path(), {file("varied.zip"), "300"});
-    ASSERT_EQ(run({"build", "ours.zip", "src/", "--password", "pw", "--comment", "made here"}).exitCode, 0);
+    ZipPackage ours;
+    ASSERT_EQ(ours.zCreateNewZip(file("ours.zip")), kZipOk);
+    ASSERT_EQ(ours.zOrderFile(file("src/a.txt"), "top/a.txt", UpdateCode::AddReplace), kZipOk);
+    ASSERT_EQ(ours.zOrderFile(file("src/link"), "top/link", UpdateCode::AddReplace), kZipOk);
+    ASSERT_EQ(ours.zCompressFiles("pw", CompressionLevel::Normal, "made here"), kZipOk);
 
     const auto fields = [](const ZipEntry& e) {
         return std::tuple(e.name, e.folderPath, e.extension, e.size, e.compressedSize, e.dosDate, e.dosTime, e.crc,
