@@ -1,30 +1,145 @@
 #pragma once
-// Running varnhold-cli as a script would, in an application folder of the test's own.
+// varnhold-cli run as a script would run it. A case is its arguments, what is made before the run, and the exact
+// stdout, stderr and exit code the run must give, then what it must have left on disk.
 
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
+#include "utility/TextUtil.h"
 
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/stat.h>
 
 namespace clitest {
 
 using namespace testsupport;
+/// Settings stored before a run, and environment variables of the run ("$NAME"; a null value unsets it).
+using Given = QList<QPair<QString, QString>>;
 
-/// Runs the program with workDir as its application folder, started in workDir unless startIn names another
-/// folder, and waits for it.
-inline ToolRun cli(const QStringList& args, const QString& workDir, const QString& startIn = {}) {
-    return runTool(VARNHOLD_CLI, QStringList{"--app-folder", workDir} + args, startIn.isEmpty() ? workDir : startIn);
+/// An application folder and a folder to start in, both empty, and an empty settings store: a first run.
+class CliFixture : public ::testing::Test {
+  protected:
+    void SetUp() override { CRegSettings(kCompany, kApplication).DeleteSetting(kSettingsSection); }
+
+  public:
+    /// "{app}" is the application folder, "{dir}" the folder runs start in, "{kept}" what a set-up kept, and
+    /// "{size:NAME}" the size of {dir}/NAME as the program prints sizes.
+    QString expand(QString text) const {
+        text.replace("{app}", app.path()).replace("{dir}", dir.path()).replace("{kept}", QString::fromUtf8(kept));
+        static const QRegularExpression size(R"(\{size:([^}]*)\})");
+        for (QRegularExpressionMatch m = size.match(text); m.hasMatch(); m = size.match(text))
+            text.replace(m.capturedStart(), m.capturedLength(),
+                         TextUtil::formatGrouped(QFileInfo(file(m.captured(1))).size()));
+        return text;
+    }
+    QString file(const QString& name) const { return dir.file(name); }
+    /// A path as a package stores it (its root left out).
+    QString stored(const QString& name) const { return file(name).mid(1); }
+    /// Runs the program in {dir} with {app} as its application folder (VARNHOLD_HOME, unless given names another),
+    /// started by wrapper when one is given, and waits for it.
+    ToolRun run(QStringList args, Given given = {}, QStringList wrapper = {}) const {
+        given.prepend({"$VARNHOLD_HOME", app.path()});
+        std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved;
+        for (const auto& [key, value] : given) {
+            if (!key.startsWith('$')) continue; // a setting, stored before the set-up
+            const QByteArray name = key.mid(1).toUtf8();
+            saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+            value.isNull() ? qunsetenv(name) : qputenv(name, expand(value).toUtf8());
+        }
+        for (QString& arg : args)
+            arg = expand(arg);
+        wrapper << VARNHOLD_CLI;
+        const ToolRun result = runTool(wrapper.first(), wrapper.mid(1) + args, dir.path());
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
+        return result;
+    }
+    /// Starts the program without waiting, for a test that signals or kills it.
+    bool start(QProcess& process, const QStringList& args) const {
+        process.setWorkingDirectory(dir.path());
+        process.start(VARNHOLD_CLI, QStringList{"--app-folder", app.path()} + args);
+        return process.waitForStarted();
+    }
+    /// Stores the settings among given.
+    void save(const Given& given) const {
+        for (const auto& [key, value] : given)
+            if (!key.startsWith('$'))
+                CRegSettings(kCompany, kApplication).SaveSetting(kSettingsSection, key, expand(value));
+    }
+    static QString setting(const QString& key) {
+        return CRegSettings(kCompany, kApplication).GetSetting(kSettingsSection, key, "<missing>");
+    }
+
+    TempDir app, dir;
+    QByteArray kept; ///< what a set-up keeps for the expected output or a check
+};
+
+/// Runs a Python script (zipfile makes packages of every shape) in folder.
+inline void python(const char* script, const QString& folder, const QStringList& args = {}) {
+    const ToolRun made = runTool("python3", QStringList{"-c", script} + args, folder);
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 }
 
-/// Starts the program in app (its application folder too) without waiting, for a test that signals or kills it.
-inline bool startCli(QProcess& process, const QString& app, const QStringList& args) {
-    process.setWorkingDirectory(app);
-    process.start(VARNHOLD_CLI, QStringList{"--app-folder", app} + args);
-    return process.waitForStarted();
+/// The packages and files the cases read, made in {dir}; every entry is stored, so each cell of a listing is known.
+inline void packages(const CliFixture& t) {
+    python(R"(
+import os, zipfile
+T = (2024, 3, 9, 8, 7, 6)
+def pack(path, entries, comment=b""):
+    os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
+    with zipfile.ZipFile(path, "w") as z:
+        z.comment = comment
+        for name, data, *time in entries:
+            z.writestr(zipfile.ZipInfo(name, time[0] if time else T), data)
+pack("Sample Pack.zip", [("zeta.txt", "z" * 1234), ("docs/", "", (2024, 1, 1, 0, 0, 0)), ("docs/Alpha.TXT", "a" * 10,
+     (1999, 12, 31, 23, 59, 58)), ("docs/empty", "", (2010, 5, 1, 12, 0, 0)), ("beta.bin", "b" * 9)], b"weekly docs")
+# Names that forge entry and status lines, hide an extension behind a right-to-left override, or send a terminal
+# control sequence (the one-character CSI); a comment with a line break.
+pack("hostile.zip", [(n, "x") for n in ["a\n  (forged.zip)  Files = 0\tx.txt", "invoice\u202etxt.exe",
+     "csi\u009b31mr\u00f8d", "back\\slash\tz", "../up\rcr"]], b"two\nlines\x07\x1b")
+# Times on both sides of summer time changes in Europe, America and Australia.
+pack("dst.zip", [("f%d.txt" % i, "x", t) for i, t in enumerate([(2021, 3, 28, 1, 59, 58), (2021, 3, 28, 3, 0, 0),
+     (2021, 10, 31, 1, 59, 58), (2021, 10, 31, 2, 30, 0), (2021, 10, 31, 3, 0, 0), (2021, 3, 14, 1, 59, 58),
+     (2021, 3, 14, 3, 0, 0), (2021, 11, 7, 1, 30, 0), (2021, 7, 1, 12, 0, 0), (2022, 1, 1, 0, 0, 0)])])
+pack("evil.zip", [("../escape.txt", "bad"), ("fine.txt", "good")])
+pack("p.zip", [("f%02d.txt" % i, ("Q" if i == 4 else chr(97 + i)) * 2000) for i in range(14)] +
+     [("back\\slash.txt", "kept as a name")])
+def damage(path, marker, to):  # the byte after marker changed: a CRC error
+    data = bytearray(open(path, "rb").read())
+    data[data.index(marker) + len(marker)] = ord("R")
+    open(to, "wb").write(bytes(data))
+damage("p.zip", b"Q" * 1000, "p.zip")
+damage("Sample Pack.zip", b"z" * 100, "damaged.zip")
+damage("hostile.zip", "invoice\u202etxt.exe".encode(), "damaged hostile.zip")
+open("truncated.zip", "wb").write(open("Sample Pack.zip", "rb").read()[:-30])
+open("notes.zip", "w").write("just some text, not a package\n")
+open("empty.zip", "w").close()
+os.mkfifo("pipe.zip")
+pack("pack.zip", [("a.txt", "alpha", (2020, 1, 2, 3, 4, 6))])
+for path, name in [("tree/b.zip", "docs/ReadMe.txt"), ("tree/A dir/c.ZIP", "notes.txt"),
+                   ("tree/tab\there.zip", "sub/readme.TXT")]:
+    pack(path, [(name, "data of " + name)])
+open("tree/broken.zip", "wb").write(b"b" * 1234)
+for path, data in [("s/b/Report.txt", "Quarterly NUMBERS\n"), ("s/a/new\nline.txt", "numbers"),
+                   ("s/a/big.bin", "n" * 10240), ("s/c/other.dat", "nothing to see")]:
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    open(path, "w").write(data)
+)",
+           t.dir.path());
+}
+
+/// The inode and the permission bits of a file: the very same file, and who may read it.
+inline std::pair<quint64, unsigned> inodeAndMode(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {0, 0};
+    return {st.st_ino, st.st_mode & 07777};
 }
 
 /// The hidden files of a folder: the work files a run leaves while it writes.
@@ -32,11 +147,33 @@ inline QStringList hiddenFiles(const QString& folder) {
     return QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden | QDir::System);
 }
 
-/// Each test starts from an empty store, as on a first run in its own application folder.
-class CliFixture : public ::testing::Test {
-  protected:
-    void SetUp() override { CRegSettings(kCompany, kApplication).DeleteSetting(kSettingsSection); }
-    TempDir app; // the application folder of each run
+/// What a case does before its run, or checks after it.
+using Step = std::function<void(CliFixture&)>;
+
+struct Case {
+    std::string name;
+    QString args; ///< a command line: words at blanks, "quoted words" whole
+    QString out, err;
+    int exit = 0;
+    Step setup = {}, verify = {};
+    Given given = {};
 };
+inline void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+/// A usage error: refused before the start-up, which would make the working folders.
+inline Case usage(const char* name, const QString& args, const QString& message) {
+    return {
+        name, args, "", "varnhold-cli: " + message + "\nTry 'varnhold-cli --help'.\n", 2, nullptr, [](CliFixture& t) {
+            EXPECT_TRUE(QDir(t.app.path()).isEmpty()) << "no start-up ran";
+        }};
+}
+
+class CliRun : public CliFixture, public ::testing::WithParamInterface<Case> {};
+
+inline std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
 
 } // namespace clitest
