@@ -2,14 +2,11 @@
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-QString freshApp() {
-    static int counter = 0;
-    return QString("RecentTest%1").arg(++counter);
-}
 
 QStringList packageNames(const QString& prefix, int count) {
     QStringList out;
@@ -30,7 +27,7 @@ class RecentList : public ::testing::Test {
         LoadTheEntry(settings, "File", out);
         return out;
     }
-    CRegSettings settings{"Brindlecot", freshApp()};
+    CRegSettings settings{"Brindlecot", testsupport::freshStore()};
     QStringList list;
 };
 

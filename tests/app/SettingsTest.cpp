@@ -1,21 +1,18 @@
 #include "app/RegSettings.h"
 
+#include "TestSupport.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QRect>
 #include <QSettings>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 // Each test works in a store of its own application name, so no test sees another's values.
-QString freshApp() {
-    static int counter = 0;
-    return QString("SettingsTest%1").arg(++counter);
-}
-
 TEST(Settings, MissingValuesGiveTheDefaultAndStoredTextsReadBackExactly) {
-    CRegSettings s("Brindlecot", freshApp());
+    CRegSettings s("Brindlecot", testsupport::freshStore());
     EXPECT_EQ(s.GetSetting("Settings", "Options01", "3"), "3");
     EXPECT_TRUE(s.GetAllSettings("Settings").isEmpty());
     EXPECT_FALSE(QFileInfo::exists(s.fileName())) << "reading creates nothing";
@@ -39,7 +36,7 @@ TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
 }
 
 TEST(Settings, SecondInstanceSeesWritesAtOnce) {
-    const QString app = freshApp();
+    const QString app = testsupport::freshStore();
     CRegSettings writer("Brindlecot", app);
     writer.SaveSetting("Settings", "Options07", "/data/Extract/");
     CRegSettings reader("Brindlecot", app);
@@ -47,7 +44,7 @@ TEST(Settings, SecondInstanceSeesWritesAtOnce) {
 }
 
 TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
-    CRegSettings s("Brindlecot", freshApp());
+    CRegSettings s("Brindlecot", testsupport::freshStore());
     s.SaveSetting("Patterns", "Pattern01", "*.*");
     s.SaveSetting("Patterns", "Pattern02", "*.tmp");
     s.SaveSetting("Patterns", "*", "section value");
@@ -68,7 +65,7 @@ TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
 }
 
 TEST(Settings, GetAllSettingsListsOnlyTextValues) {
-    const QString app = freshApp();
+    const QString app = testsupport::freshStore();
     CRegSettings s("Brindlecot", app);
     s.SaveSetting("Settings", "b", "2");
     s.SaveSetting("Settings", "a", "1");
@@ -87,7 +84,7 @@ TEST(Settings, GetAllSettingsListsOnlyTextValues) {
 }
 
 TEST(Settings, FileIsReadableByItsOwnerOnly) {
-    CRegSettings s("Brindlecot", freshApp());
+    CRegSettings s("Brindlecot", testsupport::freshStore());
     s.SaveSetting("Settings", "Optionse4", "secret");
     s.SaveSetting("Settings", "Optionse4", "secret2");
     const auto perms = QFile::permissions(s.fileName());

@@ -25,13 +25,6 @@ namespace {
 const QDateTime kOld(QDate(2020, 1, 1), QTime(10, 0, 0));
 const QDateTime kNew(QDate(2024, 6, 1), QTime(12, 0, 0));
 
-// Another process holding an exclusive flock on a file until the test ends.
-struct LockHolder {
-    QProcess process;
-    explicit LockHolder(const QString& path) { process.start("flock", {path, "sleep", "30"}); }
-    ~LockHolder() { process.kill(), process.waitForFinished(3000); }
-};
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken by the default patterns) and skip.tmp (left out).
 class BuildJobTest : public ::testing::Test {
   protected:

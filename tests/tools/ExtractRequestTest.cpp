@@ -12,11 +12,6 @@ using namespace testsupport;
 
 namespace {
 
-QString freshApp() {
-    static int counter = 0;
-    return QString("ExtractTest%1").arg(++counter);
-}
-
 class ExtractRequestTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -35,7 +30,7 @@ class ExtractRequestTest : public ::testing::Test {
     }
 
     TempDir dir;
-    AppState state{freshApp()};
+    AppState state{freshStore()};
     ZipPackage package;
 };
 

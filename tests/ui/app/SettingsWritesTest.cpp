@@ -21,10 +21,6 @@ namespace {
 
 class SettingsWrites : public ::testing::Test {
   protected:
-    static QString freshApp() {
-        static int counter = 0;
-        return QString("SettingsWritesTest%1").arg(++counter);
-    }
     void SetUp() override {
         DialogHook::reset();
         runStartUp(state, dir.path());
@@ -34,51 +30,8 @@ class SettingsWrites : public ::testing::Test {
     QString stored(const QString& key) const { return state.settings.GetSetting(kSettingsSection, key, "<none>"); }
 
     TempDir dir;
-    AppState state{freshApp()};
+    AppState state{freshStore()};
 };
-
-TEST_F(SettingsWrites, StartUpWritesTheWholeSetOnceAndNothingWhenItIsStoredAlready) {
-    EXPECT_EQ(writes(), 1) << "the first run stores all 28 keys at once";
-    AppState again(state.settings.AppName());
-    runStartUp(again, dir.path());
-    EXPECT_EQ(again.settings.writeCount(), 0);
-}
-
-TEST_F(SettingsWrites, AnExtractClickWritesTheSettingsOnceAndTheAnswerOnce) {
-    writeFile(dir.file("src/one.txt"), sampleText(3000, 1));
-    const QString zip = dir.file("Zips/p.zip");
-    ToolRun run = runTool("zip", {"-q", "-r", zip, "."}, dir.file("src"));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    ZipPackage package;
-    ASSERT_EQ(package.zOpenZipFile(zip), kZipOk);
-
-    int before = writes();
-    requestExtractOne(state, "one.txt", 0);
-    EXPECT_EQ(writes() - before, 1) << "the four request keys";
-
-    fExtract dialog(state, package);
-    const QString selected = dir.file("sel") + "/";
-    dialog.findChild<QLineEdit*>("Text1")->setText(selected);
-    dialog.findChild<QCheckBox*>("SSCheck5")->click();
-    dialog.findChild<QCheckBox*>("SSCheck3")->click();
-    dialog.findChild<QLineEdit*>("Text2")->setText("pw");
-    dialog.show();
-    before = writes();
-    dialog.findChild<QPushButton*>("btnExtract")->click();
-    EXPECT_EQ(writes() - before, 1) << "the nine options and the request, when the extraction starts";
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isExtracting(), 30000);
-    EXPECT_EQ(writes() - before, 2) << "and the answer when it has ended";
-
-    ASSERT_EQ(readFile(selected + "one.txt"), sampleText(3000, 1));
-    for (const auto& [key, value] : {std::pair<const char*, QString>{"Optionse2", "-1"},
-                                     {"Optionse4", "pw"},
-                                     {"Optionse7", "0"},
-                                     {"Optionse9", selected},
-                                     {"Optionsea", "one.txt"},
-                                     {"Optionseb", selected},
-                                     {"Optionsec", ""}})
-        EXPECT_EQ(stored(key), value) << key;
-}
 
 TEST_F(SettingsWrites, AValueTypeStoresItsGroupWithOneWriteAndNoneWhenNothingChanged) {
     ZipSettings zip = ZipSettings::fromState(state);
