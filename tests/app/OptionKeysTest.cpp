@@ -19,20 +19,6 @@ class OptionAccessors : public ::testing::Test {
     AppState state{freshStore()};
 };
 
-TEST_F(OptionAccessors, FlagsAreStoredAsMinusOneAndZeroAndReadOnlyFromMinusOne) {
-    state.setFlag(Option::ExtractOverwrite, false);
-    state.setFlag(Option::HidePassword, true);
-    ASSERT_TRUE(state.save({Option::ExtractOverwrite, Option::HidePassword}));
-    EXPECT_EQ(stored(Option::ExtractOverwrite), "0");
-    EXPECT_EQ(stored(Option::HidePassword), "-1");
-    // Only the stored "-1" is yes; "1", "true" and anything else written by hand are no.
-    for (const auto& [text, yes] : {std::pair{"-1", true}, std::pair{"0", false}, std::pair{"1", false},
-                                    std::pair{"true", false}, std::pair{"", false}}) {
-        state.setText(Option::ExtractSkipOlder, text);
-        EXPECT_EQ(state.flag(Option::ExtractSkipOlder), yes) << text;
-    }
-}
-
 TEST_F(OptionAccessors, NumbersPathsAndReloadReadTheStoredTexts) {
     state.folders = kFolders;
     bool ok = true;

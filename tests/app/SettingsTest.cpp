@@ -10,21 +10,6 @@
 
 namespace {
 
-// Each test works in a store of its own application name, so no test sees another's values.
-TEST(Settings, MissingValuesGiveTheDefaultAndStoredTextsReadBackExactly) {
-    CRegSettings s("Brindlecot", testsupport::freshStore());
-    EXPECT_EQ(s.GetSetting("Settings", "Options01", "3"), "3");
-    EXPECT_TRUE(s.GetAllSettings("Settings").isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(s.fileName())) << "reading creates nothing";
-    ASSERT_TRUE(s.SaveSetting("Settings", "Optionse4", ""));
-    EXPECT_EQ(s.GetSetting("Settings", "Optionse4", "fallback"), "") << "stored empty is not missing";
-    for (const QString& text : {QString("10,20,640,480"), QString("  padded  "), QString("Grüße/Ærø\\x"),
-                                QString("@ByteArray(x)"), QString("a;b=c\"d")}) {
-        ASSERT_TRUE(s.SaveSetting("Settings", "k", text));
-        EXPECT_EQ(s.GetSetting("Settings", "k"), text);
-    }
-}
-
 TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
     CRegSettings s;
     s.Company("   Brindlecot  ");
@@ -33,14 +18,6 @@ TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
     EXPECT_EQ(s.AppName(), "Varnhold");
     s.Company("  ");
     EXPECT_EQ(s.Company(), CRegSettings::kFallbackCompany);
-}
-
-TEST(Settings, SecondInstanceSeesWritesAtOnce) {
-    const QString app = testsupport::freshStore();
-    CRegSettings writer("Brindlecot", app);
-    writer.SaveSetting("Settings", "Options07", "/data/Extract/");
-    CRegSettings reader("Brindlecot", app);
-    EXPECT_EQ(reader.GetSetting("Settings", "Options07"), "/data/Extract/");
 }
 
 TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
