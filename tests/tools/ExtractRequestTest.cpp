@@ -34,21 +34,6 @@ class ExtractRequestTest : public ::testing::Test {
     ZipPackage package;
 };
 
-TEST_F(ExtractRequestTest, UseTicksExcludeEachOtherAndPickTheTarget) {
-    ExtractSettings s = ExtractSettings::fromState(state);
-    s.defaultFolder = dir.file("def/");
-    s.selectedFolder = dir.file("sel/");
-    EXPECT_TRUE(s.useDefault && !s.useSelected);
-    EXPECT_EQ(s.targetFolder(), dir.file("def/"));
-    s.setUseSelected(true);
-    EXPECT_TRUE(!s.useDefault && s.useSelected);
-    EXPECT_EQ(s.targetFolder(), dir.file("sel/"));
-    s.setUseSelected(false);
-    EXPECT_TRUE(s.useDefault);
-    s.setUseDefault(false);
-    EXPECT_TRUE(s.useSelected);
-}
-
 TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     ExtractSettings s = ExtractSettings::fromState(state);
     s.password = "pw";
