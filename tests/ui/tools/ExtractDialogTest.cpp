@@ -226,20 +226,6 @@ TEST_F(ExtractDialogTest, ExtractAllRunsBesideTheWindowAndAnswers) {
               QStringList({"All files", dir.path() + "/Extract/", ""}));
 }
 
-TEST_F(ExtractDialogTest, QueuedAnswersDriveExecWithoutAnyoneClicking) {
-    makeSmallPackage();
-    requestExtractAll(state);
-    for (const auto& [answer, result, left] :
-         {std::tuple{"extract", QDialog::Accepted, ""}, std::tuple{"cancel", QDialog::Rejected, "cancel"}}) {
-        fExtract dialog(state, package);
-        DialogHook::setNextAnswer(answer);
-        EXPECT_EQ(dialog.exec(), result);
-        EXPECT_FALSE(dialog.isExtracting() || dialog.isVisible());
-        EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "sub/two.txt"}));
-        EXPECT_EQ(stored("Optionsec"), left);
-    }
-}
-
 TEST_F(ExtractDialogTest, CancelAnswersCancelInAllThreeKeys) {
     makeSmallPackage();
     const auto cancelWays = {+[](fExtract& d) { child<QPushButton>(d, "btnExit")->click(); },
