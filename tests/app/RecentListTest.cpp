@@ -2,14 +2,11 @@
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-QString freshApp() {
-    static int counter = 0;
-    return QString("RecentTest%1").arg(++counter);
-}
 
 QStringList packageNames(const QString& prefix, int count) {
     QStringList out;
@@ -25,43 +22,9 @@ class RecentList : public ::testing::Test {
         for (auto it = names.crbegin(); it != names.crend(); ++it)
             AddTheEntry(settings, *it, "File", list);
     }
-    QStringList stored() const {
-        QStringList out;
-        LoadTheEntry(settings, "File", out);
-        return out;
-    }
-    CRegSettings settings{"Brindlecot", freshApp()};
+    CRegSettings settings{"Brindlecot", testsupport::freshStore()};
     QStringList list;
 };
-
-TEST_F(RecentList, StartsWithNineEmptySlotsAndStoresUnderSlotDigitAndSuffix) {
-    LoadTheEntry(settings, "File", list);
-    EXPECT_EQ(list, QStringList(9, QString()));
-    EXPECT_TRUE(settings.GetAllSettings(kSettingsSection).isEmpty());
-    AddTheEntry(settings, "/z/a.zip", "File", list);
-    EXPECT_EQ(settings.GetSetting(kSettingsSection, "1File"), "/z/a.zip");
-    EXPECT_EQ(settings.GetSetting(kSettingsSection, "9File", "missing"), "");
-}
-
-TEST_F(RecentList, SlotFiveMovesToTopAndOnlyOneToFourShift) {
-    const QStringList names = packageNames("p", 9);
-    fill(names);
-    ASSERT_EQ(stored(), names);
-    AddTheEntry(settings, names[4], "File", list);
-    const QStringList expected = {names[4], names[0], names[1], names[2], names[3],
-                                  names[5], names[6], names[7], names[8]};
-    EXPECT_EQ(list, expected);
-    EXPECT_EQ(stored(), expected);
-}
-
-TEST_F(RecentList, TenthPackageDropsSlotNine) {
-    const QStringList names = packageNames("p", 9);
-    fill(names);
-    AddTheEntry(settings, "/z/new.zip", "File", list);
-    EXPECT_EQ(list.first(), "/z/new.zip");
-    EXPECT_EQ(list.mid(1), names.mid(0, 8));
-    EXPECT_FALSE(stored().contains(names[8]));
-}
 
 TEST_F(RecentList, TopEntryEmptyNameAndCase) {
     const QStringList names = packageNames("p", 3);

@@ -1,32 +1,14 @@
 #include "app/RegSettings.h"
 
+#include "TestSupport.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QRect>
 #include <QSettings>
+
 #include <gtest/gtest.h>
 
 namespace {
-
-// Each test works in a store of its own application name, so no test sees another's values.
-QString freshApp() {
-    static int counter = 0;
-    return QString("SettingsTest%1").arg(++counter);
-}
-
-TEST(Settings, MissingValuesGiveTheDefaultAndStoredTextsReadBackExactly) {
-    CRegSettings s("Brindlecot", freshApp());
-    EXPECT_EQ(s.GetSetting("Settings", "Options01", "3"), "3");
-    EXPECT_TRUE(s.GetAllSettings("Settings").isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(s.fileName())) << "reading creates nothing";
-    ASSERT_TRUE(s.SaveSetting("Settings", "Optionse4", ""));
-    EXPECT_EQ(s.GetSetting("Settings", "Optionse4", "fallback"), "") << "stored empty is not missing";
-    for (const QString& text : {QString("10,20,640,480"), QString("  padded  "), QString("Grüße/Ærø\\x"),
-                                QString("@ByteArray(x)"), QString("a;b=c\"d")}) {
-        ASSERT_TRUE(s.SaveSetting("Settings", "k", text));
-        EXPECT_EQ(s.GetSetting("Settings", "k"), text);
-    }
-}
 
 TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
     CRegSettings s;
@@ -38,16 +20,8 @@ TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
     EXPECT_EQ(s.Company(), CRegSettings::kFallbackCompany);
 }
 
-TEST(Settings, SecondInstanceSeesWritesAtOnce) {
-    const QString app = freshApp();
-    CRegSettings writer("Brindlecot", app);
-    writer.SaveSetting("Settings", "Options07", "/data/Extract/");
-    CRegSettings reader("Brindlecot", app);
-    EXPECT_EQ(reader.GetSetting("Settings", "Options07"), "/data/Extract/");
-}
-
 TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
-    CRegSettings s("Brindlecot", freshApp());
+    CRegSettings s("Brindlecot", testsupport::freshStore());
     s.SaveSetting("Patterns", "Pattern01", "*.*");
     s.SaveSetting("Patterns", "Pattern02", "*.tmp");
     s.SaveSetting("Patterns", "*", "section value");
@@ -68,7 +42,7 @@ TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
 }
 
 TEST(Settings, GetAllSettingsListsOnlyTextValues) {
-    const QString app = freshApp();
+    const QString app = testsupport::freshStore();
     CRegSettings s("Brindlecot", app);
     s.SaveSetting("Settings", "b", "2");
     s.SaveSetting("Settings", "a", "1");
@@ -87,7 +61,7 @@ TEST(Settings, GetAllSettingsListsOnlyTextValues) {
 }
 
 TEST(Settings, FileIsReadableByItsOwnerOnly) {
-    CRegSettings s("Brindlecot", freshApp());
+    CRegSettings s("Brindlecot", testsupport::freshStore());
     s.SaveSetting("Settings", "Optionse4", "secret");
     s.SaveSetting("Settings", "Optionse4", "secret2");
     const auto perms = QFile::permissions(s.fileName());

@@ -12,11 +12,6 @@ using namespace testsupport;
 
 namespace {
 
-QString freshApp() {
-    static int counter = 0;
-    return QString("StartUpTest%1").arg(++counter);
-}
-
 QHash<QString, QString> storedSettings(const AppState& state) {
     QHash<QString, QString> out;
     for (const auto& row : state.settings.GetAllSettings(kSettingsSection))
@@ -24,22 +19,40 @@ QHash<QString, QString> storedSettings(const AppState& state) {
     return out;
 }
 
-TEST(StartUp, EmptyStoreGetsAll28KeysWithDefaults) {
+// The keys and their defaults, in store order, from tests/data/defaults.ini.
+QList<std::pair<QString, QString>> expectedDefaults(const QString& app) {
+    QList<std::pair<QString, QString>> rows;
+    const QString text = QString::fromUtf8(readFile(VARNHOLD_TEST_DATA "/defaults.ini"));
+    for (QString line : text.split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith(u';') || line.startsWith(u'[')) continue;
+        line.replace("@APP@", app).replace("@VIEWER@", findDefaultViewer());
+        rows.append({line.section(u'=', 0, 0), line.section(u'=', 1)});
+    }
+    return rows;
+}
+
+TEST(StartUp, EmptyStoreGetsEveryKeyWithItsDefault) {
     TempDir dir;
-    AppState state(freshApp());
+    AppState state(freshStore());
     runStartUp(state, dir.path());
 
     const QString app = dir.path();
-    // The keys and defaults themselves are the option table's (OptionKeysTest); here they are all stored.
+    const auto rows = expectedDefaults(app);
+    ASSERT_EQ(rows.size(), OptionKeys::all().size());
     QHash<QString, QString> expected;
-    for (Option option : OptionKeys::all())
-        expected.insert(OptionKeys::key(option), OptionKeys::defaultFor(option, state.folders));
-    EXPECT_EQ(expected.size(), 28);
-    EXPECT_EQ(expected.value("Options11"), app + "/Zips/");
-    EXPECT_EQ(expected.value("Options04"), findDefaultViewer());
-    EXPECT_EQ(storedSettings(state), expected) << "exactly the 28 keys, and no recent-list keys yet";
-    for (Option option : OptionKeys::all())
-        EXPECT_EQ(state.text(option), expected.value(OptionKeys::key(option)));
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const auto& [key, value] = rows[i];
+        const Option option = OptionKeys::all()[i];
+        EXPECT_EQ(OptionKeys::key(option), key) << "keeps its place in the store order";
+        EXPECT_EQ(OptionKeys::allKeys().at(int(i)), key);
+        EXPECT_EQ(state.text(option), value) << key.toStdString();
+        expected.insert(key, value);
+    }
+    EXPECT_EQ(storedSettings(state), expected) << "exactly these keys, and no recent-list keys yet";
+    EXPECT_EQ(state.settings.writeCount(), 1) << "in one write of the whole file";
+    AppState again(state.settings.AppName());
+    runStartUp(again, app);
+    EXPECT_EQ(again.settings.writeCount(), 0) << "nothing to write when all is stored";
     EXPECT_EQ(state.recent, QStringList(9, QString()));
     EXPECT_EQ(state.folders.app, app);
     EXPECT_EQ(state.helpFilePath, app + "/Varnhold.hlp");
@@ -59,7 +72,7 @@ TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
           QStringLiteral("temp.set"), QStringLiteral("notes.txt"), QStringLiteral("keep/Temp.set"), stale + ".zip"})
         writeFile(dir.file("Work/" + name), "x");
     writeFile(dir.file("Zips/mine.zip"), "keep me");
-    AppState state(freshApp());
+    AppState state(freshStore());
     runStartUp(state, dir.path());
 
     for (const QString name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
@@ -72,65 +85,17 @@ TEST(StartUp, MakesWorkingFoldersAndEmptiesTempAndWorkOfItsOwnFilesOnly) {
     EXPECT_EQ(state.startUpNotes, QStringList());
 
     TempDir fresh;
-    AppState second(freshApp());
+    AppState second(freshStore());
     runStartUp(second, fresh.file("new/home"));
     EXPECT_TRUE(QFileInfo(fresh.file("new/home/Sets")).isDir()) << "a missing application folder is made";
     EXPECT_FALSE(QFileInfo::exists(fresh.file("new/home/Work"))) << "Work is made only when needed";
 
     writeFile(fresh.file("file"), "a file where the application folder should be");
-    AppState third(freshApp());
+    AppState third(freshStore());
     runStartUp(third, fresh.file("file/home"));
     ASSERT_FALSE(third.startUpNotes.isEmpty());
     EXPECT_TRUE(third.startUpNotes.first().startsWith("Cannot create the folder " + fresh.file("file/home")))
         << third.startUpNotes.first().toStdString();
-}
-
-// Temp or Work that is a link or a file is left as it is, and not emptied through: the folder it names keeps
-// every file, also files that look like the program's own. The user is told.
-TEST(StartUp, ScratchFoldersThatAreLinksOrFilesAreLeftAlone) {
-    TempDir dir, elsewhere;
-    const QStringList names = {"Temp.set", "Varnhold.Dat", ".x.zip.vhw-999999999-0", "letter.txt", ".hidden"};
-    for (const QString& name : names)
-        writeFile(elsewhere.file(name), "theirs");
-    for (const char* scratch : {"Temp", "Work"}) {
-        SCOPED_TRACE(scratch);
-        TempDir app;
-        ASSERT_TRUE(QFile::link(elsewhere.path(), app.file(scratch)));
-        AppState state(freshApp());
-        runStartUp(state, app.path());
-        EXPECT_EQ(listTree(elsewhere.path()),
-                  (QStringList{".hidden", ".x.zip.vhw-999999999-0", "Temp.set", "Varnhold.Dat", "letter.txt"}));
-        EXPECT_TRUE(QFileInfo(app.file(scratch)).isSymLink());
-        EXPECT_EQ(state.startUpNotes,
-                  QStringList{app.file(scratch) + " is a symbolic link, not a folder of its own; it "
-                                                  "is left as it is and not used."});
-
-        TempDir blocked;
-        writeFile(blocked.file(scratch), "a file where the folder should be");
-        AppState other(freshApp());
-        runStartUp(other, blocked.path());
-        EXPECT_EQ(readFile(blocked.file(scratch)), "a file where the folder should be");
-        EXPECT_EQ(other.startUpNotes,
-                  QStringList{blocked.file(scratch) + " is not a folder; it is left as it is and not used."});
-    }
-}
-
-TEST(StartUp, StoredValuesSurviveAndWorkingFolderDecides) {
-    TempDir first, second;
-    const QString app = freshApp();
-    {
-        AppState state(app);
-        runStartUp(state, first.path());
-        state.saveText(Option::CompressionMethod, "4");
-        state.addRecent("/z/a.zip");
-    }
-    AppState state(app);
-    runStartUp(state, second.path());
-    EXPECT_EQ(state.text(Option::CompressionMethod), "4");
-    EXPECT_EQ(state.recent.first(), "/z/a.zip");
-    // Folder defaults already stored keep the first folder; the working folders follow the new one.
-    EXPECT_EQ(state.text(Option::ExtractFolder), first.path() + "/Extract/");
-    EXPECT_TRUE(QFileInfo(second.file("Sets")).isDir());
 }
 
 } // namespace

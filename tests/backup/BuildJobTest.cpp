@@ -25,13 +25,6 @@ namespace {
 const QDateTime kOld(QDate(2020, 1, 1), QTime(10, 0, 0));
 const QDateTime kNew(QDate(2024, 6, 1), QTime(12, 0, 0));
 
-// Another process holding an exclusive flock on a file until the test ends.
-struct LockHolder {
-    QProcess process;
-    explicit LockHolder(const QString& path) { process.start("flock", {path, "sleep", "30"}); }
-    ~LockHolder() { process.kill(), process.waitForFinished(3000); }
-};
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken by the default patterns) and skip.tmp (left out).
 class BuildJobTest : public ::testing::Test {
   protected:
@@ -322,36 +315,7 @@ TEST_F(BuildJobTest, AFileThatVanishesAfterTheWalkIsListedNotFatal) {
     EXPECT_EQ(readFile(lockedTxt), (data + "a.txt\n").toUtf8());
 }
 
-TEST_F(BuildJobTest, WhatCannotBeReadIsNamedNotLost) {
-    // The superuser reads everything, so this build runs as "nobody": b.txt cannot be read, closed/ cannot be
-    // opened at all, blind/ can be listed but its entries' status not read.
-    QFile::setPermissions(data + "b.txt", QFileDevice::Permissions());
-    writeFile(data + "closed/inside.txt", "x", kOld);
-    writeFile(data + "blind/unseen.txt", "y", kOld);
-    ::chmod(QFile::encodeName(data + "closed").constData(), 0700);
-    ::chmod(QFile::encodeName(data + "blind").constData(), 0744);
-    QFile::setPermissions(program.app(), QFileDevice::Permissions(0x7555));
-    QFile::setPermissions(zips, QFileDevice::Permissions(0x7777));
-    const BuildParams p = paramsFor({dataFolder});
-    const QString list = lockedTxt, unreadable = data + "b.txt";
-    const QString closed = data + "closed/", unseen = data + "blind/unseen.txt";
-    const int code = buildtest::runUnprivileged([&] {
-        const BuildResult r = build(p);
-        // Nobody holds b.txt locked: we may not read it, and that is its reason.
-        if (!r.ok() || !r.lockedPaths.isEmpty()) return 1;
-        if (r.leftOut != 3 || !r.filesLeftOut() || r.leftOutLine != "Number of files left out = 3") return 2;
-        if (!r.leftOutFiles.contains(LeftOutFile{closed, "the folder could not be opened: Permission denied"}))
-            return 3;
-        if (!r.leftOutFiles.contains(LeftOutFile{unseen, "its status could not be read: Permission denied"})) return 4;
-        if (!r.leftOutFiles.contains(LeftOutFile{unreadable, "it could not be read: Permission denied"})) return 7;
-        const QByteArray text = readFile(list);
-        if (!text.contains((closed + "\tthe folder could not be opened: Permission denied\n").toUtf8())) return 5;
-        return text.contains((unseen + "\tits status could not be read: Permission denied\n").toUtf8()) ? 0 : 6;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));
-}
-
+// Mended: a file picked twice (its folder and itself) was stored once but counted twice in the result.
 TEST_F(BuildJobTest, AFilePickedTwiceIsStoredAndCountedOnce) {
     const BuildParams once = paramsFor({dataFolder});
     const BuildResult r = build(paramsFor({dataFolder, {data + "a.txt", "", ""}}));
@@ -646,30 +610,6 @@ TEST_F(BuildJobTest, AChangeWithinOneTwoSecondStepIsSeenAndOnlyRealReplacementsA
         const ToolRun info = runTool("zipinfo", {"-v", target});
         EXPECT_TRUE(info.out.contains("UT extra field modtime")) << "other programs read the exact time too";
     }
-}
-
-TEST_F(BuildJobTest, APackageBehindALinkIsReplacedWhereItIsWithItsMode) {
-    const QString real = program.app() + "/Real/Backup.zip";
-    ASSERT_TRUE(QDir().mkpath(program.app() + "/Real"));
-    writeFile(real, "not yet a package");
-    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
-    ASSERT_TRUE(QFile::link(real, target));
-
-    for (const BuildMode mode : {BuildMode::Build, BuildMode::Update}) {
-        SCOPED_TRACE(int(mode));
-        BuildParams p = paramsFor({dataFolder});
-        if (mode == BuildMode::Update) p = updateParams({{data + "skip.tmp", "", ""}}, UpdateCode::AddReplace);
-        ASSERT_TRUE(build(p).ok());
-        EXPECT_TRUE(QFileInfo(target).isSymLink()) << "the link stays a link";
-        EXPECT_EQ(QFileInfo(target).symLinkTarget(), real);
-        EXPECT_TRUE(buildtest::storedNames(real).contains(stored("a.txt")));
-        struct stat st {};
-        ::stat(QFile::encodeName(real).constData(), &st);
-        EXPECT_EQ(st.st_mode & 07777, 0640u);
-        EXPECT_EQ(QDir(program.app() + "/Real").entryList(QDir::Files | QDir::Hidden), QStringList({"Backup.zip"}));
-        EXPECT_EQ(strays(), QStringList());
-    }
-    EXPECT_TRUE(buildtest::storedNames(real).contains(stored("skip.tmp")));
 }
 
 // A spanned package of three volumes, then a rebuild into two that a kill stops at one of its steps. Whatever

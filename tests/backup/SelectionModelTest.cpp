@@ -57,27 +57,6 @@ TEST_F(SelectionModelTest, AddFolderCountsWhatThePatternsInForceTake) {
     EXPECT_EQ(model.folders.row(3), row(data, "4", "370", "*.*  *.DOC", "*.swp  system.dat"));
 }
 
-TEST_F(SelectionModelTest, ACountNamesWhatCouldNotBeRead) {
-    // As "nobody" (the superuser reads everything): closed/ cannot be opened, blind/ lists names it cannot stat.
-    writeFile(data + "closed/inside.txt", "x");
-    writeFile(data + "blind/unseen.txt", "y");
-    ::chmod(QFile::encodeName(data + "closed").constData(), 0700);
-    ::chmod(QFile::encodeName(data + "blind").constData(), 0744);
-    QFile::setPermissions(program.app(), QFileDevice::Permissions(0x7555));
-    const CurrentPatterns patterns = model.patterns;
-    const LeftOutFile closed{data + "closed/", "the folder could not be opened: Permission denied"};
-    const LeftOutFile unseen{data + "blind/unseen.txt", "its status could not be read: Permission denied"};
-    const int code = runUnprivileged([&] {
-        FolderCount count = countFolder(data, patterns);
-        std::sort(count.unread.begin(), count.unread.end(),
-                  [](const LeftOutFile& a, const LeftOutFile& b) { return a.path < b.path; });
-        if (count.files != 3 || count.bytes != 340) return 1;
-        if (count.unread != QVector<LeftOutFile>{unseen, closed}) return 2;
-        return countFolder(data + "closed/", patterns).unread == QVector<LeftOutFile>{closed} ? 0 : 3;
-    });
-    EXPECT_EQ(code, 0);
-}
-
 TEST_F(SelectionModelTest, RemoveFolderIgnoresCaseAndLeavesAZeroSummary) {
     ASSERT_TRUE(model.addFolder(data));
     ASSERT_TRUE(model.addFolder(data + "sub"));

@@ -92,16 +92,6 @@ TEST_F(FolderTicksTest, UntickingOrClearingTheFolderBeingCountedAddsNoRow) {
     EXPECT_FALSE(ticks.busy());
 }
 
-TEST_F(FolderTicksTest, ATickCarriesThePatternsInForceWhenItWasMade) {
-    model.patterns.loadRowPatterns("*.doc", "");
-    ticks.tick(data + "A");
-    model.patterns.loadRowPatterns("*.txt", "");
-    ASSERT_TRUE(start());
-    const auto count = ticks.finished(countFolder(running, CurrentPatterns{}), false);
-    EXPECT_TRUE(count);
-    EXPECT_EQ(model.folders.row(0).include, "*.doc");
-}
-
 TEST(FolderTreeModelTest, FoldersAreReadWhenOpenedWithoutLinksAndTicksAreReported) {
     TempDir dir;
     const QString root = dir.path() + "/Home/";

@@ -75,17 +75,6 @@ TEST(FileSearchCheck, DatesFrom1980UpTo2107AreValid) {
     EXPECT_FALSE(readSearchDate("02/30/2020").isValid());
 }
 
-TEST(FileSearchRun, SizeLimitsKeepTheBoundary) {
-    TempDir dir;
-    for (int size : {10239, 10240, 10241})
-        writeFile(dir.file(QString::number(size)), QByteArray(size, 'x'));
-    using K = SearchKey;
-    EXPECT_EQ(found(options({{K::SizeTicked, kYes}, {K::SizeLimit, "10"}}), dir.path()),
-              (QStringList{"10240", "10241"}));
-    EXPECT_EQ(found(options({{K::SizeTicked, kYes}, {K::SizeCompare, "at most"}, {K::SizeLimit, "10"}}), dir.path()),
-              (QStringList{"10239", "10240"}));
-}
-
 TEST(FileSearchRun, NameAndDateRangeBothHoldAndDaysAreInclusive) {
     TempDir dir;
     const QDate day(2020, 3, 11);
@@ -123,34 +112,6 @@ TEST(FileSearchRun, TextWithAndWithoutCaseAcrossBlockBorders) {
     }
 }
 
-TEST(FileSearchRun, FindsTextAtEverySixteenByteLane) {
-    const TextFinder ignoring("aBc", false), exact("aBc", true);
-    for (int at = 0; at < 40; ++at) {
-        QByteArray data(48, '-');
-        data.replace(at, 3, "AbC");
-        EXPECT_EQ(ignoring.findIn(data.constData(), data.size()), at);
-        EXPECT_EQ(exact.findIn(data.constData(), data.size()), -1);
-        data.replace(at, 3, "aBc");
-        EXPECT_EQ(exact.findIn(data.constData(), data.size()), at);
-    }
-}
-
-TEST(FileSearchRun, UnreadableFileIsSkipped) {
-    TempDir dir;
-    writeFile(dir.file("open.txt"), "secret");
-    writeFile(dir.file("closed.txt"), "secret");
-    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(dir.file("open.txt")).constData(), 0644), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(dir.file("closed.txt")).constData(), 0), 0);
-    const QString root = dir.path();
-    EXPECT_EQ(runUnprivileged([root] {
-                  const QStringList names =
-                      found(options({{SearchKey::TextTicked, kYes}, {SearchKey::Text, "secret"}}), root);
-                  return names == QStringList{"open.txt"} ? 0 : 1;
-              }),
-              0);
-}
-
 TEST(FileSearchRun, CancelKeepsWhatWasFoundAndScansNoFurtherDrive) {
     TempDir one, two;
     for (int i = 0; i < 6; ++i) {
@@ -174,25 +135,6 @@ TEST(FileSearchRun, CancelKeepsWhatWasFoundAndScansNoFurtherDrive) {
         EXPECT_TRUE(row.path.startsWith(one.path() + "/a"));
 }
 
-TEST(FileSearchRun, ProgressCountsOnAcrossDrives) {
-    TempDir one, two;
-    for (int i = 0; i < 4; ++i) {
-        writeFile(one.file(QString("a%1").arg(i)), "x");
-        writeFile(two.file(QString("b%1").arg(i)), "x");
-    }
-    SearchOptions o = options({{SearchKey::SizeTicked, kYes}});
-    o.setText(SearchKey::Drives, one.path() + "," + two.path());
-    FileSearch search(o, {});
-    search.setProgressStep(3);
-    CancelToken cancel;
-    QStringList reports;
-    const SearchResult result =
-        search.run(cancel, [&](qint64 scanned, const QString& root) { reports << QString::number(scanned) + root; });
-    EXPECT_EQ(reports, (QStringList{"3" + one.path() + "/", "7" + two.path() + "/"})); // 4 on the first, 3 more
-    EXPECT_EQ(result.scanned, 8);
-    EXPECT_EQ(result.rows.size(), 8u);
-}
-
 TEST(FolderScanOptions, OneFileSystemListsAMountPointButDoesNotEnterIt) {
     struct stat dev, pts;
     if (stat("/dev", &dev) != 0 || stat("/dev/pts", &pts) != 0 || dev.st_dev == pts.st_dev)
@@ -208,33 +150,6 @@ TEST(FolderScanOptions, OneFileSystemListsAMountPointButDoesNotEnterIt) {
         EXPECT_FALSE(r.path.startsWith("/dev/pts/") && r.path != "/dev/pts/") << r.path.toStdString();
     }
     EXPECT_TRUE(sawPts);
-}
-
-TEST(SearchOptionsStore, FirstUseDefaultsAndOneWriteThatReadsBack) {
-    CRegSettings store("Brindlecot", "VarnholdSearchTest");
-    const SearchOptions first = SearchOptions::load(store);
-    const QStringList expected{"All", "0", "0", "0", "0", "0", "at lease", "0", "*.*", "", "modified date", "", ""};
-    for (int i = 0; i < kSearchKeyCount; ++i)
-        EXPECT_EQ(first.text(SearchKey(i)), expected[i]) << searchKeyName(SearchKey(i)).toStdString();
-
-    SearchOptions changed = first;
-    changed.setTicked(SearchKey::DateTicked, true);
-    changed.setText(SearchKey::SizeCompare, "at most");
-    changed.setText(SearchKey::StartDate, "01/02/2003");
-    changed.setText(SearchKey::Drives, "");
-    const int writes = store.writeCount();
-    ASSERT_TRUE(changed.store(store));
-    EXPECT_EQ(store.writeCount(), writes + 1);
-    ASSERT_TRUE(SearchOptions::storeTick(store, SearchKey::MatchCase, true));
-    EXPECT_EQ(store.writeCount(), writes + 2);
-
-    CRegSettings again("Brindlecot", "VarnholdSearchTest");
-    const SearchOptions loaded = SearchOptions::load(again);
-    EXPECT_EQ(again.GetSetting("Settings", "SSOption4"), "-1");
-    EXPECT_EQ(again.GetSetting("Settings", "so1"), "at most");
-    EXPECT_EQ(again.GetSetting("Settings", "so6"), "01/02/2003");
-    EXPECT_EQ(again.GetSetting("Settings", "Drives", "missing"), "");
-    EXPECT_TRUE(loaded.ticked(SearchKey::MatchCase));
 }
 
 } // namespace

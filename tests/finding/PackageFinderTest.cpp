@@ -50,15 +50,6 @@ class PackageFinderTest : public ::testing::Test {
     TempDir tree;
 };
 
-TEST_F(PackageFinderTest, EveryZipFileInAnyCaseWithItsSizeAndNoLinks) {
-    const FindResult result = findIn({tree.path() + "/"});
-    EXPECT_FALSE(result.cancelled);
-    EXPECT_EQ(paths(result.rows), QStringList({tree.file("deep/broken.zip"), tree.file("deep/er/Upper.ZIP"),
-                                               tree.file("deep/mixed.Zip"), tree.file("docs.zip")}));
-    for (const PackageRow& row : result.rows)
-        EXPECT_EQ(row.size, QFileInfo(row.path).size()) << row.path.toStdString();
-}
-
 TEST_F(PackageFinderTest, SearchInsideMatchesTheEntryFileNameIgnoringFolderAndCase) {
     const struct {
         const char* pattern;

@@ -26,63 +26,7 @@ BackupSet weekly() {
     return set;
 }
 
-const QByteArray kWeeklyPlain = "*Comment*Weekly documents\r\n"
-                                "/home/ann/Data/\t1,204\t35,118,302\t*.*\t*.tmp  *.swp  system.dat\r\n"
-                                "/home/ann/Notes/plan.txt\t1\t2,048\t\t\r\n";
-
-QByteArray decipher(QByteArray bytes) {
-    cipherBytes(bytes, kSetCipherKey);
-    return bytes;
-}
-
-// ---- plain layout ----
-
-// A comment line, then one line per row: fields trimmed, empty ones keeping their tabs, no summary row in any
-// letters, UTF-8 text, and the comment's line breaks turned into blanks. The marker is never doubled.
-TEST(SetFileLayout, CommentLineThenOneLinePerRow) {
-    const std::pair<BackupSet, QByteArray> cases[] = {
-        {weekly(), kWeeklyPlain},
-        {{"c",
-          {{"  /srv/a b/", " 12 ", " 3,000 ", "  *.* ", " "}, {"/x", "", "", "", ""}, {"**TOTAL**", "9", "9", "", ""}}},
-         "*Comment*c\r\n/srv/a b/\t12\t3,000\t*.*\t\r\n/x\t\t\t\t\r\n"},
-        // Paths the layout cannot carry as they are: "%" and the path with TAB, CR, LF, "%" and trailing blanks
-        // percent-encoded. Blanks inside a path and any other character stay as they are.
-        {{"c",
-          {{"/a\tb/", "1", "2", "*.*", ""},
-           {"/x/line\r\nbreak.txt", "1", "2", "", ""},
-           {"/x/100% sure  ", "1", "2", "", ""},
-           {"/x/ends in/ ", "1", "2", "", ""}}},
-         "*Comment*c\r\n%/a%09b/\t1\t2\t*.*\t\r\n%/x/line%0D%0Abreak.txt\t1\t2\t\t\r\n"
-         "%/x/100%25 sure%20%20\t1\t2\t\t\r\n%/x/ends in/%20\t1\t2\t\t\r\n"},
-        {{"Bücher\r\nund\nmehr", {{"/home/ann/Bücher/", "1", "1", "*.*", ""}}},
-         "*Comment*B\xC3\xBC"
-         "cher und mehr\r\n/home/ann/B\xC3\xBC"
-         "cher/\t1\t1\t*.*\t\r\n"},
-        {{"*COMMENT*weekly", {}}, "*COMMENT*weekly\r\n"},
-        {{"*Comment*", {}}, "*Comment*\r\n"},
-        {{"", {}}, "*Comment*\r\n"},
-        {{"*Comment", {}}, "*Comment**Comment\r\n"},
-        {{" *Comment*x", {}}, "*Comment* *Comment*x\r\n"}, // the marker has to start the text
-    };
-    for (const auto& [set, bytes] : cases)
-        EXPECT_EQ(formatSetFile(set), bytes) << set.comment.toStdString();
-}
-
 // ---- stored form ----
-
-TEST(SetFileStore, StoredBytesAreEncipheredAndDecipherToThePlainForm) {
-    TempDir dir;
-    const QString path = dir.file("Weekly.set");
-    ASSERT_TRUE(writeSetFile(path, weekly()).ok());
-    const QByteArray stored = readFile(path);
-    EXPECT_EQ(stored.size(), kWeeklyPlain.size());
-    EXPECT_FALSE(stored.contains("Comment") || stored.contains("/home/ann"));
-    EXPECT_EQ(decipher(stored), kWeeklyPlain);
-    // Writing again replaces the set.
-    ASSERT_TRUE(writeSetFile(path, {"second", {{"/b/", "2", "20", "*.*", ""}}}).ok());
-    EXPECT_EQ(decipher(readFile(path)), QByteArray("*Comment*second\r\n/b/\t2\t20\t*.*\t\r\n"));
-    EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set"});
-}
 
 TEST(SetFileStore, FailedRenameOrMissingFolderLeaveWhatWasThereAndNoTemporaryFile) {
     TempDir dir;
@@ -124,26 +68,6 @@ TEST(SetFileStore, FailedWriteLeavesTheOldSetWhole) {
 
 // ---- working copy ----
 
-TEST(WorkingCopy, PlainCopyInWorkAndTheStoredSetUntouched) {
-    TempDir app, sets;
-    const QString setPath = sets.file("Weekly.set");
-    ASSERT_TRUE(writeSetFile(setPath, weekly()).ok());
-    const QDateTime old = QDateTime::currentDateTime().addDays(-3);
-    {
-        QFile f(setPath);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
-    }
-    const QByteArray stored = readFile(setPath);
-
-    const Result<QString> copy = makeWorkingCopy(setPath, app.path());
-    ASSERT_TRUE(copy.ok()) << copy.message().toStdString();
-    EXPECT_EQ(copy.value(), app.path() + "/Work/Temp.set");
-    EXPECT_EQ(readFile(copy.value()), kWeeklyPlain);
-    EXPECT_EQ(readFile(setPath), stored);
-    EXPECT_EQ(QFileInfo(setPath).lastModified().toSecsSinceEpoch(), old.toSecsSinceEpoch());
-}
-
 TEST(WorkingCopy, OnlyTheNewestPlainCopyStays) {
     TempDir app, sets;
     ASSERT_TRUE(writeSetFile(sets.file("A.set"), {"first", {{"/a/", "1", "1", "*.*", ""}}}).ok());
@@ -156,23 +80,6 @@ TEST(WorkingCopy, OnlyTheNewestPlainCopyStays) {
     ASSERT_TRUE(makeWorkingCopy(sets.file("B.set"), app.path() + "/").ok());
     EXPECT_EQ(listTree(app.file("Work")), (QStringList{"Temp.set", "keep/inner.txt"}));
     EXPECT_EQ(readFile(app.file("Work/Temp.set")), QByteArray("*Comment*second\r\n/b/\t2\t2\t*.*\t\r\n"));
-}
-
-TEST(WorkingCopy, FailuresGiveTheSystemsTextAndLeaveNoPlainCopy) {
-    TempDir app, sets;
-    ASSERT_TRUE(writeSetFile(sets.file("A.set"), weekly()).ok());
-    ASSERT_TRUE(makeWorkingCopy(sets.file("A.set"), app.path()).ok());
-
-    const Result<QString> missing = makeWorkingCopy(sets.file("gone.set"), app.path());
-    EXPECT_TRUE(!missing.ok() && missing.message().contains("No such file")) << missing.message().toStdString();
-    // The previous set's plain copy went anyway: the work folder is emptied first.
-    EXPECT_TRUE(listTree(app.file("Work")).isEmpty());
-
-    TempDir blocked;
-    writeFile(blocked.file("Work"), "a file where the folder should be");
-    const Result<QString> noFolder = makeWorkingCopy(sets.file("A.set"), blocked.path());
-    EXPECT_TRUE(!noFolder.ok() && !noFolder.message().isEmpty());
-    EXPECT_EQ(readFile(blocked.file("Work")), "a file where the folder should be");
 }
 
 // ---- readers ----
@@ -221,20 +128,6 @@ TEST(ReadRows, CommentLinesAnywhereAndRowsInOrder) {
     EXPECT_TRUE(missing.comments.isEmpty() && missing.rows.isEmpty());
 }
 
-TEST(SplitRowLine, FieldsAtTabs) {
-    const std::pair<QString, SelectionRow> cases[] = {
-        {"a\tb\tc\td\te", {"a", "b", "c", "d", "e"}},
-        {"a\tb\tc\td", {"a", "b", "c", "", "d"}},        // three TABs: field 4 empty, d is field 5
-        {"a\tb\tc\td\te\tf", {"a", "b", "c", "d", "e"}}, // text after a fifth TAB is dropped
-        // clang-format off
-        {"just text", {"", "", "", "", "just text"}}, {"", {"", "", "", "", ""}},
-        {"  /a b/ \t 1 \t 2 \t *.* \t *.tmp  *.swp ", {"/a b/", "1", "2", "*.*", "*.tmp  *.swp"}},
-        {"/x/\t\t\t\t*.tmp", {"/x/", "", "", "", "*.tmp"}}};
-    // clang-format on
-    for (const auto& [line, row] : cases)
-        EXPECT_EQ(splitRowLine(line), row) << line.toStdString();
-}
-
 // Paths that hold the layout's own separators, or end in blanks, come back exactly; ordinary paths keep the
 // plain layout.
 TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
@@ -276,51 +169,6 @@ TEST(ReadRows, DamageIsReportedByLine) {
         writeFile(dir.file("Temp.set"), bytes);
         EXPECT_EQ(readRows(dir.file("Temp.set")).problems, problems) << bytes.toStdString();
     }
-}
-
-TEST(SetFileRoundTrip, RandomBytesAreReportedAsDamaged) {
-    // A stored file that is not a set deciphers into nonsense; the readers take it line by line all the same, and
-    // report it.
-    TempDir app, sets;
-    for (int seed = 1; seed <= 20; ++seed) {
-        const QByteArray garbage = randomBytes(1 + seed * 397, seed);
-        writeFile(sets.file("junk.set"), garbage);
-        const Result<QString> copy = makeWorkingCopy(sets.file("junk.set"), app.path());
-        ASSERT_TRUE(copy.ok());
-        EXPECT_EQ(readFile(copy.value()), decipher(garbage));
-        const QString comment = readComment(copy.value());
-        EXPECT_FALSE(comment.contains(u'\n') || comment.contains(u'\r'));
-        const SetContents contents = readRows(copy.value());
-        int lineEnds = 0;
-        const QByteArray plain = decipher(garbage);
-        for (qsizetype i = 0; i < plain.size(); ++i)
-            if (plain[i] == '\n' || (plain[i] == '\r' && (i + 1 == plain.size() || plain[i + 1] != '\n'))) ++lineEnds;
-        const bool lastLineOpen = !plain.endsWith('\n') && !plain.endsWith('\r');
-        EXPECT_EQ(contents.rows.size() + contents.comments.size(), lineEnds + (lastLineOpen ? 1 : 0)) << seed;
-        for (const SelectionRow& row : contents.rows)
-            for (const QString& field : {row.path, row.files, row.size, row.include, row.exclude})
-                EXPECT_FALSE(field.contains(u'\t') || field.contains(u'\n') || field.contains(u'\r')) << seed;
-        EXPECT_FALSE(contents.problems.isEmpty()) << seed;
-    }
-}
-
-// ---- names ----
-
-TEST(SetNames, SetFileNameAddsTheExtensionWhenMissing) {
-    const std::pair<QString, QString> cases[] = {
-        {"Weekly", "Weekly.set"}, {"Weekly.SET", "Weekly.SET"}, {"Weekly.txt", "Weekly.txt.set"}, {"set", "set.set"}};
-    for (const auto& [name, expected] : cases)
-        EXPECT_EQ(setFileName(name), expected) << name.toStdString();
-}
-
-TEST(SetNames, OfferedNameFollowsTheZipPackage) {
-    const std::pair<QString, QString> cases[] = {{"Backup.ZIP", "Backup.set"},
-                                                 {"/home/ann/Zips/Photos 2023.zip", "Photos 2023.set"},
-                                                 {"my.old.zip", "my.old.set"},
-                                                 {"Backup.zip.bak", "Dummy.set"},
-                                                 {"", "Dummy.set"}};
-    for (const auto& [name, expected] : cases)
-        EXPECT_EQ(offeredSetName(name), expected) << name.toStdString();
 }
 
 // ---- listing ----

@@ -69,41 +69,11 @@ TEST(WildcardMatch, Table) {
     // clang-format on
 }
 
-TEST(WildcardMatch, LongPathsWithManyStarsFinish) {
-    // The walk is linear in the path for a single star and never explodes with several; a path of a few
-    // thousand characters against a pattern that fails late is the costly case.
-    const QString path = "/" + QString(4000, u'a') + "b";
-    EXPECT_FALSE(wildcardMatch("*a*a*a*a*a*c", path));
-    EXPECT_TRUE(wildcardMatch("*a*a*a*a*a*b", path));
-}
-
 CurrentPatterns patterns(std::array<QString, 5> include, std::array<QString, 5> exclude) {
     CurrentPatterns p;
     p.include = include;
     p.exclude = exclude;
     return p;
-}
-
-TEST(CurrentPatterns, TakesAFileThatAnIncludeAndNoExcludeMatches) {
-    const CurrentPatterns defaults = patterns({"*.*"}, {"*.tmp", "*.swp", "system.dat"});
-    const CurrentPatterns mixed = patterns({"*.doc", "", "*.xls"}, {"", "*/old/*", "", "", "*~*"});
-    const struct {
-        CurrentPatterns p;
-        const char* path;
-        bool taken;
-    } cases[] = {// clang-format off
-        {defaults, "/data/report.doc", true}, {defaults, "/data/report.tmp", false},
-        {defaults, "/data/README", false},
-        {defaults, "/windows/system.dat", true}, // "system.dat" is the whole path
-        {patterns({}, {}), "", false}, // empty includes take nothing
-        // An empty value takes no part: it neither includes the empty path nor excludes it.
-        {patterns({"", "*.doc"}, {}), "", false}, {patterns({"*"}, {"", ""}), "", true},
-        {mixed, "/work/sums.XLS", true}, {mixed, "/work/plan.txt", false}, {mixed, "/work/old/plan.doc", false},
-        {mixed, "/work/plan~1.doc", false}, // every exclude counts
-        {patterns({"*.*"}, {"*.TMP"}), "/a/b.tmp", false}};
-    // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(c.p.takesFile(c.path), c.taken) << c.path;
 }
 
 TEST(CurrentPatterns, LoadRowPatternsTakesWordsFromTheRight) {
@@ -119,54 +89,6 @@ TEST(CurrentPatterns, LoadRowPatternsTakesWordsFromTheRight) {
         EXPECT_EQ(p.include, expected) << text;
         EXPECT_EQ(p.exclude, (std::array<QString, 5>{})) << "excludes are emptied too";
     }
-}
-
-TEST(CurrentPatterns, RowTextsLoadBothSidesAndJoinBack) {
-    using Five = std::array<QString, 5>;
-    CurrentPatterns p;
-    p.loadRowPatterns("*.doc  *.xls", "*.tmp  *.swp  system.dat");
-    EXPECT_EQ(p.include, (Five{"*.xls", "*.doc", "", "", ""}));
-    EXPECT_EQ(p.exclude, (Five{"system.dat", "*.swp", "*.tmp", "", ""}));
-    EXPECT_EQ(patterns({}, {"*.tmp", "*.swp", "system.dat"}).excludeText(), "*.tmp  *.swp  system.dat");
-    EXPECT_EQ(patterns({"", "a", "", "b", ""}, {}).includeText(), "a  b");
-    EXPECT_EQ(patterns({" a", "b "}, {}).includeText(), "a  b");
-    // The texts read back to the same values, taken from the right.
-    CurrentPatterns written = patterns({"*.doc", "*.xls"}, {"*.tmp"}), back;
-    back.loadRowPatterns(written.includeText(), written.excludeText());
-    EXPECT_EQ(back.include, (Five{"*.xls", "*.doc", "", "", ""}));
-    EXPECT_EQ(back.exclude, (Five{"*.tmp", "", "", "", ""}));
-}
-
-TEST(StoredPatterns, FromSettingsUsesTheDefaultsOnlyForMissingKeys) {
-    CRegSettings settings("Brindlecot", "SetsPatternsFromSettings");
-    const CurrentPatterns fresh = CurrentPatterns::fromSettings(settings);
-    EXPECT_EQ(fresh.include, (std::array<QString, 5>{"*.*", "", "", "", ""}));
-    EXPECT_EQ(fresh.exclude, (std::array<QString, 5>{"*.tmp", "*.swp", "system.dat", "", ""}));
-    EXPECT_EQ(CurrentPatterns::fromSettings(settings, true).exclude[3], "pagefile.sys");
-    EXPECT_EQ(patternKey(9), "Pattern09");
-
-    // A value stored empty stays empty: clearing include 1 must not bring "*.*" back.
-    settings.SaveSetting(kSettingsSection, "Pattern01", "");
-    settings.SaveSetting(kSettingsSection, "Pattern04", "*.odt");
-    const CurrentPatterns stored = CurrentPatterns::fromSettings(settings);
-    EXPECT_EQ(stored.include[0], "");
-    EXPECT_EQ(stored.include[3], "*.odt");
-    EXPECT_FALSE(stored.takesFile("/a/b.txt"));
-    EXPECT_TRUE(stored.takesFile("/a/b.odt"));
-}
-
-TEST(StoredPatterns, StoreKeepsTextsAsTyped) {
-    CRegSettings settings("Brindlecot", "SetsPatternsStore");
-    const CurrentPatterns typed = patterns({"  *.doc *.xls ", "", "a,b", "", "[x"}, {"*.tmp", "", "", "", "*\\odd"});
-    typed.store(settings);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(settings.GetSetting(kSettingsSection, patternKey(i + 1), "missing"), typed.include[i]) << i;
-        EXPECT_EQ(settings.GetSetting(kSettingsSection, patternKey(i + 6), "missing"), typed.exclude[i]) << i;
-    }
-    CRegSettings again("Brindlecot", "SetsPatternsStore");
-    const CurrentPatterns back = CurrentPatterns::fromSettings(again);
-    EXPECT_EQ(back.include, typed.include);
-    EXPECT_EQ(back.exclude, typed.exclude);
 }
 
 } // namespace

@@ -11,12 +11,6 @@
 
 namespace testsupport {
 
-/// The name of the running test, usable as a settings store name of its own.
-inline QString testName() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return QStringLiteral("VarnholdTest-%1-%2").arg(info->test_suite_name(), info->name()).replace(u'/', u'-');
-}
-
 struct Program {
     TempDir appDir;
     std::unique_ptr<AppState> state;

@@ -172,6 +172,16 @@ void damage(const QString& package, const QByteArray& contents) {
     writeFile(package, bytes);
 }
 
+QString testName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return QStringLiteral("VarnholdTest-%1-%2").arg(info->test_suite_name(), info->name()).replace(u'/', u'-');
+}
+
+QString freshStore() {
+    static int counter = 0;
+    return testName() + QStringLiteral("-%1").arg(++counter);
+}
+
 bool runningAsRoot() {
     return geteuid() == 0;
 }

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -111,6 +112,35 @@ QStringList listTree(const QString& root);
 
 /// The stored names of a package as `unzip -Z1` lists them, sorted.
 QStringList storedNames(const QString& zip);
+/// The stored names of a package we have open, sorted.
+template <class Package>
+requires requires(const Package& p) {
+    p.entries();
+}
+QStringList storedNames(const Package& zip) {
+    QStringList names;
+    for (const auto& e : zip.entries())
+        names << e.storedName();
+    names.sort();
+    return names;
+}
+
+/// Another process holding a lock until its input closes, or until the test ends should it hang on. The one-path
+/// form holds an exclusive flock and says "locked" once it has it.
+struct LockHolder {
+    QProcess process;
+    explicit LockHolder(const QString& path) : LockHolder("flock", {"-o", path, "-c", "echo locked; read line"}) {}
+    LockHolder(const QString& program, const QStringList& args) { process.start(program, args); }
+    ~LockHolder() { release(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    /// Waits until the one-path form holds its lock.
+    bool holding() { return process.waitForReadyRead(10000) && process.readAllStandardOutput().contains("locked"); }
+    void release() {
+        process.closeWriteChannel();
+        if (!process.waitForFinished(3000)) process.kill(), process.waitForFinished(3000);
+    }
+};
 
 /// Flips one byte inside the stored data of an entry (found by its first bytes), as a bad disk or a writer bug
 /// would, so that its CRC no longer matches. The entry must be stored, not compressed.
@@ -125,6 +155,11 @@ template <typename Condition> bool eventually(Condition condition, int limitMs =
         if (timer.elapsed() > limitMs) return false;
     return true;
 }
+
+/// The name of the running test, usable as a settings store name of its own.
+QString testName();
+/// A settings store name of the running test that was not handed out before.
+QString freshStore();
 
 bool runningAsRoot();
 

@@ -12,11 +12,6 @@ using namespace testsupport;
 
 namespace {
 
-QString freshApp() {
-    static int counter = 0;
-    return QString("ExtractTest%1").arg(++counter);
-}
-
 class ExtractRequestTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -35,24 +30,9 @@ class ExtractRequestTest : public ::testing::Test {
     }
 
     TempDir dir;
-    AppState state{freshApp()};
+    AppState state{freshStore()};
     ZipPackage package;
 };
-
-TEST_F(ExtractRequestTest, UseTicksExcludeEachOtherAndPickTheTarget) {
-    ExtractSettings s = ExtractSettings::fromState(state);
-    s.defaultFolder = dir.file("def/");
-    s.selectedFolder = dir.file("sel/");
-    EXPECT_TRUE(s.useDefault && !s.useSelected);
-    EXPECT_EQ(s.targetFolder(), dir.file("def/"));
-    s.setUseSelected(true);
-    EXPECT_TRUE(!s.useDefault && s.useSelected);
-    EXPECT_EQ(s.targetFolder(), dir.file("sel/"));
-    s.setUseSelected(false);
-    EXPECT_TRUE(s.useDefault);
-    s.setUseDefault(false);
-    EXPECT_TRUE(s.useSelected);
-}
 
 TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     ExtractSettings s = ExtractSettings::fromState(state);

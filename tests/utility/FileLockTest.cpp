@@ -13,17 +13,6 @@ using namespace testsupport;
 
 namespace {
 
-// Another process holding a lock until its input closes; killed at the end of the test should it hang on.
-struct LockHolder {
-    QProcess process;
-    LockHolder(const QString& program, const QStringList& args) { process.start(program, args); }
-    ~LockHolder() { release(); }
-    void release() {
-        process.closeWriteChannel();
-        if (!process.waitForFinished(3000)) process.kill(), process.waitForFinished(3000);
-    }
-};
-
 // Our own probes for locks isFileLocked should ignore: flock(LOCK_EX) and a record write lock fail on any lock.
 bool anyLock(const QString& path, bool record) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);

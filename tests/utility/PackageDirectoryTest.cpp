@@ -47,23 +47,6 @@ TEST(PackageDirectory, GivesTheStoredNamesInOrder) {
     EXPECT_TRUE(result && result->names.isEmpty() && !result->tableFull);
 }
 
-TEST(PackageDirectory, StopsAtTheLimitAndSaysSo) {
-    TempDir dir;
-    QStringList names;
-    for (int i = 0; i <= kPackageDirectoryMax; ++i)
-        names << QString("f%1/entry%2").arg(i % 7).arg(i);
-    const QString path = makePackage(dir.file("many.zip"), names);
-    Result<PackageDirectory> full = readPackageDirectory(path);
-    ASSERT_TRUE(full);
-    EXPECT_TRUE(full->tableFull);
-    EXPECT_EQ(full->names, names.mid(0, kPackageDirectoryMax));
-
-    Result<PackageDirectory> exact = readPackageDirectory(path, kPackageDirectoryMax + 1); // just fits
-    EXPECT_TRUE(exact && !exact->tableFull && exact->names == names);
-    Result<PackageDirectory> small = readPackageDirectory(path, 3);
-    EXPECT_TRUE(small && small->tableFull && small->names == names.mid(0, 3));
-}
-
 TEST(PackageDirectory, FailuresNameTheFile) {
     TempDir dir;
     writeFile(dir.file("empty.zip"), ""); // 0 bytes: no package, whatever libzip would make of it

@@ -18,30 +18,6 @@ mode_t modeOf(const QString& path) {
 }
 } // namespace
 
-TEST(WorkFile, CommitReplacesTheTargetKeepingItsModeAndRollbackLeavesItAlone) {
-    TempDir dir;
-    const QString target = dir.file("package.zip");
-    writeFile(target, "old");
-    ::chmod(QFile::encodeName(target).constData(), 0640);
-    {
-        Result<WorkFile> work = WorkFile::beside(target);
-        ASSERT_TRUE(work.ok()) << work.message().toStdString();
-        ASSERT_TRUE(work.value().write("new"));
-        EXPECT_TRUE(WorkFiles::isWorkFileName(QFileInfo(work.value().path()).fileName()));
-        EXPECT_EQ(readFile(target), "old"); // not yet
-        ASSERT_TRUE(work.value().commit());
-    }
-    EXPECT_EQ(readFile(target), "new");
-    EXPECT_EQ(modeOf(target), 0640u);
-    {
-        Result<WorkFile> work = WorkFile::beside(target);
-        ASSERT_TRUE(work.ok());
-        ASSERT_TRUE(work.value().write("abandoned"));
-    } // destroyed without commit
-    EXPECT_EQ(readFile(target), "new");
-    EXPECT_EQ(listTree(dir.path()), QStringList({"package.zip"}));
-}
-
 TEST(WorkFile, ALinkedTargetIsReplacedThroughTheLink) {
     TempDir dir;
     writeFile(dir.file("real/package.zip"), "old");

@@ -13,10 +13,6 @@ using namespace ziptest;
 
 namespace {
 
-QDateTime modifiedOf(const QString& path) {
-    return QFileInfo(path).lastModified();
-}
-
 bool hasPartFiles(const QString& root) {
     for (const QString& f : listTree(root))
         if (f.contains(".varnhold-")) return true;
@@ -132,25 +128,6 @@ class ZipOptionsTest : public ::testing::Test {
     TempDir m_out;
     ZipPackage m_zip;
 };
-
-TEST_F(ZipOptionsTest, DefaultsRecreateFoldersWithEntryTimesAndModes) {
-    ExtractReport report;
-    ASSERT_EQ(m_zip.zExtractAll(m_out.path(), {}, {}, {}, &report), kZipOk) << qPrintable(m_zip.zGetLastErrorAsText());
-    EXPECT_EQ(listTree(m_out.path()), (QStringList{"a.txt", "run.sh", "sub/b.txt", "sub/deep/c.txt"}));
-    EXPECT_EQ(report.extracted, 4);
-    EXPECT_EQ(modifiedOf(m_out.file("sub/deep/c.txt")), fixedTime(-10));
-    EXPECT_TRUE(QFileInfo(m_out.file("run.sh")).isExecutable());
-}
-
-TEST_F(ZipOptionsTest, OverwriteOffKeepsExistingFiles) {
-    writeFileAt(m_out.file("a.txt"), "mine", fixedTime(-100));
-    ExtractReport report;
-    ASSERT_EQ(m_zip.zExtractAll(m_out.path(), {}, {false, false, true}, {}, &report), kZipOk);
-    EXPECT_EQ(readFile(m_out.file("a.txt")), "mine");
-    EXPECT_EQ(readFile(m_out.file("sub/b.txt")), "package b");
-    EXPECT_EQ(report.skipped, 1);
-    EXPECT_EQ(report.extracted, 3);
-}
 
 TEST_F(ZipOptionsTest, SkipOlderKeepsFilesAsNewAsTheEntryAndReplacesOlderOnes) {
     writeFileAt(m_out.file("a.txt"), "newer", fixedTime(-5));
@@ -269,31 +246,6 @@ TEST_F(ZipBigExtractTest, CancelLeavesOnlyWholeFiles) {
         for (const QString& name : written)
             EXPECT_EQ(readFile(out.file(name)), readFile(s_dir->file("src/" + name)));
     }
-}
-
-TEST(ZipTestAllTest, DamagedEntryIsListedAndNotExtracted) {
-    TempDir dir;
-    writeFile(dir.file("src/good.txt"), sampleText(3000));
-    writeFile(dir.file("src/bad.txt"), QByteArray(3000, 'Q'));
-    makePackage(dir.file("p.zip"), dir.file("src"), {"good.txt", "bad.txt"}, CompressionLevel::None);
-    ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk);
-    QStringList failures;
-    ASSERT_EQ(zip.zTestAll({}, &failures), kZipOk);
-    EXPECT_TRUE(failures.isEmpty());
-
-    QByteArray bytes = readFile(dir.file("p.zip"));
-    bytes[bytes.indexOf(QByteArray(100, 'Q')) + 50] = 'R';
-    writeFile(dir.file("p.zip"), bytes);
-    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk); // the directory is intact
-    EXPECT_EQ(zip.zTestAll({}, &failures), kZipFailed);
-    ASSERT_EQ(failures.size(), 1);
-    EXPECT_TRUE(failures[0].startsWith("bad.txt: ")) << qPrintable(failures[0]);
-    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("bad.txt"));
-
-    TempDir out;
-    EXPECT_EQ(zip.zExtractOne(findEntry(zip, "bad.txt"), out.path(), {}, {}), kZipFailed);
-    EXPECT_EQ(listTree(out.path()), QStringList());
 }
 
 } // namespace

@@ -20,6 +20,7 @@ QString dataFile(const QString& name) {
     return QStringLiteral(VARNHOLD_TEST_DATA "/") + name;
 }
 
+// Mended: a zip64 end record claiming billions of volumes was believed and sized from.
 TEST(ZipHostileTest, Zip64EndRecordClaimingBillionsOfVolumesIsRefusedQuickly) {
     // 189 bytes whose zip64 end record says the package ends on disk 0xFFFFFFFE.
     ZipPackage zip;
@@ -182,92 +183,6 @@ TEST(ZipHostileTest, LinksInsideTheTargetAreNeverFollowed) {
     for (const char* name : {"sub/: ", "sub/file.txt: ", "deep/er/file.txt: "})
         EXPECT_EQ(report.failed.filter(QString::fromUtf8(name)).size(), 1) << name;
     EXPECT_TRUE(zip.zGetLastErrorAsText().contains("symbolic link")) << qPrintable(zip.zGetLastErrorAsText());
-}
-
-TEST(ZipHostileTest, OneDamagedEntryDoesNotStopTheOthers) {
-    TempDir dir;
-    QMap<QString, QByteArray> files;
-    QStringList names;
-    for (int i = 0; i < 14; ++i) {
-        const QString name = QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0'));
-        files.insert(name, i == 4 ? QByteArray(3000, 'Q') : sampleText(3000, i + 1));
-        names << name;
-    }
-    writeTree(dir.file("src"), files, fixedTime(-1));
-    makePackage(dir.file("p.zip"), dir.file("src"), names, CompressionLevel::None);
-    QByteArray bytes = readFile(dir.file("p.zip"));
-    bytes[bytes.indexOf(QByteArray(100, 'Q')) + 50] = 'R';
-    writeFile(dir.file("p.zip"), bytes);
-
-    ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk);
-    TempDir out;
-    ExtractReport report;
-    EXPECT_EQ(zip.zExtractAll(out.path(), {}, {}, {}, &report), kZipFailed);
-    EXPECT_EQ(report.extracted, 13);
-    ASSERT_EQ(report.failed.size(), 1);
-    EXPECT_TRUE(report.failed[0].startsWith("f04.txt: ")) << qPrintable(report.failed[0]);
-    EXPECT_TRUE(zip.zGetLastErrorAsText().contains("f04.txt")) << qPrintable(zip.zGetLastErrorAsText());
-    names.removeOne("f04.txt");
-    EXPECT_EQ(listTree(out.path()), names);
-    for (const QString& name : names)
-        EXPECT_EQ(readFile(out.file(name)), files[name]);
-}
-
-TEST(ZipHostileTest, LocalExtraFieldsPaddedAsZipalignDoesAreRead) {
-    // Stored entries get their local extra field padded so the data starts 4-byte aligned: with bare zero bytes
-    // (zipalign before Android 7) or with an alignment field 0xD935 (later versions). The central directory keeps
-    // the unpadded fields.
-    const char* script = R"(
-import struct, sys, zipfile
-src, dst, style = sys.argv[1], sys.argv[2], sys.argv[3]
-with zipfile.ZipFile(src, "w") as z:
-    z.writestr(zipfile.ZipInfo("res/a.txt"), b"alpha" * 7)
-    z.writestr(zipfile.ZipInfo("b.bin"), b"\x01\x02\x03")
-    z.writestr("classes.dex", b"dex " * 500, zipfile.ZIP_DEFLATED)
-data = open(src, "rb").read()
-end = data.rindex(b"PK\x05\x06")
-count, cd_size, cd_offset = struct.unpack("<HII", data[end + 10:end + 20])
-out, moved, pos = bytearray(), {}, cd_offset
-for _ in range(count):
-    name_len, extra_len, comment_len = struct.unpack("<HHH", data[pos + 28:pos + 34])
-    size, = struct.unpack("<I", data[pos + 20:pos + 24])
-    offset, = struct.unpack("<I", data[pos + 42:pos + 46])
-    ln, le = struct.unpack("<HH", data[offset + 26:offset + 30])
-    header = bytearray(data[offset:offset + 30 + ln + le])
-    if style == "zeros":
-        padding = b"\0" * ((-(len(out) + len(header))) % 4 or 3)
-    else:
-        pad = (-(len(out) + len(header) + 6)) % 4
-        padding = struct.pack("<HHH", 0xD935, 2 + pad, 4) + b"\0" * pad
-    header[28:30] = struct.pack("<H", le + len(padding))
-    moved[offset] = len(out)
-    out += header + padding + data[offset + 30 + ln + le:offset + 30 + ln + le + size]
-    pos += 46 + name_len + extra_len + comment_len
-cd, pos = bytearray(data[cd_offset:cd_offset + cd_size]), 0
-for _ in range(count):
-    name_len, extra_len, comment_len = struct.unpack("<HHH", cd[pos + 28:pos + 34])
-    cd[pos + 42:pos + 46] = struct.pack("<I", moved[struct.unpack("<I", cd[pos + 42:pos + 46])[0]])
-    pos += 46 + name_len + extra_len + comment_len
-tail = bytearray(data[end:])
-tail[16:20] = struct.pack("<I", len(out))
-open(dst, "wb").write(bytes(out + cd + tail))
-)";
-    for (const QString style : {"zeros", "field"}) {
-        SCOPED_TRACE(style.toStdString());
-        TempDir dir;
-        python(script, {dir.file("plain.zip"), dir.file("aligned.apk"), style});
-        expectPeersAccept(dir.file("aligned.apk"));
-        ZipPackage zip;
-        ASSERT_EQ(zip.zOpenZipFile(dir.file("aligned.apk")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
-        QStringList failures;
-        EXPECT_EQ(zip.zTestAll({}, &failures), kZipOk) << qPrintable(failures.join("; "));
-        TempDir out;
-        ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
-        EXPECT_EQ(readFile(out.file("res/a.txt")), QByteArray("alpha").repeated(7));
-        EXPECT_EQ(readFile(out.file("b.bin")), QByteArray("\x01\x02\x03"));
-        EXPECT_EQ(readFile(out.file("classes.dex")), QByteArray("dex ").repeated(500));
-    }
 }
 
 TEST(ZipHostileTest, PackagesAlignedByTheRealZipalignAreRead) {

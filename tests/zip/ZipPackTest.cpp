@@ -121,31 +121,6 @@ TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
     EXPECT_EQ(reports.back().filesTotal, s_all.size());
 }
 
-TEST_F(ZipPackTest, LevelsOrderBySizeNoneStoresAndMaximumIsLibdeflateLevel10) {
-    TempDir dir;
-    qint64 previous = std::numeric_limits<qint64>::max();
-    for (const auto level :
-         {CompressionLevel::None, CompressionLevel::Fast, CompressionLevel::Normal, CompressionLevel::Maximum}) {
-        SCOPED_TRACE(int(level));
-        const QString package = dir.file(QStringLiteral("l%1.zip").arg(int(level)));
-        ASSERT_EQ(pack(package, s_small, level), kZipOk);
-        expectPeersAccept(package);
-        const qint64 size = QFileInfo(package).size();
-        EXPECT_LT(size, previous);
-        previous = size;
-        if (level == CompressionLevel::None) {
-            EXPECT_EQ(pythonRows(package)["tree3/sub1/f10.txt"].method, 0);
-        }
-        if (level == CompressionLevel::Maximum) {
-            ZipPackage zip;
-            ASSERT_EQ(zip.zOpenZipFile(package), kZipOk);
-            const QString name = "tree5/sub2/f5.txt";
-            EXPECT_EQ(size_t(zip.zGetCompressedFileSize(findEntry(zip, name))),
-                      libdeflateSize(readFile(src() + "/" + name), 10));
-        }
-    }
-}
-
 TEST_F(ZipPackTest, FileThatCannotBeReadFailsTheCompressAndLeavesNothing) {
     // The files vanish once the compress has begun (at its first progress report), so the workers meet them
     // missing: one small file read whole, and one large file read in pieces.

@@ -48,14 +48,6 @@ qint64 findEntry(const ZipPackage& zip, const QString& storedName) {
     return -1;
 }
 
-QStringList storedNames(const ZipPackage& zip) {
-    QStringList names;
-    for (const ZipEntry& e : zip.entries())
-        names << e.storedName();
-    names.sort();
-    return names;
-}
-
 void writeFileAt(const QString& path, const QByteArray& bytes, const QDateTime& when) {
     writeFile(path, bytes);
     QFile file(path);

@@ -31,8 +31,6 @@ QMap<QString, PyRow> pythonRows(const QString& package);
 
 /// Index of the entry with this stored name, or -1.
 qint64 findEntry(const ZipPackage& zip, const QString& storedName);
-/// Stored names of the open package, sorted.
-QStringList storedNames(const ZipPackage& zip);
 
 /// Writes a file and then gives it the modification time `when`. (Setting the time while the write is still
 /// buffered would let the final flush stamp the file with the current time.)

@@ -68,28 +68,6 @@ void answerSettings(bool& answered, const std::function<void(QDialog&)>& choose)
     });
 }
 
-// Another process holding an exclusive flock on a file until the test ends: it says "locked" once it holds the
-// lock and lets go when its input is closed.
-struct LockHolder {
-    QProcess process;
-    explicit LockHolder(const QString& path) { process.start("flock", {"-o", path, "-c", "echo locked; read line"}); }
-    bool holding() { return process.waitForReadyRead(10000) && process.readAllStandardOutput().contains("locked"); }
-    ~LockHolder() {
-        process.closeWriteChannel();
-        if (!process.waitForFinished(3000)) process.kill(), process.waitForFinished(3000);
-    }
-};
-
-QStringList storedNames(const QString& zip) {
-    ZipPackage package;
-    QStringList names;
-    if (package.zOpenZipFile(zip) != kZipOk) return {"<cannot open>"};
-    for (const ZipEntry& e : package.entries())
-        names << e.storedName();
-    names.sort();
-    return names;
-}
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
 class BuildRunnerTest : public HookedTest {
   protected:

@@ -245,17 +245,6 @@ TEST_F(ZipSetTest, TheSizeBoxKeepsOnly32BitNumbers) {
     }
 }
 
-TEST_F(ZipSetTest, TheSpanningChoicesGiveTheSpanSize) {
-    for (const auto& [button, expected] :
-         {std::pair{"SSOption3", -1LL}, std::pair{"SSOption4", 0LL}, std::pair{"SSOption5", 1457664LL}}) {
-        fZipSet dialog(state, BuildMode::Build, {});
-        option(dialog, button)->setChecked(true);
-        child<QLineEdit>(dialog, "Text1")->setText("1457664");
-        dialog.accept();
-        EXPECT_EQ(dialog.spanSize(), expected) << button;
-    }
-}
-
 TEST_F(ZipSetTest, HelpOpensTheTopicOfTheMode) {
     for (const auto& [mode, topic] : {std::pair{BuildMode::Build, "136"}, std::pair{BuildMode::Update, "138"}}) {
         fZipSet dialog(state, mode, {}, "/data/Zips/Open.zip");

@@ -5,10 +5,10 @@
 #include "utility/FileCipher.h"
 #include "utility/TextUtil.h"
 
+#include "DialogTestUtil.h"
 #include "FindTestUtil.h"
 #include "ProgramFixture.h"
-#include "dialogs/DialogTestUtil.h"
-#include "main/MainTestUtil.h"
+#include "shell/MainTestUtil.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

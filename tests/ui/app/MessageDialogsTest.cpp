@@ -41,22 +41,6 @@ TEST_F(MessageDialogsTest, ErrorShowsTheMessageWithAnExitButton) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
-TEST_F(MessageDialogsTest, EachDialogTakesOneQueuedAnswerInOrderAndErrorsAreRecorded) {
-    for (const char* answer : {"ok", "ok", "y", "n"})
-        DialogHook::setNextAnswer(answer);
-    MessageDialogs::showError(nullptr, "No zip package is opened");
-    MessageDialogs::showError(nullptr, "Please select zip package to split");
-    EXPECT_EQ(DialogHook::shownMessages(),
-              QStringList({"No zip package is opened", "Please select zip package to split"}));
-    QString suppressed = "0";
-    EXPECT_EQ(MessageDialogs::askReplace(nullptr, "/data/Zips/Test.Zip"), "y");
-    EXPECT_EQ(MessageDialogs::askDelete(nullptr, suppressed), "n");
-    QString left;
-    EXPECT_FALSE(DialogHook::takeAnswer(left)) << "each dialog takes exactly one answer";
-    DialogHook::reset();
-    EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
-}
-
 TEST_F(MessageDialogsTest, ReplaceShowsThePathAndItsWording) {
     fReplace dialog("/data/Zips/Test.Zip", "1,234 Bytes", "Monday 1 July 2024 10:00:00");
     expectTexts(

@@ -132,18 +132,6 @@ TEST_F(LoadStep, ProgramAnswersHelpAndVersionWithoutAWindow) {
 
 class Placement : public MainWindowTest {};
 
-TEST_F(Placement, StoredPlacementIsFittedToTheScreen) {
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    for (const QString& stored :
-         {QString("-3000,-3000,600,400"), QString("%1,%2,600,400").arg(area.right() + 500).arg(area.bottom() + 500),
-          QString("0,0,%1,%2").arg(area.width() + 300).arg(area.height() * 3)}) {
-        state->settings.SaveSetting(kSettingsSection, "fMain", stored);
-        fMain& w = makeWindow();
-        EXPECT_TRUE(area.contains(QRect(w.pos(), w.size()))) << stored.toStdString();
-        window.reset();
-    }
-}
-
 TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
     QStringList lines;
     for (int i = 1; i <= 60; ++i)
@@ -197,19 +185,6 @@ TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
     EXPECT_NE(w.pos(),
               QPoint(area.left() + (area.width() - w.width()) / 2, area.top() + (area.height() - w.height()) / 2));
     EXPECT_EQ(stored("fMain"), "30,forty,700,500") << "nothing is written before the window closes";
-}
-
-TEST_F(Placement, NormalWindowStoresItsPlacementOnClose) {
-    fMain& w = makeWindow();
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.setGeometry(50, 60, 820, 450);
-    QApplication::processEvents();
-    ASSERT_EQ(w.size(), QSize(820, 450));
-    const QPoint pos = w.pos();
-    ASSERT_TRUE(w.close());
-    EXPECT_EQ(stored("fMain"), QString("%1,%2,820,450").arg(pos.x()).arg(pos.y()));
-    EXPECT_FALSE(w.package().isOpen());
 }
 
 TEST_F(Placement, ATooSmallWindowIsWidenedBeforeItsPlacementIsStored) {

@@ -124,6 +124,7 @@ TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWhoseCancelE
     EXPECT_FALSE(runner.progressWindow());
 }
 
+// Mended: Tab jumped between the criteria columns, and a long drive name was cut off.
 TEST(SearchDialog, TabFollowsTheCriteriaRowByRowAndLongDrivesFit) {
     CRegSettings store("Brindlecot", "SearchDialogTabs");
     fSearch dialog(store, {"/", "/media/ann/USB-Backup"});

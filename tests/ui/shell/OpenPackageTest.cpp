@@ -72,16 +72,6 @@ TEST_F(OpenPackage, StatusLineWalksThroughEveryStepAndEndsWithTheTotals) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
 }
 
-TEST_F(OpenPackage, EmptyPackageShowsNoRowsAndZeroTotalsAndIsRemembered) {
-    const QString zip = package("empty.zip", "[]");
-    fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(zip));
-    EXPECT_EQ(w.grid()->model()->rowCount(), 0);
-    EXPECT_EQ(w.statusText(), "  (empty.zip)  Files = 0  Bytes = 0  Comments = ");
-    EXPECT_EQ(state->recent.value(0), zip);
-    EXPECT_EQ(stored("1File"), zip);
-}
-
 TEST_F(OpenPackage, NamesShowTheirControlAndBidiCharactersAsEscapes) {
     const QString zip = package("spoof.zip", R"([
       ("invoice\u202etxt.exe", (2024, 1, 1, 0, 0, 0), 3),

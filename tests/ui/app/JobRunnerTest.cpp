@@ -44,21 +44,4 @@ TEST(JobRunnerTest, EndsOnTheWindowThreadWithProgressInOrderAndOneJobAtATime) {
     ASSERT_TRUE(finished.wait(5000));
 }
 
-// A worker may ask the user and wait for the answer while the window thread goes on serving events.
-TEST(JobRunnerTest, AWorkerGetsTheAnswerOfAQuestionAskedOnTheWindowThread) {
-    JobRunner runner;
-    QSignalSpy finished(&runner, &JobRunner::finished);
-    bool askedOnWindowThread = false;
-    int answer = 0;
-    runner.start([&] {
-        answer = askOnWindowThread([&] {
-            askedOnWindowThread = QThread::currentThread() == runner.thread();
-            return 42;
-        });
-    });
-    ASSERT_TRUE(finished.wait(5000));
-    EXPECT_TRUE(askedOnWindowThread);
-    EXPECT_EQ(answer, 42);
-}
-
 } // namespace
