@@ -52,8 +52,7 @@ struct ZipPackage::Impl {
     std::vector<WriteOrder> m_orders;
     QHash<QString, size_t> m_orderIndex; // stored name -> place in m_orders, so ordering stays linear
     QString m_lastError;
-    QString m_notice;                      // an interrupted rebuild found beside the open package
-    const CancelToken* m_cancel = nullptr; // the running job's token, only read
+    QString m_notice; // an interrupted rebuild found beside the open package
     std::atomic<qint64> m_runDone{0};
     std::atomic<qint64> m_runTotal{0};
     qint64 m_written = 0; // entries the last compress added or replaced
@@ -79,11 +78,11 @@ struct ZipPackage::Impl {
     bool readEntries(zip_t* zip, QString* error);
     bool readDirectory(const QString& path);
     bool ensureHandle();
-    /// A request over the open package's entries that reports to this run's counters and stops by stop.
-    ExtractRequest readRequest(const QString& password, const ZipProgressCallback& progress, RunStop& stop);
+    /// A request over the open package's entries that reports to this run's counters and stops by cancel.
+    ExtractRequest readRequest(const QString& password, const ZipProgressCallback& progress, const CancelToken& cancel);
     int extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
-                const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
-                bool allowSecondWorker);
+                const ExtractOptions& options, const CancelToken& cancel, const ZipProgressCallback& progress,
+                ExtractReport* report, bool allowSecondWorker);
 };
 
 namespace {
@@ -246,7 +245,7 @@ bool ZipPackage::Impl::ensureHandle() {
 }
 
 ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipProgressCallback& progress,
-                                             RunStop& stop) {
+                                             const CancelToken& cancel) {
     ExtractRequest request;
     request.packagePath = m_path;
     if (m_joined)
@@ -258,18 +257,17 @@ ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipP
     request.entries = &m_entries;
     request.password = password.toUtf8();
     request.progress = progress;
-    request.cancel = &stop;
+    request.cancel = &cancel;
     request.runDone = &m_runDone;
     request.runTotal = &m_runTotal;
     return request;
 }
 
 int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
-                              const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
-                              bool allowSecondWorker) {
+                              const ExtractOptions& options, const CancelToken& cancel,
+                              const ZipProgressCallback& progress, ExtractReport* report, bool allowSecondWorker) {
     if (!ensureHandle()) return kZipFailed;
-    RunStop stop(m_cancel);
-    ExtractRequest request = readRequest(password, progress, stop);
+    ExtractRequest request = readRequest(password, progress, cancel);
     request.indices = std::move(indices);
     request.targetFolder = targetFolder;
     request.options = options;
@@ -495,31 +493,32 @@ int ZipPackage::zDeleteFiles() {
 // --- extraction ---
 
 int ZipPackage::zExtractOne(qint64 index, const QString& targetFolder, const QString& password,
-                            const ExtractOptions& options, ExtractReport* report, const ZipProgressCallback& progress) {
+                            const ExtractOptions& options, const CancelToken& cancel, ExtractReport* report,
+                            const ZipProgressCallback& progress) {
     d->startRun();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (!d->valid(index))
         return d->fail(QStringLiteral("There is no entry number %1 in %2.").arg(index).arg(d->m_path));
-    return d->extract({index}, targetFolder, password, options, progress, report, false);
+    return d->extract({index}, targetFolder, password, options, cancel, progress, report, false);
 }
 
 int ZipPackage::zExtractAll(const QString& targetFolder, const QString& password, const ExtractOptions& options,
-                            const ZipProgressCallback& progress, ExtractReport* report) {
+                            const CancelToken& cancel, const ZipProgressCallback& progress, ExtractReport* report) {
     d->startRun();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     std::vector<qint64> indices(d->m_entries.size());
     for (size_t i = 0; i < indices.size(); ++i)
         indices[i] = qint64(i);
-    return d->extract(std::move(indices), targetFolder, password, options, progress, report, true);
+    return d->extract(std::move(indices), targetFolder, password, options, cancel, progress, report, true);
 }
 
-int ZipPackage::zTestAll(const QString& password, QStringList* failures, const ZipProgressCallback& progress) {
+int ZipPackage::zTestAll(const QString& password, QStringList* failures, const CancelToken& cancel,
+                         const ZipProgressCallback& progress) {
     d->startRun();
     if (failures) failures->clear();
     if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (!d->ensureHandle()) return kZipFailed;
-    RunStop stop(d->m_cancel);
-    ExtractRequest request = d->readRequest(password, progress, stop);
+    ExtractRequest request = d->readRequest(password, progress, cancel);
     request.indices.resize(d->m_entries.size());
     for (size_t i = 0; i < request.indices.size(); ++i)
         request.indices[i] = qint64(i);
@@ -572,7 +571,7 @@ int ZipPackage::zOrderFile(const QString& filePath, const QString& storedName, U
 }
 
 int ZipPackage::zCompressFiles(const QString& password, CompressionLevel level, const QString& comment,
-                               const ZipProgressCallback& progress) {
+                               const CancelToken& cancel, const ZipProgressCallback& progress) {
     d->startRun();
     d->m_written = 0;
     const bool creating = !isOpen();
@@ -595,8 +594,7 @@ int ZipPackage::zCompressFiles(const QString& password, CompressionLevel level, 
     request.level = level;
     request.comment = comment;
     request.progress = progress;
-    RunStop stop(d->m_cancel);
-    request.cancel = &stop;
+    request.cancel = &cancel;
     request.runDone = &d->m_runDone;
     request.runTotal = &d->m_runTotal;
     const WriteOutcome outcome = compressFiles(request);
@@ -623,12 +621,8 @@ void ZipPackage::zGetRunTimeInfo(qint64& done, qint64& total) const {
     total = d->m_runTotal.load();
 }
 
-void ZipPackage::setCancelToken(const CancelToken* token) {
-    d->m_cancel = token;
-}
-
 int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,
-                     const std::function<bool()>& keepGoing) {
+                     const CancelToken& cancel) {
     if (error) error->clear();
     qint64 perVolume = volumeSize;
     if (volumeSize == 0) {
@@ -640,7 +634,7 @@ int splitIntoVolumes(const QString& source, const QString& target, qint64 volume
     } else if (QFileInfo(source).size() <= volumeSize) {
         return -1; // one volume would hold it all: an ordinary package serves every reader better
     }
-    const SplitOutcome split = splitPackage(source, target, perVolume, [&] { return !keepGoing || keepGoing(); });
+    const SplitOutcome split = splitPackage(source, target, perVolume, cancel);
     if (split.result == kZipOk) return int(split.volumes);
     if (error) *error = split.result == kZipCancelled ? QString() : split.message;
     return 0;

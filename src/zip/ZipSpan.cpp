@@ -258,8 +258,8 @@ bool placeVolumes(const QString& target, const std::vector<std::pair<QString, QS
 /// the old set or, once the journal is committed, everything needed to complete the new one.
 class VolumeWriter {
   public:
-    VolumeWriter(const QString& target, qint64 limit, const std::function<bool()>& keepGoing)
-        : m_target(WorkFiles::realTarget(target)), m_limit(limit), m_keepGoing(keepGoing),
+    VolumeWriter(const QString& target, qint64 limit, const CancelToken& cancel)
+        : m_target(WorkFiles::realTarget(target)), m_limit(limit), m_cancel(cancel),
           m_mode(WorkFiles::modeFor(m_target)) {}
     ~VolumeWriter() { closeCurrent(); }
 
@@ -272,7 +272,7 @@ class VolumeWriter {
     /// Starts the next volume; the first one begins with the split signature.
     bool next() {
         if (!closeCurrent()) return false;
-        if (!m_keepGoing()) {
+        if (m_cancel.cancelled()) {
             m_cancelled = true;
             return false;
         }
@@ -358,7 +358,7 @@ class VolumeWriter {
         m_sinceCheck += length;
         if (m_sinceCheck >= (qint64(8) << 20)) {
             m_sinceCheck = 0;
-            if (!m_keepGoing()) {
+            if (m_cancel.cancelled()) {
                 m_cancelled = true;
                 return false;
             }
@@ -383,7 +383,7 @@ class VolumeWriter {
 
     QString m_target;
     qint64 m_limit;
-    std::function<bool()> m_keepGoing;
+    const CancelToken& m_cancel;
     uint m_mode;
     std::vector<WorkFile> m_volumes;
     int m_fd = -1;
@@ -507,8 +507,7 @@ qint64 freeBytesAt(const QString& folder) {
     return qint64(fs.f_bavail) * qint64(fs.f_frsize);
 }
 
-SplitOutcome splitPackage(const QString& source, const QString& target, qint64 volumeSize,
-                          const std::function<bool()>& keepGoing) {
+SplitOutcome splitPackage(const QString& source, const QString& target, qint64 volumeSize, const CancelToken& cancel) {
     SplitOutcome out;
     out.result = kZipFailed;
     const auto failed = [&](const QString& why) {
@@ -549,7 +548,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     std::sort(byOffset.begin(), byOffset.end(),
               [&](size_t a, size_t b) { return records[a].localOffset < records[b].localOffset; });
 
-    VolumeWriter writer(target, volumeSize, keepGoing);
+    VolumeWriter writer(target, volumeSize, cancel);
     const auto writerFailed = [&]() {
         if (writer.cancelled()) {
             out.result = kZipCancelled;
@@ -649,7 +648,7 @@ SplitOutcome splitPackage(const QString& source, const QString& target, qint64 v
     }
     if (!writer.writeWhole(endRecordsBytes(newEnd, quint64(writer.used())), QStringLiteral("the end records")))
         return writerFailed();
-    if (!writer.finish() || !keepGoing()) {
+    if (!writer.finish() || cancel.cancelled()) {
         if (!writer.error().isEmpty()) return writerFailed();
         out.result = kZipCancelled;
         out.message = QStringLiteral("Cancelled: %1 was left as it was.").arg(target);

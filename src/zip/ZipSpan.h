@@ -8,6 +8,7 @@
 //   through the same code as for any other package.
 
 #include "ZipTypes.h"
+#include "utility/CancelToken.h"
 #include <QByteArray>
 
 #include <QString>
@@ -70,9 +71,8 @@ struct SplitOutcome {
 /// Cuts the ordinary package `source` into volumes of at most volumeSize bytes named after `target` (the last
 /// volume becomes target itself). Every volume is written under a temporary name beside target and renamed into
 /// place only when all of them are complete; on failure or cancel no temporary is left and nothing existing is
-/// touched. keepGoing is called regularly (and at every new volume); returning false cancels.
-SplitOutcome splitPackage(const QString& source, const QString& target, qint64 volumeSize,
-                          const std::function<bool()>& keepGoing);
+/// touched. cancel is read regularly (and at every new volume); once it is set the cut stops as cancelled.
+SplitOutcome splitPackage(const QString& source, const QString& target, qint64 volumeSize, const CancelToken& cancel);
 
 /// A spanned package seen as one ordinary package.
 class JoinedPackage : public std::enable_shared_from_this<JoinedPackage> {

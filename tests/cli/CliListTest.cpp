@@ -20,6 +20,8 @@ using namespace testsupport;
 
 namespace {
 
+const CancelToken never;
+
 // Names of every kind the fast reader takes (ASCII in both cases, UTF-8, backslashes, a right-to-left override,
 // folder entries), sizes that compress and do not, and more entries than the classic end record can count.
 const char* kVariedPackage = R"(
@@ -125,7 +127,7 @@ TEST(CliList, TheListingOpenReadsTheSameEntriesAsLibzip) {
     ASSERT_EQ(ours.zCreateNewZip(dir.file("ours.zip")), kZipOk);
     ASSERT_EQ(ours.zOrderFile(dir.file("src/a.txt"), "top/a.txt", UpdateCode::AddReplace), kZipOk);
     ASSERT_EQ(ours.zOrderFile(dir.file("src/link"), "top/link", UpdateCode::AddReplace), kZipOk);
-    ASSERT_EQ(ours.zCompressFiles("pw", CompressionLevel::Normal, "made here"), kZipOk)
+    ASSERT_EQ(ours.zCompressFiles("pw", CompressionLevel::Normal, "made here", never), kZipOk)
         << ours.zGetLastErrorAsText().toStdString();
 
     for (const char* name : {"info.zip", "aes.zip", "varied.zip", "ours.zip"})
@@ -135,10 +137,10 @@ TEST(CliList, TheListingOpenReadsTheSameEntriesAsLibzip) {
     ZipPackage listed;
     ASSERT_EQ(listed.zOpenZipFile(dir.file("info.zip"), ZipPackage::OpenPurpose::Listing), kZipOk);
     QStringList failures;
-    EXPECT_EQ(listed.zTestAll({}, &failures), kZipOk) << failures.join('\n').toStdString();
+    EXPECT_EQ(listed.zTestAll({}, &failures, never), kZipOk) << failures.join('\n').toStdString();
     ASSERT_EQ(listed.zOpenZipFile(dir.file("aes.zip"), ZipPackage::OpenPurpose::Listing), kZipOk);
     ExtractReport report;
-    listed.zExtractAll(dir.file("out"), "secret", ExtractOptions{}, {}, &report);
+    listed.zExtractAll(dir.file("out"), "secret", ExtractOptions{}, never, {}, &report);
     EXPECT_EQ(report.extracted, 3) << listed.zGetLastErrorAsText().toStdString();
     EXPECT_EQ(report.refused, QStringList{"link: symbolic links are not extracted"}); // as from any open
     EXPECT_EQ(readFile(dir.file("out/sub/B.bin")), randomBytes(700));

@@ -12,6 +12,8 @@ using namespace testsupport;
 
 namespace {
 
+const CancelToken never;
+
 QString freshApp() {
     static int counter = 0;
     return QString("ExtractTest%1").arg(++counter);
@@ -81,7 +83,7 @@ TEST_F(ExtractRequestTest, OneEntryRequestAndAnswer) {
     EXPECT_EQ(state.settings.GetSetting(kSettingsSection, "Optionsec"), QString::number(index));
 
     const ExtractSettings s = ExtractSettings::fromState(state);
-    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
     ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
     EXPECT_EQ(answer.folder, dir.path() + "/Extract/");
     EXPECT_EQ(readFile(dir.file("Extract/sub/two.txt")), sampleText(7000, 2));
@@ -97,7 +99,7 @@ TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
     EXPECT_EQ(state.text(Option::ExtractName), "All files");
     ExtractSettings s = ExtractSettings::fromState(state);
     s.useFolderNames = false;
-    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
     ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
     EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "two.txt"}));
 }
@@ -105,7 +107,9 @@ TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
 TEST_F(ExtractRequestTest, CancelledExtractAnswersCancelAndLeavesNothing) {
     requestExtractAll(state);
     const ExtractSettings s = ExtractSettings::fromState(state);
-    const ExtractAnswer answer = runExtractRequest(state, package, s, [](const ZipProgress&) { return false; });
+    CancelToken cancel;
+    const ExtractAnswer answer =
+        runExtractRequest(state, package, s, cancel, [&](const ZipProgress&) { cancel.cancel(); });
     EXPECT_EQ(answer.name, "cancel");
     EXPECT_EQ(answer.error, "cancel");
     EXPECT_EQ(answer.folder, "");
@@ -118,7 +122,7 @@ TEST_F(ExtractRequestTest, FailureLeavesTheLibraryTextAndNoFolder) {
     ExtractSettings s = ExtractSettings::fromState(state);
     writeFile(dir.file("blocker"), "a file where a folder should be");
     s.defaultFolder = dir.file("blocker/out/");
-    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
     EXPECT_FALSE(answer.succeeded());
     EXPECT_EQ(answer.folder, "");
     EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract error: " + answer.error);
@@ -134,7 +138,7 @@ TEST_F(ExtractRequestTest, NoFolderAsksForOneAndTouchesNothing) {
             requestExtractAll(state);
         ExtractSettings s = ExtractSettings::fromState(state);
         s.defaultFolder = "";
-        const ExtractAnswer answer = runExtractRequest(state, package, s);
+        const ExtractAnswer answer = runExtractRequest(state, package, s, never);
         EXPECT_EQ(answer.error, "Please choose a folder to extract to.");
         EXPECT_EQ(answer.folder, "");
         EXPECT_EQ(extractStatusText(answer), "Extract error: Please choose a folder to extract to.");

@@ -33,8 +33,8 @@ TEST(ZipHostileTest, Zip64EndRecordClaimingBillionsOfVolumesIsRefusedQuickly) {
 TEST(ZipHostileTest, CuttingAPackageWhoseDirectoryClaimsExabytesFailsWithoutSizingFromTheClaim) {
     TempDir dir;
     // The package is small enough for one volume, which the public call would leave whole; cut it into smaller ones.
-    const zipdetail::SplitOutcome cut = zipdetail::splitPackage(dataFile("Broken-directory-size-claim.zip"),
-                                                                dir.file("cut.zip"), 64, [] { return true; });
+    const zipdetail::SplitOutcome cut =
+        zipdetail::splitPackage(dataFile("Broken-directory-size-claim.zip"), dir.file("cut.zip"), 64, kNeverCancelled);
     EXPECT_NE(cut.result, kZipOk);
     EXPECT_TRUE(cut.message.contains("beyond the end of the file")) << qPrintable(cut.message);
     EXPECT_EQ(listTree(dir.path()), QStringList()); // no volume was started
@@ -50,13 +50,13 @@ TEST(ZipHostileTest, SizesNearTwoToTheSixtyThreeNeitherWrapNorPassTheTest) {
 
     // Five real bytes each: the sizes the directory claims are not what comes out.
     QStringList failures;
-    EXPECT_EQ(zip.zTestAll({}, &failures), kZipFailed);
+    EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipFailed);
     EXPECT_EQ(failures.size(), 3);
     for (const QString& failure : failures)
         EXPECT_TRUE(failure.contains("damaged")) << qPrintable(failure);
     // Sizes no disk holds are refused before a byte is written.
     TempDir out;
-    EXPECT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipFailed);
+    EXPECT_EQ(zip.zExtractAll(out.path(), {}, {}, kNeverCancelled), kZipFailed);
     EXPECT_TRUE(zip.zGetLastErrorAsText().contains("bytes are free there")) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(listTree(out.path()), QStringList());
 }
@@ -110,12 +110,11 @@ TEST(ZipHostileTest, AnEntryIsNeverInflatedPastItsDeclaredSize) {
         qint64 mostBytes = 0;
         const ZipProgressCallback progress = [&](const ZipProgress& p) {
             mostBytes = std::max(mostBytes, p.bytesDone);
-            return true;
         };
         QStringList failures;
         ExtractReport report;
-        const int result = testOnly ? zip.zTestAll({}, &failures, progress)
-                                    : zip.zExtractAll(dir.file("out"), {}, {}, progress, &report);
+        const int result = testOnly ? zip.zTestAll({}, &failures, kNeverCancelled, progress)
+                                    : zip.zExtractAll(dir.file("out"), {}, {}, kNeverCancelled, progress, &report);
         EXPECT_EQ(result, kZipFailed);
         if (!testOnly) failures = report.failed;
         ASSERT_EQ(failures.size(), 1);
@@ -171,7 +170,7 @@ TEST(ZipHostileTest, LinksInsideTheTargetAreNeverFollowed) {
     ZipPackage zip;
     ASSERT_EQ(zip.zOpenZipFile(package), kZipOk);
     ExtractReport report;
-    EXPECT_EQ(zip.zExtractAll(dir.file("chosen"), {}, {}, {}, &report), kZipFailed);
+    EXPECT_EQ(zip.zExtractAll(dir.file("chosen"), {}, {}, kNeverCancelled, {}, &report), kZipFailed);
     EXPECT_EQ(listTree(elsewhere), QStringList());
     EXPECT_EQ(readFile(dir.file("outside.txt")), "keep me");
     EXPECT_EQ(readFile(target + "/top.txt"), "fine");
@@ -203,7 +202,7 @@ TEST(ZipHostileTest, OneDamagedEntryDoesNotStopTheOthers) {
     ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk);
     TempDir out;
     ExtractReport report;
-    EXPECT_EQ(zip.zExtractAll(out.path(), {}, {}, {}, &report), kZipFailed);
+    EXPECT_EQ(zip.zExtractAll(out.path(), {}, {}, kNeverCancelled, {}, &report), kZipFailed);
     EXPECT_EQ(report.extracted, 13);
     ASSERT_EQ(report.failed.size(), 1);
     EXPECT_TRUE(report.failed[0].startsWith("f04.txt: ")) << qPrintable(report.failed[0]);
@@ -261,9 +260,10 @@ open(dst, "wb").write(bytes(out + cd + tail))
         ZipPackage zip;
         ASSERT_EQ(zip.zOpenZipFile(dir.file("aligned.apk")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
         QStringList failures;
-        EXPECT_EQ(zip.zTestAll({}, &failures), kZipOk) << qPrintable(failures.join("; "));
+        EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
         TempDir out;
-        ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}, kNeverCancelled), kZipOk)
+            << qPrintable(zip.zGetLastErrorAsText());
         EXPECT_EQ(readFile(out.file("res/a.txt")), QByteArray("alpha").repeated(7));
         EXPECT_EQ(readFile(out.file("b.bin")), QByteArray("\x01\x02\x03"));
         EXPECT_EQ(readFile(out.file("classes.dex")), QByteArray("dex ").repeated(500));
@@ -286,9 +286,10 @@ TEST(ZipHostileTest, PackagesAlignedByTheRealZipalignAreRead) {
         ZipPackage zip;
         ASSERT_EQ(zip.zOpenZipFile(dir.file("app.apk")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
         QStringList failures;
-        EXPECT_EQ(zip.zTestAll({}, &failures), kZipOk) << qPrintable(failures.join("; "));
+        EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
         TempDir out;
-        ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}, kNeverCancelled), kZipOk)
+            << qPrintable(zip.zGetLastErrorAsText());
         EXPECT_EQ(listTree(out.path()), listTree(dir.file("src")));
     }
 }

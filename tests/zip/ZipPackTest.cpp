@@ -51,7 +51,7 @@ class ZipPackTest : public ::testing::Test {
         EXPECT_EQ(zip.zCreateNewZip(package), kZipOk);
         for (const QString& name : names)
             EXPECT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
-        const int result = zip.zCompressFiles({}, level, {}, progress);
+        const int result = zip.zCompressFiles({}, level, {}, kNeverCancelled, progress);
         if (error) *error = zip.zGetLastErrorAsText();
         return result;
     }
@@ -68,11 +68,7 @@ TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
     TempDir dir;
     const QString package = dir.file("all.zip");
     std::vector<ZipProgress> reports;
-    ASSERT_EQ(pack(package, s_all, CompressionLevel::Normal,
-                   [&](const ZipProgress& p) {
-                       reports.push_back(p);
-                       return true;
-                   }),
+    ASSERT_EQ(pack(package, s_all, CompressionLevel::Normal, [&](const ZipProgress& p) { reports.push_back(p); }),
               kZipOk);
     expectPeersAccept(package);
 
@@ -160,10 +156,8 @@ TEST_F(ZipPackTest, FileThatCannotBeReadFailsTheCompressAndLeavesNothing) {
         for (const QString& name : s_small)
             ASSERT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
         ASSERT_EQ(zip.zOrderFile(copy, "victim", UpdateCode::AddReplace), kZipOk);
-        const int result = zip.zCompressFiles({}, CompressionLevel::Normal, {}, [&](const ZipProgress&) {
-            QFile::remove(copy);
-            return true;
-        });
+        const int result = zip.zCompressFiles({}, CompressionLevel::Normal, {}, kNeverCancelled,
+                                              [&](const ZipProgress&) { QFile::remove(copy); });
         EXPECT_EQ(result, kZipFailed);
         EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Cannot read " + copy))
             << qPrintable(zip.zGetLastErrorAsText());

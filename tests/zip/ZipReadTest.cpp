@@ -115,7 +115,7 @@ TEST(ZipNamesTest, Utf8FlaggedAndCp437NamesBothDecode) {
               (QStringList{QString::fromUtf8("caf\u00e9\x1b\x07.txt"), QString::fromUtf8("caf\u00e9.txt"),
                            QString::fromUtf8("\u00fcber/na\u00efve \u65e5\u672c.txt")}));
     TempDir out;
-    ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}, kNeverCancelled), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(readFile(out.file(QString::fromUtf8("caf\u00e9\x1b\x07.txt"))), "control");
     const qint64 i = findEntry(zip, QString::fromUtf8("\u00fcber/na\u00efve \u65e5\u672c.txt"));
     EXPECT_EQ(zip.zGetFilePath(i), QString::fromUtf8("\u00fcber/"));
@@ -169,11 +169,11 @@ TEST(ZipSpannedReadTest, InfoZipSplitPackageListsExtractsAndTestsButIsNotChanged
     EXPECT_EQ(zip.zGetTotalBytes(), data.size() + text.size());
 
     TempDir out;
-    ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zExtractAll(out.path(), {}, {}, kNeverCancelled), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(readFile(out.file("data.bin")), data);
     EXPECT_EQ(readFile(out.file("sub/text.txt")), text);
     QStringList failures;
-    EXPECT_EQ(zip.zTestAll({}, &failures), kZipOk) << qPrintable(failures.join("; "));
+    EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
 
     // Changing a spanned package is refused with a way out, and nothing is touched.
     const QStringList before = listTree(dir.path());
@@ -182,7 +182,7 @@ TEST(ZipSpannedReadTest, InfoZipSplitPackageListsExtractsAndTestsButIsNotChanged
     EXPECT_EQ(zip.zDeleteFiles(), kZipFailed);
     EXPECT_TRUE(zip.zGetLastErrorAsText().contains("zip -s 0")) << qPrintable(zip.zGetLastErrorAsText());
     ASSERT_EQ(zip.zOrderFile(dir.file("src/data.bin"), "again.bin", UpdateCode::AddReplace), kZipOk);
-    EXPECT_EQ(zip.zCompressFiles({}, CompressionLevel::Normal, {}), kZipFailed);
+    EXPECT_EQ(zip.zCompressFiles({}, CompressionLevel::Normal, {}, kNeverCancelled), kZipFailed);
     EXPECT_TRUE(zip.zGetLastErrorAsText().contains("spanned")) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(listTree(dir.path()), before);
     EXPECT_EQ(readFile(dir.file("split.zip")), last);
