@@ -54,7 +54,7 @@ class BuildJobTest : public ::testing::Test {
             CurrentPatterns patterns;
             patterns.loadRowPatterns(e.include, e.exclude);
             const FolderCount c =
-                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size(), {}};
+                e.isFolder() ? countFolder(e.path, patterns, never) : FolderCount{1, QFileInfo(e.path).size(), {}};
             p.selectedFiles += c.files;
             p.selectedBytes += c.bytes;
         }
