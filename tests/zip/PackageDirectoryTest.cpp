@@ -1,4 +1,4 @@
-#include "utility/PackageDirectory.h"
+#include "zip/PackageDirectory.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -26,7 +26,7 @@ QString makePackage(const QString& path, const QStringList& names) {
 }
 
 void expectFailureNaming(const QString& path) {
-    Result<PackageDirectory> result = readPackageDirectory(path);
+    Result<PackageDirectory> result = zipEntryNames(path);
     EXPECT_FALSE(result) << path.toStdString();
     EXPECT_TRUE(result.message().contains(path)) << result.message().toStdString();
 }
@@ -36,14 +36,14 @@ void expectFailureNaming(const QString& path) {
 TEST(PackageDirectory, GivesTheStoredNamesInOrder) {
     TempDir dir;
     const QStringList names = {"zeta.txt", "docs/", "docs/readme.md", "Grüße/übersicht.txt"};
-    Result<PackageDirectory> result = readPackageDirectory(makePackage(dir.file("p.zip"), names));
+    Result<PackageDirectory> result = zipEntryNames(makePackage(dir.file("p.zip"), names));
     ASSERT_TRUE(result) << result.message().toStdString();
     EXPECT_EQ(result->names, names);
     EXPECT_FALSE(result->tableFull);
 
     // Just the end record, as tools leave a package whose last entry was deleted: a package with no names.
     writeFile(dir.file("empty.zip"), QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
-    result = readPackageDirectory(dir.file("empty.zip"));
+    result = zipEntryNames(dir.file("empty.zip"));
     EXPECT_TRUE(result && result->names.isEmpty() && !result->tableFull);
 }
 
@@ -53,14 +53,14 @@ TEST(PackageDirectory, StopsAtTheLimitAndSaysSo) {
     for (int i = 0; i <= kPackageDirectoryMax; ++i)
         names << QString("f%1/entry%2").arg(i % 7).arg(i);
     const QString path = makePackage(dir.file("many.zip"), names);
-    Result<PackageDirectory> full = readPackageDirectory(path);
+    Result<PackageDirectory> full = zipEntryNames(path);
     ASSERT_TRUE(full);
     EXPECT_TRUE(full->tableFull);
     EXPECT_EQ(full->names, names.mid(0, kPackageDirectoryMax));
 
-    Result<PackageDirectory> exact = readPackageDirectory(path, kPackageDirectoryMax + 1); // just fits
+    Result<PackageDirectory> exact = zipEntryNames(path, kPackageDirectoryMax + 1); // just fits
     EXPECT_TRUE(exact && !exact->tableFull && exact->names == names);
-    Result<PackageDirectory> small = readPackageDirectory(path, 3);
+    Result<PackageDirectory> small = zipEntryNames(path, 3);
     EXPECT_TRUE(small && small->tableFull && small->names == names.mid(0, 3));
 }
 
