@@ -39,6 +39,12 @@ inline int openRegularFile(const QString& path, QString* error) {
     return fd;
 }
 
+/// The size of the file open at fd, or -1 when it cannot be learnt.
+inline qint64 fileSize(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? qint64(st.st_size) : -1;
+}
+
 /// A libzip handle that is discarded (never written) unless someone calls zip_close on release()d pointer.
 struct ZipDiscard {
     void operator()(zip_t* z) const {

@@ -481,8 +481,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
-        const qint64 done = m_bytesDone += n;
-        if (m_req.runDone) m_req.runDone->store(done);
+        m_bytesDone += n;
         if (callerThread) reportProgress(false);
     }
     if (file) zip_fclose(file);
@@ -530,7 +529,6 @@ ExtractOutcome Run::execute() {
         if (m_out.message.isEmpty()) m_out.message = m_firstFailure;
         return m_out;
     }
-    if (m_req.runTotal) m_req.runTotal->store(m_bytesTotal);
     reportProgress(true);
 
     ZipHandle secondZip;

@@ -3,6 +3,8 @@
 // Results follow one rule: 0 is success, kZipCancelled (8) is a cancel through the caller's CancelToken (which every
 // long call takes and only reads), anything else is a failure whose text zGetLastErrorAsText() gives.
 // A package on disk changes only when zCompressFiles or zDeleteFiles succeeds.
+// The reading half (open, list, select, extract, test) is in ZipPackageRead.cpp, the writing half (create,
+// order, compress, delete and the calls on volumes) in ZipPackageWrite.cpp.
 
 #include "ZipTypes.h"
 #include "utility/CancelToken.h"
@@ -27,23 +29,14 @@ class ZipPackage {
     enum class OpenPurpose { Everything, Listing };
     int zOpenZipFile(const QString& path, OpenPurpose purpose = OpenPurpose::Everything);
     void zCloseZipFile();
-    bool isOpen() const;
-    QString path() const;
     qint64 zGetTotalFiles() const;
     qint64 zGetTotalBytes() const;
     QString zGetComment() const;
     bool zIsSpanned() const;
     /// What the reader noticed beside the open package but left as it is (an interrupted rebuild), or "".
     QString zOpenNotice() const;
+    /// The entries of the open package in stored order, as read at open time.
     const std::vector<ZipEntry>& entries() const;
-    QString zGetFileName(qint64 index) const;
-    QString zGetFilePath(qint64 index) const;
-    QString zGetFileExt(qint64 index) const;
-    qint64 zGetFileSize(qint64 index) const;
-    qint64 zGetCompressedFileSize(qint64 index) const;
-    quint16 zGetFileDate(qint64 index) const;
-    quint16 zGetFileTime(qint64 index) const;
-    bool zFileIsEncrypted(qint64 index) const;
 
     // --- selection and delete ---
     void zSelectFile(qint64 index, bool select = true);
@@ -82,8 +75,6 @@ class ZipPackage {
     qint64 zGetWrittenCount() const;
 
     QString zGetLastErrorAsText() const;
-    /// Counts of the running operation (for progress displays).
-    void zGetRunTimeInfo(qint64& done, qint64& total) const;
 
   private:
     struct Impl;

@@ -60,9 +60,8 @@ bool linkOldPackage(const WorkFile& work) {
 /// Progress of a compress, reported on the caller's thread: at most every 25 ms unless forced.
 class CompressReporter {
   public:
-    CompressReporter(std::atomic<qint64>& runDone, const ZipProgressCallback& progress, qint64 filesTotal,
-                     qint64 bytesTotal)
-        : m_runDone(runDone), m_progress(progress), m_filesTotal(filesTotal), m_bytesTotal(bytesTotal) {}
+    CompressReporter(const ZipProgressCallback& progress, qint64 filesTotal, qint64 bytesTotal)
+        : m_progress(progress), m_filesTotal(filesTotal), m_bytesTotal(bytesTotal) {}
 
     void setPipeline(const PackPipeline* pipeline, qint64 entriesOutside) {
         m_pipeline = pipeline;
@@ -73,6 +72,7 @@ class CompressReporter {
     bool pipelineDone() const { return m_pipeline && m_pipeline->allDelivered(); }
 
     void report(bool force) {
+        if (!m_progress) return;
         qint64 bytes = 0, files = 0;
         if (m_pipeline) {
             bytes = m_pipeline->bytesDone();
@@ -81,8 +81,6 @@ class CompressReporter {
             bytes = qint64(m_fraction * double(m_bytesTotal));
             files = qint64(m_fraction * double(m_filesTotal));
         }
-        m_runDone = bytes;
-        if (!m_progress) return;
         const auto now = std::chrono::steady_clock::now();
         if (!force && m_reported && now - m_last < std::chrono::milliseconds(25)) return;
         m_last = now;
@@ -91,7 +89,6 @@ class CompressReporter {
     }
 
   private:
-    std::atomic<qint64>& m_runDone;
     const ZipProgressCallback& m_progress;
     qint64 m_filesTotal;
     qint64 m_bytesTotal;
@@ -341,8 +338,7 @@ bool Compression::setComment() {
 }
 
 void Compression::watchProgress() {
-    *m_req.runTotal = m_bytesTotal;
-    m_reporter = std::make_unique<CompressReporter>(*m_req.runDone, m_req.progress, m_filesTotal, m_bytesTotal);
+    m_reporter = std::make_unique<CompressReporter>(m_req.progress, m_filesTotal, m_bytesTotal);
     m_reporter->setPipeline(m_pipeline.get(), m_outsidePipeline);
     zip_register_progress_callback_with_state(
         m_writer.get(), 0.001,

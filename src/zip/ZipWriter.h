@@ -35,8 +35,6 @@ struct CompressRequest {
     QString comment; ///< the new package comment; empty keeps the old one
     ZipProgressCallback progress;
     const CancelToken* cancel = nullptr; ///< the caller's token, only read; libzip's cancel callback reads it too
-    std::atomic<qint64>* runDone = nullptr;
-    std::atomic<qint64>* runTotal = nullptr;
 };
 
 struct WriteOutcome {

@@ -3,8 +3,8 @@
 // cancelled cut leaves the old package and its volumes as they were. Volumes are cut from a finished package with
 // splitIntoVolumes, as the build does once its package passed the check.
 
-#include "zip/ZipSpan.h"
 #include "ZipTestTools.h"
+#include "zip/ZipSpanWriter.h"
 
 #include <QDir>
 #include <QFile>
