@@ -1,6 +1,6 @@
 // Lists a folder tree the way a folder scan does and prints the file count and byte total, so bench.py can
 // time it against find on the same tree.
-#include "utility/FolderLister.h"
+#include "utility/FolderTree.h"
 
 #include <QCoreApplication>
 #include <cstdio>

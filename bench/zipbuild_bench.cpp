@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         }
     }
     const double ordered = double(timer.nsecsElapsed()) / 1e9;
-    const int result = zip.zCompressFiles(password, level, {});
+    const CancelToken never;
+    const int result = zip.zCompressFiles(password, level, {}, never);
     if (result != kZipOk) {
         std::fprintf(stderr, "%s\n", qPrintable(zip.zGetLastErrorAsText()));
         return 1;
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     zip.zCloseZipFile();
     if (volumeSize >= 0) {
         QString why;
-        const int volumes = splitIntoVolumes(whole, package, volumeSize, &why);
+        const int volumes = splitIntoVolumes(whole, package, volumeSize, &why, never);
         if (volumes < 0) QFile::rename(whole, package);
         QFile::remove(whole);
         if (volumes == 0) {

@@ -39,18 +39,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         ZipPackage package;
         if (package.zOpenZipFile(path) == kZipOk) {
+            const CancelToken never;
             QStringList failures;
-            (void)package.zTestAll(QStringLiteral("secret"), &failures);
+            (void)package.zTestAll(QStringLiteral("secret"), &failures, never);
             ExtractOptions options;
             ExtractReport report;
-            (void)package.zExtractAll(targetText, QStringLiteral("secret"), options, {}, &report);
+            (void)package.zExtractAll(targetText, QStringLiteral("secret"), options, never, {}, &report);
             // A second pass meets the files of the first: the keep/replace paths run too.
             options.overwrite = false;
             options.skipOlder = true;
-            (void)package.zExtractAll(targetText, QString(), options, {}, &report);
+            (void)package.zExtractAll(targetText, QString(), options, never, {}, &report);
             options.overwrite = true;
             options.useFolderNames = false;
-            (void)package.zExtractAll(targetText, QString(), options, {}, &report);
+            (void)package.zExtractAll(targetText, QString(), options, never, {}, &report);
         }
     }
 

@@ -62,7 +62,6 @@ void catchInterrupt() {
 ZipProgressCallback progressTo(TerminalProgress& bar) {
     return [&bar](const ZipProgress& p) {
         bar.update(p.bytesTotal > 0 ? p.bytesDone : p.filesDone, p.bytesTotal > 0 ? p.bytesTotal : p.filesTotal);
-        return !interruptToken().cancelled();
     };
 }
 

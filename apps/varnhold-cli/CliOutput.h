@@ -34,7 +34,7 @@ const CancelToken& interruptToken();
 /// Installs the handlers that set interruptToken().
 void catchInterrupt();
 
-/// A progress callback that moves the bar and stops the job on an interrupt.
+/// A progress callback that moves the bar; an interrupt stops the job through interruptToken().
 ZipProgressCallback progressTo(TerminalProgress& bar);
 
 } // namespace cli

@@ -43,7 +43,7 @@ class CountCommand : public Command {
                 continue;
             }
             const QString folder = TextUtil::withSlash(path);
-            const FolderCount count = countFolder(folder, patterns, &interruptToken());
+            const FolderCount count = countFolder(folder, patterns, interruptToken());
             if (interruptToken().cancelled()) {
                 writeOut(out);
                 printError(QStringLiteral("Count interrupted."));

@@ -76,7 +76,7 @@ class ExtractCommand : public Command {
             ExtractCallbacks callbacks;
             if (!params.entry) {
                 bar.emplace("Extracting");
-                callbacks.progress = [draw = progressTo(*bar)](const ZipProgress& p) { draw(p); };
+                callbacks.progress = progressTo(*bar);
             }
             result = ExtractJob(package, params, callbacks).run(interruptToken());
         }

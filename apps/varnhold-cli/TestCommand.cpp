@@ -32,7 +32,7 @@ class TestCommand : public Command {
         if (!openPackage(package, path)) return kExitFailure;
         QStringList failures;
         TerminalProgress bar("Testing");
-        const int result = package.zTestAll(password, &failures, progressTo(bar));
+        const int result = package.zTestAll(password, &failures, interruptToken(), progressTo(bar));
         bar.finish();
         if (result == kZipCancelled) {
             printError("Test interrupted.");

@@ -225,9 +225,7 @@ BuildResult BuildJob::execute(const CancelToken& cancel) {
 BuildResult BuildJob::run(const CancelToken& cancel) {
     // The token is the caller's: it is only read, here and inside the zip layer, and never cleared.
     m_cancel = &cancel;
-    m_package.setCancelToken(&cancel);
     BuildResult result = build();
-    m_package.setCancelToken(nullptr);
     m_cancel = nullptr;
     return result;
 }
@@ -551,9 +549,8 @@ BuildResult BuildJob::build() {
     statOf(work, before);
     CompressPercent percent;
     const auto onCompress = [&](const ZipProgress& p) {
-        if (cancelRequested()) return false;
+        if (cancelRequested()) return;
         if (m_callbacks.compressing) m_callbacks.compressing(percent.next(p.bytesDone, m_params.selectedBytes));
-        return !cancelRequested();
     };
 
     // A file may vanish or become unreadable between the walk and the compression. Such files join the locked
@@ -579,7 +576,8 @@ BuildResult BuildJob::build() {
         if (orders.empty()) return nothingLeft();
         // The work file is always one ordinary package, so that it can be read back whole; volumes are cut from
         // it only after it has passed its check.
-        result = m_package.zCompressFiles(m_params.zip.password, m_params.zip.level, m_params.comment, onCompress);
+        result = m_package.zCompressFiles(m_params.zip.password, m_params.zip.level, m_params.comment, *m_cancel,
+                                          onCompress);
         if (result == kZipCancelled || (result != kZipOk && cancelRequested()))
             return discard(finish(BuildOutcome::Cancelled));
         if (result == kZipOk) {
@@ -623,9 +621,8 @@ BuildResult BuildJob::build() {
                                   .arg(target, m_package.zGetLastErrorAsText())));
     QStringList failures;
     if (m_callbacks.checking) m_callbacks.checking(0);
-    const int tested = m_package.zTestAll(m_params.zip.password, &failures, [this](const ZipProgress& p) {
+    const int tested = m_package.zTestAll(m_params.zip.password, &failures, *m_cancel, [this](const ZipProgress& p) {
         if (m_callbacks.checking) m_callbacks.checking(checkingPercent(p));
-        return !cancelRequested();
     });
     if (tested == kZipCancelled || cancelRequested()) return discard(finish(BuildOutcome::Cancelled));
     if (tested != kZipOk && failures.isEmpty()) failures << m_package.zGetLastErrorAsText();
@@ -651,8 +648,7 @@ BuildResult BuildJob::build() {
 
     if (m_params.zip.spanSize >= 0) {
         QString why;
-        const int volumes = splitIntoVolumes(work, workFile.target(), m_params.zip.spanSize, &why,
-                                             [this] { return !cancelRequested(); });
+        const int volumes = splitIntoVolumes(work, workFile.target(), m_params.zip.spanSize, &why, *m_cancel);
         if (volumes > 0) {
             workFile.rollback();
             writeLockedList();

@@ -40,10 +40,9 @@ FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPat
     return count;
 }
 
-FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns, const CancelToken* cancel) {
+FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns, const CancelToken& cancel) {
     std::vector<FolderRecord> records;
-    const CancelToken never;
-    listFolderTree(folderPath, records, cancel ? *cancel : never);
+    listFolderTree(folderPath, records, cancel);
     return countScan(records, patterns);
 }
 
@@ -61,11 +60,6 @@ QString packageCommentFor(const QString& setComment, const QString& handedCommen
 
 SelectionModel::SelectionModel(AppState& state, QObject* parent) : QObject(parent), m_state(state) {
     reloadPatterns();
-    connect(&m_lister, &FolderLister::finished, this, &SelectionModel::onScanFinished);
-}
-
-SelectionModel::~SelectionModel() {
-    cancelScans();
 }
 
 void SelectionModel::reloadPatterns() {
@@ -86,7 +80,8 @@ SelectionRow SelectionModel::folderRow(const QString& path, const CurrentPattern
 bool SelectionModel::addFolder(const QString& path) {
     const QString folder = TextUtil::withSlash(path);
     if (!FileOps::exists(folder)) return false;
-    folders.appendRow(folderRow(folder, patterns, countFolder(folder, patterns, countCancel)));
+    const CancelToken never;
+    folders.appendRow(folderRow(folder, patterns, countFolder(folder, patterns, countCancel ? *countCancel : never)));
     folders.refreshSummary();
     return true;
 }
@@ -96,15 +91,6 @@ void SelectionModel::addCountedFolder(const QString& folder, const CurrentPatter
     folders.appendRow(folderRow(folder, rowPatterns, count));
     folders.refreshSummary();
     refreshBuildRows();
-}
-
-bool SelectionModel::startAddFolder(const QString& path) {
-    const QString folder = TextUtil::withSlash(path);
-    if (!FileOps::exists(folder)) return false;
-    // The row carries the patterns in force when the folder was ticked, whatever happens to them while it waits.
-    m_queue.push_back({PendingScan::AddFolder, folder, patterns, 0, false, false});
-    startNextScan();
-    return true;
 }
 
 void SelectionModel::removeFolder(const QString& path) {
@@ -169,13 +155,14 @@ Status SelectionModel::loadBackupSet(const QString& setPath) {
     if (!first) return first;
     if (folderRows.isEmpty()) return first;
     emit statusCaption(kRefreshingFolderTotals);
+    const CancelToken never;
     for (const quint64 id : folderRows) {
         const int index = sets.indexOfId(id);
         if (index < 0) continue;
         // Each folder row is counted with its own patterns, not the ones of the Select Folders tab.
         CurrentPatterns rowPatterns;
         rowPatterns.loadRowPatterns(sets.row(index).include, sets.row(index).exclude);
-        const FolderCount count = countFolder(sets.row(index).path, rowPatterns, countCancel);
+        const FolderCount count = countFolder(sets.row(index).path, rowPatterns, countCancel ? *countCancel : never);
         sets.setCounts(index, count.files, count.bytes);
         emit setRowCounted(index);
     }
@@ -189,71 +176,53 @@ Status SelectionModel::startLoadBackupSet(const QString& setPath) {
     const Status first = loadFirstPass(setPath, folderRows);
     if (!first || folderRows.isEmpty()) return first;
     emit statusCaption(kRefreshingFolderTotals);
-    for (qsizetype i = 0; i < folderRows.size(); ++i) {
-        const int index = sets.indexOfId(folderRows[i]);
+    for (const quint64 id : folderRows) {
+        const int index = sets.indexOfId(id);
         CurrentPatterns rowPatterns;
         rowPatterns.loadRowPatterns(sets.row(index).include, sets.row(index).exclude);
-        m_queue.push_back(
-            {PendingScan::SetRow, sets.row(index).path, rowPatterns, folderRows[i], i == folderRows.size() - 1, false});
+        m_setRows.push_back({sets.row(index).path, rowPatterns, id});
     }
-    startNextScan();
     return first;
 }
 
-bool SelectionModel::isScanning() const {
-    return m_running.has_value() || !m_queue.empty();
+std::optional<SelectionModel::SetRowCount> SelectionModel::startNextSetRow() {
+    if (m_runningSetRow || m_setRows.empty()) return std::nullopt;
+    m_runningSetRow = std::move(m_setRows.front());
+    m_setRows.pop_front();
+    m_runningDropped = false;
+    return m_runningSetRow;
 }
 
-void SelectionModel::cancelScans() {
-    bool setRowsDropped = false;
-    for (const PendingScan& scan : m_queue)
-        setRowsDropped |= scan.kind == PendingScan::SetRow;
-    m_queue.clear();
-    if (m_running) {
-        setRowsDropped |= m_running->kind == PendingScan::SetRow;
-        m_running->dropped = true; // its end report must change nothing
-        m_lister.cancel();
+void SelectionModel::setRowFinished(const FolderCount& count) {
+    if (!m_runningSetRow) return;
+    const SetRowCount done = std::move(*m_runningSetRow);
+    m_runningSetRow.reset();
+    if (m_runningDropped) return;
+    // The user may have removed the row meanwhile; then there is nothing to fill.
+    const int index = sets.indexOfId(done.rowId);
+    if (index >= 0) {
+        sets.setCounts(index, count.files, count.bytes);
+        emit setRowCounted(index);
     }
-    if (setRowsDropped) emit statusCaption(QString());
-}
-
-void SelectionModel::startNextScan() {
-    if (m_running || m_queue.empty()) return;
-    m_running = std::move(m_queue.front());
-    m_queue.pop_front();
-    m_lister.start(m_running->path);
-}
-
-void SelectionModel::onScanFinished(qint64, bool cancelled) {
-    if (!m_running) return;
-    const PendingScan scan = std::move(*m_running);
-    m_running.reset();
-    if (!cancelled && !scan.dropped) {
-        const FolderCount count = countScan(m_lister.records(), scan.patterns);
-        if (scan.kind == PendingScan::AddFolder) {
-            folders.appendRow(folderRow(scan.path, scan.patterns, count));
-            folders.refreshSummary();
-            emit folderAdded(scan.path);
-        } else {
-            // The user may have removed the row meanwhile; then there is nothing to fill.
-            const int index = sets.indexOfId(scan.rowId);
-            if (index >= 0) {
-                sets.setCounts(index, count.files, count.bytes);
-                emit setRowCounted(index);
-            }
-            if (scan.lastOfSet) {
-                sets.refreshSummary();
-                emit statusCaption(QString());
-            }
-        }
+    if (m_setRows.empty()) {
+        sets.refreshSummary();
+        emit statusCaption(QString());
     }
     // The build grid shown meanwhile takes the new counts, and with it the totals of the 2 GB check and the progress.
-    if (!cancelled && !scan.dropped) refreshBuildRows();
-    if (m_queue.empty()) {
-        emit scansFinished();
-        return;
-    }
-    startNextScan();
+    refreshBuildRows();
+}
+
+bool SelectionModel::isScanning() const {
+    return m_runningSetRow.has_value() || !m_setRows.empty();
+}
+
+bool SelectionModel::cancelScans() {
+    const bool running = m_runningSetRow && !m_runningDropped;
+    const bool dropped = running || !m_setRows.empty();
+    m_setRows.clear();
+    if (running) m_runningDropped = true;
+    if (dropped) emit statusCaption(QString());
+    return running;
 }
 
 void SelectionModel::refreshBuildGrid() {

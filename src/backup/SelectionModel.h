@@ -5,7 +5,8 @@
 
 #include "SelectionGrid.h"
 #include "sets/Patterns.h"
-#include "utility/FolderLister.h"
+#include "utility/CancelToken.h"
+#include "utility/FolderTree.h"
 #include "utility/Result.h"
 
 #include <QObject>
@@ -57,8 +58,7 @@ QString unreadReason(const FolderRecord& record, const CurrentPatterns& patterns
 FolderCount countScan(const std::vector<FolderRecord>& records, const CurrentPatterns& patterns);
 /// Scans a folder synchronously and counts it; a missing folder counts 0.
 /// The files below a folder that the patterns take; stops early (with what was counted) once cancel is set.
-FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns,
-                        const CancelToken* cancel = nullptr);
+FolderCount countFolder(const QString& folderPath, const CurrentPatterns& patterns, const CancelToken& cancel);
 /// The folder of a chosen file: the text before its last "/".
 QString folderOfPath(const QString& path);
 /// The package comment a refresh of the build grid leaves: the set comment, "*Comment*" when that is empty, and
@@ -75,7 +75,6 @@ class SelectionModel : public QObject {
     Q_OBJECT
   public:
     explicit SelectionModel(AppState& state, QObject* parent = nullptr);
-    ~SelectionModel() override;
 
     SelectionGrid folders{GridKind::Folders}; ///< vbalGrid2
     SelectionGrid files{GridKind::Files};     ///< vbalGrid3
@@ -101,9 +100,6 @@ class SelectionModel : public QObject {
     /// Add folder, synchronously: appends a counted folder row and refreshes the summary. A path that does not
     /// exist adds nothing and gives false.
     bool addFolder(const QString& path);
-    /// Add folder with the scan on a worker thread: returns at once (false for a missing path, nothing queued);
-    /// the row appears when folderAdded() is emitted. Scans run one at a time in the order they were asked for.
-    bool startAddFolder(const QString& path);
     /// Appends the row of a folder counted elsewhere (the wizard counts off the window thread) and refreshes the
     /// summary; the row shows the texts of rowPatterns, the patterns it was counted with.
     void addCountedFolder(const QString& folder, const CurrentPatterns& rowPatterns, const FolderCount& count);
@@ -117,14 +113,26 @@ class SelectionModel : public QObject {
     /// Load backup set rows, both passes synchronously. Fails (nothing loaded) when the working copy cannot be
     /// made.
     Status loadBackupSet(const QString& setPath);
-    /// The first pass now, the folder counts of the second pass in the background: setRowCounted() per row,
+    /// One folder row of a loaded set still to be counted, with the row's own patterns.
+    struct SetRowCount {
+        QString folder;
+        CurrentPatterns patterns;
+        quint64 rowId = 0; ///< the sets-grid row to fill
+    };
+    /// The first pass now; the folder rows wait for their counts, which the caller runs one at a time off the
+    /// window thread (startNextSetRow, setRowFinished): setRowCounted() per row,
     /// statusCaption(kRefreshingFolderTotals) at the start and statusCaption("") at the end.
     Status startLoadBackupSet(const QString& setPath);
+    /// The next folder row to count, when none runs; it is running from now on.
+    std::optional<SetRowCount> startNextSetRow();
+    /// The running count of a set row has ended: the row is filled unless cancelScans dropped it meanwhile.
+    void setRowFinished(const FolderCount& count);
 
-    /// True while background scans are running or queued.
+    /// True while a set row is counted or waits for its count.
     bool isScanning() const;
-    /// Drops the queued scans and stops the running one; the rows they would have changed stay as they are.
-    void cancelScans();
+    /// Drops the waiting set rows and the running one; the rows they would have changed stay as they are. True
+    /// when a count runs, which the caller then cancels (its end will change nothing).
+    bool cancelScans();
 
     /// Rebuilds the build grid from the four source grids, recomputes the selection totals, sets the package
     /// comment (unless the user typed one) and empties the Work folder.
@@ -136,31 +144,17 @@ class SelectionModel : public QObject {
     BuildList fillBuildList() const;
 
   signals:
-    void folderAdded(const QString& path);
     void setRowCounted(int row);
     void statusCaption(const QString& caption);
-    /// The last queued background scan has ended.
-    void scansFinished();
     /// The build grid and the selection totals were rebuilt because a count arrived.
     void buildGridChanged();
 
   private:
-    struct PendingScan {
-        enum Kind { AddFolder, SetRow } kind;
-        QString path;
-        CurrentPatterns patterns;
-        quint64 rowId = 0; ///< the sets-grid row to fill (SetRow)
-        bool lastOfSet = false;
-        bool dropped = false; ///< cancelled while running: its result is thrown away
-    };
-
     Status loadFirstPass(const QString& setPath, QVector<quint64>& folderRows);
     SelectionRow folderRow(const QString& path, const CurrentPatterns& rowPatterns, const FolderCount& count) const;
-    void startNextScan();
-    void onScanFinished(qint64 fileCount, bool cancelled);
 
     AppState& m_state;
-    FolderLister m_lister;
-    std::deque<PendingScan> m_queue;
-    std::optional<PendingScan> m_running;
+    std::deque<SetRowCount> m_setRows;
+    std::optional<SetRowCount> m_runningSetRow;
+    bool m_runningDropped = false; ///< cancelScans came while it ran: its count is thrown away
 };

@@ -5,7 +5,7 @@
 // about it holds. Progress comes every 500 files; a cancel ends the scan and keeps what was found.
 
 #include "SearchOptions.h"
-#include "utility/FolderLister.h"
+#include "utility/FolderTree.h"
 
 #include <QDate>
 #include <QString>

@@ -2,8 +2,7 @@
 
 #include "sets/Patterns.h"
 #include "utility/NativePath.h"
-#include "utility/PackageDirectory.h"
-#include "zip/ZipDirectory.h"
+#include "zip/PackageDirectory.h"
 
 #include <cerrno>
 #include <cmath>
@@ -22,37 +21,8 @@ bool isPackageName(const char* name, size_t length) {
     return tail[0] == '.' && (tail[1] | 0x20) == 'z' && (tail[2] | 0x20) == 'i' && (tail[3] | 0x20) == 'p';
 }
 
-namespace {
-
-bool tailMatches(const QString& pattern, const char* name, qsizetype length) {
-    const void* slash = length > 0 ? memrchr(name, '/', size_t(length)) : nullptr;
-    const char* tail = slash ? static_cast<const char*>(slash) + 1 : name;
-    return wildcardMatch(pattern, QString::fromUtf8(tail, length - (tail - name)));
-}
-
-} // namespace
-
 std::optional<bool> holdsMatchingEntry(const QString& packagePath, const QString& pattern) {
-    // The directory is read straight from the package where it is plain; anything unusual goes through libzip,
-    // which reads no more than the directory either.
-    const int fd = ::open(NativePath::encode(packagePath).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        struct stat st;
-        bool matched = false;
-        int seen = 0;
-        QString comment;
-        const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                           zipdetail::readPlainDirectory(
-                               fd, st.st_size,
-                               [&](const zipdetail::DirectoryRecord& record) {
-                                   if (matched || seen++ >= kPackageDirectoryMax) return;
-                                   matched = tailMatches(pattern, record.name.data(), record.name.size());
-                               },
-                               &comment);
-        ::close(fd);
-        if (plain) return matched;
-    }
-    const Result<PackageDirectory> directory = readPackageDirectory(packagePath);
+    const Result<PackageDirectory> directory = zipEntryNames(packagePath);
     if (!directory) return std::nullopt;
     for (const QString& name : directory.value().names)
         if (wildcardMatch(pattern, name.mid(name.lastIndexOf(u'/') + 1))) return true;

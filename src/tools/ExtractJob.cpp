@@ -4,19 +4,14 @@ ExtractJob::ExtractJob(ZipPackage& package, ExtractParams params, ExtractCallbac
     : m_package(package), m_params(std::move(params)), m_callbacks(std::move(callbacks)) {}
 
 ExtractResult ExtractJob::run(const CancelToken& cancel) {
-    const ZipProgressCallback progress = [this](const ZipProgress& p) {
-        if (m_callbacks.progress) m_callbacks.progress(p);
-        return true; // the token, not the answer, stops the run
-    };
+    const ZipProgressCallback& progress = m_callbacks.progress;
     ExtractResult result;
-    m_package.setCancelToken(&cancel);
     if (m_params.entry)
         result.code = m_package.zExtractOne(*m_params.entry, m_params.targetFolder, m_params.password, m_params.options,
-                                            &result.report, progress);
+                                            cancel, &result.report, progress);
     else
-        result.code =
-            m_package.zExtractAll(m_params.targetFolder, m_params.password, m_params.options, progress, &result.report);
-    m_package.setCancelToken(nullptr);
+        result.code = m_package.zExtractAll(m_params.targetFolder, m_params.password, m_params.options, cancel,
+                                            progress, &result.report);
     if (!result.ok()) result.message = m_package.zGetLastErrorAsText();
     return result;
 }

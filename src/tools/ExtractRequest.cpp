@@ -110,17 +110,10 @@ ExtractAnswer extractAnswerFor(const PreparedExtract& prepared, const ExtractRes
 }
 
 ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
-                                const ZipProgressCallback& progress) {
+                                const CancelToken& cancel, const ZipProgressCallback& progress) {
     const PreparedExtract prepared = prepareExtractRequest(state, package, settings);
     if (!prepared.params) return prepared.answer;
-    // This call owns the token: a progress callback that answers false cancels through it.
-    CancelToken cancel;
-    ExtractCallbacks callbacks;
-    if (progress)
-        callbacks.progress = [&](const ZipProgress& p) {
-            if (!progress(p)) cancel.cancel();
-        };
-    return extractAnswerFor(prepared, ExtractJob(package, *prepared.params, callbacks).run(cancel));
+    return extractAnswerFor(prepared, ExtractJob(package, *prepared.params, {progress}).run(cancel));
 }
 
 void setExtractAnswer(AppState& state, const ExtractAnswer& answer) {

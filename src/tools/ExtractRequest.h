@@ -77,9 +77,9 @@ PreparedExtract prepareExtractRequest(const AppState& state, const ZipPackage& p
 ExtractAnswer extractAnswerFor(const PreparedExtract& prepared, const ExtractResult& result);
 
 /// Runs the request that the option values hold against the open package with these settings: prepared, the
-/// ExtractJob and its answer, on the calling thread. progress returning false cancels.
+/// ExtractJob and its answer, on the calling thread, stopped by the caller's cancel.
 ExtractAnswer runExtractRequest(const AppState& state, ZipPackage& package, const ExtractSettings& settings,
-                                const ZipProgressCallback& progress = {});
+                                const CancelToken& cancel, const ZipProgressCallback& progress = {});
 
 /// Leaves the answer in Optionsea, Optionseb and Optionsec: the shared values only, or also the store.
 void setExtractAnswer(AppState& state, const ExtractAnswer& answer);

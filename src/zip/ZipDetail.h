@@ -1,14 +1,12 @@
 #pragma once
 // Pieces the zip layer shares between its source files; nothing here is meant for callers outside src/zip.
 
-#include "utility/CancelToken.h"
 #include "utility/FileOps.h"
 #include "utility/NativePath.h"
 #include "utility/SystemError.h"
 
 #include <QFile>
 #include <QString>
-#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -21,21 +19,6 @@
 #include <unistd.h>
 
 namespace zipdetail {
-
-/// Whether the running operation of the zip layer should stop: the caller's token (only read), or this run's own
-/// stop, set when the progress callback answered false. One per run, so nothing is left over for the next.
-class RunStop {
-  public:
-    explicit RunStop(const CancelToken* token = nullptr) : m_token(token) {}
-    RunStop(const RunStop&) = delete;
-    RunStop& operator=(const RunStop&) = delete;
-    bool requested() const { return m_stopped.load(std::memory_order_relaxed) || (m_token && m_token->cancelled()); }
-    void stop() noexcept { m_stopped.store(true, std::memory_order_relaxed); }
-
-  private:
-    const CancelToken* m_token;
-    std::atomic<bool> m_stopped{false};
-};
 
 /// Opens path for reading when it is a regular file. A named pipe or a device is refused without waiting for a
 /// writer (it is opened non-blocking and checked before anything reads it): -1 with the reason in *error.
@@ -54,6 +37,12 @@ inline int openRegularFile(const QString& path, QString* error) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+/// The size of the file open at fd, or -1 when it cannot be learnt.
+inline qint64 fileSize(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? qint64(st.st_size) : -1;
 }
 
 /// A libzip handle that is discarded (never written) unless someone calls zip_close on release()d pointer.

@@ -87,8 +87,8 @@ class Run {
     ItemEnd process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread);
     QString reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* error) const;
     void recordFailure(const QString& name, const QString& reason, const QString& sentence = {});
-    bool shouldStop() const { return m_req.cancel->requested() || m_stop.load(); }
-    void reportProgress(bool force, bool mayCancel = true);
+    bool shouldStop() const { return m_req.cancel->cancelled() || m_stop.load(); }
+    void reportProgress(bool force);
 
     const ExtractRequest& m_req;
     ExtractOutcome m_out;
@@ -358,7 +358,7 @@ void Run::recordFailure(const QString& name, const QString& reason, const QStrin
     }
 }
 
-void Run::reportProgress(bool force, bool mayCancel) {
+void Run::reportProgress(bool force) {
     if (!m_req.progress) return;
     const auto now = std::chrono::steady_clock::now();
     if (!force) {
@@ -368,7 +368,7 @@ void Run::reportProgress(bool force, bool mayCancel) {
         m_lastReport = now;
     }
     const ZipProgress progress{m_filesDone.load(), qint64(m_items.size()), m_bytesDone.load(), m_bytesTotal};
-    if (!m_req.progress(progress) && mayCancel) m_req.cancel->stop();
+    m_req.progress(progress);
 }
 
 Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread) {
@@ -481,8 +481,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
-        const qint64 done = m_bytesDone += n;
-        if (m_req.runDone) m_req.runDone->store(done);
+        m_bytesDone += n;
         if (callerThread) reportProgress(false);
     }
     if (file) zip_fclose(file);
@@ -530,7 +529,6 @@ ExtractOutcome Run::execute() {
         if (m_out.message.isEmpty()) m_out.message = m_firstFailure;
         return m_out;
     }
-    if (m_req.runTotal) m_req.runTotal->store(m_bytesTotal);
     reportProgress(true);
 
     ZipHandle secondZip;
@@ -566,8 +564,8 @@ ExtractOutcome Run::execute() {
     }
 
     const bool failed = !m_out.failures.isEmpty();
-    const bool cancelled = m_req.cancel->requested();
-    if (!failed && !cancelled) reportProgress(true, false);
+    const bool cancelled = m_req.cancel->cancelled();
+    if (!failed && !cancelled) reportProgress(true);
 
     if (!m_req.testOnly) {
         m_out.report.extracted = int(m_filesDone.load());

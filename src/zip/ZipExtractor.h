@@ -3,6 +3,7 @@
 
 #include "ZipDetail.h"
 #include "ZipTypes.h"
+#include "utility/CancelToken.h"
 
 #include <QByteArray>
 #include <atomic>
@@ -24,10 +25,8 @@ struct ExtractRequest {
     ExtractOptions options;
     bool testOnly = false;
     bool allowSecondWorker = true;
-    ZipProgressCallback progress;           ///< called on the calling thread only
-    RunStop* cancel = nullptr;              ///< the caller's token, or progress having returned false
-    std::atomic<qint64>* runDone = nullptr; ///< bytes so far, for zGetRunTimeInfo
-    std::atomic<qint64>* runTotal = nullptr;
+    ZipProgressCallback progress;        ///< called on the calling thread only
+    const CancelToken* cancel = nullptr; ///< the caller's token, only read
 };
 
 struct ExtractOutcome {

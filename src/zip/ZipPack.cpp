@@ -96,11 +96,11 @@ struct PackPipeline::Job {
 
 zip_int64_t packSourceCallback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command);
 
-PackPipeline::PackPipeline(CompressionLevel level, const RunStop* cancel, std::function<void(bool)> progress,
+PackPipeline::PackPipeline(CompressionLevel level, const CancelToken& cancel, std::function<void(bool)> progress,
                            Tuning tuning)
     : m_level(level), m_cancel(cancel), m_progress(std::move(progress)), m_tuning(tuning) {}
 
-PackPipeline::PackPipeline(CompressionLevel level, const RunStop* cancel, std::function<void(bool)> progress)
+PackPipeline::PackPipeline(CompressionLevel level, const CancelToken& cancel, std::function<void(bool)> progress)
     : PackPipeline(level, cancel, std::move(progress), Tuning{}) {}
 
 PackPipeline::~PackPipeline() {
@@ -390,7 +390,7 @@ bool PackPipeline::waitFor(Job& job, const std::function<bool()>& ready, zip_err
             return false;
         }
         if (ready()) return true;
-        if (m_cancel->requested() || m_stopping) {
+        if (m_cancel.cancelled() || m_stopping) {
             zip_error_set(error, ZIP_ER_CANCELLED, 0);
             return false;
         }
@@ -469,7 +469,7 @@ zip_int64_t packSourceCallback(void* state, void* data, zip_uint64_t length, zip
         job.readToEnd = false;
         return 0;
     case ZIP_SOURCE_READ: {
-        if (pipe.m_cancel->requested()) {
+        if (pipe.m_cancel.cancelled()) {
             zip_error_set(&job.error, ZIP_ER_CANCELLED, 0);
             return -1;
         }
@@ -501,7 +501,7 @@ zip_int64_t packSourceCallback(void* state, void* data, zip_uint64_t length, zip
         }
         job.readToEnd = true;
         pipe.delivered(job);
-        if (pipe.m_cancel->requested()) {
+        if (pipe.m_cancel.cancelled()) {
             zip_error_set(&job.error, ZIP_ER_CANCELLED, 0);
             return -1;
         }

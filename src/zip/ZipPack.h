@@ -19,6 +19,7 @@
 
 #include "ZipDetail.h"
 #include "ZipTypes.h"
+#include "utility/CancelToken.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,10 +45,10 @@ class PackPipeline {
     };
 
     /// progress is called on the thread that runs zip_close (libzip's), with force for reports that must not be
-    /// skipped; it may stop *cancel.
-    PackPipeline(CompressionLevel level, const RunStop* cancel, std::function<void(bool force)> progress,
+    /// skipped. The workers and the sources stop once cancel is set.
+    PackPipeline(CompressionLevel level, const CancelToken& cancel, std::function<void(bool force)> progress,
                  Tuning tuning);
-    PackPipeline(CompressionLevel level, const RunStop* cancel, std::function<void(bool force)> progress);
+    PackPipeline(CompressionLevel level, const CancelToken& cancel, std::function<void(bool force)> progress);
     ~PackPipeline();
     PackPipeline(const PackPipeline&) = delete;
     PackPipeline& operator=(const PackPipeline&) = delete;
@@ -89,7 +90,7 @@ class PackPipeline {
     void delivered(Job& job);
 
     CompressionLevel m_level;
-    const RunStop* m_cancel;
+    const CancelToken& m_cancel;
     std::function<void(bool)> m_progress;
     Tuning m_tuning;
 

@@ -1,8 +1,10 @@
 #pragma once
 // The zip layer: one current package at a time, with the operations the rest of the program uses.
-// Results follow one rule: 0 is success, kZipCancelled (8) is a cancel through the progress callback or the
-// running job's CancelToken (setCancelToken), anything else is a failure whose text zGetLastErrorAsText() gives.
+// Results follow one rule: 0 is success, kZipCancelled (8) is a cancel through the caller's CancelToken (which every
+// long call takes and only reads), anything else is a failure whose text zGetLastErrorAsText() gives.
 // A package on disk changes only when zCompressFiles or zDeleteFiles succeeds.
+// The reading half (open, list, select, extract, test) is in ZipPackageRead.cpp, the writing half (create,
+// order, compress, delete and the calls on volumes) in ZipPackageWrite.cpp.
 
 #include "ZipTypes.h"
 #include "utility/CancelToken.h"
@@ -27,23 +29,14 @@ class ZipPackage {
     enum class OpenPurpose { Everything, Listing };
     int zOpenZipFile(const QString& path, OpenPurpose purpose = OpenPurpose::Everything);
     void zCloseZipFile();
-    bool isOpen() const;
-    QString path() const;
     qint64 zGetTotalFiles() const;
     qint64 zGetTotalBytes() const;
     QString zGetComment() const;
     bool zIsSpanned() const;
     /// What the reader noticed beside the open package but left as it is (an interrupted rebuild), or "".
     QString zOpenNotice() const;
+    /// The entries of the open package in stored order, as read at open time.
     const std::vector<ZipEntry>& entries() const;
-    QString zGetFileName(qint64 index) const;
-    QString zGetFilePath(qint64 index) const;
-    QString zGetFileExt(qint64 index) const;
-    qint64 zGetFileSize(qint64 index) const;
-    qint64 zGetCompressedFileSize(qint64 index) const;
-    quint16 zGetFileDate(qint64 index) const;
-    quint16 zGetFileTime(qint64 index) const;
-    bool zFileIsEncrypted(qint64 index) const;
 
     // --- selection and delete ---
     void zSelectFile(qint64 index, bool select = true);
@@ -53,13 +46,16 @@ class ZipPackage {
     int zDeleteFiles();
 
     // --- extraction: never writes outside targetFolder; each file is written beside its target and renamed ---
-    /// progress is called while the entry is written; returning false stops it and leaves no partial file.
+    /// progress is called while the entry is written; a cancel stops it and leaves no partial file.
     int zExtractOne(qint64 index, const QString& targetFolder, const QString& password, const ExtractOptions& options,
-                    ExtractReport* report = nullptr, const ZipProgressCallback& progress = {});
+                    const CancelToken& cancel, ExtractReport* report = nullptr,
+                    const ZipProgressCallback& progress = {});
     int zExtractAll(const QString& targetFolder, const QString& password, const ExtractOptions& options,
-                    const ZipProgressCallback& progress = {}, ExtractReport* report = nullptr);
+                    const CancelToken& cancel, const ZipProgressCallback& progress = {},
+                    ExtractReport* report = nullptr);
     /// Reads every entry back and checks its CRC. failures gets "name: reason" per failing entry.
-    int zTestAll(const QString& password, QStringList* failures, const ZipProgressCallback& progress = {});
+    int zTestAll(const QString& password, QStringList* failures, const CancelToken& cancel,
+                 const ZipProgressCallback& progress = {});
 
     // --- creating and compressing ---
     /// Makes path the target of the next compress, starting from an empty package.
@@ -73,18 +69,12 @@ class ZipPackage {
     /// an empty one keeps the comment the package has. A spanned package cannot be updated; to write volumes, cut
     /// the finished package with splitIntoVolumes.
     int zCompressFiles(const QString& password, CompressionLevel level, const QString& comment,
-                       const ZipProgressCallback& progress = {});
+                       const CancelToken& cancel, const ZipProgressCallback& progress = {});
 
     /// How many entries the last successful zCompressFiles added or replaced (0 when nothing was newer).
     qint64 zGetWrittenCount() const;
 
     QString zGetLastErrorAsText() const;
-    /// Counts of the running operation (for progress displays).
-    void zGetRunTimeInfo(qint64& done, qint64& total) const;
-    /// The token of the job that runs this package's long operations (compress, extract, test): each of them and
-    /// libzip's cancel callback read it, and stop once it is set, from whatever thread. The package never clears it;
-    /// the caller keeps it alive while it is set here and sets nullptr (no token) when the job ends.
-    void setCancelToken(const CancelToken* token);
 
   private:
     struct Impl;
@@ -96,10 +86,10 @@ class ZipPackage {
 /// for automatic. It answers -1 without touching anything when the package fits in one volume of N bytes or, for
 /// automatic, in the space that was free before source was written (source is taken to lie beside target). Otherwise
 /// the volumes are written under temporary names and renamed into place when all are complete; source itself is left
-/// alone. keepGoing returning false cancels. Returns the number of volumes written, -1 for "fits as one package", or 0
-/// on failure or cancel with the reason in *error ("" after a cancel).
+/// alone. It stops, as cancelled, once cancel is set. Returns the number of volumes written, -1 for "fits as one
+/// package", or 0 on failure or cancel with the reason in *error ("" after a cancel).
 int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,
-                     const std::function<bool()>& keepGoing = {});
+                     const CancelToken& cancel);
 
 /// For a writer of package: completes what a killed rebuild of it left beside it. A spanned package's rebuild whose
 /// journal was committed is carried to its end (the new set of volumes), one that was not is dropped (the old set

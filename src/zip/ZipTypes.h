@@ -36,14 +36,15 @@ struct ExtractReport {
     QStringList refused; ///< "name: reason" for each entry refused as unsafe
 };
 
-/// Progress of a running compress, extract or test: counts so far and in all. Return false to cancel.
+/// Progress of a running compress, extract or test: counts so far and in all. Only reported: the caller's
+/// CancelToken, not the callback, stops the run.
 struct ZipProgress {
     qint64 filesDone = 0;
     qint64 filesTotal = 0;
     qint64 bytesDone = 0;
     qint64 bytesTotal = 0;
 };
-using ZipProgressCallback = std::function<bool(const ZipProgress&)>;
+using ZipProgressCallback = std::function<void(const ZipProgress&)>;
 
 /// One entry as read from the central directory at open time.
 struct ZipEntry {

@@ -60,10 +60,8 @@ bool linkOldPackage(const WorkFile& work) {
 /// Progress of a compress, reported on the caller's thread: at most every 25 ms unless forced.
 class CompressReporter {
   public:
-    CompressReporter(RunStop& cancel, std::atomic<qint64>& runDone, const ZipProgressCallback& progress,
-                     qint64 filesTotal, qint64 bytesTotal)
-        : m_cancel(cancel), m_runDone(runDone), m_progress(progress), m_filesTotal(filesTotal),
-          m_bytesTotal(bytesTotal) {}
+    CompressReporter(const ZipProgressCallback& progress, qint64 filesTotal, qint64 bytesTotal)
+        : m_progress(progress), m_filesTotal(filesTotal), m_bytesTotal(bytesTotal) {}
 
     void setPipeline(const PackPipeline* pipeline, qint64 entriesOutside) {
         m_pipeline = pipeline;
@@ -74,6 +72,7 @@ class CompressReporter {
     bool pipelineDone() const { return m_pipeline && m_pipeline->allDelivered(); }
 
     void report(bool force) {
+        if (!m_progress) return;
         qint64 bytes = 0, files = 0;
         if (m_pipeline) {
             bytes = m_pipeline->bytesDone();
@@ -82,18 +81,14 @@ class CompressReporter {
             bytes = qint64(m_fraction * double(m_bytesTotal));
             files = qint64(m_fraction * double(m_filesTotal));
         }
-        m_runDone = bytes;
-        if (!m_progress) return;
         const auto now = std::chrono::steady_clock::now();
         if (!force && m_reported && now - m_last < std::chrono::milliseconds(25)) return;
         m_last = now;
         m_reported = true;
-        if (!m_progress(ZipProgress{files, m_filesTotal, bytes, m_bytesTotal})) m_cancel.stop();
+        m_progress(ZipProgress{files, m_filesTotal, bytes, m_bytesTotal});
     }
 
   private:
-    RunStop& m_cancel;
-    std::atomic<qint64>& m_runDone;
     const ZipProgressCallback& m_progress;
     qint64 m_filesTotal;
     qint64 m_bytesTotal;
@@ -189,7 +184,7 @@ bool Compression::openWork() {
     if (!m_req.creating && !linkOldPackage(m_work))
         return fail(QStringLiteral("Cannot write beside %1: %2.").arg(m_req.target, SystemError::errorText(errno)));
     if (m_req.level != CompressionLevel::None)
-        m_pipeline = std::make_unique<PackPipeline>(m_req.level, m_req.cancel,
+        m_pipeline = std::make_unique<PackPipeline>(m_req.level, *m_req.cancel,
                                                     [this](bool force) { m_reporter->report(force); });
     int code = 0;
     m_writer.reset(zip_open(NativePath::encode(m_work.path()).constData(),
@@ -343,9 +338,7 @@ bool Compression::setComment() {
 }
 
 void Compression::watchProgress() {
-    *m_req.runTotal = m_bytesTotal;
-    m_reporter =
-        std::make_unique<CompressReporter>(*m_req.cancel, *m_req.runDone, m_req.progress, m_filesTotal, m_bytesTotal);
+    m_reporter = std::make_unique<CompressReporter>(m_req.progress, m_filesTotal, m_bytesTotal);
     m_reporter->setPipeline(m_pipeline.get(), m_outsidePipeline);
     zip_register_progress_callback_with_state(
         m_writer.get(), 0.001,
@@ -357,16 +350,17 @@ void Compression::watchProgress() {
             if (!r->pipelineDone()) r->report(false);
         },
         nullptr, m_reporter.get());
+    // libzip asks for a plain pointer; the callback only reads the caller's token.
     zip_register_cancel_callback_with_state(
-        m_writer.get(), [](zip_t*, void* state) { return static_cast<const RunStop*>(state)->requested() ? 1 : 0; },
-        nullptr, m_req.cancel);
+        m_writer.get(), [](zip_t*, void* state) { return static_cast<const CancelToken*>(state)->cancelled() ? 1 : 0; },
+        nullptr, const_cast<CancelToken*>(m_req.cancel));
 }
 
 bool Compression::closePackage() {
     zip_t* zip = m_writer.get();
     m_reporter->report(true);
     if (m_pipeline) m_pipeline->start();
-    const bool cancelled = m_req.cancel->requested();
+    const bool cancelled = m_req.cancel->cancelled();
     if (!cancelled && zip_close(zip) == 0) {
         m_writer.release(); // zip_close has freed it
         if (m_pipeline) m_pipeline->stop();
@@ -378,7 +372,7 @@ bool Compression::closePackage() {
     m_writer.reset(); // discards: libzip has already removed its temporary file
     if (m_pipeline) m_pipeline->stop();
     if (!unreadable.isEmpty()) return fail(unreadable + QLatin1Char(' ') + leftAlone());
-    if (closeCode == ZIP_ER_CANCELLED || m_req.cancel->requested()) {
+    if (closeCode == ZIP_ER_CANCELLED || m_req.cancel->cancelled()) {
         m_out.result = kZipCancelled;
         m_out.message = QStringLiteral("Cancelled: ") + leftAlone();
         return false;

@@ -7,6 +7,7 @@
 
 #include "ZipDetail.h"
 #include "ZipTypes.h"
+#include "utility/CancelToken.h"
 
 #include <QByteArray>
 #include <QString>
@@ -33,9 +34,7 @@ struct CompressRequest {
     CompressionLevel level = CompressionLevel::Normal;
     QString comment; ///< the new package comment; empty keeps the old one
     ZipProgressCallback progress;
-    RunStop* cancel = nullptr; ///< the caller's token, or progress having returned false
-    std::atomic<qint64>* runDone = nullptr;
-    std::atomic<qint64>* runTotal = nullptr;
+    const CancelToken* cancel = nullptr; ///< the caller's token, only read; libzip's cancel callback reads it too
 };
 
 struct WriteOutcome {

@@ -22,6 +22,8 @@ using namespace testsupport;
 
 namespace {
 
+const CancelToken never;
+
 const QDateTime kOld(QDate(2020, 1, 1), QTime(10, 0, 0));
 const QDateTime kNew(QDate(2024, 6, 1), QTime(12, 0, 0));
 
@@ -45,7 +47,7 @@ class BuildJobTest : public ::testing::Test {
             CurrentPatterns patterns;
             patterns.loadRowPatterns(e.include, e.exclude);
             const FolderCount c =
-                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size(), {}};
+                e.isFolder() ? countFolder(e.path, patterns, never) : FolderCount{1, QFileInfo(e.path).size(), {}};
             p.selectedFiles += c.files;
             p.selectedBytes += c.bytes;
         }
@@ -64,7 +66,6 @@ class BuildJobTest : public ::testing::Test {
         return callbacks;
     }
     static BuildResult build(const BuildParams& params, const BuildCallbacks& callbacks = answer(true)) {
-        const CancelToken never;
         return BuildJob(params, callbacks).execute(never);
     }
     // An older package at the target and a stale locked list: the bytes a failed build must leave alone.
@@ -379,7 +380,7 @@ TEST_F(BuildJobTest, EveryNameLinuxAllowsIsStoredAndRestoredByteForByte) {
     ZipPackage package;
     ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
     TempDir out;
-    ASSERT_EQ(package.zExtractAll(out.path(), {}, {true, false, false}), kZipOk)
+    ASSERT_EQ(package.zExtractAll(out.path(), {}, {true, false, false}, never), kZipOk)
         << qPrintable(package.zGetLastErrorAsText());
     for (const QByteArray& name : odd) {
         EXPECT_TRUE(names.out.contains(QFile::encodeName(data).mid(1).toHex() + name.toHex() + " 0\n"))
@@ -597,7 +598,7 @@ TEST_F(BuildJobTest, AChangeWithinOneTwoSecondStepIsSeenAndOnlyRealReplacementsA
         TempDir out;
         ZipPackage package;
         ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
-        ASSERT_EQ(package.zExtractAll(out.path(), {}, ExtractOptions{}), kZipOk);
+        ASSERT_EQ(package.zExtractAll(out.path(), {}, ExtractOptions{}, never), kZipOk);
         EXPECT_EQ(mtimeOf(out.path() + "/" + stored("a.txt")), even + 1);
         EXPECT_EQ(mtimeOf(out.path() + "/" + stored("b.txt")), even);
         package.zCloseZipFile();

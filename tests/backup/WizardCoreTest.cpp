@@ -15,6 +15,8 @@ using buildtest::row;
 
 namespace {
 
+const CancelToken never;
+
 class FolderTicksTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -22,7 +24,7 @@ class FolderTicksTest : public ::testing::Test {
             writeFile(data + name, "12345");
     }
     // Runs the count the window would run off its thread, and reports its end.
-    bool finishRunning() { return ticks.finished(countFolder(running, model.patterns), false); }
+    bool finishRunning() { return ticks.finished(countFolder(running, model.patterns, never), false); }
     bool start() {
         const auto next = ticks.startNext();
         running = next ? next->folder : QString();

@@ -12,6 +12,8 @@ using namespace testsupport;
 
 namespace {
 
+const CancelToken never;
+
 class ExtractRequestTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -61,7 +63,7 @@ TEST_F(ExtractRequestTest, OneEntryRequestAndAnswer) {
     EXPECT_EQ(state.settings.GetSetting(kSettingsSection, "Optionsec"), QString::number(index));
 
     const ExtractSettings s = ExtractSettings::fromState(state);
-    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
     ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
     EXPECT_EQ(answer.folder, dir.path() + "/Extract/");
     EXPECT_EQ(readFile(dir.file("Extract/sub/two.txt")), sampleText(7000, 2));
@@ -77,7 +79,7 @@ TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
     EXPECT_EQ(state.text(Option::ExtractName), "All files");
     ExtractSettings s = ExtractSettings::fromState(state);
     s.useFolderNames = false;
-    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
     ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
     EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "two.txt"}));
 }
@@ -85,7 +87,9 @@ TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
 TEST_F(ExtractRequestTest, CancelledExtractAnswersCancelAndLeavesNothing) {
     requestExtractAll(state);
     const ExtractSettings s = ExtractSettings::fromState(state);
-    const ExtractAnswer answer = runExtractRequest(state, package, s, [](const ZipProgress&) { return false; });
+    CancelToken cancel;
+    const ExtractAnswer answer =
+        runExtractRequest(state, package, s, cancel, [&](const ZipProgress&) { cancel.cancel(); });
     EXPECT_EQ(answer.name, "cancel");
     EXPECT_EQ(answer.error, "cancel");
     EXPECT_EQ(answer.folder, "");
@@ -98,7 +102,7 @@ TEST_F(ExtractRequestTest, FailureLeavesTheLibraryTextAndNoFolder) {
     ExtractSettings s = ExtractSettings::fromState(state);
     writeFile(dir.file("blocker"), "a file where a folder should be");
     s.defaultFolder = dir.file("blocker/out/");
-    const ExtractAnswer answer = runExtractRequest(state, package, s);
+    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
     EXPECT_FALSE(answer.succeeded());
     EXPECT_EQ(answer.folder, "");
     EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract error: " + answer.error);
@@ -114,7 +118,7 @@ TEST_F(ExtractRequestTest, NoFolderAsksForOneAndTouchesNothing) {
             requestExtractAll(state);
         ExtractSettings s = ExtractSettings::fromState(state);
         s.defaultFolder = "";
-        const ExtractAnswer answer = runExtractRequest(state, package, s);
+        const ExtractAnswer answer = runExtractRequest(state, package, s, never);
         EXPECT_EQ(answer.error, "Please choose a folder to extract to.");
         EXPECT_EQ(answer.folder, "");
         EXPECT_EQ(extractStatusText(answer), "Extract error: Please choose a folder to extract to.");

@@ -102,8 +102,8 @@ TEST_F(EntryListTest, SameNameInTwoFoldersLeadsToEachOwnEntry) {
     ASSERT_GE(top, 0);
     ASSERT_GE(inDocs, 0);
     EXPECT_NE(top, inDocs);
-    EXPECT_EQ(package.zGetFileSize(top), 9);
-    EXPECT_EQ(package.zGetFileSize(inDocs), 10);
+    EXPECT_EQ(package.entries().at(top).size, 9);
+    EXPECT_EQ(package.entries().at(inDocs).size, 10);
     EXPECT_EQ(EntryList::findEntry(package, "B.TXT", ""), -1) << "names match exactly";
 }
 

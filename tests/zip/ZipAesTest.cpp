@@ -52,21 +52,22 @@ TEST_P(SevenZipAesTest, RightPasswordTestsAndExtractsEveryEntryAndAWrongOneIsSai
     for (const ZipEntry& e : zip.entries())
         EXPECT_TRUE(e.isFolder || e.encrypted) << qPrintable(e.storedName());
     QStringList failures;
-    EXPECT_EQ(zip.zTestAll("secret", &failures), kZipOk) << qPrintable(failures.join("; "));
+    EXPECT_EQ(zip.zTestAll("secret", &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
 
     TempDir out;
     ExtractReport report;
-    ASSERT_EQ(zip.zExtractAll(out.path(), "secret", {}, {}, &report), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zExtractAll(out.path(), "secret", {}, kNeverCancelled, {}, &report), kZipOk)
+        << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(report.extracted, 4);
     for (auto it = s_files.cbegin(); it != s_files.cend(); ++it)
         EXPECT_EQ(readFile(out.file(it.key())), it.value()) << qPrintable(it.key());
 
-    EXPECT_EQ(zip.zTestAll("not-it", &failures), kZipFailed);
+    EXPECT_EQ(zip.zTestAll("not-it", &failures, kNeverCancelled), kZipFailed);
     EXPECT_EQ(failures.size(), 4);
     for (const QString& failure : failures)
         EXPECT_TRUE(failure.endsWith(": wrong password")) << qPrintable(failure);
     TempDir wrong;
-    EXPECT_EQ(zip.zExtractAll(wrong.path(), "not-it", {}), kZipFailed);
+    EXPECT_EQ(zip.zExtractAll(wrong.path(), "not-it", {}, kNeverCancelled), kZipFailed);
     EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Wrong password for ")) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(listTree(wrong.path()), QStringList());
 }
@@ -82,7 +83,7 @@ TEST_P(SevenZipAesTest, DamagedDataIsDamagedNotAWrongPassword) {
     ZipPackage zip;
     ASSERT_EQ(zip.zOpenZipFile(dir.file("bad.zip")), kZipOk);
     QStringList failures;
-    EXPECT_EQ(zip.zTestAll("secret", &failures), kZipFailed);
+    EXPECT_EQ(zip.zTestAll("secret", &failures, kNeverCancelled), kZipFailed);
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures[0].startsWith("sub/random.bin: ")) << qPrintable(failures[0]);
     EXPECT_TRUE(failures[0].contains("damaged")) << qPrintable(failures[0]);

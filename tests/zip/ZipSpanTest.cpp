@@ -3,8 +3,8 @@
 // cancelled cut leaves the old package and its volumes as they were. Volumes are cut from a finished package with
 // splitIntoVolumes, as the build does once its package passed the check.
 
-#include "zip/ZipSpan.h"
 #include "ZipTestTools.h"
+#include "zip/ZipSpanWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,20 +101,20 @@ class ZipSpanTest : public ::testing::Test {
         for (const QString& name : s_names)
             ASSERT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
         ASSERT_EQ(zip.zOrderFile(src() + "/folder", "folder", UpdateCode::AddReplace), kZipOk);
-        ASSERT_EQ(zip.zCompressFiles(password, CompressionLevel::Normal, "Split"), kZipOk)
+        ASSERT_EQ(zip.zCompressFiles(password, CompressionLevel::Normal, "Split", kNeverCancelled), kZipOk)
             << qPrintable(zip.zGetLastErrorAsText());
     }
     /// Packs the tree elsewhere and cuts that package into volumes at package, as a build does once its package
     /// passed the check; when it fits in one volume it takes package's place whole. Returns what
     /// splitIntoVolumes returns.
-    static int make(const QString& package, qint64 volumeSize, const QString& password = {},
-                    const std::function<bool()>& keepGoing = {}, QString* error = nullptr) {
+    static int make(const QString& package, qint64 volumeSize, const QString& password = {}, QString* error = nullptr,
+                    const CancelToken& cancel = kNeverCancelled) {
         TempDir scratch;
         const QString whole = scratch.file("whole.zip");
         pack(whole, password);
         QString why;
-        const int volumes = splitIntoVolumes(whole, package, volumeSize, &why, keepGoing);
-        EXPECT_TRUE(volumes != 0 || keepGoing) << qPrintable(why);
+        const int volumes = splitIntoVolumes(whole, package, volumeSize, &why, cancel);
+        EXPECT_TRUE(volumes != 0 || error) << qPrintable(why);
         if (volumes < 0) {
             QFile::remove(package);
             EXPECT_TRUE(QFile::rename(whole, package));
@@ -128,7 +128,8 @@ class ZipSpanTest : public ::testing::Test {
         EXPECT_EQ(zip.zGetTotalFiles(), s_names.size() + 1);
         EXPECT_EQ(zip.zGetComment(), "Split");
         TempDir out;
-        ASSERT_EQ(zip.zExtractAll(out.path(), password, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        ASSERT_EQ(zip.zExtractAll(out.path(), password, {}, kNeverCancelled), kZipOk)
+            << qPrintable(zip.zGetLastErrorAsText());
         EXPECT_EQ(listTree(out.path()), s_names);
         for (const QString& name : s_names)
             EXPECT_EQ(readFile(out.file(name)), readFile(src() + "/" + name)) << qPrintable(name);
@@ -159,7 +160,7 @@ TEST_F(ZipSpanTest, VolumesAreStandardSplitPackagesThatPeersAndWeRead) {
     expectJoinedAccepted(dir.file("p.zip"), dir.file("whole.zip"));
     expectReadsBack(dir.file("p.zip"));
     QStringList failures;
-    EXPECT_EQ(zip.zTestAll({}, &failures), kZipOk) << qPrintable(failures.join("; "));
+    EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
 }
 
 TEST_F(ZipSpanTest, EncryptedVolumesPassSevenZipWithThePassword) {
@@ -221,10 +222,12 @@ TEST_F(ZipSpanTest, RewritingAPackageRemovesTheVolumesItNoLongerHas) {
     ZipPackage zip;
     ASSERT_EQ(zip.zOpenZipFile(scratch.file("copy.zip")), kZipOk);
     ASSERT_EQ(zip.zOrderFile(dir.file("extra/new.txt"), "new.txt", UpdateCode::Update), kZipOk);
-    ASSERT_EQ(zip.zCompressFiles({}, CompressionLevel::Fast, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zCompressFiles({}, CompressionLevel::Fast, {}, kNeverCancelled), kZipOk)
+        << qPrintable(zip.zGetLastErrorAsText());
     zip.zCloseZipFile();
     QString why;
-    ASSERT_GT(splitIntoVolumes(scratch.file("copy.zip"), package, kVolume, &why), 1) << qPrintable(why);
+    ASSERT_GT(splitIntoVolumes(scratch.file("copy.zip"), package, kVolume, &why, kNeverCancelled), 1)
+        << qPrintable(why);
     ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_TRUE(zip.zIsSpanned());
     EXPECT_EQ(zip.zGetTotalFiles(), s_names.size() + 2);
@@ -248,21 +251,17 @@ TEST_F(ZipSpanTest, CancelOrFailureWhileCuttingLeavesEverythingAsItWas) {
             EXPECT_EQ(readFile(dir.file(f)), before[f]) << qPrintable(f);
     };
 
-    // Asked at every new volume: a cancel at the third leaves two written volumes to throw away.
-    int calls = 0;
+    // The token is read at every new volume: a cancel stops the cut before anything is put in place.
+    CancelToken cancel;
+    cancel.cancel();
     QString why = "not cleared";
-    EXPECT_EQ(make(
-                  package, kVolume, {}, [&] { return ++calls < 3; }, &why),
-              0);
-    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(make(package, kVolume, {}, &why, cancel), 0);
     EXPECT_EQ(why, QString()) << "a cancel is no failure";
     expectUntouched();
 
     // A folder where a volume must go is found before any volume is put in place.
     QDir().mkpath(dir.file("c.z05"));
-    EXPECT_EQ(make(
-                  package, kVolume, {}, [] { return true; }, &why),
-              0);
+    EXPECT_EQ(make(package, kVolume, {}, &why), 0);
     EXPECT_TRUE(why.contains("c.z05")) << qPrintable(why);
     QDir().rmdir(dir.file("c.z05"));
     expectUntouched();

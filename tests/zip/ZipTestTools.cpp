@@ -67,7 +67,8 @@ void makePackage(const QString& path, const QString& root, const QStringList& re
     for (const QString& name : relativeNames)
         ASSERT_EQ(zip.zOrderFile(root + "/" + name, name, UpdateCode::AddReplace), kZipOk)
             << qPrintable(zip.zGetLastErrorAsText());
-    ASSERT_EQ(zip.zCompressFiles(password, level, {}), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zCompressFiles(password, level, {}, kNeverCancelled), kZipOk)
+        << qPrintable(zip.zGetLastErrorAsText());
 }
 
 } // namespace ziptest

@@ -12,6 +12,9 @@ namespace ziptest {
 
 using namespace testsupport;
 
+/// The token of a run nobody cancels.
+inline const CancelToken kNeverCancelled;
+
 /// A fixed local time at an even second, so DOS time keeps it exactly.
 QDateTime fixedTime(int dayOffset = 0, int secondOffset = 0);
 

@@ -480,6 +480,7 @@ void fKovra::closeEvent(QCloseEvent* event) {
     }
     m_countCancel.cancel();
     m_ticks.clear();
+    m_selection.cancelScans();
     if (m_search->isRunning()) m_state.cancel.cancel();
     m_state.saveText(Option::ZipFileName, m_text2->text());
     const bool minimised = isMinimized();
@@ -536,15 +537,26 @@ void fKovra::startNextCount() {
     if (!next) {
         unsetCursor();
         emit folderCountsDone();
+        // The folder rows of a loaded set are counted on the same runner once no ticked folder waits.
+        if (const std::optional<SelectionModel::SetRowCount> row = m_selection.startNextSetRow())
+            runCount(row->folder, row->patterns,
+                     [this](const FolderCount& count) { m_selection.setRowFinished(count); });
         return;
     }
     // The busy pointer says a count runs; the window keeps answering, so more folders can be ticked meanwhile.
     setCursor(Qt::BusyCursor);
+    runCount(next->folder, next->patterns, [this](const FolderCount& count) {
+        if (m_ticks.finished(count, false)) reloadGrid(GridKind::Folders);
+    });
+}
+
+void fKovra::runCount(const QString& folder, const CurrentPatterns& patterns,
+                      std::function<void(const FolderCount&)> done) {
     m_countCancel.clear();
     auto count = std::make_shared<FolderCount>();
-    m_countRunner.start([this, next, count] { *count = countFolder(next->folder, next->patterns, &m_countCancel); },
-                        [this, count] {
-                            if (m_ticks.finished(*count, false)) reloadGrid(GridKind::Folders);
+    m_countRunner.start([this, folder, patterns, count] { *count = countFolder(folder, patterns, m_countCancel); },
+                        [this, count, done = std::move(done)] {
+                            done(*count);
                             startNextCount();
                         });
 }
@@ -579,7 +591,7 @@ void fKovra::clearGrid(GridKind kind) {
         m_treeModel->clearTicks();
         pane(GridKind::Folders).model->setPending(m_ticks.pending());
     }
-    if (kind == GridKind::Sets) m_selection.cancelScans();
+    if (kind == GridKind::Sets && m_selection.cancelScans()) m_countCancel.cancel();
     pane(kind).grid->clear();
     reloadGrid(kind);
 }
@@ -645,7 +657,7 @@ void fKovra::selectBackupSet() {
     const QString setPath = fBkSet::pick(m_state, this);
     if (setPath.isEmpty()) return;
     // A set loaded before, whose folders may still be counted, makes way for the new one.
-    m_selection.cancelScans();
+    if (m_selection.cancelScans()) m_countCancel.cancel();
     m_selection.sets.clear();
     m_selection.setComment.clear();
     m_text4->clear();
@@ -654,6 +666,7 @@ void fKovra::selectBackupSet() {
     const Status loaded = m_selection.startLoadBackupSet(setPath);
     m_text4->setText(m_selection.setComment);
     reloadGrid(GridKind::Sets);
+    startNextCount();
     if (!loaded) MessageDialogs::showError(this, loaded.message());
 }
 

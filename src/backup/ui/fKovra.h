@@ -91,7 +91,10 @@ class fKovra : public QWidget {
 
     void tabChanged(int index);
     void folderTicked(const QString& folder, bool ticked);
+    /// Starts the next count when none runs: a ticked folder first, else a folder row of the loaded set.
     void startNextCount();
+    /// Counts folder on the count runner with the wizard's token, then hands the count to done.
+    void runCount(const QString& folder, const CurrentPatterns& patterns, std::function<void(const FolderCount&)> done);
     void addFiles();
     void removeSelected(GridKind kind);
     void clearGrid(GridKind kind);
@@ -117,8 +120,8 @@ class fKovra : public QWidget {
     QString m_resultPackage;
     SelectionModel m_selection;
     FolderTicks m_ticks{m_selection};
-    /// The wizard's own token for the folder counts; declared before the runner, which waits for a count still
-    /// running when the window goes.
+    /// The wizard's own token for the folder counts (ticked folders and a loaded set's folder rows); declared before
+    /// the runner, which waits for a count still running when the window goes.
     CancelToken m_countCancel;
     JobRunner m_countRunner;
     /// The build under way, else null.

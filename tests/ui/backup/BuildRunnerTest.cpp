@@ -28,6 +28,8 @@ using namespace testsupport;
 
 namespace {
 
+const CancelToken never;
+
 // What the progress window shows, read on the window thread from the build's thread: its title, package, files,
 // both percentages, the locked count and where the list of locked files goes, then the locked paths.
 QStringList look(const BuildRunner& runner) {
@@ -96,7 +98,7 @@ class BuildRunnerTest : public HookedTest {
             CurrentPatterns patterns;
             patterns.loadRowPatterns(e.include, e.exclude);
             const FolderCount c =
-                e.isFolder() ? countFolder(e.path, patterns) : FolderCount{1, QFileInfo(e.path).size(), {}};
+                e.isFolder() ? countFolder(e.path, patterns, never) : FolderCount{1, QFileInfo(e.path).size(), {}};
             p.selectedFiles += c.files;
             p.selectedBytes += c.bytes;
         }

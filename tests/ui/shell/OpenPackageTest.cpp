@@ -57,7 +57,7 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
     // Each row leads to its own entry, also for the two rows named "b.txt".
     const EntryList& list = w.entryModel().entries();
     EXPECT_NE(list.row(1).entryIndex, list.row(2).entryIndex);
-    EXPECT_EQ(w.package().zGetFilePath(list.row(2).entryIndex), "docs/");
+    EXPECT_EQ(w.package().entries().at(list.row(2).entryIndex).folderPath, "docs/");
 }
 
 TEST_F(OpenPackage, StatusLineWalksThroughEveryStepAndEndsWithTheTotals) {
@@ -252,7 +252,7 @@ TEST_F(Favorites, MissingFileOnlyChangesTheStatusLineAndEmptySlotsNothing) {
     item("mnufav2")->trigger();
     EXPECT_EQ(w.statusText(), gone + "  -  File not found.");
     EXPECT_EQ(w.currentPackage(), kept);
-    EXPECT_TRUE(w.package().isOpen());
+    EXPECT_FALSE(w.package().entries().empty());
     EXPECT_EQ(w.grid()->model()->rowCount(), 5);
     EXPECT_EQ(state->recent.mid(0, 2), QStringList({kept, gone})) << "the list is not reordered";
     EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
@@ -290,7 +290,7 @@ TEST_F(OpenFailure, NotAZipShowsTheLibraryTextAndLeavesEverythingEmpty) {
     EXPECT_EQ(stored("1File"), good);
     EXPECT_EQ(item("mnufav1")->text(), good);
     EXPECT_EQ(w.currentPackage(), bad) << "the path that failed stays the current one";
-    EXPECT_FALSE(w.package().isOpen());
+    EXPECT_TRUE(w.package().entries().empty());
 }
 
 class OpenDialog : public OpenPackage {};
@@ -390,7 +390,7 @@ TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
     EXPECT_EQ(window->grid()->model()->rowCount(), 0);
     EXPECT_EQ(window->statusText(), "");
     EXPECT_EQ(window->currentPackage(), "");
-    EXPECT_FALSE(window->package().isOpen());
+    EXPECT_TRUE(window->package().entries().empty());
     EXPECT_EQ(window->sortColumn(), 0);
     EXPECT_EQ(window->grid()->horizontalHeader()->sortIndicatorSection(), -1);
     EXPECT_EQ(state->recent.value(0), packages.file("rows.zip")) << "closing keeps the recent list";

@@ -1,16 +1,17 @@
 #include "PackageDirectory.h"
 
-#include "NativePath.h"
+#include "ZipDetail.h"
+#include "ZipDirectory.h"
+#include "utility/NativePath.h"
 
-#include <memory>
+#include <algorithm>
+#include <optional>
 #include <sys/stat.h>
-#include <zip.h>
+#include <unistd.h>
+
+using namespace zipdetail;
 
 namespace {
-
-struct ZipDiscard {
-    void operator()(zip_t* archive) const { zip_discard(archive); } // read only: nothing to write back
-};
 
 QString libzipText(int code) {
     zip_error_t error;
@@ -20,9 +21,33 @@ QString libzipText(int code) {
     return text;
 }
 
+// The names of a plain package straight from its central directory; nothing when it is not plain.
+std::optional<PackageDirectory> plainNames(const QString& packagePath, int maxNames) {
+    QString why;
+    const int fd = openRegularFile(packagePath, &why);
+    if (fd < 0) return std::nullopt;
+    struct stat st;
+    PackageDirectory directory;
+    qint64 seen = 0;
+    QString comment;
+    const bool plain = ::fstat(fd, &st) == 0 && readPlainDirectory(
+                                                    fd, qint64(st.st_size),
+                                                    [&](const DirectoryRecord& r) {
+                                                        if (seen++ >= maxNames) return;
+                                                        directory.names << (r.asciiName ? QString::fromLatin1(r.name)
+                                                                                        : QString::fromUtf8(r.name));
+                                                    },
+                                                    &comment);
+    ::close(fd);
+    if (!plain) return std::nullopt;
+    directory.tableFull = seen > maxNames;
+    return directory;
+}
+
 } // namespace
 
-Result<PackageDirectory> readPackageDirectory(const QString& packagePath, int maxNames) {
+Result<PackageDirectory> zipEntryNames(const QString& packagePath, int maxNames) {
+    maxNames = std::max(maxNames, 0);
     const QString shown = NativePath::display(packagePath);
     struct stat st;
     if (::stat(NativePath::encode(packagePath).constData(), &st) != 0)
@@ -32,10 +57,10 @@ Result<PackageDirectory> readPackageDirectory(const QString& packagePath, int ma
     // libzip takes an empty file for a new, empty archive; for us it is no package at all.
     if (st.st_size == 0)
         return Result<PackageDirectory>::failure(QString("%1 is empty, not a zip package.").arg(shown));
+    if (std::optional<PackageDirectory> plain = plainNames(packagePath, maxNames)) return std::move(*plain);
 
     int code = ZIP_ER_OK;
-    std::unique_ptr<zip_t, ZipDiscard> archive(
-        zip_open(NativePath::encode(packagePath).constData(), ZIP_RDONLY, &code));
+    ZipHandle archive(zip_open(NativePath::encode(packagePath).constData(), ZIP_RDONLY, &code));
     if (!archive) {
         switch (code) {
         case ZIP_ER_NOZIP:
@@ -55,7 +80,7 @@ Result<PackageDirectory> readPackageDirectory(const QString& packagePath, int ma
 
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     if (count < 0) return Result<PackageDirectory>::failure(QString("Cannot read the package %1.").arg(shown));
-    const zip_int64_t limit = std::min<zip_int64_t>(count, std::max(maxNames, 0));
+    const zip_int64_t limit = std::min<zip_int64_t>(count, maxNames);
 
     PackageDirectory directory;
     directory.names.reserve(qsizetype(limit));

@@ -1,16 +1,12 @@
 #pragma once
-// Recursive folder listing: listFolderTree is the synchronous job (a root in, records out, progress callbacks, a
-// CancelToken it only reads); FolderLister is its thin asynchronous wrapper, which runs it on a worker thread and
-// reports progress every 500 files and its end to the starter's thread through queued signals.
+// Recursive folder listing: listFolderTree is a job of the core (a root in, records out, progress callbacks, a
+// CancelToken it only reads); a window runs it off its thread through its JobRunner.
 
 #include "CancelToken.h"
 
 #include <QDateTime>
-#include <QObject>
 #include <QString>
-#include <QThread>
 #include <functional>
-#include <memory>
 #include <vector>
 
 struct FolderRecord {
@@ -35,7 +31,7 @@ struct FolderRecord {
     QDateTime accessed() const { return QDateTime::fromMSecsSinceEpoch(accessedMs); }
 };
 
-/// Walks a tree synchronously; the worker behind FolderLister and a direct call for tests and the CLI.
+/// Walks a tree synchronously.
 /// Records are appended to out for everything below root (root itself is not listed); a folder's entries come in
 /// the order the file system gives them, each subfolder's contents after its parent's entries. Symbolic links
 /// are listed but not followed; folders that cannot be opened are listed with their error and their contents
@@ -65,36 +61,3 @@ struct FolderScanOptions {
 /// The same walk with options; cancel is checked between entries.
 bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const CancelToken& cancel,
                     const FolderScanOptions& options);
-
-class FolderLister : public QObject {
-    Q_OBJECT
-  public:
-    explicit FolderLister(QObject* parent = nullptr);
-    ~FolderLister() override; ///< cancels and waits for the worker
-
-    /// Starts listing root (a folder path) on a worker thread. A listing already running is cancelled and
-    /// waited for first; it reports nothing more, so every finished() belongs to the latest start(). The lister
-    /// owns the token its listing reads and clears it only here, once the previous worker has returned.
-    void start(const QString& root);
-    /// Asks the worker to stop; finished(count, true) follows. Does nothing when no listing runs.
-    void cancel();
-    /// True from start() until finished() has been delivered.
-    bool isRunning() const { return m_running; }
-    /// The records of the finished listing (valid after finished(); after a cancel, the part found so far).
-    const std::vector<FolderRecord>& records() const { return m_records; }
-
-  signals:
-    void progress(qint64 filesSoFar);
-    /// Delivered on the starter's thread; fileCount counts files (not folders); cancelled is true when cancel()
-    /// stopped the listing before its end.
-    void finished(qint64 fileCount, bool cancelled);
-
-  private:
-    void stopWorker();
-
-    std::unique_ptr<QThread> m_thread;
-    CancelToken m_cancel;
-    std::vector<FolderRecord> m_records;
-    quint64 m_generation = 0; ///< lets reports of a superseded listing still in the event queue be dropped
-    bool m_running = false;
-};

@@ -1,13 +1,11 @@
-#include "utility/FolderLister.h"
+#include "utility/FolderTree.h"
 #include "TestSupport.h"
 #include "UtilityTestHelpers.h"
 #include "utility/NativePath.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -127,43 +125,4 @@ TEST(FolderListerProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {
     EXPECT_EQ(reports, (std::vector<qint64>{100, 200}));
     EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const FolderRecord& r) { return !r.isFolder; }), 200);
     EXPECT_TRUE(cancel.cancelled()) << "the listing only reads the token";
-}
-
-TEST(FolderListerWorker, ReportsOnTheStartersThreadCancelsAndRestarts) {
-    FolderLister lister;
-    QSignalSpy finished(&lister, &FolderLister::finished);
-    std::vector<qint64> progress;
-    bool offThread = false;
-    auto onReport = [&] { offThread |= QThread::currentThread() != QCoreApplication::instance()->thread(); };
-    QObject::connect(&lister, &FolderLister::progress, [&](qint64 n) { progress.push_back(n), onReport(); });
-    QObject::connect(&lister, &FolderLister::finished, onReport);
-
-    lister.start(smallTree().path());
-    EXPECT_TRUE(lister.isRunning());
-    ASSERT_TRUE(finished.wait(20000));
-    EXPECT_FALSE(lister.isRunning() || offThread);
-    EXPECT_EQ(finished[0], (QVariantList{smallTree().files, false}));
-    EXPECT_EQ(progress, (std::vector<qint64>{500, 1000}));
-    EXPECT_EQ(qint64(lister.records().size()), smallTree().files + smallTree().folders);
-
-    lister.start(bigTree().path());
-    lister.cancel();
-    ASSERT_TRUE(finished.wait(20000));
-    EXPECT_TRUE(finished[1][1].toBool());
-    EXPECT_LT(finished[1][0].toLongLong(), bigTree().files);
-
-    // A restart drops the reports of the superseded listing. This thread stays busy without handling events
-    // while the first worker posts its reports, so they are still queued when the second start() supersedes it;
-    // the lister's token, set to stop the first worker, is cleared for the second.
-    finished.clear();
-    progress.clear();
-    lister.start(bigTree().path());
-    for (int i = 0; i < 2; ++i)
-        listRelative(bigTree().path());
-    lister.start(smallTree().path() + "/d1/s1");
-    ASSERT_TRUE(finished.wait(20000));
-    QCoreApplication::sendPostedEvents(); // anything the first worker posted was queued before the second start
-    EXPECT_EQ(finished.size(), 1);
-    EXPECT_EQ(finished[0], (QVariantList{300, false}));
-    EXPECT_TRUE(progress.empty()); // 300 files make no report of their own
 }

@@ -1,11 +1,10 @@
-#include "FolderLister.h"
+#include "FolderTree.h"
 #include "CancelToken.h"
 #include "NativePath.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
 
 #include <algorithm>
 #include <cerrno>
@@ -266,59 +265,4 @@ bool listFolderTree(const QString& root, std::vector<FolderRecord>& out, const C
     walker.oneFileSystem = options.oneFileSystem;
     if (options.keepFile) walker.keepFile = &options.keepFile;
     return walker.run(root);
-}
-
-FolderLister::FolderLister(QObject* parent) : QObject(parent) {}
-
-FolderLister::~FolderLister() {
-    stopWorker();
-}
-
-void FolderLister::stopWorker() {
-    if (m_thread) {
-        m_cancel.cancel();
-        m_thread->wait();
-        m_thread.reset();
-    }
-    m_running = false;
-}
-
-void FolderLister::cancel() {
-    if (m_running) m_cancel.cancel();
-}
-
-void FolderLister::start(const QString& root) {
-    stopWorker();
-    const quint64 generation = ++m_generation;
-    m_records.clear();
-    m_running = true;
-    m_cancel.clear(); // no worker runs now: the token is ours to clear
-
-    // The worker only ever posts to this object; the destructor joins it before the object goes, and Qt drops
-    // events still queued for a destroyed object, so no report can reach a dead lister.
-    m_thread.reset(QThread::create([this, root, generation] {
-        auto records = std::make_shared<std::vector<FolderRecord>>();
-        const bool complete = listFolderTree(root, *records, m_cancel, [this, generation](qint64 filesSoFar) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, filesSoFar] {
-                    if (generation == m_generation) emit progress(filesSoFar);
-                },
-                Qt::QueuedConnection);
-        });
-        qint64 files = 0;
-        for (const FolderRecord& r : *records)
-            if (!r.isFolder && !r.error) ++files;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, records, files, complete] {
-                if (generation != m_generation) return; // superseded by a later start()
-                m_records = std::move(*records);
-                m_running = false;
-                emit finished(files, !complete);
-            },
-            Qt::QueuedConnection);
-    }));
-    m_thread->setObjectName(QStringLiteral("FolderLister"));
-    m_thread->start();
 }

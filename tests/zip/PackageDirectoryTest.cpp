@@ -1,4 +1,4 @@
-#include "utility/PackageDirectory.h"
+#include "zip/PackageDirectory.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -26,7 +26,7 @@ QString makePackage(const QString& path, const QStringList& names) {
 }
 
 void expectFailureNaming(const QString& path) {
-    Result<PackageDirectory> result = readPackageDirectory(path);
+    Result<PackageDirectory> result = zipEntryNames(path);
     EXPECT_FALSE(result) << path.toStdString();
     EXPECT_TRUE(result.message().contains(path)) << result.message().toStdString();
 }
@@ -36,14 +36,14 @@ void expectFailureNaming(const QString& path) {
 TEST(PackageDirectory, GivesTheStoredNamesInOrder) {
     TempDir dir;
     const QStringList names = {"zeta.txt", "docs/", "docs/readme.md", "Grüße/übersicht.txt"};
-    Result<PackageDirectory> result = readPackageDirectory(makePackage(dir.file("p.zip"), names));
+    Result<PackageDirectory> result = zipEntryNames(makePackage(dir.file("p.zip"), names));
     ASSERT_TRUE(result) << result.message().toStdString();
     EXPECT_EQ(result->names, names);
     EXPECT_FALSE(result->tableFull);
 
     // Just the end record, as tools leave a package whose last entry was deleted: a package with no names.
     writeFile(dir.file("empty.zip"), QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
-    result = readPackageDirectory(dir.file("empty.zip"));
+    result = zipEntryNames(dir.file("empty.zip"));
     EXPECT_TRUE(result && result->names.isEmpty() && !result->tableFull);
 }
 

@@ -1,23 +1,14 @@
-// The zip layer over libzip. Browsing keeps one read-only handle and a cached copy of every entry's facts, so the
-// per-index getters cost nothing. Writing (compress and delete) is ZipWriter.h's work, extracting and testing
-// ZipExtractor.h's; spanned packages are cut and read through ZipSpan.h. Whatever writes, the package on disk is
-// either fully updated or untouched.
+// Reading packages over libzip. Browsing keeps one read-only handle and a cached copy of every entry's facts.
+// Extracting and testing are ZipExtractor.h's work; spanned packages are read through JoinedPackage.h.
 
-#include "ZipPackage.h"
-#include "ZipDetail.h"
+#include "RebuildJournal.h"
 #include "ZipDirectory.h"
-#include "ZipExtractor.h"
 #include "ZipLayout.h"
+#include "ZipPackageImpl.h"
 #include "ZipSpan.h"
-#include "ZipWriter.h"
 #include "utility/FileOps.h"
 #include "utility/NativePath.h"
-#include "utility/WorkFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
@@ -36,55 +27,6 @@ namespace {
 constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max();
 
 } // namespace
-
-struct ZipPackage::Impl {
-    ZipHandle m_zip;
-    bool m_handleDeferred = false; // opened for listing: m_zip is opened when an operation first needs it
-    QString m_path;
-    std::vector<ZipEntry> m_entries;
-    std::vector<char> m_selected;
-    int m_selectedCount = 0;
-    qint64 m_totalBytes = 0;
-    QString m_comment;
-    bool m_spanned = false;
-    std::shared_ptr<JoinedPackage> m_joined; // the volumes of a spanned package, or a package read with repairs
-    QString m_newPath;                       // target of the next compress when no package is open
-    std::vector<WriteOrder> m_orders;
-    QHash<QString, size_t> m_orderIndex; // stored name -> place in m_orders, so ordering stays linear
-    QString m_lastError;
-    QString m_notice;                      // an interrupted rebuild found beside the open package
-    const CancelToken* m_cancel = nullptr; // the running job's token, only read
-    std::atomic<qint64> m_runDone{0};
-    std::atomic<qint64> m_runTotal{0};
-    qint64 m_written = 0; // entries the last compress added or replaced
-
-    int fail(const QString& text) {
-        m_lastError = text;
-        return kZipFailed;
-    }
-    int succeed() {
-        m_lastError.clear();
-        return kZipOk;
-    }
-    bool valid(qint64 index) const { return index >= 0 && index < qint64(m_entries.size()); }
-    const ZipEntry& at(qint64 index) const {
-        static const ZipEntry none;
-        return valid(index) ? m_entries[size_t(index)] : none;
-    }
-    void startRun() {
-        m_runDone = 0;
-        m_runTotal = 0;
-        m_lastError.clear();
-    }
-    bool readEntries(zip_t* zip, QString* error);
-    bool readDirectory(const QString& path);
-    bool ensureHandle();
-    /// A request over the open package's entries that reports to this run's counters and stops by stop.
-    ExtractRequest readRequest(const QString& password, const ZipProgressCallback& progress, RunStop& stop);
-    int extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
-                const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
-                bool allowSecondWorker);
-};
 
 namespace {
 
@@ -246,7 +188,7 @@ bool ZipPackage::Impl::ensureHandle() {
 }
 
 ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipProgressCallback& progress,
-                                             RunStop& stop) {
+                                             const CancelToken& cancel) {
     ExtractRequest request;
     request.packagePath = m_path;
     if (m_joined)
@@ -258,18 +200,15 @@ ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipP
     request.entries = &m_entries;
     request.password = password.toUtf8();
     request.progress = progress;
-    request.cancel = &stop;
-    request.runDone = &m_runDone;
-    request.runTotal = &m_runTotal;
+    request.cancel = &cancel;
     return request;
 }
 
 int ZipPackage::Impl::extract(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
-                              const ExtractOptions& options, const ZipProgressCallback& progress, ExtractReport* report,
-                              bool allowSecondWorker) {
+                              const ExtractOptions& options, const CancelToken& cancel,
+                              const ZipProgressCallback& progress, ExtractReport* report, bool allowSecondWorker) {
     if (!ensureHandle()) return kZipFailed;
-    RunStop stop(m_cancel);
-    ExtractRequest request = readRequest(password, progress, stop);
+    ExtractRequest request = readRequest(password, progress, cancel);
     request.indices = std::move(indices);
     request.targetFolder = targetFolder;
     request.options = options;
@@ -409,12 +348,6 @@ void ZipPackage::zCloseZipFile() {
     d->m_orderIndex.clear();
 }
 
-bool ZipPackage::isOpen() const {
-    return d->m_zip != nullptr || d->m_handleDeferred;
-}
-QString ZipPackage::path() const {
-    return d->m_path;
-}
 qint64 ZipPackage::zGetTotalFiles() const {
     return qint64(d->m_entries.size());
 }
@@ -432,30 +365,6 @@ QString ZipPackage::zOpenNotice() const {
 }
 const std::vector<ZipEntry>& ZipPackage::entries() const {
     return d->m_entries;
-}
-QString ZipPackage::zGetFileName(qint64 index) const {
-    return d->at(index).name;
-}
-QString ZipPackage::zGetFilePath(qint64 index) const {
-    return d->at(index).folderPath;
-}
-QString ZipPackage::zGetFileExt(qint64 index) const {
-    return d->at(index).extension;
-}
-qint64 ZipPackage::zGetFileSize(qint64 index) const {
-    return d->at(index).size;
-}
-qint64 ZipPackage::zGetCompressedFileSize(qint64 index) const {
-    return d->at(index).compressedSize;
-}
-quint16 ZipPackage::zGetFileDate(qint64 index) const {
-    return d->at(index).dosDate;
-}
-quint16 ZipPackage::zGetFileTime(qint64 index) const {
-    return d->at(index).dosTime;
-}
-bool ZipPackage::zFileIsEncrypted(qint64 index) const {
-    return d->at(index).encrypted;
 }
 
 // --- selection and delete ---
@@ -477,49 +386,35 @@ void ZipPackage::zUnselectAll() {
     d->m_selectedCount = 0;
 }
 
-int ZipPackage::zDeleteFiles() {
-    d->startRun();
-    if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
-    if (d->m_selectedCount == 0) return d->fail(QStringLiteral("No entries are selected for deletion."));
-    if (d->m_spanned)
-        return d->fail(QStringLiteral("Cannot delete from %1: it is a spanned package. Join its volumes with "
-                                      "zip -s 0 first.")
-                           .arg(d->m_path));
-    const QString path = d->m_path;
-    if (!d->ensureHandle()) return kZipFailed;
-    const WriteOutcome outcome = deleteEntries(path, d->m_zip.get(), d->m_entries, d->m_selected);
-    if (outcome.result != kZipOk) return d->fail(outcome.message);
-    return zOpenZipFile(path);
-}
-
 // --- extraction ---
 
 int ZipPackage::zExtractOne(qint64 index, const QString& targetFolder, const QString& password,
-                            const ExtractOptions& options, ExtractReport* report, const ZipProgressCallback& progress) {
+                            const ExtractOptions& options, const CancelToken& cancel, ExtractReport* report,
+                            const ZipProgressCallback& progress) {
     d->startRun();
-    if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
+    if (!d->isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (!d->valid(index))
         return d->fail(QStringLiteral("There is no entry number %1 in %2.").arg(index).arg(d->m_path));
-    return d->extract({index}, targetFolder, password, options, progress, report, false);
+    return d->extract({index}, targetFolder, password, options, cancel, progress, report, false);
 }
 
 int ZipPackage::zExtractAll(const QString& targetFolder, const QString& password, const ExtractOptions& options,
-                            const ZipProgressCallback& progress, ExtractReport* report) {
+                            const CancelToken& cancel, const ZipProgressCallback& progress, ExtractReport* report) {
     d->startRun();
-    if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
+    if (!d->isOpen()) return d->fail(QStringLiteral("No package is open."));
     std::vector<qint64> indices(d->m_entries.size());
     for (size_t i = 0; i < indices.size(); ++i)
         indices[i] = qint64(i);
-    return d->extract(std::move(indices), targetFolder, password, options, progress, report, true);
+    return d->extract(std::move(indices), targetFolder, password, options, cancel, progress, report, true);
 }
 
-int ZipPackage::zTestAll(const QString& password, QStringList* failures, const ZipProgressCallback& progress) {
+int ZipPackage::zTestAll(const QString& password, QStringList* failures, const CancelToken& cancel,
+                         const ZipProgressCallback& progress) {
     d->startRun();
     if (failures) failures->clear();
-    if (!isOpen()) return d->fail(QStringLiteral("No package is open."));
+    if (!d->isOpen()) return d->fail(QStringLiteral("No package is open."));
     if (!d->ensureHandle()) return kZipFailed;
-    RunStop stop(d->m_cancel);
-    ExtractRequest request = d->readRequest(password, progress, stop);
+    ExtractRequest request = d->readRequest(password, progress, cancel);
     request.indices.resize(d->m_entries.size());
     for (size_t i = 0; i < request.indices.size(); ++i)
         request.indices[i] = qint64(i);
@@ -530,136 +425,6 @@ int ZipPackage::zTestAll(const QString& password, QStringList* failures, const Z
     return outcome.result;
 }
 
-// --- creating and compressing ---
-
-int ZipPackage::zCreateNewZip(const QString& path) {
-    zCloseZipFile();
-    d->m_lastError.clear();
-    const QFileInfo info(path);
-    if (info.isDir()) return d->fail(QStringLiteral("Cannot create %1: it is a folder.").arg(path));
-    if (!QFileInfo(info.absolutePath()).isDir())
-        return d->fail(
-            QStringLiteral("Cannot create %1: the folder %2 does not exist.").arg(path, info.absolutePath()));
-    d->m_newPath = info.absoluteFilePath();
-    return kZipOk;
-}
-
-int ZipPackage::zOrderFile(const QString& filePath, const QString& storedName, UpdateCode code) {
-    d->m_lastError.clear();
-    if (!isOpen() && d->m_newPath.isEmpty())
-        return d->fail(QStringLiteral("Cannot add %1: no package is open or being created.").arg(filePath));
-    // The entry itself: a symbolic link is stored as the link it is, even when it points nowhere.
-    const QFileInfo info(filePath);
-    struct stat st;
-    if (::lstat(NativePath::encode(filePath).constData(), &st) != 0)
-        return d->fail(QStringLiteral("Cannot add %1: the file does not exist.").arg(NativePath::display(filePath)));
-    QString name = storedName.isEmpty() ? info.fileName() : storedName;
-    // Stored names are relative by nature; a leading "/" would only make other programs refuse the entry.
-    while (name.startsWith(u'/'))
-        name.remove(0, 1);
-    if (S_ISDIR(st.st_mode) && !name.endsWith(u'/')) name += u'/';
-    if (name.isEmpty() || name == QLatin1String("/"))
-        return d->fail(QStringLiteral("Cannot add %1: it has no name to store.").arg(filePath));
-    WriteOrder order{info.absoluteFilePath(), name, code};
-    const auto queued = d->m_orderIndex.constFind(name);
-    if (queued != d->m_orderIndex.constEnd()) {
-        d->m_orders[*queued] = order; // the later order for one stored name wins, as it would if added one by one
-        return kZipOk;
-    }
-    d->m_orderIndex.insert(name, d->m_orders.size());
-    d->m_orders.push_back(std::move(order));
-    return kZipOk;
-}
-
-int ZipPackage::zCompressFiles(const QString& password, CompressionLevel level, const QString& comment,
-                               const ZipProgressCallback& progress) {
-    d->startRun();
-    d->m_written = 0;
-    const bool creating = !isOpen();
-    const QString target = creating ? d->m_newPath : d->m_path;
-    if (target.isEmpty()) return d->fail(QStringLiteral("No package is open or being created."));
-    if (!creating && d->m_spanned)
-        return d->fail(QStringLiteral("Cannot update %1: it is a spanned package. Join its volumes with zip -s 0 "
-                                      "first.")
-                           .arg(target));
-    if (creating && d->m_orders.empty())
-        return d->fail(QStringLiteral("Nothing to write into %1: no files were ordered.").arg(target));
-
-    CompressRequest request;
-    request.target = target;
-    request.creating = creating;
-    request.entries = &d->m_entries;
-    request.oldComment = d->m_comment;
-    request.orders = &d->m_orders;
-    request.password = password.toUtf8();
-    request.level = level;
-    request.comment = comment;
-    request.progress = progress;
-    RunStop stop(d->m_cancel);
-    request.cancel = &stop;
-    request.runDone = &d->m_runDone;
-    request.runTotal = &d->m_runTotal;
-    const WriteOutcome outcome = compressFiles(request);
-    if (outcome.ordersUsed) {
-        d->m_orders.clear();
-        d->m_orderIndex.clear();
-    }
-    d->m_lastError = outcome.message;
-    if (outcome.result != kZipOk || !outcome.changed) return outcome.result;
-    d->m_written = outcome.written;
-    return zOpenZipFile(target);
-}
-
-qint64 ZipPackage::zGetWrittenCount() const {
-    return d->m_written;
-}
-
 QString ZipPackage::zGetLastErrorAsText() const {
     return d->m_lastError;
-}
-
-void ZipPackage::zGetRunTimeInfo(qint64& done, qint64& total) const {
-    done = d->m_runDone.load();
-    total = d->m_runTotal.load();
-}
-
-void ZipPackage::setCancelToken(const CancelToken* token) {
-    d->m_cancel = token;
-}
-
-int splitIntoVolumes(const QString& source, const QString& target, qint64 volumeSize, QString* error,
-                     const std::function<bool()>& keepGoing) {
-    if (error) error->clear();
-    qint64 perVolume = volumeSize;
-    if (volumeSize == 0) {
-        // The source already takes its room on the target's file system; count it back in.
-        const qint64 size = QFileInfo(source).size();
-        const qint64 freeNow = freeBytesAt(QFileInfo(target).absolutePath());
-        perVolume = automaticVolumeSize(size, freeNow < 0 ? -1 : freeNow + size);
-        if (perVolume < 0) return -1;
-    } else if (QFileInfo(source).size() <= volumeSize) {
-        return -1; // one volume would hold it all: an ordinary package serves every reader better
-    }
-    const SplitOutcome split = splitPackage(source, target, perVolume, [&] { return !keepGoing || keepGoing(); });
-    if (split.result == kZipOk) return int(split.volumes);
-    if (error) *error = split.result == kZipCancelled ? QString() : split.message;
-    return 0;
-}
-
-bool recoverSpannedRebuild(const QString& package, QStringList* notes) {
-    const RebuildRecovery recovery = recoverRebuild(package);
-    if (notes) *notes << recovery.refused;
-    return recovery.complete;
-}
-
-void setSpannedRebuildSeam(std::function<void(const char*)> seam) {
-    setRebuildSeam(std::move(seam));
-}
-
-int packageVolumeCount(const QString& path) {
-    return int(volumeCountOf(path));
-}
-
-void removeEarlierVolumes(const QString& lastVolume, int volumeCount) {
-    if (volumeCount > 1) removeVolumes(lastVolume, 1, quint32(volumeCount - 1));
 }
