@@ -20,7 +20,7 @@ const char* sourceText(PasswordSource source) {
 namespace PasswordSources {
 
 PasswordSource stored(const AppState& state) {
-    const QString text = state.settings.GetSetting(kSettingsSection, kPasswordSourceKey, QString());
+    const QString text = state.settings.GetSetting(kSettingsSection, OptionKeys::key(Key::PasswordSetBy), QString());
     for (PasswordSource source : {PasswordSource::Build, PasswordSource::Extraction})
         if (text == QLatin1String(sourceText(source))) return source;
     return PasswordSource::Unconfirmed;
@@ -29,7 +29,7 @@ PasswordSource stored(const AppState& state) {
 QPair<QString, QString> entryFor(const AppState& state, const QString& password, PasswordSource by) {
     PasswordSource source = by;
     if (by != PasswordSource::Build && password == state.text(Option::ZipPassword)) source = stored(state);
-    return {kPasswordSourceKey, QString::fromLatin1(sourceText(source))};
+    return {OptionKeys::key(Key::PasswordSetBy), QString::fromLatin1(sourceText(source))};
 }
 
 bool needsConfirmation(const AppState& state, const QString& password) {

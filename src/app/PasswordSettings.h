@@ -2,16 +2,12 @@
 // The program-wide zip password and whether its box hides what is typed: what the password dialog hands back.
 //
 // Building, updating and extracting share the one stored password, so a password typed for an extraction would be
-// the next backup's password. Beside it the store keeps where it was last set (kPasswordSourceKey): a
+// the next backup's password. Beside it the store keeps where it was last set (Key::PasswordSetBy): a
 // build uses a password only once it was confirmed for building, that is typed twice in the build settings.
 
 #include "AppState.h"
 
 #include <QPair>
-
-/// Not one of the options of OptionKeys but a key of its own beside them in section "Settings": where the stored
-/// password (Optionse4) was last set.
-inline const QString kPasswordSourceKey = QStringLiteral("PasswordSetBy");
 
 /// Where the stored password was last set.
 enum class PasswordSource {

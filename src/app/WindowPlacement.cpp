@@ -26,14 +26,14 @@ QString formatPlacement(const WindowPlacement& p) {
     return QString("%1,%2,%3,%4").arg(p.left).arg(p.top).arg(p.width).arg(p.height);
 }
 
-std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, const QString& tag) {
-    return parsePlacement(settings.GetSetting(kSettingsSection, tag, ""));
+std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, PlacedWindow window) {
+    return parsePlacement(settings.GetSetting(kSettingsSection, OptionKeys::key(window), ""));
 }
 
-void savePlacement(CRegSettings& settings, const QString& tag, const WindowPlacement& placement, bool minimised,
+void savePlacement(CRegSettings& settings, PlacedWindow window, const WindowPlacement& placement, bool minimised,
                    bool maximised) {
     if (minimised || maximised) return;
-    settings.SaveSetting(kSettingsSection, tag, formatPlacement(placement));
+    settings.SaveSetting(kSettingsSection, OptionKeys::key(window), formatPlacement(placement));
 }
 
 WindowPlacement fittedPlacement(const WindowPlacement& p, const QRect& area) {

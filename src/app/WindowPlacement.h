@@ -1,6 +1,8 @@
 #pragma once
 // Window placement kept as "left,top,width,height" under the window's own name.
 
+#include "OptionKeys.h"
+
 #include <QRect>
 #include <QString>
 #include <optional>
@@ -19,10 +21,10 @@ struct WindowPlacement {
 std::optional<WindowPlacement> parsePlacement(const QString& text);
 QString formatPlacement(const WindowPlacement& placement);
 
-/// The stored placement of the window named tag, or nothing (the caller centres the window).
-std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, const QString& tag);
+/// The stored placement of the window, or nothing (the caller centres the window).
+std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, PlacedWindow window);
 /// Stores the placement unless the window is minimised or maximised, which keeps the last normal one.
-void savePlacement(CRegSettings& settings, const QString& tag, const WindowPlacement& placement, bool minimised,
+void savePlacement(CRegSettings& settings, PlacedWindow window, const WindowPlacement& placement, bool minimised,
                    bool maximised);
 /// The placement shrunk to the area where it is larger, then moved so that the whole window lies inside it: a
 /// placement stored on a larger or second screen, or grown by a tall status line, opens where it can be seen.

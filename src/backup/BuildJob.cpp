@@ -134,7 +134,7 @@ void ZipSettings::store(AppState& state) const {
     QList<QPair<QString, QString>> more{PasswordSources::entryFor(
         state, password, passwordConfirmed ? PasswordSource::Build : PasswordSource::Unconfirmed)};
     state.setText(Option::ZipPassword, password);
-    if (keptSpanSize) more.append({kSpanningKey, *keptSpanSize});
+    if (keptSpanSize) more.append({OptionKeys::key(Key::Spanning), *keptSpanSize});
     state.save({Option::CompressionMethod, Option::UpdateOption, Option::ResetArchiveAttribute, Option::HidePassword,
                 Option::ZipPassword},
                more);

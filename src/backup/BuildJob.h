@@ -58,7 +58,7 @@ struct ZipSettings {
     /// The password was confirmed for building (the dialog's Build button, typed twice where it had to be). A
     /// password stored without it is not one the next build may use unasked.
     bool passwordConfirmed = false;
-    /// The custom size box, kept under "Spanning" for the next build; an update leaves it unset and the stored
+    /// The custom size box, kept under Key::Spanning for the next build; an update leaves it unset and the stored
     /// size as it is.
     std::optional<QString> keptSpanSize;
 
@@ -68,9 +68,6 @@ struct ZipSettings {
     /// size when set, to the store with one write of the settings file.
     void store(AppState& state) const;
 };
-
-/// The key of the size box of the zip settings dialog in section "Settings".
-inline const QString kSpanningKey = QStringLiteral("Spanning");
 
 /// Options01 "1".."4" -> None..Maximum (anything else Normal).
 CompressionLevel levelFromOption(const QString& value);

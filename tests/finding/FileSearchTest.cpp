@@ -215,7 +215,7 @@ TEST(SearchOptionsStore, FirstUseDefaultsAndOneWriteThatReadsBack) {
     const SearchOptions first = SearchOptions::load(store);
     const QStringList expected{"All", "0", "0", "0", "0", "0", "at lease", "0", "*.*", "", "modified date", "", ""};
     for (int i = 0; i < kSearchKeyCount; ++i)
-        EXPECT_EQ(first.text(SearchKey(i)), expected[i]) << searchKeyName(SearchKey(i)).toStdString();
+        EXPECT_EQ(first.text(SearchKey(i)), expected[i]) << OptionKeys::key(SearchKey(i)).toStdString();
 
     SearchOptions changed = first;
     changed.setTicked(SearchKey::DateTicked, true);

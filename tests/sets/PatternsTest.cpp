@@ -143,7 +143,7 @@ TEST(StoredPatterns, FromSettingsUsesTheDefaultsOnlyForMissingKeys) {
     EXPECT_EQ(fresh.include, (std::array<QString, 5>{"*.*", "", "", "", ""}));
     EXPECT_EQ(fresh.exclude, (std::array<QString, 5>{"*.tmp", "*.swp", "system.dat", "", ""}));
     EXPECT_EQ(CurrentPatterns::fromSettings(settings, true).exclude[3], "pagefile.sys");
-    EXPECT_EQ(patternKey(9), "Pattern09");
+    EXPECT_EQ(OptionKeys::patternKey(9), "Pattern09");
 
     // A value stored empty stays empty: clearing include 1 must not bring "*.*" back.
     settings.SaveSetting(kSettingsSection, "Pattern01", "");
@@ -160,8 +160,10 @@ TEST(StoredPatterns, StoreKeepsTextsAsTyped) {
     const CurrentPatterns typed = patterns({"  *.doc *.xls ", "", "a,b", "", "[x"}, {"*.tmp", "", "", "", "*\\odd"});
     typed.store(settings);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(settings.GetSetting(kSettingsSection, patternKey(i + 1), "missing"), typed.include[i]) << i;
-        EXPECT_EQ(settings.GetSetting(kSettingsSection, patternKey(i + 6), "missing"), typed.exclude[i]) << i;
+        EXPECT_EQ(settings.GetSetting(kSettingsSection, OptionKeys::patternKey(i + 1), "missing"), typed.include[i])
+            << i;
+        EXPECT_EQ(settings.GetSetting(kSettingsSection, OptionKeys::patternKey(i + 6), "missing"), typed.exclude[i])
+            << i;
     }
     CRegSettings again("Brindlecot", "SetsPatternsStore");
     const CurrentPatterns back = CurrentPatterns::fromSettings(again);

@@ -44,7 +44,6 @@
 
 namespace {
 
-const QString kPlacementTag = QStringLiteral("fKovra");
 const QString kFilesDialogTitle = QStringLiteral("Varnhold - Browse for files");
 const QString kFolderDialogTitle = QStringLiteral("Please select the target folder for the zip package");
 const QString kClearTip = QStringLiteral("Clear selections");
@@ -449,7 +448,7 @@ void fKovra::restorePlacement() {
     const QSize designed(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
     resize(designed);
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
+    if (auto stored = loadPlacement(m_state.settings, PlacedWindow::Wizard)) {
         const QRect rect(stored->left, stored->top, stored->width, stored->height);
         if (const QScreen* at = QGuiApplication::screenAt(rect.center())) screen = at;
         if (screen) stored = fittedPlacement(*stored, screen->availableGeometry());
@@ -486,7 +485,7 @@ void fKovra::closeEvent(QCloseEvent* event) {
     const bool maximised = isMaximized() || isFullScreen();
     if (!minimised && !maximised)
         resize(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
-    savePlacement(m_state.settings, kPlacementTag, {x(), y(), width(), height()}, minimised, maximised);
+    savePlacement(m_state.settings, PlacedWindow::Wizard, {x(), y(), width(), height()}, minimised, maximised);
     event->accept();
     emit closed(m_resultPackage);
 }

@@ -233,7 +233,7 @@ void fZipSet::load(const QString& openPackage) {
     const QString password = m_state.reload(Option::ZipPassword);
     m_state.reload(Option::ZipFolder);
     const QString packageName = m_state.reload(Option::ZipFileName);
-    m_spanSizeEdit->setText(m_state.settings.GetSetting(kSettingsSection, kSpanningKey, QString()));
+    m_spanSizeEdit->setText(m_state.settings.GetSetting(kSettingsSection, OptionKeys::key(Key::Spanning), QString()));
 
     if (!update) {
         // A new package has nothing to freshen or update.

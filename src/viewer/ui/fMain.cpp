@@ -34,7 +34,6 @@
 
 namespace {
 
-const QString kPlacementTag = QStringLiteral("fMain");
 const QString kOpenDialogTitle = QStringLiteral("Varnhold - Browse for zip packages to open.");
 const QString kOpenDialogFilter = QStringLiteral("All Files (*.zip)");
 
@@ -213,7 +212,7 @@ void fMain::load() {
 }
 
 void fMain::restorePlacement() {
-    if (auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
+    if (auto stored = loadPlacement(m_state.settings, PlacedWindow::Main)) {
         // Fitted to the screen it was on (or the main one when that is gone), so it always opens in sight.
         const QRect rect(stored->left, stored->top, stored->width, stored->height);
         const QScreen* screen = QGuiApplication::screenAt(rect.center());
@@ -225,7 +224,7 @@ void fMain::restorePlacement() {
     }
     // Nothing stored yet: centre the designed size on the screen. A stored text that is not a placement
     // lands here too, which keeps the designed size.
-    if (m_state.settings.GetSetting(kSettingsSection, kPlacementTag, "").isEmpty()) {
+    if (m_state.settings.GetSetting(kSettingsSection, OptionKeys::key(PlacedWindow::Main), "").isEmpty()) {
         const QScreen* screen = QGuiApplication::primaryScreen();
         if (!screen) return;
         const QRect area = screen->availableGeometry();
@@ -650,7 +649,7 @@ void fMain::closeEvent(QCloseEvent* event) {
     if (!minimised && !maximised && !isFullScreen())
         resize(qMax(width(), kMinimumWidth), qMax(height(), kMinimumHeight));
     m_package.zCloseZipFile();
-    savePlacement(m_state.settings, kPlacementTag, {x(), y(), width(), height()}, minimised,
+    savePlacement(m_state.settings, PlacedWindow::Main, {x(), y(), width(), height()}, minimised,
                   maximised || isFullScreen());
     event->accept();
 }
