@@ -50,3 +50,31 @@ QString describe(PasswordSource source) {
 }
 
 } // namespace PasswordSources
+
+const QList<Option>& PasswordOptions::storedOptions() {
+    static const QList<Option> options = {Option::HidePassword, Option::ZipPassword};
+    return options;
+}
+
+PasswordOptions PasswordOptions::fromState(const AppState& state) {
+    return {state.text(Option::ZipPassword), state.flag(Option::HidePassword)};
+}
+
+PasswordOptions PasswordOptions::load(AppState& state) {
+    for (Option option : storedOptions())
+        state.reload(option);
+    return fromState(state);
+}
+
+QPair<QString, QString> PasswordOptions::setIn(AppState& state, PasswordSource by) const {
+    // Asked before the password changes: one that stays keeps where it was set.
+    const auto source = PasswordSources::entryFor(state, text, by);
+    state.setFlag(Option::HidePassword, hidden);
+    state.setText(Option::ZipPassword, text);
+    return source;
+}
+
+void PasswordOptions::store(AppState& state, PasswordSource by) const {
+    const auto source = setIn(state, by);
+    state.save(storedOptions(), {source});
+}

@@ -1,5 +1,5 @@
 #pragma once
-// The program-wide zip password and whether its box hides what is typed: what the password dialog hands back.
+// The program-wide zip password and whether its box hides what is typed (PasswordOptions), and where it was set.
 //
 // Building, updating and extracting share the one stored password, so a password typed for an extraction would be
 // the next backup's password. Beside it the store keeps where it was last set (Key::PasswordSetBy): a
@@ -7,6 +7,7 @@
 
 #include "AppState.h"
 
+#include <QList>
 #include <QPair>
 
 /// Where the stored password was last set.
@@ -29,19 +30,22 @@ bool needsConfirmation(const AppState& state, const QString& password);
 QString describe(PasswordSource source);
 } // namespace PasswordSources
 
-struct PasswordSettings {
-    QString password;         ///< Option::ZipPassword
-    bool hidePassword = true; ///< Option::HidePassword
+/// The shared password and whether its box hides what is typed, as one value: the zip settings, the extract settings
+/// and the password dialog all carry it, load it and store it through here.
+struct PasswordOptions {
+    QString text;       ///< Option::ZipPassword, "" for none
+    bool hidden = true; ///< Option::HidePassword
 
-    static PasswordSettings fromState(const AppState& state) {
-        return {state.text(Option::ZipPassword), state.flag(Option::HidePassword)};
-    }
-    /// Puts both into the shared option values and writes them, with the password's source (an extraction asked
-    /// for it), with one write of the store.
-    void store(AppState& state) const {
-        const auto source = PasswordSources::entryFor(state, password, PasswordSource::Extraction);
-        state.setFlag(Option::HidePassword, hidePassword);
-        state.setText(Option::ZipPassword, password);
-        state.save({Option::HidePassword, Option::ZipPassword}, {source});
-    }
+    /// The two options they are kept under.
+    static const QList<Option>& storedOptions();
+    /// From the shared option values.
+    static PasswordOptions fromState(const AppState& state);
+    /// From the store, which another window may have changed; the shared values follow it.
+    static PasswordOptions load(AppState& state);
+    /// Puts both into the shared option values only, and gives the entry of where the password was set (set by
+    /// `by`), for the caller to write together with them.
+    QPair<QString, QString> setIn(AppState& state, PasswordSource by) const;
+    /// Puts both into the shared option values and writes them with where the password was set, with one write of
+    /// the store.
+    void store(AppState& state, PasswordSource by) const;
 };

@@ -1,7 +1,6 @@
 #include "BuildJob.h"
 
 #include "app/AppState.h"
-#include "app/PasswordSettings.h"
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
 #include "utility/NativePath.h"
@@ -113,53 +112,6 @@ QString buildButtonCaption(BuildMode mode) {
     return mode == BuildMode::Build ? QStringLiteral(" Build") : QStringLiteral(" Update");
 }
 } // namespace BuildTexts
-
-ZipSettings ZipSettings::fromState(const AppState& state) {
-    ZipSettings s;
-    s.level = levelFromOption(state.text(Option::CompressionMethod));
-    s.updateCode = updateCodeFromOption(state.text(Option::UpdateOption));
-    s.spanSize = -1;
-    s.password = state.text(Option::ZipPassword);
-    s.resetArchive = state.flag(Option::ResetArchiveAttribute);
-    s.hidePassword = state.flag(Option::HidePassword);
-    return s;
-}
-
-void ZipSettings::store(AppState& state) const {
-    // The stored codes count from 1 in the order of the enumerations.
-    state.setNumber(Option::CompressionMethod, static_cast<int>(level) + 1);
-    state.setNumber(Option::UpdateOption, static_cast<int>(updateCode) + 1);
-    state.setFlag(Option::ResetArchiveAttribute, resetArchive);
-    state.setFlag(Option::HidePassword, hidePassword);
-    QList<QPair<QString, QString>> more{PasswordSources::entryFor(
-        state, password, passwordConfirmed ? PasswordSource::Build : PasswordSource::Unconfirmed)};
-    state.setText(Option::ZipPassword, password);
-    if (keptSpanSize) more.append({OptionKeys::key(Key::Spanning), *keptSpanSize});
-    state.save({Option::CompressionMethod, Option::UpdateOption, Option::ResetArchiveAttribute, Option::HidePassword,
-                Option::ZipPassword},
-               more);
-}
-
-CompressionLevel levelFromOption(const QString& value) {
-    if (value == QLatin1String("1")) return CompressionLevel::None;
-    if (value == QLatin1String("2")) return CompressionLevel::Fast;
-    if (value == QLatin1String("4")) return CompressionLevel::Maximum;
-    return CompressionLevel::Normal;
-}
-
-UpdateCode updateCodeFromOption(const QString& value) {
-    if (value == QLatin1String("2")) return UpdateCode::Freshen;
-    if (value == QLatin1String("3")) return UpdateCode::Update;
-    return UpdateCode::AddReplace;
-}
-
-qint64 spanSizeFrom(bool noSpanning, bool automatic, bool custom, const QString& customSize) {
-    qint64 size = -1;
-    if (noSpanning) size = -1;
-    if (automatic) size = 0;
-    if (custom) size = TextUtil::trimBlanks(customSize).toLongLong();
-    return size;
-}
 
 QString storedNameFor(const QString& path, bool fullPaths) {
     return fullPaths ? path.mid(1) : QString();
@@ -579,7 +531,7 @@ BuildResult BuildJob::build() {
         if (orders.empty()) return nothingLeft();
         // The work file is always one ordinary package, so that it can be read back whole; volumes are cut from
         // it only after it has passed its check.
-        result = m_package.zCompressFiles(m_params.zip.password, m_params.zip.level, m_params.comment, onCompress);
+        result = m_package.zCompressFiles(m_params.zip.password.text, m_params.zip.level, m_params.comment, onCompress);
         if (result == kZipCancelled || (result != kZipOk && cancelRequested()))
             return discard(finish(BuildOutcome::Cancelled));
         if (result == kZipOk) {
@@ -623,7 +575,7 @@ BuildResult BuildJob::build() {
                                   .arg(target, m_package.zGetLastErrorAsText())));
     QStringList failures;
     if (m_callbacks.checking) m_callbacks.checking(0);
-    const int tested = m_package.zTestAll(m_params.zip.password, &failures, [this](const ZipProgress& p) {
+    const int tested = m_package.zTestAll(m_params.zip.password.text, &failures, [this](const ZipProgress& p) {
         if (m_callbacks.checking) m_callbacks.checking(checkingPercent(p));
         return !cancelRequested();
     });

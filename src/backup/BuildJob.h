@@ -8,6 +8,7 @@
 // failure at any point leaves the old package byte for byte.
 
 #include "SelectionModel.h"
+#include "ZipSettings.h"
 #include "utility/CancelToken.h"
 #include "zip/ZipPackage.h"
 
@@ -45,36 +46,6 @@ inline const QString kChangedReason = QStringLiteral("changed during the backup"
 QString buildButtonCaption(BuildMode mode);
 } // namespace BuildTexts
 
-/// The zip settings as the settings dialog leaves them.
-struct ZipSettings {
-    CompressionLevel level = CompressionLevel::Normal; ///< Option::CompressionMethod
-    UpdateCode updateCode = UpdateCode::AddReplace;    ///< Option::UpdateOption
-    qint64 spanSize = -1; ///< -1 no spanning, 0 automatic, else bytes per volume (not stored)
-    QString password;     ///< Option::ZipPassword, empty for none
-    /// Option::ResetArchiveAttribute: kept for the dialog only; Linux files have no archive flag, so the build
-    /// has nothing to reset.
-    bool resetArchive = false;
-    bool hidePassword = true; ///< Option::HidePassword
-    /// The password was confirmed for building (the dialog's Build button, typed twice where it had to be). A
-    /// password stored without it is not one the next build may use unasked.
-    bool passwordConfirmed = false;
-    /// The custom size box, kept under Key::Spanning for the next build; an update leaves it unset and the stored
-    /// size as it is.
-    std::optional<QString> keptSpanSize;
-
-    /// From the shared option values; no spanning and no kept size.
-    static ZipSettings fromState(const AppState& state);
-    /// Puts the values into the shared option values and writes them, where the password was set, and the kept
-    /// size when set, to the store with one write of the settings file.
-    void store(AppState& state) const;
-};
-
-/// Options01 "1".."4" -> None..Maximum (anything else Normal).
-CompressionLevel levelFromOption(const QString& value);
-/// Options02 "1".."3" -> AddReplace, Freshen, Update (anything else AddReplace).
-UpdateCode updateCodeFromOption(const QString& value);
-/// The span size from the three spanning choices, tested in this order so that a later one that is set wins.
-qint64 spanSizeFrom(bool noSpanning, bool automatic, bool custom, const QString& customSize);
 /// The name a file is stored under: with full paths, the path without its root "/"; otherwise "" (the zip
 /// layer then stores the file name alone).
 QString storedNameFor(const QString& path, bool fullPaths);

@@ -96,6 +96,7 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     auto* compressionBox = new QGroupBox("Compression Method:", this);
     compressionBox->setObjectName("Frame1");
     m_compressionGroup = new QButtonGroup(this);
+    // The buttons in the order of CompressionLevels and UpdateCodes: a button's id is its place there.
     const QStringList levels{"None", "Fast", "Normal", "Maximum"};
     auto* compressionLayout = new QVBoxLayout(compressionBox);
     for (int i = 0; i < int(m_compressionOptions.size()); ++i) {
@@ -226,8 +227,8 @@ void fZipSet::load(const QString& openPackage) {
     }
 
     // Another window may have changed these since start-up; the store has the last word.
-    const QString compression = m_state.reload(Option::CompressionMethod);
-    QString updateOption = m_state.reload(Option::UpdateOption);
+    const CompressionLevel level = CompressionLevels::fromOption(m_state.reload(Option::CompressionMethod));
+    UpdateCode updateCode = UpdateCodes::fromOption(m_state.reload(Option::UpdateOption));
     const bool resetArchive = OptionKeys::isYes(m_state.reload(Option::ResetArchiveAttribute));
     const bool hide = OptionKeys::isYes(m_state.reload(Option::HidePassword));
     const QString password = m_state.reload(Option::ZipPassword);
@@ -237,19 +238,17 @@ void fZipSet::load(const QString& openPackage) {
 
     if (!update) {
         // A new package has nothing to freshen or update.
-        updateOption = QStringLiteral("1");
-        m_updateOptions[1]->setEnabled(false);
-        m_updateOptions[2]->setEnabled(false);
-    } else if (updateOption == QLatin1String("1")) {
-        updateOption = QStringLiteral("3");
+        updateCode = UpdateCode::AddReplace;
+        m_updateOptions[UpdateCodes::index(UpdateCode::Freshen)]->setEnabled(false);
+        m_updateOptions[UpdateCodes::index(UpdateCode::Update)]->setEnabled(false);
+    } else if (updateCode == UpdateCode::AddReplace) {
+        updateCode = UpdateCode::Update;
     }
 
     m_passwordEdit->setText(password);
     m_commentEdit->setPlainText(m_comment);
-    const int level = compression.toInt();
-    m_compressionOptions[level >= 1 && level <= 4 ? level - 1 : 2]->setChecked(true);
-    const int code = updateOption.toInt();
-    m_updateOptions[code >= 1 && code <= 3 ? code - 1 : 0]->setChecked(true);
+    m_compressionOptions[CompressionLevels::index(level)]->setChecked(true);
+    m_updateOptions[UpdateCodes::index(updateCode)]->setChecked(true);
     m_resetArchiveCheck->setChecked(resetArchive);
     m_hidePasswordCheck->setChecked(hide);
     setPasswordHidden(m_passwordEdit, hide);
@@ -318,14 +317,10 @@ void fZipSet::takeChoices() {
         m_customSize.clear();
     }
 
-    // The button ids are the enumerations' values.
-    const int level = m_compressionGroup->checkedId();
-    const int code = m_updateGroup->checkedId();
-    s.level = level >= 0 ? static_cast<CompressionLevel>(level) : CompressionLevel::Normal;
-    s.updateCode = code >= 0 ? static_cast<UpdateCode>(code) : UpdateCode::AddReplace;
+    s.level = CompressionLevels::at(m_compressionGroup->checkedId());
+    s.updateCode = UpdateCodes::at(m_updateGroup->checkedId());
     s.resetArchive = m_resetArchiveCheck->isChecked();
-    s.hidePassword = m_hidePasswordCheck->isChecked();
-    s.password = m_passwordEdit->text();
+    s.password = {m_passwordEdit->text(), m_hidePasswordCheck->isChecked()};
     s.passwordConfirmed = m_confirmed;
     s.spanSize = spanSize();
 

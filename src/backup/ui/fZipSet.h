@@ -96,8 +96,8 @@ class fZipSet : public AnswerableDialog {
     QLineEdit* m_confirmEdit;
     QLabel* m_confirmNote;
     QLabel* m_lblEncryption;
-    std::array<QRadioButton*, 4> m_compressionOptions{};
-    std::array<QRadioButton*, 3> m_updateOptions{};
+    std::array<QRadioButton*, CompressionLevels::kCount> m_compressionOptions{};
+    std::array<QRadioButton*, UpdateCodes::kCount> m_updateOptions{};
     QButtonGroup* m_compressionGroup;
     QButtonGroup* m_updateGroup;
     QCheckBox* m_resetArchiveCheck;

@@ -171,7 +171,7 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
 TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuiltWith) {
     // The extract dialog shares the password: a folder typed into its password box is the stored password now.
     ExtractSettings extraction = ExtractSettings::fromState(state);
-    extraction.password = "/home/me/Extract/";
+    extraction.password.text = "/home/me/Extract/";
     extraction.store(state);
 
     fZipSet dialog(state, BuildMode::Build, "c");
@@ -286,10 +286,10 @@ TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKHandsItBack) {
     dialog.show();
     child<QPushButton>(dialog, "cmdOK")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.settings().password, "");
-    EXPECT_FALSE(dialog.settings().hidePassword);
+    EXPECT_EQ(dialog.settings().text, "");
+    EXPECT_FALSE(dialog.settings().hidden);
     EXPECT_EQ(program.stored("Optionse4"), "zip pw") << "the dialog itself stores nothing";
-    dialog.settings().store(state);
+    dialog.settings().store(state, PasswordSource::Extraction);
     EXPECT_EQ(program.stored("Optionse4"), "");
     EXPECT_EQ(program.stored("Optionse3"), "0");
     EXPECT_EQ(state.text(Option::ZipPassword), "") << "the program-wide password";

@@ -85,8 +85,8 @@ TEST_F(SettingsWrites, AValueTypeStoresItsGroupWithOneWriteAndNoneWhenNothingCha
     zip.level = CompressionLevel::Maximum;
     zip.updateCode = UpdateCode::Freshen;
     zip.resetArchive = true;
-    zip.hidePassword = false;
-    zip.password = "secret";
+    zip.password.hidden = false;
+    zip.password.text = "secret";
     zip.keptSpanSize = "728822";
     int before = writes();
     zip.store(state);
