@@ -32,11 +32,6 @@ QPair<QString, QString> entryFor(const AppState& state, const QString& password,
     return {OptionKeys::key(Key::PasswordSetBy), QString::fromLatin1(sourceText(source))};
 }
 
-bool needsConfirmation(const AppState& state, const QString& password) {
-    if (password.isEmpty()) return false;
-    return stored(state) != PasswordSource::Build || password != state.text(Option::ZipPassword);
-}
-
 QString describe(PasswordSource source) {
     switch (source) {
     case PasswordSource::Build:

@@ -23,9 +23,6 @@ PasswordSource stored(const AppState& state);
 /// The key and text to write together with a password set by `by`. A password that did not change keeps the
 /// source it had, except that a build confirms it.
 QPair<QString, QString> entryFor(const AppState& state, const QString& password, PasswordSource by);
-/// True when a build with this password must first have it typed a second time: a password that is not empty and
-/// is not the stored one confirmed for building.
-bool needsConfirmation(const AppState& state, const QString& password);
 /// For the user: "last set by an extraction" and the like.
 QString describe(PasswordSource source);
 } // namespace PasswordSources

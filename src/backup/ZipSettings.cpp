@@ -106,6 +106,21 @@ ZipSettings ZipSettings::fromState(const AppState& state) {
     return s;
 }
 
+ZipSettings ZipSettings::load(AppState& state) {
+    for (Option option : {Option::CompressionMethod, Option::UpdateOption, Option::ResetArchiveAttribute})
+        state.reload(option);
+    ZipSettings s = fromState(state);
+    s.password = PasswordOptions::load(state);
+    s.keptSpanSize = state.settings.GetSetting(kSettingsSection, OptionKeys::key(Key::Spanning), QString());
+    s.passwordSource = PasswordSources::stored(state);
+    return s;
+}
+
+bool ZipSettings::needsConfirmation(const QString& typed) const {
+    if (typed.isEmpty()) return false;
+    return passwordSource != PasswordSource::Build || typed != password.text;
+}
+
 void ZipSettings::store(AppState& state) const {
     state.setText(Option::CompressionMethod, CompressionLevels::option(level));
     state.setText(Option::UpdateOption, UpdateCodes::option(updateCode));

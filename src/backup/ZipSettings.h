@@ -55,9 +55,17 @@ struct ZipSettings {
     /// The custom size box, kept under Key::Spanning for the next build; an update leaves it unset and the stored
     /// size as it is.
     std::optional<QString> keptSpanSize;
+    /// Where the password loaded from the store was last set; read only, storing writes where it is set now.
+    PasswordSource passwordSource = PasswordSource::Unconfirmed;
 
     /// From the shared option values; no spanning and no kept size.
     static ZipSettings fromState(const AppState& state);
+    /// What the zip settings dialog opens with: the settings in the store, which another window may have changed
+    /// (the shared values follow it), the kept size and where the password was last set.
+    static ZipSettings load(AppState& state);
+    /// True when a build with this password must first have it typed a second time: a password that is not empty
+    /// and is not the loaded one confirmed for building.
+    bool needsConfirmation(const QString& typed) const;
     /// Puts the values into the shared option values and writes them, where the password was set, and the kept
     /// size when set, to the store with one write of the settings file.
     void store(AppState& state) const;

@@ -97,7 +97,7 @@ bool BuildRunner::start() {
     storeBuildTarget(m_state, m_params);
 
     {
-        fZipSet settings(m_state, m_params.mode, m_params.comment, m_params.packagePath, m_owner);
+        fZipSet settings(ZipSettings::load(m_state), m_params.mode, m_params.comment, m_params.targetPath(), m_owner);
         settings.exec();
         m_confirmed = settings.confirmed();
         m_comment = settings.comment();

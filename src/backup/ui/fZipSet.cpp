@@ -1,7 +1,6 @@
 #include "fZipSet.h"
 #include "app/ui/FormControls.h"
 
-#include "app/AppState.h"
 #include "app/PasswordSettings.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
@@ -41,8 +40,9 @@ QAction* makeAction(QMenu* menu, const QString& text, const char* name) {
 
 } // namespace
 
-fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage, QWidget* parent)
-    : AnswerableDialog(parent), m_state(state), m_mode(mode), m_comment(comment) {
+fZipSet::fZipSet(const ZipSettings& settings, BuildMode mode, const QString& comment, const QString& package,
+                 QWidget* parent)
+    : AnswerableDialog(parent), m_loaded(settings), m_mode(mode), m_comment(comment), m_settings(settings) {
     setObjectName("fZipSet");
     setWindowTitle("Varnhold");
 
@@ -211,10 +211,10 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    load(openPackage);
+    load(package);
 }
 
-void fZipSet::load(const QString& openPackage) {
+void fZipSet::load(const QString& package) {
     const bool update = m_mode == BuildMode::Update;
     if (update) {
         // An update adds to a package that already has its volumes, so only "No Spanning" is left to choose.
@@ -226,15 +226,10 @@ void fZipSet::load(const QString& openPackage) {
         m_headingLabel->setText("Update Zip Package Settings");
     }
 
-    // Another window may have changed these since start-up; the store has the last word.
-    const CompressionLevel level = CompressionLevels::fromOption(m_state.reload(Option::CompressionMethod));
-    UpdateCode updateCode = UpdateCodes::fromOption(m_state.reload(Option::UpdateOption));
-    const bool resetArchive = OptionKeys::isYes(m_state.reload(Option::ResetArchiveAttribute));
-    const bool hide = OptionKeys::isYes(m_state.reload(Option::HidePassword));
-    const QString password = m_state.reload(Option::ZipPassword);
-    m_state.reload(Option::ZipFolder);
-    const QString packageName = m_state.reload(Option::ZipFileName);
-    m_spanSizeEdit->setText(m_state.settings.GetSetting(kSettingsSection, OptionKeys::key(Key::Spanning), QString()));
+    const ZipSettings& s = m_loaded;
+    UpdateCode updateCode = s.updateCode;
+    const bool hide = s.password.hidden;
+    m_spanSizeEdit->setText(s.keptSpanSize.value_or(QString()));
 
     if (!update) {
         // A new package has nothing to freshen or update.
@@ -245,16 +240,16 @@ void fZipSet::load(const QString& openPackage) {
         updateCode = UpdateCode::Update;
     }
 
-    m_passwordEdit->setText(password);
+    m_passwordEdit->setText(s.password.text);
     m_commentEdit->setPlainText(m_comment);
-    m_compressionOptions[CompressionLevels::index(level)]->setChecked(true);
+    m_compressionOptions[CompressionLevels::index(s.level)]->setChecked(true);
     m_updateOptions[UpdateCodes::index(updateCode)]->setChecked(true);
-    m_resetArchiveCheck->setChecked(resetArchive);
+    m_resetArchiveCheck->setChecked(s.resetArchive);
     m_hidePasswordCheck->setChecked(hide);
     setPasswordHidden(m_passwordEdit, hide);
     setPasswordHidden(m_confirmEdit, hide);
     updateConfirmation();
-    m_packageLabel->setText(update ? openPackage : m_state.path(Option::ZipFolder) + packageName);
+    m_packageLabel->setText(package);
     // The comment keeps its text unless the user edits it: Enter there would type over a selected comment, while
     // in a single-line field it presses Build.
     m_passwordEdit->setFocus();
@@ -262,19 +257,19 @@ void fZipSet::load(const QString& openPackage) {
 
 bool fZipSet::passwordConfirmed() const {
     const QString password = m_passwordEdit->text();
-    return !PasswordSources::needsConfirmation(m_state, password) || m_confirmEdit->text() == password;
+    return !m_loaded.needsConfirmation(password) || m_confirmEdit->text() == password;
 }
 
 void fZipSet::updateConfirmation() {
     const QString password = m_passwordEdit->text();
-    const bool needed = PasswordSources::needsConfirmation(m_state, password);
+    const bool needed = m_loaded.needsConfirmation(password);
     m_confirmLabel->setVisible(needed);
     m_confirmEdit->setVisible(needed);
     m_confirmNote->setVisible(needed);
     if (!needed) return;
-    m_confirmNote->setText(password == m_state.text(Option::ZipPassword)
+    m_confirmNote->setText(password == m_loaded.password.text
                                ? QStringLiteral("The stored password was %1. Type it again to build with it.")
-                                     .arg(PasswordSources::describe(PasswordSources::stored(m_state)))
+                                     .arg(PasswordSources::describe(m_loaded.passwordSource))
                                : QStringLiteral("Type the new password again to build with it."));
 }
 
