@@ -164,45 +164,30 @@ void storeBuildTarget(AppState& state, const BuildParams& params) {
     state.save({Option::ZipFolder, Option::ZipFileName});
 }
 
-BuildJob::BuildJob(BuildParams params, BuildCallbacks callbacks)
-    : m_params(std::move(params)), m_callbacks(std::move(callbacks)) {}
-
-BuildJob::~BuildJob() = default;
-
-BuildResult BuildJob::execute(const CancelToken& cancel) {
-    if (!prepare()) return m_result;
-    return run(cancel);
-}
-
-BuildResult BuildJob::run(const CancelToken& cancel) {
-    // The token is the caller's: it is only read, here and inside the zip layer, and never cleared.
-    m_cancel = &cancel;
-    m_package.setCancelToken(&cancel);
-    BuildResult result = build();
-    m_package.setCancelToken(nullptr);
-    m_cancel = nullptr;
+BuildResult BuildResult::notBuilt(const BuildParams& params) {
+    BuildResult result;
+    result.packagePath = params.targetPath();
+    result.selectedFiles = params.selectedFiles;
+    result.selectedBytes = params.selectedBytes;
     return result;
 }
 
-bool BuildJob::prepare() {
-    m_prepared = false;
-    m_result = BuildResult();
-    m_result.packagePath = m_params.targetPath();
-    m_result.selectedFiles = m_params.selectedFiles;
-    m_result.selectedBytes = m_params.selectedBytes;
-    const auto stop = [this](BuildOutcome outcome, const QString& message) {
-        m_result.outcome = outcome;
-        m_result.message = message;
-        return false;
+std::optional<BuildResult> checkBuild(const BuildParams& params,
+                                      const std::function<bool(const ReplaceQuestion&)>& askReplace) {
+    const auto stop = [&params](BuildOutcome outcome, const QString& message) {
+        BuildResult stopped = BuildResult::notBuilt(params);
+        stopped.outcome = outcome;
+        stopped.message = message;
+        return std::optional<BuildResult>(stopped);
     };
 
-    if (m_params.list.isEmpty()) return stop(BuildOutcome::Stopped, BuildTexts::kSelectFiles);
+    if (params.list.isEmpty()) return stop(BuildOutcome::Stopped, BuildTexts::kSelectFiles);
 
-    const QString target = m_params.targetPath();
-    if (m_params.mode == BuildMode::Build) {
-        if (m_params.selectedBytes > kMaxSelectedBytes) return stop(BuildOutcome::Stopped, BuildTexts::kTooBig);
-        if (!hasZipExtension(m_params.targetFileName)) return stop(BuildOutcome::Stopped, BuildTexts::kNotZip);
-        const QString folder = m_params.targetFolder;
+    const QString target = params.targetPath();
+    if (params.mode == BuildMode::Build) {
+        if (params.selectedBytes > kMaxSelectedBytes) return stop(BuildOutcome::Stopped, BuildTexts::kTooBig);
+        if (!hasZipExtension(params.targetFileName)) return stop(BuildOutcome::Stopped, BuildTexts::kNotZip);
+        const QString folder = params.targetFolder;
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             return stop(BuildOutcome::Stopped, QStringLiteral("The target folder %1 does not exist.").arg(folder));
         if (const Status writable = probeFolder(folder); !writable)
@@ -217,22 +202,40 @@ bool BuildJob::prepare() {
                                            locale.toString(when.date(), QLocale::LongFormat) + u' ' +
                                                locale.toString(when.time(), QLocale::LongFormat)};
             // The old package stays until the new one is complete and checked; only the answer is taken here.
-            if (!m_callbacks.askReplace || !m_callbacks.askReplace(question))
-                return stop(BuildOutcome::Declined, QString());
+            if (!askReplace || !askReplace(question)) return stop(BuildOutcome::Declined, QString());
         }
     } else {
         // The package is read as a whole: a rebuild of it that a kill interrupted is completed first, unless another
         // writer holds the package (the build then stops at the lock).
         if (const Result<PackageLock> lock = PackageLock::take(target); lock.ok()) recoverSpannedRebuild(target);
-        if (m_package.zOpenZipFile(target) != kZipOk)
-            return stop(BuildOutcome::Stopped, m_package.zGetLastErrorAsText());
-        m_package.zCloseZipFile();
+        ZipPackage package;
+        if (package.zOpenZipFile(target) != kZipOk) return stop(BuildOutcome::Stopped, package.zGetLastErrorAsText());
+        package.zCloseZipFile();
         // The update is written to a copy beside the package, so its folder must take new files.
         if (const Status writable = probeFolder(QFileInfo(target).absolutePath()); !writable)
             return stop(BuildOutcome::Stopped, writable.message());
     }
-    m_prepared = true;
-    return true;
+    return std::nullopt;
+}
+
+BuildJob::BuildJob(BuildParams params, BuildCallbacks callbacks)
+    : m_params(std::move(params)), m_callbacks(std::move(callbacks)) {}
+
+BuildJob::~BuildJob() = default;
+
+BuildResult BuildJob::execute(const CancelToken& cancel) {
+    if (std::optional<BuildResult> stopped = checkBuild(m_params, m_callbacks.askReplace)) return m_result = *stopped;
+    return run(cancel);
+}
+
+BuildResult BuildJob::run(const CancelToken& cancel) {
+    // The token is the caller's: it is only read, here and inside the zip layer, and never cleared.
+    m_cancel = &cancel;
+    m_package.setCancelToken(&cancel);
+    BuildResult result = build();
+    m_package.setCancelToken(nullptr);
+    m_cancel = nullptr;
+    return result;
 }
 
 void BuildJob::noteLocked(const QString& path) {
@@ -411,12 +414,11 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
     }
     m_result.cancelled = outcome == BuildOutcome::Cancelled;
     if (outcome == BuildOutcome::Completed) fillResultTexts();
-    m_prepared = false;
     return m_result;
 }
 
 BuildResult BuildJob::build() {
-    if (!m_prepared && !prepare()) return m_result;
+    m_result = BuildResult::notBuilt(m_params);
     const QString target = m_params.targetPath();
     m_workPath.clear();
     // One writer per package from here to the end: a second build or update of it stops at once.

@@ -161,10 +161,20 @@ struct BuildResult {
     QString leftOutLine;       ///< "Number of files left out = n", empty when none was
     QString changedLine;       ///< "Number of files changed during the backup = n", empty when none did
 
+    /// A build that did not run: outcome Stopped and no message, with the package and the selection totals.
+    static BuildResult notBuilt(const BuildParams& params);
+
     bool ok() const { return outcome == BuildOutcome::Completed; }
     /// True when something selected did not go into the package (locked or left out).
     bool filesLeftOut() const { return locked > 0 || leftOut > 0; }
 };
+
+/// The checks before a build, on its parameters, changing nothing on disk: an empty list, the 2 GB limit (new
+/// packages), the .zip extension, the target folder, the replace question (new packages, through askReplace; without
+/// an answer the package is kept), the package to update. The result that stops the build (outcome Stopped or
+/// Declined, with the message), or nothing when the build may go on.
+std::optional<BuildResult> checkBuild(const BuildParams& params,
+                                      const std::function<bool(const ReplaceQuestion&)>& askReplace);
 
 class BuildJob {
   public:
@@ -173,22 +183,13 @@ class BuildJob {
     BuildJob(const BuildJob&) = delete;
     BuildJob& operator=(const BuildJob&) = delete;
 
-    /// The parameters; the caller may change the zip settings and comment between prepare() and run().
-    BuildParams& params() { return m_params; }
-
-    /// The checks before the build, changing nothing on disk: an empty list, the 2 GB limit (new packages),
-    /// the .zip extension, the target folder, the replace question (new packages), the package to update.
-    /// False when the build must not go on; result() then says why.
-    bool prepare();
-    /// The build proper: completes or drops what killed runs left beside the package and sweeps their work files,
-    /// walks the list, compresses, checks and puts the package in place, writes Zips/Locked.Txt. Runs prepare()
-    /// first when it has not run. cancel is the caller's token (the shared one, the interrupt token): the build and
+    /// The build proper, once checkBuild() has let it go on: completes or drops what killed runs left beside the
+    /// package and sweeps their work files, walks the list, compresses, checks and puts the package in place,
+    /// writes Zips/Locked.Txt. cancel is the caller's token (the shared one, the interrupt token): the build and
     /// the zip layer under it only read it, so a token already set stops the build at once.
     BuildResult run(const CancelToken& cancel);
-    /// prepare() then run().
+    /// checkBuild() with the callbacks' replace question, then run().
     BuildResult execute(const CancelToken& cancel);
-
-    const BuildResult& result() const { return m_result; }
 
   private:
     struct Order {
@@ -219,7 +220,6 @@ class BuildJob {
     const CancelToken* m_cancel = nullptr; ///< the caller's token while run() runs
     QString m_workPath;                    ///< the work file the new package grows in while build() runs
     ZipPackage m_package;
-    bool m_prepared = false;
     // Identity of the target package, so that a walk over its folder does not put the package into itself.
     quint64 m_targetDevice = 0;
     quint64 m_targetInode = 0;

@@ -696,7 +696,7 @@ void fKovra::search() {
 }
 
 void fKovra::build() {
-    if (refuseWhileCounting()) return;
+    if (refuseWhileCounting() || building()) return;
     BuildParams params = BuildParams::fromState(m_state, m_mode);
     params.targetFolder = m_text1->text();
     params.targetFileName = m_text2->text();
@@ -705,13 +705,8 @@ void fKovra::build() {
     params.list = m_selection.fillBuildList();
     params.selectedFiles = m_selection.selectedFiles;
     params.selectedBytes = m_selection.selectedBytes;
-    runBuild(std::move(params));
-}
-
-// The one place that runs a build: the runner hides the wizard while it works, shows the result over it, hands
-// back the comment the settings dialog left and reports its end.
-void fKovra::runBuild(BuildParams params) {
-    if (building()) return;
+    // The runner hides the wizard while it works, shows the result over it, hands back the comment the settings
+    // dialog left and reports its end.
     m_buildRunner = std::make_unique<BuildRunner>(m_state, std::move(params), this);
     m_buildRunner->setHideOwner(true);
     connect(m_buildRunner.get(), &BuildRunner::finished, this, [this](const BuildResult& result) {

@@ -106,7 +106,6 @@ class fKovra : public QWidget {
     void saveBackupSetFile();
     void search();
     void build();
-    void runBuild(BuildParams params);
     void sortGrid(GridKind kind, int column);
     void reloadGrid(GridKind kind);
     GridPane& pane(GridKind kind) { return m_panes[size_t(kind)]; }
