@@ -49,3 +49,16 @@ WindowPlacement fittedPlacement(const WindowPlacement& p, const QRect& area) {
 WindowPlacement centredPlacement(int screenWidth, int screenHeight, int width, int height) {
     return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
 }
+
+std::optional<WindowPlacement> openingPlacement(const CRegSettings& settings, PlacedWindow window,
+                                                const QSize& designed, const ScreenAreas& screens) {
+    const QString text = settings.GetSetting(kSettingsSection, OptionKeys::key(window), "");
+    if (const std::optional<WindowPlacement> stored = parsePlacement(text)) {
+        const QRect rect(stored->left, stored->top, stored->width, stored->height);
+        return fittedPlacement(*stored, screens.areaAt ? screens.areaAt(rect.center()) : screens.primary);
+    }
+    if (!text.isEmpty() || screens.primary.isEmpty()) return std::nullopt;
+    const QRect& area = screens.primary;
+    const WindowPlacement centred = centredPlacement(area.width(), area.height(), designed.width(), designed.height());
+    return WindowPlacement{area.left() + centred.left, area.top() + centred.top, centred.width, centred.height};
+}

@@ -4,7 +4,9 @@
 #include "OptionKeys.h"
 
 #include <QRect>
+#include <QSize>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class CRegSettings;
@@ -31,3 +33,16 @@ void savePlacement(CRegSettings& settings, PlacedWindow window, const WindowPlac
 WindowPlacement fittedPlacement(const WindowPlacement& placement, const QRect& area);
 /// Top-left corner that centres a window of the given size on a screen of the given size.
 WindowPlacement centredPlacement(int screenWidth, int screenHeight, int width, int height);
+
+/// The screens' available areas, as placing a window needs them.
+struct ScreenAreas {
+    QRect primary;                              ///< the main screen's; empty when there is no screen
+    std::function<QRect(const QPoint&)> areaAt; ///< the screen's at a point, else the main screen's
+};
+
+/// Where a window of its designed size opens. A stored placement is fitted into the screen it lies on, so it always
+/// opens in sight; with nothing stored the designed size is centred on the main screen. A stored text that is not
+/// a placement gives nothing: the window keeps its designed size where the system puts it, and so it does when
+/// there is no screen to centre on.
+std::optional<WindowPlacement> openingPlacement(const CRegSettings& settings, PlacedWindow window,
+                                                const QSize& designed, const ScreenAreas& screens);

@@ -2,11 +2,11 @@
 
 #include "BuildRunner.h"
 #include "app/AppState.h"
-#include "app/WindowPlacement.h"
 #include "app/ui/DialogHook.h"
 #include "app/ui/FormControls.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
+#include "app/ui/PlaceWindow.h"
 #include "backup/FolderTreeModel.h"
 #include "backup/SelectionTableModel.h"
 #include "backup/WizardForm.h"
@@ -435,31 +435,14 @@ QWidget* fKovra::buildBuildTab() {
 // Load and unload.
 
 void fKovra::load() {
-    restorePlacement();
+    resize(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
+    restorePlacement(*this, m_state.settings, PlacedWindow::Wizard);
     // Other windows may have changed the settings since the start: read them again.
     m_selection.reloadPatterns();
     for (Option option : OptionKeys::all())
         m_state.reload(option);
     m_text1->setText(m_state.path(Option::ZipFolder));
     m_text2->setText(m_state.text(Option::ZipFileName));
-}
-
-void fKovra::restorePlacement() {
-    const QSize designed(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
-    resize(designed);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (auto stored = loadPlacement(m_state.settings, PlacedWindow::Wizard)) {
-        const QRect rect(stored->left, stored->top, stored->width, stored->height);
-        if (const QScreen* at = QGuiApplication::screenAt(rect.center())) screen = at;
-        if (screen) stored = fittedPlacement(*stored, screen->availableGeometry());
-        move(stored->left, stored->top);
-        resize(stored->width, stored->height);
-        return;
-    }
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    const WindowPlacement centred = centredPlacement(area.width(), area.height(), width(), height());
-    move(area.left() + centred.left, area.top() + centred.top);
 }
 
 void fKovra::keyPressEvent(QKeyEvent* event) {
@@ -481,11 +464,10 @@ void fKovra::closeEvent(QCloseEvent* event) {
     m_ticks.clear();
     if (m_search->isRunning()) m_state.cancel.cancel();
     m_state.saveText(Option::ZipFileName, m_text2->text());
-    const bool minimised = isMinimized();
-    const bool maximised = isMaximized() || isFullScreen();
-    if (!minimised && !maximised)
+    // The wizard always opens at its designed size; only where it was is kept.
+    if (!isMinimized() && !isMaximized() && !isFullScreen())
         resize(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
-    savePlacement(m_state.settings, PlacedWindow::Wizard, {x(), y(), width(), height()}, minimised, maximised);
+    storePlacement(*this, m_state.settings, PlacedWindow::Wizard);
     event->accept();
     emit closed(m_resultPackage);
 }

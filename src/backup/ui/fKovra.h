@@ -87,7 +87,6 @@ class fKovra : public QWidget {
     QWidget* buildBuildTab();
     QTableView* makeGrid(GridKind kind, SelectionGrid& grid, const char* name, QWidget* parent);
     void load();
-    void restorePlacement();
 
     void tabChanged(int index);
     void folderTicked(const QString& folder, bool ticked);
