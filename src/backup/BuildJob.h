@@ -21,6 +21,7 @@
 #include <optional>
 
 class AppState;
+class WorkFile;
 
 enum class BuildMode {
     Build,  ///< make a new package at the target path
@@ -208,11 +209,25 @@ class BuildJob {
     void noteLocked(const QString& path);
     void noteLeftOut(const QString& path, const QString& reason);
     void noteChanged(const std::vector<Order>& orders);
+    /// The build in its phases, in this order; a phase that ends the build gives its result.
     BuildResult build();
+    /// Completes or drops what killed runs left beside the package, and sweeps their work files.
+    void recoverBesideTarget(const QString& target);
+    /// The target's identity, so that the walk does not put the package or its volumes into itself.
+    void noteTargetIdentity(const QString& target);
+    /// The end of a build that has no file left to add.
+    BuildResult nothingToAdd();
+    /// The encrypted entries of the package copied into the work file, which keep their own password.
+    QSet<QString> encryptedEntriesOfWork();
+    /// Orders the files and compresses them into the work file, leaving out files locked meanwhile.
+    std::optional<BuildResult> compress(std::vector<Order>& orders);
+    /// Reads every entry of the work file back.
+    std::optional<BuildResult> checkWork(const QSet<QString>& carriedOver);
+    /// Puts the checked work file in place of the package, or cuts it into volumes.
+    BuildResult putInPlace(WorkFile& workFile);
     bool cancelRequested() const { return m_cancel && m_cancel->cancelled(); }
     void writeLockedList();
     BuildResult finish(BuildOutcome outcome, const QString& message = {});
-    void fillResultTexts();
 
     BuildParams m_params;
     BuildCallbacks m_callbacks;
