@@ -1,5 +1,5 @@
 #pragma once
-// The recent list: nine slots of package paths kept under the keys "1File" to "9File".
+// The recent list: nine slots of package paths, each under its key of OptionKeys::recentKey.
 
 #include "OptionKeys.h"
 

@@ -24,7 +24,6 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
@@ -33,7 +32,6 @@
 #include <QLineEdit>
 #include <QMimeDatabase>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QStyledItemDelegate>
