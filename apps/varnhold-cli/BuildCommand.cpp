@@ -23,8 +23,6 @@ namespace cli {
 
 namespace {
 
-const QStringList kLevelNames = {"none", "fast", "normal", "maximum"};
-
 // The two bars of the desktop program's progress window, one after the other on the terminal.
 struct BuildBars {
     std::optional<TerminalProgress> selecting;
@@ -89,7 +87,7 @@ class BuildCommand : public Command {
     QString usageProblem(const ParsedArgs& args) const override {
         if (args.positional.isEmpty() || (args.positional.size() < 2 && !args.values.contains("--set")))
             return "build takes a zip package and at least one PATH or --set NAME";
-        if (args.values.contains("--level") && !kLevelNames.contains(args.values.value("--level")))
+        if (args.values.contains("--level") && !CompressionLevels::fromName(args.values.value("--level")))
             return "--level takes none, fast, normal or maximum";
         const QString mode = args.values.value("--mode", "add");
         if (mode != "add" && mode != "freshen" && mode != "update") return "--mode takes add, freshen or update";
@@ -202,14 +200,14 @@ class BuildCommand : public Command {
         params.packagePath = zip;
         params.comment = comment;
         if (args.values.contains("--level"))
-            params.zip.level = CompressionLevel(kLevelNames.indexOf(args.values.value("--level")));
+            params.zip.level = *CompressionLevels::fromName(args.values.value("--level"));
         // A new package is built with Add/Replace whatever is stored, as the zip settings dialog does.
         params.zip.updateCode = modeName == "freshen"  ? UpdateCode::Freshen
                                 : modeName == "update" ? UpdateCode::Update
                                                        : UpdateCode::AddReplace;
         if (args.values.contains("--password")) {
-            params.zip.password = args.values.value("--password");
-        } else if (!params.zip.password.isEmpty()) {
+            params.zip.password.text = args.values.value("--password");
+        } else if (!params.zip.password.text.isEmpty()) {
             // Builds and extractions share the stored password; say where this one came from before it encrypts.
             std::fprintf(
                 stderr, "%s",

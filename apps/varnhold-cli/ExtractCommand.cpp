@@ -49,7 +49,7 @@ class ExtractCommand : public Command {
         if (args.flags.contains("--no-overwrite")) settings.overwrite = false;
         if (args.flags.contains("--skip-older")) settings.skipOlder = true;
         if (args.flags.contains("--no-folder-names")) settings.useFolderNames = false;
-        if (args.values.contains("--password")) settings.password = args.values.value("--password");
+        if (args.values.contains("--password")) settings.password.text = args.values.value("--password");
         QString target = settings.targetFolder();
         if (args.values.contains("--to")) target = TextUtil::withSlash(absolutePath(args.values.value("--to")));
         if (target.trimmed().isEmpty()) {
@@ -60,7 +60,7 @@ class ExtractCommand : public Command {
         ZipPackage package;
         if (!openPackage(package, path)) return kExitFailure;
 
-        ExtractParams params{std::nullopt, target, settings.password, settings.options()};
+        ExtractParams params{std::nullopt, target, settings.password.text, settings.options()};
         if (args.values.contains("--entry")) {
             bool ok = false;
             const qint64 index = args.values.value("--entry").toLongLong(&ok);

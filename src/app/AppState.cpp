@@ -49,5 +49,5 @@ QString AppState::workFolder(const QString& name) const {
 }
 
 void AppState::addRecent(const QString& packagePath) {
-    AddTheEntry(settings, packagePath, "File", recent);
+    AddTheEntry(settings, packagePath, recent);
 }

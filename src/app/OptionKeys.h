@@ -1,6 +1,8 @@
 #pragma once
-// Every option key of section "Settings" in one table: what it means (Option), the name it is stored under and
-// its default. The stored names and defaults are the settings file's format and never change.
+// Every key of section "Settings" in one table: the options (Option), the keys of their own beside them (Key), the
+// file search's values (SearchKey), the ten patterns, the recent list's slots and the window placements, each with
+// the name it is stored under and, where it has one, its default. The stored names and defaults are the settings
+// file's format and never change; the table checks at compile time that no name is used twice.
 
 #include <QString>
 #include <QStringList>
@@ -51,8 +53,44 @@ enum class Option {
     ExtractIndexOrError,   ///< Optionsec: the entry index asked for; afterwards "" or the error or "cancel"
 };
 
+/// The keys beside the options that are stored under names of their own.
+enum class Key {
+    Spanning,      ///< "Spanning": the zip settings dialog's custom size box, kept for the next build
+    PasswordSetBy, ///< "PasswordSetBy": where the stored password (Optionse4) was last set
+    FindPattern,   ///< "FindPattern": the find dialog's entry pattern
+    FindDrives,    ///< "DrivesF": the find dialog's drives, "All" or the selected roots joined by ","
+};
+
+/// The windows that keep their placement, each under its own name.
+enum class PlacedWindow {
+    Main,   ///< "fMain"
+    Wizard, ///< "fKovra"
+};
+
+/// One stored value of the file search, as its dialog leaves it.
+enum class SearchKey {
+    Drives,      ///< "Drives": "All" or the selected roots joined by ","
+    SizeTicked,  ///< "SSOption1"
+    NameTicked,  ///< "SSOption2"
+    TextTicked,  ///< "SSOption3"
+    DateTicked,  ///< "SSOption4"
+    MatchCase,   ///< "SSOption5"
+    SizeCompare, ///< "so1": "at lease" or "at most"
+    SizeLimit,   ///< "so2": units of 1024 bytes
+    NamePattern, ///< "so3"
+    Text,        ///< "so4"
+    DateKind,    ///< "so5": "modified date", "created date" or "last accessed date"
+    StartDate,   ///< "so6": "MM/DD/YYYY"
+    EndDate,     ///< "so7": "MM/DD/YYYY"
+};
+constexpr int kSearchKeyCount = 13;
+
 namespace OptionKeys {
 inline constexpr int kCount = 28;
+/// The stored include and exclude patterns: Pattern01 to Pattern05 include, Pattern06 to Pattern10 exclude.
+inline constexpr int kPatternCount = 10;
+/// The slots of the recent list.
+inline constexpr int kRecentSlots = 9;
 
 /// The stored yes/no texts.
 inline const QString kYes = QStringLiteral("-1");
@@ -72,6 +110,19 @@ QString key(Option option);
 QString defaultFor(Option option, const AppFolders& folders);
 /// The stored keys of all(), in the same order.
 QStringList allKeys();
+
+QString key(Key key);
+QString defaultFor(Key key);
+QString key(PlacedWindow window);
+/// The stored name of a search value ("SSOption1", "so3", ...) and its value when the store has none.
+QString key(SearchKey key);
+QString defaultFor(SearchKey key);
+/// "Pattern01" to "Pattern10" (n from 1 to 10).
+QString patternKey(int n);
+/// Default of pattern n. The pattern dialog offers "pagefile.sys" for Pattern09; every other reader has "".
+QString patternDefault(int n, bool forPatternDialog);
+/// "1File" to "9File" (slot from 1 to 9).
+QString recentKey(int slot);
 } // namespace OptionKeys
 
 /// A plain text viewer found on this system (full path), or xdg-open when none of the usual ones is there.

@@ -20,7 +20,7 @@ const char* sourceText(PasswordSource source) {
 namespace PasswordSources {
 
 PasswordSource stored(const AppState& state) {
-    const QString text = state.settings.GetSetting(kSettingsSection, kPasswordSourceKey, QString());
+    const QString text = state.settings.GetSetting(kSettingsSection, OptionKeys::key(Key::PasswordSetBy), QString());
     for (PasswordSource source : {PasswordSource::Build, PasswordSource::Extraction})
         if (text == QLatin1String(sourceText(source))) return source;
     return PasswordSource::Unconfirmed;
@@ -29,12 +29,7 @@ PasswordSource stored(const AppState& state) {
 QPair<QString, QString> entryFor(const AppState& state, const QString& password, PasswordSource by) {
     PasswordSource source = by;
     if (by != PasswordSource::Build && password == state.text(Option::ZipPassword)) source = stored(state);
-    return {kPasswordSourceKey, QString::fromLatin1(sourceText(source))};
-}
-
-bool needsConfirmation(const AppState& state, const QString& password) {
-    if (password.isEmpty()) return false;
-    return stored(state) != PasswordSource::Build || password != state.text(Option::ZipPassword);
+    return {OptionKeys::key(Key::PasswordSetBy), QString::fromLatin1(sourceText(source))};
 }
 
 QString describe(PasswordSource source) {
@@ -50,3 +45,31 @@ QString describe(PasswordSource source) {
 }
 
 } // namespace PasswordSources
+
+const QList<Option>& PasswordOptions::storedOptions() {
+    static const QList<Option> options = {Option::HidePassword, Option::ZipPassword};
+    return options;
+}
+
+PasswordOptions PasswordOptions::fromState(const AppState& state) {
+    return {state.text(Option::ZipPassword), state.flag(Option::HidePassword)};
+}
+
+PasswordOptions PasswordOptions::load(AppState& state) {
+    for (Option option : storedOptions())
+        state.reload(option);
+    return fromState(state);
+}
+
+QPair<QString, QString> PasswordOptions::setIn(AppState& state, PasswordSource by) const {
+    // Asked before the password changes: one that stays keeps where it was set.
+    const auto source = PasswordSources::entryFor(state, text, by);
+    state.setFlag(Option::HidePassword, hidden);
+    state.setText(Option::ZipPassword, text);
+    return source;
+}
+
+void PasswordOptions::store(AppState& state, PasswordSource by) const {
+    const auto source = setIn(state, by);
+    state.save(storedOptions(), {source});
+}

@@ -3,19 +3,13 @@
 #include "OptionKeys.h"
 #include "RegSettings.h"
 
-namespace {
-QString slotKey(int slot, const QString& xReg) {
-    return QString::number(slot) + xReg;
-}
-} // namespace
-
-void LoadTheEntry(const CRegSettings& settings, const QString& xReg, QStringList& xEntry) {
+void LoadTheEntry(const CRegSettings& settings, QStringList& xEntry) {
     xEntry.clear();
     for (int slot = 1; slot <= kRecentSlots; ++slot)
-        xEntry << settings.GetSetting(kSettingsSection, slotKey(slot, xReg), "");
+        xEntry << settings.GetSetting(kSettingsSection, OptionKeys::recentKey(slot), "");
 }
 
-void AddTheEntry(CRegSettings& settings, const QString& xName, const QString& xReg, QStringList& xEntry) {
+void AddTheEntry(CRegSettings& settings, const QString& xName, QStringList& xEntry) {
     if (xName.isEmpty()) return;
     while (xEntry.size() < kRecentSlots)
         xEntry << QString();
@@ -31,6 +25,6 @@ void AddTheEntry(CRegSettings& settings, const QString& xName, const QString& xR
     xEntry[0] = xName;
     QList<QPair<QString, QString>> values;
     for (int slot = 1; slot <= kRecentSlots; ++slot)
-        values.append({slotKey(slot, xReg), xEntry[slot - 1]});
+        values.append({OptionKeys::recentKey(slot), xEntry[slot - 1]});
     settings.SaveSettings(kSettingsSection, values);
 }

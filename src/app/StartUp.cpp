@@ -57,7 +57,7 @@ void runStartUp(AppState& state, const QString& appFolder) {
 
     state.helpFilePath = state.folders.app + "/Varnhold.hlp";
 
-    LoadTheEntry(state.settings, "File", state.recent);
+    LoadTheEntry(state.settings, state.recent);
 
     // Every key is read with its default and written straight back, so the store always holds a full set. A
     // settings file that could not be read gives the defaults and is not written over with them: the store

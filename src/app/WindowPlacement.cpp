@@ -26,14 +26,14 @@ QString formatPlacement(const WindowPlacement& p) {
     return QString("%1,%2,%3,%4").arg(p.left).arg(p.top).arg(p.width).arg(p.height);
 }
 
-std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, const QString& tag) {
-    return parsePlacement(settings.GetSetting(kSettingsSection, tag, ""));
+std::optional<WindowPlacement> loadPlacement(const CRegSettings& settings, PlacedWindow window) {
+    return parsePlacement(settings.GetSetting(kSettingsSection, OptionKeys::key(window), ""));
 }
 
-void savePlacement(CRegSettings& settings, const QString& tag, const WindowPlacement& placement, bool minimised,
+void savePlacement(CRegSettings& settings, PlacedWindow window, const WindowPlacement& placement, bool minimised,
                    bool maximised) {
     if (minimised || maximised) return;
-    settings.SaveSetting(kSettingsSection, tag, formatPlacement(placement));
+    settings.SaveSetting(kSettingsSection, OptionKeys::key(window), formatPlacement(placement));
 }
 
 WindowPlacement fittedPlacement(const WindowPlacement& p, const QRect& area) {
@@ -48,4 +48,17 @@ WindowPlacement fittedPlacement(const WindowPlacement& p, const QRect& area) {
 
 WindowPlacement centredPlacement(int screenWidth, int screenHeight, int width, int height) {
     return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
+}
+
+std::optional<WindowPlacement> openingPlacement(const CRegSettings& settings, PlacedWindow window,
+                                                const QSize& designed, const ScreenAreas& screens) {
+    const QString text = settings.GetSetting(kSettingsSection, OptionKeys::key(window), "");
+    if (const std::optional<WindowPlacement> stored = parsePlacement(text)) {
+        const QRect rect(stored->left, stored->top, stored->width, stored->height);
+        return fittedPlacement(*stored, screens.areaAt ? screens.areaAt(rect.center()) : screens.primary);
+    }
+    if (!text.isEmpty() || screens.primary.isEmpty()) return std::nullopt;
+    const QRect& area = screens.primary;
+    const WindowPlacement centred = centredPlacement(area.width(), area.height(), designed.width(), designed.height());
+    return WindowPlacement{area.left() + centred.left, area.top() + centred.top, centred.width, centred.height};
 }

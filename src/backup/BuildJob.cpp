@@ -1,7 +1,8 @@
 #include "BuildJob.h"
 
+#include "BuildResultText.h"
+
 #include "app/AppState.h"
-#include "app/PasswordSettings.h"
 #include "utility/FileOps.h"
 #include "utility/LockTest.h"
 #include "utility/NativePath.h"
@@ -108,59 +109,6 @@ QString entryKey(const ZipEntry& e) {
 
 } // namespace
 
-namespace BuildTexts {
-QString buildButtonCaption(BuildMode mode) {
-    return mode == BuildMode::Build ? QStringLiteral(" Build") : QStringLiteral(" Update");
-}
-} // namespace BuildTexts
-
-ZipSettings ZipSettings::fromState(const AppState& state) {
-    ZipSettings s;
-    s.level = levelFromOption(state.text(Option::CompressionMethod));
-    s.updateCode = updateCodeFromOption(state.text(Option::UpdateOption));
-    s.spanSize = -1;
-    s.password = state.text(Option::ZipPassword);
-    s.resetArchive = state.flag(Option::ResetArchiveAttribute);
-    s.hidePassword = state.flag(Option::HidePassword);
-    return s;
-}
-
-void ZipSettings::store(AppState& state) const {
-    // The stored codes count from 1 in the order of the enumerations.
-    state.setNumber(Option::CompressionMethod, static_cast<int>(level) + 1);
-    state.setNumber(Option::UpdateOption, static_cast<int>(updateCode) + 1);
-    state.setFlag(Option::ResetArchiveAttribute, resetArchive);
-    state.setFlag(Option::HidePassword, hidePassword);
-    QList<QPair<QString, QString>> more{PasswordSources::entryFor(
-        state, password, passwordConfirmed ? PasswordSource::Build : PasswordSource::Unconfirmed)};
-    state.setText(Option::ZipPassword, password);
-    if (keptSpanSize) more.append({kSpanningKey, *keptSpanSize});
-    state.save({Option::CompressionMethod, Option::UpdateOption, Option::ResetArchiveAttribute, Option::HidePassword,
-                Option::ZipPassword},
-               more);
-}
-
-CompressionLevel levelFromOption(const QString& value) {
-    if (value == QLatin1String("1")) return CompressionLevel::None;
-    if (value == QLatin1String("2")) return CompressionLevel::Fast;
-    if (value == QLatin1String("4")) return CompressionLevel::Maximum;
-    return CompressionLevel::Normal;
-}
-
-UpdateCode updateCodeFromOption(const QString& value) {
-    if (value == QLatin1String("2")) return UpdateCode::Freshen;
-    if (value == QLatin1String("3")) return UpdateCode::Update;
-    return UpdateCode::AddReplace;
-}
-
-qint64 spanSizeFrom(bool noSpanning, bool automatic, bool custom, const QString& customSize) {
-    qint64 size = -1;
-    if (noSpanning) size = -1;
-    if (automatic) size = 0;
-    if (custom) size = TextUtil::trimBlanks(customSize).toLongLong();
-    return size;
-}
-
 QString storedNameFor(const QString& path, bool fullPaths) {
     return fullPaths ? path.mid(1) : QString();
 }
@@ -212,43 +160,30 @@ void storeBuildTarget(AppState& state, const BuildParams& params) {
     state.save({Option::ZipFolder, Option::ZipFileName});
 }
 
-BuildJob::BuildJob(BuildParams params, BuildCallbacks callbacks)
-    : m_params(std::move(params)), m_callbacks(std::move(callbacks)) {}
-
-BuildJob::~BuildJob() = default;
-
-BuildResult BuildJob::execute(const CancelToken& cancel) {
-    if (!prepare()) return m_result;
-    return run(cancel);
-}
-
-BuildResult BuildJob::run(const CancelToken& cancel) {
-    // The token is the caller's: it is only read, here and inside the zip layer, and never cleared.
-    m_cancel = &cancel;
-    BuildResult result = build();
-    m_cancel = nullptr;
+BuildResult BuildResult::notBuilt(const BuildParams& params) {
+    BuildResult result;
+    result.packagePath = params.targetPath();
+    result.selectedFiles = params.selectedFiles;
+    result.selectedBytes = params.selectedBytes;
     return result;
 }
 
-bool BuildJob::prepare() {
-    m_prepared = false;
-    m_result = BuildResult();
-    m_result.packagePath = m_params.targetPath();
-    m_result.selectedFiles = m_params.selectedFiles;
-    m_result.selectedBytes = m_params.selectedBytes;
-    const auto stop = [this](BuildOutcome outcome, const QString& message) {
-        m_result.outcome = outcome;
-        m_result.message = message;
-        return false;
+std::optional<BuildResult> checkBuild(const BuildParams& params,
+                                      const std::function<bool(const ReplaceQuestion&)>& askReplace) {
+    const auto stop = [&params](BuildOutcome outcome, const QString& message) {
+        BuildResult stopped = BuildResult::notBuilt(params);
+        stopped.outcome = outcome;
+        stopped.message = message;
+        return std::optional<BuildResult>(stopped);
     };
 
-    if (m_params.list.isEmpty()) return stop(BuildOutcome::Stopped, BuildTexts::kSelectFiles);
+    if (params.list.isEmpty()) return stop(BuildOutcome::Stopped, BuildTexts::kSelectFiles);
 
-    const QString target = m_params.targetPath();
-    if (m_params.mode == BuildMode::Build) {
-        if (m_params.selectedBytes > kMaxSelectedBytes) return stop(BuildOutcome::Stopped, BuildTexts::kTooBig);
-        if (!hasZipExtension(m_params.targetFileName)) return stop(BuildOutcome::Stopped, BuildTexts::kNotZip);
-        const QString folder = m_params.targetFolder;
+    const QString target = params.targetPath();
+    if (params.mode == BuildMode::Build) {
+        if (params.selectedBytes > kMaxSelectedBytes) return stop(BuildOutcome::Stopped, BuildTexts::kTooBig);
+        if (!hasZipExtension(params.targetFileName)) return stop(BuildOutcome::Stopped, BuildTexts::kNotZip);
+        const QString folder = params.targetFolder;
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             return stop(BuildOutcome::Stopped, QStringLiteral("The target folder %1 does not exist.").arg(folder));
         if (const Status writable = probeFolder(folder); !writable)
@@ -263,22 +198,38 @@ bool BuildJob::prepare() {
                                            locale.toString(when.date(), QLocale::LongFormat) + u' ' +
                                                locale.toString(when.time(), QLocale::LongFormat)};
             // The old package stays until the new one is complete and checked; only the answer is taken here.
-            if (!m_callbacks.askReplace || !m_callbacks.askReplace(question))
-                return stop(BuildOutcome::Declined, QString());
+            if (!askReplace || !askReplace(question)) return stop(BuildOutcome::Declined, QString());
         }
     } else {
         // The package is read as a whole: a rebuild of it that a kill interrupted is completed first, unless another
         // writer holds the package (the build then stops at the lock).
         if (const Result<PackageLock> lock = PackageLock::take(target); lock.ok()) recoverSpannedRebuild(target);
-        if (m_package.zOpenZipFile(target) != kZipOk)
-            return stop(BuildOutcome::Stopped, m_package.zGetLastErrorAsText());
-        m_package.zCloseZipFile();
+        ZipPackage package;
+        if (package.zOpenZipFile(target) != kZipOk) return stop(BuildOutcome::Stopped, package.zGetLastErrorAsText());
+        package.zCloseZipFile();
         // The update is written to a copy beside the package, so its folder must take new files.
         if (const Status writable = probeFolder(QFileInfo(target).absolutePath()); !writable)
             return stop(BuildOutcome::Stopped, writable.message());
     }
-    m_prepared = true;
-    return true;
+    return std::nullopt;
+}
+
+BuildJob::BuildJob(BuildParams params, BuildCallbacks callbacks)
+    : m_params(std::move(params)), m_callbacks(std::move(callbacks)) {}
+
+BuildJob::~BuildJob() = default;
+
+BuildResult BuildJob::execute(const CancelToken& cancel) {
+    if (std::optional<BuildResult> stopped = checkBuild(m_params, m_callbacks.askReplace)) return m_result = *stopped;
+    return run(cancel);
+}
+
+BuildResult BuildJob::run(const CancelToken& cancel) {
+    // The token is the caller's: it is only read, here and inside the zip layer, and never cleared.
+    m_cancel = &cancel;
+    BuildResult result = build();
+    m_cancel = nullptr;
+    return result;
 }
 
 void BuildJob::noteLocked(const QString& path) {
@@ -415,33 +366,8 @@ bool BuildJob::walk(std::vector<Order>& orders) {
 void BuildJob::writeLockedList() {
     const QString zips = m_params.appFolder + QStringLiteral("/Zips/");
     FileOps::createFolder(zips);
-    // The locked files one path a line, as always; then the files left out for other reasons and the files that
-    // changed while they were read, each as path, TAB, reason.
-    QByteArray text;
-    for (const QString& path : m_result.lockedPaths)
-        text += NativePath::display(path).toUtf8() + '\n';
-    for (const LeftOutFile& file : m_result.leftOutFiles)
-        text += NativePath::display(file.path).toUtf8() + '\t' + file.reason.toUtf8() + '\n';
-    for (const QString& path : m_result.changedPaths)
-        text += NativePath::display(path).toUtf8() + '\t' + BuildTexts::kChangedReason.toUtf8() + '\n';
-    m_result.lockedListWritten = FileOps::writeFileAtomically(zips + QStringLiteral("Locked.Txt"), text).ok();
-}
-
-void BuildJob::fillResultTexts() {
-    const QString target = m_params.targetPath();
-    m_result.heading = BuildTexts::buildButtonCaption(m_params.mode) + BuildTexts::kCompleted;
-    m_result.lockedLine = BuildTexts::kLockedBypassed + TextUtil::formatGrouped(m_result.locked);
-    m_result.leftOutLine =
-        m_result.leftOut > 0 ? BuildTexts::kLeftOut + TextUtil::formatGrouped(m_result.leftOut) : QString();
-    m_result.changedLine =
-        m_result.changed > 0 ? BuildTexts::kChanged + TextUtil::formatGrouped(m_result.changed) : QString();
-    if (m_params.mode == BuildMode::Update) {
-        m_result.resultPackagePath = BuildTexts::kPackageUpdated + target;
-        m_result.updatedLine = BuildTexts::kFilesUpdated + TextUtil::formatGrouped(m_result.entriesWritten);
-    } else {
-        m_result.resultPackagePath = target;
-    }
-    m_result.packageBytes = QFileInfo(target).size();
+    m_result.lockedListWritten =
+        FileOps::writeFileAtomically(zips + QStringLiteral("Locked.Txt"), lockedListText(m_result)).ok();
 }
 
 BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
@@ -456,37 +382,77 @@ BuildResult BuildJob::finish(BuildOutcome outcome, const QString& message) {
         m_workPath.clear();
     }
     m_result.cancelled = outcome == BuildOutcome::Cancelled;
-    if (outcome == BuildOutcome::Completed) fillResultTexts();
-    m_prepared = false;
+    if (outcome == BuildOutcome::Completed) {
+        fillResultTexts(m_result, m_params.mode, m_params.targetPath());
+        m_result.packageBytes = QFileInfo(m_params.targetPath()).size();
+    }
     return m_result;
 }
 
 BuildResult BuildJob::build() {
-    if (!m_prepared && !prepare()) return m_result;
+    m_result = BuildResult::notBuilt(m_params);
     const QString target = m_params.targetPath();
     m_workPath.clear();
     // One writer per package from here to the end: a second build or update of it stops at once.
     const Result<PackageLock> lock = PackageLock::take(target);
     if (!lock.ok()) return finish(BuildOutcome::Stopped, lock.message());
-    m_result.entriesOrdered = m_result.notTaken = m_result.locked = m_result.leftOut = m_result.changed = 0;
-    m_result.lockedPaths.clear();
-    m_result.leftOutFiles.clear();
-    m_result.changedPaths.clear();
-    m_result.selectedFiles = m_params.selectedFiles;
-    m_result.selectedBytes = m_params.selectedBytes;
     m_storedFrom.clear();
     m_takenPaths.clear();
-    m_result.entriesWritten = 0;
     // An interrupt that came before this point stops the build here.
     if (cancelRequested()) return finish(BuildOutcome::Cancelled);
 
+    recoverBesideTarget(target);
+    noteTargetIdentity(target);
+    std::vector<Order> orders;
+    if (!walk(orders)) {
+        // A cancel during the walk still leaves the list of what was found locked up to then.
+        writeLockedList();
+        return finish(BuildOutcome::Cancelled);
+    }
+    if (m_callbacks.afterWalk) m_callbacks.afterWalk();
+    if (orders.empty()) return nothingToAdd();
+
+    // The new package grows in a work file beside the real target; the old one is not touched until the end, and
+    // the work file removes itself on every return that does not put it in place.
+    Result<WorkFile> reserved = WorkFile::beside(target);
+    if (!reserved.ok()) return finish(BuildOutcome::Failed, reserved.message());
+    WorkFile workFile = std::move(reserved.value());
+    workFile.closeFd();
+    m_workPath = workFile.path();
+    const bool building = m_params.mode == BuildMode::Build;
+    if (!building) {
+        if (const Status copied = copyFileInto(target, m_workPath); !copied)
+            return finish(BuildOutcome::Failed, copied.message());
+    }
+    const QSet<QString> carriedOver = building ? QSet<QString>() : encryptedEntriesOfWork();
+
+    struct stat before {};
+    statOf(m_workPath, before);
+    if (std::optional<BuildResult> ended = compress(orders)) return *ended;
+    struct stat after {};
+    statOf(m_workPath, after);
+    const bool unchanged = !building && before.st_ino == after.st_ino && before.st_size == after.st_size &&
+                           before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+                           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
+    if (unchanged) {
+        // Nothing was newer: the package keeps its bytes and its time.
+        writeLockedList();
+        return finish(BuildOutcome::Completed);
+    }
+    if (std::optional<BuildResult> ended = checkWork(carriedOver)) return *ended;
+    return putInPlace(workFile);
+}
+
+void BuildJob::recoverBesideTarget(const QString& target) {
     // What killed runs left beside the package: its spanned rebuild is completed or dropped, then their work files
     // go. A journal that asks for more than a rebuild of this package leaves is reported and left, and so is
     // everything it names.
     const QString folder = QFileInfo(WorkFiles::realTarget(target)).absolutePath();
     m_result.notes.clear();
     if (recoverSpannedRebuild(target, &m_result.notes)) WorkFiles::sweepStale(folder);
+}
 
+void BuildJob::noteTargetIdentity(const QString& target) {
     struct stat targetStatus;
     m_targetDevice = m_targetInode = m_targetFolderDevice = m_targetFolderInode = 0;
     if (statOf(target, targetStatus)) {
@@ -501,52 +467,30 @@ BuildResult BuildJob::build() {
     m_volumeStem.clear();
     if (targetInfo.fileName().endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
         m_volumeStem = targetInfo.fileName().chopped(3) + u'z';
+}
 
-    std::vector<Order> orders;
-    if (!walk(orders)) {
-        // A cancel during the walk still leaves the list of what was found locked up to then.
-        writeLockedList();
-        return finish(BuildOutcome::Cancelled);
-    }
-    if (m_callbacks.afterWalk) m_callbacks.afterWalk();
+BuildResult BuildJob::nothingToAdd() {
+    // A new build has nothing to write and an update nothing to change; either way the walk went through, so its
+    // locked list is written.
+    writeLockedList();
+    if (m_params.mode == BuildMode::Build)
+        return finish(BuildOutcome::Failed, QStringLiteral("None of the selected files could be added, so %1 was not "
+                                                           "written.")
+                                                .arg(m_params.targetPath()));
+    return finish(BuildOutcome::Completed);
+}
 
-    const bool building = m_params.mode == BuildMode::Build;
-    // When no file is left to add, a new build has nothing to write and an update nothing to change; either way
-    // the walk went through, so its locked list is written.
-    const auto nothingToAdd = [&] {
-        writeLockedList();
-        if (building)
-            return finish(
-                BuildOutcome::Failed,
-                QStringLiteral("None of the selected files could be added, so %1 was not written.").arg(target));
-        return finish(BuildOutcome::Completed);
-    };
-    if (orders.empty()) return nothingToAdd();
-
-    // The new package grows in a work file beside the real target; the old one is not touched until the end, and
-    // the work file goes whenever the build ends without putting it in place.
-    Result<WorkFile> reserved = WorkFile::beside(target);
-    if (!reserved.ok()) return finish(BuildOutcome::Failed, reserved.message());
-    WorkFile workFile = std::move(reserved.value());
-    workFile.closeFd();
-    const QString work = workFile.path();
-    m_workPath = work;
-    // The work file removes itself on every return that does not put it in place.
-    const auto discard = [](BuildResult r) { return r; };
-    const auto nothingLeft = [&] { return discard(nothingToAdd()); };
-    if (!building) {
-        if (const Status copied = copyFileInto(target, work); !copied)
-            return discard(finish(BuildOutcome::Failed, copied.message()));
-    }
-    // Entries carried over from the old package, for the check below.
+QSet<QString> BuildJob::encryptedEntriesOfWork() {
     QSet<QString> carriedOver;
-    if (!building && m_package.zOpenZipFile(work) == kZipOk) {
+    if (m_package.zOpenZipFile(m_workPath) == kZipOk) {
         for (const ZipEntry& e : m_package.entries())
             if (e.encrypted) carriedOver.insert(entryKey(e));
     }
+    return carriedOver;
+}
 
-    struct stat before {};
-    statOf(work, before);
+std::optional<BuildResult> BuildJob::compress(std::vector<Order>& orders) {
+    const bool building = m_params.mode == BuildMode::Build;
     CompressPercent percent;
     const auto onCompress = [&](const ZipProgress& p) {
         if (cancelRequested()) return;
@@ -557,8 +501,8 @@ BuildResult BuildJob::build() {
     // list and the compression is tried again without them, at most once per ordered file.
     int result = kZipFailed;
     for (size_t attempt = 0; attempt <= orders.size(); ++attempt) {
-        const int opened = building ? m_package.zCreateNewZip(work) : m_package.zOpenZipFile(work);
-        if (opened != kZipOk) return discard(finish(BuildOutcome::Failed, m_package.zGetLastErrorAsText()));
+        const int opened = building ? m_package.zCreateNewZip(m_workPath) : m_package.zOpenZipFile(m_workPath);
+        if (opened != kZipOk) return finish(BuildOutcome::Failed, m_package.zGetLastErrorAsText());
         m_result.notTaken = 0;
         std::vector<Order> taken;
         taken.reserve(orders.size());
@@ -573,13 +517,12 @@ BuildResult BuildJob::build() {
             }
         }
         orders = std::move(taken);
-        if (orders.empty()) return nothingLeft();
+        if (orders.empty()) return nothingToAdd();
         // The work file is always one ordinary package, so that it can be read back whole; volumes are cut from
         // it only after it has passed its check.
-        result = m_package.zCompressFiles(m_params.zip.password, m_params.zip.level, m_params.comment, *m_cancel,
+        result = m_package.zCompressFiles(m_params.zip.password.text, m_params.zip.level, m_params.comment, *m_cancel,
                                           onCompress);
-        if (result == kZipCancelled || (result != kZipOk && cancelRequested()))
-            return discard(finish(BuildOutcome::Cancelled));
+        if (result == kZipCancelled || (result != kZipOk && cancelRequested())) return finish(BuildOutcome::Cancelled);
         if (result == kZipOk) {
             noteChanged(orders);
             m_result.entriesWritten = m_package.zGetWrittenCount();
@@ -593,38 +536,30 @@ BuildResult BuildJob::build() {
             else
                 readable.push_back(std::move(order));
         }
-        if (readable.size() == orders.size()) return discard(finish(BuildOutcome::Failed, why));
+        if (readable.size() == orders.size()) return finish(BuildOutcome::Failed, why);
         orders = std::move(readable);
-        if (orders.empty()) return nothingLeft();
+        if (orders.empty()) return nothingToAdd();
     }
-    if (result != kZipOk) return discard(finish(BuildOutcome::Failed, m_package.zGetLastErrorAsText()));
+    if (result != kZipOk) return finish(BuildOutcome::Failed, m_package.zGetLastErrorAsText());
     if (m_callbacks.compressing) m_callbacks.compressing(100);
     m_package.zCloseZipFile();
+    return std::nullopt;
+}
 
-    struct stat after {};
-    statOf(work, after);
-    const bool unchanged = !building && before.st_ino == after.st_ino && before.st_size == after.st_size &&
-                           before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
-                           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
-    if (unchanged) {
-        // Nothing was newer: the package keeps its bytes and its time.
-        writeLockedList();
-        return discard(finish(BuildOutcome::Completed));
-    }
-
+std::optional<BuildResult> BuildJob::checkWork(const QSet<QString>& carriedOver) {
     // Read everything back before the old package goes: a package that does not pass stays out of the way.
-    if (m_callbacks.beforeCheck) m_callbacks.beforeCheck(work);
-    if (m_package.zOpenZipFile(work) != kZipOk)
-        return discard(finish(BuildOutcome::Failed,
-                              QStringLiteral("The new zip package could not be read back, so %1 was left as it "
-                                             "was: %2")
-                                  .arg(target, m_package.zGetLastErrorAsText())));
+    const QString target = m_params.targetPath();
+    if (m_callbacks.beforeCheck) m_callbacks.beforeCheck(m_workPath);
+    if (m_package.zOpenZipFile(m_workPath) != kZipOk)
+        return finish(BuildOutcome::Failed, QStringLiteral("The new zip package could not be read back, so %1 was left "
+                                                           "as it was: %2")
+                                                .arg(target, m_package.zGetLastErrorAsText()));
     QStringList failures;
     if (m_callbacks.checking) m_callbacks.checking(0);
-    const int tested = m_package.zTestAll(m_params.zip.password, &failures, *m_cancel, [this](const ZipProgress& p) {
+    const int tested = m_package.zTestAll(m_params.zip.password.text, &failures, *m_cancel, [this](const ZipProgress& p) {
         if (m_callbacks.checking) m_callbacks.checking(checkingPercent(p));
     });
-    if (tested == kZipCancelled || cancelRequested()) return discard(finish(BuildOutcome::Cancelled));
+    if (tested == kZipCancelled || cancelRequested()) return finish(BuildOutcome::Cancelled);
     if (tested != kZipOk && failures.isEmpty()) failures << m_package.zGetLastErrorAsText();
     if (!carriedOver.isEmpty()) {
         // Entries copied unchanged from the old package may be under another password than this build's; their
@@ -640,23 +575,26 @@ BuildResult BuildJob::build() {
         failures = real;
     }
     if (!failures.isEmpty())
-        return discard(finish(BuildOutcome::Failed,
-                              QStringLiteral("The new zip package did not pass its check, so %1 was left as it was. "
-                                             "Failed: %2")
-                                  .arg(target, failures.join(QStringLiteral("; ")))));
+        return finish(BuildOutcome::Failed, QStringLiteral("The new zip package did not pass its check, so %1 was left "
+                                                           "as it was. Failed: %2")
+                                                .arg(target, failures.join(QStringLiteral("; "))));
     m_package.zCloseZipFile();
+    return std::nullopt;
+}
 
+BuildResult BuildJob::putInPlace(WorkFile& workFile) {
+    const QString target = m_params.targetPath();
     if (m_params.zip.spanSize >= 0) {
         QString why;
-        const int volumes = splitIntoVolumes(work, workFile.target(), m_params.zip.spanSize, &why, *m_cancel);
+        const int volumes = splitIntoVolumes(m_workPath, workFile.target(), m_params.zip.spanSize, &why, *m_cancel);
         if (volumes > 0) {
             workFile.rollback();
             writeLockedList();
             return finish(BuildOutcome::Completed);
         }
         if (volumes == 0) {
-            if (cancelRequested() || why.isEmpty()) return discard(finish(BuildOutcome::Cancelled));
-            return discard(finish(BuildOutcome::Failed, why));
+            if (cancelRequested() || why.isEmpty()) return finish(BuildOutcome::Cancelled);
+            return finish(BuildOutcome::Failed, why);
         }
         // The package fits in one volume: it goes in place as one ordinary package.
     }

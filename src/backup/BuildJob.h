@@ -8,6 +8,7 @@
 // failure at any point leaves the old package byte for byte.
 
 #include "SelectionModel.h"
+#include "ZipSettings.h"
 #include "utility/CancelToken.h"
 #include "zip/ZipPackage.h"
 
@@ -20,6 +21,7 @@
 #include <optional>
 
 class AppState;
+class WorkFile;
 
 enum class BuildMode {
     Build,  ///< make a new package at the target path
@@ -45,39 +47,6 @@ inline const QString kChangedReason = QStringLiteral("changed during the backup"
 QString buildButtonCaption(BuildMode mode);
 } // namespace BuildTexts
 
-/// The zip settings as the settings dialog leaves them.
-struct ZipSettings {
-    CompressionLevel level = CompressionLevel::Normal; ///< Option::CompressionMethod
-    UpdateCode updateCode = UpdateCode::AddReplace;    ///< Option::UpdateOption
-    qint64 spanSize = -1; ///< -1 no spanning, 0 automatic, else bytes per volume (not stored)
-    QString password;     ///< Option::ZipPassword, empty for none
-    /// Option::ResetArchiveAttribute: kept for the dialog only; Linux files have no archive flag, so the build
-    /// has nothing to reset.
-    bool resetArchive = false;
-    bool hidePassword = true; ///< Option::HidePassword
-    /// The password was confirmed for building (the dialog's Build button, typed twice where it had to be). A
-    /// password stored without it is not one the next build may use unasked.
-    bool passwordConfirmed = false;
-    /// The custom size box, kept under "Spanning" for the next build; an update leaves it unset and the stored
-    /// size as it is.
-    std::optional<QString> keptSpanSize;
-
-    /// From the shared option values; no spanning and no kept size.
-    static ZipSettings fromState(const AppState& state);
-    /// Puts the values into the shared option values and writes them, where the password was set, and the kept
-    /// size when set, to the store with one write of the settings file.
-    void store(AppState& state) const;
-};
-
-/// The key of the size box of the zip settings dialog in section "Settings".
-inline const QString kSpanningKey = QStringLiteral("Spanning");
-
-/// Options01 "1".."4" -> None..Maximum (anything else Normal).
-CompressionLevel levelFromOption(const QString& value);
-/// Options02 "1".."3" -> AddReplace, Freshen, Update (anything else AddReplace).
-UpdateCode updateCodeFromOption(const QString& value);
-/// The span size from the three spanning choices, tested in this order so that a later one that is set wins.
-qint64 spanSizeFrom(bool noSpanning, bool automatic, bool custom, const QString& customSize);
 /// The name a file is stored under: with full paths, the path without its root "/"; otherwise "" (the zip
 /// layer then stores the file name alone).
 QString storedNameFor(const QString& path, bool fullPaths);
@@ -193,10 +162,20 @@ struct BuildResult {
     QString leftOutLine;       ///< "Number of files left out = n", empty when none was
     QString changedLine;       ///< "Number of files changed during the backup = n", empty when none did
 
+    /// A build that did not run: outcome Stopped and no message, with the package and the selection totals.
+    static BuildResult notBuilt(const BuildParams& params);
+
     bool ok() const { return outcome == BuildOutcome::Completed; }
     /// True when something selected did not go into the package (locked or left out).
     bool filesLeftOut() const { return locked > 0 || leftOut > 0; }
 };
+
+/// The checks before a build, on its parameters, changing nothing on disk: an empty list, the 2 GB limit (new
+/// packages), the .zip extension, the target folder, the replace question (new packages, through askReplace; without
+/// an answer the package is kept), the package to update. The result that stops the build (outcome Stopped or
+/// Declined, with the message), or nothing when the build may go on.
+std::optional<BuildResult> checkBuild(const BuildParams& params,
+                                      const std::function<bool(const ReplaceQuestion&)>& askReplace);
 
 class BuildJob {
   public:
@@ -205,22 +184,13 @@ class BuildJob {
     BuildJob(const BuildJob&) = delete;
     BuildJob& operator=(const BuildJob&) = delete;
 
-    /// The parameters; the caller may change the zip settings and comment between prepare() and run().
-    BuildParams& params() { return m_params; }
-
-    /// The checks before the build, changing nothing on disk: an empty list, the 2 GB limit (new packages),
-    /// the .zip extension, the target folder, the replace question (new packages), the package to update.
-    /// False when the build must not go on; result() then says why.
-    bool prepare();
-    /// The build proper: completes or drops what killed runs left beside the package and sweeps their work files,
-    /// walks the list, compresses, checks and puts the package in place, writes Zips/Locked.Txt. Runs prepare()
-    /// first when it has not run. cancel is the caller's token (the shared one, the interrupt token): the build and
+    /// The build proper, once checkBuild() has let it go on: completes or drops what killed runs left beside the
+    /// package and sweeps their work files, walks the list, compresses, checks and puts the package in place,
+    /// writes Zips/Locked.Txt. cancel is the caller's token (the shared one, the interrupt token): the build and
     /// the zip layer under it only read it, so a token already set stops the build at once.
     BuildResult run(const CancelToken& cancel);
-    /// prepare() then run().
+    /// checkBuild() with the callbacks' replace question, then run().
     BuildResult execute(const CancelToken& cancel);
-
-    const BuildResult& result() const { return m_result; }
 
   private:
     struct Order {
@@ -239,11 +209,25 @@ class BuildJob {
     void noteLocked(const QString& path);
     void noteLeftOut(const QString& path, const QString& reason);
     void noteChanged(const std::vector<Order>& orders);
+    /// The build in its phases, in this order; a phase that ends the build gives its result.
     BuildResult build();
+    /// Completes or drops what killed runs left beside the package, and sweeps their work files.
+    void recoverBesideTarget(const QString& target);
+    /// The target's identity, so that the walk does not put the package or its volumes into itself.
+    void noteTargetIdentity(const QString& target);
+    /// The end of a build that has no file left to add.
+    BuildResult nothingToAdd();
+    /// The encrypted entries of the package copied into the work file, which keep their own password.
+    QSet<QString> encryptedEntriesOfWork();
+    /// Orders the files and compresses them into the work file, leaving out files locked meanwhile.
+    std::optional<BuildResult> compress(std::vector<Order>& orders);
+    /// Reads every entry of the work file back.
+    std::optional<BuildResult> checkWork(const QSet<QString>& carriedOver);
+    /// Puts the checked work file in place of the package, or cuts it into volumes.
+    BuildResult putInPlace(WorkFile& workFile);
     bool cancelRequested() const { return m_cancel && m_cancel->cancelled(); }
     void writeLockedList();
     BuildResult finish(BuildOutcome outcome, const QString& message = {});
-    void fillResultTexts();
 
     BuildParams m_params;
     BuildCallbacks m_callbacks;
@@ -251,7 +235,6 @@ class BuildJob {
     const CancelToken* m_cancel = nullptr; ///< the caller's token while run() runs
     QString m_workPath;                    ///< the work file the new package grows in while build() runs
     ZipPackage m_package;
-    bool m_prepared = false;
     // Identity of the target package, so that a walk over its folder does not put the package into itself.
     quint64 m_targetDevice = 0;
     quint64 m_targetInode = 0;

@@ -5,13 +5,14 @@
 
 FindSettings FindSettings::load(const CRegSettings& settings) {
     FindSettings s;
-    s.pattern = settings.GetSetting(kSettingsSection, kPatternKey, s.pattern);
-    s.drives = settings.GetSetting(kSettingsSection, kDrivesKey, s.drives);
+    s.pattern = settings.GetSetting(kSettingsSection, OptionKeys::key(Key::FindPattern), s.pattern);
+    s.drives = settings.GetSetting(kSettingsSection, OptionKeys::key(Key::FindDrives), s.drives);
     return s;
 }
 
 bool FindSettings::store(CRegSettings& settings) const {
-    return settings.SaveSettings(kSettingsSection, {{kDrivesKey, drives}, {kPatternKey, pattern}});
+    return settings.SaveSettings(
+        kSettingsSection, {{OptionKeys::key(Key::FindDrives), drives}, {OptionKeys::key(Key::FindPattern), pattern}});
 }
 
 namespace FindChecks {

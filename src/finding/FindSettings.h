@@ -1,6 +1,8 @@
 #pragma once
 // What the find dialog keeps in the settings store: the entry pattern and the selected drives. The dialog and
-// `varnhold-cli find` both load and store them through this value, so the keys and defaults live here only.
+// `varnhold-cli find` both load and store them through this value (keys and defaults in app/OptionKeys).
+
+#include "app/OptionKeys.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,11 +10,10 @@
 class CRegSettings;
 
 struct FindSettings {
-    static inline const QString kPatternKey = QStringLiteral("FindPattern");
-    static inline const QString kDrivesKey = QStringLiteral("DrivesF");
-
-    QString pattern = QStringLiteral("*.*"); ///< the file name pattern for the search inside packages
-    QString drives = QStringLiteral("All");  ///< "All" (only as the default) or the selected roots joined by ","
+    QString pattern =
+        OptionKeys::defaultFor(Key::FindPattern); ///< the file name pattern for the search inside packages
+    QString drives =
+        OptionKeys::defaultFor(Key::FindDrives); ///< "All" (only as the default) or the roots joined by ","
 
     static FindSettings load(const CRegSettings& settings);
     /// Both keys with one write of the settings file; true on success.

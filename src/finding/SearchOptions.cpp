@@ -9,28 +9,6 @@
 
 namespace {
 
-struct KeyInfo {
-    const char* name;
-    const char* defaultValue;
-};
-
-// Indexed by SearchKey.
-constexpr std::array<KeyInfo, kSearchKeyCount> kKeys{{
-    {"Drives", "All"},
-    {"SSOption1", "0"},
-    {"SSOption2", "0"},
-    {"SSOption3", "0"},
-    {"SSOption4", "0"},
-    {"SSOption5", "0"},
-    {"so1", "at lease"},
-    {"so2", "0"},
-    {"so3", "*.*"},
-    {"so4", ""},
-    {"so5", "modified date"},
-    {"so6", ""},
-    {"so7", ""},
-}};
-
 // The order the dialog writes its values in when it closes.
 constexpr std::array<SearchKey, kSearchKeyCount> kStoreOrder{
     SearchKey::Drives,     SearchKey::SizeCompare, SearchKey::SizeLimit, SearchKey::NamePattern, SearchKey::Text,
@@ -39,17 +17,9 @@ constexpr std::array<SearchKey, kSearchKeyCount> kStoreOrder{
 
 } // namespace
 
-QString searchKeyName(SearchKey key) {
-    return QString::fromLatin1(kKeys[size_t(key)].name);
-}
-
-QString searchKeyDefault(SearchKey key) {
-    return QString::fromLatin1(kKeys[size_t(key)].defaultValue);
-}
-
 SearchOptions::SearchOptions() {
     for (int i = 0; i < kSearchKeyCount; ++i)
-        m_values[size_t(i)] = searchKeyDefault(SearchKey(i));
+        m_values[size_t(i)] = OptionKeys::defaultFor(SearchKey(i));
 }
 
 bool SearchOptions::ticked(SearchKey key) const {
@@ -64,7 +34,7 @@ SearchOptions SearchOptions::load(const CRegSettings& store) {
     SearchOptions options;
     for (int i = 0; i < kSearchKeyCount; ++i) {
         const auto key = SearchKey(i);
-        options.setText(key, store.GetSetting(kSettingsSection, searchKeyName(key), searchKeyDefault(key)));
+        options.setText(key, store.GetSetting(kSettingsSection, OptionKeys::key(key), OptionKeys::defaultFor(key)));
     }
     return options;
 }
@@ -72,12 +42,12 @@ SearchOptions SearchOptions::load(const CRegSettings& store) {
 bool SearchOptions::store(CRegSettings& store) const {
     QList<QPair<QString, QString>> values;
     for (SearchKey key : kStoreOrder)
-        values.append({searchKeyName(key), text(key)});
+        values.append({OptionKeys::key(key), text(key)});
     return store.SaveSettings(kSettingsSection, values);
 }
 
 bool SearchOptions::storeTick(CRegSettings& store, SearchKey key, bool yes) {
-    return store.SaveSetting(kSettingsSection, searchKeyName(key), OptionKeys::yesNo(yes));
+    return store.SaveSetting(kSettingsSection, OptionKeys::key(key), OptionKeys::yesNo(yes));
 }
 
 QDate readSearchDate(const QString& text) {

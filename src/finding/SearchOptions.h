@@ -1,31 +1,16 @@
 #pragma once
 // The criteria of the file search as the search dialog leaves them in section "Settings": four ticks, "Match case",
-// the size, name, text and date criteria and the drives. The values are kept as the stored texts, so what the
-// dialog shows, what the search reads and what the settings file holds never drift apart.
+// the size, name, text and date criteria and the drives (SearchKey; their names and defaults are in app/OptionKeys).
+// The values are kept as the stored texts, so what the dialog shows, what the search reads and what the settings file
+// holds never drift apart.
+
+#include "app/OptionKeys.h"
 
 #include <QDate>
 #include <QString>
 #include <array>
 
 class CRegSettings;
-
-/// One stored search value; the order is the order of the table in SearchOptions.cpp.
-enum class SearchKey {
-    Drives,      ///< "Drives": "All" or the selected roots joined by ","
-    SizeTicked,  ///< "SSOption1"
-    NameTicked,  ///< "SSOption2"
-    TextTicked,  ///< "SSOption3"
-    DateTicked,  ///< "SSOption4"
-    MatchCase,   ///< "SSOption5"
-    SizeCompare, ///< "so1": "at lease" or "at most"
-    SizeLimit,   ///< "so2": units of 1024 bytes
-    NamePattern, ///< "so3"
-    Text,        ///< "so4"
-    DateKind,    ///< "so5": "modified date", "created date" or "last accessed date"
-    StartDate,   ///< "so6": "MM/DD/YYYY"
-    EndDate,     ///< "so7": "MM/DD/YYYY"
-};
-constexpr int kSearchKeyCount = 13;
 
 namespace SearchWords {
 inline const QString kAtLeast = QStringLiteral("at lease"); // stored with this spelling
@@ -34,11 +19,6 @@ inline const QString kModified = QStringLiteral("modified date");
 inline const QString kCreated = QStringLiteral("created date");
 inline const QString kAccessed = QStringLiteral("last accessed date");
 } // namespace SearchWords
-
-/// The stored key of a value ("SSOption1", "so3", ...).
-QString searchKeyName(SearchKey key);
-/// Its value when the store has none.
-QString searchKeyDefault(SearchKey key);
 
 class SearchOptions {
   public:
@@ -53,8 +33,8 @@ class SearchOptions {
 
     /// The values in the store, defaults for those it lacks.
     static SearchOptions load(const CRegSettings& store);
-    /// Writes every value with one write of the settings file, in the order the dialog closes: "Drives", "so1" to
-    /// "so7", then the ticks.
+    /// Writes every value with one write of the settings file, in the order the dialog closes: the drives, the
+    /// texts of the criteria, then the ticks.
     bool store(CRegSettings& store) const;
     /// Writes one tick at once, as the dialog does when it is clicked.
     static bool storeTick(CRegSettings& store, SearchKey key, bool yes);

@@ -76,28 +76,6 @@ bool elementTakes(QStringView pattern, qsizetype p, char16_t c, qsizetype& next)
 
 } // namespace
 
-QString patternKey(int n) {
-    return QStringLiteral("Pattern%1").arg(n, 2, 10, QLatin1Char('0'));
-}
-
-QString patternDefault(int n, bool forPatternDialog) {
-    switch (n) {
-    case 1:
-        return QStringLiteral("*.*");
-    case 6:
-        return QStringLiteral("*.tmp");
-    case 7:
-        return QStringLiteral("*.swp");
-    case 8:
-        return QStringLiteral("system.dat");
-    case 9:
-        // Only the dialog offers it, so it is in force once the dialog has been closed and has stored it.
-        return forPatternDialog ? QStringLiteral("pagefile.sys") : QString();
-    default:
-        return QString();
-    }
-}
-
 // Every element but "*" takes exactly one character, so a plain backtracking walk is enough: on a mismatch go
 // back to the last "*" and let it take one character more. Earlier stars never need to be revisited, because
 // the last one can already stretch over anything they could. The walk allocates nothing, which matters when it
@@ -133,10 +111,11 @@ bool wildcardMatch(const QString& pattern, const QString& text) {
 CurrentPatterns CurrentPatterns::fromSettings(const CRegSettings& settings, bool forPatternDialog) {
     CurrentPatterns patterns;
     for (int i = 0; i < kPatternSlots; ++i) {
-        patterns.include[i] =
-            settings.GetSetting(kSettingsSection, patternKey(i + 1), patternDefault(i + 1, forPatternDialog));
+        patterns.include[i] = settings.GetSetting(kSettingsSection, OptionKeys::patternKey(i + 1),
+                                                  OptionKeys::patternDefault(i + 1, forPatternDialog));
         const int n = i + 1 + kPatternSlots;
-        patterns.exclude[i] = settings.GetSetting(kSettingsSection, patternKey(n), patternDefault(n, forPatternDialog));
+        patterns.exclude[i] = settings.GetSetting(kSettingsSection, OptionKeys::patternKey(n),
+                                                  OptionKeys::patternDefault(n, forPatternDialog));
     }
     return patterns;
 }
@@ -144,9 +123,9 @@ CurrentPatterns CurrentPatterns::fromSettings(const CRegSettings& settings, bool
 void CurrentPatterns::store(CRegSettings& settings) const {
     QList<QPair<QString, QString>> values;
     for (int i = 0; i < kPatternSlots; ++i)
-        values.append({patternKey(i + 1), include[i]});
+        values.append({OptionKeys::patternKey(i + 1), include[i]});
     for (int i = 0; i < kPatternSlots; ++i)
-        values.append({patternKey(i + 1 + kPatternSlots), exclude[i]});
+        values.append({OptionKeys::patternKey(i + 1 + kPatternSlots), exclude[i]});
     settings.SaveSettings(kSettingsSection, values);
 }
 

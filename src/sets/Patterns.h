@@ -9,11 +9,6 @@ class CRegSettings;
 
 constexpr int kPatternSlots = 5;
 
-/// "Pattern01" to "Pattern10" (n from 1 to 10).
-QString patternKey(int n);
-/// Default of pattern n. The pattern dialog offers "pagefile.sys" for Pattern09; every other reader has "".
-QString patternDefault(int n, bool forPatternDialog);
-
 /// Whole-text, case-insensitive wildcard match: "*" any run (also across "/"), "?" one character, "#" one digit,
 /// "[list]" / "[!list]" one character in / not in the list (ranges allowed). An unbalanced "[" matches itself.
 bool wildcardMatch(const QString& pattern, const QString& text);

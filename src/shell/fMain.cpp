@@ -3,10 +3,10 @@
 #include "ViewerIcons.h"
 #include "app/AppState.h"
 #include "app/StartUp.h"
-#include "app/WindowPlacement.h"
 #include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
+#include "app/ui/PlaceWindow.h"
 #include "backup/ui/fKovra.h"
 #include "finding/ui/fFind.h"
 #include "tools/ExtractRequest.h"
@@ -35,7 +35,6 @@
 
 namespace {
 
-const QString kPlacementTag = QStringLiteral("fMain");
 const QString kOpenDialogTitle = QStringLiteral("Varnhold - Browse for zip packages to open.");
 const QString kOpenDialogFilter = QStringLiteral("All Files (*.zip)");
 
@@ -194,7 +193,7 @@ void fMain::buildForm() {
 void fMain::load() {
     // The settings store is the AppState's, made by main() for "Brindlecot" / "Varnhold". The placement comes
     // first so the window never shows at a wrong place.
-    restorePlacement();
+    restorePlacement(*this, m_state.settings, PlacedWindow::Main);
     m_menuIcons = std::make_unique<MenuIcons>(style());
     m_fileIcons = std::make_unique<FileTypeIcons>();
     // Application folder, working folders, emptied Temp, help file, system folders, the recent list and the 28
@@ -211,28 +210,6 @@ void fMain::load() {
     if (!notes.isEmpty())
         QTimer::singleShot(0, this,
                            [this, notes] { MessageDialogs::showError(this, notes.join(QStringLiteral("\n\n"))); });
-}
-
-void fMain::restorePlacement() {
-    if (auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
-        // Fitted to the screen it was on (or the main one when that is gone), so it always opens in sight.
-        const QRect rect(stored->left, stored->top, stored->width, stored->height);
-        const QScreen* screen = QGuiApplication::screenAt(rect.center());
-        if (!screen) screen = QGuiApplication::primaryScreen();
-        if (screen) stored = fittedPlacement(*stored, screen->availableGeometry());
-        move(stored->left, stored->top);
-        resize(stored->width, stored->height);
-        return;
-    }
-    // Nothing stored yet: centre the designed size on the screen. A stored text that is not a placement
-    // lands here too, which keeps the designed size.
-    if (m_state.settings.GetSetting(kSettingsSection, kPlacementTag, "").isEmpty()) {
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        if (!screen) return;
-        const QRect area = screen->availableGeometry();
-        const WindowPlacement centred = centredPlacement(area.width(), area.height(), width(), height());
-        move(area.left() + centred.left, area.top() + centred.top);
-    }
 }
 
 void fMain::setUpGridColumns() {
@@ -646,12 +623,9 @@ void fMain::extractAllFiles() {
 // Closing.
 
 void fMain::closeEvent(QCloseEvent* event) {
-    const bool minimised = isMinimized();
-    const bool maximised = isMaximized();
-    if (!minimised && !maximised && !isFullScreen())
+    if (!isMinimized() && !isMaximized() && !isFullScreen())
         resize(qMax(width(), kMinimumWidth), qMax(height(), kMinimumHeight));
     m_package.zCloseZipFile();
-    savePlacement(m_state.settings, kPlacementTag, {x(), y(), width(), height()}, minimised,
-                  maximised || isFullScreen());
+    storePlacement(*this, m_state.settings, PlacedWindow::Main);
     event->accept();
 }

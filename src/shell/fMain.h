@@ -92,7 +92,6 @@ class fMain : public QMainWindow {
   private:
     void buildForm();
     void load();
-    void restorePlacement();
     void setUpGridColumns();
     void setUpMenus();
     void refreshFavorites();

@@ -7,10 +7,9 @@ ExtractSettings ExtractSettings::fromState(const AppState& state) {
     ExtractSettings s;
     s.defaultFolder = state.text(Option::ExtractFolder);
     s.selectedFolder = state.text(Option::SelectedExtractFolder);
-    s.password = state.text(Option::ZipPassword);
+    s.password = PasswordOptions::fromState(state);
     s.useDefault = state.flag(Option::ExtractToDefault);
     s.useSelected = state.flag(Option::ExtractToSelected);
-    s.hidePassword = state.flag(Option::HidePassword);
     s.overwrite = state.flag(Option::ExtractOverwrite);
     s.skipOlder = state.flag(Option::ExtractSkipOlder);
     s.useFolderNames = state.flag(Option::ExtractUseFolderNames);
@@ -18,29 +17,24 @@ ExtractSettings ExtractSettings::fromState(const AppState& state) {
 }
 
 const QList<Option>& ExtractSettings::storedOptions() {
-    static const QList<Option> options = {
-        Option::ExtractFolder,    Option::ExtractToDefault,      Option::ExtractToSelected,
-        Option::HidePassword,     Option::ZipPassword,           Option::ExtractOverwrite,
-        Option::ExtractSkipOlder, Option::ExtractUseFolderNames, Option::SelectedExtractFolder};
+    static const QList<Option> options =
+        QList<Option>{Option::ExtractFolder,        Option::ExtractToDefault, Option::ExtractToSelected,
+                      Option::ExtractOverwrite,     Option::ExtractSkipOlder, Option::ExtractUseFolderNames,
+                      Option::SelectedExtractFolder} +
+        PasswordOptions::storedOptions();
     return options;
 }
 
-void ExtractSettings::setIn(AppState& state) const {
+void ExtractSettings::store(AppState& state, const QList<Option>& more) const {
     state.setText(Option::ExtractFolder, defaultFolder);
     state.setFlag(Option::ExtractToDefault, useDefault);
     state.setFlag(Option::ExtractToSelected, useSelected);
-    state.setFlag(Option::HidePassword, hidePassword);
-    state.setText(Option::ZipPassword, password);
     state.setFlag(Option::ExtractOverwrite, overwrite);
     state.setFlag(Option::ExtractSkipOlder, skipOlder);
     state.setFlag(Option::ExtractUseFolderNames, useFolderNames);
     state.setText(Option::SelectedExtractFolder, selectedFolder);
-}
-
-void ExtractSettings::store(AppState& state, const QList<Option>& more) const {
     // A password typed here is the next build's password too, so the build must know where it came from.
-    const auto source = PasswordSources::entryFor(state, password, PasswordSource::Extraction);
-    setIn(state);
+    const auto source = password.setIn(state, PasswordSource::Extraction);
     state.save(storedOptions() + more, {source});
 }
 
@@ -92,7 +86,7 @@ PreparedExtract prepareExtractRequest(const AppState& state, const ZipPackage& p
         params.entry = index;
     }
     params.targetFolder = answer.folder;
-    params.password = settings.password;
+    params.password = settings.password.text;
     params.options = settings.options();
     prepared.params = std::move(params);
     return prepared;

@@ -4,6 +4,7 @@
 
 #include "ExtractJob.h"
 #include "app/OptionKeys.h"
+#include "app/PasswordSettings.h"
 #include "zip/ZipPackage.h"
 
 #include <QString>
@@ -15,10 +16,9 @@ class AppState;
 struct ExtractSettings {
     QString defaultFolder;      ///< Option::ExtractFolder
     QString selectedFolder;     ///< Option::SelectedExtractFolder
-    QString password;           ///< Option::ZipPassword
+    PasswordOptions password;   ///< the shared password and whether its box hides it
     bool useDefault = true;     ///< Option::ExtractToDefault
     bool useSelected = false;   ///< Option::ExtractToSelected
-    bool hidePassword = true;   ///< Option::HidePassword
     bool overwrite = true;      ///< Option::ExtractOverwrite
     bool skipOlder = false;     ///< Option::ExtractSkipOlder
     bool useFolderNames = true; ///< Option::ExtractUseFolderNames
@@ -26,8 +26,6 @@ struct ExtractSettings {
     /// The options these values are kept under.
     static const QList<Option>& storedOptions();
     static ExtractSettings fromState(const AppState& state);
-    /// Puts the values into the shared option values only.
-    void setIn(AppState& state) const;
     /// Puts the values into the shared option values and writes them, where the password was set (an extraction)
     /// and the options in `more` to the store with one write.
     void store(AppState& state, const QList<Option>& more = {}) const;

@@ -16,14 +16,14 @@ TEST(Placement, ParsesOnlyFourSixteenBitNumbers) {
 
 TEST(Placement, RoundTripAndMaximisedKeepsLastNormal) {
     CRegSettings s("Brindlecot", "PlacementTest");
-    EXPECT_FALSE(loadPlacement(s, "fMain").has_value()) << "nothing stored: the window is centred";
-    savePlacement(s, "fMain", {1, 2, 300, 200}, false, false);
+    EXPECT_FALSE(loadPlacement(s, PlacedWindow::Main).has_value()) << "nothing stored: the window is centred";
+    savePlacement(s, PlacedWindow::Main, {1, 2, 300, 200}, false, false);
     EXPECT_EQ(s.GetSetting(kSettingsSection, "fMain"), "1,2,300,200");
-    savePlacement(s, "fMain", {0, 0, 1920, 1080}, false, true);
-    savePlacement(s, "fMain", {0, 0, 160, 30}, true, false);
-    EXPECT_EQ(loadPlacement(s, "fMain"), (WindowPlacement{1, 2, 300, 200}));
+    savePlacement(s, PlacedWindow::Main, {0, 0, 1920, 1080}, false, true);
+    savePlacement(s, PlacedWindow::Main, {0, 0, 160, 30}, true, false);
+    EXPECT_EQ(loadPlacement(s, PlacedWindow::Main), (WindowPlacement{1, 2, 300, 200}));
     s.SaveSetting(kSettingsSection, "fKovra", "garbage");
-    EXPECT_FALSE(loadPlacement(s, "fKovra").has_value());
+    EXPECT_FALSE(loadPlacement(s, PlacedWindow::Wizard).has_value());
 }
 
 TEST(Placement, FitsInsideTheAvailableArea) {

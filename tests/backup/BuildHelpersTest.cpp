@@ -14,10 +14,10 @@ TEST(BuildRules, NamesAndSettingsValues) {
     EXPECT_EQ(storedNameFor("/home/ann/Data/report.txt", true), "home/ann/Data/report.txt");
     EXPECT_EQ(storedNameFor("/home/ann/Data/report.txt", false), "");
 
-    EXPECT_EQ(levelFromOption("1"), CompressionLevel::None);
-    EXPECT_EQ(levelFromOption("4"), CompressionLevel::Maximum);
-    EXPECT_EQ(updateCodeFromOption("2"), UpdateCode::Freshen);
-    EXPECT_EQ(updateCodeFromOption("3"), UpdateCode::Update);
+    EXPECT_EQ(CompressionLevels::fromOption("1"), CompressionLevel::None);
+    EXPECT_EQ(CompressionLevels::fromOption("4"), CompressionLevel::Maximum);
+    EXPECT_EQ(UpdateCodes::fromOption("2"), UpdateCode::Freshen);
+    EXPECT_EQ(UpdateCodes::fromOption("3"), UpdateCode::Update);
     EXPECT_EQ(spanSizeFrom(true, false, false, "1457664"), -1);
     EXPECT_EQ(spanSizeFrom(true, true, false, ""), 0) << "a later choice that is set wins";
     EXPECT_EQ(spanSizeFrom(true, true, true, "728822"), 728822);

@@ -186,7 +186,7 @@ TEST_F(BuildJobTest, BuildsAPackageThatOtherProgramsAccept) {
     EXPECT_EQ(compressing.back(), 100);
     EXPECT_EQ(std::make_pair(checking.front(), checking.back()), std::make_pair(0, 100));
 
-    p.zip.password = "PW";
+    p.zip.password.text = "PW";
     ASSERT_TRUE(build(p).ok());
     buildtest::expectPeersAccept(target, "PW");
     EXPECT_NE(runTool("7z", {"t", target, "-pwrong"}).exitCode, 0) << "the entries are encrypted";
@@ -550,10 +550,10 @@ TEST_F(BuildJobTest, APackageThatFailsItsCheckDoesNotReplaceTheOldOne) {
 
 TEST_F(BuildJobTest, AnUpdateUnderANewPasswordAcceptsTheOldEncryptedEntries) {
     BuildParams first = paramsFor({{data + "a.txt", "", ""}});
-    first.zip.password = "first";
+    first.zip.password.text = "first";
     ASSERT_TRUE(build(first).ok());
     BuildParams p = updateParams({{data + "b.txt", "", ""}}, UpdateCode::Update);
-    p.zip.password = "second";
+    p.zip.password.text = "second";
     const BuildResult r = build(p);
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_EQ(buildtest::storedNames(target), QStringList({stored("a.txt"), stored("b.txt")}));

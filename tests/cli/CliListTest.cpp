@@ -91,7 +91,7 @@ TEST_F(CliFixture, TheListingOpenReadsTheSameEntriesAsLibzip) {
     ASSERT_EQ(ours.zCreateNewZip(file("ours.zip")), kZipOk);
     ASSERT_EQ(ours.zOrderFile(file("src/a.txt"), "top/a.txt", UpdateCode::AddReplace), kZipOk);
     ASSERT_EQ(ours.zOrderFile(file("src/link"), "top/link", UpdateCode::AddReplace), kZipOk);
-    ASSERT_EQ(ours.zCompressFiles("pw", CompressionLevel::Normal, "made here"), kZipOk);
+    ASSERT_EQ(ours.zCompressFiles("pw", CompressionLevel::Normal, "made here", never), kZipOk);
 
     const auto fields = [](const ZipEntry& e) {
         return std::tuple(e.name, e.folderPath, e.extension, e.size, e.compressedSize, e.dosDate, e.dosTime, e.crc,

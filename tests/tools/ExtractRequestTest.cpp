@@ -38,8 +38,8 @@ class ExtractRequestTest : public ::testing::Test {
 
 TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     ExtractSettings s = ExtractSettings::fromState(state);
-    s.password = "pw";
-    s.hidePassword = false;
+    s.password.text = "pw";
+    s.password.hidden = false;
     s.overwrite = false;
     s.skipOlder = true;
     s.useFolderNames = false;
@@ -49,7 +49,7 @@ TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     AppState again(state.settings.AppName());
     runStartUp(again, dir.path());
     const ExtractSettings b = ExtractSettings::fromState(again);
-    EXPECT_EQ(std::tuple(b.password, b.hidePassword, b.overwrite, b.skipOlder, b.useFolderNames, b.useSelected,
+    EXPECT_EQ(std::tuple(b.password.text, b.password.hidden, b.overwrite, b.skipOlder, b.useFolderNames, b.useSelected,
                          b.useDefault, b.selectedFolder),
               std::tuple(QString("pw"), false, false, true, false, true, false, QString("/data/out/")));
     EXPECT_EQ(again.text(Option::ExtractToSelected), "-1");

@@ -23,16 +23,6 @@ std::vector<FolderRecord> list(const QString& root) {
     return out;
 }
 
-// Records keyed by their path below root ("sub/", "sub/b.bin").
-std::map<QString, FolderRecord> listRelative(const QString& root) {
-    const std::vector<FolderRecord> out = list(root);
-    const qsizetype base = QDir::cleanPath(root).size() + 1;
-    std::map<QString, FolderRecord> map;
-    for (const FolderRecord& r : out)
-        map.emplace(r.path.mid(base), r);
-    return map;
-}
-
 } // namespace
 
 // Mended: folders that could not be opened and entries whose status could not be read vanished silently.
@@ -94,11 +84,6 @@ struct BigTree {
     }
     QString path() const { return dir.path(); }
 };
-
-const BigTree& bigTree() {
-    static const BigTree tree(30, 10, 100); // 30,000 files
-    return tree;
-}
 
 const BigTree& smallTree() {
     static const BigTree tree(2, 2, 300); // 1,200 files

@@ -29,11 +29,12 @@ int main(int argc, char** argv) {
     state.saveText(Option::ZipFolder, "/home/ann/Varnhold/Zips/");
     state.saveText(Option::ZipFileName, "Photos 2024.zip");
     state.saveText(Option::ZipPassword, "secret");
-    state.settings.SaveSetting(kSettingsSection, "Spanning", "1457664");
+    state.settings.SaveSetting(kSettingsSection, OptionKeys::key(Key::Spanning), "1457664");
 
     bool ok = true;
     {
-        fZipSet settings(state, BuildMode::Build, "Holiday photos, July 2024");
+        fZipSet settings(ZipSettings::load(state), BuildMode::Build, "Holiday photos, July 2024",
+                         BuildParams::fromState(state, BuildMode::Build).targetPath());
         ok &= screenshots::save(settings, out + "/fZipSet.png");
     }
     {

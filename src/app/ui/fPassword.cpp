@@ -41,11 +41,9 @@ fPassword::fPassword(AppState& state, QWidget* parent) : AnswerableDialog(parent
     });
 
     // Another window may have changed these since start-up; the store has the last word.
-    m_state.reload(Option::HidePassword);
-    m_state.reload(Option::ZipPassword);
-    m_settings = PasswordSettings::fromState(m_state);
-    const bool hide = m_settings.hidePassword;
-    m_passwordEdit->setText(m_settings.password);
+    m_settings = PasswordOptions::load(m_state);
+    const bool hide = m_settings.hidden;
+    m_passwordEdit->setText(m_settings.text);
     m_hideCheck->setChecked(hide);
     setPasswordHidden(m_passwordEdit, hide);
 
@@ -69,7 +67,7 @@ fPassword::fPassword(AppState& state, QWidget* parent) : AnswerableDialog(parent
 bool fPassword::ask(AppState& state, QWidget* parent) {
     fPassword dialog(state, parent);
     if (dialog.exec() != QDialog::Accepted) return false;
-    dialog.settings().store(state);
+    dialog.settings().store(state, PasswordSource::Extraction);
     return true;
 }
 

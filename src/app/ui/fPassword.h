@@ -21,7 +21,7 @@ class fPassword : public AnswerableDialog {
 
     QString password() const;
     /// The password and the Hide tick as OK took them (before OK: as loaded). The dialog itself stores nothing.
-    const PasswordSettings& settings() const { return m_settings; }
+    const PasswordOptions& settings() const { return m_settings; }
 
   protected:
     /// A queued test answer: "ok" or "y" as OK with the stored password, anything else as Cancel.
@@ -31,7 +31,7 @@ class fPassword : public AnswerableDialog {
     void acceptPassword();
 
     AppState& m_state;
-    PasswordSettings m_settings;
+    PasswordOptions m_settings;
     QLabel* m_promptLabel;
     QLineEdit* m_passwordEdit;
     QCheckBox* m_hideCheck;

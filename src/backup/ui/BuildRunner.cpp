@@ -87,31 +87,32 @@ bool BuildRunner::start() {
         return true;
     }
 
-    m_job = std::make_unique<BuildJob>(m_params, callbacks());
     // The checks and the replace question come first, so the user is not asked for settings of a build that
     // cannot happen. They run here on the window thread; nothing on disk changes yet.
-    if (!m_job->prepare()) {
-        endEarly(m_job->result());
+    if (std::optional<BuildResult> stopped = checkBuild(m_params, callbacks().askReplace)) {
+        endEarly(*stopped);
         return true;
     }
     storeBuildTarget(m_state, m_params);
 
+    // The settings dialog gives the build its last parameters: the zip settings and the comment.
+    BuildParams params = m_params;
     {
-        fZipSet settings(m_state, m_params.mode, m_params.comment, m_params.packagePath, m_owner);
+        fZipSet settings(ZipSettings::load(m_state), params.mode, params.comment, params.targetPath(), m_owner);
         settings.exec();
         m_confirmed = settings.confirmed();
         m_comment = settings.comment();
-        m_job->params().comment = m_comment;
         // However the dialog was closed, its settings are kept for the next time, with one write of the store.
         settings.settings().store(m_state);
-        m_job->params().zip = settings.settings();
+        params.zip = settings.settings();
+        params.comment = m_comment;
     }
     if (!m_confirmed) {
-        endEarly(m_job->result());
+        endEarly(BuildResult::notBuilt(params));
         return true;
     }
 
-    const BuildParams& params = m_job->params();
+    m_job = std::make_unique<BuildJob>(params, callbacks());
     // The shared token is ours to clear, once, before the build starts; the progress window's Cancel sets it and
     // the job only reads it, so a Cancel at any moment is kept.
     m_state.cancel.clear();

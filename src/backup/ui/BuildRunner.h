@@ -29,12 +29,12 @@ class BuildRunner : public QObject {
     /// QDialog ends its exec(), so only an owner shown with show() may ask for it.
     void setHideOwner(bool hide) { m_hideOwner = hide; }
 
-    /// Starts the whole build and returns at once. The checks, the replace question and the settings dialog run
-    /// now, on the window thread; the build runs off it, with the progress window following it; at its end the
-    /// result dialog or the message shows, then finished(result). Every start() ends in one finished(), a build
-    /// that never ran too (a check stopped it, the replace question was answered no, the settings dialog was not
-    /// confirmed: outcome Stopped or Declined, nothing on disk changed). False, and nothing started, while a build
-    /// of this runner is under way.
+    /// Starts the whole build and returns at once. The checks (checkBuild), the replace question and the settings
+    /// dialog run now, on the window thread, and the job is made with the parameters they leave; the build runs off it,
+    /// with the progress window following it; at its end the result dialog or the message shows, then finished(result).
+    /// Every start() ends in one finished(), a build that never ran too (a check stopped it, the replace question was
+    /// answered no, the settings dialog was not confirmed: outcome Stopped or Declined, nothing on disk changed).
+    /// False, and nothing started, while a build of this runner is under way.
     bool start();
     /// True from start() until finished() has been emitted.
     bool isRunning() const { return m_busy; }

@@ -2,11 +2,11 @@
 
 #include "BuildRunner.h"
 #include "app/AppState.h"
-#include "app/WindowPlacement.h"
 #include "app/ui/DialogHook.h"
 #include "app/ui/FormControls.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
+#include "app/ui/PlaceWindow.h"
 #include "backup/FolderTreeModel.h"
 #include "backup/SelectionTableModel.h"
 #include "backup/WizardForm.h"
@@ -24,7 +24,6 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
@@ -33,7 +32,6 @@
 #include <QLineEdit>
 #include <QMimeDatabase>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -44,7 +42,6 @@
 
 namespace {
 
-const QString kPlacementTag = QStringLiteral("fKovra");
 const QString kFilesDialogTitle = QStringLiteral("Varnhold - Browse for files");
 const QString kFolderDialogTitle = QStringLiteral("Please select the target folder for the zip package");
 const QString kClearTip = QStringLiteral("Clear selections");
@@ -436,31 +433,14 @@ QWidget* fKovra::buildBuildTab() {
 // Load and unload.
 
 void fKovra::load() {
-    restorePlacement();
+    resize(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
+    restorePlacement(*this, m_state.settings, PlacedWindow::Wizard);
     // Other windows may have changed the settings since the start: read them again.
     m_selection.reloadPatterns();
     for (Option option : OptionKeys::all())
         m_state.reload(option);
     m_text1->setText(m_state.path(Option::ZipFolder));
     m_text2->setText(m_state.text(Option::ZipFileName));
-}
-
-void fKovra::restorePlacement() {
-    const QSize designed(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
-    resize(designed);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (auto stored = loadPlacement(m_state.settings, kPlacementTag)) {
-        const QRect rect(stored->left, stored->top, stored->width, stored->height);
-        if (const QScreen* at = QGuiApplication::screenAt(rect.center())) screen = at;
-        if (screen) stored = fittedPlacement(*stored, screen->availableGeometry());
-        move(stored->left, stored->top);
-        resize(stored->width, stored->height);
-        return;
-    }
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    const WindowPlacement centred = centredPlacement(area.width(), area.height(), width(), height());
-    move(area.left() + centred.left, area.top() + centred.top);
 }
 
 void fKovra::keyPressEvent(QKeyEvent* event) {
@@ -483,11 +463,10 @@ void fKovra::closeEvent(QCloseEvent* event) {
     m_selection.cancelScans();
     if (m_search->isRunning()) m_state.cancel.cancel();
     m_state.saveText(Option::ZipFileName, m_text2->text());
-    const bool minimised = isMinimized();
-    const bool maximised = isMaximized() || isFullScreen();
-    if (!minimised && !maximised)
+    // The wizard always opens at its designed size; only where it was is kept.
+    if (!isMinimized() && !isMaximized() && !isFullScreen())
         resize(WizardForm::pixels(WizardForm::kWidthTwips), WizardForm::pixels(WizardForm::kHeightTwips));
-    savePlacement(m_state.settings, kPlacementTag, {x(), y(), width(), height()}, minimised, maximised);
+    storePlacement(*this, m_state.settings, PlacedWindow::Wizard);
     event->accept();
     emit closed(m_resultPackage);
 }
@@ -710,7 +689,7 @@ void fKovra::search() {
 }
 
 void fKovra::build() {
-    if (refuseWhileCounting()) return;
+    if (refuseWhileCounting() || building()) return;
     BuildParams params = BuildParams::fromState(m_state, m_mode);
     params.targetFolder = m_text1->text();
     params.targetFileName = m_text2->text();
@@ -719,13 +698,8 @@ void fKovra::build() {
     params.list = m_selection.fillBuildList();
     params.selectedFiles = m_selection.selectedFiles;
     params.selectedBytes = m_selection.selectedBytes;
-    runBuild(std::move(params));
-}
-
-// The one place that runs a build: the runner hides the wizard while it works, shows the result over it, hands
-// back the comment the settings dialog left and reports its end.
-void fKovra::runBuild(BuildParams params) {
-    if (building()) return;
+    // The runner hides the wizard while it works, shows the result over it, hands back the comment the settings
+    // dialog left and reports its end.
     m_buildRunner = std::make_unique<BuildRunner>(m_state, std::move(params), this);
     m_buildRunner->setHideOwner(true);
     connect(m_buildRunner.get(), &BuildRunner::finished, this, [this](const BuildResult& result) {

@@ -87,7 +87,6 @@ class fKovra : public QWidget {
     QWidget* buildBuildTab();
     QTableView* makeGrid(GridKind kind, SelectionGrid& grid, const char* name, QWidget* parent);
     void load();
-    void restorePlacement();
 
     void tabChanged(int index);
     void folderTicked(const QString& folder, bool ticked);
@@ -109,7 +108,6 @@ class fKovra : public QWidget {
     void saveBackupSetFile();
     void search();
     void build();
-    void runBuild(BuildParams params);
     void sortGrid(GridKind kind, int column);
     void reloadGrid(GridKind kind);
     GridPane& pane(GridKind kind) { return m_panes[size_t(kind)]; }

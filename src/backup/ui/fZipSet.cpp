@@ -1,7 +1,6 @@
 #include "fZipSet.h"
 #include "app/ui/FormControls.h"
 
-#include "app/AppState.h"
 #include "app/PasswordSettings.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
@@ -41,8 +40,9 @@ QAction* makeAction(QMenu* menu, const QString& text, const char* name) {
 
 } // namespace
 
-fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage, QWidget* parent)
-    : AnswerableDialog(parent), m_state(state), m_mode(mode), m_comment(comment) {
+fZipSet::fZipSet(const ZipSettings& settings, BuildMode mode, const QString& comment, const QString& package,
+                 QWidget* parent)
+    : AnswerableDialog(parent), m_loaded(settings), m_mode(mode), m_comment(comment), m_settings(settings) {
     setObjectName("fZipSet");
     setWindowTitle("Varnhold");
 
@@ -96,6 +96,7 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     auto* compressionBox = new QGroupBox("Compression Method:", this);
     compressionBox->setObjectName("Frame1");
     m_compressionGroup = new QButtonGroup(this);
+    // The buttons in the order of CompressionLevels and UpdateCodes: a button's id is its place there.
     const QStringList levels{"None", "Fast", "Normal", "Maximum"};
     auto* compressionLayout = new QVBoxLayout(compressionBox);
     for (int i = 0; i < int(m_compressionOptions.size()); ++i) {
@@ -210,10 +211,10 @@ fZipSet::fZipSet(AppState& state, BuildMode mode, const QString& comment, const 
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    load(openPackage);
+    load(package);
 }
 
-void fZipSet::load(const QString& openPackage) {
+void fZipSet::load(const QString& package) {
     const bool update = m_mode == BuildMode::Update;
     if (update) {
         // An update adds to a package that already has its volumes, so only "No Spanning" is left to choose.
@@ -225,37 +226,30 @@ void fZipSet::load(const QString& openPackage) {
         m_headingLabel->setText("Update Zip Package Settings");
     }
 
-    // Another window may have changed these since start-up; the store has the last word.
-    const QString compression = m_state.reload(Option::CompressionMethod);
-    QString updateOption = m_state.reload(Option::UpdateOption);
-    const bool resetArchive = OptionKeys::isYes(m_state.reload(Option::ResetArchiveAttribute));
-    const bool hide = OptionKeys::isYes(m_state.reload(Option::HidePassword));
-    const QString password = m_state.reload(Option::ZipPassword);
-    m_state.reload(Option::ZipFolder);
-    const QString packageName = m_state.reload(Option::ZipFileName);
-    m_spanSizeEdit->setText(m_state.settings.GetSetting(kSettingsSection, kSpanningKey, QString()));
+    const ZipSettings& s = m_loaded;
+    UpdateCode updateCode = s.updateCode;
+    const bool hide = s.password.hidden;
+    m_spanSizeEdit->setText(s.keptSpanSize.value_or(QString()));
 
     if (!update) {
         // A new package has nothing to freshen or update.
-        updateOption = QStringLiteral("1");
-        m_updateOptions[1]->setEnabled(false);
-        m_updateOptions[2]->setEnabled(false);
-    } else if (updateOption == QLatin1String("1")) {
-        updateOption = QStringLiteral("3");
+        updateCode = UpdateCode::AddReplace;
+        m_updateOptions[UpdateCodes::index(UpdateCode::Freshen)]->setEnabled(false);
+        m_updateOptions[UpdateCodes::index(UpdateCode::Update)]->setEnabled(false);
+    } else if (updateCode == UpdateCode::AddReplace) {
+        updateCode = UpdateCode::Update;
     }
 
-    m_passwordEdit->setText(password);
+    m_passwordEdit->setText(s.password.text);
     m_commentEdit->setPlainText(m_comment);
-    const int level = compression.toInt();
-    m_compressionOptions[level >= 1 && level <= 4 ? level - 1 : 2]->setChecked(true);
-    const int code = updateOption.toInt();
-    m_updateOptions[code >= 1 && code <= 3 ? code - 1 : 0]->setChecked(true);
-    m_resetArchiveCheck->setChecked(resetArchive);
+    m_compressionOptions[CompressionLevels::index(s.level)]->setChecked(true);
+    m_updateOptions[UpdateCodes::index(updateCode)]->setChecked(true);
+    m_resetArchiveCheck->setChecked(s.resetArchive);
     m_hidePasswordCheck->setChecked(hide);
     setPasswordHidden(m_passwordEdit, hide);
     setPasswordHidden(m_confirmEdit, hide);
     updateConfirmation();
-    m_packageLabel->setText(update ? openPackage : m_state.path(Option::ZipFolder) + packageName);
+    m_packageLabel->setText(package);
     // The comment keeps its text unless the user edits it: Enter there would type over a selected comment, while
     // in a single-line field it presses Build.
     m_passwordEdit->setFocus();
@@ -263,19 +257,19 @@ void fZipSet::load(const QString& openPackage) {
 
 bool fZipSet::passwordConfirmed() const {
     const QString password = m_passwordEdit->text();
-    return !PasswordSources::needsConfirmation(m_state, password) || m_confirmEdit->text() == password;
+    return !m_loaded.needsConfirmation(password) || m_confirmEdit->text() == password;
 }
 
 void fZipSet::updateConfirmation() {
     const QString password = m_passwordEdit->text();
-    const bool needed = PasswordSources::needsConfirmation(m_state, password);
+    const bool needed = m_loaded.needsConfirmation(password);
     m_confirmLabel->setVisible(needed);
     m_confirmEdit->setVisible(needed);
     m_confirmNote->setVisible(needed);
     if (!needed) return;
-    m_confirmNote->setText(password == m_state.text(Option::ZipPassword)
+    m_confirmNote->setText(password == m_loaded.password.text
                                ? QStringLiteral("The stored password was %1. Type it again to build with it.")
-                                     .arg(PasswordSources::describe(PasswordSources::stored(m_state)))
+                                     .arg(PasswordSources::describe(m_loaded.passwordSource))
                                : QStringLiteral("Type the new password again to build with it."));
 }
 
@@ -318,14 +312,10 @@ void fZipSet::takeChoices() {
         m_customSize.clear();
     }
 
-    // The button ids are the enumerations' values.
-    const int level = m_compressionGroup->checkedId();
-    const int code = m_updateGroup->checkedId();
-    s.level = level >= 0 ? static_cast<CompressionLevel>(level) : CompressionLevel::Normal;
-    s.updateCode = code >= 0 ? static_cast<UpdateCode>(code) : UpdateCode::AddReplace;
+    s.level = CompressionLevels::at(m_compressionGroup->checkedId());
+    s.updateCode = UpdateCodes::at(m_updateGroup->checkedId());
     s.resetArchive = m_resetArchiveCheck->isChecked();
-    s.hidePassword = m_hidePasswordCheck->isChecked();
-    s.password = m_passwordEdit->text();
+    s.password = {m_passwordEdit->text(), m_hidePasswordCheck->isChecked()};
     s.passwordConfirmed = m_confirmed;
     s.spanSize = spanSize();
 

@@ -9,7 +9,6 @@
 
 #include <array>
 
-class AppState;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -32,9 +31,9 @@ class fZipSet : public AnswerableDialog {
     static inline const QString kSize144 = QStringLiteral("1457664");
     static inline const QString kSize288 = QStringLiteral("2915288");
 
-    /// comment is the package comment the wizard hands over; openPackage is the package an update works on
-    /// (shown in update mode; a new build shows Options09 followed by Options10).
-    fZipSet(AppState& state, BuildMode mode, const QString& comment, const QString& openPackage = {},
+    /// settings are what the dialog opens with (ZipSettings::load); comment is the package comment the wizard hands
+    /// over; package is the package shown: the one a new build writes or the one an update works on.
+    fZipSet(const ZipSettings& settings, BuildMode mode, const QString& comment, const QString& package = {},
             QWidget* parent = nullptr);
 
     /// Shown under the second password box when a password must be typed twice before it is built with.
@@ -67,7 +66,7 @@ class fZipSet : public AnswerableDialog {
     void answerWith(const QString& answer) override;
 
   private:
-    void load(const QString& openPackage);
+    void load(const QString& package);
     void takeChoices();
     void checkSizeBox(const QString& text);
     void showOptionsMenu();
@@ -77,7 +76,7 @@ class fZipSet : public AnswerableDialog {
     void confirmBuild();
     bool passwordConfirmed() const;
 
-    AppState& m_state;
+    const ZipSettings m_loaded;
     const BuildMode m_mode;
     bool m_confirmed = false;
     QString m_comment;
@@ -96,8 +95,8 @@ class fZipSet : public AnswerableDialog {
     QLineEdit* m_confirmEdit;
     QLabel* m_confirmNote;
     QLabel* m_lblEncryption;
-    std::array<QRadioButton*, 4> m_compressionOptions{};
-    std::array<QRadioButton*, 3> m_updateOptions{};
+    std::array<QRadioButton*, CompressionLevels::kCount> m_compressionOptions{};
+    std::array<QRadioButton*, UpdateCodes::kCount> m_updateOptions{};
     QButtonGroup* m_compressionGroup;
     QButtonGroup* m_updateGroup;
     QCheckBox* m_resetArchiveCheck;

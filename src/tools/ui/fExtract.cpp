@@ -196,14 +196,14 @@ void fExtract::load() {
 
     m_defaultFolderEdit->setText(s.defaultFolder);
     m_selectedFolderEdit->setText(s.selectedFolder);
-    m_passwordEdit->setText(s.password);
+    m_passwordEdit->setText(s.password.text);
     {
         // Loading shows the stored ticks as they are, without the exclusion rule rewriting them.
         const QSignalBlocker block4(m_useDefaultFolderCheck), block5(m_useSelectedFolderCheck);
         m_useDefaultFolderCheck->setChecked(s.useDefault);
         m_useSelectedFolderCheck->setChecked(s.useSelected);
     }
-    m_hidePasswordCheck->setChecked(s.hidePassword);
+    m_hidePasswordCheck->setChecked(s.password.hidden);
     m_overwriteCheck->setChecked(s.overwrite);
     m_skipOlderCheck->setChecked(s.skipOlder);
     m_folderNamesCheck->setChecked(s.useFolderNames);
@@ -214,7 +214,7 @@ void fExtract::load() {
     if (request == kExtractOneRequest)
         m_selectedFileNameLabel->setText(TextUtil::visibleText(m_state.text(Option::ExtractName), false));
 
-    setPasswordHidden(m_passwordEdit, s.hidePassword);
+    setPasswordHidden(m_passwordEdit, s.password.hidden);
     // The folder the entries go to takes the focus: the password box is shared with the builds, so what is typed
     // first must not land there.
     folderEdit(s.useDefault ? FolderBox::Default : FolderBox::Selected)->setFocus();
@@ -232,10 +232,10 @@ ExtractSettings fExtract::settingsFromControls() const {
     ExtractSettings s;
     s.defaultFolder = m_defaultFolderEdit->text();
     s.selectedFolder = m_selectedFolderEdit->text();
-    s.password = m_passwordEdit->text();
+    s.password.text = m_passwordEdit->text();
     s.useDefault = m_useDefaultFolderCheck->isChecked();
     s.useSelected = m_useSelectedFolderCheck->isChecked();
-    s.hidePassword = m_hidePasswordCheck->isChecked();
+    s.password.hidden = m_hidePasswordCheck->isChecked();
     s.overwrite = m_overwriteCheck->isChecked();
     s.skipOlder = m_skipOlderCheck->isChecked();
     s.useFolderNames = m_folderNamesCheck->isChecked();

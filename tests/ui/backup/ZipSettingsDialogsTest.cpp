@@ -43,7 +43,8 @@ class ZipSetTest : public HookedTest {
 };
 
 TEST_F(ZipSetTest, ANewBuildOpensWithTheDefaultsAndTheTarget) {
-    fZipSet dialog(state, BuildMode::Build, "*Comment*");
+    fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "*Comment*",
+                   BuildParams::fromState(state, BuildMode::Build).targetPath());
     EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), program.app() + "/Zips/Test.Zip");
     // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
     EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->textCursor().selectedText(), "")
@@ -64,15 +65,12 @@ TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
                                                    {"Options05", "-1"},
                                                    {"Optionse3", "0"},
                                                    {"Optionse4", "s3cret"},
-                                                   {"Options09", "/data/Backups"},
-                                                   {"Options10", "Mine.zip"},
                                                    {"Spanning", "2915288"}});
-    fZipSet dialog(state, BuildMode::Build, {});
+    fZipSet dialog(ZipSettings::load(state), BuildMode::Build, {});
     expectTicks(dialog, {{"SSOption1_0", true}, {"SSOption2_0", true}, {"SSCheck1", true}});
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->text(), "s3cret");
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), "2915288");
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "/data/Backups/Mine.zip");
     EXPECT_TRUE(option(dialog, "SSOption3")->isChecked()) << "the spanning buttons are not set from the store";
     child<QCheckBox>(dialog, "SSCheck6")->setChecked(true);
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Password);
@@ -86,7 +84,7 @@ TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
 TEST_F(ZipSetTest, AnUpdateOffersOnlyNoSpanningAndOpensAddReplaceAsUpdate) {
     for (const auto& [storedCode, shown] : {std::pair{"1", "3"}, std::pair{"2", "2"}, std::pair{"3", "3"}}) {
         state.settings.SaveSettings(kSettingsSection, {{"Options02", storedCode}, {"Spanning", "1457664"}});
-        fZipSet dialog(state, BuildMode::Update, "old comment", "/data/Zips/Open.zip");
+        fZipSet dialog(ZipSettings::load(state), BuildMode::Update, "old comment", "/data/Zips/Open.zip");
         EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "/data/Zips/Open.zip");
         EXPECT_EQ(child<QPushButton>(dialog, "btnBuild")->text(), "Update");
         EXPECT_TRUE(option(dialog, QStringLiteral("SSOption2_%1").arg(QString(shown).toInt() - 1))->isChecked())
@@ -110,7 +108,7 @@ TEST_F(ZipSetTest, AnUpdateOffersOnlyNoSpanningAndOpensAddReplaceAsUpdate) {
 }
 
 TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
-    fZipSet dialog(state, BuildMode::Build, "*Comment*");
+    fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "*Comment*");
     dialog.show();
     option(dialog, "SSOption1_3")->setChecked(true);
     child<QCheckBox>(dialog, "SSCheck1")->setChecked(true);
@@ -141,7 +139,7 @@ TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
 
 TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
     for (const bool closeBox : {false, true}) {
-        fZipSet dialog(state, BuildMode::Build, "typed");
+        fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "typed");
         dialog.show();
         option(dialog, closeBox ? "SSOption1_1" : "SSOption1_3")->setChecked(true);
         child<QLineEdit>(dialog, "Text5")->setText("kept");
@@ -161,9 +159,9 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
     // Queued test answers take the same two ways (a password left unconfirmed above would stop the first).
     state.saveText(Option::ZipPassword, {});
     DialogHook::setNextAnswer("ok");
-    EXPECT_EQ(fZipSet(state, BuildMode::Build, {}).exec(), QDialog::Accepted);
+    EXPECT_EQ(fZipSet(ZipSettings::load(state), BuildMode::Build, {}).exec(), QDialog::Accepted);
     DialogHook::setNextAnswer("cancel");
-    fZipSet cancelled(state, BuildMode::Build, {});
+    fZipSet cancelled(ZipSettings::load(state), BuildMode::Build, {});
     EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
     EXPECT_FALSE(cancelled.confirmed());
 }
@@ -171,10 +169,10 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
 TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuiltWith) {
     // The extract dialog shares the password: a folder typed into its password box is the stored password now.
     ExtractSettings extraction = ExtractSettings::fromState(state);
-    extraction.password = "/home/me/Extract/";
+    extraction.password.text = "/home/me/Extract/";
     extraction.store(state);
 
-    fZipSet dialog(state, BuildMode::Build, "c");
+    fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "c");
     dialog.show();
     auto* confirm = child<QLineEdit>(dialog, "txtConfirm");
     for (const auto& [typedAgain, builds] :
@@ -188,7 +186,7 @@ TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuil
     dialog.settings().store(state);
 
     // Confirmed once, the stored password builds unasked; a new one is asked for twice again.
-    fZipSet next(state, BuildMode::Build, "c");
+    fZipSet next(ZipSettings::load(state), BuildMode::Build, "c");
     next.show();
     EXPECT_FALSE(child<QLineEdit>(next, "txtConfirm")->isVisible());
     child<QLineEdit>(next, "Text5")->setText("new");
@@ -198,7 +196,7 @@ TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuil
 TEST_F(ZipSetTest, EnterInASingleLineFieldBuildsAndTheCommentKeepsItsText) {
     // Empty: the field the dialog opens with the focus in.
     for (const QString& field : {QString(), QString("Text1"), QString("Text5")}) {
-        fZipSet dialog(state, BuildMode::Build, "My first backup");
+        fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "My first backup");
         dialog.show();
         EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "Text5"));
         QTest::keyClick(field.isEmpty() ? dialog.focusWidget() : child<QLineEdit>(dialog, field), Qt::Key_Return);
@@ -208,7 +206,7 @@ TEST_F(ZipSetTest, EnterInASingleLineFieldBuildsAndTheCommentKeepsItsText) {
 }
 
 TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
-    fZipSet dialog(state, BuildMode::Build, {});
+    fZipSet dialog(ZipSettings::load(state), BuildMode::Build, {});
     dialog.move(0, 0); // room on the screen for the menu where it is meant to go
     dialog.show();
     auto* button = child<QToolButton>(dialog, "btnOptions");
@@ -230,7 +228,7 @@ TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
 
 TEST_F(ZipSetTest, TheSizeBoxKeepsOnly32BitNumbers) {
     state.settings.SaveSetting(kSettingsSection, "Spanning", "lots");
-    fZipSet dialog(state, BuildMode::Build, {});
+    fZipSet dialog(ZipSettings::load(state), BuildMode::Build, {});
     dialog.show();
     auto* size = child<QLineEdit>(dialog, "Text1");
     EXPECT_EQ(size->text(), "") << "a stored size is checked too";
@@ -247,7 +245,7 @@ TEST_F(ZipSetTest, TheSizeBoxKeepsOnly32BitNumbers) {
 
 TEST_F(ZipSetTest, HelpOpensTheTopicOfTheMode) {
     for (const auto& [mode, topic] : {std::pair{BuildMode::Build, "136"}, std::pair{BuildMode::Update, "138"}}) {
-        fZipSet dialog(state, mode, {}, "/data/Zips/Open.zip");
+        fZipSet dialog(ZipSettings::load(state), mode, {}, "/data/Zips/Open.zip");
         dialog.show();
         child<QPushButton>(dialog, "btnHelp")->click();
         QTextBrowser* browser = currentHelpBrowser();
@@ -275,10 +273,10 @@ TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKHandsItBack) {
     dialog.show();
     child<QPushButton>(dialog, "cmdOK")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.settings().password, "");
-    EXPECT_FALSE(dialog.settings().hidePassword);
+    EXPECT_EQ(dialog.settings().text, "");
+    EXPECT_FALSE(dialog.settings().hidden);
     EXPECT_EQ(program.stored("Optionse4"), "zip pw") << "the dialog itself stores nothing";
-    dialog.settings().store(state);
+    dialog.settings().store(state, PasswordSource::Extraction);
     EXPECT_EQ(program.stored("Optionse4"), "");
     EXPECT_EQ(program.stored("Optionse3"), "0");
     EXPECT_EQ(state.text(Option::ZipPassword), "") << "the program-wide password";

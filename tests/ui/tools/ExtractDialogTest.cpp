@@ -110,8 +110,8 @@ TEST_F(ExtractDialogTest, ExactlyOneUseTickAfterAnyClick) {
 
 TEST_F(ExtractDialogTest, LoadsTheStoredValuesAndHideActsAtOnce) {
     ExtractSettings s = ExtractSettings::fromState(state);
-    s.password = "secret";
-    s.hidePassword = s.overwrite = s.useFolderNames = false;
+    s.password.text = "secret";
+    s.password.hidden = s.overwrite = s.useFolderNames = false;
     s.skipOlder = true;
     s.defaultFolder = "/srv/default/";
     s.selectedFolder = "/srv/selected/";
