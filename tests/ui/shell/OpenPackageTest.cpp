@@ -25,21 +25,19 @@ QString sameDay(std::initializer_list<const char*> names, int size = 1) {
     return "[" + rows.join(", ") + "]";
 }
 
-class OpenPackage : public MainWindowTest {
-  protected:
-    /// Every status line text from now on, in order.
-    QStringList& recordStatus() {
-        QObject::connect(window.get(), &fMain::statusTextChanged, window.get(),
-                         [this](const QString& text) { statusTexts << text; });
-        return statusTexts;
-    }
-    QStringList statusTexts;
-};
+using OpenPackage = MainWindowTest;
 
-TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
+TEST_F(OpenPackage, RowsAreTheFilesSortedByNameAndTheStatusLineWalksThroughEveryStep) {
     const QString zip = package("rows.zip", kRowsEntries, "backup of docs");
     fMain& w = makeWindow();
+    QStringList texts; // every status line text, in order
+    QObject::connect(&w, &fMain::statusTextChanged, &w, [&texts](const QString& text) { texts << text; });
     ASSERT_TRUE(w.openPackage(zip));
+    EXPECT_EQ(texts, QStringList({"", "  Building zip package index entries for (rows.zip)",
+                                  "  Sorting index entries for (rows.zip)", "  Sort for (rows.zip) completed",
+                                  "  (rows.zip)  Files = 6  Bytes = 1,029  Comments = backup of docs"}));
+    EXPECT_EQ(w.statusText(), texts.last());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
 
     EXPECT_EQ(fullNames(), QStringList({"A.TXT", "b.txt", "docs/b.txt", "docs/c.dat", "noext"}))
         << "no row for the folder entry; names in order with case ignored, equal names in package order";
@@ -65,18 +63,6 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
     const EntryList& list = w.entryModel().entries();
     EXPECT_NE(list.row(1).entryIndex, list.row(2).entryIndex);
     EXPECT_EQ(w.package().zGetFilePath(list.row(2).entryIndex), "docs/");
-}
-
-TEST_F(OpenPackage, StatusLineWalksThroughEveryStepAndEndsWithTheTotals) {
-    const QString zip = package("rows.zip", kRowsEntries, "backup of docs");
-    fMain& w = makeWindow();
-    QStringList& texts = recordStatus();
-    ASSERT_TRUE(w.openPackage(zip));
-    EXPECT_EQ(texts, QStringList({"", "  Building zip package index entries for (rows.zip)",
-                                  "  Sorting index entries for (rows.zip)", "  Sort for (rows.zip) completed",
-                                  "  (rows.zip)  Files = 6  Bytes = 1,029  Comments = backup of docs"}));
-    EXPECT_EQ(w.statusText(), texts.last());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
 }
 
 TEST_F(OpenPackage, NamesShowTheirControlAndBidiCharactersAsEscapes) {
@@ -307,6 +293,12 @@ class GridCommands : public RowsShown {
     QPoint centreOf(int row) const {
         return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center();
     }
+    /// Runs a menu item whose extract dialog answers `answer`; returns the status line after it.
+    QString run(const char* menuItem, const char* answer = "extract") {
+        DialogHook::setNextAnswer(answer);
+        item(menuItem)->trigger();
+        return window->statusText();
+    }
 };
 
 TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
@@ -327,23 +319,14 @@ TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
 }
 
 TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
-    QTableView* grid = window->grid();
-    grid->selectRow(rowOf("docs/c.dat"));
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt3")->trigger();
+    window->grid()->selectRow(rowOf("docs/c.dat"));
     const QString target = state->text(Option::ExtractFolder);
-    EXPECT_EQ(window->statusText(), "c.dat was extracted to " + target);
+    EXPECT_EQ(run("mnuOpt3"), "c.dat was extracted to " + target);
     EXPECT_EQ(readFile(target + "docs/c.dat"), QByteArray(1000, 'x'));
-
-    DialogHook::setNextAnswer("cancel");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "Extract cancelled");
+    EXPECT_EQ(run("mnuOpt4", "cancel"), "Extract cancelled");
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
-
     state->saveText(Option::ExtractFolder, "");
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "Extract error: Please choose a folder to extract to.");
+    EXPECT_EQ(run("mnuOpt4"), "Extract error: Please choose a folder to extract to.");
 }
 
 TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
@@ -352,17 +335,10 @@ TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
     state->saveText(Option::ExtractOverwrite, "0"); // "Overwrite existing files" off
 
     window->grid()->selectRow(rowOf("docs/c.dat"));
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt3")->trigger();
-    EXPECT_EQ(window->statusText(), "c.dat was not extracted: the file already in " + target + " was kept");
+    EXPECT_EQ(run("mnuOpt3"), "c.dat was not extracted: the file already in " + target + " was kept");
     EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
-
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
+    EXPECT_EQ(run("mnuOpt4"), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
+    EXPECT_EQ(run("mnuOpt4"), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
     EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
 }
 
