@@ -122,8 +122,8 @@ TEST(ReadRows, CommentLinesAnywhereAndRowsInOrder) {
     // Read all the same, but not as the writer leaves a set: the rows without a path are reported.
     EXPECT_EQ(contents.problems, (QStringList{"line 5 has 1 fields instead of 5", "line 6 has 1 fields instead of 5"}));
 
-    EXPECT_TRUE(readRows(dir.file("missing.set")).comments.isEmpty() &&
-                readRows(dir.file("missing.set")).rows.isEmpty());
+    const SetContents missing = readRows(dir.file("missing.set"));
+    EXPECT_TRUE(missing.comments.isEmpty() && missing.rows.isEmpty());
 }
 
 // Paths that hold the layout's own separators, or end in blanks, come back exactly; ordinary paths keep the
@@ -173,10 +173,9 @@ TEST(ReadRows, DamageIsReportedByLine) {
 
 TEST(ListSets, EverySetThatCanBeReadSortedByName) {
     TempDir app, sets;
-    for (const auto& [name, set] : {std::pair<const char*, BackupSet>{"b.set", {"bee", {}}},
-                                    {"A.set", {"*COMMENT*weekly", {}}},
-                                    {"C.SET", {"", {{"/c/", "1", "1", "*.*", ""}}}}})
-        ASSERT_TRUE(writeSetFile(sets.file(name), set).ok());
+    ASSERT_TRUE(writeSetFile(sets.file("b.set"), {"bee", {}}).ok());
+    ASSERT_TRUE(writeSetFile(sets.file("A.set"), {"*COMMENT*weekly", {}}).ok());
+    ASSERT_TRUE(writeSetFile(sets.file("C.SET"), {"", {{"/c/", "1", "1", "*.*", ""}}}).ok());
     writeFile(sets.file("junk.set"), randomBytes(300, 3));
     writeFile(sets.file("notes.txt"), "not a set");
     writeFile(sets.file("Weekly.set.bak"), "not a set either");
