@@ -95,8 +95,9 @@ TEST_F(LoadStep, AFreshWindowGreysOutWhatIsNotBuiltYet) {
         EXPECT_TRUE(item(name)->isEnabled()) << name;
 }
 
-TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselves) {
-    showAndWait(makeWindow());
+TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselvesAndHelpContentsOpensTheHelp) {
+    fMain& w = makeWindow();
+    showAndWait(w);
     for (const auto& [buttonName, menuName] : QList<QPair<QString, QString>>{
              {"btnRecent", "mnufavorites"}, {"btnOptions", "mnuOptions"}, {"btnHelp", "mnuHelpAll"}}) {
         QPushButton* b = button(buttonName);
@@ -106,11 +107,6 @@ TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselves) {
         EXPECT_EQ(popup->pos(), b->mapToGlobal(QPoint(0, b->height()))) << menuName.toStdString();
         popup->hide();
     }
-}
-
-TEST_F(LoadStep, HelpContentsOpensTheHelpAtTopic100) {
-    fMain& w = makeWindow();
-    w.show();
     item("mnuHelp1")->trigger();
     auto* help = w.findChild<QDialog*>("fHelp");
     ASSERT_TRUE(help && help->isVisible());
