@@ -556,9 +556,10 @@ std::optional<BuildResult> BuildJob::checkWork(const QSet<QString>& carriedOver)
                                                 .arg(target, m_package.zGetLastErrorAsText()));
     QStringList failures;
     if (m_callbacks.checking) m_callbacks.checking(0);
-    const int tested = m_package.zTestAll(m_params.zip.password.text, &failures, *m_cancel, [this](const ZipProgress& p) {
-        if (m_callbacks.checking) m_callbacks.checking(checkingPercent(p));
-    });
+    const int tested =
+        m_package.zTestAll(m_params.zip.password.text, &failures, *m_cancel, [this](const ZipProgress& p) {
+            if (m_callbacks.checking) m_callbacks.checking(checkingPercent(p));
+        });
     if (tested == kZipCancelled || cancelRequested()) return finish(BuildOutcome::Cancelled);
     if (tested != kZipOk && failures.isEmpty()) failures << m_package.zGetLastErrorAsText();
     if (!carriedOver.isEmpty()) {

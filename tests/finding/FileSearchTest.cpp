@@ -13,8 +13,7 @@ using namespace testsupport;
 
 namespace {
 
-SearchOptions options(std::initializer_list<std::pair<SearchKey, QString>> values) {
-    SearchOptions o;
+SearchOptions options(std::initializer_list<std::pair<SearchKey, QString>> values, SearchOptions o = {}) {
     for (const auto& [key, value] : values)
         o.setText(key, value);
     return o;
@@ -65,14 +64,12 @@ TEST(FileSearchCheck, NamesTheFirstFailingCriterionInOrder) {
 }
 
 TEST(FileSearchCheck, DatesFrom1980UpTo2107AreValid) {
-    EXPECT_FALSE(CheckDateValid(QDate(1979, 12, 31)));
-    EXPECT_TRUE(CheckDateValid(QDate(1980, 1, 1)));
-    EXPECT_TRUE(CheckDateValid(QDate(2107, 12, 31)));
-    EXPECT_FALSE(CheckDateValid(QDate(2108, 1, 1)));
-    EXPECT_FALSE(CheckDateValid(QDate()));
-    EXPECT_EQ(readSearchDate("1/2/2020"), QDate(2020, 1, 2));
-    EXPECT_FALSE(readSearchDate("2020/01/02").isValid());
-    EXPECT_FALSE(readSearchDate("02/30/2020").isValid());
+    QList<bool> valid;
+    for (const QDate date : {QDate(1979, 12, 31), QDate(1980, 1, 1), QDate(2107, 12, 31), QDate(2108, 1, 1), QDate()})
+        valid << CheckDateValid(date);
+    EXPECT_EQ(valid, QList<bool>({false, true, true, false, false}));
+    EXPECT_EQ(QList<QDate>({readSearchDate("1/2/2020"), readSearchDate("2020/01/02"), readSearchDate("02/30/2020")}),
+              QList<QDate>({QDate(2020, 1, 2), QDate(), QDate()}));
 }
 
 TEST(FileSearchRun, NameAndDateRangeBothHoldAndDaysAreInclusive) {
@@ -84,12 +81,8 @@ TEST(FileSearchRun, NameAndDateRangeBothHoldAndDaysAreInclusive) {
     writeFile(dir.file("sub/last.dat"), "x", QDateTime(day, QTime(12, 0)));
     writeFile(dir.file("after.txt"), "x", QDateTime(day.addDays(1), QTime(0, 0)));
     using K = SearchKey;
-    EXPECT_EQ(found(options({{K::NameTicked, kYes},
-                             {K::NamePattern, "*.TXT"},
-                             {K::DateTicked, kYes},
-                             {K::StartDate, "03/11/2020"},
-                             {K::EndDate, "03/11/2020"}}),
-                    dir.path()),
+    const SearchOptions o = options({{K::NameTicked, kYes}, {K::NamePattern, "*.TXT"}, {K::DateTicked, kYes}});
+    EXPECT_EQ(found(options({{K::StartDate, "03/11/2020"}, {K::EndDate, "03/11/2020"}}, o), dir.path()),
               (QStringList{"first.txt", "sub/last.txt"}));
 }
 
@@ -118,9 +111,9 @@ TEST(FileSearchRun, CancelKeepsWhatWasFoundAndScansNoFurtherDrive) {
         writeFile(one.file(QString("a%1").arg(i)), "x");
         writeFile(two.file(QString("b%1").arg(i)), "x");
     }
-    SearchOptions o = options({{SearchKey::NameTicked, kYes}, {SearchKey::NamePattern, "*"}});
-    o.setText(SearchKey::Drives, one.path() + "/," + two.path() + "/");
-    FileSearch search(o, {});
+    using K = SearchKey;
+    FileSearch search(
+        options({{K::NameTicked, kYes}, {K::NamePattern, "*"}, {K::Drives, one.path() + "/," + two.path() + "/"}}), {});
     search.setProgressStep(2);
     CancelToken cancel;
     QStringList roots;

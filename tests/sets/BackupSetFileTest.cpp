@@ -32,13 +32,12 @@ TEST(SetFileStore, FailedRenameOrMissingFolderLeaveWhatWasThereAndNoTemporaryFil
     TempDir dir;
     // A folder in the way of the set: the rename fails after the temporary file was written and enciphered.
     writeFile(dir.file("Weekly.set/inside.txt"), "keep");
-    const Status status = writeSetFile(dir.file("Weekly.set"), weekly());
-    EXPECT_TRUE(!status.ok() && !status.message().isEmpty());
-    EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set/inside.txt"});
+    for (const char* path : {"Weekly.set", "no/such/Weekly.set"}) {
+        const Status status = writeSetFile(dir.file(path), weekly());
+        EXPECT_TRUE(!status.ok() && !status.message().isEmpty()) << path;
+        EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set/inside.txt"});
+    }
     EXPECT_EQ(readFile(dir.file("Weekly.set/inside.txt")), "keep");
-    const Status missing = writeSetFile(dir.file("no/such/Weekly.set"), weekly());
-    EXPECT_TRUE(!missing.ok() && !missing.message().isEmpty());
-    EXPECT_EQ(listTree(dir.path()), QStringList{"Weekly.set/inside.txt"});
 }
 
 TEST(SetFileStore, FailedWriteLeavesTheOldSetWhole) {
@@ -119,8 +118,7 @@ TEST(ReadRows, CommentLinesAnywhereAndRowsInOrder) {
                                             {"", "", "", "", ""}, // an empty line in the middle is a row like any other
                                             {"/b/plan.txt", "1", "2,048", "", ""}};
     EXPECT_EQ(contents.rows, expected);
-    EXPECT_TRUE(contents.rows[0].isFolder());
-    EXPECT_FALSE(contents.rows[3].isFolder());
+    EXPECT_TRUE(contents.rows[0].isFolder() && !contents.rows[3].isFolder());
     // Read all the same, but not as the writer leaves a set: the rows without a path are reported.
     EXPECT_EQ(contents.problems, (QStringList{"line 5 has 1 fields instead of 5", "line 6 has 1 fields instead of 5"}));
 
@@ -141,8 +139,8 @@ TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {
     const Result<QString> copy = makeWorkingCopy(sets.file("Odd.set"), app.path());
     ASSERT_TRUE(copy.ok());
     const SetContents contents = readRows(copy.value());
-    EXPECT_EQ(contents.problems, QStringList());
-    EXPECT_EQ(contents.comments, QStringList{"odd names"});
+    EXPECT_EQ(std::make_tuple(contents.problems, contents.comments),
+              std::make_tuple(QStringList(), QStringList{"odd names"}));
     set.rows[0].path = set.rows[0].path.trimmed();
     EXPECT_EQ(contents.rows, set.rows);
     EXPECT_TRUE(readFile(copy.value()).contains("\r\n/data/\xC3\xA4 \xC3\xB6/\t1\t1,024\t*.*\t\r\n"));
@@ -187,11 +185,9 @@ TEST(ListSets, EverySetThatCanBeReadSortedByName) {
     ASSERT_TRUE(QFile::link("/proc/self/mem", sets.file("unreadable.set"))); // opens, but reading fails
 
     const QDateTime when = QDateTime::fromSecsSinceEpoch(1700000000);
-    {
-        QFile f(sets.file("b.set"));
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
-    }
+    QFile b(sets.file("b.set"));
+    ASSERT_TRUE(b.open(QIODevice::ReadWrite) && b.setFileTime(when, QFileDevice::FileModificationTime));
+    b.close();
 
     const QVector<SetListing> listed = listSets(sets.path() + "/", app.path());
     QStringList names;
@@ -199,11 +195,11 @@ TEST(ListSets, EverySetThatCanBeReadSortedByName) {
         names << s.name;
     EXPECT_EQ(names, (QStringList{"A.set", "b.set", "C.SET", "junk.set"}));
     ASSERT_EQ(listed.size(), 4);
-    EXPECT_EQ(listed[0].comment, "*COMMENT*weekly"); // the lists test the marker with case
-    EXPECT_EQ(listed[1].comment, "bee");
-    EXPECT_EQ(listed[1].modified, when);
-    EXPECT_EQ(listed[2].comment, "*Comment*"); // a cleared comment
-    EXPECT_EQ(listed[2].modified, QFileInfo(sets.file("C.SET")).lastModified());
+    // The lists test the marker with case; a cleared comment lists as the marker.
+    EXPECT_EQ(QStringList({listed[0].comment, listed[1].comment, listed[2].comment}),
+              QStringList({"*COMMENT*weekly", "bee", "*Comment*"}));
+    EXPECT_EQ(std::make_tuple(listed[1].modified, listed[2].modified),
+              std::make_tuple(when, QFileInfo(sets.file("C.SET")).lastModified()));
     // No plain copy is left behind by a listing.
     EXPECT_TRUE(listTree(app.file("Work")).isEmpty());
 }

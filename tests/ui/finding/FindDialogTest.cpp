@@ -64,19 +64,20 @@ TEST_F(FindDialog, LoadsTheIndexFindsSortsOpensAndWritesTheIndexAtClose) {
                                       {"btnExit", " &Cancel", "Cancel"}});
     EXPECT_EQ(dialog->windowTitle(), "Varnhold");
     auto* grid = control<QTableView>("vbalGrid1");
-    EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), "File Name");
-    EXPECT_EQ(grid->model()->headerData(2, Qt::Horizontal).toString(), "Size(Bytes)");
+    EXPECT_EQ(QStringList({grid->model()->headerData(1, Qt::Horizontal).toString(),
+                           grid->model()->headerData(2, Qt::Horizontal).toString()}),
+              QStringList({"File Name", "Size(Bytes)"}));
     EXPECT_EQ(paths(*dialog), QStringList{elsewhere.file("old.zip")}) << "the index's packages that still exist";
     auto* drives = control<QListWidget>("List1");
+    auto* pattern = control<QLineEdit>("txtFindFPZipFiles");
     ASSERT_EQ(drives->count(), 1);
     EXPECT_TRUE(drives->item(0)->isSelected()) << "\"All\" selects every drive on the first run";
-    auto* pattern = control<QLineEdit>("txtFindFPZipFiles");
     EXPECT_EQ(pattern->text(), "*.*");
 
     findAndWait();
     EXPECT_EQ(paths(*dialog), QStringList({tree.file("b.zip"), tree.file("sub/A.ZIP")}));
-    EXPECT_EQ(dialog->statusText(), "Find zip packages completed");
-    EXPECT_EQ(program.stored("DrivesF"), tree.path() + "/");
+    EXPECT_EQ(QStringList({dialog->statusText(), program.stored("DrivesF")}),
+              QStringList({"Find zip packages completed", tree.path() + "/"}));
 
     // The size column: ascending first, a second click reverses; the grid shows the sizes grouped.
     grid->horizontalHeader()->sectionClicked(2);
@@ -102,9 +103,8 @@ TEST_F(FindDialog, LoadsTheIndexFindsSortsOpensAndWritesTheIndexAtClose) {
     grid->selectRow(0);
     EXPECT_EQ(dialog->statusText(), tree.file("b.zip"));
     control<QPushButton>("btnOpen")->click();
-    EXPECT_EQ(dialog->findResult(), "y");
-    EXPECT_EQ(dialog->pickedPackage(), tree.file("b.zip"));
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(std::make_tuple(dialog->findResult(), dialog->pickedPackage(), dialog->result()),
+              std::make_tuple(QString("y"), tree.file("b.zip"), int(QDialog::Accepted)));
     QByteArray index = readFile(program.app() + "/Varnhold.dat");
     cipherBytes(index, kSetCipherKey);
     EXPECT_EQ(index, (tree.file("b.zip") + "\r\n").toUtf8());
@@ -118,14 +118,13 @@ TEST_F(FindDialog, CancelStopsARunningFindAndKeepsTheDialogOpenThenCloses) {
     ASSERT_TRUE(dialog->isFinding());
     control<QPushButton>("btnExit")->click(); // answered at once: the find sees the token at its next check
     ASSERT_TRUE(finished.wait(30000));
-    EXPECT_EQ(dialog->statusText(), "Find zip packages completed");
-    EXPECT_EQ(closed.count(), 0) << "Cancel during a find only stops it";
+    EXPECT_EQ(std::make_tuple(dialog->statusText(), closed.count()), std::make_tuple("Find zip packages completed", 0))
+        << "Cancel during a find only stops it";
 
     control<QPushButton>("btnClear")->click();
     EXPECT_EQ(dialog->model().rowCount(), 0);
     control<QPushButton>("btnExit")->click();
-    EXPECT_EQ(closed.count(), 1);
-    EXPECT_EQ(dialog->findResult(), "n");
+    EXPECT_EQ(std::make_tuple(closed.count(), dialog->findResult()), std::make_tuple(1, "n"));
     EXPECT_EQ(readFile(program.app() + "/Varnhold.dat"), QByteArray()) << "closing after Clear leaves no lines";
 }
 
@@ -135,8 +134,7 @@ TEST_F(FindButton, OpensThePackagePickedInTheFindDialog) {
     const QString zip = package("picked.zip");
     fMain& w = makeWindow();
     QPushButton* find = button("btnFind");
-    EXPECT_TRUE(find->isEnabled());
-    EXPECT_EQ(find->toolTip(), "Find zip packages");
+    EXPECT_TRUE(find->isEnabled() && find->toolTip() == "Find zip packages");
 
     DialogHook::setNextAnswer("cancel");
     find->click();
@@ -144,8 +142,7 @@ TEST_F(FindButton, OpensThePackagePickedInTheFindDialog) {
 
     DialogHook::setNextAnswer(zip); // the dialog's Open with this package's row selected
     find->click();
-    EXPECT_EQ(w.currentPackage(), zip);
-    EXPECT_EQ(w.entryModel().rowCount(), 5);
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.entryModel().rowCount()), std::make_tuple(zip, 5));
     EXPECT_EQ(stored("1File"), zip) << "opened through the window's open routine";
 }
 

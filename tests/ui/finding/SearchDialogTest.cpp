@@ -1,4 +1,5 @@
 // The search options dialog and the window side of the search, offscreen.
+#include "DialogTestUtil.h"
 #include "TestSupport.h"
 #include "app/RegSettings.h"
 #include "app/ui/DialogHook.h"
@@ -33,36 +34,29 @@ TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
     CRegSettings store("Brindlecot", "SearchDialogFirstUse");
     fSearch dialog(store, {"/", "/home/"});
     EXPECT_EQ(dialog.windowTitle(), "Varnhold");
-    EXPECT_TRUE(dialog.findChild<QLabel*>("lblTitle")->text() == "Search Options");
-    for (const auto& [name, text, tip] : {std::tuple{"btnStart", " &Search", "Start the search"},
-                                          {"btnHelp", "  &Help", "Search options help contents"},
-                                          {"btnExit", " &Cancel", "Cancel"}}) {
-        auto* button = dialog.findChild<QPushButton*>(name);
-        ASSERT_TRUE(button) << name;
-        EXPECT_EQ(button->text(), text);
-        EXPECT_EQ(button->toolTip(), tip);
-    }
+    dialogtest::expectTexts(dialog, {{"lblTitle", "Search Options"},
+                                     {"btnStart", " &Search", "Start the search"},
+                                     {"btnHelp", "  &Help", "Search options help contents"},
+                                     {"btnExit", " &Cancel", "Cancel"}});
     auto* size = dialog.findChild<QCheckBox*>("SSOption1");
     auto* name = dialog.findChild<QCheckBox*>("SSOption2");
     auto* pattern = dialog.findChild<QLineEdit*>("txtFindFP");
     auto* drives = dialog.findChild<QListWidget*>("List1");
-    EXPECT_FALSE(size->isChecked() || name->isChecked());
-    EXPECT_EQ(dialog.findChild<QComboBox*>("Combo1")->currentText(), "at lease");
-    EXPECT_EQ(pattern->text(), "*.*");
-    EXPECT_EQ(dialog.findChild<QComboBox*>("Combo2")->currentText(), "modified date");
-    EXPECT_FALSE(pattern->isEnabled());
-    EXPECT_FALSE(dialog.findChild<QDateEdit*>("ccrpDtp1")->isEnabled());
+    EXPECT_FALSE(size->isChecked() || name->isChecked() || pattern->isEnabled() ||
+                 dialog.findChild<QDateEdit*>("ccrpDtp1")->isEnabled());
+    EXPECT_EQ(QStringList({dialog.findChild<QComboBox*>("Combo1")->currentText(), pattern->text(),
+                           dialog.findChild<QComboBox*>("Combo2")->currentText()}),
+              QStringList({"at lease", "*.*", "modified date"}));
     EXPECT_EQ(drives->selectedItems().size(), 2);
 
     const int writes = store.writeCount();
     name->click();
-    EXPECT_EQ(store.writeCount(), writes + 1);
-    EXPECT_EQ(stored(store, "SSOption2"), "-1");
+    EXPECT_EQ(std::make_tuple(store.writeCount(), stored(store, "SSOption2"), dialog.focusWidget()),
+              std::make_tuple(writes + 1, QString("-1"), static_cast<QWidget*>(pattern)));
     EXPECT_TRUE(pattern->isEnabled());
-    EXPECT_EQ(dialog.focusWidget(), pattern);
     name->click();
-    EXPECT_EQ(stored(store, "SSOption2"), "0");
-    EXPECT_EQ(pattern->text(), "*.*"); // unticking keeps the field's value
+    EXPECT_EQ(QStringList({stored(store, "SSOption2"), pattern->text()}), QStringList({"0", "*.*"}))
+        << "unticking keeps the field's value";
 
     dialog.findChild<QPushButton*>("btnHelp")->click();
     ASSERT_TRUE(currentHelpBrowser());
@@ -74,11 +68,10 @@ TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
     dialog.findChild<QDateEdit*>("ccrpDtp2")->setDate(QDate(2021, 2, 3));
     dialog.findChild<QPushButton*>("btnExit")->click();
     EXPECT_FALSE(dialog.searchConfirmed());
-    EXPECT_EQ(stored(store, "Drives"), "/home/");
-    EXPECT_EQ(stored(store, "so3"), "*.log");
-    EXPECT_EQ(stored(store, "so6"), QDate::currentDate().toString("MM/dd/yyyy")); // empty showed today
-    EXPECT_EQ(stored(store, "so7"), "02/03/2021");
-    EXPECT_EQ(stored(store, "so1"), "at lease");
+    // The start date was empty and showed today.
+    EXPECT_EQ(QStringList({stored(store, "Drives"), stored(store, "so3"), stored(store, "so6"), stored(store, "so7"),
+                           stored(store, "so1")}),
+              QStringList({"/home/", "*.log", QDate::currentDate().toString("MM/dd/yyyy"), "02/03/2021", "at lease"}));
 
     fSearch again(store, {"/", "/home/"});
     EXPECT_FALSE(again.findChild<QListWidget*>("List1")->item(0)->isSelected());
@@ -102,8 +95,7 @@ TEST(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
     ASSERT_TRUE(runner.askAndRun([&](const SearchResult& r) { result = r; }));
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
     ASSERT_EQ(result->rows.size(), 1u);
-    EXPECT_EQ(result->rows[0].path, dir.file("a/hit.txt"));
-    EXPECT_FALSE(result->cancelled);
+    EXPECT_EQ(std::make_tuple(result->rows[0].path, result->cancelled), std::make_tuple(dir.file("a/hit.txt"), false));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !runner.progressWindow(); })) << "fCount goes at the end";
 }
 

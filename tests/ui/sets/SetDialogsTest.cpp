@@ -1,5 +1,6 @@
 // The backup set dialogs over a real sets folder: what they show, Select, Save with its replace question and its
 // refused names, Delete with and without "Don't show ", header sorting, and a modal run of each.
+#include "DialogTestUtil.h"
 #include "ProgramFixture.h"
 #include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
@@ -92,23 +93,18 @@ TEST_F(SetDialogs, CaptionsHelpAndAnEmptySetsFolder) {
     }
     // Select and Delete do nothing on an empty grid.
     ModalWatch watch;
-    for (const char* button : {"btnSelectSet", "btnDelete"})
-        click(select, button);
-    click(save, "btnDelete");
+    for (auto [dialog, button] :
+         {std::pair<QDialog*, const char*>{&select, "btnSelectSet"}, {&select, "btnDelete"}, {&save, "btnDelete"}})
+        click(*dialog, button);
     EXPECT_TRUE(select.isVisible() && save.isVisible());
     EXPECT_TRUE(watch.unexpected.isEmpty()) << watch.unexpected.join(",").toStdString();
     currentHelpBrowser()->window()->close();
-    for (const auto& [dialog, name, text, tip] :
-         {std::tuple<QDialog*, const char*, QString, QString>{&select, "btnSelectSet", " &Select",
-                                                              "Select backup set for zip package"},
-          {&select, "btnDelete", " &Delete", "Delete backup set file"},
-          {&select, "btnExit", " &Cancel", "Cancel"},
-          {&select, "btnHelp", "  &Help", "Select backup set help contents"},
-          {&save, "btnSaveSet", " &Save", "Save backup set for zip package"},
-          {&save, "btnHelp", "  &Help", "Save backup set help contents"}}) {
-        EXPECT_EQ(child<QPushButton>(*dialog, name)->text(), text) << name;
-        EXPECT_EQ(child<QPushButton>(*dialog, name)->toolTip(), tip) << name;
-    }
+    dialogtest::expectTexts(select, {{"btnSelectSet", " &Select", "Select backup set for zip package"},
+                                     {"btnDelete", " &Delete", "Delete backup set file"},
+                                     {"btnExit", " &Cancel", "Cancel"},
+                                     {"btnHelp", "  &Help", "Select backup set help contents"}});
+    dialogtest::expectTexts(save, {{"btnSaveSet", " &Save", "Save backup set for zip package"},
+                                   {"btnHelp", "  &Help", "Save backup set help contents"}});
 }
 
 TEST_F(SetDialogs, ADoubleClickPicksASetAndAVanishedSetKeepsTheDialogOpen) {
@@ -131,8 +127,7 @@ TEST_F(SetDialogs, ADoubleClickPicksASetAndAVanishedSetKeepsTheDialogOpen) {
     click(dialog, "btnSelectSet");
     EXPECT_TRUE(dialog.isVisible());
     click(dialog, "btnExit");
-    EXPECT_EQ(dialog.chosenPath(), "");
-    EXPECT_TRUE(pickWeekly.unexpected.isEmpty());
+    EXPECT_TRUE(dialog.chosenPath().isEmpty() && pickWeekly.unexpected.isEmpty());
 }
 
 TEST_F(SetDialogs, HeaderClicksSortAndTheSelectionStays) {
@@ -149,32 +144,32 @@ TEST_F(SetDialogs, HeaderClicksSortAndTheSelectionStays) {
           std::tuple{Qt::AscendingOrder, QStringList({"A.set", "b.set", "c.set"}), 2}}) {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(1) + 5, 5));
         EXPECT_EQ(names(dialog), expected);
-        EXPECT_EQ(header->sortIndicatorOrder(), order);
-        EXPECT_EQ(dialog.selectedName(), "c.set");
-        EXPECT_EQ(dialog.grid()->selectionModel()->selectedRows().value(0).row(), row);
+        EXPECT_EQ(std::make_tuple(header->sortIndicatorOrder(), dialog.selectedName(),
+                                  dialog.grid()->selectionModel()->selectedRows().value(0).row()),
+                  std::make_tuple(order, QString("c.set"), row));
     }
 }
 
 TEST_F(SetDialogs, DeleteAsksUntilDontShowIsTickedInEitherDialog) {
     for (const char* name : {"a.set", "b.set", "c.set"})
         addSet(name, name);
+    const auto gone = [&](const char* name) { return !QFile::exists(sets + name); };
     fBkSet select(state);
     select.show();
     select.selectSet("a.set");
     DialogHook::setNextAnswer("n");
     click(select, "btnDelete");
-    EXPECT_TRUE(QFile::exists(sets + "a.set"));
-    EXPECT_EQ(names(select).size(), 3);
+    EXPECT_TRUE(!gone("a.set") && names(select).size() == 3);
     ModalWatch tickAndDelete([](QWidget* question) {
-        EXPECT_EQ(child<QLabel>(*question, "Label1")->text(), "Are you sure you want to delete backup set?");
-        EXPECT_EQ(child<QLabel>(*question, "lblName")->text(), "a.set");
+        dialogtest::expectTexts(*question,
+                                {{"Label1", "Are you sure you want to delete backup set?"}, {"lblName", "a.set"}});
         child<QCheckBox>(*question, "SSCheck1")->setChecked(true);
         click(*question, "cmdYes");
     });
     click(select, "btnDelete");
-    EXPECT_FALSE(QFile::exists(sets + "a.set"));
-    EXPECT_EQ(names(select), QStringList({"b.set", "c.set"}));
-    EXPECT_EQ(select.selectedName(), "");
+    EXPECT_TRUE(gone("a.set"));
+    EXPECT_EQ(std::make_tuple(names(select), select.selectedName()),
+              std::make_tuple(QStringList({"b.set", "c.set"}), QString()));
     EXPECT_EQ(state.deleteSuppressed, "-1"); // the value entry deletion reads too
 
     // From now on no question, in the other dialog as well.
@@ -182,7 +177,7 @@ TEST_F(SetDialogs, DeleteAsksUntilDontShowIsTickedInEitherDialog) {
     save.show();
     save.selectSet("c.set");
     click(save, "btnDelete");
-    EXPECT_FALSE(QFile::exists(sets + "c.set"));
+    EXPECT_TRUE(gone("c.set"));
     EXPECT_EQ(names(save), QStringList{"b.set"});
     EXPECT_TRUE(tickAndDelete.unexpected.isEmpty()) << tickAndDelete.unexpected.join(",").toStdString();
 }
@@ -192,15 +187,15 @@ TEST_F(SetDialogs, SaveTrimsTheNameAndAsksBeforeReplacing) {
     const QByteArray old = testsupport::readFile(sets + "Weekly.set");
     fBkSetSave dialog(state, "Weekly.set", "Weekly docs");
     dialog.show();
-    EXPECT_EQ(dialog.nameBox()->selectedText(), "Weekly.set");
-    EXPECT_EQ(dialog.commentBox()->text(), "Weekly docs");
+    EXPECT_EQ(QStringList({dialog.nameBox()->selectedText(), dialog.commentBox()->text()}),
+              QStringList({"Weekly.set", "Weekly docs"}));
     dialog.nameBox()->setText("  Weekly ");
     dialog.commentBox()->setText("new");
     DialogHook::setNextAnswer("n");
     click(dialog, "btnSaveSet");
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.nameBox()->text(), "Weekly.set");
-    EXPECT_EQ(testsupport::readFile(sets + "Weekly.set"), old);
+    EXPECT_EQ(std::make_tuple(dialog.nameBox()->text(), testsupport::readFile(sets + "Weekly.set")),
+              std::make_tuple(QString("Weekly.set"), old));
 
     DialogHook::setNextAnswer("y");
     click(dialog, "btnSaveSet");
@@ -220,8 +215,8 @@ TEST_F(SetDialogs, RefusedNamesShowWhyAndKeepTheDialogOpen) {
         dialog.nameBox()->setText(name);
         DialogHook::setNextAnswer("ok");
         click(dialog, "btnSaveSet");
-        EXPECT_TRUE(dialog.isVisible());
-        EXPECT_TRUE(DialogHook::shownMessages().value(0).startsWith("The backup set name")) << name.size();
+        EXPECT_TRUE(dialog.isVisible() && DialogHook::shownMessages().value(0).startsWith("The backup set name"))
+            << name.size();
         DialogHook::shownMessages().clear();
     }
     EXPECT_EQ(QDir(sets).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -254,16 +249,16 @@ TEST_F(SetDialogs, LongAndMarkedUpSetsShowAsTextInAWindowThatKeepsItsSize) {
         const int width = dialog->width();
         dialog->selectSet(longName);
         QApplication::processEvents();
-        EXPECT_EQ(dialog->selectedName(), longName);
-        EXPECT_EQ(dialog->width(), width) << "the long name does not widen the window";
+        EXPECT_EQ(std::make_tuple(dialog->selectedName(), dialog->width()), std::make_tuple(longName, width))
+            << "the long name does not widen the window";
         QTextDocument tip;
         tip.setHtml(dialog->model().index(0, 3).data(Qt::ToolTipRole).toString());
         EXPECT_EQ(tip.toPlainText(), "<b>bold</b> & <i>more</i>") << "the tooltip shows the comment as text";
     }
-    EXPECT_EQ(testsupport::tabOrder(select, {"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}),
-              QStringList({"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}));
-    const QStringList saveOrder = {"vbalGrid1", "Text1", "Text4", "btnSaveSet", "btnDelete", "btnExit", "btnHelp"};
-    EXPECT_EQ(testsupport::tabOrder(save, saveOrder), saveOrder);
+    for (const auto& [dialog, order] :
+         {std::pair<QDialog*, QStringList>{&select, {"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}},
+          {&save, {"vbalGrid1", "Text1", "Text4", "btnSaveSet", "btnDelete", "btnExit", "btnHelp"}}})
+        EXPECT_EQ(testsupport::tabOrder(*dialog, order), order);
 }
 
 } // namespace

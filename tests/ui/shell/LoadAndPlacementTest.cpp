@@ -18,7 +18,18 @@ using namespace testsupport;
 
 namespace {
 
-class LoadStep : public MainWindowTest {};
+using LoadStep = MainWindowTest;
+
+/// Where a window of this size sits when centred on the screen.
+QPoint centred(const QWidget& w) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    return {area.left() + (area.width() - w.width()) / 2, area.top() + (area.height() - w.height()) / 2};
+}
+/// Shows the window and waits until it is on the screen.
+void showAndWait(QWidget& w) {
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+}
 
 // What the start-up stores and cleans is StartUpTest's; here the window runs it in VARNHOLD_HOME.
 TEST_F(LoadStep, EmptyStoreStartsCentredAfterAStartUpInTheHomeFolder) {
@@ -26,14 +37,9 @@ TEST_F(LoadStep, EmptyStoreStartsCentredAfterAStartUpInTheHomeFolder) {
     fMain& w = makeWindow();
 
     // Centred on the screen at the designed size.
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(w.x(), area.left() + (area.width() - w.width()) / 2);
-    EXPECT_EQ(w.y(), area.top() + (area.height() - w.height()) / 2);
-    EXPECT_GE(w.width(), fMain::kMinimumWidth);
-    EXPECT_GE(w.height(), fMain::kMinimumHeight);
-
-    EXPECT_EQ(stored("Options11"), app.path() + "/Zips/");
-    EXPECT_EQ(state->folders.app, app.path());
+    EXPECT_EQ(w.pos(), centred(w));
+    EXPECT_TRUE(w.width() >= fMain::kMinimumWidth && w.height() >= fMain::kMinimumHeight);
+    EXPECT_EQ(QStringList({stored("Options11"), state->folders.app}), QStringList({app.path() + "/Zips/", app.path()}));
     EXPECT_EQ(listTree(app.file("Temp")), QStringList());
     EXPECT_EQ(stored("fMain"), "<none>") << "the placement is stored only when the window closes";
 }
@@ -68,8 +74,8 @@ TEST_F(LoadStep, AnUnreadableSettingsFileAndALinkedTempAreShownAtTheStart) {
 // Before a package opens: nothing sorted, the favourites 1 to 9 hidden, the commands not built yet greyed out.
 TEST_F(LoadStep, AFreshWindowGreysOutWhatIsNotBuiltYet) {
     fMain& w = makeWindow();
-    EXPECT_EQ(w.grid()->model()->columnCount(), 7);
-    EXPECT_EQ(w.grid()->horizontalHeader()->sortIndicatorSection(), -1);
+    EXPECT_EQ(std::make_tuple(w.grid()->model()->columnCount(), w.grid()->horizontalHeader()->sortIndicatorSection()),
+              std::make_tuple(7, -1));
     for (int i = 1; i <= 9; ++i)
         EXPECT_FALSE(item(QString("mnufav%1").arg(i))->isVisible()) << i;
     for (const char* name :
@@ -89,10 +95,9 @@ TEST_F(LoadStep, AFreshWindowGreysOutWhatIsNotBuiltYet) {
         EXPECT_TRUE(item(name)->isEnabled()) << name;
 }
 
-TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselves) {
+TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselvesAndHelpContentsOpensTheHelp) {
     fMain& w = makeWindow();
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    showAndWait(w);
     for (const auto& [buttonName, menuName] : QList<QPair<QString, QString>>{
              {"btnRecent", "mnufavorites"}, {"btnOptions", "mnuOptions"}, {"btnHelp", "mnuHelpAll"}}) {
         QPushButton* b = button(buttonName);
@@ -102,35 +107,25 @@ TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselves) {
         EXPECT_EQ(popup->pos(), b->mapToGlobal(QPoint(0, b->height()))) << menuName.toStdString();
         popup->hide();
     }
-}
-
-TEST_F(LoadStep, HelpContentsOpensTheHelpAtTopic100) {
-    fMain& w = makeWindow();
-    w.show();
     item("mnuHelp1")->trigger();
     auto* help = w.findChild<QDialog*>("fHelp");
-    ASSERT_NE(help, nullptr);
-    EXPECT_TRUE(help->isVisible());
+    ASSERT_TRUE(help && help->isVisible());
     help->close();
 }
 
 TEST_F(LoadStep, ProgramAnswersHelpAndVersionWithoutAWindow) {
     // A window would keep the program running until the time-out; the answers come without one.
-    ToolRun help = runTool(VARNHOLD_APP, {"--help"}, app.path(), {}, 20000);
-    EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
+    const auto run = [&](const char* option) { return runTool(VARNHOLD_APP, {option}, app.path(), {}, 20000); };
+    const ToolRun help = run("--help"), version = run("--version"), unknown = run("--frobnicate");
+    EXPECT_EQ(std::make_tuple(help.exitCode, help.err, version.exitCode, version.out, unknown.exitCode),
+              std::make_tuple(0, QString(), 0, QString("varnhold %1\n").arg(VARNHOLD_VERSION), 2));
     EXPECT_TRUE(help.out.startsWith("Usage: varnhold [--app-folder DIR] [ZIP]\n")) << help.out.toStdString();
-    EXPECT_EQ(help.err, "");
-    ToolRun version = runTool(VARNHOLD_APP, {"--version"}, app.path(), {}, 20000);
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, QString("varnhold %1\n").arg(VARNHOLD_VERSION));
-    ToolRun unknown = runTool(VARNHOLD_APP, {"--frobnicate"}, app.path(), {}, 20000);
-    EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.err.endsWith("varnhold: unknown option --frobnicate\nTry 'varnhold --help'.\n"))
         << unknown.err.toStdString();
     EXPECT_TRUE(QDir(app.path()).isEmpty()) << "no start-up ran";
 }
 
-class Placement : public MainWindowTest {};
+using Placement = MainWindowTest;
 
 TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
     QStringList lines;
@@ -139,8 +134,7 @@ TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
     lines[0] += QChar(0x202e); // a right-to-left override would turn the rest of the line round
     const QString comment = lines.join('\n');
     fMain& w = makeWindow();
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    showAndWait(w);
     const QSize before = w.size();
     ASSERT_TRUE(w.openPackage(package("commented.zip", kRowsEntries, comment)));
     QApplication::processEvents();
@@ -168,11 +162,8 @@ TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
 
 TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
     state->settings.SaveSetting(kSettingsSection, "fMain", "30,40,700,500");
-    {
-        fMain& w = makeWindow();
-        EXPECT_EQ(w.pos(), QPoint(30, 40));
-        EXPECT_EQ(w.size(), QSize(700, 500));
-    }
+    const fMain& restored = makeWindow();
+    EXPECT_EQ(QRect(restored.pos(), restored.size()), QRect(30, 40, 700, 500));
     window.reset();
 
     // A text that is no placement leaves the designed size and is not taken as "nothing stored" (no centring).
@@ -181,16 +172,13 @@ TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
     state->settings.SaveSetting(kSettingsSection, "fMain", "30,forty,700,500");
     fMain& w = makeWindow();
     EXPECT_EQ(w.size(), designed);
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_NE(w.pos(),
-              QPoint(area.left() + (area.width() - w.width()) / 2, area.top() + (area.height() - w.height()) / 2));
+    EXPECT_NE(w.pos(), centred(w));
     EXPECT_EQ(stored("fMain"), "30,forty,700,500") << "nothing is written before the window closes";
 }
 
 TEST_F(Placement, ATooSmallWindowIsWidenedBeforeItsPlacementIsStored) {
     fMain& w = makeWindow();
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    showAndWait(w);
     // The button row already keeps the window wider than the minimum; the height can shrink below it.
     w.resize(300, 200);
     QApplication::processEvents();
@@ -201,8 +189,8 @@ TEST_F(Placement, ATooSmallWindowIsWidenedBeforeItsPlacementIsStored) {
     EXPECT_FALSE(w.isVisible());
     const auto placement = stored("fMain").split(',');
     ASSERT_EQ(placement.size(), 4);
-    EXPECT_EQ(placement[2].toInt(), qMax(width, fMain::kMinimumWidth));
-    EXPECT_EQ(placement[3].toInt(), fMain::kMinimumHeight);
+    EXPECT_EQ(std::make_tuple(placement[2].toInt(), placement[3].toInt()),
+              std::make_tuple(qMax(width, fMain::kMinimumWidth), fMain::kMinimumHeight));
 }
 
 TEST_F(Placement, MaximisedOrMinimisedWindowKeepsTheLastNormalPlacement) {

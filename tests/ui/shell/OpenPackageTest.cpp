@@ -17,21 +17,27 @@ using namespace testsupport;
 
 namespace {
 
-class OpenPackage : public MainWindowTest {
-  protected:
-    /// Every status line text from now on, in order.
-    QStringList& recordStatus() {
-        QObject::connect(window.get(), &fMain::statusTextChanged, window.get(),
-                         [this](const QString& text) { statusTexts << text; });
-        return statusTexts;
-    }
-    QStringList statusTexts;
-};
+/// A package listing of the given names, all of one date and size.
+QString sameDay(std::initializer_list<const char*> names, int size = 1) {
+    QStringList rows;
+    for (const char* name : names)
+        rows << QString(R"(("%1", (2020, 1, 1, 0, 0, 0), %2))").arg(name).arg(size);
+    return "[" + rows.join(", ") + "]";
+}
 
-TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
+using OpenPackage = MainWindowTest;
+
+TEST_F(OpenPackage, RowsAreTheFilesSortedByNameAndTheStatusLineWalksThroughEveryStep) {
     const QString zip = package("rows.zip", kRowsEntries, "backup of docs");
     fMain& w = makeWindow();
+    QStringList texts; // every status line text, in order
+    QObject::connect(&w, &fMain::statusTextChanged, &w, [&texts](const QString& text) { texts << text; });
     ASSERT_TRUE(w.openPackage(zip));
+    EXPECT_EQ(texts, QStringList({"", "  Building zip package index entries for (rows.zip)",
+                                  "  Sorting index entries for (rows.zip)", "  Sort for (rows.zip) completed",
+                                  "  (rows.zip)  Files = 6  Bytes = 1,029  Comments = backup of docs"}));
+    EXPECT_EQ(w.statusText(), texts.last());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
 
     EXPECT_EQ(fullNames(), QStringList({"A.TXT", "b.txt", "docs/b.txt", "docs/c.dat", "noext"}))
         << "no row for the folder entry; names in order with case ignored, equal names in package order";
@@ -42,11 +48,10 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
                            "2021/06/01  12:00:00", "2020/01/02  03:04:06"}));
     EXPECT_EQ(column(EntryColumn::Path), QStringList({"", "", "docs/", "docs/", ""}));
     EXPECT_EQ(column(EntryColumn::Ratio).last(), "0%") << "an empty entry";
-
     // The header mark shows the opening sort.
     QHeaderView* header = w.grid()->horizontalHeader();
-    EXPECT_EQ(header->sortIndicatorSection(), int(EntryColumn::Name) - 1);
-    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(std::make_tuple(header->sortIndicatorSection(), header->sortIndicatorOrder()),
+              std::make_tuple(int(EntryColumn::Name) - 1, Qt::AscendingOrder));
 
     // The shared values of the open package.
     EXPECT_EQ(std::make_tuple(w.currentPackage(), w.packageFileName(), w.packageComment()),
@@ -60,43 +65,24 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameWithTheirCells) {
     EXPECT_EQ(w.package().entries().at(list.row(2).entryIndex).folderPath, "docs/");
 }
 
-TEST_F(OpenPackage, StatusLineWalksThroughEveryStepAndEndsWithTheTotals) {
-    const QString zip = package("rows.zip", kRowsEntries, "backup of docs");
-    fMain& w = makeWindow();
-    QStringList& texts = recordStatus();
-    ASSERT_TRUE(w.openPackage(zip));
-    EXPECT_EQ(texts, QStringList({"", "  Building zip package index entries for (rows.zip)",
-                                  "  Sorting index entries for (rows.zip)", "  Sort for (rows.zip) completed",
-                                  "  (rows.zip)  Files = 6  Bytes = 1,029  Comments = backup of docs"}));
-    EXPECT_EQ(w.statusText(), texts.last());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
-}
-
 TEST_F(OpenPackage, NamesShowTheirControlAndBidiCharactersAsEscapes) {
-    const QString zip = package("spoof.zip", R"([
-      ("invoice\u202etxt.exe", (2024, 1, 1, 0, 0, 0), 3),
-      ("two\nlines\tand tab.txt", (2024, 1, 1, 0, 0, 0), 3),
-      ("dir\u2066x/<font color=red>x.txt", (2024, 1, 1, 0, 0, 0), 3),
-    ])");
     fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(zip));
+    ASSERT_TRUE(w.openPackage(package(
+        "spoof.zip",
+        sameDay({"invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt", "dir\\u2066x/<font color=red>x.txt"}, 3))));
     EXPECT_EQ(column(EntryColumn::Name),
               QStringList({"<font color=red>x.txt", "invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt"}));
     EXPECT_EQ(column(EntryColumn::Path), QStringList({"dir\\u2066x/", "", ""}));
-    const QAbstractItemModel* model = w.grid()->model();
-    EXPECT_EQ(model->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
+    EXPECT_EQ(w.grid()->model()->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
     w.grid()->selectRow(1);
     EXPECT_EQ(w.statusText(), "  invoice\\u202etxt.exe selected, right-click for commands");
 }
 
 TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
-    const QString zip = package("icons.zip", R"([
-      ("a.txt", (2020, 1, 1, 0, 0, 0), 1), ("b.TXT", (2020, 1, 1, 0, 0, 0), 1), ("c.Txt", (2020, 1, 1, 0, 0, 0), 1),
-      ("d.png", (2020, 1, 1, 0, 0, 0), 1), ("e", (2020, 1, 1, 0, 0, 0), 1), ("f.png", (2020, 1, 1, 0, 0, 0), 1)])");
     fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(zip));
-    EXPECT_EQ(w.fileTypeIcons().systemLookups(), 3) << "TXT, PNG and no extension";
-    EXPECT_EQ(w.fileTypeIcons().size(), 3);
+    ASSERT_TRUE(w.openPackage(package("icons.zip", sameDay({"a.txt", "b.TXT", "c.Txt", "d.png", "e", "f.png"}))));
+    EXPECT_EQ(std::make_tuple(w.fileTypeIcons().systemLookups(), w.fileTypeIcons().size()), std::make_tuple(3, 3))
+        << "TXT, PNG and no extension";
 
     const QAbstractItemModel* model = w.grid()->model();
     QList<qint64> keys;
@@ -106,12 +92,10 @@ TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
         keys << icon.cacheKey();
         EXPECT_FALSE(model->index(r, 1).data(Qt::DecorationRole).isValid()) << "only the icon column has one";
     }
-    EXPECT_EQ(keys[0], keys[1]);
-    EXPECT_EQ(keys[1], keys[2]) << "txt, TXT and Txt share one icon";
-    EXPECT_EQ(keys[3], keys[5]) << "d.png and f.png";
-
+    EXPECT_EQ(QList<qint64>({keys[1], keys[2], keys[5]}), QList<qint64>({keys[0], keys[0], keys[3]}))
+        << "txt, TXT and Txt share one icon, d.png and f.png another";
     // A second package with known extensions asks the system nothing new.
-    ASSERT_TRUE(w.openPackage(package("again.zip", R"([("x.TXT", (2020, 1, 1, 0, 0, 0), 1)])")));
+    ASSERT_TRUE(w.openPackage(package("again.zip", sameDay({"x.TXT"}))));
     EXPECT_EQ(w.fileTypeIcons().systemLookups(), 3);
 }
 
@@ -141,10 +125,9 @@ class SortByHeader : public RowsShown {
     void clickExpecting(EntryColumn c, Qt::SortOrder order) {
         click(c);
         QHeaderView* header = window->grid()->horizontalHeader();
-        EXPECT_EQ(header->sortIndicatorSection(), int(c) - 1);
-        EXPECT_EQ(header->sortIndicatorOrder(), order);
-        EXPECT_EQ(window->sortColumn(), int(c));
-        EXPECT_EQ(window->sortAscending(), order == Qt::AscendingOrder);
+        EXPECT_EQ(std::make_tuple(header->sortIndicatorSection(), header->sortIndicatorOrder(), window->sortColumn(),
+                                  window->sortAscending()),
+                  std::make_tuple(int(c) - 1, order, int(c), order == Qt::AscendingOrder));
     }
 };
 
@@ -207,7 +190,7 @@ TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
     }
 }
 
-class Favorites : public OpenPackage {};
+using Favorites = OpenPackage;
 
 TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
     const QString first = package("first.zip");
@@ -215,16 +198,12 @@ TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
     fMain& w = makeWindow();
     ASSERT_TRUE(w.openPackage(first));
     ASSERT_TRUE(w.openPackage(second));
-    EXPECT_EQ(item("mnufav1")->text(), packages.file("R&&D.zip"));
-    EXPECT_EQ(item("mnufav2")->text(), first);
-    EXPECT_TRUE(item("mnufav2")->isVisible());
-    EXPECT_FALSE(item("mnufav3")->isVisible());
-    EXPECT_EQ(stored("1File"), second);
-    EXPECT_EQ(stored("2File"), first);
+    EXPECT_EQ(QStringList({item("mnufav1")->text(), item("mnufav2")->text(), stored("1File"), stored("2File")}),
+              QStringList({packages.file("R&&D.zip"), first, second, first}));
+    EXPECT_TRUE(item("mnufav2")->isVisible() && !item("mnufav3")->isVisible());
 
     item("mnufav2")->trigger();
-    EXPECT_EQ(w.currentPackage(), first);
-    EXPECT_EQ(w.grid()->model()->rowCount(), 5);
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.grid()->model()->rowCount()), std::make_tuple(first, 5));
     EXPECT_EQ(item("mnufav1")->text(), first) << "the package opened from the list moves to the top";
     EXPECT_EQ(state->recent.mid(0, 2), QStringList({first, second}));
 
@@ -250,10 +229,9 @@ TEST_F(Favorites, MissingFileOnlyChangesTheStatusLineAndEmptySlotsNothing) {
     ASSERT_TRUE(QFile::remove(gone));
 
     item("mnufav2")->trigger();
-    EXPECT_EQ(w.statusText(), gone + "  -  File not found.");
-    EXPECT_EQ(w.currentPackage(), kept);
+    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage(), w.grid()->model()->rowCount()),
+              std::make_tuple(gone + "  -  File not found.", kept, 5));
     EXPECT_FALSE(w.package().entries().empty());
-    EXPECT_EQ(w.grid()->model()->rowCount(), 5);
     EXPECT_EQ(state->recent.mid(0, 2), QStringList({kept, gone})) << "the list is not reordered";
     EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
 
@@ -261,12 +239,10 @@ TEST_F(Favorites, MissingFileOnlyChangesTheStatusLineAndEmptySlotsNothing) {
     const QString status = w.statusText();
     w.openFavorite(5);
     item("mnufav10")->trigger();
-    EXPECT_EQ(w.statusText(), status);
-    EXPECT_EQ(w.currentPackage(), kept);
+    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage()), std::make_tuple(status, kept));
 }
 
-class OpenFailure : public OpenPackage {};
-
+using OpenFailure = OpenPackage;
 TEST_F(OpenFailure, NotAZipShowsTheLibraryTextAndLeavesEverythingEmpty) {
     const QString good = package("good.zip");
     const QString bad = packages.file("notes.zip");
@@ -280,21 +256,16 @@ TEST_F(OpenFailure, NotAZipShowsTheLibraryTextAndLeavesEverythingEmpty) {
 
     ZipPackage probe;
     ASSERT_NE(probe.zOpenZipFile(bad), kZipOk);
-    ASSERT_EQ(DialogHook::shownMessages().size(), 1);
-    EXPECT_EQ(DialogHook::shownMessages().first(), probe.zGetLastErrorAsText());
-    EXPECT_FALSE(DialogHook::shownMessages().first().isEmpty());
-
-    EXPECT_EQ(w.grid()->model()->rowCount(), 0);
-    EXPECT_EQ(w.statusText(), "");
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList{probe.zGetLastErrorAsText()});
+    EXPECT_FALSE(probe.zGetLastErrorAsText().isEmpty());
+    EXPECT_EQ(std::make_tuple(w.grid()->model()->rowCount(), w.statusText()), std::make_tuple(0, QString()));
     EXPECT_EQ(state->recent, recentBefore);
-    EXPECT_EQ(stored("1File"), good);
-    EXPECT_EQ(item("mnufav1")->text(), good);
+    EXPECT_EQ(QStringList({stored("1File"), item("mnufav1")->text()}), QStringList({good, good}));
     EXPECT_EQ(w.currentPackage(), bad) << "the path that failed stays the current one";
     EXPECT_TRUE(w.package().entries().empty());
 }
 
-class OpenDialog : public OpenPackage {};
-
+using OpenDialog = OpenPackage;
 TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
     const QString zip = package("picked.zip");
     fMain& w = makeWindow();
@@ -305,17 +276,15 @@ TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
 
     DialogHook::setNextAnswer("cancel");
     QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
-    EXPECT_EQ(w.statusText(), status);
-    EXPECT_EQ(w.grid()->model()->rowCount(), 5);
-    EXPECT_EQ(stored("Options11"), "/elsewhere/");
+    EXPECT_EQ(std::make_tuple(w.statusText(), w.grid()->model()->rowCount(), stored("Options11")),
+              std::make_tuple(status, 5, QString("/elsewhere/")));
 
-    const QString other = package("other.zip", R"([("z.txt", (2020, 1, 1, 0, 0, 0), 3)])");
+    const QString other = package("other.zip", sameDay({"z.txt"}, 3));
     DialogHook::setNextAnswer(other);
     QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
-    EXPECT_EQ(w.currentPackage(), other);
-    EXPECT_EQ(w.grid()->model()->rowCount(), 1);
-    EXPECT_EQ(stored("Options11"), app.path() + "/Zips/");
-    EXPECT_EQ(state->text(Option::OpenPackageFolder), app.path() + "/Zips/");
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.grid()->model()->rowCount()), std::make_tuple(other, 1));
+    EXPECT_EQ(QStringList({stored("Options11"), state->text(Option::OpenPackageFolder)}),
+              QStringList(2, app.path() + "/Zips/"));
 }
 
 class GridCommands : public RowsShown {
@@ -323,6 +292,12 @@ class GridCommands : public RowsShown {
     int rowOf(const QString& fullName) const { return int(fullNames().indexOf(fullName)); }
     QPoint centreOf(int row) const {
         return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center();
+    }
+    /// Runs a menu item whose extract dialog answers `answer`; returns the status line after it.
+    QString run(const char* menuItem, const char* answer = "extract") {
+        DialogHook::setNextAnswer(answer);
+        item(menuItem)->trigger();
+        return window->statusText();
     }
 };
 
@@ -333,8 +308,7 @@ TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centreOf(row));
     EXPECT_EQ(window->statusText(), "  noext selected, right-click for commands");
     emit grid->customContextMenuRequested(centreOf(row));
-    EXPECT_TRUE(popup->isVisible());
-    EXPECT_EQ(grid->selectionModel()->selectedRows().value(0).row(), row);
+    EXPECT_TRUE(popup->isVisible() && grid->selectionModel()->selectedRows().value(0).row() == row);
     popup->hide();
 
     // Below the last row there is no entry, and no menu.
@@ -345,23 +319,14 @@ TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
 }
 
 TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
-    QTableView* grid = window->grid();
-    grid->selectRow(rowOf("docs/c.dat"));
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt3")->trigger();
+    window->grid()->selectRow(rowOf("docs/c.dat"));
     const QString target = state->text(Option::ExtractFolder);
-    EXPECT_EQ(window->statusText(), "c.dat was extracted to " + target);
+    EXPECT_EQ(run("mnuOpt3"), "c.dat was extracted to " + target);
     EXPECT_EQ(readFile(target + "docs/c.dat"), QByteArray(1000, 'x'));
-
-    DialogHook::setNextAnswer("cancel");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "Extract cancelled");
+    EXPECT_EQ(run("mnuOpt4", "cancel"), "Extract cancelled");
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
-
     state->saveText(Option::ExtractFolder, "");
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "Extract error: Please choose a folder to extract to.");
+    EXPECT_EQ(run("mnuOpt4"), "Extract error: Please choose a folder to extract to.");
 }
 
 TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
@@ -370,29 +335,20 @@ TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
     state->saveText(Option::ExtractOverwrite, "0"); // "Overwrite existing files" off
 
     window->grid()->selectRow(rowOf("docs/c.dat"));
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt3")->trigger();
-    EXPECT_EQ(window->statusText(), "c.dat was not extracted: the file already in " + target + " was kept");
+    EXPECT_EQ(run("mnuOpt3"), "c.dat was not extracted: the file already in " + target + " was kept");
     EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
-
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
-    DialogHook::setNextAnswer("extract");
-    item("mnuOpt4")->trigger();
-    EXPECT_EQ(window->statusText(), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
+    EXPECT_EQ(run("mnuOpt4"), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
+    EXPECT_EQ(run("mnuOpt4"), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
     EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
 }
 
 TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
     window->grid()->selectRow(0);
     QTest::mouseClick(button("btnClose"), Qt::LeftButton);
-    EXPECT_EQ(window->grid()->model()->rowCount(), 0);
-    EXPECT_EQ(window->statusText(), "");
-    EXPECT_EQ(window->currentPackage(), "");
-    EXPECT_TRUE(window->package().entries().empty());
-    EXPECT_EQ(window->sortColumn(), 0);
-    EXPECT_EQ(window->grid()->horizontalHeader()->sortIndicatorSection(), -1);
+    EXPECT_EQ(std::make_tuple(window->grid()->model()->rowCount(), window->statusText(), window->currentPackage(),
+                              window->package().entries().empty(), window->sortColumn(),
+                              window->grid()->horizontalHeader()->sortIndicatorSection()),
+              std::make_tuple(0, QString(), QString(), true, 0, -1));
     EXPECT_EQ(state->recent.value(0), packages.file("rows.zip")) << "closing keeps the recent list";
 
     // The next open starts from scratch again.
