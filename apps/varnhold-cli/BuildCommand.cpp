@@ -4,7 +4,7 @@
 #include "CliOutput.h"
 #include "TerminalProgress.h"
 #include "app/AppState.h"
-#include "app/PasswordSettings.h"
+#include "app/PasswordOptions.h"
 #include "backup/BuildJob.h"
 #include "backup/SelectionModel.h"
 #include "sets/BackupSetFile.h"

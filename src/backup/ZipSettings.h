@@ -2,7 +2,7 @@
 // The zip settings a build runs with and the zip settings dialog edits, and the stored codes of the compression
 // level and the update option: what maps them from and to their stored texts lives here only.
 
-#include "app/PasswordSettings.h"
+#include "app/PasswordOptions.h"
 #include "zip/ZipTypes.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ExtractRequest.h"
 
 #include "app/AppState.h"
-#include "app/PasswordSettings.h"
+#include "app/PasswordOptions.h"
 
 ExtractSettings ExtractSettings::fromState(const AppState& state) {
     ExtractSettings s;

@@ -4,7 +4,7 @@
 
 #include "ExtractJob.h"
 #include "app/OptionKeys.h"
-#include "app/PasswordSettings.h"
+#include "app/PasswordOptions.h"
 #include "zip/ZipPackage.h"
 
 #include <QString>

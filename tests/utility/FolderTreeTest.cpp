@@ -26,7 +26,7 @@ std::vector<FolderRecord> list(const QString& root) {
 } // namespace
 
 // Mended: folders that could not be opened and entries whose status could not be read vanished silently.
-TEST(FolderListerEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
+TEST(FolderTreeEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
     // As "nobody": closed/ cannot be opened; blind/ can be read but its entries' status cannot; a closed root is
     // listed itself. Nothing of them is dropped without its error.
     TempDir dir;
@@ -51,7 +51,7 @@ TEST(FolderListerEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
     EXPECT_EQ(runUnprivileged(check), 0);
 }
 
-TEST(FolderListerEdges, MissingEmptyOrPlainRootListsNothing) {
+TEST(FolderTreeEdges, MissingEmptyOrPlainRootListsNothing) {
     TempDir dir;
     writeFile(dir.file("plain"), "not a folder");
     QDir().mkpath(dir.file("empty"));
@@ -92,7 +92,7 @@ const BigTree& smallTree() {
 
 } // namespace
 
-TEST(FolderListerProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {
+TEST(FolderTreeProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {
     std::vector<FolderRecord> out;
     CancelToken cancel;
     std::vector<qint64> reports;

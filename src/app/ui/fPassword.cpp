@@ -1,7 +1,7 @@
 #include "fPassword.h"
 
 #include "PasswordBox.h"
-#include "app/PasswordSettings.h"
+#include "app/PasswordOptions.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 // box as the program-wide password (empty is accepted), which ask() stores; Cancel changes nothing.
 
 #include "AnswerableDialog.h"
-#include "app/PasswordSettings.h"
+#include "app/PasswordOptions.h"
 
 class AppState;
 class QCheckBox;

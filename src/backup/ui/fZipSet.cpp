@@ -1,7 +1,7 @@
 #include "fZipSet.h"
 #include "app/ui/FormControls.h"
 
-#include "app/PasswordSettings.h"
+#include "app/PasswordOptions.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/PasswordBox.h"

@@ -1,4 +1,4 @@
-#include "PasswordSettings.h"
+#include "PasswordOptions.h"
 
 namespace {
 
