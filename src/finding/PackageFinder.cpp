@@ -22,6 +22,11 @@ bool isPackageName(const char* name, size_t length) {
 }
 
 std::optional<bool> holdsMatchingEntry(const QString& packagePath, const QString& pattern) {
+    const auto tailMatches = [&pattern](QByteArrayView name) {
+        const qsizetype slash = name.lastIndexOf('/');
+        return wildcardMatch(pattern, QString::fromUtf8(name.sliced(slash + 1)));
+    };
+    if (std::optional<bool> found = plainEntryNameFound(packagePath, kPackageDirectoryMax, tailMatches)) return *found;
     const Result<PackageDirectory> directory = zipEntryNames(packagePath);
     if (!directory) return std::nullopt;
     for (const QString& name : directory.value().names)

@@ -21,30 +21,44 @@ QString libzipText(int code) {
     return text;
 }
 
-// The names of a plain package straight from its central directory; nothing when it is not plain.
-std::optional<PackageDirectory> plainNames(const QString& packagePath, int maxNames) {
+// Hands every record of a plain package's central directory to each; false when the package is not plain.
+bool readPlainRecords(const QString& packagePath, const std::function<void(const DirectoryRecord&)>& each) {
     QString why;
     const int fd = openRegularFile(packagePath, &why);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) return false;
     struct stat st;
+    QString comment;
+    const bool plain = ::fstat(fd, &st) == 0 && readPlainDirectory(fd, qint64(st.st_size), each, &comment);
+    ::close(fd);
+    return plain;
+}
+
+// The names of a plain package straight from its central directory; nothing when it is not plain.
+std::optional<PackageDirectory> plainNames(const QString& packagePath, int maxNames) {
     PackageDirectory directory;
     qint64 seen = 0;
-    QString comment;
-    const bool plain = ::fstat(fd, &st) == 0 && readPlainDirectory(
-                                                    fd, qint64(st.st_size),
-                                                    [&](const DirectoryRecord& r) {
-                                                        if (seen++ >= maxNames) return;
-                                                        directory.names << (r.asciiName ? QString::fromLatin1(r.name)
-                                                                                        : QString::fromUtf8(r.name));
-                                                    },
-                                                    &comment);
-    ::close(fd);
+    const bool plain = readPlainRecords(packagePath, [&](const DirectoryRecord& r) {
+        if (seen++ >= maxNames) return;
+        directory.names << (r.asciiName ? QString::fromLatin1(r.name) : QString::fromUtf8(r.name));
+    });
     if (!plain) return std::nullopt;
     directory.tableFull = seen > maxNames;
     return directory;
 }
 
 } // namespace
+
+std::optional<bool> plainEntryNameFound(const QString& packagePath, int maxNames,
+                                        const std::function<bool(QByteArrayView name)>& matches) {
+    bool found = false;
+    qint64 seen = 0;
+    const bool plain = readPlainRecords(packagePath, [&](const DirectoryRecord& r) {
+        if (found || seen++ >= maxNames) return;
+        found = matches(r.name);
+    });
+    if (!plain) return std::nullopt;
+    return found;
+}
 
 Result<PackageDirectory> zipEntryNames(const QString& packagePath, int maxNames) {
     maxNames = std::max(maxNames, 0);
