@@ -1,20 +1,11 @@
-#include "TestSupport.h"
 #include "UtilityTestHelpers.h"
 #include "utility/LockTest.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QThread>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/file.h>
 
-using namespace testsupport;
-
-namespace {
-
 // Our own probes for locks isFileLocked should ignore: flock(LOCK_EX) and a record write lock fail on any lock.
-bool anyLock(const QString& path, bool record) {
+static bool anyLock(const QString& path, bool record) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     struct flock probe {};
     probe.l_type = F_WRLCK;
@@ -25,55 +16,57 @@ bool anyLock(const QString& path, bool record) {
 }
 
 // Takes a record lock (lockf: "ex" a write lock, "sh" a read lock) and holds it until its input closes.
-const char* kPythonLock = "import fcntl, sys\n"
-                          "f = open(sys.argv[1], 'r+')\n"
-                          "fcntl.lockf(f, fcntl.LOCK_EX if sys.argv[2] == 'ex' else fcntl.LOCK_SH)\n"
-                          "sys.stdin.read()\n";
+static const char* kPythonLock = "import fcntl, sys\n"
+                                 "f = open(sys.argv[1], 'r+')\n"
+                                 "fcntl.lockf(f, fcntl.LOCK_EX if sys.argv[2] == 'ex' else fcntl.LOCK_SH)\n"
+                                 "sys.stdin.read()\n";
 
-class FileLock : public ::testing::Test {
-  protected:
-    void SetUp() override { writeFile(m_path, "backup me"); }
-    TempDir m_dir;
-    QString m_path = m_dir.file("data.txt");
-};
-
-} // namespace
-
-TEST_F(FileLock, WhatCannotBeOpenedCountsAsLocked) {
-    EXPECT_FALSE(isFileLocked(m_path));
-    EXPECT_TRUE(isFileLocked(m_dir.file("missing")));
-    writeFile(m_dir.file("closed"), "x");
-    setMode(m_dir.file("closed"), 0);
-    setMode(m_dir.path(), 0755);
-    const QString open = m_path, closed = m_dir.file("closed");
+TEST(FileLock, WhatCannotBeOpenedCountsAsLocked) {
+    TempDir dir;
+    const QString open = dir.file("data.txt"), closed = dir.file("closed");
+    writeFile(open, "backup me");
+    EXPECT_FALSE(isFileLocked(open));
+    EXPECT_TRUE(isFileLocked(dir.file("missing")));
+    writeFile(closed, "x");
+    setMode(closed, 0);
+    setMode(dir.path(), 0755);
     EXPECT_EQ(runUnprivileged([=] { return isFileLocked(closed) && !isFileLocked(open) ? 0 : 1; }), 0);
 }
 
-TEST_F(FileLock, SeesExclusiveFlocksOnly) {
-    if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
+// Other readers do not stop a backup: a shared flock or a read record lock is not seen, an exclusive one is.
+struct LockKind {
+    const char* name;
+    const char* program;
+    QStringList readerArgs, writerArgs; // PATH stands for the file
+    bool record;
+};
+
+class FileLockKinds : public ::testing::TestWithParam<LockKind> {};
+
+TEST_P(FileLockKinds, SeesWriteLocksOnly) {
+    const LockKind& kind = GetParam();
+    if (!haveTool(kind.program)) GTEST_SKIP() << kind.program << " is not installed";
+    TempDir dir;
+    const QString path = dir.file("data.txt");
+    writeFile(path, "backup me");
+    const auto args = [&](QStringList list) { return list.replaceInStrings("PATH", path); };
     {
-        LockHolder shared("flock", {"--shared", m_path, "cat"});
-        ASSERT_TRUE(eventually([&] { return anyLock(m_path, false); }));
-        EXPECT_FALSE(isFileLocked(m_path)); // other readers do not stop a backup
+        LockHolder reader(kind.program, args(kind.readerArgs));
+        ASSERT_TRUE(eventually([&] { return anyLock(path, kind.record); }));
+        EXPECT_FALSE(isFileLocked(path));
     }
     // Our probe's shared lock must be gone at once, or writers would be kept out.
-    EXPECT_EQ(runTool("flock", {"--nonblock", m_path, "true"}).exitCode, 0);
-    LockHolder exclusive("flock", {m_path, "cat"});
-    EXPECT_TRUE(eventually([&] { return isFileLocked(m_path); }));
-    exclusive.release();
-    EXPECT_FALSE(isFileLocked(m_path));
+    EXPECT_TRUE(kind.record || runTool("flock", {"--nonblock", path, "true"}).exitCode == 0);
+    LockHolder writer(kind.program, args(kind.writerArgs));
+    EXPECT_TRUE(eventually([&] { return isFileLocked(path); }));
+    EXPECT_FALSE(kind.record && anyLock(path, false)); // a record lock, not a flock: the fcntl probe saw it
+    writer.release();
+    EXPECT_FALSE(isFileLocked(path));
 }
 
-TEST_F(FileLock, SeesWriteRecordLocksOnly) {
-    if (!haveTool("python3")) GTEST_SKIP() << "python3 is not installed";
-    {
-        LockHolder reader("python3", {"-c", kPythonLock, m_path, "sh"});
-        ASSERT_TRUE(eventually([&] { return anyLock(m_path, true); }));
-        EXPECT_FALSE(isFileLocked(m_path));
-    }
-    LockHolder writer("python3", {"-c", kPythonLock, m_path, "ex"});
-    EXPECT_TRUE(eventually([&] { return isFileLocked(m_path); }));
-    EXPECT_FALSE(anyLock(m_path, false)); // a record lock, not a flock: the fcntl probe saw it
-    writer.release();
-    EXPECT_FALSE(isFileLocked(m_path));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Holders, FileLockKinds,
+    ::testing::Values(
+        LockKind{"Flock", "flock", {"--shared", "PATH", "cat"}, {"PATH", "cat"}, false},
+        LockKind{"Record", "python3", {"-c", kPythonLock, "PATH", "sh"}, {"-c", kPythonLock, "PATH", "ex"}, true}),
+    [](const auto& info) { return std::string(info.param.name); });

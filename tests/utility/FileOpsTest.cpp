@@ -1,13 +1,5 @@
 #include "utility/FileOps.h"
-#include "TestSupport.h"
-#include "utility/SystemError.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <fcntl.h>
-#include <gtest/gtest.h>
-
-using namespace testsupport;
+#include "UtilityTestHelpers.h"
 
 TEST(FileOps, ExistsIgnoresDanglingLinks) {
     TempDir dir;

@@ -1,29 +1,17 @@
 #include "utility/FolderTree.h"
-#include "TestSupport.h"
 #include "UtilityTestHelpers.h"
-#include "utility/NativePath.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <map>
 
-using namespace testsupport;
+static const CancelToken never;
 
-namespace {
-
-const CancelToken never;
-
-std::vector<FolderRecord> list(const QString& root) {
+static std::vector<FolderRecord> list(const QString& root) {
     std::vector<FolderRecord> out;
     listFolderTree(root, out, never);
     return out;
 }
-
-} // namespace
 
 // Mended: folders that could not be opened and entries whose status could not be read vanished silently.
 TEST(FolderTreeEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
@@ -33,10 +21,8 @@ TEST(FolderTreeEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
     writeFile(dir.file("tree/closed/inside.txt"), "x");
     writeFile(dir.file("tree/blind/unseen.txt"), "y");
     writeFile(dir.file("tree/open.txt"), "z");
-    setMode(dir.path(), 0755);
-    setMode(dir.file("tree"), 0755);
-    setMode(dir.file("tree/closed"), 0700);
-    setMode(dir.file("tree/blind"), 0744);
+    for (const auto& [path, mode] : {std::pair{"", 0755}, {"tree", 0755}, {"tree/closed", 0700}, {"tree/blind", 0744}})
+        setMode(dir.file(path), mode_t(mode));
     const QString tree = dir.file("tree/");
     auto check = [tree] {
         std::map<QString, int> errors;
@@ -62,43 +48,22 @@ TEST(FolderTreeEdges, MissingEmptyOrPlainRootListsNothing) {
     }
 }
 
-namespace {
-
-// Trees with many files, made once per run and in memory where the system offers it: on a disk busy with
-// builds, making and removing tens of thousands of files takes many seconds.
-struct BigTree {
-    QTemporaryDir dir{QFileInfo("/dev/shm").isWritable() ? "/dev/shm/varnhold-test-XXXXXX" : QString()};
-    qint64 files = 0, folders = 0, bytes = 0;
-
-    BigTree(int top, int sub, int perFolder) {
-        for (int a = 0; a < top * sub; ++a) {
-            const QString folder = dir.filePath(QString("d%1/s%2/").arg(a / sub).arg(a % sub));
-            QDir().mkpath(folder);
-            for (int c = 0; c < perFolder; ++c, ++files) {
-                const int fd = ::open(QFile::encodeName(folder + QString::number(c)), O_WRONLY | O_CREAT, 0644);
-                bytes += ::write(fd, "0123456789abc", size_t(c % 13));
-                ::close(fd);
-            }
-        }
-        folders = qint64(top) * (sub + 1);
-    }
-    QString path() const { return dir.path(); }
-};
-
-const BigTree& smallTree() {
-    static const BigTree tree(2, 2, 300); // 1,200 files
-    return tree;
-}
-
-} // namespace
-
+// 1,200 files in 2 x 2 folders, made in memory where the system offers it: on a disk busy with builds, making and
+// removing many files takes long.
 TEST(FolderTreeProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {
+    QTemporaryDir dir(QFileInfo("/dev/shm").isWritable() ? "/dev/shm/varnhold-test-XXXXXX" : QString());
+    for (int a = 0; a < 4; ++a) {
+        const QString folder = dir.filePath(QString("d%1/s%2/").arg(a / 2).arg(a % 2));
+        QDir().mkpath(folder);
+        for (int c = 0; c < 300; ++c)
+            ::close(::open(QFile::encodeName(folder + QString::number(c)), O_WRONLY | O_CREAT, 0644));
+    }
     std::vector<FolderRecord> out;
     CancelToken cancel;
     std::vector<qint64> reports;
-    ASSERT_TRUE(listFolderTree(smallTree().path(), out, cancel, [&](qint64 n) { reports.push_back(n); }));
+    ASSERT_TRUE(listFolderTree(dir.path(), out, cancel, [&](qint64 n) { reports.push_back(n); }));
     EXPECT_EQ(reports, (std::vector<qint64>{500, 1000})); // folders do not count
-    EXPECT_EQ(qint64(out.size()), smallTree().files + smallTree().folders);
+    EXPECT_EQ(out.size(), 1200u + 6u);
 
     out.clear();
     reports.clear();
@@ -106,7 +71,7 @@ TEST(FolderTreeProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {
         reports.push_back(n);
         if (n == 200) cancel.cancel();
     };
-    EXPECT_FALSE(listFolderTree(smallTree().path(), out, cancel, cancelAt200, 100));
+    EXPECT_FALSE(listFolderTree(dir.path(), out, cancel, cancelAt200, 100));
     EXPECT_EQ(reports, (std::vector<qint64>{100, 200}));
     EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const FolderRecord& r) { return !r.isFolder; }), 200);
     EXPECT_TRUE(cancel.cancelled()) << "the listing only reads the token";

@@ -4,9 +4,12 @@
 
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
-#include <QString>
+#include <QFileInfo>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -14,4 +17,13 @@ inline void setMode(const QString& path, mode_t mode) {
     chmod(QFile::encodeName(path).constData(), mode);
 }
 
+/// The permission bits of path, 0 when it cannot be read.
+inline mode_t modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
 } // namespace testsupport
+
+// The utility tests name the support helpers unqualified.
+using namespace testsupport;

@@ -1,33 +1,18 @@
 #include "utility/WorkFile.h"
-#include "TestSupport.h"
+#include "UtilityTestHelpers.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <csignal>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-using namespace testsupport;
-
-namespace {
-mode_t modeOf(const QString& path) {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-} // namespace
 
 TEST(WorkFile, ALinkedTargetIsReplacedThroughTheLink) {
     TempDir dir;
     writeFile(dir.file("real/package.zip"), "old");
-    ::chmod(QFile::encodeName(dir.file("real/package.zip")).constData(), 0604);
+    setMode(dir.file("real/package.zip"), 0604);
     ASSERT_TRUE(QFile::link(dir.file("real/package.zip"), dir.file("link.zip")));
     Result<WorkFile> work = WorkFile::beside(dir.file("link.zip"));
     ASSERT_TRUE(work.ok());
     EXPECT_EQ(QFileInfo(work.value().path()).absolutePath(), dir.file("real"));
-    ASSERT_TRUE(work.value().write("new"));
-    ASSERT_TRUE(work.value().commit());
+    ASSERT_TRUE(work.value().write("new") && work.value().commit());
     EXPECT_TRUE(QFileInfo(dir.file("link.zip")).isSymLink());
     EXPECT_EQ(readFile(dir.file("real/package.zip")), "new");
     EXPECT_EQ(modeOf(dir.file("real/package.zip")), 0604u);
@@ -45,8 +30,7 @@ TEST(WorkFile, NamesCarryTheMarkAndTheWriter) {
 TEST(WorkFile, ATargetWithALongNameGetsAWorkFileWhoseNameStaysValid) {
     // 125 two-byte characters: the name is cut by bytes, at a character boundary, with room for the mark.
     TempDir dir;
-    const QString target = dir.file(QString(125, QChar(0xE9)));
-    Result<WorkFile> work = WorkFile::beside(target);
+    Result<WorkFile> work = WorkFile::beside(dir.file(QString(125, QChar(0xE9))));
     ASSERT_TRUE(work.ok()) << work.message().toStdString();
     const QString name = QFileInfo(work.value().path()).fileName();
     EXPECT_LE(QFile::encodeName(name).size(), 255 - 7) << "room for libzip's suffix";
@@ -67,20 +51,16 @@ TEST(WorkFile, SweepRemovesOnlyWorkFilesOfEndedRuns) {
     gone.waitForFinished();
 
     const QString stale = QStringLiteral(".pkg.zip.vhw-%1-1").arg(deadPid);
-    const QString staleLibzip = stale + ".X1b2C3";
     const QString live = QStringLiteral(".pkg.zip.vhw-%1-2").arg(::getpid());
-    writeFile(dir.file(stale), "x");
-    writeFile(dir.file(staleLibzip), "x");
-    writeFile(dir.file(live), "x");
-    writeFile(dir.file("pkg.zip"), "user");
-    writeFile(dir.file(".hidden-user-file"), "user");
-    ASSERT_TRUE(QFile::link(dir.file("pkg.zip"), dir.file(QStringLiteral(".l.vhw-%1-3").arg(deadPid))));
+    const QString link = QStringLiteral(".l.vhw-%1-3").arg(deadPid);
+    for (const QString& name : {stale, stale + ".X1b2C3", live, QString("pkg.zip"), QString(".hidden-user-file")})
+        writeFile(dir.file(name), "x");
+    ASSERT_TRUE(QFile::link(dir.file("pkg.zip"), dir.file(link)));
 
     // The pid of an ended process may be reused at once; only check the sweep when it was not.
     if (::kill(pid_t(deadPid), 0) == 0) GTEST_SKIP() << "process id reused";
     EXPECT_EQ(WorkFiles::sweepStale(dir.path()), 2);
-    EXPECT_EQ(listTree(dir.path()),
-              QStringList({".hidden-user-file", QStringLiteral(".l.vhw-%1-3").arg(deadPid), live, "pkg.zip"}));
+    EXPECT_EQ(listTree(dir.path()), QStringList({".hidden-user-file", link, live, "pkg.zip"}));
 
     // A spanned rebuild's journal that waits to be completed holds the sweep back: the volumes it names stay.
     writeFile(dir.file(stale), "a new volume");
