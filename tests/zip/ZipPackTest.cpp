@@ -5,19 +5,14 @@
 
 #include "ZipTestTools.h"
 
-#include <QDir>
-#include <QFile>
 #include <libdeflate.h>
-#include <unistd.h>
 #include <zlib.h>
 
 using namespace ziptest;
 
-namespace {
-
 constexpr qint64 kBig = 20 << 20; // above the size the workers deflate in one go
 
-size_t libdeflateSize(const QByteArray& data, int level) {
+static size_t libdeflateSize(const QByteArray& data, int level) {
     libdeflate_compressor* c = libdeflate_alloc_compressor(level);
     std::vector<char> out(libdeflate_deflate_compress_bound(c, size_t(data.size())));
     const size_t n = libdeflate_deflate_compress(c, data.constData(), size_t(data.size()), out.data(), out.size());
@@ -31,45 +26,39 @@ class ZipPackTest : public ::testing::Test {
         s_dir = new TempDir;
         const QString src = s_dir->file("src");
         for (int i = 0; i < 160; ++i)
-            writeFileAt(src + QStringLiteral("/tree%1/sub%2/f%3.txt").arg(i % 7).arg(i % 3).arg(i),
-                        sampleText(100 + (i * 977) % 40000, i), fixedTime(-(i % 5)));
+            writeFile(src + QStringLiteral("/tree%1/sub%2/f%3.txt").arg(i % 7).arg(i % 3).arg(i),
+                      sampleText(100 + (i * 977) % 40000, i), fixedTime(-(i % 5)));
         for (int i = 0; i < 6; ++i)
-            writeFileAt(src + QStringLiteral("/media/m%1.jpg").arg(i), randomBytes(1000 + i * 30000, 50 + i),
-                        fixedTime(-1));
-        writeFileAt(src + "/empty", {}, fixedTime(0));
+            writeFile(src + QStringLiteral("/media/m%1.jpg").arg(i), randomBytes(1000 + i * 30000, 50 + i),
+                      fixedTime(-1));
+        writeFile(src + "/empty", {}, fixedTime(0));
         s_small = listTree(src);
-        writeFileAt(src + "/big/log.txt", sampleText(int(kBig) + 12345, 77), fixedTime(-3));
-        writeFileAt(src + "/big/video.bin", randomBytes(17 << 20, 78), fixedTime(-3));
+        writeFile(src + "/big/log.txt", sampleText(int(kBig) + 12345, 77), fixedTime(-3));
+        writeFile(src + "/big/video.bin", randomBytes(17 << 20, 78), fixedTime(-3));
         s_all = listTree(src);
     }
     static void TearDownTestSuite() { delete s_dir; }
 
     static QString src() { return s_dir->file("src"); }
-    static int pack(const QString& package, const QStringList& names, CompressionLevel level,
-                    const ZipProgressCallback& progress = {}, QString* error = nullptr) {
-        ZipPackage zip;
-        EXPECT_EQ(zip.zCreateNewZip(package), kZipOk);
+    /// Orders the named files of the source tree into a new package at path.
+    static void order(ZipPackage& zip, const QString& path, const QStringList& names) {
+        ASSERT_EQ(zip.zCreateNewZip(path), kZipOk);
         for (const QString& name : names)
-            EXPECT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
-        const int result = zip.zCompressFiles({}, level, {}, kNeverCancelled, progress);
-        if (error) *error = zip.zGetLastErrorAsText();
-        return result;
+            ASSERT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
     }
 
-    static TempDir* s_dir;
-    static QStringList s_small;
-    static QStringList s_all;
+    inline static TempDir* s_dir = nullptr;
+    inline static QStringList s_small, s_all;
 };
-TempDir* ZipPackTest::s_dir = nullptr;
-QStringList ZipPackTest::s_small;
-QStringList ZipPackTest::s_all;
 
 TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
     TempDir dir;
     const QString package = dir.file("all.zip");
     std::vector<ZipProgress> reports;
-    ASSERT_EQ(pack(package, s_all, CompressionLevel::Normal, [&](const ZipProgress& p) { reports.push_back(p); }),
-              kZipOk);
+    ZipPackage writer;
+    order(writer, package, s_all);
+    const auto progress = [&](const ZipProgress& p) { reports.push_back(p); };
+    ASSERT_EQ(writer.zCompressFiles({}, CompressionLevel::Normal, {}, kNeverCancelled, progress), kZipOk);
     expectPeersAccept(package);
 
     // What a peer extracts is what we packed.
@@ -111,10 +100,9 @@ TEST_F(ZipPackTest, NormalPackageHoldsEveryFileExactlyWithProgressToTheEnd) {
     EXPECT_EQ(reports.front().bytesDone, 0);
     for (size_t i = 1; i < reports.size(); ++i)
         EXPECT_GE(reports[i].bytesDone, reports[i - 1].bytesDone);
-    EXPECT_EQ(reports.back().bytesDone, total);
-    EXPECT_EQ(reports.back().bytesTotal, total);
-    EXPECT_EQ(reports.back().filesDone, reports.back().filesTotal);
-    EXPECT_EQ(reports.back().filesTotal, s_all.size());
+    const ZipProgress& last = reports.back();
+    EXPECT_EQ(std::tuple(last.bytesDone, last.bytesTotal, last.filesDone, last.filesTotal),
+              std::tuple(total, total, qint64(s_all.size()), qint64(s_all.size())));
 }
 
 TEST_F(ZipPackTest, FileThatCannotBeReadFailsTheCompressAndLeavesNothing) {
@@ -127,17 +115,12 @@ TEST_F(ZipPackTest, FileThatCannotBeReadFailsTheCompressAndLeavesNothing) {
         QDir().mkpath(dir.file("in"));
         ASSERT_EQ(::link(QFile::encodeName(src() + "/" + victim).constData(), QFile::encodeName(copy).constData()), 0);
         ZipPackage zip;
-        ASSERT_EQ(zip.zCreateNewZip(dir.file("p.zip")), kZipOk);
-        for (const QString& name : s_small)
-            ASSERT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
+        order(zip, dir.file("p.zip"), s_small);
         ASSERT_EQ(zip.zOrderFile(copy, "victim", UpdateCode::AddReplace), kZipOk);
         const int result = zip.zCompressFiles({}, CompressionLevel::Normal, {}, kNeverCancelled,
                                               [&](const ZipProgress&) { QFile::remove(copy); });
         EXPECT_EQ(result, kZipFailed);
-        EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Cannot read " + copy))
-            << qPrintable(zip.zGetLastErrorAsText());
+        EXPECT_TRUE(zip.zGetLastErrorAsText().startsWith("Cannot read " + copy)) << qPrintable(copy);
         EXPECT_EQ(listTree(dir.path()), QStringList{}); // no package and no temporary file
     }
 }
-
-} // namespace

@@ -6,14 +6,8 @@
 #include "ZipTestTools.h"
 #include "zip/ZipSpanWriter.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <csignal>
-#include <functional>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <zlib.h>
 
 using namespace ziptest;
@@ -24,51 +18,32 @@ constexpr qint64 kVolume = 64 * 1024;
 
 /// Checks the volumes of a split package with Python, independently of our reader: split signature first, no
 /// volume over the limit, every directory record naming the volume and offset of its local header, each local
-/// header whole within its volume, and the end record's counts. Prints the number of volumes.
+/// header whole within its volume, and the end record's counts. Returns the number of volumes.
 int checkVolumeLayout(const QString& lastVolume, qint64 limit) {
-    const ToolRun run =
-        python("import struct, sys\n"
-               "last, limit = sys.argv[1], int(sys.argv[2])\n"
-               "stem = last[:-4]\n"
-               "data = open(last, 'rb').read()\n"
-               "pos = data.rfind(b'PK\\x05\\x06')\n"
-               "_, disk, cddisk, ondisk, total, cdsize, cdoff, _ = struct.unpack('<IHHHHIIH', data[pos:pos + 22])\n"
-               "vols = [open('%s.z%02d' % (stem, i + 1), 'rb').read() for i in range(disk)] + [data]\n"
-               "assert vols[0][:4] == b'PK\\x07\\x08', 'no split signature'\n"
-               "assert all(len(v) <= limit for v in vols), [len(v) for v in vols]\n"
-               "recs, d, off = [], cddisk, cdoff\n"
-               "need = cdsize\n"
-               "cd = b''\n"
-               "while len(cd) < cdsize:\n"
-               "    part = vols[d][off:off + cdsize - len(cd)]\n"
-               "    recs += [(d, off + i) for i in range(len(part))]\n"
-               "    cd += part; d += 1; off = 0\n"
-               "p, count, on_last = 0, 0, 0\n"
-               "while p < len(cd):\n"
-               "    assert cd[p:p + 4] == b'PK\\x01\\x02'\n"
-               "    nlen, elen, clen, dstart = struct.unpack('<HHHH', cd[p + 28:p + 36])\n"
-               "    loff = struct.unpack('<I', cd[p + 42:p + 46])[0]\n"
-               "    v = vols[dstart]\n"
-               "    assert v[loff:loff + 4] == b'PK\\x03\\x04', (dstart, loff)\n"
-               "    ln, le = struct.unpack('<HH', v[loff + 26:loff + 30])\n"
-               "    assert loff + 30 + ln + le <= len(v), 'local header straddles volumes'\n"
-               "    assert v[loff + 30:loff + 30 + ln] == cd[p + 46:p + 46 + nlen]\n"
-               "    assert recs[p][0] == recs[p + 45 + nlen + elen + clen][0], 'record straddles volumes'\n"
-               "    on_last += recs[p][0] == disk\n"
-               "    count += 1\n"
-               "    p += 46 + nlen + elen + clen\n"
-               "assert count == total, (count, total)\n"
-               "assert on_last == ondisk, (on_last, ondisk)\n"
-               "print(disk + 1)\n",
-               {lastVolume, QString::number(limit)});
-    return run.out.trimmed().toInt();
-}
-
-/// Joins the volumes with Info-ZIP and expects unzip and 7-Zip to accept the result.
-void expectJoinedAccepted(const QString& lastVolume, const QString& whole) {
-    const ToolRun join = runTool("zip", {"-s", "0", lastVolume, "--out", whole});
-    ASSERT_EQ(join.exitCode, 0) << qPrintable(join.out + join.err);
-    expectPeersAccept(whole);
+    return python("import struct, sys; last, limit = sys.argv[1], int(sys.argv[2]); data = open(last, 'rb').read()\n"
+                  "_, disk, cddisk, ondisk, total, cdsize, cdoff, _ = "
+                  "struct.unpack('<IHHHHIIH', data[data.rfind(b'PK\\x05\\x06'):][:22])\n"
+                  "vols = [open('%s.z%02d' % (last[:-4], i + 1), 'rb').read() for i in range(disk)] + [data]\n"
+                  "assert vols[0][:4] == b'PK\\x07\\x08', 'no split signature'\n"
+                  "assert all(len(v) <= limit for v in vols), [len(v) for v in vols]\n"
+                  // recs: the volume of each byte of the directory
+                  "recs, d, off, cd, p, count, on_last = [], cddisk, cdoff, b'', 0, 0, 0\n"
+                  "while len(cd) < cdsize:\n"
+                  "    part = vols[d][off:off + cdsize - len(cd)]\n"
+                  "    recs += [d] * len(part); cd += part; d += 1; off = 0\n"
+                  "while p < len(cd):\n"
+                  "    assert cd[p:p + 4] == b'PK\\x01\\x02'\n"
+                  "    nlen, elen, clen, dstart, _, _, loff = struct.unpack('<HHHHHII', cd[p + 28:p + 46])\n"
+                  "    v = vols[dstart]; assert v[loff:loff + 4] == b'PK\\x03\\x04', (dstart, loff)\n"
+                  "    ln, le = struct.unpack('<HH', v[loff + 26:loff + 30])\n"
+                  "    assert loff + 30 + ln + le <= len(v), 'local header straddles volumes'\n"
+                  "    assert v[loff + 30:loff + 30 + ln] == cd[p + 46:p + 46 + nlen]\n"
+                  "    assert recs[p] == recs[p + 45 + nlen + elen + clen], 'record straddles volumes'\n"
+                  "    on_last += recs[p] == disk; count += 1; p += 46 + nlen + elen + clen\n"
+                  "assert (count, on_last) == (total, ondisk), (count, total, on_last, ondisk)\n"
+                  "print(disk + 1, end='')\n",
+                  {lastVolume, QString::number(limit)})
+        .out.toInt();
 }
 
 void expectSevenZipAccepts(const QString& lastVolume, const QString& password = {}) {
@@ -76,33 +51,33 @@ void expectSevenZipAccepts(const QString& lastVolume, const QString& password = 
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
 }
 
+QMap<QString, QByteArray> snapshot(const QString& root) {
+    QMap<QString, QByteArray> files;
+    for (const QString& name : listTree(root))
+        files.insert(name, readFile(root + u'/' + name));
+    return files;
+}
+
 class ZipSpanTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
-        const QString src = s_dir->file("src");
         for (int i = 0; i < 12; ++i)
-            writeFileAt(src + QStringLiteral("/text/t%1.txt").arg(i), sampleText(20000 + i * 15000, i + 1),
-                        fixedTime(-i));
+            writeFile(src() + QStringLiteral("/text/t%1.txt").arg(i), sampleText(20000 + i * 15000, i + 1),
+                      fixedTime(-i));
         for (int i = 0; i < 4; ++i)
-            writeFileAt(src + QStringLiteral("/bin/r%1.bin").arg(i), randomBytes(90000 + i * 20000, i + 7),
-                        fixedTime(-1));
-        writeFileAt(src + "/empty.dat", {}, fixedTime(0));
-        QDir().mkpath(src + "/folder");
-        s_names = listTree(src);
+            writeFile(src() + QStringLiteral("/bin/r%1.bin").arg(i), randomBytes(90000 + i * 20000, i + 7),
+                      fixedTime(-1));
+        writeFile(src() + "/empty.dat", {}, fixedTime(0));
+        QDir().mkpath(src() + "/folder");
+        s_names = listTree(src());
     }
     static void TearDownTestSuite() { delete s_dir; }
 
     static QString src() { return s_dir->file("src"); }
-    /// Packs the source tree into one ordinary package at package.
+    /// Packs the source tree and its empty folder into one ordinary package at package.
     static void pack(const QString& package, const QString& password = {}) {
-        ZipPackage zip;
-        ASSERT_EQ(zip.zCreateNewZip(package), kZipOk);
-        for (const QString& name : s_names)
-            ASSERT_EQ(zip.zOrderFile(src() + "/" + name, name, UpdateCode::AddReplace), kZipOk);
-        ASSERT_EQ(zip.zOrderFile(src() + "/folder", "folder", UpdateCode::AddReplace), kZipOk);
-        ASSERT_EQ(zip.zCompressFiles(password, CompressionLevel::Normal, "Split", kNeverCancelled), kZipOk)
-            << qPrintable(zip.zGetLastErrorAsText());
+        makePackage(package, src(), s_names + QStringList{"folder"}, CompressionLevel::Normal, password, "Split");
     }
     /// Packs the tree elsewhere and cuts that package into volumes at package, as a build does once its package
     /// passed the check; when it fits in one volume it takes package's place whole. Returns what
@@ -128,37 +103,35 @@ class ZipSpanTest : public ::testing::Test {
         EXPECT_EQ(zip.zGetTotalFiles(), s_names.size() + 1);
         EXPECT_EQ(zip.zGetComment(), "Split");
         TempDir out;
-        ASSERT_EQ(zip.zExtractAll(out.path(), password, {}, kNeverCancelled), kZipOk)
-            << qPrintable(zip.zGetLastErrorAsText());
+        ASSERT_EQ(zip.zExtractAll(out.path(), password, {}, kNeverCancelled), kZipOk) << qPrintable(package);
         EXPECT_EQ(listTree(out.path()), s_names);
         for (const QString& name : s_names)
             EXPECT_EQ(readFile(out.file(name)), readFile(src() + "/" + name)) << qPrintable(name);
         EXPECT_TRUE(QDir(out.file("folder")).exists());
     }
 
-    static TempDir* s_dir;
-    static QStringList s_names;
+    inline static TempDir* s_dir = nullptr;
+    inline static QStringList s_names;
 };
-TempDir* ZipSpanTest::s_dir = nullptr;
-QStringList ZipSpanTest::s_names;
 
 TEST_F(ZipSpanTest, VolumesAreStandardSplitPackagesThatPeersAndWeRead) {
     // Info-ZIP's zip 3.0 mis-joins volumes of exactly 64 KiB when an entry runs over a whole volume (its own
     // "zip -s 64k" packages too), so the join is checked on slightly larger ones; 7-Zip reads any size.
     constexpr qint64 volume = 100000;
     TempDir dir;
-    const int volumes = make(dir.file("p.zip"), volume);
+    const QString package = dir.file("p.zip");
+    const int volumes = make(package, volume);
     EXPECT_GE(volumes, 7);
-    EXPECT_EQ(checkVolumeLayout(dir.file("p.zip"), volume), volumes);
+    EXPECT_EQ(checkVolumeLayout(package, volume), volumes);
+    EXPECT_EQ(listTree(dir.path()).size(), volumes); // p.z01 up to the last volume, p.zip
     ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_TRUE(zip.zIsSpanned());
-    EXPECT_EQ(zip.zGetTotalFiles(), s_names.size() + 1);
-    EXPECT_TRUE(QFile::exists(dir.file(QStringLiteral("p.z%1").arg(volumes - 1, 2, 10, QLatin1Char('0')))));
-    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("p.z%1").arg(volumes, 2, 10, QLatin1Char('0')))));
-    expectSevenZipAccepts(dir.file("p.zip"));
-    expectJoinedAccepted(dir.file("p.zip"), dir.file("whole.zip"));
-    expectReadsBack(dir.file("p.zip"));
+    expectSevenZipAccepts(package);
+    const ToolRun join = runTool("zip", {"-s", "0", package, "--out", dir.file("whole.zip")});
+    ASSERT_EQ(join.exitCode, 0) << qPrintable(join.out + join.err);
+    expectPeersAccept(dir.file("whole.zip"));
+    expectReadsBack(package);
     QStringList failures;
     EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
 }
@@ -202,11 +175,7 @@ TEST_F(ZipSpanTest, RewritingAPackageRemovesTheVolumesItNoLongerHas) {
     const int few = make(package, 4 * kVolume);
     ASSERT_EQ(checkVolumeLayout(package, 4 * kVolume), few);
     ASSERT_LT(few, many);
-    QStringList expected{"r.zip"};
-    for (int i = 1; i < few; ++i)
-        expected << QStringLiteral("r.z%1").arg(i, 2, 10, QLatin1Char('0'));
-    expected.sort();
-    EXPECT_EQ(listTree(dir.path()), expected);
+    EXPECT_EQ(listTree(dir.path()).size(), few); // the layout check found r.z01 up to r.zip; nothing else is left
     expectReadsBack(package);
 
     // An ordinary package written in its place takes every volume along.
@@ -216,14 +185,13 @@ TEST_F(ZipSpanTest, RewritingAPackageRemovesTheVolumesItNoLongerHas) {
 
     // An ordinary package updated (in a copy, as a build does) and cut into volumes keeps its entries and adds the
     // new one.
-    writeFileAt(dir.file("extra/new.txt"), sampleText(70000, 99), fixedTime(0));
     TempDir scratch;
+    writeFile(scratch.file("new.txt"), sampleText(70000, 99), fixedTime(0));
     ASSERT_TRUE(QFile::copy(package, scratch.file("copy.zip")));
     ZipPackage zip;
     ASSERT_EQ(zip.zOpenZipFile(scratch.file("copy.zip")), kZipOk);
-    ASSERT_EQ(zip.zOrderFile(dir.file("extra/new.txt"), "new.txt", UpdateCode::Update), kZipOk);
-    ASSERT_EQ(zip.zCompressFiles({}, CompressionLevel::Fast, {}, kNeverCancelled), kZipOk)
-        << qPrintable(zip.zGetLastErrorAsText());
+    ASSERT_EQ(zip.zOrderFile(scratch.file("new.txt"), "new.txt", UpdateCode::Update), kZipOk);
+    ASSERT_EQ(zip.zCompressFiles({}, CompressionLevel::Fast, {}, kNeverCancelled), kZipOk) << qPrintable(package);
     zip.zCloseZipFile();
     QString why;
     ASSERT_GT(splitIntoVolumes(scratch.file("copy.zip"), package, kVolume, &why, kNeverCancelled), 1)
@@ -240,36 +208,25 @@ TEST_F(ZipSpanTest, CancelOrFailureWhileCuttingLeavesEverythingAsItWas) {
     TempDir dir;
     const QString package = dir.file("c.zip");
     ASSERT_EQ(make(package, 8 * kVolume), 2);
-    const QStringList files = listTree(dir.path());
-    ASSERT_EQ(files, (QStringList{"c.z01", "c.zip"}));
-    QMap<QString, QByteArray> before;
-    for (const QString& f : files)
-        before[f] = readFile(dir.file(f));
-    const auto expectUntouched = [&] {
-        EXPECT_EQ(listTree(dir.path()), files); // no temporary volumes or work files either
-        for (const QString& f : files)
-            EXPECT_EQ(readFile(dir.file(f)), before[f]) << qPrintable(f);
-    };
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    ASSERT_EQ(before.keys(), (QStringList{"c.z01", "c.zip"}));
 
-    // The token is read at every new volume: a cancel stops the cut before anything is put in place.
+    // The token is read at every new volume: a cancel stops the cut before anything is put in place (no temporary
+    // volumes or work files are left either).
     CancelToken cancel;
     cancel.cancel();
     QString why = "not cleared";
     EXPECT_EQ(make(package, kVolume, {}, &why, cancel), 0);
     EXPECT_EQ(why, QString()) << "a cancel is no failure";
-    expectUntouched();
+    EXPECT_EQ(snapshot(dir.path()), before);
 
     // A folder where a volume must go is found before any volume is put in place.
     QDir().mkpath(dir.file("c.z05"));
     EXPECT_EQ(make(package, kVolume, {}, &why), 0);
     EXPECT_TRUE(why.contains("c.z05")) << qPrintable(why);
     QDir().rmdir(dir.file("c.z05"));
-    expectUntouched();
+    EXPECT_EQ(snapshot(dir.path()), before);
 }
-
-} // namespace
-
-namespace {
 
 // A rebuild journal is a file like any other: anybody who can put a file beside a package (a hostile package
 // extracted there) can put one there. Reading a package never carries one out, and the writer carries out only
@@ -284,15 +241,9 @@ struct ForgedJournal {
 
 class RebuildJournalTest : public ::testing::TestWithParam<ForgedJournal> {};
 
-QMap<QString, QByteArray> snapshot(const QString& root) {
-    QMap<QString, QByteArray> files;
-    for (const QString& name : listTree(root))
-        files.insert(name, readFile(root + u'/' + name));
-    return files;
-}
-
 TEST_P(RebuildJournalTest, OnlyARebuildOfThatPackageIsCarriedOut) {
     const ForgedJournal& forged = GetParam();
+    SCOPED_TRACE(forged.what);
     const pid_t ended = ::fork();
     if (ended == 0) ::_exit(0);
     ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
@@ -301,41 +252,35 @@ TEST_P(RebuildJournalTest, OnlyARebuildOfThatPackageIsCarriedOut) {
 
     TempDir dir;
     const QString package = dir.file("pkg/p.zip");
-    writeFileAt(dir.file("home/.bashrc"), "the user's", fixedTime(0));
-    writeFileAt(package, "old last volume", fixedTime(0));
-    writeFileAt(dir.file("pkg/p.z02"), "old volume", fixedTime(0));
-    writeFileAt(dir.file("pkg/other.txt"), "the user's", fixedTime(0));
-    writeFileAt(dir.file("pkg/.p.zip.vhw-" + dead + "-1"), "new volume", fixedTime(0));
-    writeFileAt(dir.file("pkg/.p.zip.vhw-1-1"), "another run's", fixedTime(0));
+    // Each file holds its own name.
+    for (const QString name : {"home/.bashrc", "pkg/p.zip", "pkg/p.z02", "pkg/other.txt", "pkg/.p.zip.vhw-1-1"})
+        writeFile(dir.file(name), name.toUtf8());
+    writeFile(dir.file("pkg/.p.zip.vhw-" + dead + "-1"), "new volume");
     QByteArray text = "varnhold rebuild journal 1\n";
     for (QString line : forged.lines)
         text += line.replace("DEAD", dead).replace("OTHER", "1").toUtf8() + '\n';
     const uLong crc = ::crc32(0L, reinterpret_cast<const Bytef*>(text.constData()), uInt(text.size()));
-    text += "end " + QByteArray::number(qulonglong(crc), 16) + '\n';
     const QString journal = dir.file("pkg/.p.zip.rebuild-journal.vhw-" + dead + "-2");
-    writeFileAt(journal, text, fixedTime(0));
+    writeFile(journal, text + "end " + QByteArray::number(qulonglong(crc), 16) + '\n');
     ASSERT_EQ(::chmod(QFile::encodeName(journal).constData(), forged.othersMayWrite ? 0666 : 0600), 0);
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
     // Every reader leaves everything as it is and says what it found.
     ZipPackage reader;
     reader.zOpenZipFile(package);
-    EXPECT_TRUE(reader.zOpenNotice().contains("an interrupted rebuild of this package was found")) << forged.what;
-    EXPECT_EQ(snapshot(dir.path()), before) << forged.what;
+    EXPECT_TRUE(reader.zOpenNotice().contains("an interrupted rebuild of this package was found"));
+    EXPECT_EQ(snapshot(dir.path()), before);
 
     QStringList notes;
-    EXPECT_EQ(recoverSpannedRebuild(package, &notes), forged.carriedOut) << forged.what;
-    if (!forged.carriedOut) {
-        EXPECT_EQ(snapshot(dir.path()), before) << forged.what;
-        EXPECT_EQ(notes.size(), 1) << forged.what;
-        return;
-    }
+    EXPECT_EQ(recoverSpannedRebuild(package, &notes), forged.carriedOut);
     QMap<QString, QByteArray> after = before;
-    after.insert("pkg/p.z01", after.take("pkg/.p.zip.vhw-" + dead + "-1"));
-    after.remove("pkg/p.z02");
-    after.remove("pkg/.p.zip.rebuild-journal.vhw-" + dead + "-2");
+    if (forged.carriedOut) {
+        after.insert("pkg/p.z01", after.take("pkg/.p.zip.vhw-" + dead + "-1"));
+        after.remove("pkg/p.z02");
+        after.remove("pkg/.p.zip.rebuild-journal.vhw-" + dead + "-2");
+    }
     EXPECT_EQ(snapshot(dir.path()), after);
-    EXPECT_EQ(notes, QStringList());
+    EXPECT_EQ(notes.size(), forged.carriedOut ? 0 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,5 @@
 #include "ZipTestTools.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -17,26 +16,16 @@ ToolRun python(const QString& code, const QStringList& args) {
 }
 
 QMap<QString, PyRow> pythonRows(const QString& package) {
-    const ToolRun run =
-        python(QStringLiteral("import json, sys, zipfile\n"
-                              "z = zipfile.ZipFile(sys.argv[1])\n"
-                              "print(json.dumps([[i.filename, i.flag_bits, i.compress_type, list(i.date_time),"
-                              " i.file_size, i.external_attr >> 16] for i in z.infolist()]))\n"),
-               {package});
+    const ToolRun run = python("import json, sys, zipfile\n"
+                               "print(json.dumps([[i.filename, i.flag_bits, i.compress_type, list(i.date_time),"
+                               " i.external_attr >> 16] for i in zipfile.ZipFile(sys.argv[1]).infolist()]))\n",
+                               {package});
     QMap<QString, PyRow> rows;
-    const QJsonArray list = QJsonDocument::fromJson(run.out.toUtf8()).array();
-    for (const auto& value : list) {
-        const QJsonArray a = value.toArray();
-        const QJsonArray t = a[3].toArray();
-        PyRow row;
-        row.name = a[0].toString();
-        row.flagBits = a[1].toInt();
-        row.method = a[2].toInt();
-        row.time =
-            QDateTime(QDate(t[0].toInt(), t[1].toInt(), t[2].toInt()), QTime(t[3].toInt(), t[4].toInt(), t[5].toInt()));
-        row.size = a[4].toInteger();
-        row.unixMode = quint32(a[5].toInteger());
-        rows.insert(row.name, row);
+    for (const auto& value : QJsonDocument::fromJson(run.out.toUtf8()).array()) {
+        const QJsonArray a = value.toArray(), t = a[3].toArray();
+        const QDateTime time(QDate(t[0].toInt(), t[1].toInt(), t[2].toInt()),
+                             QTime(t[3].toInt(), t[4].toInt(), t[5].toInt()));
+        rows.insert(a[0].toString(), PyRow{a[1].toInt(), a[2].toInt(), time, quint32(a[4].toInteger())});
     }
     return rows;
 }
@@ -48,27 +37,25 @@ qint64 findEntry(const ZipPackage& zip, const QString& storedName) {
     return -1;
 }
 
-void writeFileAt(const QString& path, const QByteArray& bytes, const QDateTime& when) {
-    writeFile(path, bytes);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
-}
-
 void writeTree(const QString& root, const QMap<QString, QByteArray>& files, const QDateTime& when) {
     for (auto it = files.cbegin(); it != files.cend(); ++it)
-        writeFileAt(root + "/" + it.key(), it.value(), when);
+        writeFile(root + "/" + it.key(), it.value(), when);
 }
 
 void makePackage(const QString& path, const QString& root, const QStringList& relativeNames, CompressionLevel level,
-                 const QString& password) {
+                 const QString& password, const QString& comment) {
     ZipPackage zip;
     ASSERT_EQ(zip.zCreateNewZip(path), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
     for (const QString& name : relativeNames)
-        ASSERT_EQ(zip.zOrderFile(root + "/" + name, name, UpdateCode::AddReplace), kZipOk)
-            << qPrintable(zip.zGetLastErrorAsText());
-    ASSERT_EQ(zip.zCompressFiles(password, level, {}, kNeverCancelled), kZipOk)
+        ASSERT_EQ(zip.zOrderFile(root + "/" + name, name, UpdateCode::AddReplace), kZipOk) << qPrintable(name);
+    ASSERT_EQ(zip.zCompressFiles(password, level, comment, kNeverCancelled), kZipOk)
         << qPrintable(zip.zGetLastErrorAsText());
+}
+
+::testing::AssertionResult errorHas(const ZipPackage& zip, const QString& part) {
+    const QString message = zip.zGetLastErrorAsText();
+    if (message.contains(part)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "message: " << qPrintable(message);
 }
 
 } // namespace ziptest
