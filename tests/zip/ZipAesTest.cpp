@@ -27,8 +27,7 @@ class SevenZipAesTest : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(SevenZipAesTest, RightPasswordTestsAndExtractsEveryEntryAndAWrongOneIsSaidSo) {
-    ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(m_package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+    OPEN_ZIP(zip, m_package);
     for (const ZipEntry& e : zip.entries())
         EXPECT_TRUE(e.isFolder || e.encrypted) << qPrintable(e.storedName());
     QStringList failures;
@@ -39,8 +38,7 @@ TEST_P(SevenZipAesTest, RightPasswordTestsAndExtractsEveryEntryAndAWrongOneIsSai
     ASSERT_EQ(zip.zExtractAll(out.path(), "secret", {}, kNeverCancelled, {}, &report), kZipOk)
         << qPrintable(zip.zGetLastErrorAsText());
     EXPECT_EQ(report.extracted, 4);
-    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it)
-        EXPECT_EQ(readFile(out.file(it.key())), it.value()) << qPrintable(it.key());
+    EXPECT_EQ(snapshot(out.path()), m_files);
 
     EXPECT_EQ(zip.zTestAll("not-it", &failures, kNeverCancelled), kZipFailed);
     EXPECT_EQ(failures.size(), 4);
@@ -58,8 +56,7 @@ TEST_P(SevenZipAesTest, DamagedDataIsDamagedNotAWrongPassword) {
     ASSERT_GT(header, 0);
     bytes[header + 100000] = char(bytes[header + 100000] ^ 0x40);
     writeFile(m_package, bytes);
-    ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(m_package), kZipOk);
+    OPEN_ZIP(zip, m_package);
     QStringList failures;
     EXPECT_EQ(zip.zTestAll("secret", &failures, kNeverCancelled), kZipFailed);
     ASSERT_EQ(failures.size(), 1);

@@ -51,26 +51,18 @@ void expectSevenZipAccepts(const QString& lastVolume, const QString& password = 
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.out + run.err);
 }
 
-QMap<QString, QByteArray> snapshot(const QString& root) {
-    QMap<QString, QByteArray> files;
-    for (const QString& name : listTree(root))
-        files.insert(name, readFile(root + u'/' + name));
-    return files;
-}
-
 class ZipSpanTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
+        const QString src = s_dir->file("src/");
         for (int i = 0; i < 12; ++i)
-            writeFile(src() + QStringLiteral("/text/t%1.txt").arg(i), sampleText(20000 + i * 15000, i + 1),
-                      fixedTime(-i));
+            writeFile(src + QString("text/t%1.txt").arg(i), sampleText(20000 + i * 15000, i + 1), fixedTime(-i));
         for (int i = 0; i < 4; ++i)
-            writeFile(src() + QStringLiteral("/bin/r%1.bin").arg(i), randomBytes(90000 + i * 20000, i + 7),
-                      fixedTime(-1));
-        writeFile(src() + "/empty.dat", {}, fixedTime(0));
-        QDir().mkpath(src() + "/folder");
-        s_names = listTree(src());
+            writeFile(src + QString("bin/r%1.bin").arg(i), randomBytes(90000 + i * 20000, i + 7), fixedTime(-1));
+        writeFile(src + "empty.dat", {}, fixedTime(0));
+        QDir().mkpath(src + "folder");
+        s_names = listTree(src);
     }
     static void TearDownTestSuite() { delete s_dir; }
 
@@ -97,16 +89,17 @@ class ZipSpanTest : public ::testing::Test {
         if (error) *error = why;
         return volumes;
     }
+    /// Expects our reader to list, extract and test the split package with every file as it was packed.
     static void expectReadsBack(const QString& package, const QString& password = {}) {
-        ZipPackage zip;
-        ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
+        OPEN_ZIP(zip, package);
+        EXPECT_TRUE(zip.zIsSpanned());
+        QStringList failures;
+        EXPECT_EQ(zip.zTestAll(password, &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
         EXPECT_EQ(zip.zGetTotalFiles(), s_names.size() + 1);
         EXPECT_EQ(zip.zGetComment(), "Split");
         TempDir out;
         ASSERT_EQ(zip.zExtractAll(out.path(), password, {}, kNeverCancelled), kZipOk) << qPrintable(package);
-        EXPECT_EQ(listTree(out.path()), s_names);
-        for (const QString& name : s_names)
-            EXPECT_EQ(readFile(out.file(name)), readFile(src() + "/" + name)) << qPrintable(name);
+        EXPECT_EQ(snapshot(out.path()), snapshot(src()));
         EXPECT_TRUE(QDir(out.file("folder")).exists());
     }
 
@@ -124,16 +117,11 @@ TEST_F(ZipSpanTest, VolumesAreStandardSplitPackagesThatPeersAndWeRead) {
     EXPECT_GE(volumes, 7);
     EXPECT_EQ(checkVolumeLayout(package, volume), volumes);
     EXPECT_EQ(listTree(dir.path()).size(), volumes); // p.z01 up to the last volume, p.zip
-    ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(package), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
-    EXPECT_TRUE(zip.zIsSpanned());
     expectSevenZipAccepts(package);
     const ToolRun join = runTool("zip", {"-s", "0", package, "--out", dir.file("whole.zip")});
     ASSERT_EQ(join.exitCode, 0) << qPrintable(join.out + join.err);
     expectPeersAccept(dir.file("whole.zip"));
     expectReadsBack(package);
-    QStringList failures;
-    EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipOk) << qPrintable(failures.join("; "));
 }
 
 TEST_F(ZipSpanTest, EncryptedVolumesPassSevenZipWithThePassword) {
@@ -158,12 +146,13 @@ TEST_F(ZipSpanTest, PackageThatFitsStaysOneFile) {
         expectPeersAccept(dir.file("one.zip"));
     }
     // Automatic: one package when it fits the free space, else volumes the size of that space.
-    using zipdetail::automaticVolumeSize;
-    EXPECT_EQ(automaticVolumeSize(1000, 5000), -1);
-    EXPECT_EQ(automaticVolumeSize(5000, 5000), -1);
-    EXPECT_EQ(automaticVolumeSize(10 << 20, 3 << 20), 3 << 20);
-    EXPECT_EQ(automaticVolumeSize(10 << 20, 1000), zipdetail::kMinVolumeSize);
-    EXPECT_EQ(automaticVolumeSize(10 << 20, -1), -1); // free space unknown
+    // Free space -1 is unknown.
+    for (const auto& [size, free, volume] : {std::array<qint64, 3>{1000, 5000, -1},
+                                             {5000, 5000, -1},
+                                             {10 << 20, 3 << 20, 3 << 20},
+                                             {10 << 20, 1000, zipdetail::kMinVolumeSize},
+                                             {10 << 20, -1, -1}})
+        EXPECT_EQ(zipdetail::automaticVolumeSize(size, free), volume) << size << " " << free;
     EXPECT_GT(zipdetail::freeBytesAt(dir.path()), 0);
 }
 
@@ -188,8 +177,7 @@ TEST_F(ZipSpanTest, RewritingAPackageRemovesTheVolumesItNoLongerHas) {
     TempDir scratch;
     writeFile(scratch.file("new.txt"), sampleText(70000, 99), fixedTime(0));
     ASSERT_TRUE(QFile::copy(package, scratch.file("copy.zip")));
-    ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(scratch.file("copy.zip")), kZipOk);
+    OPEN_ZIP(zip, scratch.file("copy.zip"));
     ASSERT_EQ(zip.zOrderFile(scratch.file("new.txt"), "new.txt", UpdateCode::Update), kZipOk);
     ASSERT_EQ(zip.zCompressFiles({}, CompressionLevel::Fast, {}, kNeverCancelled), kZipOk) << qPrintable(package);
     zip.zCloseZipFile();

@@ -30,6 +30,13 @@ QMap<QString, PyRow> pythonRows(const QString& package) {
     return rows;
 }
 
+QMap<QString, QByteArray> snapshot(const QString& root) {
+    QMap<QString, QByteArray> files;
+    for (const QString& name : listTree(root))
+        files.insert(name, readFile(root + u'/' + name));
+    return files;
+}
+
 qint64 findEntry(const ZipPackage& zip, const QString& storedName) {
     const auto& entries = zip.entries();
     for (size_t i = 0; i < entries.size(); ++i)

@@ -35,6 +35,9 @@ struct PyRow {
 };
 QMap<QString, PyRow> pythonRows(const QString& package);
 
+/// The files below root (relative name -> contents).
+QMap<QString, QByteArray> snapshot(const QString& root);
+
 /// Index of the entry with this stored name, or -1.
 qint64 findEntry(const ZipPackage& zip, const QString& storedName);
 
@@ -50,3 +53,8 @@ void makePackage(const QString& path, const QString& root, const QStringList& re
 ::testing::AssertionResult errorHas(const ZipPackage& zip, const QString& part);
 
 } // namespace ziptest
+
+/// Declares the package `zip` opened on the path (and purpose) given; a failure to open ends the test.
+#define OPEN_ZIP(zip, ...)                                                                                             \
+    ZipPackage zip;                                                                                                    \
+    ASSERT_EQ(zip.zOpenZipFile(__VA_ARGS__), kZipOk) << qPrintable(zip.zGetLastErrorAsText())

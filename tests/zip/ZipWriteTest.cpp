@@ -131,8 +131,7 @@ TEST(ZipDeleteTest, SelectedEntriesGoAndTheRestStaysSound) {
     TempDir dir;
     writeTree(dir.file("src"), {{"a.txt", "a"}, {"b.txt", sampleText(9000)}, {"sub/c.txt", "c"}}, fixedTime(0));
     makePackage(dir.file("p.zip"), dir.file("src"), {"a.txt", "b.txt", "sub/c.txt"});
-    ZipPackage zip;
-    ASSERT_EQ(zip.zOpenZipFile(dir.file("p.zip")), kZipOk);
+    OPEN_ZIP(zip, dir.file("p.zip"));
     EXPECT_EQ(zip.zDeleteFiles(), kZipFailed); // nothing selected
     for (const QString name : {"a.txt", "b.txt", "sub/c.txt"})
         zip.zSelectFile(findEntry(zip, name));
