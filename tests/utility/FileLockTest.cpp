@@ -16,10 +16,9 @@ static bool anyLock(const QString& path, bool record) {
 }
 
 // Takes a record lock (lockf: "ex" a write lock, "sh" a read lock) and holds it until its input closes.
-static const char* kPythonLock = "import fcntl, sys\n"
-                                 "f = open(sys.argv[1], 'r+')\n"
-                                 "fcntl.lockf(f, fcntl.LOCK_EX if sys.argv[2] == 'ex' else fcntl.LOCK_SH)\n"
-                                 "sys.stdin.read()\n";
+static const char* kPythonLock =
+    "import fcntl, sys; f = open(sys.argv[1], 'r+')\n"
+    "fcntl.lockf(f, fcntl.LOCK_EX if sys.argv[2] == 'ex' else fcntl.LOCK_SH); sys.stdin.read()\n";
 
 TEST(FileLock, WhatCannotBeOpenedCountsAsLocked) {
     TempDir dir;

@@ -38,8 +38,7 @@ class PeerPackagesTest : public ::testing::Test {
         ASSERT_EQ(zip.zGetTotalFiles(), qint64(std::size(rows)));
         for (const Row& row : rows) {
             SCOPED_TRACE(row.storedName.toStdString());
-            ASSERT_GE(findEntry(zip, row.storedName), 0);
-            const ZipEntry& e = zip.entries().at(findEntry(zip, row.storedName));
+            const ZipEntry& e = zip.entries().at(findEntry(zip, row.storedName)); // throws when it is missing
             EXPECT_EQ(std::tuple(e.name, e.folderPath, e.extension, e.size, e.encrypted),
                       std::tuple(row.name, row.folderPath, row.extension, row.size, false));
             EXPECT_EQ(row.time.isValid() ? dosToDateTime(e.dosDate, e.dosTime) : QDateTime(), row.time);
