@@ -56,14 +56,13 @@ TEST(ZipHostileTest, EntriesThatShareTheirDataAreRefused) {
     const QString shared = dir.file("shared.zip"), overlapping = dir.file("overlapping.zip");
     python("import sys, struct, zipfile\n"
            "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z: z.writestr('one.bin', bytes(1 << 20))\n"
-           "data = open(sys.argv[1], 'rb').read()\n"
-           "cd = data.find(b'PK\\x01\\x02'); end = data.rfind(b'PK\\x05\\x06')\n"
-           "record = data[cd:end]\n"
+           "data = open(sys.argv[1], 'rb').read(); cd = data.find(b'PK\\x01\\x02')\n"
+           "record = data[cd:data.rfind(b'PK\\x05\\x06')]\n"
            "records = b''.join(record[:46] + b'%03d.bin' % i + record[53:] for i in range(50))\n"
            "tail = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 50, 50, len(records), cd, 0)\n"
            "open(sys.argv[1], 'wb').write(data[:cd] + records + tail)\n"
-           "with zipfile.ZipFile(sys.argv[2], 'w') as z: z.writestr('a.txt', b'a' * 100); z.writestr('b.txt', b'b' * "
-           "100)\n"
+           "with zipfile.ZipFile(sys.argv[2], 'w') as z:\n"
+           "    z.writestr('a.txt', b'a' * 100); z.writestr('b.txt', b'b' * 100)\n"
            "data = bytearray(open(sys.argv[2], 'rb').read())\n"
            "struct.pack_into('<I', data, data.find(b'PK\\x01\\x02') + 20, 200)\n"
            "open(sys.argv[2], 'wb').write(data)\n",
@@ -85,8 +84,7 @@ TEST(ZipHostileTest, AnEntryIsNeverInflatedPastItsDeclaredSize) {
     const QString package = dir.file("liar.zip");
     python("import sys, struct, zipfile\n"
            "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z: z.writestr('liar.bin', bytes(8 << 20))\n"
-           "data = bytearray(open(sys.argv[1], 'rb').read())\n"
-           "struct.pack_into('<I', data, 22, 10)\n"
+           "data = bytearray(open(sys.argv[1], 'rb').read()); struct.pack_into('<I', data, 22, 10)\n"
            "struct.pack_into('<I', data, data.rfind(b'PK\\x01\\x02') + 24, 10)\n"
            "open(sys.argv[1], 'wb').write(data)\n",
            {package});
