@@ -116,7 +116,7 @@ class BuildJobTest : public ::testing::Test {
     BuildEntry file(const QString& name) const { return {data + name, "", ""}; }
     QStringList zipsFiles() const { return QDir(zips).entryList(QDir::Files | QDir::Hidden); }
 
-    buildtest::Program program;
+    Program program;
     QString data = program.app() + "/Data/";
     QString zips = program.app() + "/Zips/";
     QString target = zips + "Backup.zip";
@@ -308,7 +308,7 @@ TEST_F(UpdateCodes, FreshenReplacesNewerFilesOnlyAndUpdateAddsNewOnes) {
 TEST_F(BuildJobTest, AFileHeldLockedIsSkippedCountedAndListed) {
     if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
     LockHolder holder(data + "b.txt");
-    ASSERT_TRUE(buildtest::eventually([&] { return isFileLocked(data + "b.txt"); }));
+    ASSERT_TRUE(eventually([&] { return isFileLocked(data + "b.txt"); }));
     QStringList reported;
     BuildCallbacks callbacks = answer(true);
     callbacks.fileLocked = [&](const QString& path, qint64 n) { reported << path + "#" + QString::number(n); };
@@ -472,7 +472,7 @@ TEST_F(BuildJobTest, CancelDuringTheScanKeepsTheOldPackageAndWritesTheLockedList
     const QByteArray old = makeOldPackage();
     if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
     LockHolder holder(data + "b.txt");
-    ASSERT_TRUE(buildtest::eventually([&] { return isFileLocked(data + "b.txt"); }));
+    ASSERT_TRUE(eventually([&] { return isFileLocked(data + "b.txt"); }));
     BuildCallbacks callbacks = answer(true);
     CancelToken cancel;
     bool compressed = false;

@@ -26,7 +26,7 @@ class SelectionModelTest : public ::testing::Test {
         for (const auto& [name, size] : files)
             writeFile(data + name, QByteArray(size, 'x'));
     }
-    buildtest::Program program;
+    Program program;
     QString data = program.app() + "/Data/";
     SelectionModel model{*program.state};
 };

@@ -37,7 +37,7 @@ class FolderTicksTest : public ::testing::Test {
         return paths;
     }
 
-    buildtest::Program program;
+    Program program;
     QString data = program.app() + "/Data/";
     SelectionModel model{*program.state};
     FolderTicks ticks{model};
