@@ -2,7 +2,6 @@
 
 #include "TestSupport.h"
 #include <QFile>
-#include <QFileInfo>
 #include <QRect>
 #include <QSettings>
 

@@ -3,10 +3,6 @@
 #include "backup/SelectionModel.h"
 #include "BuildTestSupport.h"
 
-#include <QFile>
-#include <algorithm>
-#include <sys/stat.h>
-
 using namespace testsupport;
 using buildtest::row;
 

@@ -7,7 +7,6 @@
 #include "backup/SelectionTableModel.h"
 #include "backup/WizardForm.h"
 
-#include <QDir>
 #include <QFile>
 
 using namespace testsupport;

@@ -39,10 +39,8 @@ class ExtractRequestTest : public ::testing::Test {
 TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
     ExtractSettings s = ExtractSettings::fromState(state);
     s.password.text = "pw";
-    s.password.hidden = false;
-    s.overwrite = false;
+    s.password.hidden = s.overwrite = s.useFolderNames = false;
     s.skipOlder = true;
-    s.useFolderNames = false;
     s.selectedFolder = "/data/out/";
     s.setUseSelected(true);
     s.store(state);
