@@ -4,6 +4,7 @@
 #include "backup/BuildJob.h"
 #include "BuildTestSupport.h"
 #include "utility/LockTest.h"
+#include "utility/NativePath.h"
 #include "utility/PackageLock.h"
 #include "utility/TextUtil.h"
 
@@ -364,10 +365,7 @@ TEST_F(BuildJobTest, EveryNameLinuxAllowsIsStoredAndRestoredByteForByte) {
     const QList<QByteArray> odd{"caf\xe9.txt", "odd\x01name.txt", "bell\x07.txt",
                                 "esc\x1b.txt", "us\x1f.txt",      "caf\xc3\xa9\x0bvt.txt"};
     const auto make = [&](const QByteArray& name) {
-        const int fd = ::open((QFile::encodeName(data) + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::write(fd, name.constData(), size_t(name.size())), name.size());
-        ::close(fd);
+        writeNativeFile(NativePath::decode(QFile::encodeName(data) + name), name);
     };
     for (const QByteArray& name : odd.mid(0, 5))
         make(name);
@@ -522,8 +520,7 @@ TEST_F(BuildJobTest, APackageThatFailsItsCheckDoesNotReplaceTheOldOne) {
     BuildParams p = paramsFor({dataFolder});
     p.zip.level = CompressionLevel::None;
     const BuildResult r = build(p, callbacks);
-    EXPECT_EQ(r.outcome, BuildOutcome::Failed);
-    EXPECT_TRUE(r.message.contains(stored("b.txt"))) << r.message.toStdString();
+    EXPECT_TRUE(r.outcome == BuildOutcome::Failed && r.message.contains(stored("b.txt"))) << qPrintable(r.message);
     expectKept(old);
 
     // An update works on a copy; damage to an entry carried over from the original keeps the original.
@@ -534,8 +531,7 @@ TEST_F(BuildJobTest, APackageThatFailsItsCheckDoesNotReplaceTheOldOne) {
     BuildParams update = updateParams({file("b.txt")});
     update.zip.level = CompressionLevel::None;
     const BuildResult u = build(update, callbacks);
-    EXPECT_EQ(u.outcome, BuildOutcome::Failed);
-    EXPECT_TRUE(u.message.contains(stored("a.txt"))) << u.message.toStdString();
+    EXPECT_TRUE(u.outcome == BuildOutcome::Failed && u.message.contains(stored("a.txt"))) << qPrintable(u.message);
     expectKept(original, {});
 }
 
@@ -588,7 +584,7 @@ TEST_F(BuildJobTest, AChangeWithinOneTwoSecondStepIsSeenAndOnlyRealReplacementsA
 
 // A spanned package of three volumes, then a rebuild into two that a kill stops at one of its steps. Whatever
 // the step, the next writer finds either the old set or the new set complete, and nothing else.
-class SpannedRebuild : public BuildJobTest, public ::testing::WithParamInterface<std::pair<const char*, int>> {
+class SpannedRebuild : public BuildJobTest, public ::testing::WithParamInterface<const char*> {
   protected:
     BuildParams spanned(int bytes, int seed) {
         writeFile(data + "big.bin", randomBytes(bytes, seed), kOld);
@@ -614,7 +610,7 @@ class SpannedRebuild : public BuildJobTest, public ::testing::WithParamInterface
 };
 
 TEST_P(SpannedRebuild, AKillLeavesTheOldSetOrTheNewOne) {
-    const auto [point, occurrence] = GetParam();
+    const char* point = GetParam();
     built(spanned(350000, 1));
     const QMap<QString, QByteArray> oldSet = visibleSet();
     ASSERT_EQ(oldSet.keys(), QStringList({"Backup.z01", "Backup.z02", "Backup.z03", "Backup.zip"}));
@@ -622,9 +618,8 @@ TEST_P(SpannedRebuild, AKillLeavesTheOldSetOrTheNewOne) {
 
     const pid_t child = fork();
     if (child == 0) {
-        int seen = 0;
         setSpannedRebuildSeam([&](const char* at) {
-            if (qstrcmp(at, point) == 0 && ++seen == occurrence) ::raise(SIGKILL);
+            if (qstrcmp(at, point) == 0) ::raise(SIGKILL); // at the first time the build reaches the point
         });
         build(rebuild);
         _exit(0);
@@ -644,11 +639,11 @@ TEST_P(SpannedRebuild, AKillLeavesTheOldSetOrTheNewOne) {
     const ToolRun test = runTool("7z", {"t", target});
     EXPECT_EQ(test.exitCode, 0) << test.out.toStdString();
     if (committed) {
-        EXPECT_EQ(visibleSet().keys(), QStringList({"Backup.z01", "Backup.zip"})) << "the new set, no old volume";
-        EXPECT_EQ(bigSize(), 150000);
+        EXPECT_EQ(std::pair(visibleSet().keys(), bigSize()),
+                  std::pair(QStringList({"Backup.z01", "Backup.zip"}), 150000LL))
+            << "the new set, no old volume";
     } else {
-        EXPECT_EQ(visibleSet(), oldSet);
-        EXPECT_EQ(bigSize(), 350000);
+        EXPECT_EQ(std::pair(visibleSet(), bigSize()), std::pair(oldSet, 350000LL));
     }
     // The next build sweeps the killed run's work files.
     built(paramsFor({file("a.txt")}));
@@ -656,6 +651,5 @@ TEST_P(SpannedRebuild, AKillLeavesTheOldSetOrTheNewOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, SpannedRebuild,
-                         ::testing::Values(std::pair{"volumes-written", 1}, std::pair{"journal-partly-written", 1},
-                                           std::pair{"journal-committed", 1}, std::pair{"volume-renamed", 1},
-                                           std::pair{"old-volumes-removed", 1}));
+                         ::testing::Values("volumes-written", "journal-partly-written", "journal-committed",
+                                           "volume-renamed", "old-volumes-removed"));
