@@ -26,7 +26,7 @@ TEST(Placement, RoundTripAndMaximisedKeepsLastNormal) {
     EXPECT_FALSE(loadPlacement(s, PlacedWindow::Wizard).has_value());
 }
 
-TEST(Placement, FitsInsideTheAvailableArea) {
+TEST(Placement, FitsInsideTheAvailableAreaOrCentresOnScreen) {
     const QRect area(0, 30, 1280, 770); // a screen of 1280 x 800 under a 30 pixel panel
     const struct {
         WindowPlacement stored, expected;
@@ -39,9 +39,6 @@ TEST(Placement, FitsInsideTheAvailableArea) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(fittedPlacement(c.stored, area), c.expected) << formatPlacement(c.stored).toStdString();
-}
-
-TEST(Placement, CentresOnScreen) {
     EXPECT_EQ(centredPlacement(1920, 1080, 800, 600), (WindowPlacement{560, 240, 800, 600}));
 }
 

@@ -2,7 +2,6 @@
 
 #include "TestSupport.h"
 #include <QFile>
-#include <QFileInfo>
 #include <QRect>
 #include <QSettings>
 
@@ -14,8 +13,7 @@ TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
     CRegSettings s;
     s.Company("   Brindlecot  ");
     s.AppName("  ");
-    EXPECT_EQ(s.Company(), "Brindlecot");
-    EXPECT_EQ(s.AppName(), "Varnhold");
+    EXPECT_EQ(std::pair(s.Company(), s.AppName()), std::pair(QString("Brindlecot"), QString("Varnhold")));
     s.Company("  ");
     EXPECT_EQ(s.Company(), CRegSettings::kFallbackCompany);
 }
@@ -33,8 +31,8 @@ TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
     EXPECT_FALSE(s.DeleteSetting("Patterns", "Pattern01")) << "deleting a missing value reports no";
 
     EXPECT_TRUE(s.DeleteSetting("Patterns", "*"));
-    EXPECT_EQ(s.GetSetting("Patterns", "*", "none"), "none");
-    EXPECT_EQ(s.GetSetting("Patterns", "Pattern02"), "*.tmp");
+    EXPECT_EQ(std::pair(s.GetSetting("Patterns", "*", "none"), s.GetSetting("Patterns", "Pattern02")),
+              std::pair(QString("none"), QString("*.tmp")));
 
     EXPECT_TRUE(s.DeleteSetting("Patterns"));
     EXPECT_TRUE(s.GetAllSettings("Patterns").isEmpty());
@@ -52,9 +50,8 @@ TEST(Settings, GetAllSettingsListsOnlyTextValues) {
         QSettings raw(QSettings::IniFormat, QSettings::UserScope, "Brindlecot", app);
         raw.setValue("Settings/rect", QRect(1, 2, 3, 4));
     }
-    const auto rows = s.GetAllSettings("Settings");
     QStringList keys;
-    for (const auto& row : rows)
+    for (const auto& row : s.GetAllSettings("Settings"))
         keys << row.first + "=" + row.second;
     keys.sort();
     EXPECT_EQ(keys, QStringList({"*=dflt", "a=1", "b=2"}));

@@ -5,9 +5,6 @@
 #include "ProgramFixture.h"
 #include "backup/SelectionGrid.h"
 
-#include <gtest/gtest.h>
-#include <memory>
-
 // Readable rows in failure messages.
 inline void PrintTo(const SelectionRow& r, std::ostream* os) {
     *os << "{\"" << r.path.toStdString() << "\", \"" << r.files.toStdString() << "\", \"" << r.size.toStdString()
@@ -15,12 +12,6 @@ inline void PrintTo(const SelectionRow& r, std::ostream* os) {
 }
 
 namespace buildtest {
-
-using testsupport::eventually;
-using testsupport::Program;
-using testsupport::runUnprivileged;
-using testsupport::storedNames;
-using testsupport::testName;
 
 inline SelectionRow row(const QString& path, const QString& files, const QString& size, const QString& include = {},
                         const QString& exclude = {}) {

@@ -3,10 +3,6 @@
 #include "backup/SelectionModel.h"
 #include "BuildTestSupport.h"
 
-#include <QFile>
-#include <algorithm>
-#include <sys/stat.h>
-
 using namespace testsupport;
 using buildtest::row;
 
@@ -26,7 +22,7 @@ class SelectionModelTest : public ::testing::Test {
         for (const auto& [name, size] : files)
             writeFile(data + name, QByteArray(size, 'x'));
     }
-    buildtest::Program program;
+    Program program;
     QString data = program.app() + "/Data/";
     SelectionModel model{*program.state};
 };
@@ -51,9 +47,8 @@ TEST_F(SelectionModelTest, AddFolderCountsWhatThePatternsInForceTake) {
 TEST_F(SelectionModelTest, RemoveFolderIgnoresCaseAndLeavesAZeroSummary) {
     ASSERT_TRUE(model.addFolder(data));
     ASSERT_TRUE(model.addFolder(data + "sub"));
-    model.removeFolder(data.toUpper());
-    model.removeFolder(data + "sub/");
-    model.removeFolder(data);
+    for (const QString& folder : {data.toUpper(), data + "sub/", data})
+        model.removeFolder(folder);
     EXPECT_EQ(model.folders.allRows(), QVector<SelectionRow>({row("**Total**", "0", "0")}));
 }
 
@@ -79,8 +74,8 @@ TEST_F(SelectionModelTest, LoadBackupSetMeasuresAgainAndCountsFoldersWithTheirOw
     const QVector<SelectionRow> expected{row(data, "1", "200", "*.doc", ""), row(data + "report.txt", "1", "100"),
                                          row(data + "sub/", "1", "10", "*.*", "*.doc"), row("**Total**", "3", "310")};
     EXPECT_EQ(model.sets.allRows(), expected);
-    EXPECT_EQ(model.setComment, "Weekly docs");
-    EXPECT_EQ(captions, QStringList({"Refreshing folder totals", ""}));
+    EXPECT_EQ(std::pair(model.setComment, captions),
+              std::pair(QString("Weekly docs"), QStringList({"Refreshing folder totals", ""})));
     EXPECT_FALSE(model.loadBackupSet(program.app() + "/Sets/Missing.set").ok());
 
     // The same with the folder counts run one at a time by the caller, as the wizard does off its thread.
@@ -90,9 +85,8 @@ TEST_F(SelectionModelTest, LoadBackupSetMeasuresAgainAndCountsFoldersWithTheirOw
     model.refreshBuildGrid(); // the Build Zip tab shown before the counts end: its grid and totals follow them
     while (const std::optional<SelectionModel::SetRowCount> next = model.startNextSetRow())
         model.setRowFinished(countFolder(next->folder, next->patterns, never));
-    EXPECT_EQ(model.sets.allRows(), expected);
-    EXPECT_EQ(model.build.allRows(), expected);
-    EXPECT_EQ(std::pair(model.selectedFiles, model.selectedBytes), std::pair(qint64(3), qint64(310)));
+    EXPECT_EQ(std::tuple(model.sets.allRows(), model.build.allRows(), model.selectedFiles, model.selectedBytes),
+              std::tuple(expected, expected, qint64(3), qint64(310)));
 }
 
 TEST_F(SelectionModelTest, RefreshBuildGridCopiesInGridOrderTotalsAndSetsTheComment) {
@@ -110,27 +104,23 @@ TEST_F(SelectionModelTest, RefreshBuildGridCopiesInGridOrderTotalsAndSetsTheComm
         QVector<SelectionRow>({row("/f1/", "1", "2,147,483,000", "*.*", "*.tmp"), row("/f2/", "2", "600", "*.doc"),
                                row("/file", "1", "47"), row("/f1/", "1", "1", "*.*", "*.tmp"),
                                row("/found.txt", "1", "0"), row("**Total**", "6", "2,147,483,648")}));
-    EXPECT_EQ(model.selectedFiles, 6);
-    EXPECT_EQ(model.selectedBytes, 2147483648LL);
-    EXPECT_EQ(model.fillBuildList(), BuildList({{"/f1/", "*.*", "*.tmp"},
-                                                {"/f2/", "*.doc", ""},
-                                                {"/file", "", ""},
-                                                {"/f1/", "*.*", "*.tmp"},
-                                                {"/found.txt", "", ""}}));
+    EXPECT_EQ(std::tuple(model.selectedFiles, model.selectedBytes, model.packageComment),
+              std::tuple(6LL, 2147483648LL, QString("*Comment*")));
+    const BuildEntry f1{"/f1/", "*.*", "*.tmp"};
+    EXPECT_EQ(model.fillBuildList(),
+              BuildList({f1, {"/f2/", "*.doc", ""}, {"/file", "", ""}, f1, {"/found.txt", "", ""}}));
     EXPECT_EQ(listTree(program.app() + "/Work"), QStringList());
 
-    EXPECT_EQ(model.packageComment, "*Comment*");
     model.setComment = "Weekly";
     model.search.clear();
     model.refreshBuildGrid(); // starts again from zero
-    EXPECT_EQ(model.selectedFiles, 5);
-    EXPECT_EQ(model.packageComment, "Weekly");
+    EXPECT_EQ(std::pair(model.selectedFiles, model.packageComment), std::pair(5LL, QString("Weekly")));
     model.packageComment = "typed";
     model.commentTyped = true;
     model.refreshBuildGrid();
     EXPECT_EQ(model.packageComment, "typed") << "a comment the user typed stays";
-    EXPECT_EQ(packageCommentFor("", "handed"), "handed");
-    EXPECT_EQ(packageCommentFor("set", "handed"), "handed");
+    EXPECT_EQ(std::pair(packageCommentFor("", "handed"), packageCommentFor("set", "handed")),
+              std::pair(QString("handed"), QString("handed")));
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include "backup/SelectionTableModel.h"
 #include "backup/WizardForm.h"
 
-#include <QDir>
 #include <QFile>
 
 using namespace testsupport;
@@ -16,6 +15,7 @@ using buildtest::row;
 namespace {
 
 const CancelToken never;
+const QString kExcludes = "*.tmp  *.swp  system.dat";
 
 class FolderTicksTest : public ::testing::Test {
   protected:
@@ -30,14 +30,8 @@ class FolderTicksTest : public ::testing::Test {
         running = next ? next->folder : QString();
         return next.has_value();
     }
-    QStringList folderPaths() const {
-        QStringList paths;
-        for (const SelectionRow& r : model.folders.allRows())
-            paths << r.path;
-        return paths;
-    }
 
-    buildtest::Program program;
+    Program program;
     QString data = program.app() + "/Data/";
     SelectionModel model{*program.state};
     FolderTicks ticks{model};
@@ -48,8 +42,7 @@ TEST_F(FolderTicksTest, RowsComeInTheOrderOfTheTicksAndAnUntickTakesBackOnlyItsF
     ASSERT_TRUE(ticks.tick(data + "A"));
     ASSERT_TRUE(start());
     // Ticked while A is counted: they wait, in order; no second count starts.
-    ASSERT_TRUE(ticks.tick(data + "B"));
-    ASSERT_TRUE(ticks.tick(data + "C"));
+    ASSERT_TRUE(ticks.tick(data + "B") && ticks.tick(data + "C"));
     EXPECT_FALSE(ticks.startNext());
     EXPECT_FALSE(ticks.untick(data + "B")) << "a waiting count is dropped, nothing to cancel";
     // Until their rows come, the folders still to be counted show as rows that read "counting…".
@@ -63,16 +56,15 @@ TEST_F(FolderTicksTest, RowsComeInTheOrderOfTheTicksAndAnUntickTakesBackOnlyItsF
     EXPECT_EQ(ticks.pending(), QStringList({data + "C/"}));
     ASSERT_TRUE(start());
     EXPECT_EQ(running, data + "C/");
-    EXPECT_TRUE(finishRunning());
-    EXPECT_FALSE(ticks.busy());
-    EXPECT_EQ(folderPaths(), QStringList({data + "A/", "**Total**", data + "C/"}));
-    EXPECT_EQ(model.folders.row(1), row("**Total**", "2", "10"));
+    EXPECT_TRUE(finishRunning() && !ticks.busy());
+    EXPECT_EQ(model.folders.allRows(),
+              QVector<SelectionRow>({row(data + "A/", "1", "5", "*.*", kExcludes), row("**Total**", "2", "10"),
+                                     row(data + "C/", "1", "5", "*.*", kExcludes)}));
 
     // Unticking a counted folder removes its row; the total stays, with the new sums.
     EXPECT_FALSE(ticks.untick(data + "A"));
     EXPECT_EQ(model.folders.allRows(),
-              QVector<SelectionRow>(
-                  {row("**Total**", "1", "5"), row(data + "C/", "1", "5", "*.*", "*.tmp  *.swp  system.dat")}));
+              QVector<SelectionRow>({row("**Total**", "1", "5"), row(data + "C/", "1", "5", "*.*", kExcludes)}));
 }
 
 TEST_F(FolderTicksTest, UntickingOrClearingTheFolderBeingCountedAddsNoRow) {
@@ -97,16 +89,14 @@ TEST_F(FolderTicksTest, UntickingOrClearingTheFolderBeingCountedAddsNoRow) {
 TEST(FolderTreeModelTest, FoldersAreReadWhenOpenedWithoutLinksAndTicksAreReported) {
     TempDir dir;
     const QString root = dir.path() + "/Home/";
-    writeFile(root + "b/file.txt", "x");
-    writeFile(root + "A/deep/file.txt", "x");
-    writeFile(root + ".hidden/file.txt", "x");
-    writeFile(root + "plain.txt", "x");
+    for (const char* file : {"b/file.txt", "A/deep/file.txt", ".hidden/file.txt", "plain.txt"})
+        writeFile(root + file, "x");
     ASSERT_TRUE(QFile::link(root + "A", root + "linkToA"));
 
     FolderTreeModel model({root});
     const QModelIndex desktop = model.index(0, 0);
-    EXPECT_EQ(model.data(desktop).toString(), "Desktop");
-    EXPECT_FALSE(model.flags(desktop) & Qt::ItemIsUserCheckable);
+    EXPECT_EQ(std::pair(model.data(desktop).toString(), bool(model.flags(desktop) & Qt::ItemIsUserCheckable)),
+              std::pair(QString("Desktop"), false));
     ASSERT_EQ(model.rowCount(desktop), 1);
     const QModelIndex home = model.index(0, 0, desktop);
     EXPECT_EQ(model.pathOf(home), root);
@@ -130,9 +120,7 @@ TEST(FolderTreeModelTest, FoldersAreReadWhenOpenedWithoutLinksAndTicksAreReporte
     EXPECT_TRUE(model.setData(deep, Qt::Checked, Qt::CheckStateRole));
     EXPECT_TRUE(model.setData(model.indexOf(root + "b"), Qt::Checked, Qt::CheckStateRole));
     EXPECT_TRUE(model.setData(deep, Qt::Unchecked, Qt::CheckStateRole));
-    ASSERT_EQ(ticks.size(), 3);
-    EXPECT_EQ(ticks[0], QVariantList({root + "A/deep/", true}));
-    EXPECT_EQ(ticks[2], QVariantList({root + "A/deep/", false}));
+    EXPECT_EQ(ticks, QList<QVariantList>({{root + "A/deep/", true}, {root + "b/", true}, {root + "A/deep/", false}}));
     EXPECT_EQ(model.tickedFolders(), QStringList({root + "b/"}));
     model.clearTicks();
     EXPECT_TRUE(model.tickedFolders().isEmpty());
@@ -143,13 +131,14 @@ TEST(WizardFormTest, ModesDifferInTheirLastTabHelpAndGridPlacement) {
     EXPECT_EQ(WizardForm::tabCaptions(BuildMode::Build).join(u'|'),
               "Select Folders|Select Files|Select Sets|Search|Build Zip");
     EXPECT_EQ(WizardForm::tabCaptions(BuildMode::Update).last(), "Update Zip");
-    EXPECT_EQ(WizardForm::helpContext(BuildMode::Build), 143);
-    EXPECT_EQ(WizardForm::helpContext(BuildMode::Update), 142);
-    EXPECT_EQ(WizardForm::pixels(WizardForm::buildGridPlacement(BuildMode::Build).topTwips), 58);
-    EXPECT_EQ(WizardForm::pixels(WizardForm::buildGridPlacement(BuildMode::Update).heightTwips), 260);
-    EXPECT_EQ(WizardForm::pixels(WizardForm::kWidthTwips), 569);
-    EXPECT_EQ(WizardForm::targetFolderText("/home/ann/Zips"), "/home/ann/Zips/");
-    EXPECT_EQ(WizardForm::targetFolderText("/"), "/");
+    EXPECT_EQ(std::pair(WizardForm::helpContext(BuildMode::Build), WizardForm::helpContext(BuildMode::Update)),
+              std::pair(143, 142));
+    EXPECT_EQ(std::tuple(WizardForm::pixels(WizardForm::buildGridPlacement(BuildMode::Build).topTwips),
+                         WizardForm::pixels(WizardForm::buildGridPlacement(BuildMode::Update).heightTwips),
+                         WizardForm::pixels(WizardForm::kWidthTwips)),
+              std::tuple(58, 260, 569));
+    EXPECT_EQ(std::pair(WizardForm::targetFolderText("/home/ann/Zips"), WizardForm::targetFolderText("/")),
+              std::pair(QString("/home/ann/Zips/"), QString("/")));
 }
 
 TEST(SelectionGridSortTest, NumbersSortByValueAndTheSummaryStaysLast) {
@@ -159,13 +148,12 @@ TEST(SelectionGridSortTest, NumbersSortByValueAndTheSummaryStaysLast) {
     grid.refreshSummary();
     grid.appendRow(row("/c.txt", "1", "300"));
     grid.sortBy(GridField::Size, true);
-    EXPECT_EQ(grid.row(0).path, "/A.txt");
-    EXPECT_EQ(grid.row(2).path, "/b.txt");
-    EXPECT_TRUE(grid.isSummary(3));
+    EXPECT_EQ(std::tuple(grid.row(0).path, grid.row(2).path, grid.isSummary(3)),
+              std::tuple(QString("/A.txt"), QString("/b.txt"), true));
     grid.sortBy(GridField::Path, false);
-    EXPECT_EQ(grid.row(0).path, "/c.txt");
-    EXPECT_EQ(grid.row(2).path, "/A.txt") << "case is ignored";
-    EXPECT_TRUE(grid.isSummary(3));
+    EXPECT_EQ(std::tuple(grid.row(0).path, grid.row(2).path, grid.isSummary(3)),
+              std::tuple(QString("/c.txt"), QString("/A.txt"), true))
+        << "case is ignored";
 }
 
 } // namespace

@@ -4,8 +4,6 @@
 #include "finding/TextFinder.h"
 #include "utility/CancelToken.h"
 
-#include <QDateTime>
-#include <QFile>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -88,11 +86,13 @@ TEST(FileSearchRun, NameAndDateRangeBothHoldAndDaysAreInclusive) {
 
 TEST(FileSearchRun, TextWithAndWithoutCaseAcrossBlockBorders) {
     TempDir dir;
-    writeFile(dir.file("exact"), "....Needle in a haystack");
-    writeFile(dir.file("upper"), "......NEEDLE");
-    writeFile(dir.file("split"), "abcdefgnEEdle"); // with 4-byte blocks the match straddles two borders
-    writeFile(dir.file("none"), "Needl e");
-    writeFile(dir.file("umlaut"), "Große ÄPFEL");
+    // With 4-byte blocks the match in "split" straddles two borders.
+    for (const auto& [name, text] : {std::pair{"exact", "....Needle in a haystack"},
+                                     {"upper", "......NEEDLE"},
+                                     {"split", "abcdefgnEEdle"},
+                                     {"none", "Needl e"},
+                                     {"umlaut", "Große ÄPFEL"}})
+        writeFile(dir.file(name), text);
     using K = SearchKey;
     const auto text = [](const QString& t, bool matchCase) {
         return options({{K::TextTicked, kYes}, {K::Text, t}, {K::MatchCase, matchCase ? kYes : "0"}});
@@ -133,9 +133,9 @@ TEST(FolderScanOptions, OneFileSystemListsAMountPointButDoesNotEnterIt) {
     if (stat("/dev", &dev) != 0 || stat("/dev/pts", &pts) != 0 || dev.st_dev == pts.st_dev)
         GTEST_SKIP() << "/dev/pts is no mount point here";
     CancelToken cancel;
+    std::vector<FolderRecord> out;
     FolderScanOptions scanOptions;
     scanOptions.oneFileSystem = true;
-    std::vector<FolderRecord> out;
     listFolderTree("/dev", out, cancel, scanOptions);
     bool sawPts = false;
     for (const FolderRecord& r : out) {

@@ -9,8 +9,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -62,10 +60,9 @@ TEST_F(PackageFinderTest, SearchInsideMatchesTheEntryFileNameIgnoringFolderAndCa
         {"readme.txt*", {tree.file("docs.zip")}}, // "readme.txt/other.bin" is compared as "other.bin"
         {"nothing*", {}},
     };
-    for (const auto& c : cases) {
-        QStringList expected = c.found;
+    for (auto [pattern, expected] : cases) {
         expected.sort(Qt::CaseInsensitive);
-        EXPECT_EQ(paths(findIn({tree.path()}, c.pattern).rows), expected) << c.pattern;
+        EXPECT_EQ(paths(findIn({tree.path()}, pattern).rows), expected) << pattern;
     }
     EXPECT_EQ(PackageMatch::holdsMatchingEntry(tree.file("deep/broken.zip"), "*"), std::nullopt)
         << "a package that cannot be read is left out";
@@ -101,11 +98,10 @@ TEST_F(PackageFinderTest, AnotherFileSystemMountedBelowARootIsNotEntered) {
         GTEST_SKIP() << "/dev/shm is not a writable mount of its own here";
     const QString package = QString("/dev/shm/varnhold-find-%1.zip").arg(QCoreApplication::applicationPid());
     writeFile(package, "x");
-    const QStringList found = paths(findIn({"/dev/"}).rows);
-    const QStringList inShm = paths(findIn({"/dev/shm/"}).rows);
+    const bool found = paths(findIn({"/dev/"}).rows).contains(package);
+    const bool inShm = paths(findIn({"/dev/shm/"}).rows).contains(package);
     QFile::remove(package);
-    EXPECT_FALSE(found.contains(package));
-    EXPECT_TRUE(inShm.contains(package)) << "found when its own file system is a root";
+    EXPECT_EQ(std::pair(found, inShm), std::pair(false, true)) << "found only when its own file system is a root";
 }
 
 // A name is bytes: one that is not UTF-8 (or holds a control character) is found as the file it is, in a folder
@@ -124,6 +120,7 @@ TEST(PackageFinderNames, ANameThatIsNotTextIsFoundByItsBytesAndKeptInTheIndex) {
             ASSERT_EQ(paths(found.rows), QStringList{package})
                 << NativePath::display(found.rows.value(0).path).toStdString();
             EXPECT_EQ(found.rows[0].size, FileOps::regularFileSize(package));
+            // The index keeps the name as it was found.
             ASSERT_TRUE(PackageIndex::save(app.path(), found.rows).ok());
             EXPECT_EQ(PackageIndex::load(app.path()), found.rows);
         }

@@ -40,7 +40,7 @@ TEST(PackageIndex, RoundTripIsByteForByteAndVanishedPackagesAreDropped) {
 
     QFile::remove(disk.file("gone.zip"));
     const QVector<PackageRow> loaded = PackageIndex::load(app.path());
-    EXPECT_EQ(loaded, (QVector<PackageRow>{{disk.file("a.ZIP"), 1}, {disk.file("b/Second Backup.zip"), 5}}))
+    EXPECT_EQ(loaded, QVector<PackageRow>({{disk.file("a.ZIP"), 1}, {disk.file("b/Second Backup.zip"), 5}}))
         << "existing packages only, sorted by path, sizes from the files";
     EXPECT_TRUE(QDir(app.file("Work")).isEmpty()) << "the working copy is removed after reading";
 
