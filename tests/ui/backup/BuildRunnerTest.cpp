@@ -12,23 +12,17 @@ using namespace buildui;
 namespace {
 
 // What the progress window shows, read on the window thread from the build's thread: its title, package, files,
-// both percentages, the locked count and where the list of locked files goes, then the locked paths.
-QStringList look(const BuildRunner& runner) {
+// both percentages, the locked count and where the list of locked files goes, then the locked paths. With cancel,
+// the user presses Cancel in it first.
+QStringList look(const BuildRunner& runner, bool cancel = false) {
     return askOnWindowThread([&] {
         fLoad* window = runner.progressWindow();
         if (!window || !window->isVisible()) return QStringList{"<no window>"};
+        if (cancel) press(*window, "btnCancel");
         QStringList view{window->windowTitle()};
         for (const char* label : {"lblPackage", "lblFiles", "lblPercent1", "lblPercent2", "lblLocked", "Label4"})
             view << child<QLabel>(*window, label)->text();
         return view + window->lockedPaths();
-    });
-}
-
-// What the user does with the mouse: Cancel in the progress window, on the window thread.
-void pressCancel(const BuildRunner& runner) {
-    askOnWindowThread([&] {
-        if (fLoad* window = runner.progressWindow(); window && window->isVisible()) press(*window, "btnCancel");
-        return 0;
     });
 }
 
@@ -118,8 +112,8 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingTh
     // Every progress report reached the window before the package was checked.
     EXPECT_EQ(atCheck.mid(0, 5), QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
     EXPECT_EQ(runner.progressWindow(), nullptr) << "the window is gone after the build";
-    EXPECT_FALSE(ownerVisible) << "the owner was hidden while the build ran";
-    EXPECT_TRUE(owner.isVisible()) << "and is back for the result";
+    EXPECT_EQ(std::pair(ownerVisible, owner.isVisible()), std::pair(false, true))
+        << "the owner was hidden while the build ran, and is back for the result";
     expectAnswered(); // the result dialog took the second answer
     EXPECT_EQ(DialogHook::shownMessages(), QStringList());
     EXPECT_FALSE(state.cancel.cancelled());
@@ -147,9 +141,7 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
     unexpected.allowed << "fZipSet";
     bool answered = false;
     answerSettings(answered, [](QDialog& dialog) {
-        child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Typed comment");
-        child<QLineEdit>(dialog, "Text5")->setText("typed pw");
-        child<QLineEdit>(dialog, "txtConfirm")->setText("typed pw");
+        setTexts(dialog, {{"Text0", "Typed comment"}, {"Text5", "typed pw"}, {"txtConfirm", "typed pw"}});
         child<QRadioButton>(dialog, "SSOption1_0")->setChecked(true);
     });
     BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
@@ -169,8 +161,8 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
     // The custom volume size of the dialog reaches the zip layer.
     writeFile(data + "big.bin", randomBytes(200000, 7));
     answerSettings(answered, [](QDialog& dialog) {
-        child<QRadioButton>(dialog, "SSOption5")->setChecked(true);
-        child<QLineEdit>(dialog, "Text1")->setText("65536");
+        setTicks(dialog, {{"SSOption5", true}});
+        setTexts(dialog, {{"Text1", "65536"}});
     });
     queue({"y"}); // replace the package of the first build
     runToEnd(folderParams());
@@ -236,10 +228,10 @@ TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
         BuildCallbacks seams;
         bool walked = false, checked = false;
         // The build waits for the click here, so the token is set before it looks at the next entry.
-        if (duringWalk) seams.selecting = [&](int) { pressCancel(runner); };
+        if (duringWalk) seams.selecting = [&](int) { look(runner, true); };
         seams.afterWalk = [&] {
             walked = true;
-            if (!duringWalk) pressCancel(runner);
+            if (!duringWalk) look(runner, true);
         };
         seams.beforeCheck = [&](const QString&) { checked = true; };
         const BuildResult r = runToEnd(runner, seams);

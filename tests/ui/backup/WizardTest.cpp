@@ -94,7 +94,7 @@ TEST_F(WizardTest, TheModesDifferInTheLastTabTheTargetFieldsAndThePlaceOfTheBuil
     }
 }
 
-TEST_F(WizardTest, EveryButtonHasItsCaptionTipAndHelpTopic) {
+TEST_F(WizardTest, EveryButtonHasItsCaptionTipAndHelpTopicAndTheControlsTheirRoom) {
     auto wizard = open(BuildMode::Build);
     // clang-format off
     expectTexts(*wizard, {
@@ -122,25 +122,8 @@ TEST_F(WizardTest, EveryButtonHasItsCaptionTipAndHelpTopic) {
     ASSERT_TRUE(currentHelpBrowser());
     EXPECT_EQ(currentHelpBrowser()->source().fragment(), "143");
     currentHelpBrowser()->window()->close();
-}
 
-TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
-    auto wizard = open(BuildMode::Build);
-    toggle(*wizard, data + "A", false);
-    toggle(*wizard, data + "B"); // ticked while A may still be counted: B's row comes after A's
-    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "A/ 1 5", "**Total** 3 15 bold", data + "B/ 2 10"}));
-    toggle(*wizard, data + "A");
-    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({"**Total** 2 10 bold", data + "B/ 2 10"}));
-
-    press(*wizard, "btnClear");
-    EXPECT_TRUE(shown(*wizard, "vbalGrid2").isEmpty());
-    EXPECT_TRUE(wizard->folderTree().tickedFolders().isEmpty());
-    toggle(*wizard, data + "B"); // ticking again after Clear adds the folder again
-    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
-}
-
-TEST_F(WizardTest, GridsAndTheTreeTakeTheRoomOfTheWindowAndTheButtonsStandApart) {
-    auto wizard = open(BuildMode::Build);
+    // The grids and the tree take the room of the window, and the buttons stand apart.
     for (int tab = fKovra::BuildTab; tab >= fKovra::FoldersTab; --tab) {
         showTab(*wizard, tab);
         const QHeaderView* header = wizard->tabs()->currentWidget()->findChild<QTableView*>()->horizontalHeader();
@@ -159,6 +142,21 @@ TEST_F(WizardTest, GridsAndTheTreeTakeTheRoomOfTheWindowAndTheButtonsStandApart)
     wizard->resize(wizard->size() + QSize(300, 200));
     EXPECT_TRUE(QTest::qWaitFor([&] { return wizard->folderTreeView()->height() > tree.height(); }));
     EXPECT_GT(wizard->folderTreeView()->width(), tree.width());
+}
+
+TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
+    auto wizard = open(BuildMode::Build);
+    toggle(*wizard, data + "A", false);
+    toggle(*wizard, data + "B"); // ticked while A may still be counted: B's row comes after A's
+    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "A/ 1 5", "**Total** 3 15 bold", data + "B/ 2 10"}));
+    toggle(*wizard, data + "A");
+    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({"**Total** 2 10 bold", data + "B/ 2 10"}));
+
+    press(*wizard, "btnClear");
+    EXPECT_TRUE(shown(*wizard, "vbalGrid2").isEmpty());
+    EXPECT_TRUE(wizard->folderTree().tickedFolders().isEmpty());
+    toggle(*wizard, data + "B"); // ticking again after Clear adds the folder again
+    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
 }
 
 TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheTotal) {
