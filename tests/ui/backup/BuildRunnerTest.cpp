@@ -184,8 +184,7 @@ TEST_F(BuildRunnerTest, BuildsThatNeverRunChangeNothingAndStillFinish) {
     BuildRunner runner(state, folderParams());
     const BuildResult cancelled = runToEnd(runner);
     EXPECT_EQ(std::pair(cancelled.outcome, cancelled.message), std::pair(BuildOutcome::Stopped, QString()));
-    EXPECT_FALSE(runner.settingsConfirmed());
-    EXPECT_EQ(runner.comment(), "*Comment*");
+    EXPECT_EQ(std::pair(runner.settingsConfirmed(), runner.comment()), std::pair(false, QString("*Comment*")));
     EXPECT_EQ(listTree(zips), QStringList()) << "no package, no stray file, no list";
     EXPECT_EQ(program.stored("Options01"), "3") << "the settings dialog stored even when cancelled";
     expectAnswered({"unused"}); // no result dialog
