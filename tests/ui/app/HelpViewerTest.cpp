@@ -1,8 +1,6 @@
 #include "app/ui/HelpViewer.h"
 
-#include <QScrollBar>
-#include <QTextBrowser>
-#include <QWidget>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,12 +17,11 @@ TEST_F(HelpViewerTest, OpensScrolledToTheTopicOfTheContext) {
     QTextBrowser* browser = currentHelpBrowser();
     ASSERT_NE(browser, nullptr);
     EXPECT_TRUE(browser->window()->isVisible());
-    EXPECT_EQ(browser->source().scheme(), "qrc");
-    EXPECT_EQ(browser->source().path(), "/help/Varnhold.html");
-    EXPECT_EQ(browser->source().fragment(), "120");
+    EXPECT_EQ(QStringList({browser->source().scheme(), browser->source().path(), browser->source().fragment()}),
+              QStringList({"qrc", "/help/Varnhold.html", "120"}));
     EXPECT_TRUE(browser->toPlainText().contains("Extract options"));
-    const int extractTopic = browser->verticalScrollBar()->value();
-    EXPECT_GT(extractTopic, browser->viewport()->height()) << "the extract topic is well down the page";
+    EXPECT_GT(browser->verticalScrollBar()->value(), browser->viewport()->height())
+        << "the extract topic is well down the page";
 
     showHelpTopic(nullptr, 100);
     EXPECT_EQ(currentHelpBrowser(), browser) << "one viewer, moved to the new topic";
@@ -39,10 +36,9 @@ TEST_F(HelpViewerTest, TheViewerFollowsItsOwnerAndGoesWithIt) {
     auto* owner = new QWidget;
     owner->show();
     showHelpTopic(owner, 120);
-    QTextBrowser* browser = currentHelpBrowser();
-    ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(browser->window()->parentWidget(), owner);
-    EXPECT_TRUE(browser->window()->isWindow()) << "a window of its own, not a widget inside the owner";
+    ASSERT_NE(currentHelpBrowser(), nullptr);
+    EXPECT_EQ(currentHelpBrowser()->window()->parentWidget(), owner);
+    EXPECT_TRUE(currentHelpBrowser()->window()->isWindow()) << "a window of its own, not a widget inside the owner";
 
     delete owner;
     EXPECT_EQ(currentHelpBrowser(), nullptr);

@@ -3,7 +3,6 @@
 
 #include <QSignalSpy>
 #include <QThread>
-#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,18 +13,13 @@ TEST(JobRunnerTest, EndsOnTheWindowThreadWithProgressInOrderAndOneJobAtATime) {
     JobRunner runner;
     QSignalSpy finished(&runner, &JobRunner::finished);
     CancelToken token;
-    std::atomic_bool release{false};
     QVector<int> progress;
     bool doneOnWindowThread = false;
-    int workerSteps = 0;
-
     ASSERT_TRUE(runner.start(
         [&] {
-            for (int i = 1; i <= 3; ++i) {
+            for (int i = 1; i <= 3; ++i)
                 runner.post([&progress, i] { progress.push_back(i); });
-                ++workerSteps;
-            }
-            while (!release.load() && !token.cancelled())
+            while (!token.cancelled())
                 QThread::yieldCurrentThread();
         },
         [&] { doneOnWindowThread = QThread::currentThread() == runner.thread(); }));
@@ -37,9 +31,7 @@ TEST(JobRunnerTest, EndsOnTheWindowThreadWithProgressInOrderAndOneJobAtATime) {
     EXPECT_FALSE(runner.isRunning());
     EXPECT_TRUE(doneOnWindowThread);
     EXPECT_EQ(progress, (QVector<int>{1, 2, 3}));
-    EXPECT_EQ(workerSteps, 3);
     EXPECT_TRUE(token.cancelled()) << "the job only reads the token";
-
     EXPECT_TRUE(runner.start([] {}));
     ASSERT_TRUE(finished.wait(5000));
 }

@@ -7,54 +7,23 @@
 #include "utility/LockTest.h"
 #include "zip/ZipPackage.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalSpy>
-#include <QTest>
-#include <QThread>
-#include <QTimer>
-#include <functional>
-#include <gtest/gtest.h>
-
 using namespace buildui;
-using namespace testsupport;
 
 namespace {
 
-const CancelToken never;
-
 // What the progress window shows, read on the window thread from the build's thread: its title, package, files,
-// both percentages, the locked count and where the list of locked files goes, then the locked paths.
-QStringList look(const BuildRunner& runner) {
+// both percentages, the locked count and where the list of locked files goes, then the locked paths. With cancel,
+// the user presses Cancel in it first.
+QStringList look(const BuildRunner& runner, bool cancel = false) {
     return askOnWindowThread([&] {
         fLoad* window = runner.progressWindow();
         if (!window || !window->isVisible()) return QStringList{"<no window>"};
+        if (cancel) press(*window, "btnCancel");
         QStringList view{window->windowTitle()};
         for (const char* label : {"lblPackage", "lblFiles", "lblPercent1", "lblPercent2", "lblLocked", "Label4"})
             view << child<QLabel>(*window, label)->text();
         return view + window->lockedPaths();
     });
-}
-
-// What the user does with the mouse: Cancel in the progress window, on the window thread.
-void pressCancel(const BuildRunner& runner) {
-    askOnWindowThread([&] {
-        if (fLoad* window = runner.progressWindow(); window && window->isVisible())
-            child<QPushButton>(*window, "btnCancel")->click();
-        return 0;
-    });
-}
-
-void queue(std::initializer_list<const char*> answers) {
-    for (const char* answer : answers)
-        DialogHook::setNextAnswer(answer);
 }
 
 // The user's part of the settings dialog, done with its controls when it shows; the answer for the result
@@ -71,18 +40,13 @@ void answerSettings(bool& answered, const std::function<void(QDialog&)>& choose)
 }
 
 // Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
-class BuildRunnerTest : public HookedTest {
+class BuildRunnerTest : public FlowTest {
   protected:
-    Program program;
-    AppState& state = *program.state;
-    TempDir dataDir;
-    QString data = dataDir.path() + "/Data/";
     QString zips = program.app() + "/Zips/";
     QString target = zips + "Backup.zip";
-    UnexpectedDialogs unexpected;
 
     void SetUp() override {
-        HookedTest::SetUp();
+        FlowTest::SetUp();
         writeFile(data + "a.txt", sampleText(5000, 1));
         writeFile(data + "b.txt", sampleText(3000, 2));
         writeFile(data + "sub/c.doc", sampleText(2000, 3));
@@ -97,8 +61,8 @@ class BuildRunnerTest : public HookedTest {
         for (const BuildEntry& e : list) {
             CurrentPatterns patterns;
             patterns.loadRowPatterns(e.include, e.exclude);
-            const FolderCount c =
-                e.isFolder() ? countFolder(e.path, patterns, never) : FolderCount{1, QFileInfo(e.path).size(), {}};
+            const FolderCount c = e.isFolder() ? countFolder(e.path, patterns, CancelToken())
+                                               : FolderCount{1, QFileInfo(e.path).size(), {}};
             p.selectedFiles += c.files;
             p.selectedBytes += c.bytes;
         }
@@ -108,23 +72,17 @@ class BuildRunnerTest : public HookedTest {
     QString stored(const QString& relative) const { return (data + relative).mid(1); }
     QStringList allStored() const { return {stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}; }
     // Starts the build and lets the window thread serve it until finished() has come, exactly once.
-    static BuildResult runToEnd(BuildRunner& runner) {
+    static BuildResult runToEnd(BuildRunner& runner, const BuildCallbacks& seams = {}) {
+        runner.setSeams(seams);
         QSignalSpy finished(&runner, &BuildRunner::finished);
-        EXPECT_TRUE(runner.start());
-        EXPECT_TRUE(runner.isRunning());
-        EXPECT_TRUE(finished.wait(60000));
-        EXPECT_EQ(finished.size(), 1);
+        EXPECT_TRUE(runner.start() && runner.isRunning());
+        EXPECT_TRUE(finished.wait(60000) && finished.size() == 1);
         EXPECT_FALSE(runner.isRunning());
         return runner.result();
     }
     BuildResult runToEnd(const BuildParams& params) {
         BuildRunner runner(state, params);
         return runToEnd(runner);
-    }
-    // Nothing was shown that the test did not answer, and every answer was taken but the ones named.
-    void expectAnswered(const QStringList& left = {}) {
-        EXPECT_EQ(leftAnswers(), left);
-        EXPECT_TRUE(unexpected.seen().isEmpty()) << unexpected.seen().join(", ").toStdString();
     }
 };
 
@@ -142,9 +100,8 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingTh
         atCheck = look(runner);
         ownerVisible = askOnWindowThread([&] { return owner.isVisible(); });
     };
-    runner.setSeams(seams);
     const int writesBefore = state.settings.writeCount();
-    const BuildResult r = runToEnd(runner);
+    const BuildResult r = runToEnd(runner, seams);
 
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     EXPECT_TRUE(runner.settingsConfirmed());
@@ -155,10 +112,10 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingTh
     // Every progress report reached the window before the package was checked.
     EXPECT_EQ(atCheck.mid(0, 5), QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
     EXPECT_EQ(runner.progressWindow(), nullptr) << "the window is gone after the build";
-    EXPECT_FALSE(ownerVisible) << "the owner was hidden while the build ran";
-    EXPECT_TRUE(owner.isVisible()) << "and is back for the result";
+    EXPECT_EQ(std::pair(ownerVisible, owner.isVisible()), std::pair(false, true))
+        << "the owner was hidden while the build ran, and is back for the result";
     expectAnswered(); // the result dialog took the second answer
-    EXPECT_TRUE(DialogHook::shownMessages().isEmpty()) << DialogHook::shownMessages().join("; ").toStdString();
+    EXPECT_EQ(DialogHook::shownMessages(), QStringList());
     EXPECT_FALSE(state.cancel.cancelled());
     EXPECT_EQ(program.stored("Options10"), "Backup.zip") << "the target is remembered for the next build";
 
@@ -169,8 +126,7 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingTh
     queue({"ok", "ok"});
     BuildRunner update(state, p);
     seams.beforeCheck = [&](const QString&) { atCheck = look(update); };
-    update.setSeams(seams);
-    const BuildResult u = runToEnd(update);
+    const BuildResult u = runToEnd(update, seams);
     ASSERT_TRUE(u.ok()) << u.message.toStdString();
     EXPECT_EQ(atCheck.value(0), "Update Zip Package");
     EXPECT_EQ(storedNames(target),
@@ -182,22 +138,19 @@ TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingTh
 }
 
 TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
-    unexpected.allow("fZipSet");
+    unexpected.allowed << "fZipSet";
     bool answered = false;
     answerSettings(answered, [](QDialog& dialog) {
-        child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Typed comment");
-        child<QLineEdit>(dialog, "Text5")->setText("typed pw");
-        child<QLineEdit>(dialog, "txtConfirm")->setText("typed pw");
+        setTexts(dialog, {{"Text0", "Typed comment"}, {"Text5", "typed pw"}, {"txtConfirm", "typed pw"}});
         child<QRadioButton>(dialog, "SSOption1_0")->setChecked(true);
     });
     BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
     const BuildResult r = runToEnd(runner);
     ASSERT_TRUE(answered) << "the settings dialog was shown";
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_EQ(runner.comment(), "Typed comment");
     ZipPackage package;
     ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
-    EXPECT_EQ(package.zGetComment(), "Typed comment");
+    EXPECT_EQ(QStringList({runner.comment(), package.zGetComment()}), QStringList(2, "Typed comment"));
     ASSERT_EQ(package.entries().size(), 2u);
     for (const ZipEntry& e : package.entries()) {
         EXPECT_TRUE(e.encrypted) << e.storedName().toStdString();
@@ -208,8 +161,8 @@ TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
     // The custom volume size of the dialog reaches the zip layer.
     writeFile(data + "big.bin", randomBytes(200000, 7));
     answerSettings(answered, [](QDialog& dialog) {
-        child<QRadioButton>(dialog, "SSOption5")->setChecked(true);
-        child<QLineEdit>(dialog, "Text1")->setText("65536");
+        setTicks(dialog, {{"SSOption5", true}});
+        setTexts(dialog, {{"Text1", "65536"}});
     });
     queue({"y"}); // replace the package of the first build
     runToEnd(folderParams());
@@ -230,10 +183,8 @@ TEST_F(BuildRunnerTest, BuildsThatNeverRunChangeNothingAndStillFinish) {
     queue({"cancel", "unused"}); // the settings dialog
     BuildRunner runner(state, folderParams());
     const BuildResult cancelled = runToEnd(runner);
-    EXPECT_EQ(cancelled.outcome, BuildOutcome::Stopped);
-    EXPECT_TRUE(cancelled.message.isEmpty());
-    EXPECT_FALSE(runner.settingsConfirmed());
-    EXPECT_EQ(runner.comment(), "*Comment*");
+    EXPECT_EQ(std::pair(cancelled.outcome, cancelled.message), std::pair(BuildOutcome::Stopped, QString()));
+    EXPECT_EQ(std::pair(runner.settingsConfirmed(), runner.comment()), std::pair(false, QString("*Comment*")));
     EXPECT_EQ(listTree(zips), QStringList()) << "no package, no stray file, no list";
     EXPECT_EQ(program.stored("Options01"), "3") << "the settings dialog stored even when cancelled";
     expectAnswered({"unused"}); // no result dialog
@@ -259,8 +210,7 @@ TEST_F(BuildRunnerTest, BuildsThatNeverRunChangeNothingAndStillFinish) {
               QStringList{"The settings file " + file +
                           " is not a valid settings file (format error); the stored settings are not used and the file "
                           "is left as it is. The build was not run."});
-    EXPECT_EQ(readFile(target), "old");
-    EXPECT_EQ(readFile(file), garbage);
+    EXPECT_EQ(std::pair(readFile(target), readFile(file)), std::pair(QByteArray("old"), garbage));
     expectAnswered({"unused"});
 }
 
@@ -277,16 +227,13 @@ TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
         BuildCallbacks seams;
         bool walked = false, checked = false;
         // The build waits for the click here, so the token is set before it looks at the next entry.
-        if (duringWalk) seams.selecting = [&](int) { pressCancel(runner); };
+        if (duringWalk) seams.selecting = [&](int) { look(runner, true); };
         seams.afterWalk = [&] {
             walked = true;
-            if (!duringWalk) pressCancel(runner);
+            if (!duringWalk) look(runner, true);
         };
         seams.beforeCheck = [&](const QString&) { checked = true; };
-        runner.setSeams(seams);
-
-        const BuildResult r = runToEnd(runner);
-
+        const BuildResult r = runToEnd(runner, seams);
         EXPECT_EQ(r.outcome, BuildOutcome::Cancelled);
         EXPECT_EQ(r.entriesOrdered, duringWalk ? 1 : 3) << "the token was cleared before the build";
         EXPECT_EQ(walked, !duringWalk);
@@ -294,7 +241,7 @@ TEST_F(BuildRunnerTest, CancelInTheProgressWindowKeepsTheOldPackage) {
         EXPECT_TRUE(state.cancel.cancelled());
         EXPECT_EQ(readFile(target), "the old package, kept byte for byte");
         EXPECT_EQ(listTree(zips), duringWalk ? QStringList({"Backup.zip", "Locked.Txt"}) : QStringList({"Backup.zip"}));
-        EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
+        EXPECT_EQ(DialogHook::shownMessages(), QStringList());
         expectAnswered({"unused"}); // no result dialog after a cancel
     }
 }
@@ -311,10 +258,7 @@ TEST_F(BuildRunnerTest, DestroyingTheRunnerMidBuildCancelsAndWaits) {
     // The build holds after its walk until the token is set (or gives up after a while, which fails the test).
     seams.afterWalk = [&] {
         walked = true;
-        QElapsedTimer waited;
-        waited.start();
-        while (!state.cancel.cancelled() && waited.elapsed() < 30000)
-            QThread::yieldCurrentThread();
+        eventually([&] { return state.cancel.cancelled(); }, 30000);
     };
     runner->setSeams(seams);
     ASSERT_TRUE(runner->start());
@@ -335,8 +279,7 @@ TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
     BuildRunner runner(state, folderParams());
     BuildCallbacks seams;
     seams.beforeCheck = [&](const QString& newPackage) { damage(newPackage, sampleText(3000, 2)); };
-    runner.setSeams(seams);
-    const BuildResult r = runToEnd(runner);
+    const BuildResult r = runToEnd(runner, seams);
     EXPECT_EQ(r.outcome, BuildOutcome::Failed);
     EXPECT_EQ(DialogHook::shownMessages(), QStringList({r.message}));
     EXPECT_TRUE(r.message.contains(stored("b.txt"))) << r.message.toStdString();
@@ -347,15 +290,13 @@ TEST_F(BuildRunnerTest, AFailedBuildShowsItsMessageAndNoResult) {
 TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
     if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
     LockHolder holder(data + "b.txt");
-    ASSERT_TRUE(holder.holding());
-    ASSERT_TRUE(isFileLocked(data + "b.txt"));
+    ASSERT_TRUE(holder.holding() && isFileLocked(data + "b.txt"));
     queue({"ok", "ok"});
     BuildRunner runner(state, folderParams());
     QStringList afterWalk;
     BuildCallbacks seams;
     seams.afterWalk = [&] { afterWalk = look(runner); };
-    runner.setSeams(seams);
-    const BuildResult r = runToEnd(runner);
+    const BuildResult r = runToEnd(runner, seams);
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
     // The first bar is full, one file is locked, and the window names it and the list the build writes.
     EXPECT_EQ(afterWalk.mid(3),

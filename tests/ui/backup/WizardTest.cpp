@@ -11,40 +11,18 @@
 #include "tools/ui/fCount.h"
 #include "viewer/EntryTableModel.h"
 
-#include <QAction>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QTableView>
-#include <QTest>
-#include <QTextBrowser>
-#include <QTreeView>
-
 using namespace buildui;
-using namespace testsupport;
 
 namespace {
 
-void expectUnzipAccepts(const QString& zip) {
-    const ToolRun unzip = runTool("unzip", {"-t", zip});
-    EXPECT_EQ(unzip.exitCode, 0) << unzip.out.toStdString() << unzip.err.toStdString();
-}
-
-class WizardTest : public HookedTest {
+class WizardTest : public FlowTest {
   protected:
     void SetUp() override {
-        HookedTest::SetUp();
-        unexpected.allow("fKovra");
-        writeFile(data + "A/one.txt", "12345");
-        writeFile(data + "A/skip.tmp", "x");
-        writeFile(data + "B/two.txt", "1234567");
-        writeFile(data + "B/sub/three.doc", "123");
+        FlowTest::SetUp();
+        unexpected.allowed << "fKovra";
+        for (const auto& [file, text] : {std::pair{"A/one.txt", "12345"}, std::pair{"A/skip.tmp", "x"},
+                                         std::pair{"B/two.txt", "1234567"}, std::pair{"B/sub/three.doc", "123"}})
+            writeFile(data + file, text);
     }
 
     std::unique_ptr<fKovra> open(BuildMode mode, const QString& package = {}, const QString& comment = {}) {
@@ -53,17 +31,14 @@ class WizardTest : public HookedTest {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(wizard.get()));
         return wizard;
     }
-    // What a keyboard user does: go to the folder in the tree and press Space on it.
-    static void toggle(fKovra& wizard, const QString& folder) {
+    // What a keyboard user does: go to the folder in the tree and press Space on it; then wait for the counts.
+    static void toggle(fKovra& wizard, const QString& folder, bool wait = true) {
         const QModelIndex index = wizard.folderTree().indexOf(folder);
         ASSERT_TRUE(index.isValid()) << folder.toStdString();
-        QTreeView* tree = wizard.folderTreeView();
-        tree->scrollTo(index);
-        tree->setCurrentIndex(index);
-        QTest::keyClick(tree, Qt::Key_Space);
-    }
-    static void waitForCounts(fKovra& wizard) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !wizard.counting(); }));
+        wizard.folderTreeView()->scrollTo(index);
+        wizard.folderTreeView()->setCurrentIndex(index);
+        QTest::keyClick(wizard.folderTreeView(), Qt::Key_Space);
+        ASSERT_TRUE(!wait || QTest::qWaitFor([&] { return !wizard.counting(); }));
     }
     static void showTab(fKovra& wizard, int tab) {
         QTabBar* bar = wizard.tabs()->tabBar();
@@ -81,101 +56,71 @@ class WizardTest : public HookedTest {
         }
         return rows;
     }
-
-    Program program;
-    AppState& state = *program.state;
-    TempDir dataDir;
-    QString data = dataDir.path() + "/Data/";
-    UnexpectedDialogs unexpected;
+    // Build on the last tab with the zip settings and the result dialog answered; the wizard is back after it.
+    static void buildOn(fKovra& wizard, const QString& heading) {
+        showTab(wizard, fKovra::BuildTab);
+        QSignalSpy ended(&wizard, &fKovra::buildEnded);
+        queue({"ok", "ok"}); // fZipSet, fZipOK
+        press(wizard, "btnBuild");
+        ASSERT_TRUE(ended.size() == 1 || ended.wait(20000));
+        const BuildResult result = ended.first().first().value<BuildResult>();
+        ASSERT_TRUE(result.ok()) << result.message.toStdString();
+        EXPECT_EQ(result.heading, heading);
+        EXPECT_TRUE(wizard.isVisible()) << "the wizard is back after the build";
+    }
 };
 
 TEST_F(WizardTest, TheModesDifferInTheLastTabTheTargetFieldsAndThePlaceOfTheBuildGrid) {
-    struct Case {
-        BuildMode mode;
-        QString lastTab, button;
-        bool targets;
-        int gridTop, gridHeight; // pixels
-    };
-    for (const Case& c : {Case{BuildMode::Build, "Build Zip", " Build", true, 58, 207},
-                          Case{BuildMode::Update, "Update Zip", " Update", false, 7, 260}}) {
-        SCOPED_TRACE(c.lastTab.toStdString());
-        auto wizard = open(c.mode, program.app() + "/Zips/Old.zip", "handed comment");
+    for (const auto& [mode, lastTab, button, targets, gridTop, gridHeight] :
+         {std::tuple{BuildMode::Build, "Build Zip", " Build", true, 58, 207},
+          std::tuple{BuildMode::Update, "Update Zip", " Update", false, 7, 260}}) {
+        SCOPED_TRACE(lastTab);
+        auto wizard = open(mode, program.app() + "/Zips/Old.zip", "handed comment");
         QStringList tabs;
         for (int i = 0; i < wizard->tabs()->count(); ++i)
             tabs << wizard->tabs()->tabText(i);
-        EXPECT_EQ(tabs, QStringList({"Select Folders", "Select Files", "Select Sets", "Search", c.lastTab}));
+        EXPECT_EQ(tabs, QStringList({"Select Folders", "Select Files", "Select Sets", "Search", lastTab}));
         EXPECT_EQ(wizard->size(), QSize(569, 396)) << "the designed size, 8535 x 5940 twips";
         showTab(*wizard, fKovra::BuildTab);
-        EXPECT_EQ(child<QPushButton>(*wizard, "btnBuild")->text(), c.button);
+        EXPECT_EQ(child<QPushButton>(*wizard, "btnBuild")->text(), button);
         for (const char* name : {"Text1", "Text2", "lblText1", "lblText2", "btnBrowse"})
-            EXPECT_EQ(wizard->findChild<QWidget*>(name)->isVisible(), c.targets) << name;
-        QTableView* grid = child<QTableView>(*wizard, "vbalGrid4");
-        EXPECT_EQ(grid->y(), c.gridTop);
-        EXPECT_GE(grid->height(), c.gridHeight);
+            EXPECT_EQ(wizard->findChild<QWidget*>(name)->isVisible(), targets) << name;
+        EXPECT_EQ(child<QTableView>(*wizard, "vbalGrid4")->y(), gridTop); // pixels
+        EXPECT_GE(child<QTableView>(*wizard, "vbalGrid4")->height(), gridHeight);
         // Turning to the last tab refreshes the build grid and selects the comment for typing over.
-        QLineEdit* comment = child<QLineEdit>(*wizard, "Text3");
-        EXPECT_EQ(comment->text(), "handed comment");
-        EXPECT_EQ(comment->selectedText(), "handed comment");
+        const QLineEdit* comment = child<QLineEdit>(*wizard, "Text3");
+        EXPECT_EQ(QStringList({comment->text(), comment->selectedText()}), QStringList(2, "handed comment"));
         EXPECT_EQ(shown(*wizard, "vbalGrid4"), QStringList({"**Total** 0 0 bold"}));
     }
 }
 
-TEST_F(WizardTest, EveryButtonHasItsCaptionTipAndHelpTopic) {
+TEST_F(WizardTest, EveryButtonHasItsCaptionTipAndHelpTopicAndTheControlsTheirRoom) {
     auto wizard = open(BuildMode::Build);
-    const QList<QStringList> buttons = {// clang-format off
+    // clang-format off
+    expectTexts(*wizard, {
         {"btnPatterns", "  &Patterns", "Select include/exclude file pattern(s)"},
-        {"btnHelp", "  &Help", "Build/Update zip packages help content"},
-        {"btnClear", "  Clear", "Clear selections"}, {"btnExit", "  Ex&it", "Exit"},
-        {"btnFiles", "Select &files", "Select file(s) for zip package"},
-        {"btnRemove", "Rem&ove", "Remove selected entry"},
-        {"btnClear1", "  Clear", "Clear selections"}, {"btnExit1", "  Exit", "Exit"},
-        {"btnSelectSet", "Sele&ct backup set", "Select backup set for zip package"},
-        {"btnRemoveSet", "Remo&ve", "Remove selected entry"},
-        {"btnClear4", "  Clear", "Clear selections"}, {"btnExit4", "  Exit", "Exit"},
-        {"btnRemoveSea", "Re&move", "Remove selected entry"},
-        {"btnClear3", "  Clear", "Clear selections"}, {"btnExit3", "  Exit", "Exit"},
-        {"btnBrowse", "  Se&lect", ""}, {"btnBuild", " Build", "Start Build/Update"},
+        {"btnHelp", "  &Help", "Build/Update zip packages help content"}, {"btnClear", "  Clear", "Clear selections"},
+        {"btnExit", "  Ex&it", "Exit"}, {"btnFiles", "Select &files", "Select file(s) for zip package"},
+        {"btnRemove", "Rem&ove", "Remove selected entry"}, {"btnClear1", "  Clear", "Clear selections"},
+        {"btnExit1", "  Exit", "Exit"}, {"btnSelectSet", "Sele&ct backup set", "Select backup set for zip package"},
+        {"btnRemoveSet", "Remo&ve", "Remove selected entry"}, {"btnClear4", "  Clear", "Clear selections"},
+        {"btnExit4", "  Exit", "Exit"}, {"btnRemoveSea", "Re&move", "Remove selected entry"},
+        {"btnClear3", "  Clear", "Clear selections"}, {"btnExit3", "  Exit", "Exit"}, {"btnBrowse", "  Se&lect", ""},
+        {"btnBuild", " Build", "Start Build/Update"},
         {"btnSave", "&Save backup set", "Save selected backup set for later use"},
-        {"btnClear2", "  Cl&ear", "Clear selections"}, {"btnExit2", "  E&xit", "Exit"}};
+        {"btnClear2", "  Cl&ear", "Clear selections"}, {"btnExit2", "  E&xit", "Exit"},
+        {"lblText3", "Zip package comments:   "}, {"Label0", "Refreshing folder totals"}});
     // clang-format on
-    for (const QStringList& b : buttons) {
-        const QPushButton* control = child<QPushButton>(*wizard, b[0].toLatin1().constData());
-        EXPECT_EQ(QStringList({control->text(), control->toolTip()}), b.mid(1)) << b[0].toStdString();
-    }
-    for (const auto& [label, box] :
-         {std::pair{"lblText1", "Text1"}, {"lblText2", "Text2"}, {"lblText3", "Text3"}, {"lblText4", "Text4"}})
-        EXPECT_EQ(child<QLabel>(*wizard, label)->buddy(), child<QLineEdit>(*wizard, box)) << label;
-    EXPECT_EQ(child<QLabel>(*wizard, "lblText3")->text(), "Zip package comments:   ");
-    EXPECT_EQ(child<QLabel>(*wizard, "Label0")->text(), "Refreshing folder totals");
+    for (const char* box : {"Text1", "Text2", "Text3", "Text4"})
+        EXPECT_EQ(child<QLabel>(*wizard, QString("lbl") + box)->buddy(), child<QLineEdit>(*wizard, box)) << box;
     EXPECT_EQ(wizard->folderTree().data(wizard->folderTree().index(0, 0)).toString(), "Desktop");
 
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnHelp"), Qt::LeftButton);
+    press(*wizard, "btnHelp");
     ASSERT_TRUE(currentHelpBrowser());
     EXPECT_EQ(currentHelpBrowser()->source().fragment(), "143");
     currentHelpBrowser()->window()->close();
-}
 
-TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
-    auto wizard = open(BuildMode::Build);
-    toggle(*wizard, data + "A");
-    toggle(*wizard, data + "B"); // ticked while A may still be counted: B's row comes after A's
-    waitForCounts(*wizard);
-    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "A/ 1 5", "**Total** 3 15 bold", data + "B/ 2 10"}));
-
-    toggle(*wizard, data + "A");
-    waitForCounts(*wizard);
-    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({"**Total** 2 10 bold", data + "B/ 2 10"}));
-
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnClear"), Qt::LeftButton);
-    EXPECT_TRUE(shown(*wizard, "vbalGrid2").isEmpty());
-    EXPECT_TRUE(wizard->folderTree().tickedFolders().isEmpty());
-    toggle(*wizard, data + "B"); // ticking again after Clear adds the folder again
-    waitForCounts(*wizard);
-    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
-}
-
-TEST_F(WizardTest, GridsAndTheTreeTakeTheRoomOfTheWindowAndTheButtonsStandApart) {
-    auto wizard = open(BuildMode::Build);
+    // The grids and the tree take the room of the window, and the buttons stand apart.
     for (int tab = fKovra::BuildTab; tab >= fKovra::FoldersTab; --tab) {
         showTab(*wizard, tab);
         const QHeaderView* header = wizard->tabs()->currentWidget()->findChild<QTableView*>()->horizontalHeader();
@@ -196,107 +141,110 @@ TEST_F(WizardTest, GridsAndTheTreeTakeTheRoomOfTheWindowAndTheButtonsStandApart)
     EXPECT_GT(wizard->folderTreeView()->width(), tree.width());
 }
 
+TEST_F(WizardTest, TickingAddsAFolderRowAndUntickingRemovesOnlyThatRow) {
+    auto wizard = open(BuildMode::Build);
+    toggle(*wizard, data + "A", false);
+    toggle(*wizard, data + "B"); // ticked while A may still be counted: B's row comes after A's
+    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "A/ 1 5", "**Total** 3 15 bold", data + "B/ 2 10"}));
+    toggle(*wizard, data + "A");
+    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({"**Total** 2 10 bold", data + "B/ 2 10"}));
+
+    press(*wizard, "btnClear");
+    EXPECT_TRUE(shown(*wizard, "vbalGrid2").isEmpty());
+    EXPECT_TRUE(wizard->folderTree().tickedFolders().isEmpty());
+    toggle(*wizard, data + "B"); // ticking again after Clear adds the folder again
+    EXPECT_EQ(shown(*wizard, "vbalGrid2"), QStringList({data + "B/ 2 10", "**Total** 2 10 bold"}));
+}
+
 TEST_F(WizardTest, PickedFilesGetRowsAndRemoveTakesOutTheSelectedRowButNeverTheTotal) {
     auto wizard = open(BuildMode::Build);
     showTab(*wizard, fKovra::FilesTab);
     DialogHook::setNextAnswer(data + "A/one.txt\n" + data + "B/two.txt"); // the file dialog's choice
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnFiles"), Qt::LeftButton);
+    press(*wizard, "btnFiles");
     EXPECT_EQ(shown(*wizard, "vbalGrid3"),
               QStringList({data + "A/one.txt 1 5", data + "B/two.txt 1 7", "**Total** 2 12 bold"}));
     EXPECT_EQ(program.stored("Options00"), data + "B");
-
-    QTableView* grid = child<QTableView>(*wizard, "vbalGrid3");
-    QPushButton* remove = child<QPushButton>(*wizard, "btnRemove");
-    grid->selectRow(2);
-    QTest::mouseClick(remove, Qt::LeftButton);
+    child<QTableView>(*wizard, "vbalGrid3")->selectRow(2);
+    press(*wizard, "btnRemove");
     EXPECT_EQ(shown(*wizard, "vbalGrid3").size(), 3) << "the total stays";
-    grid->selectRow(0);
-    QTest::mouseClick(remove, Qt::LeftButton);
+    child<QTableView>(*wizard, "vbalGrid3")->selectRow(0);
+    press(*wizard, "btnRemove");
     EXPECT_EQ(shown(*wizard, "vbalGrid3"), QStringList({data + "B/two.txt 1 7", "**Total** 1 7 bold"}));
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnClear1"), Qt::LeftButton);
+    press(*wizard, "btnClear1");
     EXPECT_TRUE(shown(*wizard, "vbalGrid3").isEmpty());
 }
 
 TEST_F(WizardTest, ASearchRefusedByItsCheckRunsOnceTheReopenedDialogPassesItAndFillsTheGrid) {
-    unexpected.allow("fCount");  // the search's progress window, open while the search runs
-    unexpected.allow("fSearch"); // answered below by the mouse; the guard must not close it first
+    // The search's progress window, open while the search runs, and fSearch, answered below by the mouse.
+    unexpected.allowed.append({"fCount", "fSearch"});
     state.settings.SaveSettings(kSettingsSection, {{"SSOption3", "0"}, {"so4", "1234567"}, {"Drives", data}});
     auto wizard = open(BuildMode::Build);
     wizard->searchRunner().setDrives({data});
-    DialogHook::setNextAnswer("search"); // fSearch, left with Search and no criterion ticked
-    DialogHook::setNextAnswer("ok");     // fError: "Please enter search options."
-    QTimer fix;                          // fSearch again: the user ticks the text criterion and presses Search
+    // fSearch, left with Search and no criterion ticked; fError: "Please enter search options."
+    queue({"search", "ok"});
+    QTimer fix; // fSearch again: the user ticks the text criterion and presses Search
     QObject::connect(&fix, &QTimer::timeout, [&] {
         if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->objectName() == "fSearch") {
             child<QAbstractButton>(*modal, "SSOption3")->click();
-            QTest::mouseClick(child<QPushButton>(*modal, "btnStart"), Qt::LeftButton);
+            press(*modal, "btnStart");
         }
     });
     fix.start(10);
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnSearch"), Qt::LeftButton);
+    press(*wizard, "btnSearch");
     EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please enter search options."}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown(*wizard, "vbalGrid6").size() == 2; }));
     EXPECT_EQ(shown(*wizard, "vbalGrid6"), QStringList({data + "B/two.txt 1 7", "**Total** 1 7 bold"}));
-    const QAbstractItemModel* grid = child<QTableView>(*wizard, "vbalGrid6")->model();
-    EXPECT_EQ(grid->index(0, 4).data().toString(),
+    EXPECT_EQ(child<QTableView>(*wizard, "vbalGrid6")->model()->index(0, 4).data().toString(),
               QFileInfo(data + "B/two.txt").lastModified().toString("yyyy/MM/dd hh:mm:ss"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !wizard->searchRunner().progressWindow(); })) << "fCount goes at the end";
 }
 
-TEST_F(WizardTest, TheTargetFolderPickedGetsATrailingSlashAndIsStored) {
-    auto wizard = open(BuildMode::Build);
-    showTab(*wizard, fKovra::BuildTab);
-    DialogHook::setNextAnswer(data + "A");
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnBrowse"), Qt::LeftButton);
-    EXPECT_EQ(child<QLineEdit>(*wizard, "Text1")->text(), data + "A/");
-    EXPECT_EQ(program.stored("Options09"), data + "A/");
-    EXPECT_TRUE(leftAnswers().isEmpty());
-}
-
-TEST_F(WizardTest, ClosingStoresTheFileNameAndThePlacementAtTheDesignedSize) {
+TEST_F(WizardTest, TheTargetFolderGetsATrailingSlashAndClosingStoresItTheNameAndTheDesignedSize) {
     auto wizard = open(BuildMode::Build);
     wizard->resize(900, 700);
-    QLineEdit* name = child<QLineEdit>(*wizard, "Text2");
-    name->setText("Weekly.zip");
+    showTab(*wizard, fKovra::BuildTab);
+    DialogHook::setNextAnswer(data + "A");
+    press(*wizard, "btnBrowse");
+    EXPECT_EQ(child<QLineEdit>(*wizard, "Text1")->text(), data + "A/");
+    EXPECT_EQ(program.stored("Options09"), data + "A/");
+    expectAnswered();
+
+    child<QLineEdit>(*wizard, "Text2")->setText("Weekly.zip");
     QSignalSpy closed(wizard.get(), &fKovra::closed);
     showTab(*wizard, fKovra::FilesTab);
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnExit1"), Qt::LeftButton);
-    EXPECT_EQ(closed.size(), 1);
-    EXPECT_FALSE(wizard->isVisible());
+    press(*wizard, "btnExit1");
+    EXPECT_TRUE(closed.size() == 1 && !wizard->isVisible());
     EXPECT_EQ(program.stored("Options10"), "Weekly.zip");
-    const QStringList placement = program.stored("fKovra").split(',');
-    ASSERT_EQ(placement.size(), 4);
-    EXPECT_EQ(placement.mid(2), QStringList({"569", "396"}));
+    EXPECT_EQ(program.stored("fKovra").section(',', 2), "569,396") << "four fields: the place, then the size";
 }
 
 TEST_F(WizardTest, TheBuildGridSavedAsASetLoadsBackIntoTheSetsTab) {
     auto wizard = open(BuildMode::Build);
     toggle(*wizard, data + "B");
-    waitForCounts(*wizard);
     child<QLineEdit>(*wizard, "Text2")->setText("Weekly.zip");
     showTab(*wizard, fKovra::BuildTab);
     QLineEdit* comment = child<QLineEdit>(*wizard, "Text3");
     comment->clear();
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnSave"), Qt::LeftButton);
+    press(*wizard, "btnSave");
     EXPECT_EQ(DialogHook::shownMessages(), QStringList({"Please enter backup set comments first"}));
     EXPECT_EQ(wizard->focusWidget(), comment);
 
     QTest::keyClicks(comment, "Weekly things");
     DialogHook::setNextAnswer("ok"); // fBkSetSave: the offered name, Weekly.set
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnSave"), Qt::LeftButton);
+    press(*wizard, "btnSave");
     ASSERT_TRUE(QFileInfo::exists(program.app() + "/Sets/Weekly.set"));
 
     auto second = open(BuildMode::Build);
     showTab(*second, fKovra::SetsTab);
     DialogHook::setNextAnswer("Weekly.set"); // fBkSet picks it
-    QTest::mouseClick(child<QPushButton>(*second, "btnSelectSet"), Qt::LeftButton);
+    press(*second, "btnSelectSet");
     EXPECT_EQ(child<QLineEdit>(*second, "Text4")->text(), "Weekly things");
     // The folder is still being counted: Build and Save refuse rather than use a count of 0, and the build grid
     // takes the count when it comes, without another visit of the tab.
     showTab(*second, fKovra::BuildTab);
     for (const char* pressed : {"btnBuild", "btnSave"}) {
         DialogHook::setNextAnswer("ok");
-        QTest::mouseClick(child<QPushButton>(*second, pressed), Qt::LeftButton);
+        press(*second, pressed);
     }
     EXPECT_EQ(DialogHook::shownMessages().mid(1), QStringList(2, kCountsPendingMessage));
     EXPECT_EQ(shown(*second, "vbalGrid4").value(0), data + "B/ " + kCountingText + " " + kCountingText);
@@ -309,107 +257,69 @@ TEST_F(WizardTest, TheBuildGridSavedAsASetLoadsBackIntoTheSetsTab) {
 
 // The backup as a user makes it: Build in the main window, a folder ticked, the Build Zip tab, Build, the zip
 // settings confirmed, the result dialog; then Update, "Update Zip Package" and the same on the built package.
-class WizardFlowTest : public WizardTest {
-  protected:
-    void SetUp() override {
-        WizardTest::SetUp();
-        // The tree shows the home folder; the main window starts up in the test's application folder.
-        m_home = qgetenv("HOME");
-        m_varnholdHome = qgetenv("VARNHOLD_HOME");
-        qputenv("HOME", dataDir.path().toUtf8());
-        qputenv("VARNHOLD_HOME", program.app().toUtf8());
-    }
-    void TearDown() override {
-        qputenv("HOME", m_home);
-        qputenv("VARNHOLD_HOME", m_varnholdHome);
-        WizardTest::TearDown();
-    }
-    fKovra* wizardOf(fMain& main) {
-        fKovra* wizard = nullptr;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return (wizard = main.findChild<fKovra*>()) && wizard->isVisible(); }));
-        return wizard;
-    }
-    // Build on the last tab with the zip settings and the result dialog answered; waits for the result.
-    BuildResult buildOn(fKovra& wizard) {
-        showTab(wizard, fKovra::BuildTab);
-        QSignalSpy ended(&wizard, &fKovra::buildEnded);
-        DialogHook::setNextAnswer("ok"); // fZipSet
-        DialogHook::setNextAnswer("ok"); // fZipOK
-        QTest::mouseClick(child<QPushButton>(wizard, "btnBuild"), Qt::LeftButton);
-        EXPECT_TRUE(ended.size() == 1 || ended.wait(20000));
-        EXPECT_TRUE(wizard.isVisible()) << "the wizard is back after the build";
-        return ended.isEmpty() ? BuildResult{} : ended.first().first().value<BuildResult>();
-    }
-
-  private:
-    QByteArray m_home;
-    QByteArray m_varnholdHome;
-};
-
-TEST_F(WizardFlowTest, BuildFromTheMainWindowThenUpdateTheBuiltPackage) {
+TEST_F(WizardTest, BuildFromTheMainWindowThenUpdateTheBuiltPackage) {
+    // The tree shows the home folder; the main window starts up in the test's application folder.
+    const QByteArray home = qgetenv("HOME"), varnholdHome = qgetenv("VARNHOLD_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", home);
+        qputenv("VARNHOLD_HOME", varnholdHome);
+    });
+    qputenv("HOME", dataDir.path().toUtf8());
+    qputenv("VARNHOLD_HOME", program.app().toUtf8());
     fMain main(state);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     const QString target = program.app() + "/Zips/Backup.zip";
+    const auto shows = [&] { return std::pair(main.currentPackage(), main.entryModel().rowCount()); };
+    QSignalSpy closed(&main, &fMain::wizardClosed);
+    fKovra* wizard = nullptr;
+    const auto opened = [&] {
+        return QTest::qWaitFor([&] { return (wizard = main.findChild<fKovra*>()) && wizard->isVisible(); });
+    };
 
-    QTest::mouseClick(child<QPushButton>(main, "btnBuild"), Qt::LeftButton);
-    fKovra* wizard = wizardOf(main);
-    ASSERT_TRUE(wizard);
+    press(main, "btnBuild");
+    ASSERT_TRUE(opened());
     EXPECT_EQ(wizard->mode(), BuildMode::Build);
     toggle(*wizard, data + "B");
-    waitForCounts(*wizard);
     showTab(*wizard, fKovra::BuildTab);
     QLineEdit* name = child<QLineEdit>(*wizard, "Text2");
     name->clear();
     QTest::keyClicks(name, "Backup.zip");
     EXPECT_EQ(child<QLineEdit>(*wizard, "Text1")->text(), program.app() + "/Zips/");
-
-    const BuildResult built = buildOn(*wizard);
-    ASSERT_TRUE(built.ok()) << built.message.toStdString();
-    EXPECT_EQ(built.heading, " Build Completed!");
-    expectUnzipAccepts(target);
+    ASSERT_NO_FATAL_FAILURE(buildOn(*wizard, " Build Completed!"));
+    expectPeersAccept(target);
     EXPECT_EQ(storedNames(target), QStringList({(data + "B/sub/three.doc").mid(1), (data + "B/two.txt").mid(1)}));
     EXPECT_TRUE(leftAnswers().isEmpty());
-
     // Closing the wizard leaves the main window showing the new package.
-    QSignalSpy closed(&main, &fMain::wizardClosed);
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnExit2"), Qt::LeftButton);
+    press(*wizard, "btnExit2");
     ASSERT_TRUE(closed.size() == 1 || closed.wait());
-    EXPECT_EQ(main.currentPackage(), target);
-    EXPECT_EQ(main.entryModel().rowCount(), 2);
+    EXPECT_EQ(shows(), std::pair(target, 2));
 
     // Update: the checks pass, the "Quick" menu offers "Update Zip Package".
     writeFile(data + "A/new.txt", "new file");
-    QTest::mouseClick(child<QPushButton>(main, "btnUpdate"), Qt::LeftButton);
+    press(main, "btnUpdate");
     QMenu* quick = child<QMenu>(main, "mnuQuicks");
     ASSERT_TRUE(QTest::qWaitFor([&] { return quick->isVisible(); }));
     child<QAction>(main, "mnuQuick1")->trigger();
     quick->hide();
-    wizard = wizardOf(main);
-    ASSERT_TRUE(wizard);
+    ASSERT_TRUE(opened());
     EXPECT_EQ(wizard->mode(), BuildMode::Update);
     EXPECT_EQ(main.entryModel().rowCount(), 0) << "the grid is cleared while the wizard updates the package";
     toggle(*wizard, data + "A");
-    waitForCounts(*wizard);
-    const BuildResult updated = buildOn(*wizard);
-    ASSERT_TRUE(updated.ok()) << updated.message.toStdString();
-    EXPECT_EQ(updated.heading, " Update Completed!");
-    QTest::mouseClick(child<QPushButton>(*wizard, "btnExit2"), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(buildOn(*wizard, " Update Completed!"));
+    press(*wizard, "btnExit2");
     ASSERT_TRUE(closed.size() == 2 || closed.wait());
-
-    expectUnzipAccepts(target);
+    expectPeersAccept(target);
     EXPECT_TRUE(storedNames(target).contains((data + "A/new.txt").mid(1)));
-    EXPECT_EQ(main.currentPackage(), target);
-    EXPECT_EQ(main.entryModel().rowCount(), 4) << "the main window shows the updated package";
+    EXPECT_EQ(shows(), std::pair(target, 4)) << "the main window shows the updated package";
 
     // Build, then Escape without building: the package shown before comes back.
-    QTest::mouseClick(child<QPushButton>(main, "btnBuild"), Qt::LeftButton);
-    ASSERT_TRUE((wizard = wizardOf(main)));
+    press(main, "btnBuild");
+    ASSERT_TRUE(opened());
     QTest::keyClick(wizard->folderTreeView(), Qt::Key_Escape);
     ASSERT_TRUE(closed.size() == 3 || closed.wait());
-    EXPECT_EQ(main.currentPackage(), target);
-    EXPECT_EQ(main.entryModel().rowCount(), 4);
-    EXPECT_TRUE(unexpected.seen().isEmpty()) << unexpected.seen().join(", ").toStdString();
+    EXPECT_EQ(shows(), std::pair(target, 4));
+    EXPECT_TRUE(unexpected.seen.isEmpty()) << unexpected.seen.join(", ").toStdString();
 }
 
 } // namespace

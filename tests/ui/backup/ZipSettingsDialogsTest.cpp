@@ -8,39 +8,11 @@
 #include "backup/ui/fZipSet.h"
 #include "tools/ExtractRequest.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QDesktopServices>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-#include <QTextBrowser>
-#include <QToolButton>
-#include <QUrl>
-
 using namespace buildui;
-using testsupport::writeFile;
 
 namespace {
 
-// Whether each named check box or radio button is ticked.
-void expectTicks(const QWidget& w, std::initializer_list<std::pair<const char*, bool>> ticks) {
-    for (const auto& [name, ticked] : ticks)
-        EXPECT_EQ(child<QAbstractButton>(w, name)->isChecked(), ticked) << name;
-}
-
-class ZipSetTest : public HookedTest {
-  protected:
-    Program program;
-    AppState& state = *program.state;
-    static QRadioButton* option(const QWidget& d, const QString& name) {
-        return child<QRadioButton>(d, name.toLatin1().constData());
-    }
-};
+using ZipSetTest = HookedTest;
 
 TEST_F(ZipSetTest, ANewBuildOpensWithTheDefaultsAndTheTarget) {
     fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "*Comment*",
@@ -49,29 +21,24 @@ TEST_F(ZipSetTest, ANewBuildOpensWithTheDefaultsAndTheTarget) {
     // First use: Normal, Add/Replace (the only choice for a new package), no reset, hidden empty password.
     EXPECT_EQ(child<QPlainTextEdit>(dialog, "Text0")->textCursor().selectedText(), "")
         << "the comment opens unselected, so a key typed cannot replace it";
-    expectTicks(
-        dialog,
-        {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSCheck6", true}, {"SSOption3", true}});
-    EXPECT_FALSE(option(dialog, "SSOption2_1")->isEnabled());
-    EXPECT_FALSE(option(dialog, "SSOption2_2")->isEnabled());
-    auto* password = child<QLineEdit>(dialog, "Text5");
-    EXPECT_EQ(password->text(), "");
-    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    expectTicks(dialog, {{"SSOption1_2", true}, {"SSOption2_0", true}, {"SSCheck1", false}, {"SSOption3", true}});
+    expectTicks(dialog, {{"SSCheck6", true}});
+    for (const char* off : {"SSOption2_1", "SSOption2_2"})
+        EXPECT_FALSE(child<QWidget>(dialog, off)->isEnabled()) << off;
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->text(), "");
+    EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Password);
 }
 
 TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
-    state.settings.SaveSettings(kSettingsSection, {{"Options01", "1"},
-                                                   {"Options02", "2"},
-                                                   {"Options05", "-1"},
-                                                   {"Optionse3", "0"},
-                                                   {"Optionse4", "s3cret"},
-                                                   {"Spanning", "2915288"}});
+    state.settings.SaveSettings(kSettingsSection, {{"Options01", "1"}, {"Options02", "2"}, {"Options05", "-1"}});
+    state.settings.SaveSettings(kSettingsSection,
+                                {{"Optionse3", "0"}, {"Optionse4", "s3cret"}, {"Spanning", "2915288"}});
     fZipSet dialog(ZipSettings::load(state), BuildMode::Build, {});
-    expectTicks(dialog, {{"SSOption1_0", true}, {"SSOption2_0", true}, {"SSCheck1", true}});
-    EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->text(), "s3cret");
+    // The spanning buttons are not set from the store.
+    expectTicks(dialog, {{"SSOption1_0", true}, {"SSOption2_0", true}, {"SSCheck1", true}, {"SSOption3", true}});
+    EXPECT_EQ(QStringList({child<QLineEdit>(dialog, "Text5")->text(), child<QLineEdit>(dialog, "Text1")->text()}),
+              QStringList({"s3cret", "2915288"}));
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Normal);
-    EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), "2915288");
-    EXPECT_TRUE(option(dialog, "SSOption3")->isChecked()) << "the spanning buttons are not set from the store";
     child<QCheckBox>(dialog, "SSCheck6")->setChecked(true);
     EXPECT_EQ(child<QLineEdit>(dialog, "Text5")->echoMode(), QLineEdit::Password);
     dialog.reject();
@@ -82,46 +49,39 @@ TEST_F(ZipSetTest, StoredSettingsAreLoadedAndABuildAlwaysOpensWithAddReplace) {
 }
 
 TEST_F(ZipSetTest, AnUpdateOffersOnlyNoSpanningAndOpensAddReplaceAsUpdate) {
-    for (const auto& [storedCode, shown] : {std::pair{"1", "3"}, std::pair{"2", "2"}, std::pair{"3", "3"}}) {
+    for (const auto& [storedCode, shown, button] :
+         {std::tuple{"1", "3", "SSOption2_2"}, std::tuple{"2", "2", "SSOption2_1"},
+          std::tuple{"3", "3", "SSOption2_2"}}) {
         state.settings.SaveSettings(kSettingsSection, {{"Options02", storedCode}, {"Spanning", "1457664"}});
         fZipSet dialog(ZipSettings::load(state), BuildMode::Update, "old comment", "/data/Zips/Open.zip");
-        EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), "/data/Zips/Open.zip");
+        expectTexts(dialog, {{"Label1", "/data/Zips/Open.zip"}});
         EXPECT_EQ(child<QPushButton>(dialog, "btnBuild")->text(), "Update");
-        EXPECT_TRUE(option(dialog, QStringLiteral("SSOption2_%1").arg(QString(shown).toInt() - 1))->isChecked())
-            << storedCode;
-        EXPECT_TRUE(option(dialog, "SSOption2_1")->isEnabled());
+        expectTicks(dialog, {{button, true}});
+        EXPECT_TRUE(child<QWidget>(dialog, "SSOption2_1")->isEnabled());
         for (const char* off : {"btnOptions", "SSOption4", "SSOption5", "Text1"})
             EXPECT_FALSE(child<QWidget>(dialog, off)->isEnabled()) << off;
 
         // Whatever is selected, an update does not span, and the stored size stays for the next build.
-        option(dialog, "SSOption5")->setChecked(true);
+        setTicks(dialog, {{"SSOption5", true}});
         child<QPushButton>(dialog, "btnBuild")->click();
-        EXPECT_TRUE(dialog.confirmed());
-        EXPECT_TRUE(dialog.noSpanning() && !dialog.automaticSpanning() && !dialog.customSpanning());
-        EXPECT_EQ(dialog.customSize(), "");
-        EXPECT_EQ(dialog.spanSize(), -1);
+        EXPECT_TRUE(dialog.confirmed() && dialog.noSpanning() && !dialog.automaticSpanning() &&
+                    !dialog.customSpanning());
+        EXPECT_EQ(std::pair(dialog.customSize(), dialog.spanSize()), std::pair(QString(), qint64(-1)));
         dialog.settings().store(state);
-        EXPECT_EQ(program.stored("Spanning"), "1457664");
-        EXPECT_EQ(program.stored("Options02"), shown);
-        EXPECT_EQ(dialog.comment(), "old comment");
+        EXPECT_EQ(QStringList({program.stored("Spanning"), program.stored("Options02"), dialog.comment()}),
+                  QStringList({"1457664", shown, "old comment"}));
     }
 }
 
 TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
     fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "*Comment*");
     dialog.show();
-    option(dialog, "SSOption1_3")->setChecked(true);
-    child<QCheckBox>(dialog, "SSCheck1")->setChecked(true);
-    child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
-    child<QLineEdit>(dialog, "Text5")->setText("pass word");
-    child<QLineEdit>(dialog, "txtConfirm")->setText("pass word");
-    child<QPlainTextEdit>(dialog, "Text0")->setPlainText("Photos\nsecond line");
-    option(dialog, "SSOption5")->setChecked(true);
-    child<QLineEdit>(dialog, "Text1")->setText("1000000");
+    setTicks(dialog, {{"SSOption1_3", true}, {"SSCheck1", true}, {"SSCheck6", false}, {"SSOption5", true}});
+    setTexts(
+        dialog,
+        {{"Text5", "pass word"}, {"txtConfirm", "pass word"}, {"Text0", "Photos\nsecond line"}, {"Text1", "1000000"}});
     child<QPushButton>(dialog, "btnBuild")->click();
-
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_TRUE(dialog.result() == QDialog::Accepted && dialog.confirmed());
+    EXPECT_TRUE(!dialog.isVisible() && dialog.result() == QDialog::Accepted && dialog.confirmed());
     dialog.settings().store(state);
     for (const auto& [option, key, value] :
          {std::tuple{Option::CompressionMethod, "Options01", "4"}, std::tuple{Option::UpdateOption, "Options02", "1"},
@@ -131,8 +91,8 @@ TEST_F(ZipSetTest, BuildHandsBackEveryChoiceAndItsSettingsStoreUnderTheirKeys) {
         EXPECT_EQ(program.stored(key), value) << key;
         EXPECT_EQ(state.text(option), value) << key << " is the shared value too";
     }
-    EXPECT_EQ(program.stored("Spanning"), "1000000");
-    EXPECT_EQ(dialog.comment(), "Photos\nsecond line");
+    EXPECT_EQ(QStringList({program.stored("Spanning"), dialog.comment()}),
+              QStringList({"1000000", "Photos\nsecond line"}));
     EXPECT_TRUE(!dialog.noSpanning() && !dialog.automaticSpanning() && dialog.customSpanning());
     EXPECT_EQ(dialog.spanSize(), 1000000);
 }
@@ -141,29 +101,18 @@ TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
     for (const bool closeBox : {false, true}) {
         fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "typed");
         dialog.show();
-        option(dialog, closeBox ? "SSOption1_1" : "SSOption1_3")->setChecked(true);
-        child<QLineEdit>(dialog, "Text5")->setText("kept");
-        child<QLineEdit>(dialog, "Text1")->setText("728822");
-        child<QPlainTextEdit>(dialog, "Text0")->setPlainText("changed");
+        setTicks(dialog, {{closeBox ? "SSOption1_1" : "SSOption1_3", true}});
+        setTexts(dialog, {{"Text5", "kept"}, {"Text1", "728822"}, {"Text0", "changed"}});
         if (closeBox)
             dialog.close();
         else
             child<QPushButton>(dialog, "btnExit")->click();
         EXPECT_TRUE(dialog.result() == QDialog::Rejected && !dialog.confirmed());
         dialog.settings().store(state);
-        EXPECT_EQ(program.stored("Options01"), closeBox ? "2" : "4");
-        EXPECT_EQ(program.stored("Optionse4"), "kept");
-        EXPECT_EQ(program.stored("Spanning"), "728822");
+        EXPECT_EQ(QStringList({program.stored("Options01"), program.stored("Optionse4"), program.stored("Spanning")}),
+                  QStringList({closeBox ? "2" : "4", "kept", "728822"}));
         EXPECT_EQ(dialog.comment(), "changed") << "the comment comes back after a cancel as well";
     }
-    // Queued test answers take the same two ways (a password left unconfirmed above would stop the first).
-    state.saveText(Option::ZipPassword, {});
-    DialogHook::setNextAnswer("ok");
-    EXPECT_EQ(fZipSet(ZipSettings::load(state), BuildMode::Build, {}).exec(), QDialog::Accepted);
-    DialogHook::setNextAnswer("cancel");
-    fZipSet cancelled(ZipSettings::load(state), BuildMode::Build, {});
-    EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
-    EXPECT_FALSE(cancelled.confirmed());
 }
 
 TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuiltWith) {
@@ -174,11 +123,10 @@ TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuil
 
     fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "c");
     dialog.show();
-    auto* confirm = child<QLineEdit>(dialog, "txtConfirm");
     for (const auto& [typedAgain, builds] :
          {std::pair{"", false}, std::pair{"/home/me/Extract", false}, std::pair{"/home/me/Extract/", true}}) {
         if (!builds) DialogHook::setNextAnswer("ok");
-        confirm->setText(typedAgain);
+        setTexts(dialog, {{"txtConfirm", typedAgain}});
         child<QPushButton>(dialog, "btnBuild")->click();
         EXPECT_EQ(dialog.confirmed(), builds) << typedAgain;
     }
@@ -189,7 +137,7 @@ TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuil
     fZipSet next(ZipSettings::load(state), BuildMode::Build, "c");
     next.show();
     EXPECT_FALSE(child<QLineEdit>(next, "txtConfirm")->isVisible());
-    child<QLineEdit>(next, "Text5")->setText("new");
+    setTexts(next, {{"Text5", "new"}});
     EXPECT_TRUE(child<QLineEdit>(next, "txtConfirm")->isVisible());
 }
 
@@ -215,15 +163,12 @@ TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
     EXPECT_TRUE(menu->isVisible());
     EXPECT_EQ(menu->pos(), button->mapToGlobal(QPoint(button->width(), 0)));
     menu->hide();
-
-    auto* size = child<QLineEdit>(dialog, "Text1");
-    for (const auto& [name, bytes] :
-         {std::pair{"mnu720", "728822"}, std::pair{"mnu144", "1457664"}, std::pair{"mnu288", "2915288"}}) {
+    // Exit only closes the menu.
+    for (const auto& [name, bytes] : {std::pair{"mnu720", "728822"}, std::pair{"mnu144", "1457664"},
+                                      std::pair{"mnu288", "2915288"}, std::pair{"mnuExit", "2915288"}}) {
         child<QAction>(*menu, name)->trigger();
-        EXPECT_EQ(size->text(), bytes) << name;
+        EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), bytes) << name;
     }
-    child<QAction>(*menu, "mnuExit")->trigger();
-    EXPECT_EQ(size->text(), "2915288") << "Exit only closes the menu";
 }
 
 TEST_F(ZipSetTest, TheSizeBoxKeepsOnly32BitNumbers) {
@@ -248,10 +193,9 @@ TEST_F(ZipSetTest, HelpOpensTheTopicOfTheMode) {
         fZipSet dialog(ZipSettings::load(state), mode, {}, "/data/Zips/Open.zip");
         dialog.show();
         child<QPushButton>(dialog, "btnHelp")->click();
-        QTextBrowser* browser = currentHelpBrowser();
-        ASSERT_NE(browser, nullptr);
-        EXPECT_EQ(browser->source().fragment(), topic) << "the help page has a section for the topic";
-        delete browser->window();
+        ASSERT_NE(currentHelpBrowser(), nullptr);
+        EXPECT_EQ(currentHelpBrowser()->source().fragment(), topic) << "the help page has a section for the topic";
+        delete currentHelpBrowser()->window();
     }
 }
 
@@ -261,26 +205,23 @@ TEST_F(ZipSetTest, ThePasswordDialogShowsTheStoredPasswordAndOKHandsItBack) {
     state.settings.SaveSetting(kSettingsSection, "Optionse4", "zip pw");
     fPassword dialog(state);
     auto* box = child<QLineEdit>(dialog, "Text2");
-    EXPECT_EQ(box->text(), "zip pw");
-    EXPECT_EQ(box->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(std::pair(box->text(), box->echoMode()), std::pair(QString("zip pw"), QLineEdit::Password));
 
     // Unticking Hide shows the characters and gives the box the focus back; an empty password is accepted.
     child<QPushButton>(dialog, "cmdOK")->setFocus();
-    child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
+    setTicks(dialog, {{"SSCheck6", false}});
     EXPECT_EQ(box->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(dialog.focusWidget(), box);
     box->clear();
     dialog.show();
     child<QPushButton>(dialog, "cmdOK")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.settings().text, "");
-    EXPECT_FALSE(dialog.settings().hidden);
+    EXPECT_EQ(std::pair(dialog.settings().text, dialog.settings().hidden), std::pair(QString(), false));
     EXPECT_EQ(program.stored("Optionse4"), "zip pw") << "the dialog itself stores nothing";
     dialog.settings().store(state, PasswordSource::Extraction);
-    EXPECT_EQ(program.stored("Optionse4"), "");
-    EXPECT_EQ(program.stored("Optionse3"), "0");
-    EXPECT_EQ(state.text(Option::ZipPassword), "") << "the program-wide password";
-
+    // The store, and the program-wide password.
+    EXPECT_EQ(QStringList({program.stored("Optionse4"), program.stored("Optionse3"), state.text(Option::ZipPassword)}),
+              QStringList({"", "0", ""}));
     fPassword shown(state);
     EXPECT_EQ(child<QLineEdit>(shown, "Text2")->echoMode(), QLineEdit::Normal) << "the stored show setting";
 }
@@ -289,12 +230,11 @@ TEST_F(ZipSetTest, CancellingThePasswordDialogChangesNothing) {
     state.settings.SaveSettings(kSettingsSection, {{"Optionse4", "old"}, {"Optionse3", "-1"}});
     fPassword dialog(state);
     dialog.show();
-    child<QLineEdit>(dialog, "Text2")->setText("new");
-    child<QCheckBox>(dialog, "SSCheck6")->setChecked(false);
+    setTexts(dialog, {{"Text2", "new"}});
+    setTicks(dialog, {{"SSCheck6", false}});
     child<QPushButton>(dialog, "btnExit")->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(program.stored("Optionse4"), "old");
-    EXPECT_EQ(program.stored("Optionse3"), "-1");
+    EXPECT_EQ(QStringList({program.stored("Optionse4"), program.stored("Optionse3")}), QStringList({"old", "-1"}));
     DialogHook::setNextAnswer("ok");
     EXPECT_TRUE(fPassword::ask(state));
     DialogHook::setNextAnswer("cancel");
@@ -324,26 +264,22 @@ BuildResult completed(const QString& package) {
 }
 
 TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
-    testsupport::TempDir dir;
+    TempDir dir;
     const QString package = dir.file("Zips/Backup.zip");
-    {
-        fZipOK dialog(completed(package), dir.path());
-        EXPECT_EQ(child<QLabel>(dialog, "Label3")->text(), "0") << "a package that was not written";
-    }
+    EXPECT_EQ(child<QLabel>(fZipOK(completed(package), dir.path()), "Label3")->text(), "0")
+        << "a package that was not written";
     writeFile(package, QByteArray(4321, 'x'));
     fZipOK dialog(completed(package), dir.path());
-    for (const auto& [label, text] : {std::pair<const char*, QString>{"Label0", " Build Completed!"},
-                                      {"Label2", package},
-                                      {"Label5", "1,234"},
-                                      {"Label4", "9,876,543"},
-                                      {"Label3", "4,321"},
-                                      {"Label1", "Number of locked files bypassed = 2"}})
-        EXPECT_EQ(child<QLabel>(dialog, label)->text(), text) << label;
+    expectTexts(dialog, {{"Label0", " Build Completed!"},
+                         {"Label2", package},
+                         {"Label5", "1,234"},
+                         {"Label4", "9,876,543"},
+                         {"Label3", "4,321"},
+                         {"Label1", "Number of locked files bypassed = 2"}});
     EXPECT_TRUE(child<QLabel>(dialog, "Label6")->isHidden()) << "no updated-files line for a new package";
 
     // Files left out for other reasons and files that changed while read get a line each, only when there are any.
-    EXPECT_EQ(dialog.findChild<QLabel*>("LabelLeftOut"), nullptr);
-    EXPECT_EQ(dialog.findChild<QLabel*>("LabelChanged"), nullptr);
+    EXPECT_FALSE(dialog.findChild<QLabel*>("LabelLeftOut") || dialog.findChild<QLabel*>("LabelChanged"));
 
     // An update names the package with its prefix, and the package itself is measured.
     BuildResult update = completed(package);
@@ -353,16 +289,15 @@ TEST(ZipOK, ShowsTheBuildsTextsAndThePackageSizeOnDisk) {
     update.changedLine = "Number of files changed during the backup = 1";
     fZipOK updated(update, dir.path());
     EXPECT_FALSE(child<QLabel>(updated, "Label6")->isHidden());
-    for (const auto& [label, text] : {std::pair<const char*, QString>{"Label2", "Zip Package Updated: " + package},
-                                      {"Label6", "Number of files updated: 1,232"},
-                                      {"Label3", "4,321"},
-                                      {"LabelLeftOut", "Number of files left out = 3"},
-                                      {"LabelChanged", "Number of files changed during the backup = 1"}})
-        EXPECT_EQ(child<QLabel>(updated, label)->text(), text) << label;
+    expectTexts(updated, {{"Label2", "Zip Package Updated: " + package},
+                          {"Label6", "Number of files updated: 1,232"},
+                          {"Label3", "4,321"},
+                          {"LabelLeftOut", "Number of files left out = 3"},
+                          {"LabelChanged", "Number of files changed during the backup = 1"}});
 }
 
 TEST(ZipOK, ViewOpensTheLockedListOnlyWhenItExists) {
-    testsupport::TempDir dir;
+    TempDir dir;
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler("file", &recorder, "open");
     fZipOK dialog(completed(dir.file("Zips/Backup.zip")), dir.path());
