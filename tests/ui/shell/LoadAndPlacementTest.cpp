@@ -6,15 +6,12 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
 #include <QTextDocument>
-#include <algorithm>
 
 using namespace maintest;
-using namespace testsupport;
 
 namespace {
 
@@ -74,25 +71,25 @@ TEST_F(LoadStep, AnUnreadableSettingsFileAndALinkedTempAreShownAtTheStart) {
 // Before a package opens: nothing sorted, the favourites 1 to 9 hidden, the commands not built yet greyed out.
 TEST_F(LoadStep, AFreshWindowGreysOutWhatIsNotBuiltYet) {
     fMain& w = makeWindow();
-    EXPECT_EQ(std::make_tuple(w.grid()->model()->columnCount(), w.grid()->horizontalHeader()->sortIndicatorSection()),
-              std::make_tuple(7, -1));
+    EXPECT_EQ(std::make_tuple(w.grid()->model()->columnCount(), sortMark().first), std::make_tuple(7, -1));
     for (int i = 1; i <= 9; ++i)
         EXPECT_FALSE(item(QString("mnufav%1").arg(i))->isVisible()) << i;
-    for (const char* name :
-         {"btnOpen", "btnBuild", "btnUpdate", "btnRecent", "btnFind", "btnOptions", "btnHelp", "btnClose", "btnExit"})
-        EXPECT_TRUE(button(name)->isEnabled()) << name;
-    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
-                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
-        EXPECT_FALSE(item(name)->isEnabled()) << name;
-        // The tooltip tells why; a menu shows its items' tooltips only when asked to.
-        const auto shown = [](QObject* o) {
-            return !qobject_cast<QMenu*>(o) || qobject_cast<QMenu*>(o)->toolTipsVisible();
-        };
-        EXPECT_TRUE(std::ranges::all_of(item(name)->associatedObjects(), shown)) << name;
-    }
-    for (const char* name :
-         {"mnuOpt3", "mnuOpt4", "mnuOpt9", "mnuQuick1", "mnuZip4", "mnuHelp1", "mnuHelp4", "mnufav10"})
-        EXPECT_TRUE(item(name)->isEnabled()) << name;
+    // Buttons and menu items alike; a greyed-out item's tooltip tells why, and a menu shows its items' tooltips
+    // only when asked to.
+    const auto tipShown = [](QObject* o) {
+        return !qobject_cast<QMenu*>(o) || qobject_cast<QMenu*>(o)->toolTipsVisible();
+    };
+    for (const auto& [names, enabled] :
+         {std::pair{"btnOpen btnBuild btnUpdate btnRecent btnFind btnOptions btnHelp btnClose btnExit mnuOpt3 mnuOpt4 "
+                    "mnuOpt9 mnuQuick1 mnuZip4 mnuHelp1 mnuHelp4 mnufav10",
+                    true},
+          std::pair{
+              "mnuOpt1 mnuOpt2 mnuOpt5 mnuOpt6 mnuOpt7 mnuOpt8 mnuZip1 mnuZip2 mnuZip3 mnuHelp2 mnuHelp3 mnuQuick2",
+              false}})
+        for (const QString& name : QString(names).split(' '))
+            EXPECT_TRUE(child<QObject>(w, name)->property("enabled").toBool() == enabled &&
+                        (enabled || std::ranges::all_of(item(name)->associatedObjects(), tipShown)))
+                << name.toStdString();
 }
 
 TEST_F(LoadStep, MenuButtonsPopTheirMenusBelowThemselvesAndHelpContentsOpensTheHelp) {
@@ -160,12 +157,23 @@ TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
     EXPECT_LE(placement->height, QGuiApplication::primaryScreen()->availableGeometry().height());
 }
 
-TEST_F(Placement, StoredPlacementIsRestoredAndBadTextIgnored) {
+TEST_F(Placement, StoredPlacementIsRestoredAndKeptWhileMaximisedOrMinimised) {
     state->settings.SaveSetting(kSettingsSection, "fMain", "30,40,700,500");
     const fMain& restored = makeWindow();
     EXPECT_EQ(QRect(restored.pos(), restored.size()), QRect(30, 40, 700, 500));
-    window.reset();
+    // A window that closes maximised or minimised stores its last normal placement.
+    for (const Qt::WindowState shownAs : {Qt::WindowMaximized, Qt::WindowMinimized}) {
+        fMain& w = makeWindow();
+        w.show();
+        w.setWindowState(shownAs);
+        QApplication::processEvents();
+        ASSERT_TRUE(w.windowState().testFlag(shownAs));
+        w.close();
+        EXPECT_EQ(stored("fMain"), "30,40,700,500") << int(shownAs);
+    }
+}
 
+TEST_F(Placement, BadPlacementTextIsIgnoredAndNotOverwrittenBeforeTheClose) {
     // A text that is no placement leaves the designed size and is not taken as "nothing stored" (no centring).
     AppState fresh(state->settings.AppName() + "_fresh");
     const QSize designed = fMain(fresh).size();
@@ -187,23 +195,8 @@ TEST_F(Placement, ATooSmallWindowIsWidenedBeforeItsPlacementIsStored) {
     // Exit closes the window like the title bar does.
     QTest::mouseClick(button("btnExit"), Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
-    const auto placement = stored("fMain").split(',');
-    ASSERT_EQ(placement.size(), 4);
-    EXPECT_EQ(std::make_tuple(placement[2].toInt(), placement[3].toInt()),
-              std::make_tuple(qMax(width, fMain::kMinimumWidth), fMain::kMinimumHeight));
-}
-
-TEST_F(Placement, MaximisedOrMinimisedWindowKeepsTheLastNormalPlacement) {
-    state->settings.SaveSetting(kSettingsSection, "fMain", "11,22,700,500");
-    for (const Qt::WindowState shownAs : {Qt::WindowMaximized, Qt::WindowMinimized}) {
-        fMain& w = makeWindow();
-        w.show();
-        w.setWindowState(shownAs);
-        QApplication::processEvents();
-        ASSERT_TRUE(w.windowState().testFlag(shownAs));
-        w.close();
-        EXPECT_EQ(stored("fMain"), "11,22,700,500") << int(shownAs);
-    }
+    EXPECT_EQ(stored("fMain").section(',', 2),
+              QString("%1,%2").arg(qMax(width, fMain::kMinimumWidth)).arg(fMain::kMinimumHeight));
 }
 
 } // namespace

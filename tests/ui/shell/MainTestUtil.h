@@ -9,23 +9,16 @@
 #include "viewer/EntryTableModel.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <gtest/gtest.h>
-#include <memory>
-#include <stdexcept>
 
 namespace maintest {
 
-using testsupport::child;
-
-using testsupport::kRowsEntries;
-using testsupport::makeZip;
+using namespace testsupport;
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -55,7 +48,7 @@ class MainWindowTest : public ::testing::Test {
     /// A package in a folder of its own (not the application folder, which start-up works in). Each distinct
     /// content is written by Python once per test run and copied after that: starting Python is slow.
     QString package(const QString& name, const QString& entries = kRowsEntries, const QString& comment = {}) {
-        static testsupport::TempDir made;
+        static TempDir made;
         static QHash<QString, QString> byContent;
         const QString content = entries + QChar(0) + comment;
         QString source = byContent.value(content);
@@ -87,13 +80,18 @@ class MainWindowTest : public ::testing::Test {
             out << row.folderPath + row.name;
         return out;
     }
+    int rowOf(const QString& fullName) const { return int(fullNames().indexOf(fullName)); }
+    /// The header's sort mark: its section and direction.
+    std::pair<int, Qt::SortOrder> sortMark() const {
+        const QHeaderView* header = window->grid()->horizontalHeader();
+        return {header->sortIndicatorSection(), header->sortIndicatorOrder()};
+    }
 
     QAction* item(const QString& name) const { return child<QAction>(*window, name); }
     QMenu* menu(const QString& name) const { return child<QMenu>(*window, name); }
     QPushButton* button(const QString& name) const { return child<QPushButton>(*window, name); }
 
-    testsupport::TempDir app;
-    testsupport::TempDir packages;
+    TempDir app, packages;
     std::unique_ptr<AppState> state;
     std::unique_ptr<fMain> window;
 
