@@ -174,7 +174,7 @@ TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
 
 using Favorites = OpenPackage;
 
-TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
+TEST_F(Favorites, OpenedPackagesBecomeTheItemsOpenFromThemAndAMissingOneOnlySaysSo) {
     const QString first = package("first.zip"), second = package("R&D.zip");
     fMain& w = makeWindow();
     ASSERT_TRUE(w.openPackage(first) && w.openPackage(second));
@@ -192,6 +192,19 @@ TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
     EXPECT_EQ(std::make_tuple(w.currentPackage(), w.statusText()),
               std::make_tuple(second, QString("  (R&D.zip)  Files = 6  Bytes = 1,029  Comments = ")));
 
+    // A missing file only changes the status line: the list is not reordered, and no message shows.
+    ASSERT_TRUE(QFile::remove(first));
+    item("mnufav2")->trigger();
+    EXPECT_EQ(
+        std::make_tuple(w.statusText(), w.currentPackage(), w.grid()->model()->rowCount(),
+                        w.package().entries().empty(), state->recent.mid(0, 2), DialogHook::shownMessages()),
+        std::make_tuple(first + "  -  File not found.", second, 5, false, QStringList({second, first}), QStringList()));
+    // An empty slot and "Exit" do nothing at all.
+    const QString status = w.statusText();
+    w.openFavorite(5);
+    item("mnufav10")->trigger();
+    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage()), std::make_tuple(status, second));
+
     // The next start reads the same list back from the store.
     window.reset();
     AppState again(state->settings.AppName());
@@ -201,58 +214,31 @@ TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
         std::make_tuple(second, first));
 }
 
-TEST_F(Favorites, MissingFileOnlyChangesTheStatusLineAndEmptySlotsNothing) {
-    const QString gone = package("gone.zip"), kept = package("kept.zip");
-    fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(gone) && w.openPackage(kept));
-    ASSERT_TRUE(QFile::remove(gone));
-
-    // The list is not reordered, and no message shows.
-    item("mnufav2")->trigger();
-    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage(), w.grid()->model()->rowCount(),
-                              w.package().entries().empty(), state->recent.mid(0, 2), DialogHook::shownMessages()),
-              std::make_tuple(gone + "  -  File not found.", kept, 5, false, QStringList({kept, gone}), QStringList()));
-
-    // An empty slot and "Exit" do nothing at all.
-    const QString status = w.statusText();
-    w.openFavorite(5);
-    item("mnufav10")->trigger();
-    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage()), std::make_tuple(status, kept));
-}
-
-using OpenFailure = OpenPackage;
-TEST_F(OpenFailure, NotAZipShowsTheLibraryTextAndLeavesEverythingEmpty) {
+using OpenDialog = OpenPackage;
+TEST_F(OpenDialog, CancelChangesNothingANonZipLeavesEverythingEmptyAndAChoiceOpens) {
     const QString good = package("good.zip"), bad = packages.file("notes.zip");
     writeFile(bad, "this is a text file, not a zip package\n");
     fMain& w = makeWindow();
     ASSERT_TRUE(w.openPackage(good));
+    const QString status = w.statusText();
     const QStringList recentBefore = state->recent;
+    // The store holds another start folder than the shared value; only a real choice writes the value back.
+    state->settings.SaveSetting(kSettingsSection, "Options11", "/elsewhere/");
+    DialogHook::setNextAnswer("cancel");
+    QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
+    EXPECT_EQ(std::make_tuple(w.statusText(), w.grid()->model()->rowCount(), stored("Options11")),
+              std::make_tuple(status, 5, QString("/elsewhere/")));
 
+    // Not a zip: the library's text, an empty grid, and the path that failed stays the current one.
     DialogHook::setNextAnswer("ok");
     EXPECT_FALSE(w.openPackage(bad));
     ZipPackage probe;
     ASSERT_NE(probe.zOpenZipFile(bad), kZipOk);
     EXPECT_FALSE(probe.zGetLastErrorAsText().isEmpty());
-    // The path that failed stays the current one.
     EXPECT_EQ(
         std::make_tuple(DialogHook::shownMessages(), w.grid()->model()->rowCount(), w.statusText(), state->recent,
                         stored("1File"), item("mnufav1")->text(), w.currentPackage(), w.package().entries().empty()),
         std::make_tuple(QStringList{probe.zGetLastErrorAsText()}, 0, QString(), recentBefore, good, good, bad, true));
-}
-
-using OpenDialog = OpenPackage;
-TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
-    const QString zip = package("picked.zip");
-    fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(zip));
-    const QString status = w.statusText();
-    // The store holds another start folder than the shared value; only a real choice writes the value back.
-    state->settings.SaveSetting(kSettingsSection, "Options11", "/elsewhere/");
-
-    DialogHook::setNextAnswer("cancel");
-    QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
-    EXPECT_EQ(std::make_tuple(w.statusText(), w.grid()->model()->rowCount(), stored("Options11")),
-              std::make_tuple(status, 5, QString("/elsewhere/")));
 
     const QString other = package("other.zip", sameDay({"z.txt"}, 3));
     DialogHook::setNextAnswer(other);
@@ -290,26 +276,23 @@ TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
 }
 
 TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
-    window->grid()->selectRow(rowOf("docs/c.dat"));
     const QString target = state->text(Option::ExtractFolder);
+    writeFile(target + "docs/c.dat", "mine");
+    state->saveText(Option::ExtractOverwrite, "0"); // "Overwrite existing files" off
+    window->grid()->selectRow(rowOf("docs/c.dat"));
+    EXPECT_EQ(run("mnuOpt3"), "c.dat was not extracted: the file already in " + target + " was kept");
+    EXPECT_EQ(run("mnuOpt4"), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
+    EXPECT_EQ(run("mnuOpt4"), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
+    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
+
+    state->setFlag(Option::ExtractOverwrite, true);
+    QFile::remove(target + "docs/c.dat");
     EXPECT_EQ(run("mnuOpt3"), "c.dat was extracted to " + target);
     EXPECT_EQ(readFile(target + "docs/c.dat"), QByteArray(1000, 'x'));
     EXPECT_EQ(run("mnuOpt4", "cancel"), "Extract cancelled");
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
     state->saveText(Option::ExtractFolder, "");
     EXPECT_EQ(run("mnuOpt4"), "Extract error: Please choose a folder to extract to.");
-}
-
-TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
-    const QString target = state->text(Option::ExtractFolder);
-    writeFile(target + "docs/c.dat", "mine");
-    state->saveText(Option::ExtractOverwrite, "0"); // "Overwrite existing files" off
-
-    window->grid()->selectRow(rowOf("docs/c.dat"));
-    EXPECT_EQ(run("mnuOpt3"), "c.dat was not extracted: the file already in " + target + " was kept");
-    EXPECT_EQ(run("mnuOpt4"), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
-    EXPECT_EQ(run("mnuOpt4"), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
-    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
 }
 
 TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
