@@ -74,7 +74,7 @@ class ExtractDialogTest : public ::testing::Test {
     ZipPackage package;
 };
 
-TEST_F(ExtractDialogTest, ShowsTheRequestAsStoredAndTheProgressOnlyWhileItRuns) {
+TEST_F(ExtractDialogTest, ShowsTheRequestAsStoredAndKeepsExactlyOneUseTick) {
     requestExtractOne(state, "invoice\u202etxt.exe", 1);
     fExtract spoof(state, package);
     // The name reads as it is stored; the progress label is only shown while an extraction runs.
@@ -86,24 +86,21 @@ TEST_F(ExtractDialogTest, ShowsTheRequestAsStoredAndTheProgressOnlyWhileItRuns) 
                                             "SSCheck1 SSCheck2 SSCheck3 btnExtract btnHelp btnExit")
                                         .split(' ');
     EXPECT_EQ(tabOrder(spoof, screenOrder), screenOrder);
-
-    requestExtractAll(state);
-    fExtract all(state, package);
-    dialogtest::expectTexts(all, {{"Label3", "Extract all files."}, {"Label6", ""}});
-}
-
-TEST_F(ExtractDialogTest, ExactlyOneUseTickAfterAnyClick) {
-    fExtract dialog(state, package);
-    auto* useDefault = child<QCheckBox>(dialog, "SSCheck4");
-    auto* useSelected = child<QCheckBox>(dialog, "SSCheck5");
+    // Exactly one of the two "use" boxes is ticked after any click.
+    auto* useDefault = child<QCheckBox>(spoof, "SSCheck4");
+    auto* useSelected = child<QCheckBox>(spoof, "SSCheck5");
     bool defaultTicked = true; // at first; every click turns both boxes round
     for (QCheckBox* box : {useSelected, useSelected, useDefault, useDefault, useSelected, useDefault}) {
         box->click();
         defaultTicked = !defaultTicked;
-        EXPECT_EQ(std::make_tuple(ticks(dialog).mid(3, 2), dialog.settingsFromControls().useDefault),
+        EXPECT_EQ(std::make_tuple(ticks(spoof).mid(3, 2), spoof.settingsFromControls().useDefault),
                   std::make_tuple(QString(defaultTicked ? "10" : "01"), defaultTicked))
             << "after clicking " << box->objectName().toStdString();
     }
+
+    requestExtractAll(state);
+    fExtract all(state, package);
+    dialogtest::expectTexts(all, {{"Label3", "Extract all files."}, {"Label6", ""}});
 }
 
 TEST_F(ExtractDialogTest, LoadsTheStoredValuesAndHideActsAtOnce) {
