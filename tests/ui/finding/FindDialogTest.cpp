@@ -23,14 +23,13 @@ namespace {
 class FindDialog : public ::testing::Test {
   protected:
     void SetUp() override {
+        const QString old = elsewhere.file("old.zip"), gone = elsewhere.file("vanished.zip");
         findtest::makePackages({{tree.file("b.zip"), {"docs/ReadMe.txt"}},
                                 {tree.file("sub/A.ZIP"), {"notes.txt", "more.txt", "and more.txt"}},
-                                {elsewhere.file("old.zip"), {"x"}}});
-        writeFile(elsewhere.file("vanished.zip"), "v");
-        ASSERT_TRUE(
-            PackageIndex::save(program.app(), {{elsewhere.file("old.zip"), 0}, {elsewhere.file("vanished.zip"), 1}})
-                .ok());
-        QFile::remove(elsewhere.file("vanished.zip"));
+                                {old, {"x"}}});
+        writeFile(gone, "v");
+        ASSERT_TRUE(PackageIndex::save(program.app(), {{old, 0}, {gone, 1}}).ok());
+        QFile::remove(gone);
         dialog = std::make_unique<fFind>(*program.state, nullptr, QStringList{tree.path() + "/"});
     }
     template <class T = QPushButton> T* control(const char* name) const { return child<T>(*dialog, name); }
@@ -107,25 +106,16 @@ TEST_F(FindDialog, LoadsTheIndexFindsSortsOpensAndWritesTheIndexAtClose) {
     EXPECT_EQ(index, (tree.file("b.zip") + "\r\n").toUtf8());
 }
 
-TEST_F(FindDialog, CancelStopsARunningFindAndKeepsTheDialogOpenThenCloses) {
+// Cancel during a find only stops it; markup and long paths show as text and sizes whole; Clear and Cancel close.
+TEST_F(FindDialog, CancelStopsARunningFindRowsShowAsTextAndClearLeavesNoIndex) {
     QSignalSpy finished(dialog.get(), &fFind::findFinished);
     QSignalSpy closed(dialog.get(), &QDialog::finished);
     control("btnFind")->click();
     ASSERT_TRUE(dialog->isFinding());
     control("btnExit")->click(); // answered at once: the find sees the token at its next check
     ASSERT_TRUE(finished.wait(30000));
-    EXPECT_EQ(std::make_tuple(dialog->statusText(), closed.count()), std::make_tuple("Find zip packages completed", 0))
-        << "Cancel during a find only stops it";
+    EXPECT_EQ(std::make_tuple(dialog->statusText(), closed.count()), std::make_tuple("Find zip packages completed", 0));
 
-    control("btnClear")->click();
-    EXPECT_EQ(dialog->model().rowCount(), 0);
-    control("btnExit")->click();
-    EXPECT_EQ(std::make_tuple(closed.count(), dialog->findResult(), readFile(program.app() + "/Varnhold.dat")),
-              std::make_tuple(1, "n", QByteArray()))
-        << "closing after Clear leaves no lines";
-}
-
-TEST_F(FindDialog, MarkupAndLongPathsShowAsTextAndSizesWhole) {
     const QString markup = "/home/ann/<b>bold</b>&amp;.zip";
     auto* grid = control<QTableView>("vbalGrid1");
     auto& model = *qobject_cast<PackageTableModel*>(grid->model());
@@ -142,6 +132,13 @@ TEST_F(FindDialog, MarkupAndLongPathsShowAsTextAndSizesWhole) {
     EXPECT_LT(grid->fontMetrics().horizontalAdvance(model.index(1, 2).data().toString()), grid->columnWidth(2))
         << "a size is never shortened";
     EXPECT_GT(grid->columnWidth(1), 208) << "the path takes the room the grid has";
+
+    control("btnClear")->click();
+    EXPECT_EQ(dialog->model().rowCount(), 0);
+    control("btnExit")->click();
+    EXPECT_EQ(std::make_tuple(closed.count(), dialog->findResult(), readFile(program.app() + "/Varnhold.dat")),
+              std::make_tuple(1, "n", QByteArray()))
+        << "closing after Clear leaves no lines";
 }
 
 using FindButton = maintest::MainWindowTest;

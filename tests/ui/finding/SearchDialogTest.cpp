@@ -35,11 +35,10 @@ TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
                                      {"btnStart", " &Search", "Start the search"},
                                      {"btnHelp", "  &Help", "Search options help contents"},
                                      {"btnExit", " &Cancel", "Cancel"}});
-    auto* size = child<QCheckBox>(dialog, "SSOption1");
     auto* name = child<QCheckBox>(dialog, "SSOption2");
     auto* pattern = child<QLineEdit>(dialog, "txtFindFP");
     auto* drives = child<QListWidget>(dialog, "List1");
-    EXPECT_FALSE(size->isChecked() || name->isChecked() || pattern->isEnabled() ||
+    EXPECT_FALSE(child<QCheckBox>(dialog, "SSOption1")->isChecked() || name->isChecked() || pattern->isEnabled() ||
                  child<QDateEdit>(dialog, "ccrpDtp1")->isEnabled());
     EXPECT_EQ(std::make_tuple(child<QComboBox>(dialog, "Combo1")->currentText(), pattern->text(),
                               child<QComboBox>(dialog, "Combo2")->currentText(), drives->selectedItems().size()),
@@ -74,16 +73,20 @@ TEST(SearchDialog, FirstUseTicksStoredAtOnceAndCancelStoresTheRest) {
     EXPECT_TRUE(again.searchConfirmed());
 }
 
-TEST(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
+// A runner over a store of the test's own, with its owner window and cancel token.
+struct SearchRunnerUi : ::testing::Test {
+    CRegSettings store{"Brindlecot", testName()};
+    QWidget owner;
+    CancelToken cancel;
+    SearchRunner runner{store, cancel, &owner};
+};
+
+TEST_F(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
     TempDir dir;
     writeFile(dir.file("a/hit.txt"), "the Needle here");
     writeFile(dir.file("b/miss.txt"), "nothing");
-    CRegSettings store("Brindlecot", "SearchRunnerRows");
     store.SaveSettings("Settings", {{"SSOption3", "-1"}, {"so4", "needle"}, {"Drives", dir.path() + "/"}});
-    QWidget owner;
-    CancelToken cancel;
     cancel.cancel(); // left over from an earlier job: the runner starts with it cleared
-    SearchRunner runner(store, cancel, &owner);
     runner.setDrives({dir.path() + "/"});
     std::optional<SearchResult> result;
     DialogHook::setNextAnswer("search");
@@ -94,12 +97,8 @@ TEST(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !runner.progressWindow(); })) << "fCount goes at the end";
 }
 
-TEST(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWhoseCancelEndsWithoutSearching) {
-    CRegSettings store("Brindlecot", "SearchRunnerCheck");
+TEST_F(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWhoseCancelEndsWithoutSearching) {
     store.SaveSettings("Settings", {{"SSOption1", "-1"}, {"Drives", ""}});
-    QWidget owner;
-    CancelToken cancel;
-    SearchRunner runner(store, cancel, &owner);
     runner.setDrives({"/"});
     DialogHook::reset();
     for (const char* answer : {"search", "ok", "cancel"})
