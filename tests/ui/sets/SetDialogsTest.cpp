@@ -31,23 +31,18 @@ void click(const QObject& dialog, const char* button) {
 
 // Runs `act` on the first modal dialog that shows itself; any modal dialog shown before that, or after it with
 // nothing to act, is closed and named in unexpected, so a wrong flow fails instead of hanging.
-class ModalWatch {
-  public:
-    explicit ModalWatch(std::function<void(QWidget*)> act = {}) : m_act(std::move(act)) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+struct ModalWatch {
+    explicit ModalWatch(std::function<void(QWidget*)> onFirst = {}) : act(std::move(onFirst)) {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal) return;
-            if (m_act) return std::exchange(m_act, nullptr)(modal);
-            unexpected << modal->objectName();
-            modal->close();
+            if (modal && act) return std::exchange(act, nullptr)(modal);
+            if (modal) unexpected << modal->objectName(), modal->close();
         });
-        m_timer.start(10);
+        timer.start(10);
     }
+    std::function<void(QWidget*)> act;
+    QTimer timer;
     QStringList unexpected;
-
-  private:
-    std::function<void(QWidget*)> m_act;
-    QTimer m_timer;
 };
 
 class SetDialogs : public ::testing::Test {
@@ -73,9 +68,11 @@ class SetDialogs : public ::testing::Test {
 TEST_F(SetDialogs, CaptionsHelpAndAnEmptySetsFolder) {
     fBkSet select(state);
     fBkSetSave save(state, "Weekly.set", "Weekly docs");
-    for (auto [dialog, heading, help] :
-         {std::tuple<SetGridDialog*, QString, QString>{&select, "Select backup Set", "126"},
-          {&save, "Save backup Set", "137"}}) {
+    for (auto [dialog, heading, help, tabs] :
+         {std::tuple<SetGridDialog*, QString, QString, QString>{&select, "Select backup Set", "126",
+                                                                "vbalGrid1 btnSelectSet btnDelete btnExit btnHelp"},
+          {&save, "Save backup Set", "137", "vbalGrid1 Text1 Text4 btnSaveSet btnDelete btnExit btnHelp"}}) {
+        EXPECT_EQ(tabOrder(*dialog, tabs.split(' ')), tabs.split(' '));
         QStringList headers;
         for (int c = 1; c < 4; ++c)
             headers << dialog->model().headerData(c, Qt::Horizontal).toString();
@@ -127,42 +124,38 @@ TEST_F(SetDialogs, ADoubleClickPicksASetAndAVanishedSetKeepsTheDialogOpen) {
     EXPECT_TRUE(dialog.chosenPath().isEmpty() && pickWeekly.unexpected.isEmpty());
 }
 
-TEST_F(SetDialogs, HeaderClicksSortAndTheSelectionStays) {
+TEST_F(SetDialogs, HeaderClicksSortTheSelectionStaysAndDeleteAsksUntilDontShowIsTicked) {
     addSets({"b.set", "A.set", "c.set"});
-    fBkSet dialog(state);
-    dialog.show();
-    EXPECT_EQ(names(dialog), QStringList({"A.set", "b.set", "c.set"}));
-    dialog.selectSet("c.set");
-    QHeaderView* header = dialog.grid()->horizontalHeader();
+    fBkSet select(state);
+    select.show();
+    EXPECT_EQ(names(select), QStringList({"A.set", "b.set", "c.set"}));
+    select.selectSet("c.set");
+    QHeaderView* header = select.grid()->horizontalHeader();
     // A second click on the same header reverses the order; the selected set keeps its selection.
     for (const auto& [order, expected, row] :
          {std::tuple{Qt::DescendingOrder, QStringList({"c.set", "b.set", "A.set"}), 0},
           std::tuple{Qt::AscendingOrder, QStringList({"A.set", "b.set", "c.set"}), 2}}) {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(1) + 5, 5));
-        EXPECT_EQ(std::make_tuple(names(dialog), header->sortIndicatorOrder(), dialog.selectedName(),
-                                  dialog.grid()->selectionModel()->selectedRows().value(0).row()),
+        EXPECT_EQ(std::make_tuple(names(select), header->sortIndicatorOrder(), select.selectedName(),
+                                  select.grid()->selectionModel()->selectedRows().value(0).row()),
                   std::make_tuple(expected, order, QString("c.set"), row));
     }
-}
 
-TEST_F(SetDialogs, DeleteAsksUntilDontShowIsTickedInEitherDialog) {
-    addSets({"a.set", "b.set", "c.set"});
-    fBkSet select(state);
-    select.show();
-    select.selectSet("a.set");
+    // Delete asks until "Don't show" is ticked, in either dialog.
+    select.selectSet("A.set");
     DialogHook::setNextAnswer("n");
     click(select, "btnDelete");
-    EXPECT_TRUE(QFile::exists(sets + "a.set") && names(select).size() == 3);
+    EXPECT_TRUE(QFile::exists(sets + "A.set") && names(select).size() == 3);
     ModalWatch tickAndDelete([](QWidget* question) {
         dialogtest::expectTexts(*question,
-                                {{"Label1", "Are you sure you want to delete backup set?"}, {"lblName", "a.set"}});
+                                {{"Label1", "Are you sure you want to delete backup set?"}, {"lblName", "A.set"}});
         child<QCheckBox>(*question, "SSCheck1")->setChecked(true);
         click(*question, "cmdYes");
     });
     click(select, "btnDelete");
     // "-1" is the value entry deletion reads too.
     EXPECT_EQ(
-        std::make_tuple(QFile::exists(sets + "a.set"), names(select), select.selectedName(), state.deleteSuppressed),
+        std::make_tuple(QFile::exists(sets + "A.set"), names(select), select.selectedName(), state.deleteSuppressed),
         std::make_tuple(false, QStringList({"b.set", "c.set"}), QString(), QString("-1")));
 
     // From now on no question, in the other dialog as well.
@@ -199,7 +192,7 @@ TEST_F(SetDialogs, SaveTrimsTheNameAndAsksBeforeReplacing) {
     EXPECT_EQ(readComment(makeWorkingCopy(sets + "Weekly.set", program.app()).value()), "new");
 }
 
-TEST_F(SetDialogs, RefusedNamesShowWhyAndKeepTheDialogOpen) {
+TEST_F(SetDialogs, RefusedNamesShowWhyAndSaveRunsModallyAndByTheWizardsTestAnswers) {
     fBkSetSave dialog(state, "Dummy.set", "c");
     dialog.show();
     for (const QString& name : {QString("a/b"), QString(300, u'x')}) {
@@ -211,9 +204,7 @@ TEST_F(SetDialogs, RefusedNamesShowWhyAndKeepTheDialogOpen) {
         DialogHook::shownMessages().clear();
     }
     EXPECT_EQ(QDir(sets).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
 
-TEST_F(SetDialogs, SaveRunsModallyAndByTheWizardsTestAnswers) {
     ModalWatch typeAndSave([](QWidget* modal) {
         child<QLineEdit>(*modal, "Text1")->setText("Daily");
         click(*modal, "btnSaveSet");
@@ -246,10 +237,6 @@ TEST_F(SetDialogs, LongAndMarkedUpSetsShowAsTextInAWindowThatKeepsItsSize) {
         EXPECT_EQ(std::make_tuple(dialog->selectedName(), dialog->width(), tip.toPlainText()),
                   std::make_tuple(longName, width, QString("<b>bold</b> & <i>more</i>")));
     }
-    for (const auto& [dialog, order] :
-         {std::pair<QDialog*, QString>{&select, "vbalGrid1 btnSelectSet btnDelete btnExit btnHelp"},
-          {&save, "vbalGrid1 Text1 Text4 btnSaveSet btnDelete btnExit btnHelp"}})
-        EXPECT_EQ(tabOrder(*dialog, order.split(' ')), order.split(' '));
 }
 
 TEST(PatternsDialog, EditReturnsTheReloadedPatterns) {
