@@ -144,9 +144,8 @@ TEST_F(ExtractDialogTest, ExtractOneRunsOffTheWindowThreadAndStoresTheOptionsAnd
     expectEnded(dialog, QDialog::Accepted);
     EXPECT_TRUE(offThread && state.settings.writeCount() - writes == 2);
 
-    EXPECT_EQ(readFile(selected + "two.txt"), sampleText(7000, 2));
-    EXPECT_EQ(std::make_tuple(listTree(dir.file("sel")), listTree(dir.file("Extract"))),
-              std::make_tuple(QStringList{"two.txt"}, QStringList()))
+    EXPECT_EQ(std::make_tuple(readFile(selected + "two.txt"), listTree(dir.file("sel")), listTree(dir.file("Extract"))),
+              std::make_tuple(sampleText(7000, 2), QStringList{"two.txt"}, QStringList()))
         << "the unticked folder gets nothing";
     const std::pair<const char*, QString> keys[] = {
         {"Optionse1", "0"},       {"Optionse2", "-1"},     {"Optionse4", "pw"},
@@ -241,9 +240,8 @@ TEST_F(ExtractDialogTest, CancelDuringAnExtractionLeavesNoPartialFiles) {
         state.cancel.cancel(); // a cancel of an earlier job: the dialog clears the token before its own
         fExtract dialog(state, package);
         std::promise<void> cancelPressed;
-        std::shared_future<void> pressed = cancelPressed.get_future().share();
         std::atomic_bool first{true};
-        dialog.setProgressObserver([&](const ZipProgress&) {
+        dialog.setProgressObserver([&, pressed = cancelPressed.get_future().share()](const ZipProgress&) {
             if (first.exchange(false)) pressed.wait();
         });
         bool clicked = false;
