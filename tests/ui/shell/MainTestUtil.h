@@ -24,15 +24,9 @@ class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         DialogHook::reset();
-        m_previousFolder = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(app.path()));
-        m_previousHome = qgetenv("VARNHOLD_HOME");
-        qputenv("VARNHOLD_HOME", app.path().toUtf8()); // the window's start-up works there
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        // A fresh store for every run of every test, also under --gtest_repeat.
-        static int run = 0;
-        state = std::make_unique<AppState>(
-            QString("MainTest_%1_%2_%3").arg(info->test_suite_name(), info->name()).arg(++run));
+        qputenv("VARNHOLD_HOME", app.path().toUtf8());    // the window's start-up works there
+        state = std::make_unique<AppState>(freshStore()); // also fresh under --gtest_repeat
     }
     void TearDown() override {
         window.reset();
@@ -50,13 +44,9 @@ class MainWindowTest : public ::testing::Test {
     QString package(const QString& name, const QString& entries = kRowsEntries, const QString& comment = {}) {
         static TempDir made;
         static QHash<QString, QString> byContent;
-        const QString content = entries + QChar(0) + comment;
-        QString source = byContent.value(content);
-        if (source.isEmpty()) {
-            source = made.file(QString("made%1.zip").arg(byContent.size()));
-            makeZip(source, entries, comment);
-            byContent.insert(content, source);
-        }
+        QString& source = byContent[entries + QChar(0) + comment];
+        if (source.isEmpty())
+            makeZip(source = made.file(QString("made%1.zip").arg(byContent.size())), entries, comment);
         const QString path = packages.file(name);
         QFile::remove(path);
         if (!QFile::copy(source, path)) throw std::runtime_error("cannot copy " + path.toStdString());
@@ -96,8 +86,8 @@ class MainWindowTest : public ::testing::Test {
     std::unique_ptr<fMain> window;
 
   private:
-    QString m_previousFolder;
-    QByteArray m_previousHome;
+    QString m_previousFolder = QDir::currentPath();
+    QByteArray m_previousHome = qgetenv("VARNHOLD_HOME");
 };
 
 } // namespace maintest

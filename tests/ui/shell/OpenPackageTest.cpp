@@ -56,21 +56,9 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameAndTheStatusLineWalksThroughEvery
     EXPECT_EQ(w.package().entries().at(list.row(2).entryIndex).folderPath, "docs/");
 }
 
-TEST_F(OpenPackage, NamesShowTheirControlAndBidiCharactersAsEscapes) {
+TEST_F(OpenPackage, IconsComeOncePerExtensionAndNamesShowTheirControlCharactersAsEscapes) {
     fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(package(
-        "spoof.zip",
-        sameDay({"invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt", "dir\\u2066x/<font color=red>x.txt"}, 3))));
-    EXPECT_EQ(column(EntryColumn::Name),
-              QStringList({"<font color=red>x.txt", "invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt"}));
-    EXPECT_EQ(column(EntryColumn::Path), QStringList({"dir\\u2066x/", "", ""}));
-    EXPECT_EQ(w.grid()->model()->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
-    w.grid()->selectRow(1);
-    EXPECT_EQ(w.statusText(), "  invoice\\u202etxt.exe selected, right-click for commands");
-}
-
-TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
-    fMain& w = makeWindow();
+    // Icons come once per extension whatever its case.
     ASSERT_TRUE(w.openPackage(package("icons.zip", sameDay({"a.txt", "b.TXT", "c.Txt", "d.png", "e", "f.png"}))));
     EXPECT_EQ(std::make_tuple(w.fileTypeIcons().systemLookups(), w.fileTypeIcons().size()), std::make_tuple(3, 3))
         << "TXT, PNG and no extension";
@@ -87,6 +75,17 @@ TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
     // A second package with known extensions asks the system nothing new.
     ASSERT_TRUE(w.openPackage(package("again.zip", sameDay({"x.TXT"}))));
     EXPECT_EQ(w.fileTypeIcons().systemLookups(), 3);
+
+    // Names show their control and bidi characters as escapes.
+    ASSERT_TRUE(w.openPackage(package(
+        "spoof.zip",
+        sameDay({"invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt", "dir\\u2066x/<font color=red>x.txt"}, 3))));
+    EXPECT_EQ(column(EntryColumn::Name),
+              QStringList({"<font color=red>x.txt", "invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt"}));
+    EXPECT_EQ(column(EntryColumn::Path), QStringList({"dir\\u2066x/", "", ""}));
+    EXPECT_EQ(w.grid()->model()->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
+    w.grid()->selectRow(1);
+    EXPECT_EQ(w.statusText(), "  invoice\\u202etxt.exe selected, right-click for commands");
 }
 
 // The window shown with rows.zip open, for the tests that click and type into its grid.
@@ -258,7 +257,7 @@ class GridCommands : public RowsShown {
     }
 };
 
-TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
+TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenuAndCloseEmptiesTheWindow) {
     QTableView* grid = window->grid();
     QMenu* popup = menu("mnuZipOptions");
     const int row = rowOf("noext");
@@ -273,6 +272,18 @@ TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
     ASSERT_LT(below.y(), grid->viewport()->height());
     emit grid->customContextMenuRequested(below);
     EXPECT_FALSE(popup->isVisible());
+
+    // Close empties the grid, the status line and the package.
+    window->grid()->selectRow(0);
+    QTest::mouseClick(button("btnClose"), Qt::LeftButton);
+    // Closing keeps the recent list.
+    EXPECT_EQ(std::make_tuple(window->grid()->model()->rowCount(), window->statusText(), window->currentPackage(),
+                              window->package().entries().empty(), window->sortColumn(), sortMark().first,
+                              state->recent.value(0)),
+              std::make_tuple(0, QString(), QString(), true, 0, -1, packages.file("rows.zip")));
+    // The next open starts from scratch again.
+    ASSERT_TRUE(window->openPackage(packages.file("rows.zip")));
+    EXPECT_EQ(window->grid()->model()->rowCount(), 5);
 }
 
 TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
@@ -293,19 +304,6 @@ TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
     state->saveText(Option::ExtractFolder, "");
     EXPECT_EQ(run("mnuOpt4"), "Extract error: Please choose a folder to extract to.");
-}
-
-TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
-    window->grid()->selectRow(0);
-    QTest::mouseClick(button("btnClose"), Qt::LeftButton);
-    // Closing keeps the recent list.
-    EXPECT_EQ(std::make_tuple(window->grid()->model()->rowCount(), window->statusText(), window->currentPackage(),
-                              window->package().entries().empty(), window->sortColumn(), sortMark().first,
-                              state->recent.value(0)),
-              std::make_tuple(0, QString(), QString(), true, 0, -1, packages.file("rows.zip")));
-    // The next open starts from scratch again.
-    ASSERT_TRUE(window->openPackage(packages.file("rows.zip")));
-    EXPECT_EQ(window->grid()->model()->rowCount(), 5);
 }
 
 } // namespace
