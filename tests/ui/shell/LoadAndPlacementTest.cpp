@@ -130,13 +130,19 @@ TEST_F(LoadStep, ProgramAnswersHelpAndVersionWithoutAWindow) {
 
 using Placement = MainWindowTest;
 
-TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
+// A placement text that is none leaves the designed size and is not taken as "nothing stored" (no centring); and
+// a comment of many lines stays one status line.
+TEST_F(Placement, BadPlacementTextIsIgnoredAndAManyLineCommentStaysOneStatusLine) {
+    AppState fresh(state->settings.AppName() + "_fresh");
+    const QSize designed = fMain(fresh).size();
+    state->settings.SaveSetting(kSettingsSection, "fMain", "30,forty,700,500");
     QStringList lines;
     for (int i = 1; i <= 60; ++i)
         lines << QString("comment line %1 <b>bold?</b>").arg(i);
     lines[0] += QChar(0x202e); // a right-to-left override would turn the rest of the line round
     const QString comment = lines.join('\n');
     fMain& w = makeWindow();
+    EXPECT_EQ(std::make_tuple(w.size(), w.pos() == centred(w)), std::make_tuple(designed, false));
     showAndWait(w);
     const QSize before = w.size();
     ASSERT_TRUE(w.openPackage(package("commented.zip", kRowsEntries, comment)));
@@ -156,6 +162,7 @@ TEST_F(Placement, ManyLineCommentStaysOneStatusLine) {
     tip.setHtml(status->toolTip());
     EXPECT_EQ(tip.toPlainText(), w.statusText()) << "the whole text in the tooltip, shown as text";
 
+    EXPECT_EQ(stored("fMain"), "30,forty,700,500") << "nothing is written before the window closes";
     // The placement stored on close opens the window on the screen again.
     ASSERT_TRUE(w.close());
     const auto placement = parsePlacement(stored("fMain"));
@@ -177,17 +184,6 @@ TEST_F(Placement, StoredPlacementIsRestoredAndKeptWhileMaximisedOrMinimised) {
         w.close();
         EXPECT_EQ(stored("fMain"), "30,40,700,500") << int(shownAs);
     }
-}
-
-TEST_F(Placement, BadPlacementTextIsIgnoredAndNotOverwrittenBeforeTheClose) {
-    // A text that is no placement leaves the designed size and is not taken as "nothing stored" (no centring).
-    AppState fresh(state->settings.AppName() + "_fresh");
-    const QSize designed = fMain(fresh).size();
-    state->settings.SaveSetting(kSettingsSection, "fMain", "30,forty,700,500");
-    fMain& w = makeWindow();
-    EXPECT_EQ(w.size(), designed);
-    EXPECT_NE(w.pos(), centred(w));
-    EXPECT_EQ(stored("fMain"), "30,forty,700,500") << "nothing is written before the window closes";
 }
 
 } // namespace

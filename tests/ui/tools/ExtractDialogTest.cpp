@@ -184,26 +184,8 @@ TEST_F(ExtractDialogTest, ASettingsFileThatCannotBeReadRefusesTheExtraction) {
     EXPECT_EQ(std::make_tuple(listTree(dir.file("Extract")), readFile(file)), std::make_tuple(QStringList(), before));
 }
 
-TEST_F(ExtractDialogTest, ExtractAllRunsBesideTheWindowAndAnswers) {
-    makePackage();
-    requestExtractAll(state);
-    fExtract dialog(state, package);
-    dialog.show();
-    child<QPushButton>(dialog, "btnExtract")->click();
-    // The end comes back through the event loop, so the window state during the run is certain here.
-    ASSERT_TRUE(dialog.isExtracting());
-    EXPECT_TRUE(!child<QPushButton>(dialog, "btnExtract")->isEnabled() &&
-                child<QLabel>(dialog, "Label5")->isVisible() &&
-                child<QProgressBar>(dialog, "ProgressBar1")->isVisible());
-    EXPECT_EQ(stored("Optionseb"), dir.path() + "/Extract/") << "the target is stored before the run";
-
-    expectEnded(dialog, QDialog::Accepted);
-    EXPECT_EQ(child<QProgressBar>(dialog, "ProgressBar1")->value(), 100);
-    EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "sub/two.txt"}));
-    EXPECT_EQ(answer(), QStringList({"All files", dir.path() + "/Extract/", ""}));
-}
-
-TEST_F(ExtractDialogTest, CancelAnswersCancelInAllThreeKeys) {
+// Every way of cancelling answers "cancel" in all three keys; then Extract all runs beside the window and answers.
+TEST_F(ExtractDialogTest, CancelAnswersCancelInAllThreeKeysAndExtractAllRunsBesideTheWindow) {
     makePackage();
     const auto cancelWays = {+[](fExtract& d) { child<QPushButton>(d, "btnExit")->click(); },
                              +[](fExtract& d) { d.close(); }, // the title bar's close counts as Cancel
@@ -221,6 +203,23 @@ TEST_F(ExtractDialogTest, CancelAnswersCancelInAllThreeKeys) {
             std::make_tuple(true, QStringList(3, "cancel"), QString("-1"), QStringList()))
             << "Cancel keeps the stored options";
     }
+
+    state.cancel.clear();
+    requestExtractAll(state);
+    fExtract dialog(state, package);
+    dialog.show();
+    child<QPushButton>(dialog, "btnExtract")->click();
+    // The end comes back through the event loop, so the window state during the run is certain here.
+    ASSERT_TRUE(dialog.isExtracting());
+    EXPECT_TRUE(!child<QPushButton>(dialog, "btnExtract")->isEnabled() &&
+                child<QLabel>(dialog, "Label5")->isVisible() &&
+                child<QProgressBar>(dialog, "ProgressBar1")->isVisible());
+    EXPECT_EQ(stored("Optionseb"), dir.path() + "/Extract/") << "the target is stored before the run";
+
+    expectEnded(dialog, QDialog::Accepted);
+    EXPECT_EQ(child<QProgressBar>(dialog, "ProgressBar1")->value(), 100);
+    EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "sub/two.txt"}));
+    EXPECT_EQ(answer(), QStringList({"All files", dir.path() + "/Extract/", ""}));
 }
 
 // Cancel pressed while one entry or all entries are extracted: the extraction is held at its first report until
