@@ -11,41 +11,37 @@
 #include "shell/MainTestUtil.h"
 
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QTextDocument>
 
 using namespace testsupport;
 
 namespace {
 
-QStringList paths(const fFind& dialog) {
-    QStringList out;
-    for (const PackageRow& row : dialog.model().rows())
-        out << row.path;
-    return out;
-}
-
 class FindDialog : public ::testing::Test {
   protected:
     void SetUp() override {
+        const QString old = elsewhere.file("old.zip"), gone = elsewhere.file("vanished.zip");
         findtest::makePackages({{tree.file("b.zip"), {"docs/ReadMe.txt"}},
                                 {tree.file("sub/A.ZIP"), {"notes.txt", "more.txt", "and more.txt"}},
-                                {elsewhere.file("old.zip"), {"x"}}});
-        writeFile(elsewhere.file("vanished.zip"), "v");
-        ASSERT_TRUE(
-            PackageIndex::save(program.app(), {{elsewhere.file("old.zip"), 0}, {elsewhere.file("vanished.zip"), 1}})
-                .ok());
-        QFile::remove(elsewhere.file("vanished.zip"));
+                                {old, {"x"}}});
+        writeFile(gone, "v");
+        ASSERT_TRUE(PackageIndex::save(program.app(), {{old, 0}, {gone, 1}}).ok());
+        QFile::remove(gone);
         dialog = std::make_unique<fFind>(*program.state, nullptr, QStringList{tree.path() + "/"});
     }
-    template <class T> T* control(const char* name) const { return dialogtest::child<T>(*dialog, name); }
+    template <class T = QPushButton> T* control(const char* name) const { return child<T>(*dialog, name); }
+    QStringList paths() const {
+        QStringList out;
+        for (const PackageRow& row : dialog->model().rows())
+            out << row.path;
+        return out;
+    }
     void findAndWait() {
         QSignalSpy finished(dialog.get(), &fFind::findFinished);
-        control<QPushButton>("btnFind")->click();
+        control("btnFind")->click();
         ASSERT_TRUE(finished.wait(30000));
     }
 
@@ -62,70 +58,87 @@ TEST_F(FindDialog, LoadsTheIndexFindsSortsOpensAndWritesTheIndexAtClose) {
                                       {"btnClear", "  C&lear", "Clear zip packages"},
                                       {"btnHelp", "  &Help", "Find zip packages help contents"},
                                       {"btnExit", " &Cancel", "Cancel"}});
-    EXPECT_EQ(dialog->windowTitle(), "Varnhold");
     auto* grid = control<QTableView>("vbalGrid1");
-    EXPECT_EQ(QStringList({grid->model()->headerData(1, Qt::Horizontal).toString(),
-                           grid->model()->headerData(2, Qt::Horizontal).toString()}),
-              QStringList({"File Name", "Size(Bytes)"}));
-    EXPECT_EQ(paths(*dialog), QStringList{elsewhere.file("old.zip")}) << "the index's packages that still exist";
     auto* drives = control<QListWidget>("List1");
     auto* pattern = control<QLineEdit>("txtFindFPZipFiles");
-    ASSERT_EQ(drives->count(), 1);
-    EXPECT_TRUE(drives->item(0)->isSelected()) << "\"All\" selects every drive on the first run";
-    EXPECT_EQ(pattern->text(), "*.*");
+    // Of the index's packages only those that still exist; "All" selects every drive on the first run.
+    EXPECT_EQ(std::make_tuple(dialog->windowTitle(), grid->model()->headerData(1, Qt::Horizontal).toString(),
+                              grid->model()->headerData(2, Qt::Horizontal).toString(), paths(), drives->count(),
+                              drives->item(0)->isSelected(), pattern->text()),
+              std::make_tuple(QString("Varnhold"), QString("File Name"), QString("Size(Bytes)"),
+                              QStringList{elsewhere.file("old.zip")}, 1, true, QString("*.*")));
 
     findAndWait();
-    EXPECT_EQ(paths(*dialog), QStringList({tree.file("b.zip"), tree.file("sub/A.ZIP")}));
-    EXPECT_EQ(QStringList({dialog->statusText(), program.stored("DrivesF")}),
-              QStringList({"Find zip packages completed", tree.path() + "/"}));
+    EXPECT_EQ(std::make_tuple(paths(), dialog->statusText(), program.stored("DrivesF")),
+              std::make_tuple(QStringList({tree.file("b.zip"), tree.file("sub/A.ZIP")}),
+                              QString("Find zip packages completed"), tree.path() + "/"));
 
     // The size column: ascending first, a second click reverses; the grid shows the sizes grouped.
     grid->horizontalHeader()->sectionClicked(2);
-    EXPECT_EQ(paths(*dialog), QStringList({tree.file("b.zip"), tree.file("sub/A.ZIP")}));
+    EXPECT_EQ(paths(), QStringList({tree.file("b.zip"), tree.file("sub/A.ZIP")}));
     grid->horizontalHeader()->sectionClicked(2);
-    EXPECT_EQ(paths(*dialog), QStringList({tree.file("sub/A.ZIP"), tree.file("b.zip")}));
-    EXPECT_EQ(grid->model()->index(0, 2).data().toString(),
-              TextUtil::formatGrouped(QFileInfo(tree.file("sub/A.ZIP")).size()));
+    EXPECT_EQ(std::make_tuple(paths(), grid->model()->index(0, 2).data().toString()),
+              std::make_tuple(QStringList({tree.file("sub/A.ZIP"), tree.file("b.zip")}),
+                              TextUtil::formatGrouped(QFileInfo(tree.file("sub/A.ZIP")).size())));
 
-    // The search inside packages needs a real pattern, and every find needs a drive.
+    // The search inside packages needs a real pattern, and every find needs a drive; the check answers at once.
     control<QCheckBox>("SSOption6")->setChecked(true);
-    control<QPushButton>("btnFind")->click(); // not started: the check answers at once
+    control("btnFind")->click();
     EXPECT_EQ(dialog->statusText(), "Please enter file name pattern, example: 'read*.txt'");
     drives->item(0)->setSelected(false);
-    control<QPushButton>("btnFind")->click();
-    EXPECT_EQ(dialog->statusText(), "Please select hard drive(s).");
-    EXPECT_EQ(program.stored("DrivesF"), "") << "an empty selection is stored as an empty text";
+    control("btnFind")->click();
+    EXPECT_EQ(std::make_tuple(dialog->statusText(), program.stored("DrivesF")),
+              std::make_tuple(QString("Please select hard drive(s)."), QString()))
+        << "an empty selection is stored as an empty text";
     drives->item(0)->setSelected(true);
     pattern->setText("read*.TXT");
     findAndWait();
-    EXPECT_EQ(paths(*dialog), QStringList{tree.file("b.zip")});
+    EXPECT_EQ(paths(), QStringList{tree.file("b.zip")});
 
     grid->selectRow(0);
     EXPECT_EQ(dialog->statusText(), tree.file("b.zip"));
-    control<QPushButton>("btnOpen")->click();
-    EXPECT_EQ(std::make_tuple(dialog->findResult(), dialog->pickedPackage(), dialog->result()),
-              std::make_tuple(QString("y"), tree.file("b.zip"), int(QDialog::Accepted)));
+    control("btnOpen")->click();
+    EXPECT_EQ(
+        std::make_tuple(dialog->findResult(), dialog->pickedPackage(), dialog->result(), program.stored("FindPattern")),
+        std::make_tuple(QString("y"), tree.file("b.zip"), int(QDialog::Accepted), QString("read*.TXT")));
     QByteArray index = readFile(program.app() + "/Varnhold.dat");
     cipherBytes(index, kSetCipherKey);
     EXPECT_EQ(index, (tree.file("b.zip") + "\r\n").toUtf8());
-    EXPECT_EQ(program.stored("FindPattern"), "read*.TXT");
 }
 
-TEST_F(FindDialog, CancelStopsARunningFindAndKeepsTheDialogOpenThenCloses) {
+// Cancel during a find only stops it; markup and long paths show as text and sizes whole; Clear and Cancel close.
+TEST_F(FindDialog, CancelStopsARunningFindRowsShowAsTextAndClearLeavesNoIndex) {
     QSignalSpy finished(dialog.get(), &fFind::findFinished);
     QSignalSpy closed(dialog.get(), &QDialog::finished);
-    control<QPushButton>("btnFind")->click();
+    control("btnFind")->click();
     ASSERT_TRUE(dialog->isFinding());
-    control<QPushButton>("btnExit")->click(); // answered at once: the find sees the token at its next check
+    control("btnExit")->click(); // answered at once: the find sees the token at its next check
     ASSERT_TRUE(finished.wait(30000));
-    EXPECT_EQ(std::make_tuple(dialog->statusText(), closed.count()), std::make_tuple("Find zip packages completed", 0))
-        << "Cancel during a find only stops it";
+    EXPECT_EQ(std::make_tuple(dialog->statusText(), closed.count()), std::make_tuple("Find zip packages completed", 0));
 
-    control<QPushButton>("btnClear")->click();
+    const QString markup = "/home/ann/<b>bold</b>&amp;.zip";
+    auto* grid = control<QTableView>("vbalGrid1");
+    auto& model = *qobject_cast<PackageTableModel*>(grid->model());
+    model.setRows({{markup, 1}, {"/home/ann/" + QString(2000, 'd') + "/end.zip", 999'999'999'999}});
+    dialog->show();
+    grid->selectRow(0);
+    EXPECT_EQ(dialog->statusText(), markup);
+    for (const QString& tipText :
+         {model.index(0, 1).data(Qt::ToolTipRole).toString(), control<QWidget>("vsElastic2")->toolTip()}) {
+        QTextDocument tip;
+        tip.setHtml(tipText);
+        EXPECT_EQ(tip.toPlainText(), markup) << "a tooltip shows the path as text";
+    }
+    EXPECT_LT(grid->fontMetrics().horizontalAdvance(model.index(1, 2).data().toString()), grid->columnWidth(2))
+        << "a size is never shortened";
+    EXPECT_GT(grid->columnWidth(1), 208) << "the path takes the room the grid has";
+
+    control("btnClear")->click();
     EXPECT_EQ(dialog->model().rowCount(), 0);
-    control<QPushButton>("btnExit")->click();
-    EXPECT_EQ(std::make_tuple(closed.count(), dialog->findResult()), std::make_tuple(1, "n"));
-    EXPECT_EQ(readFile(program.app() + "/Varnhold.dat"), QByteArray()) << "closing after Clear leaves no lines";
+    control("btnExit")->click();
+    EXPECT_EQ(std::make_tuple(closed.count(), dialog->findResult(), readFile(program.app() + "/Varnhold.dat")),
+              std::make_tuple(1, "n", QByteArray()))
+        << "closing after Clear leaves no lines";
 }
 
 using FindButton = maintest::MainWindowTest;
@@ -135,35 +148,14 @@ TEST_F(FindButton, OpensThePackagePickedInTheFindDialog) {
     fMain& w = makeWindow();
     QPushButton* find = button("btnFind");
     EXPECT_TRUE(find->isEnabled() && find->toolTip() == "Find zip packages");
-
     DialogHook::setNextAnswer("cancel");
     find->click();
     EXPECT_EQ(w.currentPackage(), "") << "nothing picked, nothing opened";
-
     DialogHook::setNextAnswer(zip); // the dialog's Open with this package's row selected
     find->click();
-    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.entryModel().rowCount()), std::make_tuple(zip, 5));
-    EXPECT_EQ(stored("1File"), zip) << "opened through the window's open routine";
-}
-
-TEST_F(FindDialog, MarkupAndLongPathsShowAsTextAndSizesWhole) {
-    const QString markup = "/home/ann/<b>bold</b>&amp;.zip";
-    const QString longPath = "/home/ann/" + QString(2000, 'd') + "/end.zip";
-    auto* grid = control<QTableView>("vbalGrid1");
-    auto& model = *qobject_cast<PackageTableModel*>(grid->model());
-    model.setRows({{markup, 1}, {longPath, 999'999'999'999}});
-    dialog->show();
-    grid->selectRow(0);
-    EXPECT_EQ(dialog->statusText(), markup);
-    for (const QString& tipText :
-         {model.index(0, 1).data(Qt::ToolTipRole).toString(), dialog->findChild<QWidget*>("vsElastic2")->toolTip()}) {
-        QTextDocument tip;
-        tip.setHtml(tipText);
-        EXPECT_EQ(tip.toPlainText(), markup) << "a tooltip shows the path as text";
-    }
-    const QString size = model.index(1, 2).data().toString();
-    EXPECT_LT(grid->fontMetrics().horizontalAdvance(size), grid->columnWidth(2)) << "a size is never shortened";
-    EXPECT_GT(grid->columnWidth(1), 208) << "the path takes the room the grid has";
+    // Opened through the window's open routine, which stores the recent list.
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.entryModel().rowCount(), stored("1File")),
+              std::make_tuple(zip, 5, zip));
 }
 
 } // namespace

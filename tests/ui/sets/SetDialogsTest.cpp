@@ -1,5 +1,6 @@
 // The backup set dialogs over a real sets folder: what they show, Select, Save with its replace question and its
-// refused names, Delete with and without "Don't show ", header sorting, and a modal run of each.
+// refused names, Delete with and without "Don't show ", header sorting, and a modal run of each; and the pattern
+// dialog's edit, which hands back the patterns reloaded from the store.
 #include "DialogTestUtil.h"
 #include "ProgramFixture.h"
 #include "app/ui/DialogHook.h"
@@ -7,12 +8,11 @@
 #include "sets/SetListModel.h"
 #include "sets/ui/fBkSet.h"
 #include "sets/ui/fBkSetSave.h"
+#include "sets/ui/fPatterns.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -21,40 +21,28 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include <functional>
-
-using testsupport::Program;
+using namespace testsupport;
 
 namespace {
 
-template <class T = QWidget> T* child(const QObject& parent, const char* name) {
-    T* found = parent.findChild<T*>(name);
-    EXPECT_TRUE(found) << name;
-    return found;
-}
 void click(const QObject& dialog, const char* button) {
     QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
 }
 
 // Runs `act` on the first modal dialog that shows itself; any modal dialog shown before that, or after it with
 // nothing to act, is closed and named in unexpected, so a wrong flow fails instead of hanging.
-class ModalWatch {
-  public:
-    explicit ModalWatch(std::function<void(QWidget*)> act = {}) : m_act(std::move(act)) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+struct ModalWatch {
+    explicit ModalWatch(std::function<void(QWidget*)> onFirst = {}) : act(std::move(onFirst)) {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal) return;
-            if (m_act) return std::exchange(m_act, nullptr)(modal);
-            unexpected << modal->objectName();
-            modal->close();
+            if (modal && act) return std::exchange(act, nullptr)(modal);
+            if (modal) unexpected << modal->objectName(), modal->close();
         });
-        m_timer.start(10);
+        timer.start(10);
     }
+    std::function<void(QWidget*)> act;
+    QTimer timer;
     QStringList unexpected;
-
-  private:
-    std::function<void(QWidget*)> m_act;
-    QTimer m_timer;
 };
 
 class SetDialogs : public ::testing::Test {
@@ -64,8 +52,10 @@ class SetDialogs : public ::testing::Test {
     Program program;
     AppState& state = *program.state;
     QString sets = program.app() + "/Sets/";
-    void addSet(const QString& name, const QString& comment) {
-        ASSERT_TRUE(writeSetFile(sets + name, {comment, {{"/data/", "1", "2", "*.*", ""}}}));
+    void addSets(const QStringList& names, const QString& comment = {}) {
+        for (const QString& name : names)
+            ASSERT_TRUE(
+                writeSetFile(sets + name, {comment.isNull() ? name : comment, {{"/data/", "1", "2", "*.*", ""}}}));
     }
     static QStringList names(const SetGridDialog& d) {
         QStringList all;
@@ -78,26 +68,30 @@ class SetDialogs : public ::testing::Test {
 TEST_F(SetDialogs, CaptionsHelpAndAnEmptySetsFolder) {
     fBkSet select(state);
     fBkSetSave save(state, "Weekly.set", "Weekly docs");
-    for (auto [dialog, heading, help] : {std::tuple<SetGridDialog*, QString, int>{&select, "Select backup Set", 126},
-                                         {&save, "Save backup Set", 137}}) {
-        EXPECT_EQ(dialog->windowTitle(), "Varnhold");
-        EXPECT_EQ(child<QLabel>(*dialog, "Label2")->text(), heading);
-        EXPECT_EQ(child<QTableView>(*dialog, "vbalGrid1")->model()->rowCount(), 0);
+    for (auto [dialog, heading, help, tabs] :
+         {std::tuple<SetGridDialog*, QString, QString, QString>{&select, "Select backup Set", "126",
+                                                                "vbalGrid1 btnSelectSet btnDelete btnExit btnHelp"},
+          {&save, "Save backup Set", "137", "vbalGrid1 Text1 Text4 btnSaveSet btnDelete btnExit btnHelp"}}) {
+        EXPECT_EQ(tabOrder(*dialog, tabs.split(' ')), tabs.split(' '));
+        QStringList headers;
         for (int c = 1; c < 4; ++c)
-            EXPECT_EQ(dialog->model().headerData(c, Qt::Horizontal).toString(),
-                      QStringList({"Backup Set Name", "Modified", "Backup Set Comments"})[c - 1]);
+            headers << dialog->model().headerData(c, Qt::Horizontal).toString();
+        EXPECT_EQ(std::make_tuple(dialog->windowTitle(), child<QLabel>(*dialog, "Label2")->text(), headers,
+                                  child<QTableView>(*dialog, "vbalGrid1")->model()->rowCount()),
+                  std::make_tuple(QString("Varnhold"), heading,
+                                  QStringList({"Backup Set Name", "Modified", "Backup Set Comments"}), 0));
         dialog->show();
         click(*dialog, "btnHelp");
         ASSERT_TRUE(currentHelpBrowser());
-        EXPECT_EQ(currentHelpBrowser()->source().fragment(), QString::number(help));
+        EXPECT_EQ(currentHelpBrowser()->source().fragment(), help);
     }
     // Select and Delete do nothing on an empty grid.
     ModalWatch watch;
     for (auto [dialog, button] :
          {std::pair<QDialog*, const char*>{&select, "btnSelectSet"}, {&select, "btnDelete"}, {&save, "btnDelete"}})
         click(*dialog, button);
-    EXPECT_TRUE(select.isVisible() && save.isVisible());
-    EXPECT_TRUE(watch.unexpected.isEmpty()) << watch.unexpected.join(",").toStdString();
+    EXPECT_TRUE(select.isVisible() && save.isVisible() && watch.unexpected.isEmpty())
+        << watch.unexpected.join(",").toStdString();
     currentHelpBrowser()->window()->close();
     dialogtest::expectTexts(select, {{"btnSelectSet", " &Select", "Select backup set for zip package"},
                                      {"btnDelete", " &Delete", "Delete backup set file"},
@@ -108,8 +102,8 @@ TEST_F(SetDialogs, CaptionsHelpAndAnEmptySetsFolder) {
 }
 
 TEST_F(SetDialogs, ADoubleClickPicksASetAndAVanishedSetKeepsTheDialogOpen) {
-    addSet("Weekly.set", "Weekly docs");
-    addSet("old.set", "Old");
+    addSets({"Weekly.set"}, "Weekly docs");
+    addSets({"old.set"});
     ModalWatch pickWeekly([](QWidget* modal) {
         auto* grid = child<QTableView>(*modal, "vbalGrid1");
         EXPECT_EQ(grid->model()->index(1, 3).data().toString(), "Weekly docs");
@@ -130,61 +124,52 @@ TEST_F(SetDialogs, ADoubleClickPicksASetAndAVanishedSetKeepsTheDialogOpen) {
     EXPECT_TRUE(dialog.chosenPath().isEmpty() && pickWeekly.unexpected.isEmpty());
 }
 
-TEST_F(SetDialogs, HeaderClicksSortAndTheSelectionStays) {
-    for (const char* name : {"b.set", "A.set", "c.set"})
-        addSet(name, name);
-    fBkSet dialog(state);
-    dialog.show();
-    EXPECT_EQ(names(dialog), QStringList({"A.set", "b.set", "c.set"}));
-    dialog.selectSet("c.set");
-    QHeaderView* header = dialog.grid()->horizontalHeader();
+TEST_F(SetDialogs, HeaderClicksSortTheSelectionStaysAndDeleteAsksUntilDontShowIsTicked) {
+    addSets({"b.set", "A.set", "c.set"});
+    fBkSet select(state);
+    select.show();
+    EXPECT_EQ(names(select), QStringList({"A.set", "b.set", "c.set"}));
+    select.selectSet("c.set");
+    QHeaderView* header = select.grid()->horizontalHeader();
     // A second click on the same header reverses the order; the selected set keeps its selection.
     for (const auto& [order, expected, row] :
          {std::tuple{Qt::DescendingOrder, QStringList({"c.set", "b.set", "A.set"}), 0},
           std::tuple{Qt::AscendingOrder, QStringList({"A.set", "b.set", "c.set"}), 2}}) {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(1) + 5, 5));
-        EXPECT_EQ(names(dialog), expected);
-        EXPECT_EQ(std::make_tuple(header->sortIndicatorOrder(), dialog.selectedName(),
-                                  dialog.grid()->selectionModel()->selectedRows().value(0).row()),
-                  std::make_tuple(order, QString("c.set"), row));
+        EXPECT_EQ(std::make_tuple(names(select), header->sortIndicatorOrder(), select.selectedName(),
+                                  select.grid()->selectionModel()->selectedRows().value(0).row()),
+                  std::make_tuple(expected, order, QString("c.set"), row));
     }
-}
 
-TEST_F(SetDialogs, DeleteAsksUntilDontShowIsTickedInEitherDialog) {
-    for (const char* name : {"a.set", "b.set", "c.set"})
-        addSet(name, name);
-    const auto gone = [&](const char* name) { return !QFile::exists(sets + name); };
-    fBkSet select(state);
-    select.show();
-    select.selectSet("a.set");
+    // Delete asks until "Don't show" is ticked, in either dialog.
+    select.selectSet("A.set");
     DialogHook::setNextAnswer("n");
     click(select, "btnDelete");
-    EXPECT_TRUE(!gone("a.set") && names(select).size() == 3);
+    EXPECT_TRUE(QFile::exists(sets + "A.set") && names(select).size() == 3);
     ModalWatch tickAndDelete([](QWidget* question) {
         dialogtest::expectTexts(*question,
-                                {{"Label1", "Are you sure you want to delete backup set?"}, {"lblName", "a.set"}});
+                                {{"Label1", "Are you sure you want to delete backup set?"}, {"lblName", "A.set"}});
         child<QCheckBox>(*question, "SSCheck1")->setChecked(true);
         click(*question, "cmdYes");
     });
     click(select, "btnDelete");
-    EXPECT_TRUE(gone("a.set"));
-    EXPECT_EQ(std::make_tuple(names(select), select.selectedName()),
-              std::make_tuple(QStringList({"b.set", "c.set"}), QString()));
-    EXPECT_EQ(state.deleteSuppressed, "-1"); // the value entry deletion reads too
+    // "-1" is the value entry deletion reads too.
+    EXPECT_EQ(
+        std::make_tuple(QFile::exists(sets + "A.set"), names(select), select.selectedName(), state.deleteSuppressed),
+        std::make_tuple(false, QStringList({"b.set", "c.set"}), QString(), QString("-1")));
 
     // From now on no question, in the other dialog as well.
     fBkSetSave save(state, "x.set", "x");
     save.show();
     save.selectSet("c.set");
     click(save, "btnDelete");
-    EXPECT_TRUE(gone("c.set"));
-    EXPECT_EQ(names(save), QStringList{"b.set"});
-    EXPECT_TRUE(tickAndDelete.unexpected.isEmpty()) << tickAndDelete.unexpected.join(",").toStdString();
+    EXPECT_EQ(std::make_tuple(QFile::exists(sets + "c.set"), names(save), tickAndDelete.unexpected),
+              std::make_tuple(false, QStringList{"b.set"}, QStringList()));
 }
 
 TEST_F(SetDialogs, SaveTrimsTheNameAndAsksBeforeReplacing) {
-    addSet("Weekly.set", "old");
-    const QByteArray old = testsupport::readFile(sets + "Weekly.set");
+    addSets({"Weekly.set"}, "old");
+    const QByteArray old = readFile(sets + "Weekly.set");
     fBkSetSave dialog(state, "Weekly.set", "Weekly docs");
     dialog.show();
     EXPECT_EQ(QStringList({dialog.nameBox()->selectedText(), dialog.commentBox()->text()}),
@@ -193,9 +178,8 @@ TEST_F(SetDialogs, SaveTrimsTheNameAndAsksBeforeReplacing) {
     dialog.commentBox()->setText("new");
     DialogHook::setNextAnswer("n");
     click(dialog, "btnSaveSet");
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(std::make_tuple(dialog.nameBox()->text(), testsupport::readFile(sets + "Weekly.set")),
-              std::make_tuple(QString("Weekly.set"), old));
+    EXPECT_EQ(std::make_tuple(dialog.isVisible(), dialog.nameBox()->text(), readFile(sets + "Weekly.set")),
+              std::make_tuple(true, QString("Weekly.set"), old));
 
     DialogHook::setNextAnswer("y");
     click(dialog, "btnSaveSet");
@@ -208,7 +192,7 @@ TEST_F(SetDialogs, SaveTrimsTheNameAndAsksBeforeReplacing) {
     EXPECT_EQ(readComment(makeWorkingCopy(sets + "Weekly.set", program.app()).value()), "new");
 }
 
-TEST_F(SetDialogs, RefusedNamesShowWhyAndKeepTheDialogOpen) {
+TEST_F(SetDialogs, RefusedNamesShowWhyAndSaveRunsModallyAndByTheWizardsTestAnswers) {
     fBkSetSave dialog(state, "Dummy.set", "c");
     dialog.show();
     for (const QString& name : {QString("a/b"), QString(300, u'x')}) {
@@ -220,9 +204,7 @@ TEST_F(SetDialogs, RefusedNamesShowWhyAndKeepTheDialogOpen) {
         DialogHook::shownMessages().clear();
     }
     EXPECT_EQ(QDir(sets).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
 
-TEST_F(SetDialogs, SaveRunsModallyAndByTheWizardsTestAnswers) {
     ModalWatch typeAndSave([](QWidget* modal) {
         child<QLineEdit>(*modal, "Text1")->setText("Daily");
         click(*modal, "btnSaveSet");
@@ -237,8 +219,8 @@ TEST_F(SetDialogs, SaveRunsModallyAndByTheWizardsTestAnswers) {
 
 TEST_F(SetDialogs, LongAndMarkedUpSetsShowAsTextInAWindowThatKeepsItsSize) {
     const QString longName = QString(200, 'N') + ".set";
-    addSet(longName, "<b>bold</b> & <i>more</i>");
-    addSet("Short.set", QString(5000, 'c'));
+    addSets({longName}, "<b>bold</b> & <i>more</i>");
+    addSets({"Short.set"}, QString(5000, 'c'));
     fBkSet select(state);
     fBkSetSave save(state, "Short.set", QString(5000, 'c'));
     EXPECT_EQ(save.commentBox()->cursorPosition(), 0) << "a long comment shows its beginning";
@@ -249,16 +231,24 @@ TEST_F(SetDialogs, LongAndMarkedUpSetsShowAsTextInAWindowThatKeepsItsSize) {
         const int width = dialog->width();
         dialog->selectSet(longName);
         QApplication::processEvents();
-        EXPECT_EQ(std::make_tuple(dialog->selectedName(), dialog->width()), std::make_tuple(longName, width))
-            << "the long name does not widen the window";
         QTextDocument tip;
         tip.setHtml(dialog->model().index(0, 3).data(Qt::ToolTipRole).toString());
-        EXPECT_EQ(tip.toPlainText(), "<b>bold</b> & <i>more</i>") << "the tooltip shows the comment as text";
+        // The long name does not widen the window; the tooltip shows the comment as text.
+        EXPECT_EQ(std::make_tuple(dialog->selectedName(), dialog->width(), tip.toPlainText()),
+                  std::make_tuple(longName, width, QString("<b>bold</b> & <i>more</i>")));
     }
-    for (const auto& [dialog, order] :
-         {std::pair<QDialog*, QStringList>{&select, {"vbalGrid1", "btnSelectSet", "btnDelete", "btnExit", "btnHelp"}},
-          {&save, {"vbalGrid1", "Text1", "Text4", "btnSaveSet", "btnDelete", "btnExit", "btnHelp"}}})
-        EXPECT_EQ(testsupport::tabOrder(*dialog, order), order);
+}
+
+TEST(PatternsDialog, EditReturnsTheReloadedPatterns) {
+    CRegSettings settings("Brindlecot", "SetsDialogEdit");
+    settings.SaveSetting(kSettingsSection, "Pattern02", "*.ods");
+    DialogHook::setNextAnswer("ok");
+    const CurrentPatterns current = fPatterns::edit(settings);
+    const auto keys = settings.GetAllSettings(kSettingsSection);
+    EXPECT_EQ(
+        std::make_tuple(current.include[0], current.include[1], current.exclude[3],
+                        std::ranges::count_if(keys, [](const auto& kv) { return kv.first.startsWith("Pattern"); })),
+        std::make_tuple(QString("*.*"), QString("*.ods"), QString("pagefile.sys"), 10));
 }
 
 } // namespace

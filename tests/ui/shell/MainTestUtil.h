@@ -9,37 +9,24 @@
 #include "viewer/EntryTableModel.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <gtest/gtest.h>
-#include <memory>
-#include <stdexcept>
 
 namespace maintest {
 
-using testsupport::child;
-
-using testsupport::kRowsEntries;
-using testsupport::makeZip;
+using namespace testsupport;
 
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         DialogHook::reset();
-        m_previousFolder = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(app.path()));
-        m_previousHome = qgetenv("VARNHOLD_HOME");
-        qputenv("VARNHOLD_HOME", app.path().toUtf8()); // the window's start-up works there
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        // A fresh store for every run of every test, also under --gtest_repeat.
-        static int run = 0;
-        state = std::make_unique<AppState>(
-            QString("MainTest_%1_%2_%3").arg(info->test_suite_name(), info->name()).arg(++run));
+        qputenv("VARNHOLD_HOME", app.path().toUtf8());    // the window's start-up works there
+        state = std::make_unique<AppState>(freshStore()); // also fresh under --gtest_repeat
     }
     void TearDown() override {
         window.reset();
@@ -55,15 +42,11 @@ class MainWindowTest : public ::testing::Test {
     /// A package in a folder of its own (not the application folder, which start-up works in). Each distinct
     /// content is written by Python once per test run and copied after that: starting Python is slow.
     QString package(const QString& name, const QString& entries = kRowsEntries, const QString& comment = {}) {
-        static testsupport::TempDir made;
+        static TempDir made;
         static QHash<QString, QString> byContent;
-        const QString content = entries + QChar(0) + comment;
-        QString source = byContent.value(content);
-        if (source.isEmpty()) {
-            source = made.file(QString("made%1.zip").arg(byContent.size()));
-            makeZip(source, entries, comment);
-            byContent.insert(content, source);
-        }
+        QString& source = byContent[entries + QChar(0) + comment];
+        if (source.isEmpty())
+            makeZip(source = made.file(QString("made%1.zip").arg(byContent.size())), entries, comment);
         const QString path = packages.file(name);
         QFile::remove(path);
         if (!QFile::copy(source, path)) throw std::runtime_error("cannot copy " + path.toStdString());
@@ -87,19 +70,24 @@ class MainWindowTest : public ::testing::Test {
             out << row.folderPath + row.name;
         return out;
     }
+    int rowOf(const QString& fullName) const { return int(fullNames().indexOf(fullName)); }
+    /// The header's sort mark: its section and direction.
+    std::pair<int, Qt::SortOrder> sortMark() const {
+        const QHeaderView* header = window->grid()->horizontalHeader();
+        return {header->sortIndicatorSection(), header->sortIndicatorOrder()};
+    }
 
     QAction* item(const QString& name) const { return child<QAction>(*window, name); }
     QMenu* menu(const QString& name) const { return child<QMenu>(*window, name); }
     QPushButton* button(const QString& name) const { return child<QPushButton>(*window, name); }
 
-    testsupport::TempDir app;
-    testsupport::TempDir packages;
+    TempDir app, packages;
     std::unique_ptr<AppState> state;
     std::unique_ptr<fMain> window;
 
   private:
-    QString m_previousFolder;
-    QByteArray m_previousHome;
+    QString m_previousFolder = QDir::currentPath();
+    QByteArray m_previousHome = qgetenv("VARNHOLD_HOME");
 };
 
 } // namespace maintest

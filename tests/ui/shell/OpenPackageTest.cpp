@@ -3,17 +3,13 @@
 #include "MainTestUtil.h"
 
 #include "shell/ViewerIcons.h"
-#include "viewer/EntryFields.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QTest>
 
 using namespace maintest;
-using namespace testsupport;
 
 namespace {
 
@@ -36,8 +32,8 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameAndTheStatusLineWalksThroughEvery
     EXPECT_EQ(texts, QStringList({"", "  Building zip package index entries for (rows.zip)",
                                   "  Sorting index entries for (rows.zip)", "  Sort for (rows.zip) completed",
                                   "  (rows.zip)  Files = 6  Bytes = 1,029  Comments = backup of docs"}));
-    EXPECT_EQ(w.statusText(), texts.last());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone";
+    EXPECT_EQ(std::make_tuple(w.statusText(), QApplication::overrideCursor()), std::make_tuple(texts.last(), nullptr))
+        << "the hourglass is gone";
 
     EXPECT_EQ(fullNames(), QStringList({"A.TXT", "b.txt", "docs/b.txt", "docs/c.dat", "noext"}))
         << "no row for the folder entry; names in order with case ignored, equal names in package order";
@@ -48,42 +44,24 @@ TEST_F(OpenPackage, RowsAreTheFilesSortedByNameAndTheStatusLineWalksThroughEvery
                            "2021/06/01  12:00:00", "2020/01/02  03:04:06"}));
     EXPECT_EQ(column(EntryColumn::Path), QStringList({"", "", "docs/", "docs/", ""}));
     EXPECT_EQ(column(EntryColumn::Ratio).last(), "0%") << "an empty entry";
-    // The header mark shows the opening sort.
-    QHeaderView* header = w.grid()->horizontalHeader();
-    EXPECT_EQ(std::make_tuple(header->sortIndicatorSection(), header->sortIndicatorOrder()),
-              std::make_tuple(int(EntryColumn::Name) - 1, Qt::AscendingOrder));
-
-    // The shared values of the open package.
-    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.packageFileName(), w.packageComment()),
-              std::make_tuple(zip, QString("rows.zip"), QString("backup of docs")));
-    EXPECT_EQ(std::make_tuple(w.totalFiles(), w.totalBytes(), w.deleteConfirmation()),
-              std::make_tuple(qint64(6), qint64(1029), QString("0")));
-
+    // The header mark shows the opening sort; the shared values of the open package.
+    EXPECT_EQ(sortMark(), std::make_pair(int(EntryColumn::Name) - 1, Qt::AscendingOrder));
+    EXPECT_EQ(
+        std::make_tuple(w.currentPackage(), w.packageFileName(), w.packageComment(), w.totalFiles(), w.totalBytes(),
+                        w.deleteConfirmation()),
+        std::make_tuple(zip, QString("rows.zip"), QString("backup of docs"), qint64(6), qint64(1029), QString("0")));
     // Each row leads to its own entry, also for the two rows named "b.txt".
     const EntryList& list = w.entryModel().entries();
     EXPECT_NE(list.row(1).entryIndex, list.row(2).entryIndex);
     EXPECT_EQ(w.package().entries().at(list.row(2).entryIndex).folderPath, "docs/");
 }
 
-TEST_F(OpenPackage, NamesShowTheirControlAndBidiCharactersAsEscapes) {
+TEST_F(OpenPackage, IconsComeOncePerExtensionAndNamesShowTheirControlCharactersAsEscapes) {
     fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(package(
-        "spoof.zip",
-        sameDay({"invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt", "dir\\u2066x/<font color=red>x.txt"}, 3))));
-    EXPECT_EQ(column(EntryColumn::Name),
-              QStringList({"<font color=red>x.txt", "invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt"}));
-    EXPECT_EQ(column(EntryColumn::Path), QStringList({"dir\\u2066x/", "", ""}));
-    EXPECT_EQ(w.grid()->model()->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
-    w.grid()->selectRow(1);
-    EXPECT_EQ(w.statusText(), "  invoice\\u202etxt.exe selected, right-click for commands");
-}
-
-TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
-    fMain& w = makeWindow();
+    // Icons come once per extension whatever its case.
     ASSERT_TRUE(w.openPackage(package("icons.zip", sameDay({"a.txt", "b.TXT", "c.Txt", "d.png", "e", "f.png"}))));
     EXPECT_EQ(std::make_tuple(w.fileTypeIcons().systemLookups(), w.fileTypeIcons().size()), std::make_tuple(3, 3))
         << "TXT, PNG and no extension";
-
     const QAbstractItemModel* model = w.grid()->model();
     QList<qint64> keys;
     for (int r = 0; r < model->rowCount(); ++r) {
@@ -97,6 +75,17 @@ TEST_F(OpenPackage, IconsComeOncePerExtensionWhateverItsCase) {
     // A second package with known extensions asks the system nothing new.
     ASSERT_TRUE(w.openPackage(package("again.zip", sameDay({"x.TXT"}))));
     EXPECT_EQ(w.fileTypeIcons().systemLookups(), 3);
+
+    // Names show their control and bidi characters as escapes.
+    ASSERT_TRUE(w.openPackage(package(
+        "spoof.zip",
+        sameDay({"invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt", "dir\\u2066x/<font color=red>x.txt"}, 3))));
+    EXPECT_EQ(column(EntryColumn::Name),
+              QStringList({"<font color=red>x.txt", "invoice\\u202etxt.exe", "two\\nlines\\tand tab.txt"}));
+    EXPECT_EQ(column(EntryColumn::Path), QStringList({"dir\\u2066x/", "", ""}));
+    EXPECT_EQ(w.grid()->model()->index(1, 1).data(Qt::ToolTipRole).toString(), "invoice\\u202etxt.exe");
+    w.grid()->selectRow(1);
+    EXPECT_EQ(w.statusText(), "  invoice\\u202etxt.exe selected, right-click for commands");
 }
 
 // The window shown with rows.zip open, for the tests that click and type into its grid.
@@ -109,10 +98,6 @@ class RowsShown : public OpenPackage {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         ASSERT_TRUE(w.openPackage(package("rows.zip")));
     }
-};
-
-class SortByHeader : public RowsShown {
-  protected:
     /// A real mouse click on the header of column 1 to 7.
     void click(EntryColumn c) {
         QHeaderView* header = window->grid()->horizontalHeader();
@@ -121,39 +106,32 @@ class SortByHeader : public RowsShown {
                         header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
-    /// Clicks the header, then checks the header mark and the window's sort.
-    void clickExpecting(EntryColumn c, Qt::SortOrder order) {
-        click(c);
-        QHeaderView* header = window->grid()->horizontalHeader();
-        EXPECT_EQ(std::make_tuple(header->sortIndicatorSection(), header->sortIndicatorOrder(), window->sortColumn(),
-                                  window->sortAscending()),
-                  std::make_tuple(int(c) - 1, order, int(c), order == Qt::AscendingOrder));
+    QPoint centreOf(int row) const {
+        return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center();
     }
 };
 
-TEST_F(SortByHeader, NumbersSortAsNumbersAndToggleDirection) {
-    clickExpecting(EntryColumn::Size, Qt::AscendingOrder);
-    EXPECT_EQ(fullNames(), QStringList({"noext", "b.txt", "A.TXT", "docs/b.txt", "docs/c.dat"}))
-        << "9 before 10 before 1,000; equal sizes keep their order";
+using SortByHeader = RowsShown;
 
-    clickExpecting(EntryColumn::Size, Qt::DescendingOrder);
-    EXPECT_EQ(column(EntryColumn::Size), QStringList({"1,000", "10", "10", "9", "0"}));
-
-    clickExpecting(EntryColumn::Size, Qt::AscendingOrder);
-    EXPECT_EQ(column(EntryColumn::Size).first(), "0");
-}
-
-TEST_F(SortByHeader, TextColumnsAndOtherColumnsStartAscending) {
-    // The opening sort is "File Name" ascending, so its first click turns it round.
-    clickExpecting(EntryColumn::Name, Qt::DescendingOrder);
-    EXPECT_EQ(column(EntryColumn::Name), QStringList({"noext", "c.dat", "b.txt", "b.txt", "A.TXT"}));
-
-    clickExpecting(EntryColumn::Path, Qt::AscendingOrder);
-    EXPECT_EQ(column(EntryColumn::Path), QStringList({"", "", "", "docs/", "docs/"}));
-
-    // A column sorted descending before starts ascending again when it is clicked after another one.
-    clickExpecting(EntryColumn::Name, Qt::AscendingOrder);
-    EXPECT_EQ(column(EntryColumn::Name).first(), "A.TXT");
+// A text column starts ascending, so the opening sort ("File Name" ascending) turns round at its first click; a
+// column sorted descending before starts ascending again when it is clicked after another one; numbers sort as
+// numbers, 9 before 10 before 1,000, equal sizes keep their order, and another click turns the direction round.
+TEST_F(SortByHeader, ClicksSortByTheColumnAndToggleItsDirection) {
+    using enum EntryColumn;
+    // Each click, the sort it gives, and the column then read top to bottom (Icon: the full names).
+    for (const auto& [clicked, order, shown, texts] :
+         std::initializer_list<std::tuple<EntryColumn, Qt::SortOrder, EntryColumn, QStringList>>{
+             {Name, Qt::DescendingOrder, Name, {"noext", "c.dat", "b.txt", "b.txt", "A.TXT"}},
+             {Path, Qt::AscendingOrder, Path, {"", "", "", "docs/", "docs/"}},
+             {Name, Qt::AscendingOrder, Name, {"A.TXT", "b.txt", "b.txt", "c.dat", "noext"}},
+             {Size, Qt::AscendingOrder, Icon, {"noext", "b.txt", "A.TXT", "docs/b.txt", "docs/c.dat"}},
+             {Size, Qt::DescendingOrder, Size, {"1,000", "10", "10", "9", "0"}},
+             {Size, Qt::AscendingOrder, Size, {"0", "9", "10", "10", "1,000"}}}) {
+        click(clicked);
+        EXPECT_EQ(std::make_tuple(sortMark(), window->sortColumn(), window->sortAscending()),
+                  std::make_tuple(std::make_pair(int(clicked) - 1, order), int(clicked), order == Qt::AscendingOrder));
+        EXPECT_EQ(shown == Icon ? fullNames() : column(shown), texts) << "after a click on " << int(clicked);
+    }
 }
 
 TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
@@ -167,20 +145,19 @@ TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
     };
 
     // The user's click on docs/c.dat (row 3 by name); by size it is the last row.
-    const QModelIndex cell = grid->model()->index(int(fullNames().indexOf("docs/c.dat")), 1);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centreOf(rowOf("docs/c.dat")));
     ASSERT_EQ(selectedNames(), QStringList({"docs/c.dat"}));
     const QString status = window->statusText();
     click(EntryColumn::Size);
-    ASSERT_EQ(fullNames().indexOf("docs/c.dat"), 4);
-    EXPECT_EQ(selectedNames(), QStringList({"docs/c.dat"}));
-    EXPECT_EQ(fullNames().value(grid->currentIndex().row()), "docs/c.dat") << "the current row moves with it";
-    EXPECT_EQ(window->statusText(), status);
+    ASSERT_EQ(rowOf("docs/c.dat"), 4);
+    // The current row moves with it.
+    EXPECT_EQ(std::make_tuple(selectedNames(), fullNames().value(grid->currentIndex().row()), window->statusText()),
+              std::make_tuple(QStringList({"docs/c.dat"}), QString("docs/c.dat"), status));
 
     // Several rows at once (the grid's selection model takes them even where a click picks one).
     grid->selectionModel()->clearSelection();
     for (const QString name : {"A.TXT", "noext", "docs/b.txt"})
-        grid->selectionModel()->select(grid->model()->index(int(fullNames().indexOf(name)), 0),
+        grid->selectionModel()->select(grid->model()->index(rowOf(name), 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     for (EntryColumn c : {EntryColumn::Modified, EntryColumn::Name, EntryColumn::Name, EntryColumn::Ratio}) {
         const QStringList before = fullNames();
@@ -192,107 +169,82 @@ TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
 
 using Favorites = OpenPackage;
 
-TEST_F(Favorites, OpenedPackagesBecomeTheItemsAndOpenFromThem) {
-    const QString first = package("first.zip");
-    const QString second = package("R&D.zip");
+TEST_F(Favorites, OpenedPackagesBecomeTheItemsOpenFromThemAndAMissingOneOnlySaysSo) {
+    const QString first = package("first.zip"), second = package("R&D.zip");
     fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(first));
-    ASSERT_TRUE(w.openPackage(second));
+    ASSERT_TRUE(w.openPackage(first) && w.openPackage(second));
     EXPECT_EQ(QStringList({item("mnufav1")->text(), item("mnufav2")->text(), stored("1File"), stored("2File")}),
               QStringList({packages.file("R&&D.zip"), first, second, first}));
     EXPECT_TRUE(item("mnufav2")->isVisible() && !item("mnufav3")->isVisible());
 
+    // The package opened from the list moves to the top.
     item("mnufav2")->trigger();
-    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.grid()->model()->rowCount()), std::make_tuple(first, 5));
-    EXPECT_EQ(item("mnufav1")->text(), first) << "the package opened from the list moves to the top";
-    EXPECT_EQ(state->recent.mid(0, 2), QStringList({first, second}));
-
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.grid()->model()->rowCount(), item("mnufav1")->text(),
+                              state->recent.mid(0, 2)),
+              std::make_tuple(first, 5, first, QStringList({first, second})));
     // The path with "&" opens from its item too.
     item("mnufav2")->trigger();
-    EXPECT_EQ(w.currentPackage(), second);
-    EXPECT_EQ(w.statusText(), "  (R&D.zip)  Files = 6  Bytes = 1,029  Comments = ");
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.statusText()),
+              std::make_tuple(second, QString("  (R&D.zip)  Files = 6  Bytes = 1,029  Comments = ")));
+
+    // A missing file only changes the status line: the list is not reordered, and no message shows.
+    ASSERT_TRUE(QFile::remove(first));
+    item("mnufav2")->trigger();
+    EXPECT_EQ(
+        std::make_tuple(w.statusText(), w.currentPackage(), w.grid()->model()->rowCount(),
+                        w.package().entries().empty(), state->recent.mid(0, 2), DialogHook::shownMessages()),
+        std::make_tuple(first + "  -  File not found.", second, 5, false, QStringList({second, first}), QStringList()));
+    // An empty slot and "Exit" do nothing at all.
+    const QString status = w.statusText();
+    w.openFavorite(5);
+    item("mnufav10")->trigger();
+    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage()), std::make_tuple(status, second));
 
     // The next start reads the same list back from the store.
     window.reset();
     AppState again(state->settings.AppName());
     fMain next(again);
-    EXPECT_EQ(child<QAction>(next, "mnufav1")->data().toString(), second);
-    EXPECT_EQ(child<QAction>(next, "mnufav2")->text(), first);
-}
-
-TEST_F(Favorites, MissingFileOnlyChangesTheStatusLineAndEmptySlotsNothing) {
-    const QString gone = package("gone.zip");
-    const QString kept = package("kept.zip");
-    fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(gone));
-    ASSERT_TRUE(w.openPackage(kept));
-    ASSERT_TRUE(QFile::remove(gone));
-
-    item("mnufav2")->trigger();
-    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage(), w.grid()->model()->rowCount()),
-              std::make_tuple(gone + "  -  File not found.", kept, 5));
-    EXPECT_FALSE(w.package().entries().empty());
-    EXPECT_EQ(state->recent.mid(0, 2), QStringList({kept, gone})) << "the list is not reordered";
-    EXPECT_TRUE(DialogHook::shownMessages().isEmpty());
-
-    // An empty slot and "Exit" do nothing at all.
-    const QString status = w.statusText();
-    w.openFavorite(5);
-    item("mnufav10")->trigger();
-    EXPECT_EQ(std::make_tuple(w.statusText(), w.currentPackage()), std::make_tuple(status, kept));
-}
-
-using OpenFailure = OpenPackage;
-TEST_F(OpenFailure, NotAZipShowsTheLibraryTextAndLeavesEverythingEmpty) {
-    const QString good = package("good.zip");
-    const QString bad = packages.file("notes.zip");
-    writeFile(bad, "this is a text file, not a zip package\n");
-    fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(good));
-    const QStringList recentBefore = state->recent;
-
-    DialogHook::setNextAnswer("ok");
-    EXPECT_FALSE(w.openPackage(bad));
-
-    ZipPackage probe;
-    ASSERT_NE(probe.zOpenZipFile(bad), kZipOk);
-    EXPECT_EQ(DialogHook::shownMessages(), QStringList{probe.zGetLastErrorAsText()});
-    EXPECT_FALSE(probe.zGetLastErrorAsText().isEmpty());
-    EXPECT_EQ(std::make_tuple(w.grid()->model()->rowCount(), w.statusText()), std::make_tuple(0, QString()));
-    EXPECT_EQ(state->recent, recentBefore);
-    EXPECT_EQ(QStringList({stored("1File"), item("mnufav1")->text()}), QStringList({good, good}));
-    EXPECT_EQ(w.currentPackage(), bad) << "the path that failed stays the current one";
-    EXPECT_TRUE(w.package().entries().empty());
+    EXPECT_EQ(
+        std::make_tuple(child<QAction>(next, "mnufav1")->data().toString(), child<QAction>(next, "mnufav2")->text()),
+        std::make_tuple(second, first));
 }
 
 using OpenDialog = OpenPackage;
-TEST_F(OpenDialog, CancelChangesNothingAndAChoiceOpensWithOptions11Unchanged) {
-    const QString zip = package("picked.zip");
+TEST_F(OpenDialog, CancelChangesNothingANonZipLeavesEverythingEmptyAndAChoiceOpens) {
+    const QString good = package("good.zip"), bad = packages.file("notes.zip");
+    writeFile(bad, "this is a text file, not a zip package\n");
     fMain& w = makeWindow();
-    ASSERT_TRUE(w.openPackage(zip));
+    ASSERT_TRUE(w.openPackage(good));
     const QString status = w.statusText();
+    const QStringList recentBefore = state->recent;
     // The store holds another start folder than the shared value; only a real choice writes the value back.
     state->settings.SaveSetting(kSettingsSection, "Options11", "/elsewhere/");
-
     DialogHook::setNextAnswer("cancel");
     QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
     EXPECT_EQ(std::make_tuple(w.statusText(), w.grid()->model()->rowCount(), stored("Options11")),
               std::make_tuple(status, 5, QString("/elsewhere/")));
 
+    // Not a zip: the library's text, an empty grid, and the path that failed stays the current one.
+    DialogHook::setNextAnswer("ok");
+    EXPECT_FALSE(w.openPackage(bad));
+    ZipPackage probe;
+    ASSERT_NE(probe.zOpenZipFile(bad), kZipOk);
+    EXPECT_FALSE(probe.zGetLastErrorAsText().isEmpty());
+    EXPECT_EQ(
+        std::make_tuple(DialogHook::shownMessages(), w.grid()->model()->rowCount(), w.statusText(), state->recent,
+                        stored("1File"), item("mnufav1")->text(), w.currentPackage(), w.package().entries().empty()),
+        std::make_tuple(QStringList{probe.zGetLastErrorAsText()}, 0, QString(), recentBefore, good, good, bad, true));
+
     const QString other = package("other.zip", sameDay({"z.txt"}, 3));
     DialogHook::setNextAnswer(other);
     QTest::mouseClick(button("btnOpen"), Qt::LeftButton);
-    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.grid()->model()->rowCount()), std::make_tuple(other, 1));
-    EXPECT_EQ(QStringList({stored("Options11"), state->text(Option::OpenPackageFolder)}),
-              QStringList(2, app.path() + "/Zips/"));
+    EXPECT_EQ(std::make_tuple(w.currentPackage(), w.grid()->model()->rowCount(), stored("Options11"),
+                              state->text(Option::OpenPackageFolder)),
+              std::make_tuple(other, 1, app.path() + "/Zips/", app.path() + "/Zips/"));
 }
 
 class GridCommands : public RowsShown {
   protected:
-    int rowOf(const QString& fullName) const { return int(fullNames().indexOf(fullName)); }
-    QPoint centreOf(int row) const {
-        return window->grid()->visualRect(window->grid()->model()->index(row, 1)).center();
-    }
     /// Runs a menu item whose extract dialog answers `answer`; returns the status line after it.
     QString run(const char* menuItem, const char* answer = "extract") {
         DialogHook::setNextAnswer(answer);
@@ -301,7 +253,7 @@ class GridCommands : public RowsShown {
     }
 };
 
-TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
+TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenuAndCloseEmptiesTheWindow) {
     QTableView* grid = window->grid();
     QMenu* popup = menu("mnuZipOptions");
     const int row = rowOf("noext");
@@ -316,44 +268,38 @@ TEST_F(GridCommands, RightClickOnARowOpensTheEntryMenu) {
     ASSERT_LT(below.y(), grid->viewport()->height());
     emit grid->customContextMenuRequested(below);
     EXPECT_FALSE(popup->isVisible());
+
+    // Close empties the grid, the status line and the package.
+    window->grid()->selectRow(0);
+    QTest::mouseClick(button("btnClose"), Qt::LeftButton);
+    // Closing keeps the recent list.
+    EXPECT_EQ(std::make_tuple(window->grid()->model()->rowCount(), window->statusText(), window->currentPackage(),
+                              window->package().entries().empty(), window->sortColumn(), sortMark().first,
+                              state->recent.value(0)),
+              std::make_tuple(0, QString(), QString(), true, 0, -1, packages.file("rows.zip")));
+    // The next open starts from scratch again.
+    ASSERT_TRUE(window->openPackage(packages.file("rows.zip")));
+    EXPECT_EQ(window->grid()->model()->rowCount(), 5);
 }
 
 TEST_F(GridCommands, ExtractThisFileAndAllFilesReportInTheStatusLine) {
-    window->grid()->selectRow(rowOf("docs/c.dat"));
     const QString target = state->text(Option::ExtractFolder);
+    writeFile(target + "docs/c.dat", "mine");
+    state->saveText(Option::ExtractOverwrite, "0"); // "Overwrite existing files" off
+    window->grid()->selectRow(rowOf("docs/c.dat"));
+    EXPECT_EQ(run("mnuOpt3"), "c.dat was not extracted: the file already in " + target + " was kept");
+    EXPECT_EQ(run("mnuOpt4"), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
+    EXPECT_EQ(run("mnuOpt4"), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
+    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
+
+    state->setFlag(Option::ExtractOverwrite, true);
+    QFile::remove(target + "docs/c.dat");
     EXPECT_EQ(run("mnuOpt3"), "c.dat was extracted to " + target);
     EXPECT_EQ(readFile(target + "docs/c.dat"), QByteArray(1000, 'x'));
     EXPECT_EQ(run("mnuOpt4", "cancel"), "Extract cancelled");
     EXPECT_EQ(stored("Optionse8"), "-1") << "the request asked for all entries";
     state->saveText(Option::ExtractFolder, "");
     EXPECT_EQ(run("mnuOpt4"), "Extract error: Please choose a folder to extract to.");
-}
-
-TEST_F(GridCommands, ExtractWithoutOverwriteReportsWhatWasSkipped) {
-    const QString target = state->text(Option::ExtractFolder);
-    writeFile(target + "docs/c.dat", "mine");
-    state->saveText(Option::ExtractOverwrite, "0"); // "Overwrite existing files" off
-
-    window->grid()->selectRow(rowOf("docs/c.dat"));
-    EXPECT_EQ(run("mnuOpt3"), "c.dat was not extracted: the file already in " + target + " was kept");
-    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
-    EXPECT_EQ(run("mnuOpt4"), "4 files were extracted to " + target + ", 1 skipped (existing files kept)");
-    EXPECT_EQ(run("mnuOpt4"), "No files were extracted to " + target + ": 5 skipped (existing files kept)");
-    EXPECT_EQ(readFile(target + "docs/c.dat"), "mine");
-}
-
-TEST_F(GridCommands, CloseEmptiesGridStatusAndPackage) {
-    window->grid()->selectRow(0);
-    QTest::mouseClick(button("btnClose"), Qt::LeftButton);
-    EXPECT_EQ(std::make_tuple(window->grid()->model()->rowCount(), window->statusText(), window->currentPackage(),
-                              window->package().entries().empty(), window->sortColumn(),
-                              window->grid()->horizontalHeader()->sortIndicatorSection()),
-              std::make_tuple(0, QString(), QString(), true, 0, -1));
-    EXPECT_EQ(state->recent.value(0), packages.file("rows.zip")) << "closing keeps the recent list";
-
-    // The next open starts from scratch again.
-    ASSERT_TRUE(window->openPackage(packages.file("rows.zip")));
-    EXPECT_EQ(window->grid()->model()->rowCount(), 5);
 }
 
 } // namespace
