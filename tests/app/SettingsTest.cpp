@@ -39,24 +39,6 @@ TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
     EXPECT_EQ(s.GetSetting("Settings", "Options01"), "2") << "other sections stay";
 }
 
-TEST(Settings, GetAllSettingsListsOnlyTextValues) {
-    const QString app = testsupport::freshStore();
-    CRegSettings s("Brindlecot", app);
-    s.SaveSetting("Settings", "b", "2");
-    s.SaveSetting("Settings", "a", "1");
-    s.SaveSetting("Settings", "*", "dflt");
-    {
-        // A value of another type, as a hand-edited or foreign file may hold.
-        QSettings raw(QSettings::IniFormat, QSettings::UserScope, "Brindlecot", app);
-        raw.setValue("Settings/rect", QRect(1, 2, 3, 4));
-    }
-    QStringList keys;
-    for (const auto& row : s.GetAllSettings("Settings"))
-        keys << row.first + "=" + row.second;
-    keys.sort();
-    EXPECT_EQ(keys, QStringList({"*=dflt", "a=1", "b=2"}));
-}
-
 TEST(Settings, FileIsReadableByItsOwnerOnly) {
     CRegSettings s("Brindlecot", testsupport::freshStore());
     s.SaveSetting("Settings", "Optionse4", "secret");

@@ -281,31 +281,6 @@ class UpdateCodes : public BuildJobTest {
     const BuildList all{file("a.txt"), file("b.txt"), file("d.txt")};
 };
 
-TEST_F(UpdateCodes, FreshenReplacesNewerFilesOnlyAndUpdateAddsNewOnes) {
-    const BuildResult r = built(updateParams(all, UpdateCode::Freshen));
-    EXPECT_EQ(storedNames(target), stored({"a.txt", "b.txt"}));
-    EXPECT_EQ(std::pair(entry("a.txt"), entry("b.txt").toUtf8()),
-              std::pair(QString("a is newer now"), sampleText(3000, 2)));
-    EXPECT_EQ(std::tuple(r.heading, r.resultPackagePath, r.updatedLine),
-              std::tuple(QString(" Update Completed!"), "Zip Package Updated: " + target,
-                         QString("Number of files updated: 1")))
-        << "only a.txt was newer; d.txt is not added";
-    buildtest::expectPeersAccept(target);
-    EXPECT_EQ(strays(), QStringList());
-
-    // Update adds the new file too, and then has nothing to change.
-    built(updateParams(all));
-    EXPECT_EQ(storedNames(target), stored({"a.txt", "b.txt", "d.txt"}));
-    EXPECT_EQ(std::pair(entry("a.txt"), entry("d.txt")), std::pair(QString("a is newer now"), QString("d is new")));
-    buildtest::expectPeersAccept(target);
-
-    const QByteArray before = readFile(target);
-    const QDateTime time = QFileInfo(target).lastModified();
-    built(updateParams(all));
-    EXPECT_EQ(std::pair(readFile(target), QFileInfo(target).lastModified()), std::pair(before, time))
-        << "nothing newer: the package is not rewritten";
-}
-
 TEST_F(BuildJobTest, AFileHeldLockedIsSkippedCountedAndListed) {
     if (!haveTool("flock")) GTEST_SKIP() << "flock is not installed";
     LockHolder holder(data + "b.txt");
@@ -544,40 +519,6 @@ TEST_F(BuildJobTest, AnUpdateUnderANewPasswordAcceptsTheOldEncryptedEntries) {
     built(p);
     EXPECT_EQ(storedNames(target), stored({"a.txt", "b.txt"}));
     EXPECT_EQ(runTool("7z", {"t", target, "-psecond", stored("b.txt")}).exitCode, 0);
-}
-
-TEST_F(BuildJobTest, AChangeWithinOneTwoSecondStepIsSeenAndOnlyRealReplacementsAreCounted) {
-    const qint64 even = QDateTime(QDate(2023, 5, 6), QTime(7, 8, 10)).toSecsSinceEpoch();
-    const BuildList both{file("a.txt"), file("b.txt")};
-    for (const UpdateCode code : {UpdateCode::Update, UpdateCode::Freshen}) {
-        SCOPED_TRACE(int(code));
-        setMtime(data + "a.txt", even);
-        setMtime(data + "b.txt", even);
-        built(paramsFor(both));
-        // One second later, inside the same 2-second DOS step.
-        writeFile(data + "a.txt", "a changed within the step");
-        setMtime(data + "a.txt", even + 1);
-        const BuildResult r = built(updateParams(both, code));
-        EXPECT_EQ(std::pair(entry("a.txt"), r.updatedLine),
-                  std::pair(QString("a changed within the step"), QString("Number of files updated: 1")))
-            << "b.txt was not replaced";
-
-        // The exact time travels with the entry: extraction gives it back, and the next update finds nothing newer.
-        TempDir out;
-        ZipPackage package;
-        ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
-        ASSERT_EQ(package.zExtractAll(out.path(), {}, ExtractOptions{}, never), kZipOk);
-        EXPECT_EQ(std::pair(mtimeOf(out.path() + "/" + stored("a.txt")), mtimeOf(out.path() + "/" + stored("b.txt"))),
-                  std::pair(even + 1, even));
-        package.zCloseZipFile();
-        const QByteArray before = readFile(target);
-        const BuildResult again = built(updateParams(both, code));
-        EXPECT_EQ(std::pair(again.updatedLine, readFile(target)),
-                  std::pair(QString("Number of files updated: 0"), before));
-        buildtest::expectPeersAccept(target);
-        EXPECT_TRUE(runTool("zipinfo", {"-v", target}).out.contains("UT extra field modtime"))
-            << "other programs read the exact time too";
-    }
 }
 
 } // namespace

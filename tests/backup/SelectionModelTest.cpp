@@ -27,23 +27,6 @@ class SelectionModelTest : public ::testing::Test {
     SelectionModel model{*program.state};
 };
 
-TEST_F(SelectionModelTest, AddFolderCountsWhatThePatternsInForceTake) {
-    EXPECT_TRUE(model.addFolder(program.app() + "/Data")); // the "/" is appended
-    EXPECT_FALSE(model.addFolder(program.app() + "/Missing"));
-    EXPECT_EQ(model.folders.allRows(),
-              QVector<SelectionRow>({row(data, "3", "340", "*.*", kDefaultExcludes), row("**Total**", "3", "340")}));
-
-    model.patterns.include = {};
-    ASSERT_TRUE(model.addFolder(data));
-    EXPECT_EQ(model.folders.row(2), row(data, "0", "0", "", kDefaultExcludes)) << "no include takes nothing";
-
-    program.state->settings.SaveSetting(kSettingsSection, "Pattern02", "*.DOC");
-    program.state->settings.SaveSetting(kSettingsSection, "Pattern06", "");
-    model.reloadPatterns();
-    ASSERT_TRUE(model.addFolder(data));
-    EXPECT_EQ(model.folders.row(3), row(data, "4", "370", "*.*  *.DOC", "*.swp  system.dat"));
-}
-
 TEST_F(SelectionModelTest, RemoveFolderIgnoresCaseAndLeavesAZeroSummary) {
     ASSERT_TRUE(model.addFolder(data));
     ASSERT_TRUE(model.addFolder(data + "sub"));
@@ -87,40 +70,6 @@ TEST_F(SelectionModelTest, LoadBackupSetMeasuresAgainAndCountsFoldersWithTheirOw
         model.setRowFinished(countFolder(next->folder, next->patterns, never));
     EXPECT_EQ(std::tuple(model.sets.allRows(), model.build.allRows(), model.selectedFiles, model.selectedBytes),
               std::tuple(expected, expected, qint64(3), qint64(310)));
-}
-
-TEST_F(SelectionModelTest, RefreshBuildGridCopiesInGridOrderTotalsAndSetsTheComment) {
-    model.folders.appendRow(row("/f1/", "1", "2,147,483,000", "*.*", "*.tmp"));
-    model.folders.refreshSummary();
-    model.folders.appendRow(row("/f2/", "2", "600", "*.doc", "")); // after the summary row: still copied
-    model.files.appendRow(row("/file", "1", "47"));
-    model.sets.appendRow(row("/f1/", "1", "1", "*.*", "*.tmp")); // the same folder again: not merged
-    model.search.appendRow(row("/found.txt", "1", "0"));
-    writeFile(program.app() + "/Work/Temp.set", "plain copy");
-
-    model.refreshBuildGrid();
-    EXPECT_EQ(
-        model.build.allRows(),
-        QVector<SelectionRow>({row("/f1/", "1", "2,147,483,000", "*.*", "*.tmp"), row("/f2/", "2", "600", "*.doc"),
-                               row("/file", "1", "47"), row("/f1/", "1", "1", "*.*", "*.tmp"),
-                               row("/found.txt", "1", "0"), row("**Total**", "6", "2,147,483,648")}));
-    EXPECT_EQ(std::tuple(model.selectedFiles, model.selectedBytes, model.packageComment),
-              std::tuple(6LL, 2147483648LL, QString("*Comment*")));
-    const BuildEntry f1{"/f1/", "*.*", "*.tmp"};
-    EXPECT_EQ(model.fillBuildList(),
-              BuildList({f1, {"/f2/", "*.doc", ""}, {"/file", "", ""}, f1, {"/found.txt", "", ""}}));
-    EXPECT_EQ(listTree(program.app() + "/Work"), QStringList());
-
-    model.setComment = "Weekly";
-    model.search.clear();
-    model.refreshBuildGrid(); // starts again from zero
-    EXPECT_EQ(std::pair(model.selectedFiles, model.packageComment), std::pair(5LL, QString("Weekly")));
-    model.packageComment = "typed";
-    model.commentTyped = true;
-    model.refreshBuildGrid();
-    EXPECT_EQ(model.packageComment, "typed") << "a comment the user typed stays";
-    EXPECT_EQ(std::pair(packageCommentFor("", "handed"), packageCommentFor("set", "handed")),
-              std::pair(QString("handed"), QString("handed")));
 }
 
 } // namespace

@@ -43,21 +43,4 @@ TEST(FixedDrivesTest, AtMostThirtyTwoDrivesSorted) {
     EXPECT_EQ(std::pair(roots.front(), roots.back()), std::pair(QString("/d01/"), QString("/d32/")));
 }
 
-// The stored selection names whole roots; "/" must not select every other root just because their texts hold it.
-TEST(FixedDrivesTest, StoredSelectionMatchesWholeRootsAndAllSelectsEvery) {
-    struct Case {
-        const char* stored;
-        const char* root;
-        bool selected;
-    } cases[] = {
-        {"All", "/home/", true},       {"aLL", "/", true}, {"/home/", "/", false},        {"/,/home/", "/", true},
-        {"/, /home/", "/home/", true}, {"", "/", false},   {"/home/x/", "/home/", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(FixedDrives::isSelected(c.stored, c.root), c.selected) << c.stored << " / " << c.root;
-    EXPECT_EQ(FixedDrives::joined({"/", "/home/"}), "/,/home/");
-    EXPECT_EQ(FixedDrives::selectedRoots("All", {"/", "/b/"}), (QStringList{"/", "/b/"}));
-    EXPECT_EQ(FixedDrives::selectedRoots(" /b/ ,,/", {}), (QStringList{"/b/", "/"}));
-}
-
 } // namespace

@@ -21,36 +21,6 @@ QByteArray deciphered(const QString& path) {
     return bytes;
 }
 
-TEST(PackageIndex, RoundTripIsByteForByteAndVanishedPackagesAreDropped) {
-    TempDir app, disk;
-    writeFile(disk.file("b/Second Backup.zip"), "12345");
-    writeFile(disk.file("a.ZIP"), "1");
-    writeFile(disk.file("gone.zip"), "123");
-    const QVector<PackageRow> rows = {
-        {disk.file("b/Second Backup.zip"), 5}, {disk.file("gone.zip"), 3}, {"  " + disk.file("a.ZIP") + " ", 1}};
-    ASSERT_TRUE(PackageIndex::save(app.path(), rows).ok());
-
-    const QString index = app.file("Varnhold.dat");
-    const QByteArray plain =
-        (disk.file("b/Second Backup.zip") + "\r\n" + disk.file("gone.zip") + "\r\n" + disk.file("a.ZIP") + "\r\n")
-            .toUtf8();
-    EXPECT_NE(readFile(index), plain) << "stored enciphered";
-    EXPECT_EQ(deciphered(index), plain) << "grid order, trimmed, CR LF after every line";
-    EXPECT_EQ(listTree(app.path()), QStringList{"Varnhold.dat"}) << "no work file left beside it";
-
-    QFile::remove(disk.file("gone.zip"));
-    const QVector<PackageRow> loaded = PackageIndex::load(app.path());
-    EXPECT_EQ(loaded, QVector<PackageRow>({{disk.file("a.ZIP"), 1}, {disk.file("b/Second Backup.zip"), 5}}))
-        << "existing packages only, sorted by path, sizes from the files";
-    EXPECT_TRUE(QDir(app.file("Work")).isEmpty()) << "the working copy is removed after reading";
-
-    ASSERT_TRUE(PackageIndex::save(app.path(), loaded).ok());
-    EXPECT_EQ(deciphered(index), (disk.file("a.ZIP") + "\r\n" + disk.file("b/Second Backup.zip") + "\r\n").toUtf8());
-
-    ASSERT_TRUE(PackageIndex::save(app.path(), {}).ok());
-    EXPECT_EQ(readFile(index), QByteArray()) << "after Clear the index holds no lines";
-}
-
 // Every package the find can list is kept byte for byte, whatever its name holds; each line of the index stands
 // alone, so a line that cannot be a path is dropped as a missing package is, and the others stay.
 TEST(PackageIndex, EveryNameIsKeptAndOnlyLinesThatCannotBePathsAreDropped) {

@@ -79,49 +79,6 @@ TEST(WorkingCopy, OnlyTheNewestPlainCopyStays) {
 
 // ---- readers ----
 
-TEST(ReadComment, MarkerRules) {
-    const std::pair<QByteArray, QString> cases[] = {
-        {"*Comment*Weekly documents\r\n/a/\t1\t1\t*.*\t\r\n", "Weekly documents"},
-        {"*Comment*\r\n/a/\t1\t1\t*.*\t\r\n", "*Comment*"}, // the marker alone is the comment
-        {"*COMMENT*weekly\r\n", "*COMMENT*weekly"},         // case matters here
-        {"/a/\t1\t1\t*.*\t\r\n", "/a/\t1\t1\t*.*\t"},       // no comment line: the first row shows
-        // clang-format off
-        {"*Comment*unix\nsecond\n", "unix"}, {"*Comment*no line end", "no line end"},
-        {"*Comment*old mac\rsecond\r", "old mac"},
-        {"", ""}};
-    // clang-format on
-    TempDir dir;
-    for (const auto& [file, comment] : cases) {
-        writeFile(dir.file("Temp.set"), file);
-        EXPECT_EQ(readComment(dir.file("Temp.set")), comment) << file.toStdString();
-    }
-    EXPECT_EQ(readComment(dir.file("missing.set")), "");
-}
-
-TEST(ReadRows, CommentLinesAnywhereAndRowsInOrder) {
-    TempDir dir;
-    writeFile(dir.file("Temp.set"), "*COMMENT*weekly\r\n"
-                                    "/a/\t1,204\t35,118,302\t*.*\t*.tmp  *.swp\r\n"
-                                    "*comment*second\r\n"
-                                    "*Comment*\r\n"
-                                    "*Comment\r\n"
-                                    "\r\n"
-                                    "/b/plan.txt\t1\t2,048\t\t\r\n");
-    const SetContents contents = readRows(dir.file("Temp.set"));
-    EXPECT_EQ(contents.comments, (QStringList{"weekly", "second", "*Comment*"}));
-    const QVector<SelectionRow> expected = {{"/a/", "1,204", "35,118,302", "*.*", "*.tmp  *.swp"},
-                                            {"", "", "", "", "*Comment"}, // eight characters are no marker
-                                            {"", "", "", "", ""}, // an empty line in the middle is a row like any other
-                                            {"/b/plan.txt", "1", "2,048", "", ""}};
-    EXPECT_EQ(contents.rows, expected);
-    EXPECT_TRUE(contents.rows[0].isFolder() && !contents.rows[3].isFolder());
-    // Read all the same, but not as the writer leaves a set: the rows without a path are reported.
-    EXPECT_EQ(contents.problems, (QStringList{"line 5 has 1 fields instead of 5", "line 6 has 1 fields instead of 5"}));
-
-    const SetContents missing = readRows(dir.file("missing.set"));
-    EXPECT_TRUE(missing.comments.isEmpty() && missing.rows.isEmpty());
-}
-
 // Paths that hold the layout's own separators, or end in blanks, come back exactly; ordinary paths keep the
 // plain layout.
 TEST(SetFileRoundTrip, PathsWithTabsLineBreaksAndTrailingBlanksReadBack) {

@@ -36,41 +36,6 @@ class ExtractRequestTest : public ::testing::Test {
     ZipPackage package;
 };
 
-TEST_F(ExtractRequestTest, StoredValuesRoundTripThroughTheStore) {
-    ExtractSettings s = ExtractSettings::fromState(state);
-    s.password.text = "pw";
-    s.password.hidden = s.overwrite = s.useFolderNames = false;
-    s.skipOlder = true;
-    s.selectedFolder = "/data/out/";
-    s.setUseSelected(true);
-    s.store(state);
-    AppState again(state.settings.AppName());
-    runStartUp(again, dir.path());
-    const ExtractSettings b = ExtractSettings::fromState(again);
-    EXPECT_EQ(std::tuple(b.password.text, b.password.hidden, b.overwrite, b.skipOlder, b.useFolderNames, b.useSelected,
-                         b.useDefault, b.selectedFolder),
-              std::tuple(QString("pw"), false, false, true, false, true, false, QString("/data/out/")));
-    EXPECT_EQ(again.text(Option::ExtractToSelected), "-1");
-}
-
-TEST_F(ExtractRequestTest, OneEntryRequestAndAnswer) {
-    const qint64 index = indexOf("sub/two.txt");
-    ASSERT_GE(index, 0);
-    requestExtractOne(state, "two.txt", index);
-    EXPECT_EQ(state.settings.GetSetting(kSettingsSection, "Optionse8"), "-2");
-    EXPECT_EQ(state.settings.GetSetting(kSettingsSection, "Optionsec"), QString::number(index));
-
-    const ExtractAnswer answer = runExtractRequest(state, package, ExtractSettings::fromState(state), never);
-    ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
-    EXPECT_EQ(std::pair(answer.folder, listTree(dir.file("Extract"))),
-              std::pair(dir.path() + "/Extract/", QStringList{"sub/two.txt"}));
-    EXPECT_EQ(readFile(dir.file("Extract/sub/two.txt")), sampleText(7000, 2));
-    storeExtractAnswer(state, answer);
-    EXPECT_EQ(extractStatusText(state.text(Option::ExtractName), state.text(Option::ExtractAnswerFolder),
-                                state.text(Option::ExtractIndexOrError)),
-              "two.txt was extracted to " + dir.path() + "/Extract/");
-}
-
 TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
     requestExtractAll(state);
     EXPECT_EQ(state.text(Option::ExtractName), "All files");

@@ -37,17 +37,6 @@ TEST(FolderTreeEdges, WhatCannotBeOpenedOrReadCarriesItsError) {
     EXPECT_EQ(runUnprivileged(check), 0);
 }
 
-TEST(FolderTreeEdges, MissingEmptyOrPlainRootListsNothing) {
-    TempDir dir;
-    writeFile(dir.file("plain"), "not a folder");
-    QDir().mkpath(dir.file("empty"));
-    for (const QString& root : {dir.file("missing"), dir.file("empty"), dir.file("plain"), QString()}) {
-        std::vector<FolderRecord> out;
-        EXPECT_TRUE(listFolderTree(root, out, never));
-        EXPECT_TRUE(out.empty());
-    }
-}
-
 // 1,200 files in 2 x 2 folders, made in memory where the system offers it: on a disk busy with builds, making and
 // removing many files takes long.
 TEST(FolderTreeProgress, ReportsEveryStepFilesAndStopsRightAfterACancel) {

@@ -59,42 +59,6 @@ TEST_F(EntryListTest, FolderEntriesHaveNoRowAndColumnsSortByTheirValues) {
         << "no extension sorts first";
 }
 
-TEST(EntryListRatio, RatioSortsAsNumbers) {
-    // Random bytes padded with a run of one letter: the longer the run, the higher the ratio. As text the
-    // ratios would sort "-3%", "0%", "49%", "5%", "97%".
-    TempDir dir;
-    const QString zip = dir.file("ratios.zip");
-    const char* script = R"(
-import random, sys, zipfile
-rnd = random.Random(7)
-with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
-    for name, noise, run in [("half", 500, 500), ("most", 20, 980), ("few", 940, 60), ("grew", 200, 0)]:
-        z.writestr(name, bytes(rnd.getrandbits(8) for _ in range(noise)) + b"a" * run)
-    z.writestr(zipfile.ZipInfo("stored"), "s" * 50)
-)";
-    ToolRun run = runTool("python3", {"-c", script, zip});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    ZipPackage package;
-    ASSERT_EQ(package.zOpenZipFile(zip), kZipOk);
-    EntryList list;
-    list.load(package);
-
-    for (const bool ascending : {true, false}) {
-        list.sort(EntryColumn::Ratio, ascending);
-        QStringList names;
-        QList<int> ratios;
-        for (const EntryRow& row : list.rows()) {
-            names << row.name;
-            ratios << row.ratioText().chopped(1).toInt();
-        }
-        EXPECT_EQ(names, ascending ? QStringList({"grew", "stored", "few", "half", "most"})
-                                   : QStringList({"most", "half", "few", "stored", "grew"}));
-        ASSERT_EQ(ratios.size(), 5);
-        EXPECT_LT(ratios[2], 10) << "the fixture needs a one-digit ratio (few)";
-        EXPECT_GE(ratios[ascending ? 3 : 1], 10) << "and a two-digit one above it (half)";
-    }
-}
-
 TEST_F(EntryListTest, SameNameInTwoFoldersLeadsToEachOwnEntry) {
     const qint64 top = EntryList::findEntry(package, "b.txt", "");
     const qint64 inDocs = EntryList::findEntry(package, "b.txt", "docs/");

@@ -30,65 +30,6 @@ template <class Dialog> void leave(Dialog& dialog, const char* how) {
     EXPECT_FALSE(dialog.isVisible()) << how;
 }
 
-TEST_F(MessageDialogsTest, ErrorShowsTheMessageWithAnExitButton) {
-    fError dialog("Cannot open /tmp/x.zip: the file does not exist.");
-    expectTexts(dialog, {{"Label1", "Cannot open /tmp/x.zip: the file does not exist."}});
-    leave(dialog, "cmdExit");
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-}
-
-TEST_F(MessageDialogsTest, ReplaceShowsThePathAndItsWordingAndAnswersYesOnlyForTheYesButton) {
-    fReplace dialog("/data/Zips/Test.Zip", "1,234 Bytes", "Monday 1 July 2024 10:00:00");
-    expectTexts(
-        dialog,
-        {{"lblFile", "/data/Zips/Test.Zip"}, {"lblSize", "1,234 Bytes"}, {"lblDate", "Monday 1 July 2024 10:00:00"}});
-    EXPECT_TRUE(child<QPushButton>(dialog, "cmdNo")->isDefault()) << "Enter must not replace a file";
-    fReplace bare("/data/Sets/Home.set");
-    EXPECT_TRUE(child<QLabel>(bare, "lblSize")->isHidden() && child<QLabel>(bare, "lblDate")->isHidden());
-
-    for (const auto& [how, answer] : {std::pair{"cmdYes", "y"}, std::pair{"cmdNo", "n"}, std::pair{"close", "n"}}) {
-        fReplace dialog("/p.zip");
-        EXPECT_EQ(dialog.answer(), "n") << "the answer is no until the user says otherwise";
-        leave(dialog, how);
-        EXPECT_EQ(dialog.answer(), answer) << how;
-    }
-    for (const auto& [queued, answer] : {std::pair{"y", "y"}, std::pair{"n", "n"}, std::pair{"cancel", "n"}}) {
-        DialogHook::setNextAnswer(queued);
-        EXPECT_EQ(MessageDialogs::askReplace(nullptr, "/p.zip", "10 Bytes", ""), answer) << queued;
-    }
-}
-
-TEST_F(MessageDialogsTest, DeleteShowsItsQuestionAndHandsBackItsAnswerAndDontShow) {
-    fDelete dialog("0", "readme.txt");
-    expectTexts(dialog, {{"lblName", "readme.txt"}});
-    EXPECT_TRUE(child<QPushButton>(dialog, "cmdNo")->isDefault()) << "Enter must not delete";
-    dialog.setQuestion("Are you sure you want to delete backup set?");
-    expectTexts(dialog, {{"Label1", "Are you sure you want to delete backup set?"}});
-
-    // (stored "Don't show", tick it, leave by, answer, "Don't show" handed back)
-    for (const auto& [before, tick, how, answer, after] :
-         {std::tuple{"-1", true, "cmdYes", "y", "0"}, std::tuple{"0", true, "cmdNo", "n", "-1"},
-          std::tuple{"0", false, "close", "n", "0"}}) {
-        fDelete dialog(before);
-        auto* box = child<QCheckBox>(dialog, "SSCheck1");
-        EXPECT_EQ(box->isChecked(), QString(before) == "-1") << "\"-1\" loads as ticked";
-        EXPECT_EQ(dialog.answer(), "n");
-        dialog.show();
-        if (tick) box->click();
-        leave(dialog, how);
-        EXPECT_EQ(std::pair(dialog.answer(), dialog.suppressed()), std::pair(QString(answer), QString(after))) << how;
-    }
-    // Answered from the queue, the stored value comes back unchanged.
-    for (const auto& [suppressedBefore, answer] : {std::pair{"-1", "y"}, std::pair{"0", "n"}}) {
-        QString suppressed = suppressedBefore;
-        DialogHook::setNextAnswer(answer);
-        EXPECT_EQ(
-            MessageDialogs::askDelete(nullptr, suppressed, "Home.set", "Are you sure you want to delete backup set?"),
-            answer);
-        EXPECT_EQ(suppressed, suppressedBefore);
-    }
-}
-
 TEST_F(MessageDialogsTest, CountCancelAndClosingRaiseTheFlagButFinishDoesNot) {
     CancelToken cancel;
     fCount dialog(cancel);

@@ -86,57 +86,6 @@ class BuildRunnerTest : public FlowTest {
     }
 };
 
-TEST_F(BuildRunnerTest, ConfirmedSettingsBuildThePackageWithTheWindowFollowingThenAnUpdate) {
-    QWidget owner;
-    owner.show();
-    queue({"ok", "ok"}); // fZipSet, fZipOK
-    BuildRunner runner(state, folderParams(), &owner);
-    runner.setHideOwner(true);
-    QStringList atCheck;
-    bool ownerVisible = true;
-    BuildCallbacks seams;
-    seams.beforeCheck = [&](const QString&) {
-        EXPECT_NE(QThread::currentThread(), qApp->thread()) << "the build runs off the window thread";
-        atCheck = look(runner);
-        ownerVisible = askOnWindowThread([&] { return owner.isVisible(); });
-    };
-    const int writesBefore = state.settings.writeCount();
-    const BuildResult r = runToEnd(runner, seams);
-
-    ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    EXPECT_TRUE(runner.settingsConfirmed());
-    EXPECT_EQ(state.settings.writeCount() - writesBefore, 2) << "the target once, the zip settings once";
-    EXPECT_EQ(storedNames(target), allStored());
-    EXPECT_EQ(QStringList({r.heading, r.lockedLine}),
-              QStringList({" Build Completed!", "Number of locked files bypassed = 0"}));
-    // Every progress report reached the window before the package was checked.
-    EXPECT_EQ(atCheck.mid(0, 5), QStringList({"Build Zip Package", "Zip Package: " + target, "3", "100%", "100%"}));
-    EXPECT_EQ(runner.progressWindow(), nullptr) << "the window is gone after the build";
-    EXPECT_EQ(std::pair(ownerVisible, owner.isVisible()), std::pair(false, true))
-        << "the owner was hidden while the build ran, and is back for the result";
-    expectAnswered(); // the result dialog took the second answer
-    EXPECT_EQ(DialogHook::shownMessages(), QStringList());
-    EXPECT_FALSE(state.cancel.cancelled());
-    EXPECT_EQ(program.stored("Options10"), "Backup.zip") << "the target is remembered for the next build";
-
-    writeFile(data + "d.txt", sampleText(1000, 4));
-    BuildParams p = buildParams({{data + "d.txt", "", ""}});
-    p.mode = BuildMode::Update;
-    p.packagePath = target;
-    queue({"ok", "ok"});
-    BuildRunner update(state, p);
-    seams.beforeCheck = [&](const QString&) { atCheck = look(update); };
-    const BuildResult u = runToEnd(update, seams);
-    ASSERT_TRUE(u.ok()) << u.message.toStdString();
-    EXPECT_EQ(atCheck.value(0), "Update Zip Package");
-    EXPECT_EQ(storedNames(target),
-              QStringList({stored("a.txt"), stored("b.txt"), stored("d.txt"), stored("sub/c.doc")}));
-    EXPECT_EQ(QStringList({u.resultPackagePath, u.updatedLine}),
-              QStringList({"Zip Package Updated: " + target, "Number of files updated: 1"}));
-    EXPECT_EQ(program.stored("Options02"), "3") << "Add/Replace became Update in the settings dialog";
-    expectAnswered();
-}
-
 TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
     unexpected.allowed << "fZipSet";
     bool answered = false;

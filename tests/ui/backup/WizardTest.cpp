@@ -70,30 +70,6 @@ class WizardTest : public FlowTest {
     }
 };
 
-TEST_F(WizardTest, TheModesDifferInTheLastTabTheTargetFieldsAndThePlaceOfTheBuildGrid) {
-    for (const auto& [mode, lastTab, button, targets, gridTop, gridHeight] :
-         {std::tuple{BuildMode::Build, "Build Zip", " Build", true, 58, 207},
-          std::tuple{BuildMode::Update, "Update Zip", " Update", false, 7, 260}}) {
-        SCOPED_TRACE(lastTab);
-        auto wizard = open(mode, program.app() + "/Zips/Old.zip", "handed comment");
-        QStringList tabs;
-        for (int i = 0; i < wizard->tabs()->count(); ++i)
-            tabs << wizard->tabs()->tabText(i);
-        EXPECT_EQ(tabs, QStringList({"Select Folders", "Select Files", "Select Sets", "Search", lastTab}));
-        EXPECT_EQ(wizard->size(), QSize(569, 396)) << "the designed size, 8535 x 5940 twips";
-        showTab(*wizard, fKovra::BuildTab);
-        EXPECT_EQ(child<QPushButton>(*wizard, "btnBuild")->text(), button);
-        for (const char* name : {"Text1", "Text2", "lblText1", "lblText2", "btnBrowse"})
-            EXPECT_EQ(wizard->findChild<QWidget*>(name)->isVisible(), targets) << name;
-        EXPECT_EQ(child<QTableView>(*wizard, "vbalGrid4")->y(), gridTop); // pixels
-        EXPECT_GE(child<QTableView>(*wizard, "vbalGrid4")->height(), gridHeight);
-        // Turning to the last tab refreshes the build grid and selects the comment for typing over.
-        const QLineEdit* comment = child<QLineEdit>(*wizard, "Text3");
-        EXPECT_EQ(QStringList({comment->text(), comment->selectedText()}), QStringList(2, "handed comment"));
-        EXPECT_EQ(shown(*wizard, "vbalGrid4"), QStringList({"**Total** 0 0 bold"}));
-    }
-}
-
 TEST_F(WizardTest, EveryButtonHasItsCaptionTipAndHelpTopicAndTheControlsTheirRoom) {
     auto wizard = open(BuildMode::Build);
     // clang-format off

@@ -81,22 +81,6 @@ struct SearchRunnerUi : ::testing::Test {
     SearchRunner runner{store, cancel, &owner};
 };
 
-TEST_F(SearchRunnerUi, RunsTheSearchWithProgressAndHandsTheRowsOver) {
-    TempDir dir;
-    writeFile(dir.file("a/hit.txt"), "the Needle here");
-    writeFile(dir.file("b/miss.txt"), "nothing");
-    store.SaveSettings("Settings", {{"SSOption3", "-1"}, {"so4", "needle"}, {"Drives", dir.path() + "/"}});
-    cancel.cancel(); // left over from an earlier job: the runner starts with it cleared
-    runner.setDrives({dir.path() + "/"});
-    std::optional<SearchResult> result;
-    DialogHook::setNextAnswer("search");
-    ASSERT_TRUE(runner.askAndRun([&](const SearchResult& r) { result = r; }));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
-    ASSERT_EQ(result->rows.size(), 1u);
-    EXPECT_EQ(std::make_tuple(result->rows[0].path, result->cancelled), std::make_tuple(dir.file("a/hit.txt"), false));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !runner.progressWindow(); })) << "fCount goes at the end";
-}
-
 TEST_F(SearchRunnerUi, AFailingCheckShowsItsMessageAndReopensTheDialogWhoseCancelEndsWithoutSearching) {
     store.SaveSettings("Settings", {{"SSOption1", "-1"}, {"Drives", ""}});
     runner.setDrives({"/"});

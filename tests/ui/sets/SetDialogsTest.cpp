@@ -65,65 +65,6 @@ class SetDialogs : public ::testing::Test {
     }
 };
 
-TEST_F(SetDialogs, CaptionsHelpAndAnEmptySetsFolder) {
-    fBkSet select(state);
-    fBkSetSave save(state, "Weekly.set", "Weekly docs");
-    for (auto [dialog, heading, help, tabs] :
-         {std::tuple<SetGridDialog*, QString, QString, QString>{&select, "Select backup Set", "126",
-                                                                "vbalGrid1 btnSelectSet btnDelete btnExit btnHelp"},
-          {&save, "Save backup Set", "137", "vbalGrid1 Text1 Text4 btnSaveSet btnDelete btnExit btnHelp"}}) {
-        EXPECT_EQ(tabOrder(*dialog, tabs.split(' ')), tabs.split(' '));
-        QStringList headers;
-        for (int c = 1; c < 4; ++c)
-            headers << dialog->model().headerData(c, Qt::Horizontal).toString();
-        EXPECT_EQ(std::make_tuple(dialog->windowTitle(), child<QLabel>(*dialog, "Label2")->text(), headers,
-                                  child<QTableView>(*dialog, "vbalGrid1")->model()->rowCount()),
-                  std::make_tuple(QString("Varnhold"), heading,
-                                  QStringList({"Backup Set Name", "Modified", "Backup Set Comments"}), 0));
-        dialog->show();
-        click(*dialog, "btnHelp");
-        ASSERT_TRUE(currentHelpBrowser());
-        EXPECT_EQ(currentHelpBrowser()->source().fragment(), help);
-    }
-    // Select and Delete do nothing on an empty grid.
-    ModalWatch watch;
-    for (auto [dialog, button] :
-         {std::pair<QDialog*, const char*>{&select, "btnSelectSet"}, {&select, "btnDelete"}, {&save, "btnDelete"}})
-        click(*dialog, button);
-    EXPECT_TRUE(select.isVisible() && save.isVisible() && watch.unexpected.isEmpty())
-        << watch.unexpected.join(",").toStdString();
-    currentHelpBrowser()->window()->close();
-    dialogtest::expectTexts(select, {{"btnSelectSet", " &Select", "Select backup set for zip package"},
-                                     {"btnDelete", " &Delete", "Delete backup set file"},
-                                     {"btnExit", " &Cancel", "Cancel"},
-                                     {"btnHelp", "  &Help", "Select backup set help contents"}});
-    dialogtest::expectTexts(save, {{"btnSaveSet", " &Save", "Save backup set for zip package"},
-                                   {"btnHelp", "  &Help", "Save backup set help contents"}});
-}
-
-TEST_F(SetDialogs, ADoubleClickPicksASetAndAVanishedSetKeepsTheDialogOpen) {
-    addSets({"Weekly.set"}, "Weekly docs");
-    addSets({"old.set"});
-    ModalWatch pickWeekly([](QWidget* modal) {
-        auto* grid = child<QTableView>(*modal, "vbalGrid1");
-        EXPECT_EQ(grid->model()->index(1, 3).data().toString(), "Weekly docs");
-        const QPoint at = grid->visualRect(grid->model()->index(1, 1)).center();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
-        EXPECT_EQ(child<QLabel>(*modal, "Label1")->text(), "Weekly.set");
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at); // picks it, as Select does
-    });
-    EXPECT_EQ(fBkSet::pick(state), sets + "Weekly.set");
-
-    fBkSet dialog(state);
-    dialog.show();
-    ASSERT_TRUE(dialog.selectSet("old.set"));
-    QFile::remove(sets + "old.set");
-    click(dialog, "btnSelectSet");
-    EXPECT_TRUE(dialog.isVisible());
-    click(dialog, "btnExit");
-    EXPECT_TRUE(dialog.chosenPath().isEmpty() && pickWeekly.unexpected.isEmpty());
-}
-
 TEST_F(SetDialogs, HeaderClicksSortTheSelectionStaysAndDeleteAsksUntilDontShowIsTicked) {
     addSets({"b.set", "A.set", "c.set"});
     fBkSet select(state);

@@ -28,37 +28,6 @@ void showAndWait(QWidget& w) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
 }
 
-// What the start-up stores and cleans is StartUpTest's; here the window runs it in VARNHOLD_HOME. Before a package
-// opens: nothing sorted, the favourites 1 to 9 hidden, the commands not built yet greyed out.
-TEST_F(LoadStep, EmptyStoreStartsCentredAfterAStartUpInTheHomeFolderAndGreysOutWhatIsNotBuiltYet) {
-    writeFile(app.file("Temp/.x.zip.vhw-999999999-0"), "a work file of a run that has ended");
-    fMain& w = makeWindow();
-    // Centred on the screen at the designed size; the placement is stored only when the window closes.
-    EXPECT_TRUE(w.pos() == centred(w) && w.width() >= fMain::kMinimumWidth && w.height() >= fMain::kMinimumHeight);
-    EXPECT_EQ(QStringList({stored("Options11"), state->folders.app, stored("fMain")}),
-              QStringList({app.path() + "/Zips/", app.path(), "<none>"}));
-    EXPECT_EQ(listTree(app.file("Temp")), QStringList());
-    EXPECT_EQ(std::make_tuple(w.grid()->model()->columnCount(), sortMark().first), std::make_tuple(7, -1));
-    for (int i = 1; i <= 9; ++i)
-        EXPECT_FALSE(item(QString("mnufav%1").arg(i))->isVisible()) << i;
-    // Buttons and menu items alike; a greyed-out item's tooltip tells why, and a menu shows its items' tooltips
-    // only when asked to.
-    const auto tipShown = [](QObject* o) {
-        return !qobject_cast<QMenu*>(o) || qobject_cast<QMenu*>(o)->toolTipsVisible();
-    };
-    for (const auto& [names, enabled] :
-         {std::pair{"btnOpen btnBuild btnUpdate btnRecent btnFind btnOptions btnHelp btnClose btnExit mnuOpt3 mnuOpt4 "
-                    "mnuOpt9 mnuQuick1 mnuZip4 mnuHelp1 mnuHelp4 mnufav10",
-                    true},
-          std::pair{
-              "mnuOpt1 mnuOpt2 mnuOpt5 mnuOpt6 mnuOpt7 mnuOpt8 mnuZip1 mnuZip2 mnuZip3 mnuHelp2 mnuHelp3 mnuQuick2",
-              false}})
-        for (const QString& name : QString(names).split(' '))
-            EXPECT_TRUE(child<QObject>(w, name)->property("enabled").toBool() == enabled &&
-                        (enabled || std::ranges::all_of(item(name)->associatedObjects(), tipShown)))
-                << name.toStdString();
-}
-
 // What the start-up could not do is shown once the window is up: a settings file that cannot be read (left as
 // it is) and a Temp that is a link (not emptied through).
 TEST_F(LoadStep, AnUnreadableSettingsFileAndALinkedTempAreShownAtTheStart) {
@@ -84,48 +53,6 @@ TEST_F(LoadStep, AnUnreadableSettingsFileAndALinkedTempAreShownAtTheStart) {
     EXPECT_TRUE(QFileInfo(file).isDir());
     window.reset();
     QDir(file).removeRecursively();
-}
-
-TEST_F(LoadStep, MenuButtonsPopTheirMenusHelpOpensAndExitStoresAWidenedPlacement) {
-    fMain& w = makeWindow();
-    showAndWait(w);
-    for (const auto& [buttonName, menuName] : QList<QPair<QString, QString>>{
-             {"btnRecent", "mnufavorites"}, {"btnOptions", "mnuOptions"}, {"btnHelp", "mnuHelpAll"}}) {
-        QPushButton* b = button(buttonName);
-        QTest::mouseClick(b, Qt::LeftButton);
-        QMenu* popup = menu(menuName);
-        ASSERT_TRUE(popup->isVisible()) << menuName.toStdString();
-        EXPECT_EQ(popup->pos(), b->mapToGlobal(QPoint(0, b->height()))) << menuName.toStdString();
-        popup->hide();
-    }
-    item("mnuHelp1")->trigger();
-    auto* help = w.findChild<QDialog*>("fHelp");
-    ASSERT_TRUE(help && help->isVisible());
-    help->close();
-
-    // The button row already keeps the window wider than the minimum; the height can shrink below it. A window too
-    // small is widened before its placement is stored.
-    w.resize(300, 200);
-    QApplication::processEvents();
-    ASSERT_LT(w.height(), fMain::kMinimumHeight);
-    const int width = w.width();
-    // Exit closes the window like the title bar does.
-    QTest::mouseClick(button("btnExit"), Qt::LeftButton);
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(stored("fMain").section(',', 2),
-              QString("%1,%2").arg(qMax(width, fMain::kMinimumWidth)).arg(fMain::kMinimumHeight));
-}
-
-TEST_F(LoadStep, ProgramAnswersHelpAndVersionWithoutAWindow) {
-    // A window would keep the program running until the time-out; the answers come without one.
-    const auto run = [&](const char* option) { return runTool(VARNHOLD_APP, {option}, app.path(), {}, 20000); };
-    const ToolRun help = run("--help"), version = run("--version"), unknown = run("--frobnicate");
-    EXPECT_EQ(std::make_tuple(help.exitCode, help.err, version.exitCode, version.out, unknown.exitCode),
-              std::make_tuple(0, QString(), 0, QString("varnhold %1\n").arg(VARNHOLD_VERSION), 2));
-    // No start-up ran.
-    EXPECT_TRUE(help.out.startsWith("Usage: varnhold [--app-folder DIR] [ZIP]\n") && QDir(app.path()).isEmpty() &&
-                unknown.err.endsWith("varnhold: unknown option --frobnicate\nTry 'varnhold --help'.\n"))
-        << help.out.toStdString() << unknown.err.toStdString();
 }
 
 using Placement = MainWindowTest;

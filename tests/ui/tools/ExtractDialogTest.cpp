@@ -74,55 +74,6 @@ class ExtractDialogTest : public ::testing::Test {
     ZipPackage package;
 };
 
-TEST_F(ExtractDialogTest, ShowsTheRequestAsStoredAndKeepsExactlyOneUseTick) {
-    requestExtractOne(state, "invoice\u202etxt.exe", 1);
-    fExtract spoof(state, package);
-    // The name reads as it is stored; the progress label is only shown while an extraction runs.
-    dialogtest::expectTexts(spoof, {{"Label6", "invoice\\u202etxt.exe"}});
-    EXPECT_TRUE(child<QLabel>(spoof, "Label5")->isHidden());
-    // What is typed first goes into the folder the entries go to, never into the password shared with the builds.
-    EXPECT_EQ(spoof.focusWidget(), child<QLineEdit>(spoof, "Text0"));
-    const QStringList screenOrder = QString("Text0 SSCheck4 btnBrowse2 Text1 SSCheck5 btnBrowse1 Text2 SSCheck6 "
-                                            "SSCheck1 SSCheck2 SSCheck3 btnExtract btnHelp btnExit")
-                                        .split(' ');
-    EXPECT_EQ(tabOrder(spoof, screenOrder), screenOrder);
-    // Exactly one of the two "use" boxes is ticked after any click.
-    auto* useDefault = child<QCheckBox>(spoof, "SSCheck4");
-    auto* useSelected = child<QCheckBox>(spoof, "SSCheck5");
-    bool defaultTicked = true; // at first; every click turns both boxes round
-    for (QCheckBox* box : {useSelected, useSelected, useDefault, useDefault, useSelected, useDefault}) {
-        box->click();
-        defaultTicked = !defaultTicked;
-        EXPECT_EQ(std::make_tuple(ticks(spoof).mid(3, 2), spoof.settingsFromControls().useDefault),
-                  std::make_tuple(QString(defaultTicked ? "10" : "01"), defaultTicked))
-            << "after clicking " << box->objectName().toStdString();
-    }
-
-    requestExtractAll(state);
-    fExtract all(state, package);
-    dialogtest::expectTexts(all, {{"Label3", "Extract all files."}, {"Label6", ""}});
-}
-
-TEST_F(ExtractDialogTest, LoadsTheStoredValuesAndHideActsAtOnce) {
-    ExtractSettings s = ExtractSettings::fromState(state);
-    s.password.hidden = s.overwrite = s.useFolderNames = false, s.skipOlder = true;
-    s.password.text = "secret", s.defaultFolder = "/srv/default/", s.selectedFolder = "/srv/selected/";
-    s.setUseSelected(true);
-    s.store(state);
-    // Only the store carries the values: a fresh state (a later run of the program) must see them.
-    AppState later(state.settings.AppName());
-    runStartUp(later, dir.path());
-
-    fExtract dialog(later, package);
-    auto* password = child<QLineEdit>(dialog, "Text2");
-    EXPECT_EQ(password->echoMode(), QLineEdit::Normal) << "Hide unticked shows the password in plain text";
-    EXPECT_EQ(QStringList({password->text(), child<QLineEdit>(dialog, "Text0")->text(),
-                           child<QLineEdit>(dialog, "Text1")->text(), ticks(dialog)}),
-              QStringList({"secret", "/srv/default/", "/srv/selected/", "010010"}));
-    child<QCheckBox>(dialog, "SSCheck6")->click();
-    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
-}
-
 TEST_F(ExtractDialogTest, ExtractOneRunsOffTheWindowThreadAndStoresTheOptionsAndTheAnswer) {
     makePackage();
     requestExtractOne(state, "two.txt", indexOf("sub/two.txt"));
