@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -43,23 +42,18 @@ class CliFixture : public ::testing::Test {
     QString file(const QString& name) const { return dir.file(name); }
     /// A path as a package stores it (its root left out).
     QString stored(const QString& name) const { return file(name).mid(1); }
-    /// Runs the program in {dir} with {app} as its application folder (VARNHOLD_HOME, unless given names another),
-    /// started by wrapper when one is given, and waits for it.
-    ToolRun run(QStringList args, Given given = {}, QStringList wrapper = {}) const {
-        given.prepend({"$VARNHOLD_HOME", app.path()});
-        const QProcessEnvironment before = QProcessEnvironment::systemEnvironment();
+    /// Runs the program in {dir} with {app} as its application folder (VARNHOLD_HOME, unless given names it), the
+    /// environment variables among given set through env(1), started by wrapper when one is given, and waits for it.
+    ToolRun run(QStringList args, const Given& given = {}, const QStringList& wrapper = {}) const {
+        QStringList unset, set{"VARNHOLD_HOME=" + app.path()};
         for (const auto& [key, value] : given)
             if (key.startsWith('$')) // else a setting, stored before the set-up
-                value.isNull() ? qunsetenv(key.mid(1).toUtf8()) : qputenv(key.mid(1).toUtf8(), expand(value).toUtf8());
+                value.isNull() ? unset << "-u" << key.mid(1) : set << key.mid(1) + '=' + expand(value);
+        if (unset.contains("VARNHOLD_HOME")) set.removeFirst();
         for (QString& arg : args)
             arg = expand(arg);
-        wrapper << VARNHOLD_CLI;
-        const ToolRun result = runTool(wrapper.first(), wrapper.mid(1) + args, dir.path());
-        for (const auto& [key, value] : given)
-            if (key.startsWith('$'))
-                before.contains(key.mid(1)) ? qputenv(key.mid(1).toUtf8(), before.value(key.mid(1)).toUtf8())
-                                            : qunsetenv(key.mid(1).toUtf8());
-        return result;
+        const QStringList command = wrapper + QStringList{"env"} + unset + set + QStringList{VARNHOLD_CLI} + args;
+        return runTool(command.first(), command.mid(1), dir.path());
     }
     /// Starts the program without waiting, for a test that signals or kills it; with opens, waits until the run
     /// opens that folder (a walk of it is under way).
