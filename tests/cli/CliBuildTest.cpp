@@ -6,7 +6,6 @@
 #include "utility/WorkFile.h"
 
 #include <climits>
-#include <fcntl.h>
 #include <fstream>
 
 using namespace clitest;
@@ -53,22 +52,15 @@ QStringList storedAs(const CliFixture& t, QStringList names) {
     return names;
 }
 
-// A chain of folders whose path is longer than the system takes (PATH_MAX), made one step at a time; it is listed by
-// the folder holding it, but cannot be opened by its path. kept holds its path.
+// A chain of folders whose path is longer than the system takes (PATH_MAX), made by mkdir -p one step at a time; it is
+// listed by the folder holding it, but cannot be opened by its path. kept holds its path.
 Step tooDeep(const QString& base, const Step& more) {
     return [=](CliFixture& t) {
         more(t);
-        const QByteArray step(200, 'd');
         QString path = t.file(base);
-        QDir().mkpath(path);
-        int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-        for (; fd >= 0 && path.size() < PATH_MAX; path += '/' + QString::fromLatin1(step)) {
-            ::mkdirat(fd, step.constData(), 0755);
-            const int next = ::openat(fd, step.constData(), O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-        }
-        if (fd >= 0) ::close(fd);
+        while (path.size() < PATH_MAX)
+            path += '/' + QString(200, 'd');
+        ASSERT_EQ(runTool("mkdir", {"-p", path}).exitCode, 0);
         t.kept = (path + '/').toUtf8();
     };
 }
@@ -127,8 +119,7 @@ const Step kSetKept = all({disk({{"{dir}/out.zip", {}}, {"{app}/Sets/Daily.set",
                                EXPECT_EQ(readFile(t.app.file("Sets/Weekly.set")), t.kept) << "byte for byte";
                            }});
 const QString kNoFolder = says("The target folder {dir}/nowhere/ does not exist.");
-const QString kNothingAdded = "varnhold-cli: None of the selected files could be added, so {dir}/out.zip was not "
-                              "written.\n";
+const QString kNothingAdded = says("None of the selected files could be added, so {dir}/out.zip was not written.");
 const QString kSetRefused =
     "varnhold-cli: Backup set {app}/Sets/Weekly.set exists and was not replaced (give --replace-set to replace it).\n"
     "Try 'varnhold-cli --help'.\n";
@@ -284,12 +275,8 @@ const Case kCount[] = {
 };
 INSTANTIATE_TEST_SUITE_P(count, CliRun, ::testing::ValuesIn(kCount), caseName);
 
-class CliBuild : public CliFixture {
-  protected:
-    void SetUp() override {
-        CliFixture::SetUp();
-        data(*this);
-    }
+struct CliBuild : CliFixture {
+    void SetUp() override { CliFixture::SetUp(), data(*this); }
     /// The package a build stopped halfway must leave as it was.
     QByteArray oldPackage() {
         EXPECT_EQ(run({"build", "out.zip", "note.md"}).exitCode, 0);
@@ -347,13 +334,8 @@ TEST_F(CliBuild, WorkFilesOfKilledBuildsAreSweptByTheNextBuild) {
     for (const qint64 grown : {0, 4 << 20}) {
         QProcess build;
         ASSERT_TRUE(start(build, {"build", "out.zip", "data/", "--level", "none"}));
-        ASSERT_TRUE(eventually(
-            [&] {
-                const QStringList names = hiddenFiles(dir.path());
-                return std::any_of(names.begin(), names.end(),
-                                   [&](auto& n) { return QFileInfo(file(n)).size() >= grown; });
-            },
-            60000));
+        const auto grownFile = [&](const QString& name) { return QFileInfo(file(name)).size() >= grown; };
+        ASSERT_TRUE(eventually([&] { return std::ranges::any_of(hiddenFiles(dir.path()), grownFile); }, 60000));
         build.kill();
         ASSERT_TRUE(build.waitForFinished(60000));
     }

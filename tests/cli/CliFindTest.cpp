@@ -101,8 +101,8 @@ TEST_F(CliFixture, APathThatIsNotTextIsFoundListedTestedAndExtractedByItsBytes) 
                       target = NativePath::decode(root + "/to " + name);
         const QString package = folder + '/' + NativePath::decode(name + ".zip");
         ASSERT_EQ(::mkdir(NativePath::encode(folder).constData(), 0755), 0);
-        ASSERT_EQ(::link(QFile::encodeName(file("tree/b.zip")).constData(), NativePath::encode(package).constData()),
-                  0);
+        ASSERT_EQ(0,
+                  ::link(QFile::encodeName(file("tree/b.zip")).constData(), NativePath::encode(package).constData()));
         const QString shownName = TextUtil::visibleText(NativePath::decode(name + ".zip"));
         const QString row =
             TextUtil::visibleText(package) + "\t" + TextUtil::formatGrouped(*FileOps::regularFileSize(package)) + "\n";
@@ -117,9 +117,9 @@ TEST_F(CliFixture, APathThatIsNotTextIsFoundListedTestedAndExtractedByItsBytes) 
         EXPECT_EQ(FileOps::regularFileSize(target + "/docs/ReadMe.txt"), 23);
         // A message names the file as the listing does, each odd byte escaped once.
         const QString gone = NativePath::decode(NativePath::encode(folder) + "/gone " + name + ".zip");
-        EXPECT_EQ(run({"list", gone}).err, "varnhold-cli: Cannot open " +
-                                               TextUtil::visibleText(NativePath::display(gone), false) +
-                                               ": the file does not exist.\n");
+        EXPECT_EQ(run({"list", gone}).err,
+                  says("Cannot open " + TextUtil::visibleText(NativePath::display(gone), false) +
+                       ": the file does not exist."));
     }
 }
 

@@ -115,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(list, CliRun, ::testing::ValuesIn(kList), caseName);
 // Packages of the peer tools: zip's traditional encryption and 7-Zip's AES.
 const Step kLocked = [](CliFixture& t) {
     writeFile(t.file("src/secret.txt"), "top secret\n");
-    ASSERT_EQ(runTool("zip", {"-q", "-P", "opensesame", t.file("locked.zip"), "secret.txt"}, t.file("src")).exitCode,
-              0);
+    ASSERT_EQ(runTool("zip", {"-q", "-P", "opensesame", "../locked.zip", "secret.txt"}, t.file("src")).exitCode, 0);
 };
 const Given kStoredPassword = {{"Optionse4", "opensesame"}};
 const Step kAes = [](CliFixture& t) {

@@ -29,7 +29,6 @@ void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& mo
     // Flush first: data still buffered would be written at close and move the time on again.
     f.flush();
     if (modified.isValid()) f.setFileTime(modified, QFileDevice::FileModificationTime);
-    f.close();
 }
 
 QByteArray readFile(const QString& path) {

@@ -2,7 +2,7 @@
 // Helpers shared by the tests: temporary trees, files with chosen contents and times, peer tools.
 
 #include <QDateTime>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -36,9 +36,8 @@ struct TempDir : QTemporaryDir {
 
 /// The named child of a form; a missing one throws, which fails the test instead of crashing it.
 template <class T> T* child(const QObject& parent, const QString& name) {
-    T* found = parent.findChild<T*>(name);
-    if (!found) throw std::runtime_error("no control named " + name.toStdString());
-    return found;
+    if (T* found = parent.findChild<T*>(name)) return found;
+    throw std::runtime_error("no control named " + name.toStdString());
 }
 
 /// The object names among names in the order Tab reaches them in a form, starting at the first of them. (A template
@@ -114,8 +113,6 @@ struct LockHolder {
     explicit LockHolder(const QString& path) : LockHolder("flock", {"-o", path, "-c", "echo locked; read line"}) {}
     LockHolder(const QString& program, const QStringList& args) { process.start(program, args); }
     ~LockHolder() { release(); }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
     /// Waits until the one-path form holds its lock.
     bool holding() { return process.waitForReadyRead(10000) && process.readAllStandardOutput().contains("locked"); }
     void release() {
@@ -131,10 +128,9 @@ void damage(const QString& package, const QByteArray& contents);
 /// Polls for at most limitMs: other processes and threads act on their own schedule, and there is nothing to
 /// wait on but the condition itself.
 template <typename Condition> bool eventually(Condition condition, int limitMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
+    const QDeadlineTimer deadline(limitMs);
     for (; !condition(); QThread::msleep(5))
-        if (timer.elapsed() > limitMs) return false;
+        if (deadline.hasExpired()) return false;
     return true;
 }
 
