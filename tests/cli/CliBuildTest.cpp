@@ -16,11 +16,10 @@ const QDateTime kOld(QDate(2021, 2, 3), QTime(4, 5, 6));
 const QDateTime kNew(QDate(2024, 7, 8), QTime(9, 10, 12));
 
 void data(CliFixture& t) {
-    for (const auto& [name, bytes] : {std::pair{"data/a.txt", "alpha"},
-                                      {"data/sub/b.txt", "bravo!!"},
-                                      {"data/scratch.tmp", "left out"},
-                                      {"note.md", "a note"}})
-        writeFile(t.file(name), bytes, kOld);
+    writeFile(t.file("data/a.txt"), "alpha", kOld);
+    writeFile(t.file("data/sub/b.txt"), "bravo!!", kOld);
+    writeFile(t.file("data/scratch.tmp"), "left out", kOld);
+    writeFile(t.file("note.md"), "a note", kOld);
 }
 
 /// data(), then a build run before the case's own; kept holds the file it left (the package unless named).
@@ -45,13 +44,6 @@ QString updated(int files) {
         .replace("Build Completed!\nZip Package:", "Update Completed!\nZip Package Updated:");
 }
 
-QStringList storedAs(const CliFixture& t, QStringList names) {
-    for (QString& name : names)
-        name = t.stored(name);
-    names.sort();
-    return names;
-}
-
 // A chain of folders whose path is longer than the system takes (PATH_MAX), made by mkdir -p one step at a time; it is
 // listed by the folder holding it, but cannot be opened by its path. kept holds its path.
 Step tooDeep(const QString& base, const Step& more) {
@@ -71,20 +63,19 @@ Step removeTree(const QString& folder) {
 }
 
 Case storedPassword(const char* name, const char* setBy, const char* says) {
-    return {name,
-            "build out.zip data/ --level none",
-            built(2, 12),
-            QString("using the stored password, %1\n").arg(says),
-            0,
-            data,
-            nullptr,
-            {{"Optionse4", "stored pw"}, {"PasswordSetBy", setBy}}};
+    const Given stored{{"Optionse4", "stored pw"}, {"PasswordSetBy", setBy}};
+    const QString err = QString("using the stored password, %1\n").arg(says);
+    return {name, "build out.zip data/ --level none", built(2, 12), err, 0, data, nullptr, stored};
 }
 
 /// Checks that zip (in {dir}) stores the files named (blank-separated, below {dir}) and holds comment, if one is given.
 Step holds(const QString& zip, const QString& names, const QString& comment = {}) {
     return [=](CliFixture& t) {
-        EXPECT_EQ(storedNames(t.file(zip)), storedAs(t, names.split(' ')));
+        QStringList expected;
+        for (const QString& name : names.split(' '))
+            expected << t.stored(name);
+        expected.sort();
+        EXPECT_EQ(storedNames(t.file(zip)), expected);
         EXPECT_TRUE(comment.isEmpty() || runTool("unzip", {"-z", t.file(zip)}).out.contains(comment)) << "comment";
     };
 }
@@ -102,7 +93,8 @@ const Step kNewerA = [](CliFixture& t) {
 };
 const Step kNoteBuilt = after("build out.zip note.md");
 const Step kPackageKept = [](CliFixture& t) { EXPECT_EQ(readFile(t.file("out.zip")), t.kept); };
-const Step kNothingWritten = [](CliFixture& t) {
+// Nothing was written: only note.md is in {dir}.
+const Step kOnlyNote = [](CliFixture& t) {
     EXPECT_EQ(QDir(t.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"note.md"}));
 };
 const QString kSaveWeekly = "build first.zip data/ note.md --include *.txt --save-set Weekly --comment weekly";
@@ -183,13 +175,12 @@ const Case kBuild[] = {
      says("{dir}/out.zip exists and was not replaced (--no-replace)."), 1, kNoteBuilt, kPackageKept},
     {"Replace", "build out.zip data/", built(2, 12), "", 0, kNoteBuilt, holds("out.zip", "data/a.txt data/sub/b.txt")},
     {"NotAZipName", "build out.txt data/", "", says("Output zip package must have a file extension of .zip"), 1, data,
-     kNothingWritten},
-    {"MissingPath", "build out.zip missing.txt", "", says("{dir}/missing.txt does not exist."), 1, data,
-     kNothingWritten},
-    {"MissingTargetFolder", "build nowhere/out.zip data/", "", kNoFolder, 1, data, kNothingWritten},
+     kOnlyNote},
+    {"MissingPath", "build out.zip missing.txt", "", says("{dir}/missing.txt does not exist."), 1, data, kOnlyNote},
+    {"MissingTargetFolder", "build nowhere/out.zip data/", "", kNoFolder, 1, data, kOnlyNote},
     {"MissingSet", "build out.zip --set Weekly", "", says("Backup set {app}/Sets/Weekly.set not found."), 1, data,
-     kNothingWritten},
-    {"NothingToStore", "build out.zip data/ --include *.none", "", kNothingAdded, 1, data, kNothingWritten},
+     kOnlyNote},
+    {"NothingToStore", "build out.zip data/ --include *.none", "", kNothingAdded, 1, data, kOnlyNote},
     usage("NoPath", "build a.zip", "build takes a zip package and at least one PATH or --set NAME"),
     usage("BadLevel", "build a.zip x --level best", "--level takes none, fast, normal or maximum"),
     usage("BadMode", "build a.zip x --mode replace", "--mode takes add, freshen or update"),
@@ -343,7 +334,7 @@ TEST_F(CliBuild, WorkFilesOfKilledBuildsAreSweptByTheNextBuild) {
     const ToolRun next = run({"build", "out.zip", "note.md", "--level", "none"});
     EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
     EXPECT_EQ(hiddenFiles(dir.path()), QStringList());
-    EXPECT_EQ(storedNames(file("out.zip")), storedAs(*this, {"note.md"}));
+    holds("out.zip", "note.md")(*this);
     EXPECT_EQ(runTool("unzip", {"-t", file("out.zip")}).exitCode, 0);
 }
 

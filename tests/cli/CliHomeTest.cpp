@@ -63,14 +63,8 @@ const Case kHome[] = {
     scratchLink("TempIsALink", "Temp"),
     scratchLink("WorkIsALink", "Work"),
     // The file may hold the password: it is made owner-only.
-    {"SettingsFileMadeOwnerOnly",
-     "list pack.zip",
-     kListed,
-     "",
-     0,
-     kOpenIni,
-     kOwnerOnly,
-     {{"$XDG_CONFIG_HOME", "{dir}/config"}}},
+    {"SettingsFileMadeOwnerOnly", "list pack.zip", kListed, "", 0, kOpenIni, kOwnerOnly,
+     Given{{"$XDG_CONFIG_HOME", "{dir}/config"}}},
 };
 INSTANTIATE_TEST_SUITE_P(home, CliRun, ::testing::ValuesIn(kHome), caseName);
 
