@@ -64,9 +64,8 @@ Case summerTime(const char* name, const char* zone) {
           "2021/10/31  03:00:00", "2021/03/14  01:59:58", "2021/03/14  03:00:00", "2021/11/07  01:30:00",
           "2021/07/01  12:00:00", "2022/01/01  00:00:00"})
         rows += QString("f%1.txt\t1\t1\t%2\t0%\t\n").arg(rows.count('\n')).arg(time);
-    const Given given{{"$TZ", *zone ? QString(zone) : QString()}};
-    return {name,    "list dst.zip", rows + "  (dst.zip)  Files = 10  Bytes = 10  Comments = \n", "", 0, packages,
-            nullptr, given};
+    rows += "  (dst.zip)  Files = 10  Bytes = 10  Comments = \n";
+    return {name, "list dst.zip", rows, "", 0, packages, nullptr, Given{{"$TZ", *zone ? QString(zone) : QString()}}};
 }
 
 const Case kList[] = {
