@@ -2,9 +2,6 @@
 // there, and a settings file it cannot read.
 #include "CliTestUtil.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace clitest;
 
 namespace {
@@ -12,20 +9,20 @@ namespace {
 const QString kListed = "a.txt\t5\t5\t2020/01/02  03:04:06\t0%\t\n  (pack.zip)  Files = 1  Bytes = 5  Comments = \n";
 
 // The program never works in the folder it was started in: a Temp or Work folder there keeps every file, the
-// program's own names included.
-void scratchWhereStarted(CliFixture& t) {
-    packages(t);
-    for (const QString name : {"Temp/.hidden", "Temp/notes.txt", "Temp/.x.zip.vhw-999999999-0", "Work/Temp.set"})
-        writeFile(t.file(name), "mine");
-    t.kept = listTree(t.dir.path()).join('\n').toUtf8();
-}
-Step appFolderIs(const QString& folder) {
-    return [=](CliFixture& t) {
+// program's own names included; --app-folder wins over VARNHOLD_HOME.
+Case appFolder(const char* name, const QString& args, const QString& folder, const Given& given) {
+    const Step scratchWhereStarted = [](CliFixture& t) {
+        packages(t);
+        for (const QString name : {"Temp/.hidden", "Temp/notes.txt", "Temp/.x.zip.vhw-999999999-0", "Work/Temp.set"})
+            writeFile(t.file(name), "mine");
+        t.kept = listTree(t.dir.path()).join('\n').toUtf8();
+    };
+    const Step made = [=](CliFixture& t) {
         for (const char* name : {"Sets", "Temp", "Extract", "Zips", "Make", "Split"})
             EXPECT_TRUE(QFileInfo(t.app.file(folder + '/' + name)).isDir()) << name;
         EXPECT_EQ(listTree(t.dir.path()).join('\n').toUtf8(), t.kept);
-        EXPECT_FALSE(QFileInfo::exists(t.app.file("unused"))) << "--app-folder wins over VARNHOLD_HOME";
     };
+    return {name, args, kListed, "", 0, scratchWhereStarted, all({made, disk({{"{app}/unused", {}}})}), given};
 }
 
 // A Temp or Work below the application folder that is a link is not emptied through: the folder it names keeps
@@ -54,33 +51,27 @@ const Step kOpenIni = [](CliFixture& t) {
     ::chmod(QFile::encodeName(t.file(kIni)).constData(), 0644);
 };
 const Step kOwnerOnly = [](CliFixture& t) { EXPECT_EQ(inodeAndMode(t.file(kIni)).second, 0600u); };
-
-const Given kHomeSet = {{"$VARNHOLD_HOME", "{app}/home"}}, kUnused = {{"$VARNHOLD_HOME", "{app}/unused"}};
-const Given kDataHome = {{"$VARNHOLD_HOME", QString()}, {"$XDG_DATA_HOME", "{app}/data"}};
-const Given kUserHome = {{"$VARNHOLD_HOME", QString()}, {"$XDG_DATA_HOME", QString()}, {"$HOME", "{app}/user"}};
-const Given kConfig = {{"$XDG_CONFIG_HOME", "{dir}/config"}};
+const Given kUnused = {{"$VARNHOLD_HOME", "{app}/unused"}};
 
 const Case kHome[] = {
-    {"VarnholdHome", "list pack.zip", kListed, "", 0, scratchWhereStarted, appFolderIs("home"), kHomeSet},
-    {"AppFolderFirst", "--app-folder {app}/given list pack.zip", kListed, "", 0, scratchWhereStarted,
-     appFolderIs("given"), kUnused},
-    {"AppFolderLast", "list pack.zip --app-folder={app}/given", kListed, "", 0, scratchWhereStarted,
-     appFolderIs("given"), kUnused},
-    {"DataHome", "list pack.zip", kListed, "", 0, scratchWhereStarted, appFolderIs("data/Varnhold"), kDataHome},
-    {"Home", "list pack.zip", kListed, "", 0, scratchWhereStarted, appFolderIs("user/.local/share/Varnhold"),
-     kUserHome},
+    appFolder("VarnholdHome", "list pack.zip", "home", {{"$VARNHOLD_HOME", "{app}/home"}}),
+    appFolder("AppFolderFirst", "--app-folder {app}/given list pack.zip", "given", kUnused),
+    appFolder("AppFolderLast", "list pack.zip --app-folder={app}/given", "given", kUnused),
+    appFolder("DataHome", "list pack.zip", "data/Varnhold", {{"$VARNHOLD_HOME", {}}, {"$XDG_DATA_HOME", "{app}/data"}}),
+    appFolder("Home", "list pack.zip", "user/.local/share/Varnhold",
+              {{"$VARNHOLD_HOME", {}}, {"$XDG_DATA_HOME", {}}, {"$HOME", "{app}/user"}}),
     scratchLink("TempIsALink", "Temp"),
     scratchLink("WorkIsALink", "Work"),
     // The file may hold the password: it is made owner-only.
-    {"SettingsFileMadeOwnerOnly", "list pack.zip", kListed, "", 0, kOpenIni, kOwnerOnly, kConfig},
+    {"SettingsFileMadeOwnerOnly", "list pack.zip", kListed, "", 0, kOpenIni, kOwnerOnly,
+     Given{{"$XDG_CONFIG_HOME", "{dir}/config"}}},
 };
 INSTANTIATE_TEST_SUITE_P(home, CliRun, ::testing::ValuesIn(kHome), caseName);
 
 // The stored settings carry the password and the build options: a file that exists but cannot be read is reported,
 // the jobs that take stored options do not run on the defaults, and the file is left as it was (owner-only).
 TEST_F(CliFixture, ASettingsFileThatCannotBeReadIsReportedNotWrittenOverAndStopsBuildAndExtract) {
-    const bool root = ::geteuid() == 0;
-    const QString settings = file("config/Brindlecot/Varnhold.ini");
+    const QString settings = file(kIni);
     ASSERT_TRUE(QDir().mkpath(file("config/Brindlecot")));
     packages(*this);
     writeFile(file("data.txt"), "some data");
@@ -88,31 +79,27 @@ TEST_F(CliFixture, ASettingsFileThatCannotBeReadIsReportedNotWrittenOverAndStops
     for (const QString& path : {dir.path(), app.path(), file("config"), file("config/Brindlecot")})
         ::chmod(QFile::encodeName(path).constData(), 0777);
     // Unreadable first: the folders the start-up makes are then made by the user who cannot read the file.
-    const std::pair<std::string, QString> kinds[] = {{"unreadable", "cannot be read: Permission denied"},
-                                                     {"garbage", "is not a valid settings file (format error)"},
-                                                     {"folder", "is a folder, not a settings file"}};
-    for (const auto& [kind, why] : kinds) {
+    const std::tuple<std::string, QByteArray, QString> kinds[] = {
+        {"unreadable", "[Settings]\nOptionse4=secret\nOptions01=4\n", "cannot be read: Permission denied"},
+        {"garbage", "[Settings]\nOptionse4=secret\n" + randomBytes(300, 7),
+         "is not a valid settings file (format error)"},
+        {"folder", {}, "is a folder, not a settings file"}};
+    for (const auto& [kind, content, why] : kinds) {
         SCOPED_TRACE(kind);
         QStringList wrapper;
-        if (kind == "unreadable" && root) {
+        if (kind == "unreadable" && runningAsRoot()) {
             if (!haveTool("setpriv")) continue; // root reads every file
             wrapper = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
         }
-        const QByteArray content = kind == "unreadable" ? QByteArray("[Settings]\nOptionse4=secret\nOptions01=4\n")
-                                   : kind == "garbage"  ? "[Settings]\nOptionse4=secret\n" + randomBytes(300, 7)
-                                                        : QByteArray();
         QFile::remove(settings);
-        if (content.isEmpty()) {
-            ASSERT_TRUE(QDir().mkpath(settings));
-        } else {
-            writeFile(settings, content);
-            ::chmod(QFile::encodeName(settings).constData(), kind == "unreadable" ? 0 : 0644);
-        }
+        ASSERT_TRUE(!content.isEmpty() || QDir().mkpath(settings));
+        if (!content.isEmpty()) writeFile(settings, content);
+        if (!content.isEmpty()) ::chmod(QFile::encodeName(settings).constData(), kind == "unreadable" ? 0 : 0644);
         const QString report = "varnhold-cli: The settings file " + settings + " " + why +
                                "; the stored settings are not used and the file is left as it is.\n";
         const std::tuple<QStringList, int, QString> runs[] = {
-            {{"build", "out.zip", "data.txt"}, 1, "varnhold-cli: build uses the stored settings, so it was not run.\n"},
-            {{"extract", "pack.zip"}, 1, "varnhold-cli: extract uses the stored settings, so it was not run.\n"},
+            {{"build", "out.zip", "data.txt"}, 1, says("build uses the stored settings, so it was not run.")},
+            {{"extract", "pack.zip"}, 1, says("extract uses the stored settings, so it was not run.")},
             // Listing takes nothing from the store: it runs, and the recent list is not written into the file.
             {{"list", "pack.zip"}, 0, ""}};
         for (const auto& [args, exit, refused] : runs) {

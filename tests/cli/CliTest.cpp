@@ -41,11 +41,9 @@ INSTANTIATE_TEST_SUITE_P(usage, CliRun, ::testing::ValuesIn(kUsage), caseName);
 
 const QString kPipeRefused = "varnhold-cli: Cannot open {dir}/pipe.zip: it is not a regular file (a pipe, socket or "
                              "device), so it is no zip package.\n";
-const Step kOnTop = [](CliFixture& t) {
-    EXPECT_EQ(CliFixture::setting("1File"), t.file("Sample Pack.zip")) << "on top of the recent list";
-};
+const QString kNotAPackage = says("{dir}/%1 is not a zip package, or it is damaged or truncated.");
 const Given kRecent = {{"1File", "/before.zip"}};
-const Step kRecentAlone = [](CliFixture&) { EXPECT_EQ(CliFixture::setting("1File"), "/before.zip"); };
+const Step kRecentAlone = settings(kRecent);
 const Step kListedOnce = [](CliFixture& t) {
     packages(t);
     ASSERT_EQ(t.run({"list", "pack.zip"}).exitCode, 0);
@@ -66,9 +64,8 @@ Case summerTime(const char* name, const char* zone) {
           "2021/10/31  03:00:00", "2021/03/14  01:59:58", "2021/03/14  03:00:00", "2021/11/07  01:30:00",
           "2021/07/01  12:00:00", "2022/01/01  00:00:00"})
         rows += QString("f%1.txt\t1\t1\t%2\t0%\t\n").arg(rows.count('\n')).arg(time);
-    const Given given{{"$TZ", *zone ? QString(zone) : QString()}};
-    return {name,    "list dst.zip", rows + "  (dst.zip)  Files = 10  Bytes = 10  Comments = \n", "", 0, packages,
-            nullptr, given};
+    rows += "  (dst.zip)  Files = 10  Bytes = 10  Comments = \n";
+    return {name, "list dst.zip", rows, "", 0, packages, nullptr, Given{{"$TZ", *zone ? QString(zone) : QString()}}};
 }
 
 const Case kList[] = {
@@ -78,17 +75,13 @@ const Case kList[] = {
      "empty\t0\t0\t2010/05/01  12:00:00\t0%\tdocs/\n"
      "zeta.txt\t1,234\t1,234\t2024/03/09  08:07:06\t0%\t\n"
      "  (Sample Pack.zip)  Files = 5  Bytes = 1,253  Comments = weekly docs\n",
-     "", 0, packages, kOnTop},
-    {"Missing", "list missing.zip", "", "varnhold-cli: Cannot open {dir}/missing.zip: the file does not exist.\n", 1,
-     nullptr, kRecentAlone, kRecent},
-    {"NotAPackage", "list notes.zip", "",
-     "varnhold-cli: {dir}/notes.zip is not a zip package, or it is damaged or truncated.\n", 1, packages, kRecentAlone,
-     kRecent},
-    {"EmptyFile", "list empty.zip", "", "varnhold-cli: {dir}/empty.zip is not a zip package: the file is empty.\n", 1,
-     packages, kRecentAlone, kRecent},
-    {"Truncated", "list truncated.zip", "",
-     "varnhold-cli: {dir}/truncated.zip is not a zip package, or it is damaged or truncated.\n", 1, packages,
+     "", 0, packages, settings({{"1File", "{dir}/Sample Pack.zip"}})}, // on top of the recent list
+    {"Missing", "list missing.zip", "", says("Cannot open {dir}/missing.zip: the file does not exist."), 1, nullptr,
      kRecentAlone, kRecent},
+    {"NotAPackage", "list notes.zip", "", kNotAPackage.arg("notes.zip"), 1, packages, kRecentAlone, kRecent},
+    {"EmptyFile", "list empty.zip", "", says("{dir}/empty.zip is not a zip package: the file is empty."), 1, packages,
+     kRecentAlone, kRecent},
+    {"Truncated", "list truncated.zip", "", kNotAPackage.arg("truncated.zip"), 1, packages, kRecentAlone, kRecent},
     // A pipe named like a package once hung the open.
     {"Pipe", "list pipe.zip", "", kPipeRefused, 1, packages},
     // Every control character and text-direction control is escaped, so no name can forge a line.
@@ -121,8 +114,7 @@ INSTANTIATE_TEST_SUITE_P(list, CliRun, ::testing::ValuesIn(kList), caseName);
 // Packages of the peer tools: zip's traditional encryption and 7-Zip's AES.
 const Step kLocked = [](CliFixture& t) {
     writeFile(t.file("src/secret.txt"), "top secret\n");
-    ASSERT_EQ(runTool("zip", {"-q", "-P", "opensesame", t.file("locked.zip"), "secret.txt"}, t.file("src")).exitCode,
-              0);
+    ASSERT_EQ(runTool("zip", {"-q", "-P", "opensesame", "../locked.zip", "secret.txt"}, t.file("src")).exitCode, 0);
 };
 const Given kStoredPassword = {{"Optionse4", "opensesame"}};
 const Step kAes = [](CliFixture& t) {
@@ -130,85 +122,62 @@ const Step kAes = [](CliFixture& t) {
     const QStringList args{"a", "-tzip", "-bd", "-mem=AES256", "-psecret", t.file("aes.zip"), "n.txt"};
     ASSERT_EQ(runTool("7z", args, t.file("src")).exitCode, 0);
 };
+const QString kFailed = "FAILED  %1\n%2: 1 of %3 entries failed.\n";
 
 const Case kTest[] = {
     {"Sample", "test \"Sample Pack.zip\"", "Sample Pack.zip: 5 entries tested, no errors.\n", "", 0, packages},
     // The CRC check catches changed data.
-    {"Damaged", "test damaged.zip",
-     "FAILED  zeta.txt: CRC error: the data is damaged\ndamaged.zip: 1 of 5 entries failed.\n", "", 1, packages},
+    {"Damaged", "test damaged.zip", kFailed.arg("zeta.txt: CRC error: the data is damaged", "damaged.zip", "5"), "", 1,
+     packages},
     {"DamagedHostileName", "test \"damaged hostile.zip\"",
-     "FAILED  invoice\\u202etxt.exe: CRC error: the data is damaged\ndamaged hostile.zip: 1 of 5 entries failed.\n", "",
-     1, packages},
+     kFailed.arg("invoice\\u202etxt.exe: CRC error: the data is damaged", "damaged hostile.zip", "5"), "", 1, packages},
     {"StoredPassword", "test locked.zip", "locked.zip: 1 entries tested, no errors.\n", "", 0, kLocked, nullptr,
      kStoredPassword},
     {"GivenPasswordWins", "test locked.zip --password nope",
-     "FAILED  secret.txt: wrong password\nlocked.zip: 1 of 1 entries failed.\n", "", 1, kLocked, nullptr,
-     kStoredPassword},
+     kFailed.arg("secret.txt: wrong password", "locked.zip", "1"), "", 1, kLocked, nullptr, kStoredPassword},
     {"SevenZipAes", "test aes.zip --password secret", "aes.zip: 1 entries tested, no errors.\n", "", 0, kAes},
     {"SevenZipAesWrongPassword", "test aes.zip --password secrets",
-     "FAILED  n.txt: wrong password\naes.zip: 1 of 1 entries failed.\n", "", 1, kAes},
+     kFailed.arg("n.txt: wrong password", "aes.zip", "1"), "", 1, kAes},
 };
 INSTANTIATE_TEST_SUITE_P(test, CliRun, ::testing::ValuesIn(kTest), caseName);
 
-const Step kExtractedAll = [](CliFixture& t) {
-    EXPECT_EQ(listTree(t.app.file("Extract")), QStringList({"beta.bin", "docs/Alpha.TXT", "docs/empty", "zeta.txt"}));
-    EXPECT_EQ(readFile(t.app.file("Extract/zeta.txt")), QByteArray(1234, 'z'));
-};
-const Step kExtractedOne = [](CliFixture& t) { EXPECT_EQ(listTree(t.file("out")), QStringList({"Alpha.TXT"})); };
-const Step kMine = [](CliFixture& t) {
-    packages(t);
-    writeFile(t.file("out/zeta.txt"), "mine");
-};
-const Step kMineKept = [](CliFixture& t) {
-    EXPECT_EQ(readFile(t.file("out/zeta.txt")), "mine");
-    EXPECT_EQ(readFile(t.file("out/beta.bin")), QByteArray(9, 'b'));
-};
-const Given kNoExtractFolder = {{"Optionse1", "0"}, {"Optionse2", "-1"}, {"Optionse9", ""}};
-const Step kNothingExtracted = [](CliFixture& t) { EXPECT_FALSE(QFileInfo::exists(t.file("zeta.txt"))); };
-const Step kOnlySafe = [](CliFixture& t) {
-    EXPECT_EQ(readFile(t.file("safe/inner/fine.txt")), "good");
-    EXPECT_FALSE(QFileInfo::exists(t.file("safe/escape.txt")));
-};
-const Step kAesExtracted = [](CliFixture& t) { EXPECT_EQ(readFile(t.file("out/n.txt")), sampleText(200000)); };
-const Step kAllButOne = [](CliFixture& t) {
-    const QStringList files = listTree(t.file("out"));
-    EXPECT_EQ(files.size(), 14) << files.join(' ').toStdString();
-    EXPECT_FALSE(files.contains("f04.txt"));
-    EXPECT_EQ(readFile(t.file("out/f13.txt")), QByteArray(2000, 'n'));
-    EXPECT_EQ(readFile(t.file("out/back\\slash.txt")), "kept as a name");
-};
+const QString kExtracted = "%1 extracted to %2/ (%3 files, %4 kept as they were%5)\n";
+const QString kRefusedUp = "refused  %1: name climbs out of the folder (..)\nvarnhold-cli: 1 entry was refused as "
+                           "unsafe: %1: name climbs out of the folder (..)\n";
 
 const Case kExtract[] = {
     {"AllToTheStoredFolder", "extract \"Sample Pack.zip\"",
-     "Sample Pack.zip extracted to {app}/Extract/ (4 files, 0 kept as they were)\n", "", 0, packages, kExtractedAll},
+     kExtracted.arg("Sample Pack.zip", "{app}/Extract", "4", "0", ""), "", 0, packages,
+     all({tree("{app}/Extract", "beta.bin docs/Alpha.TXT docs/empty zeta.txt"),
+          disk({{"{app}/Extract/zeta.txt", QByteArray(1234, 'z')}})})},
     {"OneEntry", "extract \"Sample Pack.zip\" --entry 2 --to out --no-folder-names",
-     "Sample Pack.zip extracted to {dir}/out/ (1 files, 0 kept as they were)\n", "", 0, packages, kExtractedOne},
+     kExtracted.arg("Sample Pack.zip", "{dir}/out", "1", "0", ""), "", 0, packages, tree("{dir}/out", "Alpha.TXT")},
     {"BadEntryIndex", "extract \"Sample Pack.zip\" --entry 99", "",
      "varnhold-cli: --entry takes an entry index from 0 to 4\nTry 'varnhold-cli --help'.\n", 2, packages},
     {"NoOverwrite", "extract \"Sample Pack.zip\" --to out --no-overwrite",
-     "Sample Pack.zip extracted to {dir}/out/ (3 files, 1 kept as they were)\n", "", 0, kMine, kMineKept},
+     kExtracted.arg("Sample Pack.zip", "{dir}/out", "3", "1", ""), "", 0,
+     all({packages, [](CliFixture& t) { writeFile(t.file("out/zeta.txt"), "mine"); }}),
+     disk({{"{dir}/out/zeta.txt", "mine"}, {"{dir}/out/beta.bin", QByteArray(9, 'b')}})},
     // With no extract folder stored, nothing may land in the folder the program was started in.
     {"NoFolderSet", "extract \"Sample Pack.zip\"", "",
-     "varnhold-cli: No extract folder is set: please choose a folder to extract to with --to DIR.\n", 1, packages,
-     kNothingExtracted, kNoExtractFolder},
+     says("No extract folder is set: please choose a folder to extract to with --to DIR."), 1, packages,
+     disk({{"{dir}/zeta.txt", {}}}), Given{{"Optionse1", "0"}, {"Optionse2", "-1"}, {"Optionse9", ""}}},
     {"RefusesUnsafeNames", "extract evil.zip --to safe/inner",
-     "evil.zip extracted to {dir}/safe/inner/ (1 files, 0 kept as they were, 1 refused as unsafe)\n",
-     "refused  ../escape.txt: name climbs out of the folder (..)\nvarnhold-cli: 1 entry was refused as unsafe: "
-     "../escape.txt: name climbs out of the folder (..)\n",
-     1, packages, kOnlySafe},
+     kExtracted.arg("evil.zip", "{dir}/safe/inner", "1", "0", ", 1 refused as unsafe"), kRefusedUp.arg("../escape.txt"),
+     1, packages, disk({{"{dir}/safe/inner/fine.txt", "good"}, {"{dir}/safe/escape.txt", {}}})},
     {"HostileNames", "extract hostile.zip --to out",
-     "hostile.zip extracted to {dir}/out/ (4 files, 0 kept as they were, 1 refused as unsafe)\n",
-     "refused  ../up\\rcr: name climbs out of the folder (..)\nvarnhold-cli: 1 entry was refused as unsafe: "
-     "../up\\rcr: name climbs out of the folder (..)\n",
-     1, packages},
-    {"SevenZipAes", "extract aes.zip --to out --password secret",
-     "aes.zip extracted to {dir}/out/ (1 files, 0 kept as they were)\n", "", 0, kAes, kAesExtracted},
+     kExtracted.arg("hostile.zip", "{dir}/out", "4", "0", ", 1 refused as unsafe"), kRefusedUp.arg("../up\\rcr"), 1,
+     packages},
+    {"SevenZipAes", "extract aes.zip --to out --password secret", kExtracted.arg("aes.zip", "{dir}/out", "1", "0", ""),
+     "", 0, kAes, disk({{"{dir}/out/n.txt", sampleText(200000)}})},
     // One damaged entry once stopped the extraction of all that followed it.
-    {"AllButTheDamagedEntry", "extract p.zip --to out",
-     "p.zip extracted to {dir}/out/ (14 files, 0 kept as they were, 1 failed)\n",
+    {"AllButTheDamagedEntry", "extract p.zip --to out", kExtracted.arg("p.zip", "{dir}/out", "14", "0", ", 1 failed"),
      "failed  f04.txt: CRC error: the data is damaged\nvarnhold-cli: Cannot extract f04.txt: CRC error: the data is "
      "damaged.\n",
-     1, packages, kAllButOne},
+     1, packages,
+     all({tree("{dir}/out", "back\\slash.txt f00.txt f01.txt f02.txt f03.txt f05.txt f06.txt f07.txt f08.txt f09.txt "
+                            "f10.txt f11.txt f12.txt f13.txt"),
+          disk({{"{dir}/out/f13.txt", QByteArray(2000, 'n')}, {"{dir}/out/back\\slash.txt", "kept as a name"}})})},
     {"Pipe", "extract pipe.zip --to out", "", kPipeRefused, 1, packages},
 };
 INSTANTIATE_TEST_SUITE_P(extract, CliRun, ::testing::ValuesIn(kExtract), caseName);

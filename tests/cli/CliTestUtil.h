@@ -2,20 +2,20 @@
 // varnhold-cli run as a script would run it. A case is its arguments, what is made before the run, and the exact
 // stdout, stderr and exit code the run must give, then what it must have left on disk.
 
+#include "TestSupport.h"
 #include "app/OptionKeys.h"
 #include "app/RegSettings.h"
 #include "utility/TextUtil.h"
 
-#include "TestSupport.h"
-
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
-#include <functional>
+#include <csignal>
 #include <gtest/gtest.h>
-#include <optional>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace clitest {
 
@@ -42,30 +42,38 @@ class CliFixture : public ::testing::Test {
     QString file(const QString& name) const { return dir.file(name); }
     /// A path as a package stores it (its root left out).
     QString stored(const QString& name) const { return file(name).mid(1); }
-    /// Runs the program in {dir} with {app} as its application folder (VARNHOLD_HOME, unless given names another),
-    /// started by wrapper when one is given, and waits for it.
-    ToolRun run(QStringList args, Given given = {}, QStringList wrapper = {}) const {
-        given.prepend({"$VARNHOLD_HOME", app.path()});
-        std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved;
-        for (const auto& [key, value] : given) {
-            if (!key.startsWith('$')) continue; // a setting, stored before the set-up
-            const QByteArray name = key.mid(1).toUtf8();
-            saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-            value.isNull() ? qunsetenv(name) : qputenv(name, expand(value).toUtf8());
-        }
+    /// Runs the program in {dir} with {app} as its application folder (VARNHOLD_HOME, unless given names it), the
+    /// environment variables among given set through env(1), started by wrapper when one is given, and waits for it.
+    ToolRun run(QStringList args, const Given& given = {}, const QStringList& wrapper = {}) const {
+        QStringList unset, set{"VARNHOLD_HOME=" + app.path()};
+        for (const auto& [key, value] : given)
+            if (key.startsWith('$')) // else a setting, stored before the set-up
+                value.isNull() ? unset << "-u" << key.mid(1) : set << key.mid(1) + '=' + expand(value);
+        if (unset.contains("VARNHOLD_HOME")) set.removeFirst();
         for (QString& arg : args)
             arg = expand(arg);
-        wrapper << VARNHOLD_CLI;
-        const ToolRun result = runTool(wrapper.first(), wrapper.mid(1) + args, dir.path());
-        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
-            it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
-        return result;
+        const QStringList command = wrapper + QStringList{"env"} + unset + set + QStringList{VARNHOLD_CLI} + args;
+        return runTool(command.first(), command.mid(1), dir.path());
     }
-    /// Starts the program without waiting, for a test that signals or kills it.
-    bool start(QProcess& process, const QStringList& args) const {
+    /// Starts the program without waiting, for a test that signals or kills it; with opens, waits until the run
+    /// opens that folder (a walk of it is under way).
+    bool start(QProcess& process, const QStringList& args, const QString& opens = {}) const {
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        if (!opens.isEmpty()) ::inotify_add_watch(watch, QFile::encodeName(opens).constData(), IN_OPEN | IN_ONLYDIR);
         process.setWorkingDirectory(dir.path());
         process.start(VARNHOLD_CLI, QStringList{"--app-folder", app.path()} + args);
-        return process.waitForStarted();
+        pollfd ready{watch, POLLIN, 0};
+        const bool started = process.waitForStarted() && (opens.isEmpty() || ::poll(&ready, 1, 60000) == 1);
+        ::close(watch);
+        return started;
+    }
+    /// Sends signal to a run, which must then exit 3 with message.
+    void expectInterrupted(QProcess& process, int signal, const QString& message) const {
+        ::kill(pid_t(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 3);
+        EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()), "varnhold-cli: " + expand(message) + "\n");
     }
     /// Stores the settings among given.
     void save(const Given& given) const {
@@ -81,58 +89,22 @@ class CliFixture : public ::testing::Test {
     QByteArray kept; ///< what a set-up keeps for the expected output or a check
 };
 
-/// Runs a Python script (zipfile makes packages of every shape) in folder.
-inline void python(const char* script, const QString& folder, const QStringList& args = {}) {
-    const ToolRun made = runTool("python3", QStringList{"-c", script} + args, folder);
+/// Runs a Python script of this folder (zipfile makes packages of every shape) in folder.
+inline void python(const QString& script, const QString& folder, const QStringList& args = {}) {
+    const ToolRun made = runTool("python3", QStringList{VARNHOLD_CLI_SCRIPTS "/" + script} + args, folder);
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 }
 
-/// The packages and files the cases read, made in {dir}; every entry is stored, so each cell of a listing is known.
+/// 12,000 empty files in 60 folders below folder: a tree that takes a while to walk.
+inline void manyFiles(const QString& folder, const QString& extension) {
+    for (int d = 0; d < 60; ++d)
+        for (int f = 0; f < 200; ++f)
+            writeFile(QString("%1/d%2/f%3.%4").arg(folder).arg(d).arg(f).arg(extension), "x");
+}
+
+/// The packages and files the cases read (packages.py), made in {dir}.
 inline void packages(const CliFixture& t) {
-    python(R"(
-import os, zipfile
-T = (2024, 3, 9, 8, 7, 6)
-def pack(path, entries, comment=b""):
-    os.makedirs(os.path.dirname(path) or ".", exist_ok=True)
-    with zipfile.ZipFile(path, "w") as z:
-        z.comment = comment
-        for name, data, *time in entries:
-            z.writestr(zipfile.ZipInfo(name, time[0] if time else T), data)
-pack("Sample Pack.zip", [("zeta.txt", "z" * 1234), ("docs/", "", (2024, 1, 1, 0, 0, 0)), ("docs/Alpha.TXT", "a" * 10,
-     (1999, 12, 31, 23, 59, 58)), ("docs/empty", "", (2010, 5, 1, 12, 0, 0)), ("beta.bin", "b" * 9)], b"weekly docs")
-# Names that forge entry and status lines, hide an extension behind a right-to-left override, or send a terminal
-# control sequence (the one-character CSI); a comment with a line break.
-pack("hostile.zip", [(n, "x") for n in ["a\n  (forged.zip)  Files = 0\tx.txt", "invoice\u202etxt.exe",
-     "csi\u009b31mr\u00f8d", "back\\slash\tz", "../up\rcr"]], b"two\nlines\x07\x1b")
-# Times on both sides of summer time changes in Europe, America and Australia.
-pack("dst.zip", [("f%d.txt" % i, "x", t) for i, t in enumerate([(2021, 3, 28, 1, 59, 58), (2021, 3, 28, 3, 0, 0),
-     (2021, 10, 31, 1, 59, 58), (2021, 10, 31, 2, 30, 0), (2021, 10, 31, 3, 0, 0), (2021, 3, 14, 1, 59, 58),
-     (2021, 3, 14, 3, 0, 0), (2021, 11, 7, 1, 30, 0), (2021, 7, 1, 12, 0, 0), (2022, 1, 1, 0, 0, 0)])])
-pack("evil.zip", [("../escape.txt", "bad"), ("fine.txt", "good")])
-pack("p.zip", [("f%02d.txt" % i, ("Q" if i == 4 else chr(97 + i)) * 2000) for i in range(14)] +
-     [("back\\slash.txt", "kept as a name")])
-def damage(path, marker, to):  # the byte after marker changed: a CRC error
-    data = bytearray(open(path, "rb").read())
-    data[data.index(marker) + len(marker)] = ord("R")
-    open(to, "wb").write(bytes(data))
-damage("p.zip", b"Q" * 1000, "p.zip")
-damage("Sample Pack.zip", b"z" * 100, "damaged.zip")
-damage("hostile.zip", "invoice\u202etxt.exe".encode(), "damaged hostile.zip")
-open("truncated.zip", "wb").write(open("Sample Pack.zip", "rb").read()[:-30])
-open("notes.zip", "w").write("just some text, not a package\n")
-open("empty.zip", "w").close()
-os.mkfifo("pipe.zip")
-pack("pack.zip", [("a.txt", "alpha", (2020, 1, 2, 3, 4, 6))])
-for path, name in [("tree/b.zip", "docs/ReadMe.txt"), ("tree/A dir/c.ZIP", "notes.txt"),
-                   ("tree/tab\there.zip", "sub/readme.TXT")]:
-    pack(path, [(name, "data of " + name)])
-open("tree/broken.zip", "wb").write(b"b" * 1234)
-for path, data in [("s/b/Report.txt", "Quarterly NUMBERS\n"), ("s/a/new\nline.txt", "numbers"),
-                   ("s/a/big.bin", "n" * 10240), ("s/c/other.dat", "nothing to see")]:
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    open(path, "w").write(data)
-)",
-           t.dir.path());
+    python("packages.py", t.dir.path());
 }
 
 /// The inode and the permission bits of a file: the very same file, and who may read it.
@@ -149,6 +121,39 @@ inline QStringList hiddenFiles(const QString& folder) {
 
 /// What a case does before its run, or checks after it.
 using Step = std::function<void(CliFixture&)>;
+/// The steps one after the other.
+inline Step all(const std::vector<Step>& steps) {
+    return [=](CliFixture& t) {
+        for (const Step& step : steps)
+            if (step) step(t);
+    };
+}
+/// Checks files ({app}, {dir} expanded, in contents too): each holds its bytes, and one with null bytes is not there.
+inline Step disk(const QList<QPair<QString, QByteArray>>& files) {
+    return [=](CliFixture& t) {
+        for (const auto& [path, bytes] : files) {
+            EXPECT_EQ(QFileInfo::exists(t.expand(path)), !bytes.isNull()) << path.toStdString();
+            EXPECT_EQ(readFile(t.expand(path)), t.expand(QString::fromUtf8(bytes)).toUtf8()) << path.toStdString();
+        }
+    };
+}
+
+/// Checks that the files below folder ({app}, {dir} expanded) are those named (blank-separated, sorted).
+inline Step tree(const QString& folder, const QString& names) {
+    return [=](CliFixture& t) { EXPECT_EQ(listTree(t.expand(folder)), names.split(' ', Qt::SkipEmptyParts)); };
+}
+/// Checks stored settings ({app}, {dir} expanded); "<missing>" for one never stored.
+inline Step settings(const Given& expected) {
+    return [=](CliFixture& t) {
+        for (const auto& [key, value] : expected)
+            EXPECT_EQ(CliFixture::setting(key), t.expand(value)) << key.toStdString();
+    };
+}
+
+/// A message of the program on stderr.
+inline QString says(const QString& message) {
+    return "varnhold-cli: " + message + "\n";
+}
 
 struct Case {
     std::string name;

@@ -2,36 +2,23 @@
 
 #include "utility/NativePath.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <algorithm>
 #include <fcntl.h>
 #include <ftw.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace testsupport {
 
-TempDir::TempDir() : m_dir(QDir::tempPath() + "/varnhold-test-XXXXXX") {}
+TempDir::TempDir() : QTemporaryDir(QDir::tempPath() + "/varnhold-test-XXXXXX") {}
 
 TempDir::~TempDir() {
-    const auto removeOne = [](const char* path, const struct stat*, int, FTW*) {
-        ::remove(path);
-        return 0;
-    };
-    if (m_dir.isValid()) ::nftw(NativePath::encode(m_dir.path()).constData(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-QString TempDir::file(const QString& relative) const {
-    return m_dir.path() + "/" + relative;
+    const auto removeOne = [](const char* path, const struct stat*, int, FTW*) { return ::remove(path), 0; };
+    if (isValid()) ::nftw(NativePath::encode(path()).constData(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified) {
@@ -42,13 +29,11 @@ void writeFile(const QString& path, const QByteArray& bytes, const QDateTime& mo
     // Flush first: data still buffered would be written at close and move the time on again.
     f.flush();
     if (modified.isValid()) f.setFileTime(modified, QFileDevice::FileModificationTime);
-    f.close();
 }
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void writeNativeFile(const QString& path, const QByteArray& bytes) {
@@ -63,11 +48,9 @@ QByteArray sampleText(int size, int seed) {
                                   "of ",     "settings\n", "Varnhold ", "2026 ",   "report ", "data ",  "\n"};
     QRandomGenerator gen(seed);
     QByteArray out;
-    out.reserve(size + 16);
     while (out.size() < size)
-        out += words[gen.bounded(int(sizeof(words) / sizeof(words[0])))];
-    out.truncate(size);
-    return out;
+        out += words[gen.bounded(int(std::size(words)))];
+    return out.left(size);
 }
 
 QByteArray randomBytes(int size, int seed) {
@@ -92,23 +75,14 @@ ToolRun runTool(const QString& program, const QStringList& args, const QString& 
         argv.push_back(arg.data());
     argv.push_back(nullptr);
     if (std::any_of(args.begin(), args.end(), [](const QString& arg) { return NativePath::hasRawBytes(arg); }))
-        p.setChildProcessModifier([&argv] {
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        });
+        p.setChildProcessModifier([&argv] { ::execvp(argv[0], argv.data()), ::_exit(127); });
     p.start(program, args);
-    ToolRun run;
-    if (!p.waitForStarted()) {
-        run.err = "cannot start " + program;
-        return run;
-    }
+    if (!p.waitForStarted()) return {-1, {}, "cannot start " + program};
     if (!input.isEmpty()) p.write(input);
     p.closeWriteChannel();
     p.waitForFinished(timeoutMs);
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 bool haveTool(const QString& program) {
@@ -117,15 +91,13 @@ bool haveTool(const QString& program) {
 
 void expectPeersAccept(const QString& package, const QString& password, bool aes) {
     SCOPED_TRACE(package.toStdString());
+    const QStringList withPassword = password.isEmpty() ? QStringList() : QStringList{"-P", password};
     if (!aes) {
-        QStringList args{QStringLiteral("-t"), QStringLiteral("-qq")};
-        if (!password.isEmpty()) args << QStringLiteral("-P") << password;
-        const ToolRun unzip = runTool(QStringLiteral("unzip"), args << package);
+        const ToolRun unzip = runTool("unzip", QStringList{"-t", "-qq"} + withPassword << package);
         EXPECT_EQ(unzip.exitCode, 0) << qPrintable(unzip.out + unzip.err);
     }
-    QStringList args{QStringLiteral("t"), QStringLiteral("-bd")};
-    args << (QStringLiteral("-p") + password); // an empty -p keeps 7z from asking on a terminal
-    const ToolRun sevenZip = runTool(QStringLiteral("7z"), args << package);
+    // An empty -p keeps 7z from asking on a terminal.
+    const ToolRun sevenZip = runTool("7z", {"t", "-bd", "-p" + password, package});
     EXPECT_EQ(sevenZip.exitCode, 0) << qPrintable(sevenZip.out + sevenZip.err);
 }
 
@@ -151,9 +123,8 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
 QStringList listTree(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    QDir base(root);
     while (it.hasNext())
-        out << base.relativeFilePath(it.next());
+        out << QDir(root).relativeFilePath(it.next());
     out.sort();
     return out;
 }

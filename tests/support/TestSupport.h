@@ -1,20 +1,16 @@
 #pragma once
 // Helpers shared by the tests: temporary trees, files with chosen contents and times, peer tools.
 
-#include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QObject>
+#include <QDeadlineTimer>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
-
-class QWidget;
 #include <ostream>
 #include <stdexcept>
+
+class QWidget;
 
 // Readable values in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -24,35 +20,24 @@ inline void PrintTo(const QByteArray& b, std::ostream* os) {
     *os << '"' << (b.size() > 200 ? b.left(200).toStdString() + "..." : b.toStdString()) << '"';
 }
 inline void PrintTo(const QStringList& l, std::ostream* os) {
-    *os << "{";
-    for (const QString& s : l)
-        *os << " \"" << s.toStdString() << "\"";
-    *os << " }";
+    *os << (l.isEmpty() ? QString("{ }") : "{ \"" + l.join("\" \"") + "\" }").toStdString();
 }
 
 namespace testsupport {
 
 /// A temporary folder removed at the end of the test; path() has no trailing "/".
-class TempDir {
-  public:
+struct TempDir : QTemporaryDir {
     TempDir();
     /// Removes the tree by its bytes first: QTemporaryDir cannot name files whose names are not UTF-8.
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    QString path() const { return m_dir.path(); }
     /// path() + "/" + relative
-    QString file(const QString& relative) const;
-
-  private:
-    QTemporaryDir m_dir;
+    QString file(const QString& relative) const { return path() + "/" + relative; }
 };
 
 /// The named child of a form; a missing one throws, which fails the test instead of crashing it.
 template <class T> T* child(const QObject& parent, const QString& name) {
-    T* found = parent.findChild<T*>(name);
-    if (!found) throw std::runtime_error("no control named " + name.toStdString());
-    return found;
+    if (T* found = parent.findChild<T*>(name)) return found;
+    throw std::runtime_error("no control named " + name.toStdString());
 }
 
 /// The object names among names in the order Tab reaches them in a form, starting at the first of them. (A template
@@ -79,8 +64,7 @@ QByteArray randomBytes(int size, int seed = 1);
 
 struct ToolRun {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 /// Runs a program with an argument list (never a shell) and waits for it. Arguments reach it as the bytes they
 /// name (NativePath), so a path that is not UTF-8 can be given.
@@ -113,10 +97,7 @@ QStringList listTree(const QString& root);
 /// The stored names of a package as `unzip -Z1` lists them, sorted.
 QStringList storedNames(const QString& zip);
 /// The stored names of a package we have open, sorted.
-template <class Package>
-requires requires(const Package& p) {
-    p.entries();
-}
+template <class Package, class = decltype(std::declval<const Package&>().entries())>
 QStringList storedNames(const Package& zip) {
     QStringList names;
     for (const auto& e : zip.entries())
@@ -132,8 +113,6 @@ struct LockHolder {
     explicit LockHolder(const QString& path) : LockHolder("flock", {"-o", path, "-c", "echo locked; read line"}) {}
     LockHolder(const QString& program, const QStringList& args) { process.start(program, args); }
     ~LockHolder() { release(); }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
     /// Waits until the one-path form holds its lock.
     bool holding() { return process.waitForReadyRead(10000) && process.readAllStandardOutput().contains("locked"); }
     void release() {
@@ -149,10 +128,9 @@ void damage(const QString& package, const QByteArray& contents);
 /// Polls for at most limitMs: other processes and threads act on their own schedule, and there is nothing to
 /// wait on but the condition itself.
 template <typename Condition> bool eventually(Condition condition, int limitMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
+    const QDeadlineTimer deadline(limitMs);
     for (; !condition(); QThread::msleep(5))
-        if (timer.elapsed() > limitMs) return false;
+        if (deadline.hasExpired()) return false;
     return true;
 }
 
