@@ -2,6 +2,10 @@
 // give a message that names the file.
 
 #include "ZipTestTools.h"
+#include "zip/ZipDetail.h"
+#include "zip/ZipLayout.h"
+
+#include <cerrno>
 
 #include <tuple>
 
@@ -172,4 +176,46 @@ TEST(DosTimeTest, ConvertsBothWaysAndPinsTimesOutsideTheRange) {
     EXPECT_EQ(dosToDateTime(date, time), QDateTime(QDate(1980, 1, 1), QTime(0, 0)));
     // A zero date from a careless writer still reads as a real day.
     EXPECT_EQ(dosToDateTime(0, 0), QDateTime(QDate(1980, 1, 1), QTime(0, 0)));
+    dateTimeToDos(QDateTime(QDate(2200, 1, 1), QTime(0, 0)), date, time);
+    EXPECT_EQ(dosToDateTime(date, time), QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58)));
+    const std::time_t when = QDateTime(QDate(2021, 7, 1), QTime(12, 0, 6)).toSecsSinceEpoch();
+    zipdetail::timeToDos(when, date, time);
+    EXPECT_EQ(zipdetail::dosToTime(date, time), when);
+}
+
+// Each libzip code a user can meet reads as words of ours; the rest keep libzip's text with the system's reason.
+TEST(ZipErrorTextTest, EveryCodeHasItsWords) {
+    const std::pair<int, const char*> codes[] = {{ZIP_ER_NOZIP, "not a zip package"},
+                                                 {ZIP_ER_INCONS, "damaged"},
+                                                 {ZIP_ER_CRC, "CRC error"},
+                                                 {ZIP_ER_EOF, "truncated"},
+                                                 {ZIP_ER_MULTIDISK, "volumes"},
+                                                 {ZIP_ER_NOPASSWD, "a password is needed"},
+                                                 {ZIP_ER_WRONGPASSWD, "wrong password"},
+                                                 {ZIP_ER_COMPNOTSUPP, "compression method"},
+                                                 {ZIP_ER_ENCRNOTSUPP, "encryption method"},
+                                                 {ZIP_ER_COMPRESSED_DATA, "compressed data"},
+                                                 {ZIP_ER_CANCELLED, "cancelled"},
+                                                 {ZIP_ER_MEMORY, "out of memory"},
+                                                 {ZIP_ER_READ, "No space left"}};
+    for (const auto& [code, words] : codes)
+        EXPECT_TRUE(zipdetail::zipErrorText(code, ENOSPC).contains(words)) << code;
+}
+
+// Values past the classic fields get a zip64 end record and locator that read back to the same facts.
+TEST(ZipLayoutTest, Zip64EndRecordsReadBack) {
+    zipdetail::EndRecords end;
+    end.entries = end.entriesOnDisk = 70000;
+    end.directorySize = 5'000'000'000;
+    end.directoryOffset = 6'000'000'000;
+    end.comment = "note";
+    const QByteArray bytes = QByteArray(100, 'x') + zipdetail::endRecordsBytes(end, 100);
+    ASSERT_EQ(bytes.size(), 100 + zipdetail::endRecordsSize(end));
+    zipdetail::EndRecords back;
+    QString error;
+    ASSERT_TRUE(zipdetail::readEndRecords([&](quint32, quint64 at, qint64 n) { return bytes.mid(qsizetype(at), n); },
+                                          bytes.size(), &back, &error))
+        << error.toStdString();
+    EXPECT_EQ(std::tuple(back.zip64, back.entries, back.directorySize, back.directoryOffset, back.comment),
+              std::tuple(true, end.entries, end.directorySize, end.directoryOffset, end.comment));
 }
