@@ -88,11 +88,6 @@ const Step kChanged = all({after("build out.zip data/"), [](CliFixture& t) {
                                writeFile(t.file("data/a.txt"), "alpha, newer", kNew);
                                writeFile(t.file("data/c.txt"), "charlie", kNew);
                            }});
-const Step kNewerA = [](CliFixture& t) {
-    EXPECT_EQ(runTool("unzip", {"-p", t.file("out.zip"), t.stored("data/a.txt")}).out, "alpha, newer");
-};
-const Step kNoteBuilt = after("build out.zip note.md");
-const Step kPackageKept = [](CliFixture& t) { EXPECT_EQ(readFile(t.file("out.zip")), t.kept); };
 // Nothing was written: only note.md is in {dir}.
 const Step kOnlyNote = [](CliFixture& t) {
     EXPECT_EQ(QDir(t.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"note.md"}));
@@ -155,7 +150,6 @@ const Given kNoSetsFolder = {{"Options08", ""}};
 const Case kBuild[] = {
     // The password is shared with extraction: a build says where the stored one was last set before it encrypts.
     storedPassword("PasswordStoredByExtraction", "extract", "last set by an extraction"),
-    storedPassword("PasswordNeverConfirmed", "", "never confirmed for building"),
     storedPassword("PasswordStoredByBuild", "build", "last confirmed in the build settings"),
     {"Small", "build out.zip data/ note.md --level none", built(3, 18), "", 0, data,
      all({holds("out.zip", "note.md data/a.txt data/sub/b.txt", "*Comment*"), kPeersAccept,
@@ -165,17 +159,10 @@ const Case kBuild[] = {
      "--password secret --comment \"Weekly docs\"",
      built(2, 15), "", 0, data,
      all({holds("out.zip", "data/scratch.tmp data/sub/b.txt", "Weekly docs"), kSevenZipSecret})},
-    {"Freshen", "build out.zip data/ --mode freshen", updated(1), "", 0, kChanged,
-     all({holds("out.zip", "data/a.txt data/sub/b.txt"), kNewerA})},
     {"Update", "build out.zip data/ --mode update", updated(2), "", 0, kChanged,
      holds("out.zip", "data/a.txt data/c.txt data/sub/b.txt", "*Comment*")},
     {"UpdateMissing", "build other.zip data/ --mode update", "",
      says("{dir}/other.zip does not exist; --mode update works on an existing zip package."), 1, data},
-    {"NoReplace", "build out.zip data/ --no-replace", "",
-     says("{dir}/out.zip exists and was not replaced (--no-replace)."), 1, kNoteBuilt, kPackageKept},
-    {"Replace", "build out.zip data/", built(2, 12), "", 0, kNoteBuilt, holds("out.zip", "data/a.txt data/sub/b.txt")},
-    {"NotAZipName", "build out.txt data/", "", says("Output zip package must have a file extension of .zip"), 1, data,
-     kOnlyNote},
     {"MissingPath", "build out.zip missing.txt", "", says("{dir}/missing.txt does not exist."), 1, data, kOnlyNote},
     {"MissingTargetFolder", "build nowhere/out.zip data/", "", kNoFolder, 1, data, kOnlyNote},
     {"MissingSet", "build out.zip --set Weekly", "", says("Backup set {app}/Sets/Weekly.set not found."), 1, data,
@@ -183,8 +170,6 @@ const Case kBuild[] = {
     {"NothingToStore", "build out.zip data/ --include *.none", "", kNothingAdded, 1, data, kOnlyNote},
     usage("NoPath", "build a.zip", "build takes a zip package and at least one PATH or --set NAME"),
     usage("BadLevel", "build a.zip x --level best", "--level takes none, fast, normal or maximum"),
-    usage("BadMode", "build a.zip x --mode replace", "--mode takes add, freshen or update"),
-    usage("BadSpan", "build a.zip x --span 0", "--span takes a size in bytes or auto"),
     usage("SmallSpan", "build a.zip x --span 1000", "--span takes at least 65536 bytes per volume"),
     usage("BlankPattern", "build a.zip x --include \"a b\"", "--include takes one pattern without blanks"),
     usage("ReplaceSetAlone", "build a.zip x --replace-set", "--replace-set goes with --save-set"),

@@ -46,9 +46,7 @@ const Case kFind[] = {
     {"Entry", "find --entry README.txt", row("b.zip") + row("tab\there.zip"), "", 0, found,
      indexed("{dir}/tree/b.zip\r\n{dir}/tree/tab\there.zip\r\n", {{"FindPattern", "README.txt"}})},
     {"Index", "find --index", row("A dir/c.ZIP") + row("broken.zip") + row("tab\there.zip"), "", 0, kOneGone},
-    usage("NamesGiven", "find x.zip", "find takes no file names"),
     usage("IndexWithOptions", "find --index --drives /", "find --index takes no other options"),
-    usage("EntryMatchesAll", "find --entry *.*", "Please enter file name pattern, example: 'read*.txt'"),
     {"NoDrives", "find --drives ,", "", says("Please select hard drive(s)."), 1, nullptr,
      disk({{"{app}/Varnhold.dat", {}}})},
     // A root that is not a folder is refused as search refuses it; the index and the stored drives stay as they were.
@@ -67,12 +65,9 @@ const Given kStoredCriteria = {{"SSOption2", "-1"}, {"so3", "*.BIN"}, {"Drives",
 
 const Case kSearch[] = {
     {"Text", "search --text numbers" + kRoots, kNewLine + kReport, "", 0, packages, kNotStored},
-    {"MatchCase", "search --text numbers --match-case" + kRoots, kNewLine, "", 0, packages},
-    {"AtLeast", "search --at-least 10" + kRoots, "{dir}/s/a/big.bin\n", "", 0, packages},
     {"AtMostAndName", "search --at-most 9 --name *.txt" + kRoots, kNewLine + kReport, "", 0, packages},
     {"DateRange", "search --name *.dat --date modified --from 01/01/1980 --to 12/31/2107" + kRoots,
      "{dir}/s/c/other.dat\n", "", 0, packages},
-    {"OutsideDateRange", "search --name *.dat --from 01/01/1980 --to 01/01/1981" + kRoots, "", "", 0, packages},
     {"StoredCriteria", "search", "{dir}/s/a/big.bin\n", "", 0, packages, nullptr, kStoredCriteria},
     {"NoCriteria", "search --defaults --drives s", "", says("Please enter search options."), 2, packages},
     {"BadStartDate", "search --name * --from 12/31/1979 --to 01/01/2000", "",

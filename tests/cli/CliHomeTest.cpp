@@ -51,13 +51,9 @@ const Step kOpenIni = [](CliFixture& t) {
     ::chmod(QFile::encodeName(t.file(kIni)).constData(), 0644);
 };
 const Step kOwnerOnly = [](CliFixture& t) { EXPECT_EQ(inodeAndMode(t.file(kIni)).second, 0600u); };
-const Given kUnused = {{"$VARNHOLD_HOME", "{app}/unused"}};
 
 const Case kHome[] = {
     appFolder("VarnholdHome", "list pack.zip", "home", {{"$VARNHOLD_HOME", "{app}/home"}}),
-    appFolder("AppFolderFirst", "--app-folder {app}/given list pack.zip", "given", kUnused),
-    appFolder("AppFolderLast", "list pack.zip --app-folder={app}/given", "given", kUnused),
-    appFolder("DataHome", "list pack.zip", "data/Varnhold", {{"$VARNHOLD_HOME", {}}, {"$XDG_DATA_HOME", "{app}/data"}}),
     appFolder("Home", "list pack.zip", "user/.local/share/Varnhold",
               {{"$VARNHOLD_HOME", {}}, {"$XDG_DATA_HOME", {}}, {"$HOME", "{app}/user"}}),
     scratchLink("TempIsALink", "Temp"),
