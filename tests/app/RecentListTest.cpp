@@ -4,8 +4,6 @@
 
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 namespace {
 
 QStringList packageNames(const QString& prefix, int count) {

@@ -5,18 +5,7 @@
 #include <QRect>
 #include <QSettings>
 
-#include <gtest/gtest.h>
-
 namespace {
-
-TEST(Settings, CompanyAndAppNameAreTrimmedAndFallBack) {
-    CRegSettings s;
-    s.Company("   Brindlecot  ");
-    s.AppName("  ");
-    EXPECT_EQ(std::pair(s.Company(), s.AppName()), std::pair(QString("Brindlecot"), QString("Varnhold")));
-    s.Company("  ");
-    EXPECT_EQ(s.Company(), CRegSettings::kFallbackCompany);
-}
 
 TEST(Settings, DeleteOfKeyDefaultValueAndSection) {
     CRegSettings s("Brindlecot", testsupport::freshStore());

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 using namespace testsupport;
 

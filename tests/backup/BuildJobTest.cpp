@@ -27,18 +27,6 @@ const CancelToken never;
 const QDateTime kOld(QDate(2020, 1, 1), QTime(10, 0, 0));
 const QDateTime kNew(QDate(2024, 6, 1), QTime(12, 0, 0));
 
-// Sets a file's modification time to the second.
-void setMtime(const QString& path, qint64 seconds) {
-    const struct timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-}
-
-qint64 mtimeOf(const QString& path) {
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return qint64(st.st_mtime);
-}
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken by the default patterns) and skip.tmp (left out).
 class BuildJobTest : public ::testing::Test {
   protected:

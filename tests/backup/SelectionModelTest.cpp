@@ -8,7 +8,6 @@ using buildtest::row;
 
 namespace {
 
-const QString kDefaultExcludes = "*.tmp  *.swp  system.dat";
 const CancelToken never;
 
 // Data/ has one file of each kind the default patterns decide about: report.txt 100, system.dat 40 and
@@ -26,22 +25,6 @@ class SelectionModelTest : public ::testing::Test {
     QString data = program.app() + "/Data/";
     SelectionModel model{*program.state};
 };
-
-TEST_F(SelectionModelTest, RemoveFolderIgnoresCaseAndLeavesAZeroSummary) {
-    ASSERT_TRUE(model.addFolder(data));
-    ASSERT_TRUE(model.addFolder(data + "sub"));
-    for (const QString& folder : {data.toUpper(), data + "sub/", data})
-        model.removeFolder(folder);
-    EXPECT_EQ(model.folders.allRows(), QVector<SelectionRow>({row("**Total**", "0", "0")}));
-}
-
-TEST_F(SelectionModelTest, AddFilesMeasuresEachAndRemembersTheFolder) {
-    EXPECT_EQ(model.addFiles({data + "notes", data + "notes", data + "gone.txt", data + "sub/deep.doc"}), 3);
-    EXPECT_EQ(model.files.allRows(),
-              QVector<SelectionRow>({row(data + "notes", "1", "50"), row(data + "notes", "1", "50"),
-                                     row(data + "sub/deep.doc", "1", "200"), row("**Total**", "3", "300")}));
-    EXPECT_EQ(program.state->settings.GetSetting(kSettingsSection, "Options00"), data + "sub");
-}
 
 TEST_F(SelectionModelTest, LoadBackupSetMeasuresAgainAndCountsFoldersWithTheirOwnPatterns) {
     const QString setPath = program.app() + "/Sets/Weekly.set";

@@ -4,7 +4,6 @@
 #include "finding/TextFinder.h"
 #include "utility/CancelToken.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace testsupport;
@@ -59,29 +58,6 @@ TEST(FileSearchCheck, NamesTheFirstFailingCriterionInOrder) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(FileSearch(c.o, {"/"}).check(), c.message) << c.message.toStdString();
-}
-
-TEST(FileSearchCheck, DatesFrom1980UpTo2107AreValid) {
-    QList<bool> valid;
-    for (const QDate date : {QDate(1979, 12, 31), QDate(1980, 1, 1), QDate(2107, 12, 31), QDate(2108, 1, 1), QDate()})
-        valid << CheckDateValid(date);
-    EXPECT_EQ(valid, QList<bool>({false, true, true, false, false}));
-    EXPECT_EQ(QList<QDate>({readSearchDate("1/2/2020"), readSearchDate("2020/01/02"), readSearchDate("02/30/2020")}),
-              QList<QDate>({QDate(2020, 1, 2), QDate(), QDate()}));
-}
-
-TEST(FileSearchRun, NameAndDateRangeBothHoldAndDaysAreInclusive) {
-    TempDir dir;
-    const QDate day(2020, 3, 11);
-    writeFile(dir.file("before.txt"), "x", QDateTime(day.addDays(-1), QTime(23, 59, 59)));
-    writeFile(dir.file("first.txt"), "x", QDateTime(day, QTime(0, 0)));
-    writeFile(dir.file("sub/last.txt"), "x", QDateTime(day, QTime(23, 59, 59)));
-    writeFile(dir.file("sub/last.dat"), "x", QDateTime(day, QTime(12, 0)));
-    writeFile(dir.file("after.txt"), "x", QDateTime(day.addDays(1), QTime(0, 0)));
-    using K = SearchKey;
-    const SearchOptions o = options({{K::NameTicked, kYes}, {K::NamePattern, "*.TXT"}, {K::DateTicked, kYes}});
-    EXPECT_EQ(found(options({{K::StartDate, "03/11/2020"}, {K::EndDate, "03/11/2020"}}, o), dir.path()),
-              (QStringList{"first.txt", "sub/last.txt"}));
 }
 
 TEST(FileSearchRun, TextWithAndWithoutCaseAcrossBlockBorders) {

@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <stdexcept>
 
 namespace findtest {
 

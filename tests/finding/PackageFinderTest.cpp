@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace testsupport;

@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <csignal>
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 using namespace testsupport;

@@ -8,8 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <sys/resource.h>
 

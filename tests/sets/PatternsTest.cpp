@@ -3,8 +3,6 @@
 #include "sets/Patterns.h"
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 namespace {
 
 // Whole-path match: "*" runs across folders, "?" takes any one character (a "/" too), "#" one digit 0-9, lists

@@ -5,8 +5,6 @@
 
 #include <QDir>
 
-#include <gtest/gtest.h>
-
 using testsupport::TempDir;
 
 namespace {

@@ -6,7 +6,6 @@
 #include "app/AppState.h"
 #include "app/StartUp.h"
 
-#include <gtest/gtest.h>
 #include <memory>
 
 namespace testsupport {

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the tests: temporary trees, files with chosen contents and times, peer tools.
 
+#include <gtest/gtest.h>
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QProcess>

@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <gtest/gtest.h>
 #include <tuple>
 
 using namespace testsupport;
@@ -36,16 +35,6 @@ class ExtractRequestTest : public ::testing::Test {
     ZipPackage package;
 };
 
-TEST_F(ExtractRequestTest, AllEntriesWithoutFolderNames) {
-    requestExtractAll(state);
-    EXPECT_EQ(state.text(Option::ExtractName), "All files");
-    ExtractSettings s = ExtractSettings::fromState(state);
-    s.useFolderNames = false;
-    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
-    ASSERT_TRUE(answer.succeeded()) << answer.error.toStdString();
-    EXPECT_EQ(listTree(dir.file("Extract")), QStringList({"one.txt", "two.txt"}));
-}
-
 TEST_F(ExtractRequestTest, CancelledExtractAnswersCancelAndLeavesNothing) {
     requestExtractAll(state);
     CancelToken cancel;
@@ -55,16 +44,6 @@ TEST_F(ExtractRequestTest, CancelledExtractAnswersCancelAndLeavesNothing) {
               std::tuple(QString("cancel"), QString("cancel"), QString()));
     EXPECT_EQ(listTree(dir.file("Extract")), QStringList());
     EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract cancelled");
-}
-
-TEST_F(ExtractRequestTest, FailureLeavesTheLibraryTextAndNoFolder) {
-    requestExtractAll(state);
-    ExtractSettings s = ExtractSettings::fromState(state);
-    writeFile(dir.file("blocker"), "a file where a folder should be");
-    s.defaultFolder = dir.file("blocker/out/");
-    const ExtractAnswer answer = runExtractRequest(state, package, s, never);
-    EXPECT_EQ(std::pair(answer.succeeded(), answer.folder), std::pair(false, QString()));
-    EXPECT_EQ(extractStatusText(answer.name, answer.folder, answer.error), "Extract error: " + answer.error);
 }
 
 TEST_F(ExtractRequestTest, NoFolderAsksForOneAndTouchesNothing) {

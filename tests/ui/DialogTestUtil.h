@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QObject>
 
-#include <gtest/gtest.h>
-#include <stdexcept>
 #include <string>
 
 namespace dialogtest {

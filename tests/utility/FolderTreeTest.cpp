@@ -1,7 +1,6 @@
 #include "utility/FolderTree.h"
 #include "UtilityTestHelpers.h"
 
-#include <QTemporaryDir>
 #include <fcntl.h>
 #include <map>
 

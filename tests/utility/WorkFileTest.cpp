@@ -1,7 +1,6 @@
 #include "utility/WorkFile.h"
 #include "UtilityTestHelpers.h"
 
-#include <QProcess>
 #include <csignal>
 
 TEST(WorkFile, ALinkedTargetIsReplacedThroughTheLink) {
@@ -16,15 +15,6 @@ TEST(WorkFile, ALinkedTargetIsReplacedThroughTheLink) {
     EXPECT_TRUE(QFileInfo(dir.file("link.zip")).isSymLink());
     EXPECT_EQ(readFile(dir.file("real/package.zip")), "new");
     EXPECT_EQ(modeOf(dir.file("real/package.zip")), 0604u);
-}
-
-TEST(WorkFile, NamesCarryTheMarkAndTheWriter) {
-    const QString own = QStringLiteral(".a.zip.vhw-%1-7").arg(::getpid());
-    EXPECT_EQ(WorkFiles::writerOf(own), ::getpid());
-    EXPECT_EQ(WorkFiles::writerOf(own + ".Ab12Cd"), ::getpid()); // libzip's temporary beside it
-    for (const char* other :
-         {"a.zip", ".a.zip", "a.zip.vhw-12-3", ".a.vhw-x-3", ".a.vhw-12-", ".a.vhw-12-3x", ".a.vhw--3"})
-        EXPECT_FALSE(WorkFiles::isWorkFileName(QString::fromLatin1(other))) << other;
 }
 
 TEST(WorkFile, ATargetWithALongNameGetsAWorkFileWhoseNameStaysValid) {

@@ -2,7 +2,6 @@
 #include "TestSupport.h"
 
 #include <QFile>
-#include <gtest/gtest.h>
 #include <zip.h>
 
 using namespace testsupport;

@@ -4,12 +4,10 @@
 #include "TestSupport.h"
 #include "zip/ZipPackage.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

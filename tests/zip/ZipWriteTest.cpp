@@ -125,27 +125,6 @@ TEST_F(ZipUpdateTest, PackageIsNeverAddedToItself) {
     EXPECT_EQ(storedNames(m_zip), (QStringList{"a.txt", "b.txt", "c.txt"}));
 }
 
-TEST(ZipDeleteTest, SelectedEntriesGoAndTheRestStaysSound) {
-    TempDir dir;
-    writeTree(dir.file("src"), {{"a.txt", "a"}, {"b.txt", sampleText(9000)}, {"sub/c.txt", "c"}}, fixedTime(0));
-    makePackage(dir.file("p.zip"), dir.file("src"), {"a.txt", "b.txt", "sub/c.txt"});
-    OPEN_ZIP(zip, dir.file("p.zip"));
-    EXPECT_EQ(zip.zDeleteFiles(), kZipFailed); // nothing selected
-    for (const QString name : {"a.txt", "b.txt", "sub/c.txt"})
-        zip.zSelectFile(findEntry(zip, name));
-    zip.zSelectFile(findEntry(zip, "b.txt"), false);
-    EXPECT_EQ(zip.zGetSelectedFiles(), 2);
-    ASSERT_EQ(zip.zDeleteFiles(), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
-    EXPECT_EQ(storedNames(zip), QStringList{"b.txt"});
-    EXPECT_EQ(zip.zGetSelectedFiles(), 0);
-    expectPeersAccept(dir.file("p.zip"));
-
-    zip.zSelectFile(0);
-    ASSERT_EQ(zip.zDeleteFiles(), kZipOk) << qPrintable(zip.zGetLastErrorAsText());
-    EXPECT_EQ(zip.zGetTotalFiles(), 0);
-    EXPECT_TRUE(QFileInfo::exists(dir.file("p.zip"))); // an empty package remains rather than no file at all
-}
-
 // Mended: deleting entries replaced a linked package with a plain file of default mode beside the link.
 TEST(ZipDeleteTest, APackageBehindALinkChangesWhereItIsAndKeepsItsMode) {
     TempDir dir;

@@ -26,19 +26,6 @@ QStringList look(const BuildRunner& runner, bool cancel = false) {
     });
 }
 
-// The user's part of the settings dialog, done with its controls when it shows; the answer for the result
-// dialog is queued only then, since the next dialog takes it.
-void answerSettings(bool& answered, const std::function<void(QDialog&)>& choose) {
-    QTimer::singleShot(0, [&answered, choose] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != "fZipSet") return;
-        choose(*dialog);
-        answered = true;
-        DialogHook::setNextAnswer("ok");
-        child<QPushButton>(*dialog, "btnBuild")->click();
-    });
-}
-
 // Data/ holds a.txt, b.txt and sub/c.doc (taken) and skip.tmp (left out by the row's patterns).
 class BuildRunnerTest : public FlowTest {
   protected:
@@ -70,7 +57,6 @@ class BuildRunnerTest : public FlowTest {
     }
     BuildParams folderParams() { return buildParams({{data, "*.*", "*.tmp"}}); }
     QString stored(const QString& relative) const { return (data + relative).mid(1); }
-    QStringList allStored() const { return {stored("a.txt"), stored("b.txt"), stored("sub/c.doc")}; }
     // Starts the build and lets the window thread serve it until finished() has come, exactly once.
     static BuildResult runToEnd(BuildRunner& runner, const BuildCallbacks& seams = {}) {
         runner.setSeams(seams);
@@ -85,41 +71,6 @@ class BuildRunnerTest : public FlowTest {
         return runToEnd(runner);
     }
 };
-
-TEST_F(BuildRunnerTest, ChoicesMadeInTheSettingsDialogReachThePackage) {
-    unexpected.allowed << "fZipSet";
-    bool answered = false;
-    answerSettings(answered, [](QDialog& dialog) {
-        setTexts(dialog, {{"Text0", "Typed comment"}, {"Text5", "typed pw"}, {"txtConfirm", "typed pw"}});
-        child<QRadioButton>(dialog, "SSOption1_0")->setChecked(true);
-    });
-    BuildRunner runner(state, buildParams({{data + "a.txt", "", ""}, {data + "b.txt", "", ""}}));
-    const BuildResult r = runToEnd(runner);
-    ASSERT_TRUE(answered) << "the settings dialog was shown";
-    ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    ZipPackage package;
-    ASSERT_EQ(package.zOpenZipFile(target), kZipOk);
-    EXPECT_EQ(QStringList({runner.comment(), package.zGetComment()}), QStringList(2, "Typed comment"));
-    ASSERT_EQ(package.entries().size(), 2u);
-    for (const ZipEntry& e : package.entries()) {
-        EXPECT_TRUE(e.encrypted) << e.storedName().toStdString();
-        EXPECT_GT(e.compressedSize, e.size) << "stored (None), plus the encryption's own bytes";
-    }
-    expectAnswered();
-
-    // The custom volume size of the dialog reaches the zip layer.
-    writeFile(data + "big.bin", randomBytes(200000, 7));
-    answerSettings(answered, [](QDialog& dialog) {
-        setTicks(dialog, {{"SSOption5", true}});
-        setTexts(dialog, {{"Text1", "65536"}});
-    });
-    queue({"y"}); // replace the package of the first build
-    runToEnd(folderParams());
-    const QStringList volumes = QDir(zips).entryList({"*.z01", "*.z02"}, QDir::Files | QDir::Hidden);
-    EXPECT_EQ(volumes.size(), 2) << listTree(zips).join(", ").toStdString();
-    for (const QString& volume : volumes)
-        EXPECT_EQ(QFileInfo(zips + volume).size(), 65536) << volume.toStdString();
-}
 
 // Whatever stops a build before it runs leaves the disk as it was, shows at most its message, and still ends in
 // finished().

@@ -8,7 +8,6 @@
 
 #include <QtTest>
 #include <QtWidgets>
-#include <gtest/gtest.h>
 
 namespace buildui {
 
@@ -32,11 +31,6 @@ inline void setTexts(const QObject& form, std::initializer_list<std::pair<const 
 inline void setTicks(const QObject& form, std::initializer_list<std::pair<const char*, bool>> ticks) {
     for (const auto& [name, ticked] : ticks)
         child<QAbstractButton>(form, name)->setChecked(ticked);
-}
-/// Whether each named check box or radio button is ticked.
-inline void expectTicks(const QObject& form, std::initializer_list<std::pair<const char*, bool>> ticks) {
-    for (const auto& [name, ticked] : ticks)
-        EXPECT_EQ(child<QAbstractButton>(form, name)->isChecked(), ticked) << name;
 }
 
 /// Closes every modal dialog that shows itself while it lives and remembers its name: the flows under test get

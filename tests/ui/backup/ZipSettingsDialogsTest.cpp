@@ -14,24 +14,6 @@ namespace {
 
 using ZipSetTest = HookedTest;
 
-TEST_F(ZipSetTest, CancelAndTheCloseBoxHandBackTheSettingsTooButDoNotConfirm) {
-    for (const bool closeBox : {false, true}) {
-        fZipSet dialog(ZipSettings::load(state), BuildMode::Build, "typed");
-        dialog.show();
-        setTicks(dialog, {{closeBox ? "SSOption1_1" : "SSOption1_3", true}});
-        setTexts(dialog, {{"Text5", "kept"}, {"Text1", "728822"}, {"Text0", "changed"}});
-        if (closeBox)
-            dialog.close();
-        else
-            child<QPushButton>(dialog, "btnExit")->click();
-        EXPECT_TRUE(dialog.result() == QDialog::Rejected && !dialog.confirmed());
-        dialog.settings().store(state);
-        EXPECT_EQ(QStringList({program.stored("Options01"), program.stored("Optionse4"), program.stored("Spanning")}),
-                  QStringList({closeBox ? "2" : "4", "kept", "728822"}));
-        EXPECT_EQ(dialog.comment(), "changed") << "the comment comes back after a cancel as well";
-    }
-}
-
 TEST_F(ZipSetTest, APasswordSetOutsideTheBuildSettingsIsTypedTwiceBeforeItIsBuiltWith) {
     // The extract dialog shares the password: a folder typed into its password box is the stored password now.
     ExtractSettings extraction = ExtractSettings::fromState(state);
@@ -73,23 +55,6 @@ TEST_F(ZipSetTest, TheDisketteMenuBesideItsButtonFillsTheSizeBox) {
                                       std::pair{"mnu288", "2915288"}, std::pair{"mnuExit", "2915288"}}) {
         child<QAction>(*menu, name)->trigger();
         EXPECT_EQ(child<QLineEdit>(dialog, "Text1")->text(), bytes) << name;
-    }
-}
-
-TEST_F(ZipSetTest, TheSizeBoxKeepsOnly32BitNumbers) {
-    state.settings.SaveSetting(kSettingsSection, "Spanning", "lots");
-    fZipSet dialog(ZipSettings::load(state), BuildMode::Build, {});
-    dialog.show();
-    auto* size = child<QLineEdit>(dialog, "Text1");
-    EXPECT_EQ(size->text(), "") << "a stored size is checked too";
-    QTest::keyClicks(size, "12");
-    EXPECT_EQ(size->text(), "12");
-    QTest::keyClicks(size, "a");
-    EXPECT_EQ(size->text(), "") << "typing 12a empties the box";
-    for (const auto& [typed, kept] : {std::pair{"2147483647", "2147483647"}, std::pair{"2147483648", ""},
-                                      std::pair{"1.5", ""}, std::pair{"65536", "65536"}}) {
-        size->setText(typed);
-        EXPECT_EQ(size->text(), kept) << typed;
     }
 }
 

@@ -97,20 +97,4 @@ TEST_F(Placement, BadPlacementTextIsIgnoredAndAManyLineCommentStaysOneStatusLine
     EXPECT_LE(placement->height, QGuiApplication::primaryScreen()->availableGeometry().height());
 }
 
-TEST_F(Placement, StoredPlacementIsRestoredAndKeptWhileMaximisedOrMinimised) {
-    state->settings.SaveSetting(kSettingsSection, "fMain", "30,40,700,500");
-    const fMain& restored = makeWindow();
-    EXPECT_EQ(QRect(restored.pos(), restored.size()), QRect(30, 40, 700, 500));
-    // A window that closes maximised or minimised stores its last normal placement.
-    for (const Qt::WindowState shownAs : {Qt::WindowMaximized, Qt::WindowMinimized}) {
-        fMain& w = makeWindow();
-        w.show();
-        w.setWindowState(shownAs);
-        QApplication::processEvents();
-        ASSERT_TRUE(w.windowState().testFlag(shownAs));
-        w.close();
-        EXPECT_EQ(stored("fMain"), "30,40,700,500") << int(shownAs);
-    }
-}
-
 } // namespace

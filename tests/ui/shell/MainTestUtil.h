@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
-#include <gtest/gtest.h>
 
 namespace maintest {
 

@@ -113,27 +113,6 @@ class RowsShown : public OpenPackage {
 
 using SortByHeader = RowsShown;
 
-// A text column starts ascending, so the opening sort ("File Name" ascending) turns round at its first click; a
-// column sorted descending before starts ascending again when it is clicked after another one; numbers sort as
-// numbers, 9 before 10 before 1,000, equal sizes keep their order, and another click turns the direction round.
-TEST_F(SortByHeader, ClicksSortByTheColumnAndToggleItsDirection) {
-    using enum EntryColumn;
-    // Each click, the sort it gives, and the column then read top to bottom (Icon: the full names).
-    for (const auto& [clicked, order, shown, texts] :
-         std::initializer_list<std::tuple<EntryColumn, Qt::SortOrder, EntryColumn, QStringList>>{
-             {Name, Qt::DescendingOrder, Name, {"noext", "c.dat", "b.txt", "b.txt", "A.TXT"}},
-             {Path, Qt::AscendingOrder, Path, {"", "", "", "docs/", "docs/"}},
-             {Name, Qt::AscendingOrder, Name, {"A.TXT", "b.txt", "b.txt", "c.dat", "noext"}},
-             {Size, Qt::AscendingOrder, Icon, {"noext", "b.txt", "A.TXT", "docs/b.txt", "docs/c.dat"}},
-             {Size, Qt::DescendingOrder, Size, {"1,000", "10", "10", "9", "0"}},
-             {Size, Qt::AscendingOrder, Size, {"0", "9", "10", "10", "1,000"}}}) {
-        click(clicked);
-        EXPECT_EQ(std::make_tuple(sortMark(), window->sortColumn(), window->sortAscending()),
-                  std::make_tuple(std::make_pair(int(clicked) - 1, order), int(clicked), order == Qt::AscendingOrder));
-        EXPECT_EQ(shown == Icon ? fullNames() : column(shown), texts) << "after a click on " << int(clicked);
-    }
-}
-
 TEST_F(SortByHeader, SelectedEntriesStaySelectedWhateverColumnSortsTheGrid) {
     QTableView* grid = window->grid();
     const auto selectedNames = [&] {
