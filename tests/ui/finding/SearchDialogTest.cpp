@@ -20,13 +20,6 @@ using namespace testsupport;
 
 namespace {
 
-QStringList stored(const CRegSettings& store, std::initializer_list<const char*> keys) {
-    QStringList values;
-    for (const char* key : keys)
-        values << store.GetSetting("Settings", key, "<none>");
-    return values;
-}
-
 // A runner over a store of the test's own, with its owner window and cancel token.
 struct SearchRunnerUi : ::testing::Test {
     CRegSettings store{"Brindlecot", testName()};
