@@ -9,7 +9,6 @@
 #include "utility/WorkFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 #include <cerrno>
@@ -150,7 +149,9 @@ class Compression {
     std::unique_ptr<CompressReporter> m_reporter;
     ZipHandle m_writer;
     QHash<QString, qint64> m_present; // stored name -> index of the entries already in the package
-    QString m_targetCanonical;
+    // The package's identity: a file with the same device and inode is the package, by whatever path it is reached
+    // (a linked folder, a second mount, a hard link), and is never added to itself.
+    std::optional<std::pair<dev_t, ino_t>> m_targetId;
     bool m_commentChanges = false;
     qint64 m_bytesTotal = 0;
     qint64 m_filesTotal = 0;
@@ -195,7 +196,8 @@ bool Compression::openWork() {
         for (size_t i = 0; i < m_req.entries->size(); ++i)
             m_present.insert((*m_req.entries)[i].storedName(), qint64(i));
     }
-    m_targetCanonical = QFileInfo(m_req.target).canonicalFilePath();
+    if (struct stat target; ::stat(NativePath::encode(m_req.target).constData(), &target) == 0)
+        m_targetId = std::pair(target.st_dev, target.st_ino);
     return true;
 }
 
@@ -221,8 +223,7 @@ Compression::Added Compression::addOrder(const WriteOrder& order) {
         fail(QStringLiteral("Cannot add %1: it is not a file, a folder or a link.").arg(file.shown));
         return Added::Failed;
     }
-    if (!isLink && !m_targetCanonical.isEmpty() && QFileInfo(order.filePath).canonicalFilePath() == m_targetCanonical)
-        return Added::Skipped; // a package never goes into itself
+    if (!isLink && m_targetId == std::pair(st.st_dev, st.st_ino)) return Added::Skipped;
     const auto found = m_present.constFind(order.storedName);
     const qint64 existing = found != m_present.constEnd() ? *found : -1;
     if (order.code == UpdateCode::Freshen && existing < 0) return Added::Skipped;

@@ -120,8 +120,13 @@ TEST_F(ZipUpdateTest, FailureOrCancelLeavesThePackageByteForByte) {
     EXPECT_EQ(readFile(m_package), m_before);
 }
 
+// By its own path, through a linked folder or as a hard link: the same file is the package.
 TEST_F(ZipUpdateTest, PackageIsNeverAddedToItself) {
-    ASSERT_EQ(order(UpdateCode::AddReplace, {m_package, "c.txt"}), kZipOk);
+    ASSERT_TRUE(QFile::link(m_dir.path(), m_dir.file("via")));
+    ASSERT_EQ(::link(QFile::encodeName(m_package).constData(), QFile::encodeName(m_dir.file("hard.zip")).constData()),
+              0);
+    ASSERT_EQ(order(UpdateCode::AddReplace, {m_package, m_dir.file("via/p.zip"), m_dir.file("hard.zip"), "c.txt"}),
+              kZipOk);
     EXPECT_EQ(storedNames(m_zip), (QStringList{"a.txt", "b.txt", "c.txt"}));
 }
 
