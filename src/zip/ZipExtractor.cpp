@@ -86,13 +86,14 @@ class Run {
     void work(zip_t* zip, bool callerThread);
     ItemEnd process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread);
     QString reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* error) const;
-    void recordFailure(const QString& name, const QString& reason, const QString& sentence = {});
+    void recordFailure(const ZipEntry& e, const QString& reason, const QString& sentence = {});
     bool shouldStop() const { return m_req.cancel->cancelled() || m_stop.load(); }
     void reportProgress(bool force);
 
     const ExtractRequest& m_req;
     ExtractOutcome m_out;
     std::vector<Item> m_items;
+    std::vector<std::pair<qint64, QString>> m_failed; // entry position, "name: reason"
     QSet<QByteArray> m_knownFolders;
     QByteArray m_target; // the target folder, for messages
     int m_targetFd = -1; // the target folder itself (which may be a link the user chose)
@@ -177,7 +178,7 @@ bool Run::plan() {
         if (e.isFolder) {
             if (!m_req.options.useFolderNames) continue;
             if (cachedFolder(folders, cleanFolder(NativePath::encode(e.storedName())), &error) < 0)
-                recordFailure(e.storedName(), error);
+                recordFailure(e, error);
             continue;
         }
 
@@ -190,7 +191,7 @@ bool Run::plan() {
         item.dest = target + '/' + (item.folder.isEmpty() ? item.leaf : item.folder + '/' + item.leaf);
         const int folderFd = cachedFolder(folders, item.folder, &error);
         if (folderFd < 0) {
-            recordFailure(e.storedName(), error);
+            recordFailure(e, error);
             continue;
         }
         // What a killed extraction left in a folder goes before this one writes there.
@@ -212,7 +213,7 @@ bool Run::plan() {
             struct stat existing;
             if (::fstatat(folderFd, item.leaf.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
                 if (S_ISDIR(existing.st_mode)) {
-                    recordFailure(e.storedName(), QStringLiteral("a folder of that name is in the way"));
+                    recordFailure(e, QStringLiteral("a folder of that name is in the way"));
                     continue;
                 }
                 if (keepExisting(e, packedDosOf(existing.st_mtime))) {
@@ -333,7 +334,7 @@ QString Run::reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* erro
     return zipErrorText(error);
 }
 
-void Run::recordFailure(const QString& name, const QString& reason, const QString& sentence) {
+void Run::recordFailure(const ZipEntry& e, const QString& reason, const QString& sentence) {
     // One failed entry stops nothing: every other entry is still extracted (or tested), and all are named. A
     // password that fails its check is the exception when extracting: it would fail on every other encrypted entry
     // too, one by one, so the first such entry ends the run and is the one reported.
@@ -345,9 +346,10 @@ void Run::recordFailure(const QString& name, const QString& reason, const QStrin
         m_passwordStop = true;
         m_stop = true;
     }
-    m_out.failures << name + QStringLiteral(": ") + reason;
+    m_failed.emplace_back(&e - m_req.entries->data(), e.storedName() + QStringLiteral(": ") + reason);
     if (m_req.testOnly) return;
     if (m_firstFailure.isEmpty()) {
+        const QString name = e.storedName();
         if (!sentence.isEmpty())
             m_firstFailure = sentence;
         else if (reason.startsWith(QLatin1String("wrong password")))
@@ -391,7 +393,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         if (!file) {
             const QString reason = reasonOf(e, encryptionMethod, zip_get_error(zip));
             zip_error_clear(zip);
-            recordFailure(e.storedName(), reason);
+            recordFailure(e, reason);
             return ItemEnd::Failed;
         }
     } else {
@@ -399,9 +401,8 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         QString reason;
         aes = AesEntryReader::open(zip, zip_uint64_t(item.index), m_req.password, &failure, &reason);
         if (!aes) {
-            recordFailure(e.storedName(), failure == AesEntryReader::Failure::WrongPassword
-                                              ? QStringLiteral("wrong password")
-                                              : reason);
+            recordFailure(e, failure == AesEntryReader::Failure::WrongPassword ? QStringLiteral("wrong password")
+                                                                               : reason);
             return ItemEnd::Failed;
         }
     }
@@ -424,7 +425,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         folderFd = cachedFolder(folders, item.folder, &error);
         if (folderFd < 0) {
             if (file) zip_fclose(file);
-            recordFailure(e.storedName(), error);
+            recordFailure(e, error);
             return ItemEnd::Failed;
         }
         // Permissions come from the entry when it was stored on Unix; the umask applies as for any new file.
@@ -437,7 +438,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         if (fd < 0) {
             const int err = errno;
             if (file) zip_fclose(file);
-            recordFailure(e.storedName(), SystemError::errorText(err),
+            recordFailure(e, SystemError::errorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
@@ -460,7 +461,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         const qint64 n = readSome(&reason);
         if (n < 0) {
             abandon();
-            recordFailure(e.storedName(), reason);
+            recordFailure(e, reason);
             return ItemEnd::Failed;
         }
         if (n == 0) break;
@@ -470,14 +471,13 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         if (produced > e.size) {
             abandon();
             recordFailure(
-                e.storedName(),
-                QStringLiteral("the data is damaged (more than the %1 bytes the directory says)").arg(e.size));
+                e, QStringLiteral("the data is damaged (more than the %1 bytes the directory says)").arg(e.size));
             return ItemEnd::Failed;
         }
         if (fd >= 0 && !FileOps::writeAll(fd, buffer, n)) {
             const int err = errno;
             abandon();
-            recordFailure(e.storedName(), SystemError::errorText(err),
+            recordFailure(e, SystemError::errorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
@@ -490,8 +490,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
     if (produced != e.size) {
         abandon();
         recordFailure(
-            e.storedName(),
-            QStringLiteral("the data is damaged (%1 bytes where the directory says %2)").arg(produced).arg(e.size));
+            e, QStringLiteral("the data is damaged (%1 bytes where the directory says %2)").arg(produced).arg(e.size));
         return ItemEnd::Failed;
     }
 
@@ -503,7 +502,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         if (!closed || ::renameat(folderFd, temp.constData(), folderFd, item.leaf.constData()) != 0) {
             const int err = closed ? errno : closeError;
             ::unlinkat(folderFd, temp.constData(), 0);
-            recordFailure(e.storedName(), SystemError::errorText(err),
+            recordFailure(e, SystemError::errorText(err),
                           QStringLiteral("Cannot write %1: %2.").arg(display(item.dest), SystemError::errorText(err)));
             return ItemEnd::Failed;
         }
@@ -563,6 +562,10 @@ ExtractOutcome Run::execute() {
         second.join();
     }
 
+    // Named in the package's order, whichever worker met them first, so that a run reads the same every time.
+    std::sort(m_failed.begin(), m_failed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& failure : m_failed)
+        m_out.failures << std::move(failure.second);
     const bool failed = !m_out.failures.isEmpty();
     const bool cancelled = m_req.cancel->cancelled();
     if (!failed && !cancelled) reportProgress(true);

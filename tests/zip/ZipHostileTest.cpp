@@ -4,6 +4,7 @@
 #include "ZipTestTools.h"
 #include "zip/ZipSpanWriter.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <limits>
 
@@ -37,11 +38,14 @@ TEST(ZipHostileTest, SizesNearTwoToTheSixtyThreeNeitherWrapNorPassTheTest) {
     EXPECT_EQ(zip.entries().at(findEntry(zip, "huge.bin")).size, kMax); // 2^64 - 1 is kept in range
     EXPECT_EQ(zip.zGetTotalBytes(), kMax);                              // and so is the sum
 
-    // Five real bytes each: the sizes the directory claims are not what comes out.
-    QStringList failures;
-    EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipFailed);
-    EXPECT_EQ(failures.filter("damaged").size(), 3) << qPrintable(failures.join("; "));
-    EXPECT_EQ(failures.size(), 3);
+    // Five real bytes each: the sizes the directory claims are not what comes out. Mended: the two workers named
+    // the failures in the order they met them, which changed from run to run; it is the package's order now.
+    for (int round = 0; round < 300; ++round) {
+        QStringList failures;
+        EXPECT_EQ(zip.zTestAll({}, &failures, kNeverCancelled), kZipFailed);
+        EXPECT_EQ(failures.replaceInStrings(QRegularExpression(": the data is damaged .*"), ""),
+                  QStringList({"big1.bin", "big2.bin", "huge.bin"}));
+    }
     // Sizes no disk holds are refused before a byte is written.
     TempDir out;
     EXPECT_EQ(zip.zExtractAll(out.path(), {}, {}, kNeverCancelled), kZipFailed);
