@@ -18,6 +18,7 @@ import argparse
 import gzip
 import os
 import random
+import shutil
 import statistics
 import subprocess
 import sys
@@ -194,7 +195,7 @@ def small_files(cli, work, runs):
     ours_zip, one_zip, peer_zip = (os.path.join(work, "build-out", n) for n in ("small.zip", "one.zip", "small-zip.zip"))
 
     def ours(source, out):
-        subprocess.run(["rm", "-rf", fresh], check=True)
+        shutil.rmtree(fresh, ignore_errors=True)
         os.makedirs(env["XDG_CONFIG_HOME"])
         subprocess.run([cli, "build", out, source, "--app-folder", os.path.join(fresh, "app")], check=True,
                        stdout=subprocess.DEVNULL, env=env)

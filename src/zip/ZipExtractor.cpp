@@ -87,6 +87,7 @@ class Run {
     ItemEnd process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread);
     QString reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* error) const;
     void recordFailure(const ZipEntry& e, const QString& reason, const QString& sentence = {});
+    void takeFailures(); // moves the failures into the outcome, in the package's order
     bool shouldStop() const { return m_req.cancel->cancelled() || m_stop.load(); }
     void reportProgress(bool force);
 
@@ -522,8 +523,17 @@ void Run::work(zip_t* zip, bool callerThread) {
     }
 }
 
+void Run::takeFailures() {
+    // Named in the package's order, whichever worker met them first, so that a run reads the same every time.
+    std::sort(m_failed.begin(), m_failed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& failure : m_failed)
+        m_out.failures << std::move(failure.second);
+    m_failed.clear();
+}
+
 ExtractOutcome Run::execute() {
     if (!plan()) {
+        takeFailures();
         m_out.result = kZipFailed;
         if (m_out.message.isEmpty()) m_out.message = m_firstFailure;
         return m_out;
@@ -562,10 +572,7 @@ ExtractOutcome Run::execute() {
         second.join();
     }
 
-    // Named in the package's order, whichever worker met them first, so that a run reads the same every time.
-    std::sort(m_failed.begin(), m_failed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& failure : m_failed)
-        m_out.failures << std::move(failure.second);
+    takeFailures();
     const bool failed = !m_out.failures.isEmpty();
     const bool cancelled = m_req.cancel->cancelled();
     if (!failed && !cancelled) reportProgress(true);
