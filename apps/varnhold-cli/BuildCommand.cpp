@@ -143,6 +143,8 @@ class BuildCommand : public Command {
         SelectionModel model(state);
         // The counting scans of the folders given stop on an interrupt as the build itself does.
         model.countCancel = &interruptToken();
+        // The build's scan counts the folders as it goes; only a set to be saved needs its rows counted first.
+        model.countFolders = !savedSetPath.isEmpty();
         // Patterns given on the command line take the place of the stored ones of the same kind.
         if (args.lists.contains("--include")) {
             model.patterns.include = {};
@@ -221,6 +223,7 @@ class BuildCommand : public Command {
         params.list = model.fillBuildList();
         params.selectedFiles = model.selectedFiles;
         params.selectedBytes = model.selectedBytes;
+        params.scanCountsFolders = !model.countFolders;
 
         BuildBars bars;
         BuildCallbacks callbacks;

@@ -11,6 +11,7 @@
 #include "utility/TextUtil.h"
 #include "utility/WorkFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -105,6 +106,17 @@ QString entryKey(const ZipEntry& e) {
         .arg(e.compressedSize)
         .arg(e.dosDate)
         .arg(e.dosTime);
+}
+
+// True when one entry of the list lies within another (or is the same), so that a file may be met twice.
+bool listOverlaps(const BuildList& list) {
+    for (qsizetype i = 0; i < list.size(); ++i)
+        for (qsizetype j = 0; j < list.size(); ++j) {
+            if (i == j) continue;
+            const QString& outer = list[i].path;
+            if (list[j].path == outer || (list[i].isFolder() && list[j].path.startsWith(outer))) return true;
+        }
+    return false;
 }
 
 } // namespace
@@ -270,9 +282,22 @@ bool BuildJob::isPackageFile(const QString& path, quint64 device, quint64 inode)
            quint64(folder.st_ino) == m_targetFolderInode;
 }
 
-void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool selected) {
-    struct stat st;
-    const bool known = lstatOf(path, st);
+void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool selected, const FolderRecord* record) {
+    // What the scan found is taken as it is; a file picked on its own, and anything the scan could only call
+    // special, is looked at here.
+    struct stat st {};
+    bool known = false;
+    if (record && !record->isSpecial && !record->error) {
+        known = true;
+        st.st_mode = record->isSymLink ? S_IFLNK : S_IFREG;
+        st.st_size = off_t(record->size);
+        st.st_dev = dev_t(record->device);
+        st.st_ino = ino_t(record->inode);
+        st.st_mtim = {time_t(record->modifiedNs / 1000000000), long(record->modifiedNs % 1000000000)};
+        st.st_ctim = {time_t(record->changedNs / 1000000000), long(record->changedNs % 1000000000)};
+    } else {
+        known = lstatOf(path, st);
+    }
     if (known) {
         if (S_ISDIR(st.st_mode)) return;
         if (isPackageFile(path, quint64(st.st_dev), quint64(st.st_ino))) {
@@ -289,29 +314,20 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
         }
     }
     // A file picked twice (on two tabs, or as itself and within its folder) is stored once and counted once.
-    if (m_takenPaths.contains(path)) {
-        if (selected && known) {
-            --m_result.selectedFiles;
-            m_result.selectedBytes -= qint64(st.st_size);
+    if (m_listOverlaps) {
+        if (m_takenPaths.contains(path)) {
+            if (selected && known) {
+                --m_result.selectedFiles;
+                m_result.selectedBytes -= qint64(st.st_size);
+            }
+            return;
         }
-        return;
+        m_takenPaths.insert(path);
     }
-    m_takenPaths.insert(path);
     const QString storedName = storedNameFor(path, m_params.storeFullPaths);
     ++m_result.entriesOrdered;
-    if (m_callbacks.selecting) m_callbacks.selecting(selectingPercent(m_result.entriesOrdered, m_params.selectedFiles));
-    // A file that vanished since the scan, or that we may not read, is skipped the same way as a locked one:
-    // the user finds it in the locked list instead of losing the whole build over it. A link is stored as the
-    // link it is, so its target does not matter.
-    const bool isLink = known && S_ISLNK(st.st_mode);
-    if (!isLink && isFileLocked(path)) {
-        // A file we may not read is not locked by anyone: it is named with its reason.
-        if (const QString why = unreadableReason(path); !why.isEmpty())
-            noteLeftOut(path, QStringLiteral("it could not be read: ") + why);
-        else
-            noteLocked(path);
-        return;
-    }
+    if (m_callbacks.selecting && !m_params.scanCountsFolders)
+        m_callbacks.selecting(selectingPercent(m_result.entriesOrdered, m_params.selectedFiles));
     if (storedName.isEmpty()) {
         // Without full paths files are stored under their names alone, and one package holds one entry per name:
         // the first file keeps it, the others are listed.
@@ -325,12 +341,37 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
         }
         m_storedFrom.insert(name, path);
     }
+    const bool isLink = known && S_ISLNK(st.st_mode);
+    if (m_builder) {
+        // The builder opens the file once, on a worker: a locked, vanished or unreadable file comes back as a note.
+        if (!known) return noteLocked(path);
+        if (!m_builder->add({path, storedName.isEmpty() ? fileNameOf(path) : storedName, qint64(st.st_size),
+                             nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), isLink}))
+            m_builderStopped = true;
+        if (m_result.entriesOrdered % 64 == 0) {
+            takeBuilderNotes();
+            reportCompressing();
+        }
+        return;
+    }
+    // A file that vanished since the scan, or that we may not read, is skipped the same way as a locked one:
+    // the user finds it in the locked list instead of losing the whole build over it. A link is stored as the
+    // link it is, so its target does not matter.
+    if (!isLink && isFileLocked(path)) {
+        // A file we may not read is not locked by anyone: it is named with its reason.
+        if (const QString why = unreadableReason(path); !why.isEmpty())
+            noteLeftOut(path, QStringLiteral("it could not be read: ") + why);
+        else
+            noteLocked(path);
+        return;
+    }
     orders.push_back({path, storedName, qint64(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), isLink});
 }
 
 bool BuildJob::walk(std::vector<Order>& orders) {
+    const auto stopped = [this] { return cancelRequested() || m_builderStopped || m_tooBig; };
     for (const BuildEntry& entry : m_params.list) {
-        if (cancelRequested()) return false;
+        if (stopped()) return false;
         if (!entry.isFolder()) {
             takeFile(entry.path, orders);
             continue;
@@ -340,27 +381,39 @@ bool BuildJob::walk(std::vector<Order>& orders) {
             noteLeftOut(entry.path, QStringLiteral("the folder no longer exists"));
             continue;
         }
-        std::vector<FolderRecord> records;
-        records.reserve(100000);
-        const auto onScan = [this](qint64 filesSoFar) {
-            if (m_callbacks.scanning) m_callbacks.scanning(filesSoFar);
-        };
-        if (!listFolderTree(entry.path, records, *m_cancel, onScan, kScanProgressStep)) return false;
         CurrentPatterns patterns;
         patterns.loadRowPatterns(entry.include, entry.exclude);
-        for (const FolderRecord& record : records) {
-            // Checked between files too: a folder of a hundred thousand files must not outlast the Cancel button.
-            if (cancelRequested()) return false;
-            // Whatever an unopened folder holds is missing from the backup; it is named, so the user knows.
+        // Each file is taken as the scan finds it, so a new package is being written while the tree is listed;
+        // only the folders stay in the listing, for those that could not be opened.
+        FolderScanOptions options;
+        options.progressStep = kScanProgressStep;
+        options.onProgress = [this](qint64 filesSoFar) {
+            if (m_callbacks.scanning) m_callbacks.scanning(filesSoFar);
+        };
+        options.keepFile = [&](const FolderRecord& record) {
+            if (stopped()) return false;
             if (const QString why = unreadReason(record, patterns); !why.isEmpty()) {
                 noteLeftOut(record.path, why);
-                continue;
+                return false;
             }
-            if (record.isFolder || !scanSelects(record, patterns)) continue;
-            takeFile(record.path, orders, scanTakes(record, patterns));
-        }
+            if (!scanSelects(record, patterns)) return false;
+            const bool counted = scanTakes(record, patterns);
+            if (counted && m_params.scanCountsFolders) {
+                ++m_result.selectedFiles;
+                m_result.selectedBytes += record.size;
+                m_tooBig = m_params.mode == BuildMode::Build && m_result.selectedBytes > kMaxSelectedBytes;
+                if (m_tooBig) return false;
+            }
+            takeFile(record.path, orders, counted, &record);
+            return false;
+        };
+        std::vector<FolderRecord> folders;
+        if (!listFolderTree(entry.path, folders, *m_cancel, options)) return false;
+        // Whatever an unopened folder holds is missing from the backup; it is named, so the user knows.
+        for (const FolderRecord& record : folders)
+            if (const QString why = unreadReason(record, patterns); !why.isEmpty()) noteLeftOut(record.path, why);
     }
-    return !cancelRequested();
+    return !stopped();
 }
 
 void BuildJob::writeLockedList() {
@@ -403,6 +456,9 @@ BuildResult BuildJob::build() {
 
     recoverBesideTarget(target);
     noteTargetIdentity(target);
+    m_listOverlaps = listOverlaps(m_params.list);
+    m_builderStopped = m_tooBig = false;
+    if (m_params.mode == BuildMode::Build && m_params.zip.password.text.isEmpty()) return buildWhileWalking(target);
     std::vector<Order> orders;
     if (!walk(orders)) {
         // A cancel during the walk still leaves the list of what was found locked up to then.
@@ -441,6 +497,91 @@ BuildResult BuildJob::build() {
     }
     if (std::optional<BuildResult> ended = checkWork(carriedOver)) return *ended;
     return putInPlace(workFile);
+}
+
+BuildResult BuildJob::buildWhileWalking(const QString& target) {
+    // The new package grows in a work file beside the real target; the old one is not touched until the end, and
+    // the work file removes itself on every return that does not put it in place.
+    Result<WorkFile> reserved = WorkFile::beside(target);
+    if (!reserved.ok()) return finish(BuildOutcome::Failed, reserved.message());
+    WorkFile workFile = std::move(reserved.value());
+    m_workPath = workFile.path();
+    // The package, its old self and the work file are known by device and inode, whatever path reaches them.
+    std::vector<std::pair<dev_t, ino_t>> never;
+    if (struct stat st; ::fstat(workFile.fd(), &st) == 0) never.emplace_back(st.st_dev, st.st_ino);
+    if (m_targetInode) never.emplace_back(dev_t(m_targetDevice), ino_t(m_targetInode));
+
+    PackageBuilder::Settings settings;
+    settings.level = m_params.zip.level;
+    settings.comment = m_params.comment;
+    settings.beforeOpen = m_callbacks.beforeOpen;
+    PackageBuilder builder(settings, *m_cancel);
+    builder.begin(workFile.fd(), target, std::move(never));
+    m_builder = &builder;
+    m_compressPercent = {};
+    m_lastReportMs = QDateTime::currentMSecsSinceEpoch();
+    std::vector<Order> unused;
+    const bool walked = walk(unused);
+    takeBuilderNotes();
+    if (!walked && (cancelRequested() || m_tooBig)) {
+        m_builder = nullptr;
+        // A cancel during the walk still leaves the list of what was found locked up to then.
+        writeLockedList();
+        if (m_tooBig) return finish(BuildOutcome::Stopped, BuildTexts::kTooBig);
+        return finish(BuildOutcome::Cancelled);
+    }
+    if (m_callbacks.selecting && m_params.scanCountsFolders) m_callbacks.selecting(100);
+    if (m_callbacks.afterWalk) m_callbacks.afterWalk();
+    QString why;
+    const PackageBuilder::End end = builder.finish(
+        [this] {
+            takeBuilderNotes();
+            reportCompressing();
+        },
+        &why);
+    takeBuilderNotes();
+    m_builder = nullptr;
+    if (end == PackageBuilder::End::Cancelled || cancelRequested()) return finish(BuildOutcome::Cancelled);
+    if (end == PackageBuilder::End::Failed) return finish(BuildOutcome::Failed, why);
+    m_result.entriesWritten = builder.entriesWritten();
+    if (m_result.entriesWritten == 0) return nothingToAdd();
+    if (m_callbacks.compressing) m_callbacks.compressing(100);
+    workFile.closeFd();
+    if (std::optional<BuildResult> ended = checkWork({})) return *ended;
+    return putInPlace(workFile);
+}
+
+void BuildJob::takeBuilderNotes() {
+    if (!m_builder) return;
+    for (const PackNote& note : m_builder->takeNotes()) {
+        switch (note.kind) {
+        case PackNote::Kind::Locked:
+            noteLocked(note.path);
+            break;
+        case PackNote::Kind::Unreadable:
+            noteLeftOut(note.path, QStringLiteral("it could not be read: ") + note.reason);
+            break;
+        case PackNote::Kind::NotAFile:
+            noteLeftOut(note.path, specialKind(mode_t(note.mode)) + QStringLiteral(", which has no contents to store"));
+            break;
+        case PackNote::Kind::Changed:
+            ++m_result.changed;
+            m_result.changedPaths << note.path;
+            break;
+        }
+    }
+}
+
+void BuildJob::reportCompressing(bool force) {
+    if (!m_callbacks.compressing || !m_builder || cancelRequested()) return;
+    // At most every 25 ms: a callback per file would cost more than the file.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (!force && now - m_lastReportMs < 25) return;
+    m_lastReportMs = now;
+    const ZipProgress p = m_builder->progress();
+    const qint64 total =
+        m_params.scanCountsFolders ? std::max(p.bytesTotal, m_result.selectedBytes) : m_params.selectedBytes;
+    m_callbacks.compressing(m_compressPercent.next(p.bytesDone, total));
 }
 
 void BuildJob::recoverBesideTarget(const QString& target) {

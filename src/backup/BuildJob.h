@@ -10,6 +10,7 @@
 #include "SelectionModel.h"
 #include "ZipSettings.h"
 #include "utility/CancelToken.h"
+#include "zip/PackageBuilder.h"
 #include "zip/ZipPackage.h"
 
 #include <QHash>
@@ -80,6 +81,9 @@ struct BuildParams {
     BuildList list;
     qint64 selectedFiles = 0; ///< the selection totals of the build grid
     qint64 selectedBytes = 0;
+    /// The folder entries are not in the totals above: the build's own scan counts them as it goes (a terminal
+    /// build, which has no grid, so that no folder is listed twice), and stops at the size limit itself.
+    bool scanCountsFolders = false;
 
     /// Settings, folders and the default target (Options09, Options10) from the shared state. Options06 (the
     /// temporary folder) is not read: the new package is always written beside its target, so that putting it in
@@ -118,6 +122,8 @@ struct BuildCallbacks {
     /// Seams for tests: after the walk, and before the new package is read back for its check.
     std::function<void()> afterWalk;
     std::function<void(const QString& newPackage)> beforeCheck;
+    /// A seam for tests of a new package: called on a worker thread right before a file is opened to be read.
+    std::function<void(const QString& path)> beforeOpen;
 };
 
 enum class BuildOutcome {
@@ -203,8 +209,14 @@ class BuildJob {
         bool isLink = false; ///< stored as the link it is, so whether its target can be read does not matter
     };
     bool walk(std::vector<Order>& orders);
-    /// selected: the file was counted in the selection totals.
-    void takeFile(const QString& path, std::vector<Order>& orders, bool selected = true);
+    /// selected: the file was counted in the selection totals; record: what the scan found, else it is looked at.
+    void takeFile(const QString& path, std::vector<Order>& orders, bool selected = true,
+                  const FolderRecord* record = nullptr);
+    /// A new package without a password: written while the walk goes on (PackageBuilder).
+    BuildResult buildWhileWalking(const QString& target);
+    /// Takes what the package builder has to tell (locked, unreadable, changed files) into the result.
+    void takeBuilderNotes();
+    void reportCompressing(bool force = false);
     bool isPackageFile(const QString& path, quint64 device, quint64 inode) const;
     void noteLocked(const QString& path);
     void noteLeftOut(const QString& path, const QString& reason);
@@ -243,6 +255,13 @@ class BuildJob {
     QString m_volumeStem; ///< the target's name without ".zip" and with ".z", which its volumes' names start with
     /// Without full paths: each file name stored so far and the file it came from.
     QHash<QString, QString> m_storedFrom;
-    /// Every file taken so far, so that one picked twice is stored and counted once.
+    /// Every file taken so far, so that one picked twice is stored and counted once; kept only when entries of
+    /// the list overlap, since otherwise no file can be met twice.
     QSet<QString> m_takenPaths;
+    bool m_listOverlaps = true;
+    PackageBuilder* m_builder = nullptr; ///< the builder the walk hands files to, while buildWhileWalking runs
+    bool m_builderStopped = false;
+    bool m_tooBig = false; ///< the scan's count passed the size limit of a new package
+    CompressPercent m_compressPercent;
+    qint64 m_lastReportMs = 0;
 };

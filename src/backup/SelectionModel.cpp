@@ -81,7 +81,9 @@ bool SelectionModel::addFolder(const QString& path) {
     const QString folder = TextUtil::withSlash(path);
     if (!FileOps::exists(folder)) return false;
     const CancelToken never;
-    folders.appendRow(folderRow(folder, patterns, countFolder(folder, patterns, countCancel ? *countCancel : never)));
+    const FolderCount count =
+        countFolders ? countFolder(folder, patterns, countCancel ? *countCancel : never) : FolderCount{};
+    folders.appendRow(folderRow(folder, patterns, count));
     folders.refreshSummary();
     return true;
 }
@@ -154,6 +156,11 @@ Status SelectionModel::loadBackupSet(const QString& setPath) {
     const Status first = loadFirstPass(setPath, folderRows);
     if (!first) return first;
     if (folderRows.isEmpty()) return first;
+    if (!countFolders) {
+        for (const quint64 id : folderRows)
+            if (const int index = sets.indexOfId(id); index >= 0) sets.setCounts(index, 0, 0);
+        return first;
+    }
     emit statusCaption(kRefreshingFolderTotals);
     const CancelToken never;
     for (const quint64 id : folderRows) {

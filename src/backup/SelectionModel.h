@@ -91,6 +91,9 @@ class SelectionModel : public QObject {
     bool commentTyped = false;
     /// The caller's cancel token for the counts made on the calling thread (addFolder, loadBackupSet); read only.
     const CancelToken* countCancel = nullptr;
+    /// False: folder rows are added without counting their files (their counts read 0), for a build whose own
+    /// scan counts them, so that no folder is listed twice.
+    bool countFolders = true;
     qint64 selectedFiles = 0;
     qint64 selectedBytes = 0;
 

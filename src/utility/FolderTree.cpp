@@ -27,6 +27,12 @@ qint64 toMs(const struct statx_timestamp& t) {
 qint64 toMs(const struct timespec& t) {
     return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
+qint64 toNs(const struct statx_timestamp& t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+qint64 toNs(const struct timespec& t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 // Who we are, taken once per listing, to tell from the mode bits whether we may write an entry. Asking the
 // kernel with faccessat would cost another system call for every file.
@@ -67,6 +73,9 @@ struct EntryStatus {
     qint64 modifiedMs = 0;
     qint64 createdMs = 0;
     qint64 accessedMs = 0;
+    quint64 inode = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
 };
 
 class Walker {
@@ -113,6 +122,9 @@ bool Walker::statEntry(int dirFd, const char* name, EntryStatus& st) {
             st.modifiedMs = toMs(sx.stx_mtime);
             st.accessedMs = toMs(sx.stx_atime);
             st.createdMs = (sx.stx_mask & STATX_BTIME) ? toMs(sx.stx_btime) : toMs(sx.stx_ctime);
+            st.inode = sx.stx_ino;
+            st.modifiedNs = toNs(sx.stx_mtime);
+            st.changedNs = toNs(sx.stx_ctime);
             return true;
         }
         // Old kernels and some sandboxes lack statx; everything else is a real failure for this entry.
@@ -129,6 +141,9 @@ bool Walker::statEntry(int dirFd, const char* name, EntryStatus& st) {
     st.modifiedMs = toMs(s.st_mtim);
     st.accessedMs = toMs(s.st_atim);
     st.createdMs = toMs(s.st_ctim);
+    st.inode = s.st_ino;
+    st.modifiedNs = toNs(s.st_mtim);
+    st.changedNs = toNs(s.st_ctim);
     return true;
 }
 
@@ -184,6 +199,10 @@ bool Walker::listOne(const Pending& folder, std::vector<Pending>& subfolders) {
         record.modifiedMs = st.modifiedMs;
         record.createdMs = st.createdMs;
         record.accessedMs = st.accessedMs;
+        record.device = quint64(st.dev);
+        record.inode = st.inode;
+        record.modifiedNs = st.modifiedNs;
+        record.changedNs = st.changedNs;
 
         bool readOnlyMount = folder.readOnlyMount;
         if (record.isFolder && st.dev != folder.dev) {

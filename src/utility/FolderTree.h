@@ -25,6 +25,12 @@ struct FolderRecord {
     qint64 modifiedMs = 0;
     qint64 createdMs = 0; ///< birth time where the file system keeps one, else the status-change time
     qint64 accessedMs = 0;
+    // The status in full, for the build: who the file is (so the package is never packed into itself, whatever
+    // path reaches it), and its times to the nanosecond (to tell a file that changed before it was read).
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
 
     QDateTime modified() const { return QDateTime::fromMSecsSinceEpoch(modifiedMs); }
     QDateTime created() const { return QDateTime::fromMSecsSinceEpoch(createdMs); }

@@ -52,7 +52,11 @@ bool isFileLocked(const QString& path) {
     // O_NONBLOCK so a named pipe without a writer does not hang the caller; it does not change regular files.
     const int fd = open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return true;
-    const bool locked = hasWriteRecordLock(fd) || hasExclusiveFlock(fd);
+    const bool locked = isDescriptorLocked(fd);
     close(fd);
     return locked;
+}
+
+bool isDescriptorLocked(int fd) {
+    return hasWriteRecordLock(fd) || hasExclusiveFlock(fd);
 }

@@ -4,3 +4,7 @@
 /// True when the file cannot be opened for reading, or another process holds a lock on it
 /// (fcntl record lock or flock), so a backup should skip it.
 bool isFileLocked(const QString& path);
+
+/// The same test on a file already open for reading: true when another process holds a write record lock or an
+/// exclusive flock on it.
+bool isDescriptorLocked(int fd);

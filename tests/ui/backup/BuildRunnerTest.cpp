@@ -193,14 +193,15 @@ TEST_F(BuildRunnerTest, ALockedFileIsListedInTheWindowAndCountedInTheResult) {
     ASSERT_TRUE(holder.holding() && isFileLocked(data + "b.txt"));
     queue({"ok", "ok"});
     BuildRunner runner(state, folderParams());
-    QStringList afterWalk;
+    QStringList beforeCheck;
     BuildCallbacks seams;
-    seams.afterWalk = [&] { afterWalk = look(runner); };
+    seams.beforeCheck = [&](const QString&) { beforeCheck = look(runner); };
     const BuildResult r = runToEnd(runner, seams);
     ASSERT_TRUE(r.ok()) << r.message.toStdString();
-    // The first bar is full, one file is locked, and the window names it and the list the build writes.
-    EXPECT_EQ(afterWalk.mid(3),
-              QStringList({"100%", "0%", "1", "List of locked files saved as " + zips + "Locked.Txt", data + "b.txt"}));
+    // Both bars are full, one file is locked, and the window names it and the list the build writes.
+    EXPECT_EQ(
+        beforeCheck.mid(3),
+        QStringList({"100%", "100%", "1", "List of locked files saved as " + zips + "Locked.Txt", data + "b.txt"}));
     EXPECT_EQ(r.lockedLine, "Number of locked files bypassed = 1");
     EXPECT_EQ(readFile(zips + "Locked.Txt"), (data + "b.txt\n").toUtf8());
     EXPECT_EQ(storedNames(target), QStringList({stored("a.txt"), stored("sub/c.doc")}));

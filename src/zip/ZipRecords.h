@@ -1,0 +1,36 @@
+#pragma once
+// The records of a package as the package builder writes them: local headers, central directory records and the
+// end records (zip64 ones where the counts or offsets need them), each with the extended timestamp field that
+// holds the exact modification time, as Info-ZIP writes it on Unix.
+
+#include <QByteArray>
+
+namespace zipdetail {
+
+struct DosStamp {
+    quint16 date = 0;
+    quint16 time = 0;
+};
+
+/// What a local header and a central directory record say about one entry.
+struct EntryRecord {
+    QByteArray name;
+    bool utf8 = false; ///< set the UTF-8 flag (the name is UTF-8 and not plain ASCII)
+    bool deflated = false;
+    DosStamp dos;
+    qint64 mtime = 0;
+    quint32 crc = 0;
+    quint64 size = 0;
+    quint64 compressedSize = 0;
+    quint64 offset = 0; ///< of the local header
+    quint32 externalAttributes = 0;
+};
+
+/// The local header; with zip64 the sizes go into a zip64 field, so that the header can be rewritten in place
+/// with sizes of any length once they are known.
+QByteArray localHeader(const EntryRecord& entry, bool zip64);
+void appendCentralRecord(QByteArray& directory, const EntryRecord& entry);
+/// The end of central directory record, after the zip64 end record and its locator when the package needs them.
+QByteArray endRecords(quint64 entries, quint64 directoryOffset, quint64 directorySize, const QByteArray& comment);
+
+} // namespace zipdetail
