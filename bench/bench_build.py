@@ -29,8 +29,9 @@ import argparse
 import gzip
 import os
 import random
-import shutil
 import re
+import shutil
+import stat
 import statistics
 import subprocess
 import sys
@@ -225,7 +226,7 @@ def make_mixed(root, target=376_000_000):
         for n in names:
             if re.search(r"\.so(\.\d+)*$", n):
                 st = os.lstat(os.path.join(folder, n))
-                if os.path.stat.S_ISREG(st.st_mode) and st.st_size >= 1 << 20 and (st.st_dev, st.st_ino) not in seen:
+                if stat.S_ISREG(st.st_mode) and st.st_size >= 1 << 20 and (st.st_dev, st.st_ino) not in seen:
                     seen.add((st.st_dev, st.st_ino))
                     libraries.append((st.st_size, os.path.join(folder, n)))
     chosen = []
@@ -239,6 +240,8 @@ def make_mixed(root, target=376_000_000):
         shutil.copy2(path, os.path.join(tree, "lib", os.path.basename(path)))
     with open(os.path.join(root, "libraries.txt"), "w") as f:
         f.write("".join(p + "\n" for p in chosen))
+    with open(os.path.join(root, "facts.txt"), "w") as f:
+        f.write(f"files {files}\nbytes {total}\nsymbolic links {links}\n")
     with open(stamp, "w") as f:
         f.write(f"{CORPUS_VERSION}\n")
     print(f"mixed: {files} files, {total / 1e6:.0f} MB, {links} symbolic links under {tree}; "
@@ -267,9 +270,9 @@ def tree_facts(root):
     for folder, dirs, names in os.walk(root):
         for n in names + [d for d in dirs if os.path.islink(os.path.join(folder, d))]:
             st = os.lstat(os.path.join(folder, n))
-            if os.path.stat.S_ISLNK(st.st_mode):
+            if stat.S_ISLNK(st.st_mode):
                 links += 1
-            elif os.path.stat.S_ISREG(st.st_mode):
+            elif stat.S_ISREG(st.st_mode):
                 files += 1
                 total += st.st_size
     return files, total, links
