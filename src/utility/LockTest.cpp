@@ -34,11 +34,12 @@ bool hasWriteRecordLock(int fd) {
 }
 
 // BSD locks (flock) cannot be queried, only tried: a shared lock fails without waiting when another holds an
-// exclusive one. Ours is dropped at once so we never stand in anybody's way for longer than the call.
-bool hasExclusiveFlock(int fd) {
+// exclusive one. Ours is dropped at once, or (keep) with the descriptor, which its caller closes as soon as it
+// has read the file; either way we never stand in anybody's way for longer than a read.
+bool hasExclusiveFlock(int fd, bool keep) {
     for (;;) {
         if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
-            flock(fd, LOCK_UN);
+            if (!keep) flock(fd, LOCK_UN);
             return false;
         }
         if (errno == EINTR) continue;
@@ -57,6 +58,6 @@ bool isFileLocked(const QString& path) {
     return locked;
 }
 
-bool isDescriptorLocked(int fd) {
-    return hasWriteRecordLock(fd) || hasExclusiveFlock(fd);
+bool isDescriptorLocked(int fd, bool keepSharedLock) {
+    return hasWriteRecordLock(fd) || hasExclusiveFlock(fd, keepSharedLock);
 }

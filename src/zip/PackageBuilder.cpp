@@ -425,7 +425,7 @@ class PackageBuilder::Impl {
             int fd;
             ~Closer() { ::close(fd); }
         } closer{fd};
-        if (isDescriptorLocked(fd)) return noted(noteOf(PackNote::Kind::Locked, item.file));
+        if (isDescriptorLocked(fd, true)) return noted(noteOf(PackNote::Kind::Locked, item.file));
         // One byte more than the scan saw: a read that fills it all tells the file grew.
         const qint64 limit = std::max(item.file.size, m_settings.wholeFileLimit);
         qint64 want = item.file.size + 1;
@@ -702,7 +702,7 @@ class PackageBuilder::Impl {
                 if (!m_out.append(localHeader(r, false)) ||
                     !m_out.append(task.output.constData() + item.outAt, item.outLength))
                     return false;
-                appendCentralRecord(m_directory, r);
+                appendCentralRecord(directoryChunk(), r);
                 ++m_entries;
                 m_bytesDone += item.input;
             }
@@ -743,7 +743,7 @@ class PackageBuilder::Impl {
                                            QStringLiteral("it grew past 4 GiB during the backup")));
         }
         if (!m_out.patch(qint64(m_largeRecord.offset), localHeader(m_largeRecord, m_largeZip64))) return false;
-        appendCentralRecord(m_directory, m_largeRecord);
+        appendCentralRecord(directoryChunk(), m_largeRecord);
         ++m_entries;
         ++m_filesDone;
         if (large.changed) note(std::move(*large.changed));
@@ -762,11 +762,27 @@ class PackageBuilder::Impl {
         return true;
     }
 
+    // The directory is kept in pieces of about a megabyte: one growing buffer would be copied whole each time it
+    // grows, and for a million entries hold twice its size while it does.
+    QByteArray& directoryChunk() {
+        constexpr qsizetype kChunk = qsizetype(1) << 20;
+        if (m_directory.empty() || m_directory.back().size() > kChunk - 4096) {
+            m_directory.emplace_back();
+            m_directory.back().reserve(kChunk);
+        }
+        return m_directory.back();
+    }
+
     bool writeDirectory() {
         const quint64 start = quint64(m_out.position());
-        if (!m_out.append(m_directory)) return false;
+        for (QByteArray& chunk : m_directory) {
+            if (!m_out.append(chunk)) return false;
+            chunk = QByteArray();
+        }
+        const quint64 length = quint64(m_out.position()) - start;
+        m_directory.clear();
         const QByteArray comment = m_settings.comment.toUtf8().left(0xFFFF);
-        return m_out.append(endRecords(quint64(m_entries), start, quint64(m_directory.size()), comment));
+        return m_out.append(endRecords(quint64(m_entries), start, length, comment));
     }
 
     // --- stopping ---
@@ -823,7 +839,7 @@ class PackageBuilder::Impl {
 
     // The writer's thread (and the caller's once it has ended).
     OutFile m_out;
-    QByteArray m_directory;
+    std::vector<QByteArray> m_directory;
     qint64 m_entries = 0;
     qint64 m_lastMtime = -1;
     DosStamp m_lastDos;
