@@ -526,9 +526,10 @@ BuildResult BuildJob::buildWhileWalking(const QString& target) {
     takeBuilderNotes();
     if (!walked && (cancelRequested() || m_tooBig)) {
         m_builder = nullptr;
+        // Past the limit, the build stops as the check before it would have: nothing is written.
+        if (m_tooBig) return finish(BuildOutcome::Stopped, BuildTexts::kTooBig);
         // A cancel during the walk still leaves the list of what was found locked up to then.
         writeLockedList();
-        if (m_tooBig) return finish(BuildOutcome::Stopped, BuildTexts::kTooBig);
         return finish(BuildOutcome::Cancelled);
     }
     if (m_callbacks.selecting && m_params.scanCountsFolders) m_callbacks.selecting(100);

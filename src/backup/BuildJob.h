@@ -6,6 +6,10 @@
 // file beside the target, an update works on a copy of the package, every entry of the result is read back and
 // its CRC checked, and only then does the result take the old package's place with one rename. A cancel or a
 // failure at any point leaves the old package byte for byte.
+//
+// A new package without a password is written while the list is walked: each file goes to the zip layer's
+// PackageBuilder as the scan finds it, so compression starts with the first file and no file is looked at twice.
+// Updates and password builds walk the whole list first and hand it to libzip.
 
 #include "SelectionModel.h"
 #include "ZipSettings.h"

@@ -122,8 +122,7 @@ TEST_F(BuildJobTest, ChecksBeforeTheBuildChangeNothing) {
     stopped(paramsFor({}), "Please select files to zip");
     BuildParams tooBig = paramsFor(one);
     tooBig.selectedBytes = kMaxSelectedBytes + 1;
-    stopped(tooBig, "Total bytes selected for zip package build can not exceed 2,147,483,648 bytes (2GB) the max "
-                    "size for .ZIP files.");
+    stopped(tooBig, BuildTexts::kTooBig);
     for (const QString name : {"Backup", "Backup.zip.txt"})
         stopped(paramsFor(one, name), "Output zip package must have a file extension of .zip");
     BuildParams missing = paramsFor(one);
@@ -134,6 +133,15 @@ TEST_F(BuildJobTest, ChecksBeforeTheBuildChangeNothing) {
     BuildParams unwritable = paramsFor(one); // not even the superuser creates files in /proc
     unwritable.targetFolder = "/proc/";
     EXPECT_TRUE(build(unwritable).message.startsWith("Cannot write into the folder /proc/"));
+    // A build that counts its folders as it scans them stops at the limit itself (sparse files: no disk taken).
+    for (const QString big : {"big/1.bin", "big/2.bin"}) {
+        writeFile(program.app() + "/" + big, "x");
+        ASSERT_TRUE(QFile::resize(program.app() + "/" + big, kMaxSelectedBytes / 2 + 1));
+    }
+    BuildParams scanned = paramsFor({{program.app() + "/big/", "*.*", ""}});
+    scanned.scanCountsFolders = true;
+    scanned.selectedFiles = scanned.selectedBytes = 0;
+    stopped(scanned, BuildTexts::kTooBig);
     EXPECT_EQ(listTree(zips), QStringList());
 
     // Exactly 2 GB is allowed, and updating makes no such check.

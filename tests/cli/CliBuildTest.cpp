@@ -306,7 +306,7 @@ TEST_F(CliBuild, AFileSizeLimitFailsTheBuildWithAMessageInsteadOfKillingIt) {
 TEST_F(CliBuild, WorkFilesOfKilledBuildsAreSweptByTheNextBuild) {
     oldPackage();
     writeFile(file("data/big.bin"), randomBytes(24 << 20, 7));
-    // Killed once its own work file is there, and once libzip's temporary file beside that has grown.
+    // Killed once its work file is there, and once that has grown.
     for (const qint64 grown : {0, 4 << 20}) {
         QProcess build;
         ASSERT_TRUE(start(build, {"build", "out.zip", "data/", "--level", "none"}));
