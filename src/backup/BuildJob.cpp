@@ -459,7 +459,7 @@ BuildResult BuildJob::build() {
     noteTargetIdentity(target);
     m_listOverlaps = listOverlaps(m_params.list);
     m_builderStopped = m_tooBig = false;
-    if (m_params.mode == BuildMode::Build && m_params.zip.password.text.isEmpty()) return buildWhileWalking(target);
+    if (m_params.mode == BuildMode::Build) return buildWhileWalking(target);
     std::vector<Order> orders;
     if (!walk(orders)) {
         // A cancel during the walk still leaves the list of what was found locked up to then.
@@ -515,6 +515,7 @@ BuildResult BuildJob::buildWhileWalking(const QString& target) {
     PackageBuilder::Settings settings;
     settings.level = m_params.zip.level;
     settings.comment = m_params.comment;
+    settings.password = m_params.zip.password.text.toUtf8();
     settings.beforeOpen = m_callbacks.beforeOpen;
     PackageBuilder builder(settings, *m_cancel);
     builder.begin(workFile.fd(), target, std::move(never));

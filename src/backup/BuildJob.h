@@ -7,9 +7,9 @@
 // its CRC checked, and only then does the result take the old package's place with one rename. A cancel or a
 // failure at any point leaves the old package byte for byte.
 //
-// A new package without a password is written while the list is walked: each file goes to the zip layer's
-// PackageBuilder as the scan finds it, so compression starts with the first file and no file is looked at twice.
-// Updates and password builds walk the whole list first and hand it to libzip.
+// A new package is written while the list is walked: each file goes to the zip layer's PackageBuilder as the
+// scan finds it, so compression starts with the first file and no file is looked at twice. Updates walk the whole
+// list first and hand it to libzip.
 
 #include "SelectionModel.h"
 #include "ZipSettings.h"
@@ -216,7 +216,7 @@ class BuildJob {
     /// selected: the file was counted in the selection totals; record: what the scan found, else it is looked at.
     void takeFile(const QString& path, std::vector<Order>& orders, bool selected = true,
                   const FolderRecord* record = nullptr);
-    /// A new package without a password: written while the walk goes on (PackageBuilder).
+    /// A new package: written while the walk goes on (PackageBuilder).
     BuildResult buildWhileWalking(const QString& target);
     /// Takes what the package builder has to tell (locked, unreadable, changed files) into the result.
     void takeBuilderNotes();

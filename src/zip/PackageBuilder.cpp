@@ -1,6 +1,7 @@
 // The work behind PackageBuilder; see PackageBuilder.h for the approach.
 
 #include "PackageBuilder.h"
+#include "ZipAes.h"
 #include "ZipDetail.h"
 #include "ZipPack.h"
 #include "ZipRecords.h"
@@ -19,6 +20,7 @@
 #include <libdeflate.h>
 #include <limits.h>
 #include <mutex>
+#include <openssl/rand.h>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
@@ -74,6 +76,7 @@ class OutFile {
     }
     qint64 position() const { return m_base + m_buffer.size(); }
     const QString& error() const { return m_error; }
+    const QString& shown() const { return m_shown; }
 
     bool append(const char* data, qint64 length) {
         if (m_buffer.size() + length > kWriteBuffer && !flush()) return false;
@@ -183,6 +186,7 @@ class PackageBuilder::Impl {
         QByteArray name;
         bool utf8 = false;
         bool deflated = false;
+        bool enciphered = false;
         quint32 crc = 0;
         qint64 input = 0;
         qint64 outAt = 0;
@@ -488,6 +492,21 @@ class PackageBuilder::Impl {
         }
         if (!item.deflated) task.output.append(input.data(), qsizetype(got));
         item.outLength = task.output.size() - item.outAt;
+        if (!m_settings.password.isEmpty()) {
+            // Enciphered here, on the worker: deriving each entry's key is the costly part, and it is per entry.
+            const QByteArray sealed =
+                aesEncipher(m_settings.password, task.output.constData() + item.outAt, item.outLength);
+            task.output.truncate(item.outAt);
+            if (sealed.isEmpty()) {
+                item.result = Item::Result::Noted;
+                item.note = noteOf(PackNote::Kind::Unreadable, item.file, QStringLiteral("it could not be encrypted"));
+                item.outLength = 0;
+                return;
+            }
+            task.output.append(sealed);
+            item.outLength = sealed.size();
+            item.enciphered = true;
+        }
     }
 
     // Waits for what a piece needs from the others; false when the build stops meanwhile.
@@ -695,6 +714,7 @@ class PackageBuilder::Impl {
             if (item.result == Item::Result::Stored) {
                 EntryRecord r = recordOf(item.name, item.utf8, item.mode, item.mtime);
                 r.deflated = item.deflated;
+                r.aesVersion = !item.enciphered ? 0 : item.input < 20 ? 2 : 1; // as WinZip: no CRC of tiny files
                 r.crc = item.crc;
                 r.size = quint64(item.input);
                 r.compressedSize = quint64(item.outLength);
@@ -723,11 +743,19 @@ class PackageBuilder::Impl {
             // Sizes that may reach 4 GiB are kept in a zip64 field, whose room must be in the header from the start.
             m_largeZip64 = large.file.size >= qint64(0xFFFFFFFFLL) - 4 * m_settings.pieceSize;
             m_largeCrc = 0;
+            m_largeRecord.aesVersion = m_settings.password.isEmpty() ? 0 : 1;
             if (!m_out.append(localHeader(m_largeRecord, m_largeZip64))) return false;
+            if (m_largeRecord.aesVersion && !startCipher()) return false;
         }
         if (const QString why = readErrorOf(large); !why.isEmpty()) {
+            m_cipher.reset();
             m_out.cutBackTo(qint64(m_largeRecord.offset));
             return dropLarge(large, noteOf(PackNote::Kind::Unreadable, large.file, why));
+        }
+        if (m_cipher) {
+            auto* bytes = reinterpret_cast<unsigned char*>(piece.output.data());
+            if (!m_cipher->crypt(bytes, piece.output.size()) || !m_cipher->authenticate(bytes, piece.output.size()))
+                return cipherFailed();
         }
         if (!m_out.append(piece.output)) return false;
         m_largeCrc = quint32(crc32_combine(m_largeCrc, piece.crc, z_off_t(piece.input)));
@@ -735,9 +763,17 @@ class PackageBuilder::Impl {
         m_largeRecord.compressedSize += quint64(piece.output.size());
         m_bytesDone += piece.input;
         if (!piece.last) return true;
+        if (m_cipher) {
+            QByteArray code(AesCipher::kCodeSize, Qt::Uninitialized);
+            if (!m_cipher->finish(reinterpret_cast<unsigned char*>(code.data()))) return cipherFailed();
+            m_cipher.reset();
+            if (!m_out.append(code)) return false;
+            m_largeRecord.compressedSize += quint64(code.size());
+        }
         m_largeRecord.crc = m_largeCrc;
         if (!m_largeZip64 && (m_largeRecord.size >= 0xFFFFFFFFu || m_largeRecord.compressedSize >= 0xFFFFFFFFu)) {
             // Grew past what its header has room for since the scan: left out rather than stored wrong.
+            m_cipher.reset();
             m_out.cutBackTo(qint64(m_largeRecord.offset));
             return dropLarge(large, noteOf(PackNote::Kind::Unreadable, large.file,
                                            QStringLiteral("it grew past 4 GiB during the backup")));
@@ -748,6 +784,25 @@ class PackageBuilder::Impl {
         ++m_filesDone;
         if (large.changed) note(std::move(*large.changed));
         return true;
+    }
+
+    // A large entry is enciphered by the writer, piece after piece, since the key stream runs on across them.
+    bool startCipher() {
+        QByteArray head(AesCipher::saltSize(3) + AesCipher::kVerifierSize, Qt::Uninitialized);
+        auto* bytes = reinterpret_cast<unsigned char*>(head.data());
+        m_cipher = std::make_unique<AesCipher>();
+        if (RAND_bytes(bytes, AesCipher::saltSize(3)) != 1 ||
+            m_cipher->start(m_settings.password, 3, bytes, bytes + AesCipher::saltSize(3), true) !=
+                AesCipher::Setup::Ready)
+            return cipherFailed();
+        m_largeRecord.compressedSize += quint64(head.size());
+        return m_out.append(head);
+    }
+
+    bool cipherFailed() {
+        m_cipher.reset();
+        stopWith(QStringLiteral("Cannot encrypt %1: the cipher could not be set up.").arg(m_out.shown()));
+        return true; // the failure is the message above, not a write error
     }
 
     QString readErrorOf(const LargeFile& large) const {
@@ -844,6 +899,7 @@ class PackageBuilder::Impl {
     qint64 m_lastMtime = -1;
     DosStamp m_lastDos;
     EntryRecord m_largeRecord;
+    std::unique_ptr<AesCipher> m_cipher; ///< the large entry's, when the package is enciphered
     bool m_largeZip64 = false;
     quint32 m_largeCrc = 0;
     quint64 m_droppedLarge = 0;

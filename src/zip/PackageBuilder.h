@@ -49,6 +49,8 @@ class PackageBuilder {
     struct Settings {
         CompressionLevel level = CompressionLevel::Normal;
         QString comment;
+        /// Every entry is enciphered with WinZip AES-256 under this password (UTF-8) when it is not empty.
+        QByteArray password;
         int workers = 2;
         qint64 memoryBudget = qint64(96) << 20; ///< bytes the workers may hold ahead of the writer
         qint64 wholeFileLimit = qint64(16) << 20;

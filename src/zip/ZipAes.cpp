@@ -9,6 +9,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
+#include <openssl/rand.h>
 #include <vector>
 #include <zlib.h>
 
@@ -16,13 +17,117 @@ namespace zipdetail {
 
 namespace {
 
-constexpr int kVerifierSize = 2;
-constexpr int kMacSize = 10;
+constexpr int kVerifierSize = AesCipher::kVerifierSize;
+constexpr int kMacSize = AesCipher::kCodeSize;
 constexpr int kIterations = 1000;
 constexpr int kBlock = 16;
 constexpr qint64 kChunk = qint64(256) << 10;
 
 } // namespace
+
+struct AesCipher::State {
+    EVP_CIPHER_CTX* cipher = nullptr;
+    EVP_MAC* macKind = nullptr;
+    EVP_MAC_CTX* mac = nullptr;
+    unsigned char counter[kBlock] = {};
+    unsigned char keyStream[kBlock] = {};
+    int keyStreamUsed = kBlock;
+    std::vector<unsigned char> counters;
+    std::vector<unsigned char> stream;
+
+    ~State() {
+        if (cipher) EVP_CIPHER_CTX_free(cipher);
+        if (mac) EVP_MAC_CTX_free(mac);
+        if (macKind) EVP_MAC_free(macKind);
+    }
+};
+
+AesCipher::AesCipher() : d(std::make_unique<State>()) {}
+AesCipher::~AesCipher() = default;
+
+AesCipher::Setup AesCipher::start(const QByteArray& password, int strength, const unsigned char* salt,
+                                  unsigned char* verifier, bool writing) {
+    const int keySize = 8 * (strength + 1);
+    std::vector<unsigned char> keys(size_t(2 * keySize + kVerifierSize));
+    if (PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()), salt, saltSize(strength), kIterations,
+                               int(keys.size()), keys.data()) != 1)
+        return Setup::Failed;
+    if (writing)
+        memcpy(verifier, keys.data() + 2 * keySize, kVerifierSize);
+    else if (memcmp(keys.data() + 2 * keySize, verifier, kVerifierSize) != 0)
+        return Setup::WrongPassword;
+    const EVP_CIPHER* kind = strength == 1 ? EVP_aes_128_ecb() : strength == 2 ? EVP_aes_192_ecb() : EVP_aes_256_ecb();
+    d->cipher = EVP_CIPHER_CTX_new();
+    d->macKind = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+    d->mac = d->macKind ? EVP_MAC_CTX_new(d->macKind) : nullptr;
+    char digest[] = "SHA1";
+    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
+                                 OSSL_PARAM_construct_end()};
+    const bool ready = d->cipher && d->mac && EVP_EncryptInit_ex(d->cipher, kind, nullptr, keys.data(), nullptr) == 1 &&
+                       EVP_CIPHER_CTX_set_padding(d->cipher, 0) == 1 &&
+                       EVP_MAC_init(d->mac, keys.data() + keySize, size_t(keySize), params) == 1;
+    OPENSSL_cleanse(keys.data(), keys.size());
+    return ready ? Setup::Ready : Setup::Failed;
+}
+
+bool AesCipher::crypt(unsigned char* data, qint64 length) {
+    qint64 at = 0;
+    while (at < length && d->keyStreamUsed < kBlock)
+        data[at++] ^= d->keyStream[d->keyStreamUsed++];
+    if (at == length) return true;
+    // Whole blocks are enciphered in one call; the last partial block keeps its rest for the next call.
+    const qint64 blocks = (length - at + kBlock - 1) / kBlock;
+    d->counters.resize(size_t(blocks * kBlock));
+    d->stream.resize(d->counters.size());
+    for (qint64 b = 0; b < blocks; ++b) {
+        for (int i = 0; i < kBlock && ++d->counter[i] == 0; ++i) {
+        }
+        memcpy(d->counters.data() + b * kBlock, d->counter, kBlock);
+    }
+    int outLength = 0;
+    if (EVP_EncryptUpdate(d->cipher, d->stream.data(), &outLength, d->counters.data(), int(d->counters.size())) != 1 ||
+        outLength != int(d->counters.size()))
+        return false;
+    const qint64 rest = length - at;
+    for (qint64 i = 0; i < rest; ++i)
+        data[at + i] ^= d->stream[size_t(i)];
+    const qint64 tail = rest % kBlock;
+    if (tail != 0) {
+        memcpy(d->keyStream, d->stream.data() + (blocks - 1) * kBlock, kBlock);
+        d->keyStreamUsed = int(tail);
+    } else {
+        d->keyStreamUsed = kBlock;
+    }
+    return true;
+}
+
+bool AesCipher::authenticate(const unsigned char* data, qint64 length) {
+    return EVP_MAC_update(d->mac, data, size_t(length)) == 1;
+}
+
+bool AesCipher::finish(unsigned char* code) {
+    unsigned char mac[EVP_MAX_MD_SIZE];
+    size_t macLength = 0;
+    if (EVP_MAC_final(d->mac, mac, &macLength, sizeof(mac)) != 1 || macLength < size_t(kMacSize)) return false;
+    memcpy(code, mac, kMacSize);
+    return true;
+}
+
+QByteArray aesEncipher(const QByteArray& password, const char* data, qint64 length) {
+    constexpr int kStrength = 3;
+    const int saltSize = AesCipher::saltSize(kStrength);
+    QByteArray out(saltSize + kVerifierSize + length + kMacSize, Qt::Uninitialized);
+    auto* bytes = reinterpret_cast<unsigned char*>(out.data());
+    AesCipher cipher;
+    // A fresh salt for every entry: the same key stream must never encipher two entries.
+    if (RAND_bytes(bytes, saltSize) != 1 ||
+        cipher.start(password, kStrength, bytes, bytes + saltSize, true) != AesCipher::Setup::Ready)
+        return {};
+    unsigned char* body = bytes + saltSize + kVerifierSize;
+    if (length > 0) memcpy(body, data, size_t(length));
+    if (!cipher.crypt(body, length) || !cipher.authenticate(body, length) || !cipher.finish(body + length)) return {};
+    return out;
+}
 
 bool aesFieldOf(zip_t* zip, zip_uint64_t index, AesField* field) {
     // libzip keeps the 0x9901 extra field to itself, but its stat gives what the field says: the key length as
@@ -51,9 +156,7 @@ bool aesFieldOf(zip_t* zip, zip_uint64_t index, AesField* field) {
 
 struct AesEntryReader::State {
     zip_file_t* raw = nullptr;
-    EVP_CIPHER_CTX* cipher = nullptr;
-    EVP_MAC* macKind = nullptr;
-    EVP_MAC_CTX* mac = nullptr;
+    AesCipher cipher;
     z_stream inflater{};
     bool inflating = false;
     bool inflateEnded = false;
@@ -64,18 +167,10 @@ struct AesEntryReader::State {
     quint64 produced = 0;
     quint32 expectedCrc = 0;
     uLong crc = crc32(0, nullptr, 0);
-    unsigned char counter[kBlock] = {};
-    unsigned char keyStream[kBlock] = {};
-    int keyStreamUsed = kBlock;
     std::vector<char> input; // decrypted deflate data waiting for the inflater
-    std::vector<unsigned char> counters;
-    std::vector<unsigned char> stream;
 
     ~State() {
         if (raw) zip_fclose(raw);
-        if (cipher) EVP_CIPHER_CTX_free(cipher);
-        if (mac) EVP_MAC_CTX_free(mac);
-        if (macKind) EVP_MAC_free(macKind);
         if (inflating) inflateEnd(&inflater);
     }
 
@@ -86,38 +181,6 @@ struct AesEntryReader::State {
             if (n <= 0) return false;
             buffer += n;
             length -= n;
-        }
-        return true;
-    }
-
-    /// XORs the key stream into data: AES of a 128-bit little-endian counter that starts at 1.
-    bool decrypt(unsigned char* data, qint64 length) {
-        qint64 at = 0;
-        while (at < length && keyStreamUsed < kBlock)
-            data[at++] ^= keyStream[keyStreamUsed++];
-        if (at == length) return true;
-        // Whole blocks are enciphered in one call; the last partial block keeps its rest for the next read.
-        const qint64 blocks = (length - at + kBlock - 1) / kBlock;
-        counters.resize(size_t(blocks * kBlock));
-        stream.resize(counters.size());
-        for (qint64 b = 0; b < blocks; ++b) {
-            for (int i = 0; i < kBlock && ++counter[i] == 0; ++i) {
-            }
-            memcpy(counters.data() + b * kBlock, counter, kBlock);
-        }
-        int outLength = 0;
-        if (EVP_EncryptUpdate(cipher, stream.data(), &outLength, counters.data(), int(counters.size())) != 1 ||
-            outLength != int(counters.size()))
-            return false;
-        const qint64 rest = length - at;
-        for (qint64 i = 0; i < rest; ++i)
-            data[at + i] ^= stream[size_t(i)];
-        const qint64 tail = rest % kBlock;
-        if (tail != 0) {
-            memcpy(keyStream, stream.data() + (blocks - 1) * kBlock, kBlock);
-            keyStreamUsed = int(tail);
-        } else {
-            keyStreamUsed = kBlock;
         }
         return true;
     }
@@ -141,8 +204,7 @@ std::unique_ptr<AesEntryReader> AesEntryReader::open(zip_t* zip, zip_uint64_t in
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(zip, index, 0, &st) != 0) return refuse(Failure::Read, zipErrorText(zip_get_error(zip)));
-    const int saltSize = 4 * (s->field.strength + 1);
-    const int keySize = 8 * (s->field.strength + 1);
+    const int saltSize = AesCipher::saltSize(s->field.strength);
     const quint64 overhead = quint64(saltSize + kVerifierSize + kMacSize);
     if (st.comp_size < overhead) return refuse(Failure::Damaged, zipErrorText(ZIP_ER_COMPRESSED_DATA));
     s->cipherLeft = st.comp_size - overhead;
@@ -157,27 +219,15 @@ std::unique_ptr<AesEntryReader> AesEntryReader::open(zip_t* zip, zip_uint64_t in
     }
     char head[16 + kVerifierSize];
     if (!s->readRaw(head, saltSize + kVerifierSize)) return refuse(Failure::Damaged, zipErrorText(ZIP_ER_EOF));
-    std::vector<unsigned char> keys(size_t(2 * keySize + kVerifierSize));
-    if (PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()), reinterpret_cast<const unsigned char*>(head),
-                               saltSize, kIterations, int(keys.size()), keys.data()) != 1)
-        return refuse(Failure::Read, QStringLiteral("the key cannot be derived"));
-    if (memcmp(keys.data() + 2 * keySize, head + saltSize, kVerifierSize) != 0)
+    auto* salt = reinterpret_cast<unsigned char*>(head);
+    switch (s->cipher.start(password, s->field.strength, salt, salt + saltSize, false)) {
+    case AesCipher::Setup::Ready:
+        break;
+    case AesCipher::Setup::WrongPassword:
         return refuse(Failure::WrongPassword, zipErrorText(ZIP_ER_WRONGPASSWD));
-
-    const EVP_CIPHER* kind = s->field.strength == 1   ? EVP_aes_128_ecb()
-                             : s->field.strength == 2 ? EVP_aes_192_ecb()
-                                                      : EVP_aes_256_ecb();
-    s->cipher = EVP_CIPHER_CTX_new();
-    s->macKind = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
-    s->mac = s->macKind ? EVP_MAC_CTX_new(s->macKind) : nullptr;
-    char digest[] = "SHA1";
-    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
-                                 OSSL_PARAM_construct_end()};
-    if (!s->cipher || !s->mac || EVP_EncryptInit_ex(s->cipher, kind, nullptr, keys.data(), nullptr) != 1 ||
-        EVP_CIPHER_CTX_set_padding(s->cipher, 0) != 1 ||
-        EVP_MAC_init(s->mac, keys.data() + keySize, size_t(keySize), params) != 1)
+    case AesCipher::Setup::Failed:
         return refuse(Failure::Read, QStringLiteral("the decryption cannot be set up"));
-    OPENSSL_cleanse(keys.data(), keys.size());
+    }
 
     if (s->field.method == ZIP_CM_DEFLATE) {
         if (inflateInit2(&s->inflater, -MAX_WBITS) != Z_OK) return refuse(Failure::Read, zipErrorText(ZIP_ER_MEMORY));
@@ -198,7 +248,7 @@ qint64 AesEntryReader::readCipher(char* buffer, qint64 length) {
     if (n == 0) return 0;
     if (!d->readRaw(buffer, n)) return fail(Failure::Damaged, zipErrorText(ZIP_ER_EOF));
     auto* bytes = reinterpret_cast<unsigned char*>(buffer);
-    if (EVP_MAC_update(d->mac, bytes, size_t(n)) != 1 || !d->decrypt(bytes, n))
+    if (!d->cipher.authenticate(bytes, n) || !d->cipher.crypt(bytes, n))
         return fail(Failure::Read, QStringLiteral("the data cannot be decrypted"));
     d->cipherLeft -= quint64(n);
     return n;
@@ -206,12 +256,10 @@ qint64 AesEntryReader::readCipher(char* buffer, qint64 length) {
 
 bool AesEntryReader::finish() {
     if (d->finished) return true;
-    unsigned char mac[EVP_MAX_MD_SIZE];
-    size_t macLength = 0;
+    unsigned char mac[kMacSize];
     char stored[kMacSize];
     if (!d->readRaw(stored, kMacSize)) return fail(Failure::Damaged, zipErrorText(ZIP_ER_EOF)), false;
-    if (EVP_MAC_final(d->mac, mac, &macLength, sizeof(mac)) != 1 || macLength < size_t(kMacSize) ||
-        CRYPTO_memcmp(mac, stored, kMacSize) != 0)
+    if (!d->cipher.finish(mac) || CRYPTO_memcmp(mac, stored, kMacSize) != 0)
         return fail(Failure::Damaged, QStringLiteral("the data is damaged (its authentication code does not match)")),
                false;
     if (d->produced != d->expectedSize)

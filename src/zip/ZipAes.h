@@ -21,6 +21,42 @@ struct AesField {
 /// The AES facts of entry index; false when it is not AES encrypted.
 bool aesFieldOf(zip_t* zip, zip_uint64_t index, AesField* field);
 
+/// The WinZip AES cipher of one entry: the keys derived from the password and the entry's salt (PBKDF2-HMAC-SHA1,
+/// 1000 rounds), the data XORed with AES of WinZip's little-endian counter that starts at 1, and HMAC-SHA1 over
+/// the enciphered bytes, of which the first 10 bytes follow the data.
+class AesCipher {
+  public:
+    enum class Setup { Ready, WrongPassword, Failed };
+    static constexpr int kVerifierSize = 2;
+    static constexpr int kCodeSize = 10;
+    static int saltSize(int strength) { return 4 * (strength + 1); }
+
+    AesCipher();
+    ~AesCipher();
+    AesCipher(const AesCipher&) = delete;
+    AesCipher& operator=(const AesCipher&) = delete;
+
+    /// Derives the keys for strength (1, 2, 3 for AES-128, -192, -256) from the password and salt. When reading,
+    /// verifier holds the entry's two bytes and a mismatch is WrongPassword; when writing, the entry's two bytes
+    /// are put there.
+    Setup start(const QByteArray& password, int strength, const unsigned char* salt, unsigned char* verifier,
+                bool writing);
+    /// XORs the key stream into data (enciphers and deciphers alike).
+    bool crypt(unsigned char* data, qint64 length);
+    /// Adds enciphered bytes to the authentication code.
+    bool authenticate(const unsigned char* data, qint64 length);
+    /// The authentication code of everything authenticated: kCodeSize bytes into code.
+    bool finish(unsigned char* code);
+
+  private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+/// An entry's data enciphered as WinZip AES-256 writes it: a fresh salt, the password verifier, the data and the
+/// authentication code. Empty when the cipher cannot be set up.
+QByteArray aesEncipher(const QByteArray& password, const char* data, qint64 length);
+
 /// Reads an AES entry's plain bytes. Each read gives decoded bytes; 0 at the end, once the authentication code,
 /// the size and (for AE-1) the CRC have been checked.
 class AesEntryReader {

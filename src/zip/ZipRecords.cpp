@@ -24,12 +24,37 @@ void put64(QByteArray& out, quint64 v) {
     put32(out, quint32(v >> 32));
 }
 
+constexpr quint16 kWinZipAesField = 0x9901;
+constexpr quint16 kAesMethod = 99;
+
 quint16 versionNeeded(const EntryRecord& e, bool zip64) {
-    return zip64 ? 45 : e.deflated ? 20 : 10;
+    return e.aesVersion ? 51 : zip64 ? 45 : e.deflated ? 20 : 10;
 }
 
 quint16 flagsOf(const EntryRecord& e) {
-    return e.utf8 ? 0x0800 : 0;
+    return (e.utf8 ? 0x0800 : 0) | (e.aesVersion ? 0x0001 : 0);
+}
+
+quint16 methodOf(const EntryRecord& e) {
+    return e.aesVersion ? kAesMethod : e.deflated ? 8 : 0;
+}
+
+quint32 crcOf(const EntryRecord& e) {
+    return e.aesVersion == 2 ? 0 : e.crc;
+}
+
+int aesFieldLength(const EntryRecord& e) {
+    return e.aesVersion ? 11 : 0;
+}
+
+void putAesField(QByteArray& out, const EntryRecord& e) {
+    if (!e.aesVersion) return;
+    put16(out, kWinZipAesField);
+    put16(out, 7);
+    put16(out, quint32(e.aesVersion));
+    out.append("AE", 2);
+    out.append(char(3)); // AES-256
+    put16(out, e.deflated ? 8 : 0);
 }
 
 void putTimestampField(QByteArray& out, qint64 mtime) {
@@ -47,14 +72,14 @@ QByteArray localHeader(const EntryRecord& e, bool zip64) {
     put32(out, 0x04034b50);
     put16(out, versionNeeded(e, zip64));
     put16(out, flagsOf(e));
-    put16(out, e.deflated ? 8 : 0);
+    put16(out, methodOf(e));
     put16(out, e.dos.time);
     put16(out, e.dos.date);
-    put32(out, e.crc);
+    put32(out, crcOf(e));
     put32(out, zip64 ? kMax32 : quint32(e.compressedSize));
     put32(out, zip64 ? kMax32 : quint32(e.size));
     put16(out, quint32(e.name.size()));
-    put16(out, (zip64 ? 20 : 0) + 9);
+    put16(out, quint32((zip64 ? 20 : 0) + 9 + aesFieldLength(e)));
     out.append(e.name);
     if (zip64) {
         put16(out, kZip64Field);
@@ -63,6 +88,7 @@ QByteArray localHeader(const EntryRecord& e, bool zip64) {
         put64(out, e.compressedSize);
     }
     putTimestampField(out, e.mtime);
+    putAesField(out, e);
     return out;
 }
 
@@ -74,14 +100,14 @@ void appendCentralRecord(QByteArray& out, const EntryRecord& e) {
     put16(out, kMadeBy);
     put16(out, versionNeeded(e, zip64Length > 0));
     put16(out, flagsOf(e));
-    put16(out, e.deflated ? 8 : 0);
+    put16(out, methodOf(e));
     put16(out, e.dos.time);
     put16(out, e.dos.date);
-    put32(out, e.crc);
+    put32(out, crcOf(e));
     put32(out, bigPacked ? kMax32 : quint32(e.compressedSize));
     put32(out, bigSize ? kMax32 : quint32(e.size));
     put16(out, quint32(e.name.size()));
-    put16(out, (zip64Length ? 4 + zip64Length : 0) + 9);
+    put16(out, quint32((zip64Length ? 4 + zip64Length : 0) + 9 + aesFieldLength(e)));
     put16(out, 0); // comment
     put16(out, 0); // disk
     put16(out, 0); // internal attributes
@@ -96,6 +122,7 @@ void appendCentralRecord(QByteArray& out, const EntryRecord& e) {
         if (bigOffset) put64(out, e.offset);
     }
     putTimestampField(out, e.mtime);
+    putAesField(out, e);
 }
 
 QByteArray endRecords(quint64 entries, quint64 directoryOffset, quint64 directorySize, const QByteArray& comment) {

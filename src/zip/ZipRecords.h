@@ -24,6 +24,9 @@ struct EntryRecord {
     quint64 compressedSize = 0;
     quint64 offset = 0; ///< of the local header
     quint32 externalAttributes = 0;
+    /// WinZip AES-256: 1 (AE-1, the CRC kept) or 2 (AE-2, CRC 0); 0 when the entry is not encrypted. deflated then
+    /// names the method under the encryption.
+    int aesVersion = 0;
 };
 
 /// The local header; with zip64 the sizes go into a zip64 field, so that the header can be rewritten in place

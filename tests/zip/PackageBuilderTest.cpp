@@ -29,9 +29,10 @@ struct Built {
 };
 
 Built build(const QString& package, const std::vector<FileToPack>& files, const CancelToken& cancel = kNeverCancelled,
-            CompressionLevel level = CompressionLevel::Normal) {
+            CompressionLevel level = CompressionLevel::Normal, const QByteArray& password = {}) {
     PackageBuilder::Settings settings;
     settings.level = level;
+    settings.password = password;
     settings.comment = "built";
     // Small bounds, so that a few hundred kilobytes already take the large-file path.
     settings.wholeFileLimit = 64 << 10;
@@ -90,6 +91,17 @@ TEST(PackageBuilderTest, LargeFilesAndManyEntriesComeOutWholeAndPassThePeers) {
     }
     EXPECT_EQ(runTool("unzip", {"-p", dir.file("out2.zip"), "src/link"}).out, "text.txt");
     EXPECT_GT(QFileInfo(dir.file("out0.zip")).size(), 500000) << "stored as it is";
+
+    // Enciphered (WinZip AES-256): 7-Zip opens every entry with the password, large ones made of pieces too.
+    order.resize(5);
+    const QString sealed = dir.file("sealed.zip");
+    ASSERT_EQ(build(sealed, order, kNeverCancelled, CompressionLevel::Normal, "pässword").end,
+              PackageBuilder::End::Written);
+    expectPeersAccept(sealed, "pässword", true);
+    EXPECT_NE(runTool("7z", {"t", "-bd", "-pwrong", sealed}).exitCode, 0);
+    ASSERT_EQ(runTool("7z", {"x", "-bd", "-ppässword", "-o" + dir.file("x"), sealed}).exitCode, 0);
+    for (int i = 0; i < pairs.size(); i += 2)
+        EXPECT_EQ(readFile(dir.file("x/" + pairs[i])), readFile(pairs[i + 1])) << pairs[i].toStdString();
 }
 
 TEST(PackageBuilderTest, WhatCannotBeStoredIsNotedInOrderAndACancelWritesNothingMore) {
