@@ -59,10 +59,16 @@ PackNote noteOf(PackNote::Kind kind, const FileToPack& file, QString reason = {}
     return PackNote{kind, file.path, std::move(reason), mode};
 }
 
+// A file is opened as the file the scan saw: never through a link put in its place since (which could hand the
+// backup any file the link names), never waiting for a pipe's writer, never becoming our terminal.
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+
 // Why an open failed, as a note: a file gone since the scan is listed with the locked ones.
 PackNote openFailure(const FileToPack& file, int error) {
-    return error == ENOENT ? noteOf(PackNote::Kind::Locked, file)
-                           : noteOf(PackNote::Kind::Unreadable, file, SystemError::errorText(error));
+    if (error == ENOENT) return noteOf(PackNote::Kind::Locked, file);
+    if (error == ELOOP)
+        return noteOf(PackNote::Kind::Unreadable, file, QStringLiteral("it was replaced by a link during the backup"));
+    return noteOf(PackNote::Kind::Unreadable, file, SystemError::errorText(error));
 }
 
 /// The package file, written front to back through one buffer; a large entry's header is patched in place once
@@ -422,8 +428,7 @@ class PackageBuilder::Impl {
             item.note = std::move(note);
             return false;
         };
-        const int fd =
-            ::open(NativePath::encode(item.file.path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        const int fd = ::open(NativePath::encode(item.file.path).constData(), kOpenFlags);
         if (fd < 0) return noted(openFailure(item.file, errno));
         struct Closer {
             int fd;
@@ -527,8 +532,7 @@ class PackageBuilder::Impl {
         };
         nameOf(large.file.storedName, large.name, large.utf8);
         if (m_settings.beforeOpen) m_settings.beforeOpen(large.file.path);
-        const int fd =
-            ::open(NativePath::encode(large.file.path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        const int fd = ::open(NativePath::encode(large.file.path).constData(), kOpenFlags);
         if (fd < 0) return skip(openFailure(large.file, errno));
         struct stat st {};
         const int statError = ::fstat(fd, &st) == 0 ? 0 : errno;

@@ -115,13 +115,20 @@ TEST(PackageBuilderTest, WhatCannotBeStoredIsNotedInOrderAndACancelWritesNothing
     ASSERT_TRUE(holder.holding());
     FileToPack grown = toPack(dir.file("src/grown.txt"), "grown.txt");
     grown.size = 3; // what the scan saw before the file grew
+    // A file the scan saw, put in the place of by a link to another since: the link's target is not read.
+    FileToPack swapped = toPack(dir.file("src/a.txt"), "swapped.txt");
+    swapped.path = dir.file("src/swapped.txt");
+    ASSERT_TRUE(QFile::link(dir.file("src/big.txt"), swapped.path));
     FileToPack bigGone = toPack(dir.file("src/big.txt"), "big.txt");
     bigGone.path = dir.file("src/gone.txt"); // a large file that vanished
-    const std::vector<FileToPack> order{
-        toPack(dir.file("src/a.txt"), "a.txt"),           toPack(dir.file("src/missing.txt"), "missing.txt"),
-        toPack(dir.file("src/locked.txt"), "locked.txt"), grown,
-        {dir.file("src/pipe"), "pipe", 0, 0, 0, false},   bigGone,
-        toPack(dir.file("src/big.txt"), "big.txt")};
+    const std::vector<FileToPack> order{toPack(dir.file("src/a.txt"), "a.txt"),
+                                        toPack(dir.file("src/missing.txt"), "missing.txt"),
+                                        toPack(dir.file("src/locked.txt"), "locked.txt"),
+                                        grown,
+                                        {dir.file("src/pipe"), "pipe", 0, 0, 0, false},
+                                        swapped,
+                                        bigGone,
+                                        toPack(dir.file("src/big.txt"), "big.txt")};
     const QString package = dir.file("out.zip");
     const Built r = build(package, order);
     ASSERT_EQ(r.end, PackageBuilder::End::Written) << r.message.toStdString();
@@ -130,6 +137,7 @@ TEST(PackageBuilderTest, WhatCannotBeStoredIsNotedInOrderAndACancelWritesNothing
                                                            {K::Locked, "locked.txt"},
                                                            {K::Changed, "grown.txt"},
                                                            {K::NotAFile, "pipe"},
+                                                           {K::Unreadable, "swapped.txt"},
                                                            {K::Locked, "gone.txt"}}));
     EXPECT_EQ(storedNames(package), QStringList({"a.txt", "big.txt", "grown.txt"}));
     EXPECT_EQ(runTool("unzip", {"-p", package, "grown.txt"}).out, "12345") << "what was read is stored";
