@@ -237,7 +237,7 @@ void PackPipeline::fail(Job& job, const QString& reason) {
 void PackPipeline::runWhole(Piece& piece, void* compressorPtr, std::vector<char>& scratch) {
     Job& job = *piece.job;
     auto* compressor = static_cast<libdeflate_compressor*>(compressorPtr);
-    const int fd = ::open(job.path.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(job.path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return fail(job, SystemError::errorText(errno));
     FileCloser closer{fd};
     struct stat st;
@@ -283,7 +283,7 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
     Job& job = *piece.job;
     auto* compressor = static_cast<libdeflate_compressor*>(compressorPtr);
     auto* zs = static_cast<z_stream*>(stream);
-    const int fd = ::open(job.path.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(job.path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return fail(job, SystemError::errorText(errno));
     FileCloser closer{fd};
     // The piece holding the end reads on to the real end, in case the file grew since it was ordered.
