@@ -42,13 +42,6 @@ qint64 nanoseconds(const struct timespec& t) {
     return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-// True when the name holds a character below 32 other than TAB, LF and CR.
-bool hasControlCharacter(const QString& name) {
-    for (const QChar c : name)
-        if (c.unicode() < 32 && c != u'\t' && c != u'\n' && c != u'\r') return true;
-    return false;
-}
-
 // Whether the file read is still the one the scan saw: same size and times.
 bool sameAsScanned(const FileToPack& file, const struct stat& st) {
     return qint64(st.st_size) == file.size && nanoseconds(st.st_mtim) == file.modifiedNs &&
@@ -390,9 +383,8 @@ class PackageBuilder::Impl {
 
     void nameOf(const QString& storedName, QByteArray& name, bool& utf8) {
         name = NativePath::encode(storedName);
-        // A name that is not UTF-8 is stored as its bytes, without the UTF-8 flag, as Info-ZIP does on Unix; so
-        // is one holding a control character, which other programs refuse in a name said to be UTF-8.
-        utf8 = !NativePath::hasRawBytes(storedName) && !hasControlCharacter(storedName) &&
+        // The UTF-8 flag only where it says something: a name of plain ASCII reads the same either way.
+        utf8 = !nameStoredAsBytes(storedName) &&
                std::any_of(name.begin(), name.end(), [](char c) { return uchar(c) >= 0x80; });
     }
 
@@ -630,31 +622,6 @@ class PackageBuilder::Impl {
             std::lock_guard lock(m_mutex);
             if (large.readError.isEmpty()) large.readError = QStringLiteral("compression failed");
         }
-    }
-
-    static QByteArray deflatePiece(z_stream* zs, QByteArray& input, const QByteArray& dictionary, bool last) {
-        deflateReset(zs);
-        if (!dictionary.isEmpty() && deflateSetDictionary(zs, reinterpret_cast<const Bytef*>(dictionary.constData()),
-                                                          uInt(dictionary.size())) != Z_OK)
-            return {};
-        // A sync flush ends the piece on a byte boundary with an empty stored block, so the next piece's output
-        // simply follows; the last piece finishes the stream instead.
-        const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-        zs->next_in = reinterpret_cast<Bytef*>(input.data());
-        zs->avail_in = uInt(input.size());
-        QByteArray output(qsizetype(deflateBound(zs, uLong(input.size()))) + 16, Qt::Uninitialized);
-        qsizetype used = 0;
-        for (;;) {
-            zs->next_out = reinterpret_cast<Bytef*>(output.data() + used);
-            zs->avail_out = uInt(output.size() - used);
-            const int rc = deflate(zs, flush);
-            used = output.size() - qsizetype(zs->avail_out);
-            if (rc == Z_STREAM_ERROR) return {};
-            if (flush == Z_FINISH ? rc == Z_STREAM_END : (zs->avail_in == 0 && zs->avail_out != 0)) break;
-            if (zs->avail_out == 0) output.resize(output.size() * 2);
-        }
-        output.truncate(used);
-        return output.isNull() ? QByteArray("") : output;
     }
 
     // --- the writer ---

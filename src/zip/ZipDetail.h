@@ -81,6 +81,11 @@ struct NameParts {
 };
 NameParts splitStoredName(const QString& storedName);
 
+/// True when a name is stored as its bytes, without the UTF-8 flag, as Info-ZIP does on Unix: a name that is not
+/// UTF-8, or one holding a control character (other than TAB, LF and CR), which libzip and other programs refuse
+/// in a name said to be UTF-8.
+bool nameStoredAsBytes(const QString& storedName);
+
 /// Why extracting this entry could write outside the target folder, or "" when it is safe.
 QString unsafeNameReason(const QString& storedName, bool isSymLink);
 

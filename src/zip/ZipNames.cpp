@@ -4,6 +4,7 @@
 #include "utility/WorkFile.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace zipdetail {
 
@@ -15,6 +16,12 @@ NameParts splitStoredName(const QString& storedName) {
     const qsizetype dot = parts.name.lastIndexOf(u'.');
     if (dot >= 0) parts.extension = parts.name.mid(dot + 1);
     return parts;
+}
+
+bool nameStoredAsBytes(const QString& storedName) {
+    if (NativePath::hasRawBytes(storedName)) return true;
+    return std::any_of(storedName.begin(), storedName.end(),
+                       [](QChar c) { return c.unicode() < 32 && c != u'\t' && c != u'\n' && c != u'\r'; });
 }
 
 QString unsafeNameReason(const QString& storedName, bool isSymLink) {

@@ -30,6 +30,31 @@ struct FileCloser {
 
 } // namespace
 
+QByteArray deflatePiece(z_stream* zs, const QByteArray& input, const QByteArray& dictionary, bool last) {
+    deflateReset(zs);
+    if (!dictionary.isEmpty() && deflateSetDictionary(zs, reinterpret_cast<const Bytef*>(dictionary.constData()),
+                                                      uInt(dictionary.size())) != Z_OK)
+        return {};
+    // A sync flush ends the piece on a byte boundary with an empty stored block, so the next piece's output simply
+    // follows; the last piece finishes the stream instead.
+    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+    zs->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.constData()));
+    zs->avail_in = uInt(input.size());
+    QByteArray output(qsizetype(deflateBound(zs, uLong(input.size()))) + 16, Qt::Uninitialized);
+    qsizetype used = 0;
+    for (;;) {
+        zs->next_out = reinterpret_cast<Bytef*>(output.data() + used);
+        zs->avail_out = uInt(output.size() - used);
+        const int rc = deflate(zs, flush);
+        used = output.size() - qsizetype(zs->avail_out);
+        if (rc == Z_STREAM_ERROR) return {};
+        if (flush == Z_FINISH ? rc == Z_STREAM_END : (zs->avail_in == 0 && zs->avail_out != 0)) break;
+        if (zs->avail_out == 0) output.resize(output.size() * 2);
+    }
+    output.truncate(used);
+    return output.isNull() ? QByteArray("") : output; // never null: null is the failure
+}
+
 int PackPipeline::libdeflateLevel(CompressionLevel level) {
     // 6 packs a little tighter than zlib's 6 at several times the speed. For Maximum, 10 packs some 2% tighter
     // than zlib's (and Info-ZIP's) 9; 11 and 12 gain another 0.1% for twice the time.
@@ -348,27 +373,8 @@ void PackPipeline::runPiece(Piece& piece, void* compressorPtr, void* stream) {
     if (stored) {
         output = std::move(input);
     } else {
-        deflateReset(zs);
-        if (!dictionary.isEmpty() && deflateSetDictionary(zs, reinterpret_cast<const Bytef*>(dictionary.constData()),
-                                                          uInt(dictionary.size())) != Z_OK)
-            return fail(job, QStringLiteral("compression failed"));
-        // A sync flush ends the piece on a byte boundary with an empty stored block, so the next piece's output
-        // simply follows; the last piece finishes the stream instead.
-        const int flush = piece.last ? Z_FINISH : Z_SYNC_FLUSH;
-        zs->next_in = reinterpret_cast<Bytef*>(input.data());
-        zs->avail_in = uInt(got);
-        output.resize(qsizetype(deflateBound(zs, uLong(got))) + 16);
-        qsizetype used = 0;
-        for (;;) {
-            zs->next_out = reinterpret_cast<Bytef*>(output.data() + used);
-            zs->avail_out = uInt(output.size() - used);
-            const int rc = deflate(zs, flush);
-            used = output.size() - qsizetype(zs->avail_out);
-            if (rc == Z_STREAM_ERROR) return fail(job, QStringLiteral("compression failed"));
-            if (flush == Z_FINISH ? rc == Z_STREAM_END : (zs->avail_in == 0 && zs->avail_out != 0)) break;
-            if (zs->avail_out == 0) output.resize(output.size() * 2);
-        }
-        output.truncate(used);
+        output = deflatePiece(zs, input, dictionary, piece.last);
+        if (output.isNull()) return fail(job, QStringLiteral("compression failed"));
     }
     {
         std::lock_guard lock(m_mutex);

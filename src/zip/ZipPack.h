@@ -33,7 +33,13 @@
 #include <vector>
 #include <zip.h>
 
+struct z_stream_s;
+
 namespace zipdetail {
+
+/// One piece of a large file deflated with zlib stream zs (raw deflate, reset here): primed with dictionary (the
+/// end of the piece before), closed with a sync flush, or finishing the stream when last. Null when zlib fails.
+QByteArray deflatePiece(z_stream_s* zs, const QByteArray& input, const QByteArray& dictionary, bool last);
 
 class PackPipeline {
   public:

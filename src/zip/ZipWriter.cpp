@@ -22,13 +22,6 @@ namespace zipdetail {
 
 namespace {
 
-// True when the name holds a character below 32 other than TAB, LF and CR.
-bool hasControlCharacter(const QString& name) {
-    for (const QChar c : name)
-        if (c.unicode() < 32 && c != u'\t' && c != u'\n' && c != u'\r') return true;
-    return false;
-}
-
 QByteArray emptyPackageBytes(const QByteArray& comment) {
     QByteArray record(kEndRecordSize, '\0');
     record[0] = 'P';
@@ -229,12 +222,8 @@ Compression::Added Compression::addOrder(const WriteOrder& order) {
     if (order.code == UpdateCode::Freshen && existing < 0) return Added::Skipped;
     if (existing >= 0 && order.code != UpdateCode::AddReplace && isUnchanged(st, existing)) return Added::Skipped;
     if (isDir && existing >= 0) return Added::Skipped;
-    // A name that is not UTF-8 is stored as its bytes, without the UTF-8 flag, as Info-ZIP does on Unix. So is a
-    // name holding a control character: libzip refuses those in a name it is told is UTF-8, and one such file
-    // must not stop the backup of its folder.
-    const zip_flags_t encoding = NativePath::hasRawBytes(order.storedName) || hasControlCharacter(order.storedName)
-                                     ? ZIP_FL_ENC_RAW
-                                     : ZIP_FL_ENC_UTF_8;
+    // One file whose name libzip would refuse as UTF-8 must not stop the backup of its folder.
+    const zip_flags_t encoding = nameStoredAsBytes(order.storedName) ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_UTF_8;
     zip_int64_t index = -1;
     const bool added =
         isDir ? addFolder(order, file, encoding, &index) : addFile(order, file, encoding, existing, &index);
