@@ -69,11 +69,13 @@ int PackPipeline::libdeflateLevel(CompressionLevel level) {
 }
 
 int PackPipeline::zlibLevel(CompressionLevel level) {
+    // For Maximum, 7 rather than 9: zlib's longer match chains gain at most half a percent on large files and can
+    // cost ten times the time (a 45 MB static library: 16.5 s at 9, 2.4 s at 7, 12.33 against 12.39 MB).
     switch (level) {
     case CompressionLevel::Fast:
         return 1;
     case CompressionLevel::Maximum:
-        return 9;
+        return 7;
     default:
         return 6;
     }
