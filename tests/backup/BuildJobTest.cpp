@@ -312,23 +312,26 @@ TEST_F(BuildJobTest, AFilePickedTwiceIsStoredAndCountedOnce) {
 
 TEST_F(BuildJobTest, AFullDiskKeepsTheOldPackageAndLeavesNoPartialFile) {
     const QByteArray old = makeOldPackage();
-    writeFile(data + "big.bin", randomBytes(400000, 5), kOld);
-    const BuildParams p = paramsFor({dataFolder});
-    // A file-size limit makes every write past 200,000 bytes fail, as a full disk does.
-    struct rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 200000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const BuildResult r = build(p);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    // The disk fills at the end of the package, and in the middle of it, while the rest is still being read.
+    for (const int size : {400000, 6 << 20}) {
+        writeFile(data + "big.bin", randomBytes(size, 5), kOld);
+        const BuildParams p = paramsFor({dataFolder});
+        // A file-size limit makes every write past 200,000 bytes fail, as a full disk does.
+        struct rlimit saved {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 200000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const BuildResult r = build(p);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_EQ(r.outcome, BuildOutcome::Failed);
-    // The message names the package, not the work file.
-    EXPECT_TRUE(r.message.contains(target) && !r.message.contains(".vhw-")) << qPrintable(r.message);
-    expectKept(old, {});
+        EXPECT_EQ(r.outcome, BuildOutcome::Failed);
+        // The message names the package, not the work file.
+        EXPECT_TRUE(r.message.contains(target) && !r.message.contains(".vhw-")) << qPrintable(r.message);
+        expectKept(old, {});
+    }
 }
 
 TEST_F(BuildJobTest, EveryNameLinuxAllowsIsStoredAndRestoredByteForByte) {

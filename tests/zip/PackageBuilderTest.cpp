@@ -119,7 +119,9 @@ TEST(PackageBuilderTest, WhatCannotBeStoredIsNotedInOrderAndACancelWritesNothing
     FileToPack swapped = toPack(dir.file("src/a.txt"), "swapped.txt");
     swapped.path = dir.file("src/swapped.txt");
     ASSERT_TRUE(QFile::link(dir.file("src/big.txt"), swapped.path));
-    FileToPack bigGone = toPack(dir.file("src/big.txt"), "big.txt");
+    FileToPack bigGrown = toPack(dir.file("src/big.txt"), "big.txt");
+    bigGrown.size -= 5000; // a large file that grew since the scan: stored whole all the same
+    FileToPack bigGone = toPack(dir.file("src/big.txt"), "gone.txt");
     bigGone.path = dir.file("src/gone.txt"); // a large file that vanished
     const std::vector<FileToPack> order{toPack(dir.file("src/a.txt"), "a.txt"),
                                         toPack(dir.file("src/missing.txt"), "missing.txt"),
@@ -128,7 +130,7 @@ TEST(PackageBuilderTest, WhatCannotBeStoredIsNotedInOrderAndACancelWritesNothing
                                         {dir.file("src/pipe"), "pipe", 0, 0, 0, false},
                                         swapped,
                                         bigGone,
-                                        toPack(dir.file("src/big.txt"), "big.txt")};
+                                        bigGrown};
     const QString package = dir.file("out.zip");
     const Built r = build(package, order);
     ASSERT_EQ(r.end, PackageBuilder::End::Written) << r.message.toStdString();
@@ -138,9 +140,11 @@ TEST(PackageBuilderTest, WhatCannotBeStoredIsNotedInOrderAndACancelWritesNothing
                                                            {K::Changed, "grown.txt"},
                                                            {K::NotAFile, "pipe"},
                                                            {K::Unreadable, "swapped.txt"},
-                                                           {K::Locked, "gone.txt"}}));
+                                                           {K::Locked, "gone.txt"},
+                                                           {K::Changed, "big.txt"}}));
     EXPECT_EQ(storedNames(package), QStringList({"a.txt", "big.txt", "grown.txt"}));
     EXPECT_EQ(runTool("unzip", {"-p", package, "grown.txt"}).out, "12345") << "what was read is stored";
+    EXPECT_EQ(runTool("unzip", {"-p", package, "big.txt"}).out.toUtf8(), readFile(dir.file("src/big.txt")));
     expectPeersAccept(package);
 
     CancelToken cancel;
