@@ -346,6 +346,17 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
     if (m_builder) {
         // The builder opens the file once, on a worker: a locked, vanished or unreadable file comes back as a note.
         if (!known) return noteLocked(path);
+        if (m_old) {
+            // An update replaces an entry only with a newer file (unless told to replace), and freshening adds none.
+            const auto found = m_old->byName.constFind(storedName.isEmpty() ? fileNameOf(path) : storedName);
+            const qsizetype existing = found != m_old->byName.constEnd() ? *found : -1;
+            const UpdateCode code = m_params.zip.updateCode;
+            if (code == UpdateCode::Freshen && existing < 0) return;
+            if (existing >= 0 && code != UpdateCode::AddReplace &&
+                entryIsAsNew(m_old->entries[size_t(existing)], qint64(st.st_mtim.tv_sec)))
+                return;
+            if (existing >= 0) m_old->replaced[size_t(existing)] = 1;
+        }
         if (!m_builder->add({path, storedName.isEmpty() ? fileNameOf(path) : storedName, qint64(st.st_size),
                              nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), isLink}))
             m_builderStopped = true;
@@ -460,6 +471,7 @@ BuildResult BuildJob::build() {
     m_listOverlaps = listOverlaps(m_params.list);
     m_builderStopped = m_tooBig = false;
     if (m_params.mode == BuildMode::Build) return buildWhileWalking(target);
+    if (std::optional<BuildResult> updated = updateWhileWalking(target)) return *updated;
     std::vector<Order> orders;
     if (!walk(orders)) {
         // A cancel during the walk still leaves the list of what was found locked up to then.
@@ -515,6 +527,9 @@ BuildResult BuildJob::buildWhileWalking(const QString& target) {
     PackageBuilder::Settings settings;
     settings.level = m_params.zip.level;
     settings.comment = m_params.comment;
+    // An update keeps the package's comment, as stored, unless it is given another.
+    const bool newComment = !m_old || (!m_params.comment.isEmpty() && m_params.comment != m_old->commentText);
+    if (!newComment) settings.commentBytes = m_old->comment;
     settings.password = m_params.zip.password.text.toUtf8();
     settings.beforeOpen = m_callbacks.beforeOpen;
     PackageBuilder builder(settings, *m_cancel);
@@ -535,6 +550,23 @@ BuildResult BuildJob::buildWhileWalking(const QString& target) {
     }
     if (m_callbacks.selecting && m_params.scanCountsFolders) m_callbacks.selecting(100);
     if (m_callbacks.afterWalk) m_callbacks.afterWalk();
+    QSet<QString> carriedOver;
+    if (m_old) {
+        if (builder.progress().filesTotal == 0 && !newComment) {
+            // Nothing was newer: the package keeps its bytes and its time.
+            m_builder = nullptr;
+            writeLockedList();
+            return finish(BuildOutcome::Completed);
+        }
+        std::vector<KeptEntry> kept;
+        const std::vector<ZipEntry>& entries = m_package.entries();
+        for (size_t i = 0; i < m_old->entries.size(); ++i) {
+            if (m_old->replaced[i]) continue;
+            kept.push_back(std::move(m_old->entries[i]));
+            if (entries[i].encrypted) carriedOver.insert(entryKey(entries[i]));
+        }
+        builder.keep(m_old->fd, std::move(kept));
+    }
     QString why;
     const PackageBuilder::End end = builder.finish(
         [this] {
@@ -547,11 +579,37 @@ BuildResult BuildJob::buildWhileWalking(const QString& target) {
     if (end == PackageBuilder::End::Cancelled || cancelRequested()) return finish(BuildOutcome::Cancelled);
     if (end == PackageBuilder::End::Failed) return finish(BuildOutcome::Failed, why);
     m_result.entriesWritten = builder.entriesWritten();
-    if (m_result.entriesWritten == 0) return nothingToAdd();
+    if (m_result.entriesWritten == 0 && (!m_old || !newComment)) return nothingToAdd();
     if (m_callbacks.compressing) m_callbacks.compressing(100);
     workFile.closeFd();
-    if (std::optional<BuildResult> ended = checkWork({})) return *ended;
+    if (std::optional<BuildResult> ended = checkWork(carriedOver)) return *ended;
     return putInPlace(workFile);
+}
+
+std::optional<BuildResult> BuildJob::updateWhileWalking(const QString& target) {
+    OldPackage old;
+    old.fd = ::open(NativePath::encode(target).constData(), O_RDONLY | O_CLOEXEC);
+    if (old.fd < 0) return std::nullopt;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{old.fd};
+    struct stat st;
+    if (::fstat(old.fd, &st) != 0 || !S_ISREG(st.st_mode) || m_package.zOpenZipFile(target) != kZipOk ||
+        m_package.zIsSpanned() || !readKeptEntries(old.fd, qint64(st.st_size), &old.entries, &old.comment) ||
+        old.entries.size() != m_package.entries().size())
+        return std::nullopt;
+    // Entries are matched by the names libzip reads, as the main window shows them.
+    const std::vector<ZipEntry>& entries = m_package.entries();
+    old.byName.reserve(qsizetype(entries.size()));
+    for (size_t i = 0; i < entries.size(); ++i)
+        old.byName.insert(entries[i].storedName(), qsizetype(i));
+    old.replaced.assign(entries.size(), 0);
+    old.commentText = m_package.zGetComment();
+    m_old = &old;
+    BuildResult result = buildWhileWalking(target);
+    m_old = nullptr;
+    return result;
 }
 
 void BuildJob::takeBuilderNotes() {

@@ -7,9 +7,10 @@
 // its CRC checked, and only then does the result take the old package's place with one rename. A cancel or a
 // failure at any point leaves the old package byte for byte.
 //
-// A new package is written while the list is walked: each file goes to the zip layer's PackageBuilder as the
-// scan finds it, so compression starts with the first file and no file is looked at twice. Updates walk the whole
-// list first and hand it to libzip.
+// A package is written while the list is walked: each file goes to the zip layer's PackageBuilder as the scan
+// finds it, so compression starts with the first file and no file is looked at twice. An update hands over only
+// the files that are to replace or join entries, and the entries it keeps are copied over as they are; a package
+// the builder does not copy (a split one, a damaged one) is updated through libzip after the whole walk.
 
 #include "SelectionModel.h"
 #include "ZipSettings.h"
@@ -218,6 +219,19 @@ class BuildJob {
                   const FolderRecord* record = nullptr);
     /// A new package: written while the walk goes on (PackageBuilder).
     BuildResult buildWhileWalking(const QString& target);
+    /// An update the same way, the entries no newer file replaces copied as they are; nothing when the package is
+    /// not one the builder copies (split, damaged), which libzip then updates.
+    std::optional<BuildResult> updateWhileWalking(const QString& target);
+    /// The package an update works on, while updateWhileWalking runs.
+    struct OldPackage {
+        int fd = -1;
+        std::vector<KeptEntry> entries;
+        QHash<QString, qsizetype> byName;
+        std::vector<char> replaced;
+        QByteArray comment;
+        QString commentText;
+        QSet<QString> encrypted; ///< entryKey of each encrypted entry
+    };
     /// Takes what the package builder has to tell (locked, unreadable, changed files) into the result.
     void takeBuilderNotes();
     void reportCompressing(bool force = false);
@@ -264,6 +278,7 @@ class BuildJob {
     QSet<QString> m_takenPaths;
     bool m_listOverlaps = true;
     PackageBuilder* m_builder = nullptr; ///< the builder the walk hands files to, while buildWhileWalking runs
+    OldPackage* m_old = nullptr;         ///< the package being updated, while updateWhileWalking runs
     bool m_builderStopped = false;
     bool m_tooBig = false; ///< the scan's count passed the size limit of a new package
     CompressPercent m_compressPercent;

@@ -3,6 +3,7 @@
 #include "PackageBuilder.h"
 #include "ZipAes.h"
 #include "ZipDetail.h"
+#include "ZipLayout.h"
 #include "ZipPack.h"
 #include "ZipRecords.h"
 #include "utility/LockTest.h"
@@ -274,14 +275,19 @@ class PackageBuilder::Impl {
             if (message) *message = m_failure;
             return End::Failed;
         }
-        if (!writeDirectory() || !m_out.close()) {
+        if (!copyKept() || !writeDirectory() || !m_out.close()) {
             if (message) *message = m_out.error();
             return End::Failed;
         }
         return End::Written;
     }
 
-    qint64 entries() const { return m_entries; }
+    qint64 entries() const { return m_entries - m_kept; }
+
+    void keep(int sourceFd, std::vector<KeptEntry> entries) {
+        m_keptFrom = sourceFd;
+        m_keptEntries = std::move(entries);
+    }
 
   private:
     // --- handing over (caller's thread) ---
@@ -788,6 +794,35 @@ class PackageBuilder::Impl {
         return true;
     }
 
+    // The old package's entries go in as they are: their bytes copied, their records pointed at the new place.
+    bool copyKept() {
+        std::vector<char> buffer(size_t(qint64(1) << 20));
+        for (const KeptEntry& entry : m_keptEntries) {
+            if (m_cancel.cancelled()) return false;
+            const quint64 offset = quint64(m_out.position());
+            for (qint64 done = 0; done < entry.length;) {
+                const qint64 want = std::min<qint64>(entry.length - done, qint64(buffer.size()));
+                const qint64 got = FileOps::readFullyAt(m_keptFrom, buffer.data(), want, entry.from + done);
+                if (got != want) {
+                    stopWith(QStringLiteral("Cannot read the package being updated: %1.")
+                                 .arg(SystemError::errorText(got < 0 ? errno : EIO)));
+                    return false;
+                }
+                if (!m_out.append(buffer.data(), got)) return false;
+                done += got;
+            }
+            CentralRecord record;
+            record.length = entry.record.size();
+            record.size = entry.size;
+            record.compressedSize = entry.compressedSize;
+            directoryChunk().append(relocatedRecord(entry.record, record, 0, offset));
+            ++m_entries;
+            ++m_kept;
+        }
+        m_keptEntries.clear();
+        return true;
+    }
+
     // The directory is kept in pieces of about a megabyte: one growing buffer would be copied whole each time it
     // grows, and for a million entries hold twice its size while it does.
     QByteArray& directoryChunk() {
@@ -807,7 +842,7 @@ class PackageBuilder::Impl {
         }
         const quint64 length = quint64(m_out.position()) - start;
         m_directory.clear();
-        const QByteArray comment = m_settings.comment.toUtf8().left(0xFFFF);
+        const QByteArray comment = m_settings.commentBytes.value_or(m_settings.comment.toUtf8()).left(0xFFFF);
         return m_out.append(endRecords(quint64(m_entries), start, length, comment));
     }
 
@@ -867,6 +902,9 @@ class PackageBuilder::Impl {
     OutFile m_out;
     std::vector<QByteArray> m_directory;
     qint64 m_entries = 0;
+    qint64 m_kept = 0;
+    int m_keptFrom = -1;
+    std::vector<KeptEntry> m_keptEntries;
     qint64 m_lastMtime = -1;
     DosStamp m_lastDos;
     EntryRecord m_largeRecord;
@@ -879,6 +917,62 @@ class PackageBuilder::Impl {
     std::atomic<qint64> m_bytesDone{0};
 };
 
+bool readKeptEntries(int fd, qint64 size, std::vector<KeptEntry>* entries, QByteArray* comment) {
+    const DiskReader read = [fd](quint32 disk, quint64 offset, qint64 length) {
+        // The file is the one disk; the end records ask for it as the last one.
+        QByteArray bytes(disk == 0 || disk == quint32(-1) ? length : 0, Qt::Uninitialized);
+        const qint64 got = FileOps::readFullyAt(fd, bytes.data(), bytes.size(), qint64(offset));
+        bytes.truncate(std::max<qint64>(got, 0));
+        return bytes;
+    };
+    EndRecords end;
+    QString why;
+    if (!readEndRecords(read, size, &end, &why) || end.spanned() || end.directoryOffset > quint64(size) ||
+        end.directorySize > quint64(size) - end.directoryOffset)
+        return false;
+    const QByteArray directory = read(0, end.directoryOffset, qint64(end.directorySize));
+    std::vector<CentralRecord> records;
+    if (directory.size() != qint64(end.directorySize) ||
+        !parseCentralDirectory(directory, end.entries, &records, &why) || records.size() != end.entries)
+        return false;
+    // Each entry reaches to the next one in the file, or to the directory; entries that share bytes, or a header
+    // that cannot fit, mean the package is not one to copy piece by piece.
+    std::vector<size_t> byOffset(records.size());
+    for (size_t i = 0; i < byOffset.size(); ++i)
+        byOffset[i] = i;
+    std::sort(byOffset.begin(), byOffset.end(),
+              [&](size_t a, size_t b) { return records[a].localOffset < records[b].localOffset; });
+    entries->assign(records.size(), KeptEntry{});
+    for (size_t k = 0; k < byOffset.size(); ++k) {
+        const CentralRecord& r = records[byOffset[k]];
+        const quint64 next = k + 1 < byOffset.size() ? records[byOffset[k + 1]].localOffset : end.directoryOffset;
+        if (r.disk != 0 || next < r.localOffset + quint64(kLocalHeaderSize) + r.compressedSize) return false;
+        KeptEntry& e = (*entries)[byOffset[k]];
+        e.from = qint64(r.localOffset);
+        e.length = qint64(next - r.localOffset);
+        e.record = directory.mid(r.start, r.length);
+        e.size = r.size;
+        e.compressedSize = r.compressedSize;
+        const char* p = e.record.constData();
+        e.packedDos = packDos(le16(p + 14), le16(p + 12));
+        const quint16 nameLength = le16(p + 28), extraLength = le16(p + 30);
+        const char* extra = p + kCentralHeaderSize + nameLength;
+        for (qsizetype at = 0; at + 4 <= extraLength && kCentralHeaderSize + nameLength + extraLength <= r.length;) {
+            const quint16 id = le16(extra + at), length = le16(extra + at + 2);
+            if (at + 4 + length > extraLength) break;
+            // The extended timestamp field: flags, then the modification time when its bit is set.
+            if (id == 0x5455 && length >= 5 && (uchar(extra[at + 4]) & 1)) e.exactMtime = qint32(le32(extra + at + 5));
+            at += 4 + length;
+        }
+    }
+    *comment = end.comment;
+    return true;
+}
+
+bool entryIsAsNew(const KeptEntry& entry, qint64 mtime) {
+    return entry.exactMtime ? mtime <= *entry.exactMtime : packedDosOf(std::time_t(mtime)) <= entry.packedDos;
+}
+
 PackageBuilder::PackageBuilder(Settings settings, const CancelToken& cancel)
     : d(std::make_unique<Impl>(std::move(settings), cancel)) {}
 
@@ -890,6 +984,10 @@ void PackageBuilder::begin(int fd, const QString& shownPath, std::vector<std::pa
 
 bool PackageBuilder::add(FileToPack file) {
     return d->add(std::move(file));
+}
+
+void PackageBuilder::keep(int sourceFd, std::vector<KeptEntry> entries) {
+    d->keep(sourceFd, std::move(entries));
 }
 
 std::vector<PackNote> PackageBuilder::takeNotes() {

@@ -16,6 +16,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/types.h>
 #include <utility>
 #include <vector>
@@ -44,6 +45,26 @@ struct PackNote {
     quint32 mode = 0;
 };
 
+/// An entry of the package being updated, copied into the new one as it is: its local header, data and data
+/// descriptor, and its central directory record, moved to its new place.
+struct KeptEntry {
+    qint64 from = 0;   ///< where its local header starts in the old package
+    qint64 length = 0; ///< up to the next entry, or the directory
+    QByteArray record; ///< its central directory record
+    quint64 size = 0;
+    quint64 compressedSize = 0;
+    std::optional<qint64> exactMtime; ///< from its extended timestamp field
+    quint32 packedDos = 0;            ///< DOS date << 16 | time
+};
+
+/// The entries of the single-file package open at fd (size bytes long), in directory order, and its comment as
+/// stored. False when the package is split or damaged or its entries share bytes: such a package is left to
+/// libzip's update.
+bool readKeptEntries(int fd, qint64 size, std::vector<KeptEntry>* entries, QByteArray* comment);
+/// True when a file last modified at mtime is no newer than the entry: to the second where the entry keeps its exact
+/// time, else at the 2-second steps of its DOS time, so that an unchanged file never looks newer.
+bool entryIsAsNew(const KeptEntry& entry, qint64 mtime);
+
 class PackageBuilder {
   public:
     struct Settings {
@@ -51,6 +72,8 @@ class PackageBuilder {
         QString comment;
         /// Every entry is enciphered with WinZip AES-256 under this password (UTF-8) when it is not empty.
         QByteArray password;
+        /// The package comment as stored, in place of comment (an update keeps the old package's bytes).
+        std::optional<QByteArray> commentBytes;
         int workers = 2;
         qint64 memoryBudget = qint64(96) << 20; ///< bytes the workers may hold ahead of the writer
         qint64 wholeFileLimit = qint64(16) << 20;
@@ -72,6 +95,9 @@ class PackageBuilder {
     /// Hands a file over; waits while too many files wait for a worker. False once the build cannot go on (it
     /// failed or was cancelled); finish() then tells which.
     bool add(FileToPack file);
+    /// After the last file: entries of the old package at sourceFd (open until finish() returns) to copy as they
+    /// are, after the new ones.
+    void keep(int sourceFd, std::vector<KeptEntry> entries);
     /// The notes since the last call, in the order the files were handed over.
     std::vector<PackNote> takeNotes();
     /// Files dealt with (stored or noted) and the bytes read of those stored, against what was handed over.
@@ -79,7 +105,7 @@ class PackageBuilder {
     /// After the last file: waits for the workers and the writer (calling waiting on this thread every 25 ms
     /// meanwhile), then writes the central directory and the end records. On failure message says why.
     End finish(const std::function<void()>& waiting, QString* message);
-    /// Entries written into the package.
+    /// Entries written into the package from files (the kept ones not counted).
     qint64 entriesWritten() const;
 
     class Impl;

@@ -529,6 +529,38 @@ TEST_F(BuildJobTest, AnUpdateUnderANewPasswordAcceptsTheOldEncryptedEntries) {
     EXPECT_EQ(runTool("7z", {"t", target, "-psecond", stored("b.txt")}).exitCode, 0);
 }
 
+// An update copies what it keeps as it is: other programs' entries (with their own extra fields and data
+// descriptors) keep every byte, only the newer file is written anew, and the result passes the peers' tests.
+TEST_F(BuildJobTest, AnUpdateKeepsOtherProgramsEntriesByteForByte) {
+    QDir().mkpath(zips);
+    const QString relative = data.mid(1);
+    ASSERT_EQ(runTool("zip", {"-r", "-q", target, relative}, "/").exitCode, 0);
+    ASSERT_EQ(runTool("zip", {"-q", target, "-"}, "/", "read from a pipe, so it has a data descriptor\n").exitCode, 0);
+    const QString before = zips + "before.zip";
+    ASSERT_TRUE(QFile::copy(target, before));
+    writeFile(data + "b.txt", "b is newer now", kNew);
+    built(updateParams({dataFolder}));
+    // Each entry's local header and data, as the package holds them, by name.
+    const char* rawEntries = R"(
+import sys, zipfile, struct
+def raw(path):
+    z, f, out = zipfile.ZipFile(path), open(path, "rb"), {}
+    for i in z.infolist():
+        f.seek(i.header_offset)
+        head = f.read(30)
+        n, m = struct.unpack("<HH", head[26:30])
+        out[i.filename] = head + f.read(n + m + i.compress_size)
+    return out
+old, new = raw(sys.argv[1]), raw(sys.argv[2])
+print(sorted(name for name in old if old[name] == new.get(name)), sorted(set(new) - set(old)))
+)";
+    const QString stay = QString("['-', '%1', '%2', '%3', '%4', '%5']")
+                             .arg(relative, stored("a.txt"), stored("skip.tmp"), stored("sub/"), stored("sub/c.doc"));
+    EXPECT_EQ(runTool("python3", {"-c", rawEntries, before, target}).out.trimmed(), stay + " []");
+    EXPECT_EQ(entry("b.txt"), "b is newer now");
+    buildtest::expectPeersAccept(target);
+}
+
 } // namespace
 
 // A spanned package of three volumes, then a rebuild into two that a kill stops at one of its steps. Whatever
