@@ -348,7 +348,8 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
         if (!known) return noteLocked(path);
         if (m_old) {
             // An update replaces an entry only with a newer file (unless told to replace), and freshening adds none.
-            const auto found = m_old->byName.constFind(storedName.isEmpty() ? fileNameOf(path) : storedName);
+            const auto found =
+                m_old->byName.constFind(NativePath::encode(storedName.isEmpty() ? fileNameOf(path) : storedName));
             const qsizetype existing = found != m_old->byName.constEnd() ? *found : -1;
             const UpdateCode code = m_params.zip.updateCode;
             if (code == UpdateCode::Freshen && existing < 0) return;
@@ -599,12 +600,11 @@ std::optional<BuildResult> BuildJob::updateWhileWalking(const QString& target) {
         m_package.zIsSpanned() || !readKeptEntries(old.fd, qint64(st.st_size), &old.entries, &old.comment) ||
         old.entries.size() != m_package.entries().size())
         return std::nullopt;
-    // Entries are matched by the names libzip reads, as the main window shows them.
-    const std::vector<ZipEntry>& entries = m_package.entries();
-    old.byName.reserve(qsizetype(entries.size()));
-    for (size_t i = 0; i < entries.size(); ++i)
-        old.byName.insert(entries[i].storedName(), qsizetype(i));
-    old.replaced.assign(entries.size(), 0);
+    // A file meets the entry whose name has the very bytes it would be stored under.
+    old.byName.reserve(qsizetype(old.entries.size()));
+    for (size_t i = 0; i < old.entries.size(); ++i)
+        old.byName.insert(storedNameBytes(old.entries[i]), qsizetype(i));
+    old.replaced.assign(old.entries.size(), 0);
     old.commentText = m_package.zGetComment();
     m_old = &old;
     BuildResult result = buildWhileWalking(target);

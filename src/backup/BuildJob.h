@@ -226,7 +226,7 @@ class BuildJob {
     struct OldPackage {
         int fd = -1;
         std::vector<KeptEntry> entries;
-        QHash<QString, qsizetype> byName;
+        QHash<QByteArray, qsizetype> byName; ///< by the name's bytes as stored
         std::vector<char> replaced;
         QByteArray comment;
         QString commentText;

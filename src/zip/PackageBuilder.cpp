@@ -969,6 +969,10 @@ bool readKeptEntries(int fd, qint64 size, std::vector<KeptEntry>* entries, QByte
     return true;
 }
 
+QByteArray storedNameBytes(const KeptEntry& entry) {
+    return entry.record.mid(kCentralHeaderSize, le16(entry.record.constData() + 28));
+}
+
 bool entryIsAsNew(const KeptEntry& entry, qint64 mtime) {
     return entry.exactMtime ? mtime <= *entry.exactMtime : packedDosOf(std::time_t(mtime)) <= entry.packedDos;
 }

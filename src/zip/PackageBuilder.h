@@ -61,6 +61,8 @@ struct KeptEntry {
 /// stored. False when the package is split or damaged or its entries share bytes: such a package is left to
 /// libzip's update.
 bool readKeptEntries(int fd, qint64 size, std::vector<KeptEntry>* entries, QByteArray* comment);
+/// The entry's stored name, as the bytes its record holds.
+QByteArray storedNameBytes(const KeptEntry& entry);
 /// True when a file last modified at mtime is no newer than the entry: to the second where the entry keeps its exact
 /// time, else at the 2-second steps of its DOS time, so that an unchanged file never looks newer.
 bool entryIsAsNew(const KeptEntry& entry, qint64 mtime);
