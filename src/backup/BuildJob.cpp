@@ -560,11 +560,11 @@ BuildResult BuildJob::buildWhileWalking(const QString& target) {
             return finish(BuildOutcome::Completed);
         }
         std::vector<KeptEntry> kept;
-        const std::vector<ZipEntry>& entries = m_package.entries();
         for (size_t i = 0; i < m_old->entries.size(); ++i) {
             if (m_old->replaced[i]) continue;
             kept.push_back(std::move(m_old->entries[i]));
-            if (entries[i].encrypted) carriedOver.insert(entryKey(entries[i]));
+            if (const auto key = m_old->encrypted.constFind(qsizetype(i)); key != m_old->encrypted.constEnd())
+                carriedOver.insert(*key);
         }
         builder.keep(m_old->fd, std::move(kept));
     }
@@ -597,15 +597,23 @@ std::optional<BuildResult> BuildJob::updateWhileWalking(const QString& target) {
     } closer{old.fd};
     struct stat st;
     if (::fstat(old.fd, &st) != 0 || !S_ISREG(st.st_mode) || m_package.zOpenZipFile(target) != kZipOk ||
-        m_package.zIsSpanned() || !readKeptEntries(old.fd, qint64(st.st_size), &old.entries, &old.comment) ||
-        old.entries.size() != m_package.entries().size())
+        m_package.zIsSpanned())
+        return std::nullopt;
+    // What libzip reads of the package is taken first and let go, so that its entries and the ones kept here are
+    // never all in memory at once.
+    old.commentText = m_package.zGetComment();
+    const std::vector<ZipEntry>& entries = m_package.entries();
+    const size_t count = entries.size();
+    for (size_t i = 0; i < count; ++i)
+        if (entries[i].encrypted) old.encrypted.insert(qsizetype(i), entryKey(entries[i]));
+    m_package.zCloseZipFile();
+    if (!readKeptEntries(old.fd, qint64(st.st_size), &old.entries, &old.comment) || old.entries.size() != count)
         return std::nullopt;
     // A file meets the entry whose name has the very bytes it would be stored under.
     old.byName.reserve(qsizetype(old.entries.size()));
     for (size_t i = 0; i < old.entries.size(); ++i)
         old.byName.insert(storedNameBytes(old.entries[i]), qsizetype(i));
     old.replaced.assign(old.entries.size(), 0);
-    old.commentText = m_package.zGetComment();
     m_old = &old;
     BuildResult result = buildWhileWalking(target);
     m_old = nullptr;

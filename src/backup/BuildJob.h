@@ -230,7 +230,7 @@ class BuildJob {
         std::vector<char> replaced;
         QByteArray comment;
         QString commentText;
-        QSet<QString> encrypted; ///< entryKey of each encrypted entry
+        QHash<qsizetype, QString> encrypted; ///< entryKey of each encrypted entry, by its index
     };
     /// Takes what the package builder has to tell (locked, unreadable, changed files) into the result.
     void takeBuilderNotes();
