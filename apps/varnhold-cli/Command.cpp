@@ -86,6 +86,7 @@ const std::vector<std::unique_ptr<Command>>& commands() {
         made.push_back(makeSearchCommand());
         made.push_back(makeFindCommand());
         made.push_back(makeCountCommand());
+        made.push_back(makeSplitCommand());
         return made;
     }();
     return all;

@@ -62,6 +62,7 @@ std::unique_ptr<Command> makeBuildCommand();
 std::unique_ptr<Command> makeSearchCommand();
 std::unique_ptr<Command> makeFindCommand();
 std::unique_ptr<Command> makeCountCommand();
+std::unique_ptr<Command> makeSplitCommand();
 
 /// Every command, in the order --help describes them.
 const std::vector<std::unique_ptr<Command>>& commands();
