@@ -16,7 +16,10 @@
 
 namespace {
 
-constexpr qint64 kBlock = qint64(1) << 20;
+// Blocks small enough to stay in the processor's cache between the read and the write: with larger ones a copy
+// runs at half the speed. The kernel copies blocks of kStep itself where it can.
+constexpr qint64 kBlock = qint64(128) << 10;
+constexpr qint64 kStep = qint64(8) << 20;
 
 QString threeDigits(qint64 n) {
     return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
@@ -34,6 +37,16 @@ QByteArray shellQuoted(const QString& name) {
     QByteArray quoted = NativePath::encode(name);
     quoted.replace('\'', "'\\''");
     return '\'' + quoted + '\'';
+}
+
+// A merge file goes in whole or not at all, like the pieces, and like them is not waited for on the disk: asking
+// for that would also wait for every piece written before it.
+Status writeUnsynced(const QString& path, const QByteArray& bytes) {
+    Result<WorkFile> reserved = WorkFile::beside(path);
+    if (!reserved.ok()) return Status::failure(reserved.message());
+    WorkFile file = std::move(reserved.value());
+    if (const Status written = file.write(bytes); !written) return written;
+    return file.commit(false);
 }
 
 } // namespace
@@ -152,6 +165,7 @@ SplitResult SplitJob::run(const CancelToken& cancel) {
 
     std::vector<char> buffer(size_t(std::min(kBlock, std::max<qint64>(pieceSize, 1))));
     qint64 done = 0;
+    bool kernelCopy = true;
     for (qint64 k = 1; k <= pieces; ++k) {
         const QString path = folder + names.piece(k);
         Result<WorkFile> reserved = WorkFile::beside(path);
@@ -162,27 +176,41 @@ SplitResult SplitJob::run(const CancelToken& cancel) {
                 result.cancelled = true;
                 return result;
             }
-            const qint64 want = std::min<qint64>(left, qint64(buffer.size()));
-            const qint64 got = FileOps::readFullyAt(in, buffer.data(), want, done);
-            if (got != want)
-                return failed(QStringLiteral("Cannot read %1: %2")
-                                  .arg(m_params.sourcePath,
-                                       got < 0 ? SystemError::lastErrorText() : QStringLiteral("it got shorter")));
-            if (const Status written = piece.write(QByteArray::fromRawData(buffer.data(), qsizetype(got))); !written)
-                return failed(written.message());
+            qint64 got = -1;
+            if (kernelCopy) {
+                // In the kernel, without passing through our memory; file systems that cannot fall back below.
+                loff_t from = done;
+                got = ::copy_file_range(in, &from, piece.fd(), nullptr, size_t(std::min(left, kStep)), 0);
+                if (got <= 0) {
+                    if (got < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+                        return failed(QStringLiteral("Cannot write %1: %2").arg(path, SystemError::lastErrorText()));
+                    kernelCopy = false;
+                    continue;
+                }
+            } else {
+                const qint64 want = std::min<qint64>(left, qint64(buffer.size()));
+                got = FileOps::readFullyAt(in, buffer.data(), want, done);
+                if (got != want)
+                    return failed(QStringLiteral("Cannot read %1: %2")
+                                      .arg(m_params.sourcePath,
+                                           got < 0 ? SystemError::lastErrorText() : QStringLiteral("it got shorter")));
+                if (const Status written = piece.write(QByteArray::fromRawData(buffer.data(), qsizetype(got)));
+                    !written)
+                    return failed(written.message());
+            }
             left -= got;
             done += got;
             if (m_progress) m_progress(length > 0 ? int(done * 100 / length) : 100);
         }
-        if (const Status placed = piece.commit(); !placed) return failed(placed.message());
+        // Not flushed piece by piece: the source stays, and a split that waited for the disk after every piece
+        // would take twice as long as a plain copy of the file.
+        if (const Status placed = piece.commit(false); !placed) return failed(placed.message());
         result.pieces = k;
     }
-    if (const Status batch =
-            FileOps::writeFileAtomically(folder + names.batchFile(), splitBatchText(names, length, pieces));
-        !batch)
-        return failed(batch.message());
     const QString script = folder + names.scriptFile();
-    if (const Status written = FileOps::writeFileAtomically(script, splitScriptText(names, length, pieces)); !written)
+    if (const Status batch = writeUnsynced(folder + names.batchFile(), splitBatchText(names, length, pieces)); !batch)
+        return failed(batch.message());
+    if (const Status written = writeUnsynced(script, splitScriptText(names, length, pieces)); !written)
         return failed(written.message());
     ::chmod(NativePath::encode(script).constData(), 0755);
     if (m_progress) m_progress(100);

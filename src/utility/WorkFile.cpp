@@ -246,14 +246,14 @@ void WorkFile::closeFd() {
     m_fd = -1;
 }
 
-Status WorkFile::commit() {
+Status WorkFile::commit(bool flushToDisk) {
     if (m_path.isEmpty()) return Status::failure(QStringLiteral("Nothing to write to %1").arg(m_target));
     const QByteArray path = NativePath::encode(m_path);
     // Writers such as libzip replace the file under its name, so the descriptor may no longer be the file.
     closeFd();
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     const mode_t mode = mode_t(WorkFiles::modeFor(m_target));
-    const bool synced = fd >= 0 && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const bool synced = fd >= 0 && ::fchmod(fd, mode) == 0 && (!flushToDisk || ::fsync(fd) == 0);
     const int code = errno;
     if (fd >= 0) ::close(fd);
     if (!synced) {
@@ -267,7 +267,7 @@ Status WorkFile::commit() {
         return Status::failure(QStringLiteral("Cannot replace %1: %2").arg(m_target, why));
     }
     m_path.clear();
-    WorkFiles::syncFolder(QFileInfo(m_target).absolutePath());
+    if (flushToDisk) WorkFiles::syncFolder(QFileInfo(m_target).absolutePath());
     return Status::success();
 }
 

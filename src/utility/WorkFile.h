@@ -87,8 +87,9 @@ class WorkFile {
     void closeFd();
 
     /// Flushes the file to disk, gives it the mode the target has (or a new file's mode when there is none yet)
-    /// and renames it over the target.
-    Status commit();
+    /// and renames it over the target. Without flushToDisk the data is left to the system to write when it will:
+    /// for copies of a file that stays (a split's pieces), where a crash can cost the copy but never the original.
+    Status commit(bool flushToDisk = true);
     /// Removes the work file now.
     void rollback();
     /// Hands the file over to the caller: it is neither removed nor renamed by this object any more.
