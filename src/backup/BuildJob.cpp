@@ -346,10 +346,10 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
     if (m_builder) {
         // The builder opens the file once, on a worker: a locked, vanished or unreadable file comes back as a note.
         if (!known) return noteLocked(path);
+        const QString name = storedName.isEmpty() ? fileNameOf(path) : storedName;
         if (m_old) {
             // An update replaces an entry only with a newer file (unless told to replace), and freshening adds none.
-            const auto found =
-                m_old->byName.constFind(NativePath::encode(storedName.isEmpty() ? fileNameOf(path) : storedName));
+            const auto found = m_old->byName.constFind(NativePath::encode(name));
             const qsizetype existing = found != m_old->byName.constEnd() ? *found : -1;
             const UpdateCode code = m_params.zip.updateCode;
             if (code == UpdateCode::Freshen && existing < 0) return;
@@ -358,8 +358,7 @@ void BuildJob::takeFile(const QString& path, std::vector<Order>& orders, bool se
                 return;
             if (existing >= 0) m_old->replaced[size_t(existing)] = 1;
         }
-        if (!m_builder->add({path, storedName.isEmpty() ? fileNameOf(path) : storedName, qint64(st.st_size),
-                             nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), isLink}))
+        if (!m_builder->add({path, name, qint64(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim), isLink}))
             m_builderStopped = true;
         if (m_result.entriesOrdered % 64 == 0) {
             takeBuilderNotes();

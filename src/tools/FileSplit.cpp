@@ -39,16 +39,6 @@ QByteArray shellQuoted(const QString& name) {
     return '\'' + quoted + '\'';
 }
 
-// A merge file goes in whole or not at all, like the pieces, and like them is not waited for on the disk: asking
-// for that would also wait for every piece written before it.
-Status writeUnsynced(const QString& path, const QByteArray& bytes) {
-    Result<WorkFile> reserved = WorkFile::beside(path);
-    if (!reserved.ok()) return Status::failure(reserved.message());
-    WorkFile file = std::move(reserved.value());
-    if (const Status written = file.write(bytes); !written) return written;
-    return file.commit(false);
-}
-
 } // namespace
 
 std::optional<qint64> splitPieceSize(const QString& text) {
@@ -202,15 +192,18 @@ SplitResult SplitJob::run(const CancelToken& cancel) {
             done += got;
             if (m_progress) m_progress(length > 0 ? int(done * 100 / length) : 100);
         }
-        // Not flushed piece by piece: the source stays, and a split that waited for the disk after every piece
-        // would take twice as long as a plain copy of the file.
+        // Not flushed piece by piece, nor the merge files: the source stays, and a split that waited for the disk
+        // after every file would take twice as long as a plain copy of the file.
         if (const Status placed = piece.commit(false); !placed) return failed(placed.message());
         result.pieces = k;
     }
     const QString script = folder + names.scriptFile();
-    if (const Status batch = writeUnsynced(folder + names.batchFile(), splitBatchText(names, length, pieces)); !batch)
+    if (const Status batch =
+            FileOps::writeFileAtomically(folder + names.batchFile(), splitBatchText(names, length, pieces), false);
+        !batch)
         return failed(batch.message());
-    if (const Status written = writeUnsynced(script, splitScriptText(names, length, pieces)); !written)
+    if (const Status written = FileOps::writeFileAtomically(script, splitScriptText(names, length, pieces), false);
+        !written)
         return failed(written.message());
     ::chmod(NativePath::encode(script).constData(), 0755);
     if (m_progress) m_progress(100);

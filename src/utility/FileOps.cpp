@@ -72,11 +72,11 @@ Status createFolder(const QString& folder) {
     return Status::failure(QString("Cannot create the folder %1: %2").arg(folder, SystemError::lastErrorText()));
 }
 
-Status writeFileAtomically(const QString& path, const QByteArray& data) {
+Status writeFileAtomically(const QString& path, const QByteArray& data, bool flushToDisk) {
     Result<WorkFile> out = WorkFile::beside(path);
     if (!out) return Status::failure(out.message());
     if (Status written = out.value().write(data); !written) return written;
-    return out.value().commit();
+    return out.value().commit(flushToDisk);
 }
 
 namespace {

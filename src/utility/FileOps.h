@@ -28,8 +28,9 @@ Status copyOver(const QString& source, const QString& target);
 /// Creates the folder and any missing parents; an existing folder is success.
 Status createFolder(const QString& folder);
 
-/// Writes data to path through a work file beside it (WorkFile.h), then renames it into place.
-Status writeFileAtomically(const QString& path, const QByteArray& data);
+/// Writes data to path through a work file beside it (WorkFile.h), then renames it into place; flushToDisk as in
+/// WorkFile::commit.
+Status writeFileAtomically(const QString& path, const QByteArray& data, bool flushToDisk = true);
 
 /// Reads up to length bytes from the file position, going on after short reads and interruptions; fewer only at
 /// the end of the file, -1 on error (errno set).

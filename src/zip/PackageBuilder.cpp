@@ -197,7 +197,7 @@ class PackageBuilder::Impl {
 
     /// A unit of work: a batch of small files, or one piece of a large file.
     struct Task {
-        enum class State { Waiting, Running, Read, Ready } state = State::Waiting;
+        bool ready = false;  ///< its worker is done with it: the writer may take it
         qint64 cost = 0;     ///< memory it is expected to hold
         qint64 reserved = 0; ///< memory it holds against the budget
         std::vector<Item> items;
@@ -358,7 +358,6 @@ class PackageBuilder::Impl {
                 ++m_nextToStart;
                 task->reserved = task->cost;
                 m_reserved += task->reserved;
-                task->state = Task::State::Running;
             }
             if (!compressor || !zlibReady) {
                 stopWith(QStringLiteral("Cannot compress: out of memory."));
@@ -372,7 +371,7 @@ class PackageBuilder::Impl {
                 std::lock_guard lock(m_mutex);
                 m_reserved += task->output.size() - task->reserved;
                 task->reserved = task->output.size();
-                task->state = Task::State::Ready;
+                task->ready = true;
             }
             m_writerWake.notify_one();
             m_workerWake.notify_all();
@@ -638,7 +637,7 @@ class PackageBuilder::Impl {
                 std::unique_lock lock(m_mutex);
                 for (;;) {
                     if (m_stop) return;
-                    if (!m_tasks.empty() && m_tasks.front()->state == Task::State::Ready) break;
+                    if (!m_tasks.empty() && m_tasks.front()->ready) break;
                     if (m_tasks.empty() && m_closed) {
                         m_writerDone = true;
                         m_doneWake.notify_all();
@@ -840,10 +839,13 @@ class PackageBuilder::Impl {
             if (!m_out.append(chunk)) return false;
             chunk = QByteArray();
         }
-        const quint64 length = quint64(m_out.position()) - start;
         m_directory.clear();
-        const QByteArray comment = m_settings.commentBytes.value_or(m_settings.comment.toUtf8()).left(0xFFFF);
-        return m_out.append(endRecords(quint64(m_entries), start, length, comment));
+        EndRecords end;
+        end.entriesOnDisk = end.entries = quint64(m_entries);
+        end.directoryOffset = start;
+        end.directorySize = quint64(m_out.position()) - start;
+        end.comment = m_settings.commentBytes.value_or(m_settings.comment.toUtf8());
+        return m_out.append(endRecordsBytes(end, quint64(m_out.position())));
     }
 
     // --- stopping ---

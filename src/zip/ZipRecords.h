@@ -1,7 +1,7 @@
 #pragma once
-// The records of a package as the package builder writes them: local headers, central directory records and the
-// end records (zip64 ones where the counts or offsets need them), each with the extended timestamp field that
-// holds the exact modification time, as Info-ZIP writes it on Unix.
+// The records of a package as the package builder writes them: local headers and central directory records, each
+// with the extended timestamp field that holds the exact modification time, as Info-ZIP writes it on Unix. The end
+// records come from ZipLayout (endRecordsBytes).
 
 #include <QByteArray>
 
@@ -33,7 +33,4 @@ struct EntryRecord {
 /// with sizes of any length once they are known.
 QByteArray localHeader(const EntryRecord& entry, bool zip64);
 void appendCentralRecord(QByteArray& directory, const EntryRecord& entry);
-/// The end of central directory record, after the zip64 end record and its locator when the package needs them.
-QByteArray endRecords(quint64 entries, quint64 directoryOffset, quint64 directorySize, const QByteArray& comment);
-
 } // namespace zipdetail
