@@ -16,11 +16,6 @@
 
 namespace {
 
-// Blocks small enough to stay in the processor's cache between the read and the write: with larger ones a copy
-// runs at half the speed. The kernel copies blocks of kStep itself where it can.
-constexpr qint64 kBlock = qint64(128) << 10;
-constexpr qint64 kStep = qint64(8) << 20;
-
 QString threeDigits(qint64 n) {
     return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
 }
@@ -153,44 +148,31 @@ SplitResult SplitJob::run(const CancelToken& cancel) {
     const qint64 pieces = std::max<qint64>(1, splitPieceCount(length, pieceSize));
     if (pieces > kMaxSplitPieces) return failed(SplitTexts::kTooManyPieces);
 
-    std::vector<char> buffer(size_t(std::min(kBlock, std::max<qint64>(pieceSize, 1))));
     qint64 done = 0;
-    bool kernelCopy = true;
     for (qint64 k = 1; k <= pieces; ++k) {
         const QString path = folder + names.piece(k);
         Result<WorkFile> reserved = WorkFile::beside(path);
         if (!reserved.ok()) return failed(reserved.message());
         WorkFile piece = std::move(reserved.value());
-        for (qint64 left = std::min(length - done, pieceSize); left > 0;) {
-            if (cancel.cancelled()) {
-                result.cancelled = true;
-                return result;
-            }
-            qint64 got = -1;
-            if (kernelCopy) {
-                // In the kernel, without passing through our memory; file systems that cannot fall back below.
-                loff_t from = done;
-                got = ::copy_file_range(in, &from, piece.fd(), nullptr, size_t(std::min(left, kStep)), 0);
-                if (got <= 0) {
-                    if (got < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
-                        return failed(QStringLiteral("Cannot write %1: %2").arg(path, SystemError::lastErrorText()));
-                    kernelCopy = false;
-                    continue;
-                }
-            } else {
-                const qint64 want = std::min<qint64>(left, qint64(buffer.size()));
-                got = FileOps::readFullyAt(in, buffer.data(), want, done);
-                if (got != want)
-                    return failed(QStringLiteral("Cannot read %1: %2")
-                                      .arg(m_params.sourcePath,
-                                           got < 0 ? SystemError::lastErrorText() : QStringLiteral("it got shorter")));
-                if (const Status written = piece.write(QByteArray::fromRawData(buffer.data(), qsizetype(got)));
-                    !written)
-                    return failed(written.message());
-            }
-            left -= got;
-            done += got;
+        const qint64 start = done;
+        const qint64 size = std::min(length - done, pieceSize);
+        const FileOps::CopyEnd end = FileOps::copyBytes(in, start, size, piece.fd(), [&](qint64 copied) {
+            done = start + copied;
             if (m_progress) m_progress(length > 0 ? int(done * 100 / length) : 100);
+            return !cancel.cancelled();
+        });
+        switch (end) {
+        case FileOps::CopyEnd::Done:
+            break;
+        case FileOps::CopyEnd::Stopped:
+            result.cancelled = true;
+            return result;
+        case FileOps::CopyEnd::ReadFailed:
+            return failed(QStringLiteral("Cannot read %1: %2").arg(m_params.sourcePath, SystemError::lastErrorText()));
+        case FileOps::CopyEnd::SourceShort:
+            return failed(QStringLiteral("Cannot read %1: it got shorter").arg(m_params.sourcePath));
+        case FileOps::CopyEnd::WriteFailed:
+            return failed(QStringLiteral("Cannot write %1: %2").arg(path, SystemError::lastErrorText()));
         }
         // Not flushed piece by piece, nor the merge files: the source stays, and a split that waited for the disk
         // after every file would take twice as long as a plain copy of the file.

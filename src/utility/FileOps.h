@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace FileOps {
@@ -40,5 +41,14 @@ qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset);
 
 /// Writes all size bytes to fd, going on after short writes and interruptions; false on error (errno set).
 bool writeAll(int fd, const char* data, qint64 size);
+
+/// How a copy of bytes from one open file into another ended.
+enum class CopyEnd { Done, Stopped, ReadFailed, SourceShort, WriteFailed };
+
+/// Copies length bytes of the file open at in, from offset on, to out at its position: in the kernel where the
+/// file systems allow it, otherwise in blocks through memory, never the whole in memory. afterBlock(copied) runs
+/// after each block with the bytes copied so far and stops the copy (Stopped) when it answers false. On
+/// ReadFailed and WriteFailed errno tells why; SourceShort means the source ended early.
+CopyEnd copyBytes(int in, qint64 offset, qint64 length, int out, const std::function<bool(qint64)>& afterBlock = {});
 
 } // namespace FileOps
