@@ -87,6 +87,7 @@ const std::vector<std::unique_ptr<Command>>& commands() {
         made.push_back(makeFindCommand());
         made.push_back(makeCountCommand());
         made.push_back(makeSplitCommand());
+        made.push_back(makeSfxCommand());
         return made;
     }();
     return all;

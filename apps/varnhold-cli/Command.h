@@ -63,6 +63,7 @@ std::unique_ptr<Command> makeSearchCommand();
 std::unique_ptr<Command> makeFindCommand();
 std::unique_ptr<Command> makeCountCommand();
 std::unique_ptr<Command> makeSplitCommand();
+std::unique_ptr<Command> makeSfxCommand();
 
 /// Every command, in the order --help describes them.
 const std::vector<std::unique_ptr<Command>>& commands();
