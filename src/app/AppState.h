@@ -56,6 +56,9 @@ class AppState {
     /// The delete question's "Don't show " box: "-1" once ticked, "0" until then. Deleting package entries and
     /// deleting backup sets share it; opening a package resets it, and it is never stored.
     QString deleteSuppressed = QStringLiteral("0");
+    /// The program the self-extractor maker hands to the splitter: emptied when the maker opens, set by its Split
+    /// button; the window that opened the maker opens the splitter on it when it is set.
+    QString splitHandOver;
 
   private:
     std::array<std::optional<QString>, OptionKeys::kCount> m_options;
