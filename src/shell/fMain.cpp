@@ -11,6 +11,8 @@
 #include "finding/ui/fFind.h"
 #include "tools/ExtractRequest.h"
 #include "tools/ui/fExtract.h"
+#include "tools/ui/fSFX.h"
+#include "tools/ui/fSplit.h"
 #include "utility/FileOps.h"
 #include "utility/TextUtil.h"
 #include "viewer/EntryFields.h"
@@ -336,8 +338,10 @@ void fMain::setUpMenus() {
     connect(extractAll, &QAction::triggered, this, &fMain::extractAllFiles);
 
     addItem(m_mnuOptions, "mnuZip1", "Folder Settings", "ZIPOPTION");
-    addItem(m_mnuOptions, "mnuZip2", "Make self-extracting zip file", "MAKE");
-    addItem(m_mnuOptions, "mnuZip3", "Split file", "SPLIT");
+    QAction* make = addItem(m_mnuOptions, "mnuZip2", "Make self-extracting zip file", "MAKE");
+    QAction* split = addItem(m_mnuOptions, "mnuZip3", "Split file", "SPLIT");
+    connect(make, &QAction::triggered, this, &fMain::makeSelfExtracting);
+    connect(split, &QAction::triggered, this, &fMain::splitPackage);
     addItem(m_mnuOptions, "mnuZip4", "Exit", "EXIT");
 
     QAction* helpContents = addItem(m_mnuHelpAll, "mnuHelp1", "Help Contents", "HELP");
@@ -354,8 +358,8 @@ void fMain::setUpMenus() {
 
     // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
     const QString notYet = QStringLiteral("Not available in this version");
-    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuZip2",
-                             "mnuZip3", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
+    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuHelp2",
+                             "mnuHelp3", "mnuQuick2"}) {
         QAction* action = findChild<QAction*>(QString::fromLatin1(name));
         action->setEnabled(false);
         action->setToolTip(action->text() + QStringLiteral(": ") + notYet);
@@ -549,6 +553,29 @@ void fMain::updatePackage() {
         return;
     }
     showMenuBelow(m_mnuQuicks, m_btnUpdate);
+}
+
+void fMain::makeSelfExtracting() {
+    if (m_currentPackage.isEmpty() || m_model->rowCount() == 0) {
+        MessageDialogs::showError(this, QStringLiteral("Please select zip package to make self-extracting zip from"));
+        return;
+    }
+    {
+        fSFX maker(m_state, m_currentPackage, this);
+        maker.exec();
+    }
+    if (m_state.splitHandOver.isEmpty()) return;
+    fSplit splitter(m_state, m_currentPackage, this);
+    splitter.exec();
+}
+
+void fMain::splitPackage() {
+    if (m_currentPackage.isEmpty() || m_model->rowCount() == 0) {
+        MessageDialogs::showError(this, QStringLiteral("Please select zip package to split"));
+        return;
+    }
+    fSplit splitter(m_state, m_currentPackage, this);
+    splitter.exec();
 }
 
 void fMain::updateWithWizard() {

@@ -52,6 +52,11 @@ class fMain : public QMainWindow {
     void updatePackage();
     /// "Quick" item 1, "Update Zip Package": opens the build wizard to update the open package.
     void updateWithWizard();
+    /// Options item 2: the self-extracting package maker on the open package, then the splitter when the maker
+    /// handed its program over.
+    void makeSelfExtracting();
+    /// Options item 3: the splitter on the open package.
+    void splitPackage();
     /// A header click on grid column 1 to 7: ascending first, then toggling.
     void sortByColumn(int column);
 

@@ -293,6 +293,7 @@ void fSplit::splitEnded(bool ok, bool cancelled, const QString& reason, qint64 p
         QStringList lines = QString::fromUtf8(splitBatchText(names, m_fileSize, pieces)).split(QStringLiteral("\r\n"));
         lines.removeLast(); // after the last line's end
         m_batchLines->setStringList(lines);
+        m_lstFiles->scrollToBottom();
     } else if (!cancelled) {
         m_txtTime->setText(SplitTexts::kSplitError);
         MessageDialogs::showError(this, SplitTexts::kSplitError + u'\n' + reason);
