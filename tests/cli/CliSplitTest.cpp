@@ -1,4 +1,5 @@
-// split: pieces and merge files as the split dialog makes them, and the clear refusals of what cannot be split.
+// split and sfx: pieces and merge files as the split dialog makes them, self-extracting programs as the maker
+// makes them, and the clear refusals of what cannot be done.
 #include "CliTestUtil.h"
 
 namespace clitest {
@@ -32,6 +33,34 @@ const Case kSplit[] = {
     usage("SizeNotANumber", "split data.zip --size lots", "--size needs a number of bytes"),
 };
 INSTANTIATE_TEST_SUITE_P(split, CliRun, ::testing::ValuesIn(kSplit), caseName);
+
+// A stand-in extractor in the application folder, and a package to append to it.
+const Step kPackage = [](CliFixture& t) {
+    writeFile(t.app.file("Kovra"), "#!/bin/sh\n");
+    writeFile(t.file("src/a.txt"), "text");
+    ASSERT_EQ(runTool("zip", {"-q", t.file("p.zip"), "a.txt"}, t.file("src")).exitCode, 0);
+    writeFile(t.file("data.txt"), "not a package");
+    QDir().mkpath(t.file("out"));
+};
+
+const Case kSfx[] = {
+    {"Made", "sfx p.zip --to out", "Completed\nMade: {dir}/out/p.run ({size:out/p.run} bytes)\n", "", 0, kPackage,
+     [](CliFixture& t) {
+         EXPECT_EQ(readFile(t.file("out/p.run")), readFile(t.app.file("Kovra")) + readFile(t.file("p.zip")));
+         EXPECT_TRUE(QFileInfo(t.file("out/p.run")).isExecutable());
+     }},
+    {"Named", "sfx p.zip --name x.bin --to out", "Completed\nMade: {dir}/out/x.bin ({size:out/x.bin} bytes)\n", "", 0,
+     kPackage},
+    {"NotAPackage", "sfx data.txt --to out", "",
+     says("Error: {dir}/data.txt is not a zip package, or it is damaged or truncated. Error Appending File"), 1,
+     kPackage, tree("{dir}/out", "")},
+    {"Missing", "sfx none.zip", "", says("File not found: {dir}/none.zip"), 1},
+    {"NoFolder", "sfx p.zip --to nowhere", "", says("The target make folder {dir}/nowhere/ does not exist."), 1,
+     kPackage},
+    usage("NoPackage", "sfx", "sfx takes one zip package"),
+    usage("NameWithFolders", "sfx p.zip --name a/b", "--name needs a file name without folders"),
+};
+INSTANTIATE_TEST_SUITE_P(sfx, CliRun, ::testing::ValuesIn(kSfx), caseName);
 
 } // namespace
 } // namespace clitest
