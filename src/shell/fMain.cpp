@@ -1,5 +1,6 @@
 #include "fMain.h"
 
+#include "EntryCommands.h"
 #include "ViewerIcons.h"
 #include "app/AppState.h"
 #include "app/StartUp.h"
@@ -120,6 +121,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 fMain::fMain(AppState& state, QWidget* parent) : QMainWindow(parent), m_state(state) {
     setObjectName("fMain");
     setWindowTitle("Varnhold");
+    m_entryCommands = std::make_unique<EntryCommands>(*this);
     buildForm();
     load();
 }
@@ -329,10 +331,13 @@ void fMain::setUpMenus() {
     launch->setVisible(false);
     QAction* extractOne = addItem(m_mnuZipOptions, "mnuOpt3", "Extract this file", "EXTRACTONE");
     QAction* extractAll = addItem(m_mnuZipOptions, "mnuOpt4", "Extract all files", "EXTRACTALL");
-    addItem(m_mnuZipOptions, "mnuOpt5", "File properties", "PROPERTIES");
-    addItem(m_mnuZipOptions, "mnuOpt6", "Delete file", "DELETE");
+    QAction* properties = addItem(m_mnuZipOptions, "mnuOpt5", "File properties", "PROPERTIES");
+    QAction* deleteEntry = addItem(m_mnuZipOptions, "mnuOpt6", "Delete file", "DELETE");
     addItem(m_mnuZipOptions, "mnuOpt7", "OpenWith", "VIEW");
-    addItem(m_mnuZipOptions, "mnuOpt8", "Display image file", "IMAGE");
+    QAction* image = addItem(m_mnuZipOptions, "mnuOpt8", "Display image file", "IMAGE");
+    connect(properties, &QAction::triggered, this, [this] { m_entryCommands->showProperties(); });
+    connect(deleteEntry, &QAction::triggered, this, [this] { m_entryCommands->deleteSelected(); });
+    connect(image, &QAction::triggered, this, [this] { m_entryCommands->displayImage(); });
     addItem(m_mnuZipOptions, "mnuOpt9", "Exit", "EXIT");
     connect(extractOne, &QAction::triggered, this, &fMain::extractThisFile);
     connect(extractAll, &QAction::triggered, this, &fMain::extractAllFiles);
@@ -358,8 +363,7 @@ void fMain::setUpMenus() {
 
     // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
     const QString notYet = QStringLiteral("Not available in this version");
-    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt5", "mnuOpt6", "mnuOpt7", "mnuOpt8", "mnuZip1", "mnuHelp2",
-                             "mnuHelp3", "mnuQuick2"}) {
+    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt7", "mnuZip1", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
         QAction* action = findChild<QAction*>(QString::fromLatin1(name));
         action->setEnabled(false);
         action->setToolTip(action->text() + QStringLiteral(": ") + notYet);
@@ -440,6 +444,7 @@ bool fMain::openPackage(const QString& path) {
 
     m_totalFiles = m_package.zGetTotalFiles();
     m_totalBytes = m_package.zGetTotalBytes();
+    m_openedStamp = FileOps::fileStamp(path);
     BusyCursor busy;
 
     const QString fileName = EntryFields::packageFileName(path);
@@ -616,7 +621,29 @@ void fMain::showEntryMenu(const QPoint& pos) {
     const QModelIndex index = m_grid->indexAt(pos);
     if (!index.isValid()) return;
     m_grid->selectRow(index.row());
+    const EntryRow* row = m_model->rowAt(index.row());
+    if (!row || !m_entryCommands->prepareMenu(*row, *m_mnuZipOptions)) return;
     m_mnuZipOptions->popup(m_grid->viewport()->mapToGlobal(pos));
+}
+
+bool fMain::packageChangedOnDisk() const {
+    return !m_currentPackage.isEmpty() && FileOps::fileStamp(m_currentPackage) != m_openedStamp;
+}
+
+void fMain::entryDeleted(const QString& name, const QString& folderPath) {
+    // The selected row when it is the one, else the first row of that entry.
+    const QModelIndexList selected = m_grid->selectionModel()->selectedRows();
+    int row = selected.isEmpty() ? -1 : selected.first().row();
+    const auto matches = [&](int r) {
+        const EntryRow* at = m_model->rowAt(r);
+        return at && at->name == name && at->folderPath == folderPath;
+    };
+    for (int r = 0; !matches(row) && r < m_model->rowCount(); ++r)
+        row = r;
+    if (matches(row)) m_model->removeEntryRow(row);
+    m_totalFiles = m_package.zGetTotalFiles();
+    m_totalBytes = m_package.zGetTotalBytes();
+    m_openedStamp = FileOps::fileStamp(m_currentPackage);
 }
 
 void fMain::extractThisFile() {

@@ -3,12 +3,14 @@
 // menus. The window owns the zip layer's current package; everything it shows is computed by the core
 // (EntryList, EntryFields, RecentList, WindowPlacement), the window only arranges it.
 
+#include "utility/FileOps.h"
 #include "zip/ZipPackage.h"
 
 #include <QMainWindow>
 #include <memory>
 
 class AppState;
+class EntryCommands;
 class EntryTableModel;
 class FileTypeIcons;
 class MenuIcons;
@@ -57,6 +59,11 @@ class fMain : public QMainWindow {
     void makeSelfExtracting();
     /// Options item 3: the splitter on the open package.
     void splitPackage();
+    /// True when the open package's file is no longer the one that was opened (rewritten or replaced since).
+    bool packageChangedOnDisk() const;
+    /// After an entry was deleted: its row leaves the grid and the totals are those of the package now.
+    void entryDeleted(const QString& name, const QString& folderPath);
+    EntryCommands& entryCommands() { return *m_entryCommands; }
     /// A header click on grid column 1 to 7: ascending first, then toggling.
     void sortByColumn(int column);
 
@@ -114,6 +121,8 @@ class fMain : public QMainWindow {
     ZipPackage m_package;
 
     std::unique_ptr<MenuIcons> m_menuIcons;
+    std::unique_ptr<EntryCommands> m_entryCommands;
+    std::optional<FileOps::FileStamp> m_openedStamp;
     std::unique_ptr<FileTypeIcons> m_fileIcons;
     EntryTableModel* m_model = nullptr;
     QTableView* m_grid = nullptr;

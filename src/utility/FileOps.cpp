@@ -111,6 +111,21 @@ qint64 readFullyAt(int fd, char* buffer, qint64 length, qint64 offset) {
     });
 }
 
+std::optional<FileStamp> fileStamp(const QString& path) {
+    struct stat st;
+    if (::stat(NativePath::encode(path).constData(), &st) != 0) return std::nullopt;
+    return FileStamp{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                     qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+bool isWritableFile(const QString& path) {
+    // The permission bits count even for a writer the system would let through anyway (the administrator): a file
+    // made read-only is one its owner does not want changed.
+    struct stat st;
+    const QByteArray native = NativePath::encode(path);
+    return ::stat(native.constData(), &st) == 0 && (st.st_mode & 0222) != 0 && ::access(native.constData(), W_OK) == 0;
+}
+
 bool writeAll(int fd, const char* data, qint64 size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size_t(size));

@@ -23,6 +23,17 @@ bool isFolder(const QString& path);
 /// UTF-8 of a relative path and of the working folder.
 QString absolutePath(const QString& path);
 
+/// What tells one version of a file from another: which file it is, its size and when it was last written.
+struct FileStamp {
+    quint64 device = 0, inode = 0;
+    qint64 size = 0, modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+/// The stamp of the file at path (a link followed); nothing when there is none.
+std::optional<FileStamp> fileStamp(const QString& path);
+/// True when the file at path may be written: it has a write permission bit and the system allows the writer.
+bool isWritableFile(const QString& path);
+
 /// Copies source over target (target replaced atomically: a work file beside it, then renamed).
 Status copyOver(const QString& source, const QString& target);
 

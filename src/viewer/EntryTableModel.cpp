@@ -48,6 +48,13 @@ void EntryTableModel::sort(int column, Qt::SortOrder order) {
     sortBy(columnOf(column), order == Qt::AscendingOrder);
 }
 
+void EntryTableModel::removeEntryRow(int row) {
+    if (row < 0 || std::size_t(row) >= m_list.size()) return;
+    beginRemoveRows({}, row, row);
+    m_list.removeRow(std::size_t(row));
+    endRemoveRows();
+}
+
 const EntryRow* EntryTableModel::rowAt(int row) const {
     return row >= 0 && std::size_t(row) < m_list.size() ? &m_list.row(std::size_t(row)) : nullptr;
 }

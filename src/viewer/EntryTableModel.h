@@ -24,6 +24,8 @@ class EntryTableModel : public QAbstractTableModel {
     void load(const ZipPackage& package);
     /// Removes every row.
     void clear();
+    /// Takes one row out (its entry was deleted from the package).
+    void removeEntryRow(int row);
     /// Sorts by one column through EntryList::sort, as a layout change: the views' selection and current row move
     /// with their entries.
     void sortBy(EntryColumn column, bool ascending);

@@ -1,0 +1,159 @@
+#include "EntryCommands.h"
+
+#include "fMain.h"
+#include "fProperties.h"
+#include "frmImage.h"
+
+#include "app/AppState.h"
+#include "app/StartUp.h"
+#include "app/ui/MessageDialogs.h"
+#include "app/ui/fPassword.h"
+#include "utility/FileOps.h"
+#include "utility/ScratchFolder.h"
+#include "viewer/EntryList.h"
+#include "viewer/EntryTableModel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImageReader>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QTableView>
+
+namespace {
+
+class BusyCursor {
+  public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// The extension as the menu judges it: the text after the last ".", or the whole name without one, upper case.
+QString upperExtension(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return (dot < 0 ? name : name.mid(dot + 1)).toUpper();
+}
+
+} // namespace
+
+bool EntryCommands::isImageName(const QString& name) {
+    static const QStringList kinds{"BMP", "ICO", "WMF", "JPG", "GIF", "RLE", "EMF", "PNG", "JPEG", "WEBP", "SVG"};
+    const QString extension = upperExtension(name);
+    if (!kinds.contains(extension)) return false;
+    // The newer kinds only where this Qt reads them; the older ones stay offered, and a picture that cannot be
+    // read simply shows nothing.
+    static const QStringList older{"BMP", "ICO", "WMF", "JPG", "GIF", "RLE", "EMF"};
+    return older.contains(extension) || QImageReader::supportedImageFormats().contains(extension.toLower().toLatin1());
+}
+
+QString EntryCommands::temporaryCopy() const {
+    return m_window.state().workFolder(QStringLiteral("Temp")) + m_name;
+}
+
+bool EntryCommands::prepareMenu(const EntryRow& row, QMenu& menu) {
+    if (row.name.isEmpty()) return false;
+    AppState& state = m_window.state();
+    emptyScratchFolder(state.folders.app, QStringLiteral("Temp"));
+    // The copy made for the last menu is this program's own, and goes before the next is made.
+    if (!m_name.isEmpty()) ScratchFolder::removeOwnFiles(state.workFolder(QStringLiteral("Temp")), {m_name});
+    ZipPackage& package = m_window.package();
+    const qint64 index = EntryList::findEntry(package, row.name, row.folderPath);
+    if (index < 0) return false;
+    m_name = row.name;
+    m_folderPath = row.folderPath;
+    const bool encrypted = package.entries()[std::size_t(index)].encrypted;
+    ExtractOptions options;
+    options.overwrite = true;
+    options.skipOlder = false;
+    options.useFolderNames = false;
+    state.cancel.clear();
+    int extracted = kZipOk;
+    {
+        BusyCursor busy;
+        extracted = package.zExtractOne(index, state.workFolder(QStringLiteral("Temp")),
+                                        state.text(Option::ZipPassword), options, state.cancel);
+    }
+    if (extracted != kZipOk) {
+        MessageDialogs::showError(&m_window, package.zGetLastErrorAsText());
+        return false;
+    }
+    if (!FileOps::exists(temporaryCopy()) && encrypted) {
+        fPassword::ask(state, &m_window);
+        return false;
+    }
+    if (QAction* image = menu.findChild<QAction*>(QStringLiteral("mnuOpt8"))) image->setEnabled(isImageName(m_name));
+    return true;
+}
+
+void EntryCommands::deleteSelected() {
+    QTableView* grid = m_window.grid();
+    const QModelIndexList rows = grid->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return;
+    const int rowNumber = rows.first().row();
+    const EntryRow* row = m_window.entryModel().rowAt(rowNumber);
+    if (!row) return;
+    const QString name = row->name;
+    const QString folderPath = row->folderPath;
+    ZipPackage& package = m_window.package();
+    const QString path = m_window.currentPackage();
+    AppState& state = m_window.state();
+
+    qint64 index = EntryList::findEntry(package, name, folderPath);
+    if (index < 0 || package.entries()[std::size_t(index)].name != name) return;
+    if (state.deleteSuppressed != QLatin1String("-1") &&
+        MessageDialogs::askDelete(&m_window, state.deleteSuppressed, name) != QLatin1String("y"))
+        return;
+    if (!FileOps::isWritableFile(path)) {
+        MessageDialogs::showError(
+            &m_window, QStringLiteral("Cannot delete %1 from %2: the package is read-only.").arg(name, path));
+        return;
+    }
+    // Another program may have rewritten the package since it was opened: the entry is looked for again in what
+    // is there now, so the delete never works from a stale directory.
+    if (m_window.packageChangedOnDisk()) {
+        const QString suppressed = state.deleteSuppressed;
+        if (!m_window.openPackage(path)) return;
+        state.deleteSuppressed = suppressed;
+        index = EntryList::findEntry(package, name, folderPath);
+        if (index < 0) {
+            MessageDialogs::showError(&m_window, name + QStringLiteral(" Not found in zip package"));
+            return;
+        }
+    }
+    package.zUnselectAll();
+    package.zSelectFile(index, true);
+    if (package.zGetSelectedFiles() != 1) {
+        package.zUnselectAll();
+        return;
+    }
+    m_window.setStatusText(QStringLiteral("  Deleting file from zip package."));
+    int deleted = kZipOk;
+    {
+        BusyCursor busy;
+        deleted = package.zDeleteFiles();
+    }
+    if (deleted != kZipOk) {
+        package.zUnselectAll();
+        m_window.setStatusText(QString());
+        MessageDialogs::showError(&m_window, package.zGetLastErrorAsText());
+        return;
+    }
+    m_window.entryDeleted(name, folderPath);
+    m_window.setStatusText(QStringLiteral("  Building zip package index entries."));
+    m_window.setStatusText(name + QStringLiteral("  deleted from zip package"));
+}
+
+void EntryCommands::showProperties() {
+    ZipPackage& package = m_window.package();
+    const qint64 index = EntryList::findEntry(package, m_name, m_folderPath);
+    if (index < 0) return;
+    fProperties dialog(package.entries()[std::size_t(index)], m_window.currentPackage(), temporaryCopy(), &m_window);
+    dialog.exec();
+    m_window.setStatusText(QStringLiteral("Properties list completed for: ") + m_name);
+}
+
+void EntryCommands::displayImage() {
+    frmImage::display(temporaryCopy(), &m_window);
+}

@@ -1,0 +1,135 @@
+// The right-click commands on one entry: the copy in Temp/ made before the menu opens, the picture item, the
+// properties, and deleting entries with the question's rules, read-only and rewritten packages.
+#include "MainTestUtil.h"
+
+#include "shell/EntryCommands.h"
+#include "shell/fProperties.h"
+
+#include <QMenu>
+#include <QTest>
+
+using namespace maintest;
+
+namespace {
+
+class EntryCommandsTest : public MainWindowTest {
+  protected:
+    /// A package of the named files (each holding its own name) made by zip, opened in a new window.
+    QString open(const QStringList& names, const QStringList& zipOptions = {}) {
+        for (const QString& name : names)
+            writeFile(packages.file("src/" + name), name.toUtf8());
+        const QString zip = packages.file("p.zip");
+        QFile::remove(zip);
+        EXPECT_EQ(
+            runTool("zip", QStringList{"-q"} + zipOptions + QStringList{zip} + names, packages.file("src")).exitCode,
+            0);
+        makeWindow();
+        EXPECT_TRUE(window->openPackage(zip));
+        return zip;
+    }
+    /// Right-clicks the row of name; true when the menu opened.
+    bool rightClick(const QString& name) {
+        QTableView* grid = window->grid();
+        const int row = rowOf(name);
+        emit grid->customContextMenuRequested(grid->visualRect(grid->model()->index(row, 1)).center());
+        const bool shown = menu("mnuZipOptions")->isVisible();
+        menu("mnuZipOptions")->hide();
+        return shown;
+    }
+    void deleteRow(const QString& name, const char* answer = nullptr) {
+        window->grid()->selectRow(rowOf(name));
+        if (answer) DialogHook::setNextAnswer(answer);
+        item("mnuOpt6")->trigger();
+    }
+};
+
+TEST(EntryCommandsNames, PicturesAreOfferedByExtension) {
+    for (const auto& [name, offered] : std::vector<std::pair<QString, bool>>{{"a.JPG", true},
+                                                                             {"photo.png", true},
+                                                                             {"gif", true},
+                                                                             {"x.bmp", true},
+                                                                             {"a.gif.txt", false},
+                                                                             {"noext", false},
+                                                                             {"a.", false}})
+        EXPECT_EQ(EntryCommands::isImageName(name), offered) << name.toStdString();
+}
+
+TEST_F(EntryCommandsTest, TheMenuWorksOnACopyInTemp) {
+    open({"a.txt", "c.gif"});
+    const QString temp = state->workFolder("Temp");
+    ASSERT_TRUE(rightClick("a.txt"));
+    EXPECT_EQ(std::pair(listTree(temp), item("mnuOpt8")->isEnabled()), std::pair(QStringList{"a.txt"}, false));
+    ASSERT_TRUE(rightClick("c.gif"));
+    EXPECT_EQ(std::pair(listTree(temp), item("mnuOpt8")->isEnabled()), std::pair(QStringList{"c.gif"}, true));
+    // Not a picture Qt can read: nothing is shown, nothing is asked.
+    item("mnuOpt8")->trigger();
+
+    const ZipEntry& entry = window->package().entries()[1];
+    const QStringList lines = fProperties(entry, window->currentPackage(), temp + "c.gif").lines();
+    EXPECT_TRUE(lines.contains("Size: 5 bytes") &&
+                lines.contains(QString("CRC-32: %1").arg(entry.crc, 8, 16, QChar('0')).toUpper()))
+        << lines.join("\n").toStdString();
+}
+
+TEST_F(EntryCommandsTest, AnEncryptedEntryWithoutItsPasswordOpensNoMenu) {
+    open({"s.txt"}, {"-P", "secret"});
+    DialogHook::setNextAnswer("ok");
+    EXPECT_FALSE(rightClick("s.txt"));
+    EXPECT_EQ(DialogHook::shownMessages().size(), 1);
+    EXPECT_EQ(listTree(state->workFolder("Temp")), QStringList());
+}
+
+TEST_F(EntryCommandsTest, DeleteAsksUnlessToldNotToAndKeepsAValidPackage) {
+    const QString zip = open({"a.txt", "b.txt", "c.txt"});
+    deleteRow("a.txt", "n");
+    EXPECT_EQ(fullNames().size(), 3) << "answered no";
+
+    QStringList texts;
+    QObject::connect(window.get(), &fMain::statusTextChanged, window.get(), [&](const QString& t) {
+        if (!t.endsWith("selected, right-click for commands")) texts << t;
+    });
+    deleteRow("b.txt", "y");
+    EXPECT_EQ(texts, QStringList({"  Deleting file from zip package.", "  Building zip package index entries.",
+                                  "b.txt  deleted from zip package"}));
+    EXPECT_EQ(std::tuple(fullNames(), window->totalFiles(), window->totalBytes()),
+              std::tuple(QStringList({"a.txt", "c.txt"}), qint64(2), qint64(10)));
+    expectPeersAccept(zip);
+
+    // "Don't show" for this package: the queued answer is never asked for.
+    window->setDeleteConfirmation("-1");
+    deleteRow("a.txt", "n");
+    deleteRow("c.txt");
+    QString unasked;
+    EXPECT_TRUE(DialogHook::takeAnswer(unasked));
+    EXPECT_EQ(std::pair(fullNames(), window->totalFiles()), std::pair(QStringList(), qint64(0)));
+    ZipPackage reopened;
+    EXPECT_EQ(reopened.zOpenZipFile(zip), kZipOk) << "the last delete leaves an empty package";
+    EXPECT_TRUE(reopened.entries().empty());
+}
+
+TEST_F(EntryCommandsTest, AReadOnlyPackageRefusesAndARewrittenOneIsReadAgainFirst) {
+    const QString zip = open({"a.txt", "b.txt"});
+    const QByteArray before = readFile(zip);
+    QFile::setPermissions(zip, QFile::ReadOwner | QFile::ReadGroup);
+    DialogHook::setNextAnswer("y");
+    DialogHook::setNextAnswer("ok");
+    deleteRow("a.txt");
+    EXPECT_EQ(DialogHook::shownMessages(),
+              QStringList{"Cannot delete a.txt from " + zip + ": the package is read-only."});
+    EXPECT_EQ(readFile(zip), before);
+    QFile::setPermissions(zip, QFile::ReadOwner | QFile::WriteOwner);
+
+    // Another program adds an entry meanwhile: the delete works on the package as it is now.
+    writeFile(packages.file("src/new.txt"), "new");
+    ASSERT_EQ(runTool("zip", {"-q", zip, "new.txt"}, packages.file("src")).exitCode, 0);
+    deleteRow("a.txt", "y");
+    ZipPackage now;
+    ASSERT_EQ(now.zOpenZipFile(zip), kZipOk);
+    QStringList names;
+    for (const ZipEntry& e : now.entries())
+        names << e.storedName();
+    EXPECT_EQ(names, QStringList({"b.txt", "new.txt"}));
+    EXPECT_EQ(fullNames(), QStringList({"b.txt", "new.txt"}));
+}
+
+} // namespace
