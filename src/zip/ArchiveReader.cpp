@@ -114,8 +114,9 @@ QString nameOf(struct archive_entry* entry) {
     return name;
 }
 
-/// libarchive's complaint in the words the rest of the layer uses for the same failure.
-QString reasonOf(struct archive* a, bool encrypted) {
+/// libarchive's complaint in the words the rest of the layer uses for the same failure. methodOnly: the entry is
+/// read here for its compression method alone, which libarchive decrypts for none of them.
+QString reasonOf(struct archive* a, bool encrypted, bool methodOnly) {
     const QString text = archiveText(a);
     if (text.contains(QLatin1String("Incorrect passphrase"))) return QStringLiteral("wrong password");
     if (text.contains(QLatin1String("Passphrase required")))
@@ -123,6 +124,8 @@ QString reasonOf(struct archive* a, bool encrypted) {
     if (text.contains(QLatin1String("Unsupported ZIP compression method"))) return zipErrorText(ZIP_ER_COMPNOTSUPP);
     if (text.contains(QLatin1String("ncryption"), Qt::CaseInsensitive) && text.contains(QLatin1String("upport")))
         return zipErrorText(ZIP_ER_ENCRNOTSUPP);
+    if (encrypted && methodOnly)
+        return QStringLiteral("it is encrypted, and entries compressed with this method are read only unencrypted");
     // As with traditional encryption in libzip, a wrong password that passes the one-byte check shows only as
     // data that makes no sense.
     if (encrypted) return QStringLiteral("wrong password, or the data is damaged");
@@ -254,7 +257,7 @@ bool ArchiveCursor::open(qint64 index, QString* reason) {
             return false;
         }
         if (r < ARCHIVE_WARN) {
-            *reason = reasonOf(m->opened->a, false);
+            *reason = reasonOf(m->opened->a, false, !m->byPosition);
             m->drop();
             return false;
         }
@@ -281,7 +284,7 @@ qint64 ArchiveCursor::read(char* buffer, qint64 length, QString* reason) {
     }
     const la_ssize_t n = archive_read_data(m->opened->a, buffer, size_t(length));
     if (n >= 0) return qint64(n);
-    *reason = reasonOf(m->opened->a, m->encrypted);
+    *reason = reasonOf(m->opened->a, m->encrypted, !m->byPosition);
     m->drop();
     return -1;
 }

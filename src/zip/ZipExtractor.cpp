@@ -1,12 +1,12 @@
 // Extraction writes each file beside its target under a work-file name (WorkFile.h) and renames it into place
-// only once the entry was read to its end (libzip checks the CRC there), so a wrong password, damaged data or a
-// cancel never leaves a half-written or empty file; what a killed run left is swept from each folder before the
-// next extraction writes there. Below the target folder nothing is reached through a symbolic link: every
-// folder is opened one component at a time without following links, and the file is created and renamed inside
-// that folder's descriptor, so a link planted in the target (sub -> /elsewhere) cannot redirect a write. An entry
-// that fails is named in the report and the others are still extracted. Large jobs run on two workers, each with its
-// own read-only libzip handle, because inflating is what takes the time and the machines we run on have more than one
-// core.
+// only once the entry was read to its end (libzip, or libarchive for what libzip cannot read, checks the CRC there), so
+// a wrong password, damaged data or a cancel never leaves a half-written or empty file; what a killed run left is swept
+// from each folder before the next extraction writes there. Below the target folder nothing is reached through a
+// symbolic link: every folder is opened one component at a time without following links, and the file is created and
+// renamed inside that folder's descriptor, so a link planted in the target (sub -> /elsewhere) cannot redirect a write.
+// An entry that fails is named in the report and the others are still extracted. Large jobs run on two workers, each
+// with its own read-only libzip handle, because inflating is what takes the time and the machines we run on have more
+// than one core.
 
 #include "ZipExtractor.h"
 #include "ZipAes.h"
