@@ -190,8 +190,8 @@ bool ZipPackage::Impl::readThroughArchive(const QString& path) {
 
 int ZipPackage::Impl::refuseChangeOfArchiveOnly(const QString& what) {
     if (!m_archiveOnly) return kZipOk;
-    return fail(QStringLiteral("Cannot %1 %2: libzip refuses this package as damaged, so it can only be listed, "
-                               "tested and extracted.")
+    return fail(QStringLiteral("Cannot %1 %2: libzip, which makes this change, refuses the package as damaged; it can "
+                               "still be listed, tested and extracted.")
                     .arg(what, NativePath::display(m_path)));
 }
 

@@ -2,7 +2,6 @@
 // 7-Zip writes them) and packages libzip refuses for their extra fields, each made at test time by a peer.
 
 #include "ZipTestTools.h"
-
 #include <QRegularExpression>
 
 using namespace ziptest;
@@ -45,9 +44,7 @@ open(package, 'wb').write(data.replace(b'text.txt' + field, stored + field))
 
 /// A package made by 7z with the method name, or by Python with fieldHex (see makeWithExtra).
 struct Kind {
-    const char* name;
-    const char* fieldHex;
-    const char* storedHex;
+    const char *name, *fieldHex, *storedHex;
     int flags;
 };
 
@@ -64,10 +61,9 @@ TEST_P(LastResortTest, IsListedTestedAndExtractedByteForByte) {
     EXPECT_EQ(runTool("7z", {"t", package}).exitCode, 0); // unzip 6 reads none of 7-Zip's newer methods
 
     const QMap<QString, qint64> expected{{"text.txt", 200000}, {"sub/more.txt", 70000}, {"empty.txt", 0}};
-    QMap<QString, qint64> listed;
     for (const auto purpose : {ZipPackage::OpenPurpose::Listing, ZipPackage::OpenPurpose::Everything}) {
         OPEN_ZIP(zip, package, purpose);
-        listed.clear();
+        QMap<QString, qint64> listed;
         for (const ZipEntry& e : zip.entries())
             if (!e.isFolder) listed.insert(e.storedName(), e.size);
         EXPECT_EQ(listed, expected);
