@@ -1,5 +1,6 @@
 #include "PackageDirectory.h"
 
+#include "ArchiveReader.h"
 #include "ZipDetail.h"
 #include "ZipDirectory.h"
 #include "utility/NativePath.h"
@@ -79,9 +80,22 @@ Result<PackageDirectory> zipEntryNames(const QString& packagePath, int maxNames)
         switch (code) {
         case ZIP_ER_NOZIP:
             return Result<PackageDirectory>::failure(QString("%1 is not a zip package.").arg(shown));
-        case ZIP_ER_INCONS:
+        case ZIP_ER_INCONS: {
+            // What libzip refuses as inconsistent, libarchive may read (the zip layer opens such packages so too).
+            std::vector<ZipEntry> entries;
+            QString why;
+            if (readArchiveEntries({packagePath, nullptr}, &entries, &why)) {
+                PackageDirectory directory;
+                for (const ZipEntry& e : entries) {
+                    if (directory.names.size() == maxNames) break;
+                    directory.names << e.storedName();
+                }
+                directory.tableFull = qsizetype(entries.size()) > directory.names.size();
+                return directory;
+            }
             return Result<PackageDirectory>::failure(
                 QString("The package %1 is damaged: %2.").arg(shown, libzipText(code)));
+        }
         case ZIP_ER_OPEN:
         case ZIP_ER_READ:
             return Result<PackageDirectory>::failure(

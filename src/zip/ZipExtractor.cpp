@@ -1,12 +1,12 @@
 // Extraction writes each file beside its target under a work-file name (WorkFile.h) and renames it into place
-// only once the entry was read to its end (libzip checks the CRC there), so a wrong password, damaged data or a
-// cancel never leaves a half-written or empty file; what a killed run left is swept from each folder before the
-// next extraction writes there. Below the target folder nothing is reached through a symbolic link: every
-// folder is opened one component at a time without following links, and the file is created and renamed inside
-// that folder's descriptor, so a link planted in the target (sub -> /elsewhere) cannot redirect a write. An entry
-// that fails is named in the report and the others are still extracted. Large jobs run on two workers, each with its
-// own read-only libzip handle, because inflating is what takes the time and the machines we run on have more than one
-// core.
+// only once the entry was read to its end (libzip, or libarchive for what libzip cannot read, checks the CRC there), so
+// a wrong password, damaged data or a cancel never leaves a half-written or empty file; what a killed run left is swept
+// from each folder before the next extraction writes there. Below the target folder nothing is reached through a
+// symbolic link: every folder is opened one component at a time without following links, and the file is created and
+// renamed inside that folder's descriptor, so a link planted in the target (sub -> /elsewhere) cannot redirect a write.
+// An entry that fails is named in the report and the others are still extracted. Large jobs run on two workers, each
+// with its own read-only libzip handle, because inflating is what takes the time and the machines we run on have more
+// than one core.
 
 #include "ZipExtractor.h"
 #include "ZipAes.h"
@@ -84,7 +84,8 @@ class Run {
     int cachedFolder(FolderCache& cache, const QByteArray& folder, QString* error) const;
     bool keepExisting(const ZipEntry& e, quint32 existingPackedDos) const;
     void work(zip_t* zip, bool callerThread);
-    ItemEnd process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread);
+    ItemEnd process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders,
+                    std::unique_ptr<ArchiveCursor>& archive, bool callerThread);
     QString reasonOf(const ZipEntry& e, int encryptionMethod, zip_error_t* error) const;
     void recordFailure(const ZipEntry& e, const QString& reason, const QString& sentence = {});
     void takeFailures(); // moves the failures into the outcome, in the package's order
@@ -374,12 +375,16 @@ void Run::reportProgress(bool force) {
     m_req.progress(progress);
 }
 
-Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders, bool callerThread) {
+Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCache& folders,
+                          std::unique_ptr<ArchiveCursor>& archive, bool callerThread) {
     const ZipEntry& e = entry(item.index);
     const char* password = e.encrypted && !m_req.password.isEmpty() ? m_req.password.constData() : nullptr;
     int encryptionMethod = ZIP_EM_NONE;
     bool ownAes = false; // AE-2 entries carry no CRC, which libzip insists on: those are read by hand
-    if (e.encrypted) {
+    // What libzip cannot read, libarchive does: the whole package when libzip refused it, else entries whose
+    // compression method libzip lacks.
+    const bool viaArchive = !zip || readByArchive(zip, zip_uint64_t(item.index));
+    if (e.encrypted && !viaArchive) {
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(zip, zip_uint64_t(item.index), 0, &st) == 0 && (st.valid & ZIP_STAT_ENCRYPTION_METHOD))
@@ -389,7 +394,15 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
     }
     zip_file_t* file = nullptr;
     std::unique_ptr<AesEntryReader> aes;
-    if (!ownAes) {
+    if (viaArchive) {
+        if (!archive)
+            archive = std::make_unique<ArchiveCursor>(m_req.archiveSource, *m_req.entries, !zip, m_req.password);
+        QString reason;
+        if (!archive->open(item.index, &reason)) {
+            recordFailure(e, reason);
+            return ItemEnd::Failed;
+        }
+    } else if (!ownAes) {
         file = zip_fopen_index_encrypted(zip, zip_uint64_t(item.index), 0, password);
         if (!file) {
             const QString reason = reasonOf(e, encryptionMethod, zip_get_error(zip));
@@ -408,6 +421,7 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
         }
     }
     const auto readSome = [&](QString* reason) -> qint64 {
+        if (viaArchive) return archive->read(buffer, kBufferSize, reason);
         if (aes) {
             const qint64 n = aes->read(buffer, kBufferSize);
             if (n < 0) *reason = aes->reason();
@@ -516,10 +530,11 @@ Run::ItemEnd Run::process(zip_t* zip, const Item& item, char* buffer, FolderCach
 void Run::work(zip_t* zip, bool callerThread) {
     const std::unique_ptr<char[]> buffer(new char[size_t(kBufferSize)]);
     FolderCache folders;
+    std::unique_ptr<ArchiveCursor> archive; // made when the first entry needs it
     while (!shouldStop()) {
         const size_t next = m_next++;
         if (next >= m_items.size()) return;
-        process(zip, m_items[next], buffer.get(), folders, callerThread);
+        process(zip, m_items[next], buffer.get(), folders, archive, callerThread);
     }
 }
 
@@ -546,11 +561,14 @@ ExtractOutcome Run::execute() {
     std::condition_variable doneSignal;
     bool secondDone = false;
     if (m_req.allowSecondWorker && m_items.size() >= 2 && m_bytesTotal >= kSecondWorkerBytes) {
+        // A package libarchive reads alone needs no libzip handle: each worker opens its own libarchive reader.
+        const bool archiveOnly = !m_req.zip;
         int error = 0;
-        secondZip.reset(m_req.openAnother
-                            ? m_req.openAnother()
-                            : zip_open(NativePath::encode(m_req.packagePath).constData(), ZIP_RDONLY, &error));
-        if (secondZip) {
+        if (!archiveOnly)
+            secondZip.reset(m_req.openAnother
+                                ? m_req.openAnother()
+                                : zip_open(NativePath::encode(m_req.packagePath).constData(), ZIP_RDONLY, &error));
+        if (secondZip || archiveOnly) {
             second = std::thread([&] {
                 work(secondZip.get(), false);
                 std::lock_guard lock(doneMutex);

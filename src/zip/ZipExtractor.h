@@ -1,6 +1,7 @@
 #pragma once
 // Extracting and testing entries: the work behind zExtractOne, zExtractAll and zTestAll.
 
+#include "ArchiveReader.h"
 #include "ZipDetail.h"
 #include "ZipTypes.h"
 #include "utility/CancelToken.h"
@@ -17,7 +18,9 @@ struct ExtractRequest {
     QString packagePath; ///< to open a second read-only handle for a second worker
     /// Opens that second handle when the package is not a plain file (a spanned package); else zip_open is used.
     std::function<zip_t*()> openAnother;
-    zip_t* zip = nullptr; ///< the package's read-only handle, used on the calling thread
+    zip_t* zip = nullptr;        ///< the package's read-only handle, used on the calling thread; null when libarchive
+                                 ///< reads the whole package (libzip refused it)
+    ArchiveSource archiveSource; ///< the package for libarchive, which reads what libzip cannot
     const std::vector<ZipEntry>* entries = nullptr;
     std::vector<qint64> indices; ///< the entries to process, in package order
     QString targetFolder;        ///< unused when testOnly

@@ -15,6 +15,7 @@
 struct ZipPackage::Impl {
     zipdetail::ZipHandle m_zip;
     bool m_handleDeferred = false; // opened for listing: m_zip is opened when an operation first needs it
+    bool m_archiveOnly = false;    // libzip refused the package and libarchive reads it: m_zip stays null
     QString m_path;
     std::vector<ZipEntry> m_entries;
     std::vector<char> m_selected;
@@ -36,10 +37,13 @@ struct ZipPackage::Impl {
         return kZipFailed;
     }
     bool valid(qint64 index) const { return index >= 0 && index < qint64(m_entries.size()); }
-    bool isOpen() const { return m_zip != nullptr || m_handleDeferred; }
+    bool isOpen() const { return m_zip != nullptr || m_handleDeferred || m_archiveOnly; }
     void startRun() { m_lastError.clear(); }
     bool readEntries(zip_t* zip, QString* error);
     bool readDirectory(const QString& path);
+    bool readThroughArchive(const QString& path);
+    /// Fails a change to a package only libarchive reads, which it cannot write; kZipOk otherwise.
+    int refuseChangeOfArchiveOnly(const QString& what);
     bool ensureHandle();
     /// A request over the open package's entries that reports through progress and stops by cancel.
     zipdetail::ExtractRequest readRequest(const QString& password, const ZipProgressCallback& progress,

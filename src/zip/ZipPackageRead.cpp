@@ -175,7 +175,28 @@ bool ZipPackage::Impl::readDirectory(const QString& path) {
     return true;
 }
 
+bool ZipPackage::Impl::readThroughArchive(const QString& path) {
+    QString why;
+    if (!readArchiveEntries({path, nullptr}, &m_entries, &why)) {
+        m_entries.clear();
+        return false;
+    }
+    m_totalBytes = 0;
+    for (const ZipEntry& e : m_entries)
+        m_totalBytes = e.size > kMaxSize - m_totalBytes ? kMaxSize : m_totalBytes + e.size;
+    m_comment.clear(); // libarchive does not give the package comment
+    return true;
+}
+
+int ZipPackage::Impl::refuseChangeOfArchiveOnly(const QString& what) {
+    if (!m_archiveOnly) return kZipOk;
+    return fail(QStringLiteral("Cannot %1 %2: libzip, which makes this change, refuses the package as damaged; it can "
+                               "still be listed, tested and extracted.")
+                    .arg(what, NativePath::display(m_path)));
+}
+
 bool ZipPackage::Impl::ensureHandle() {
+    if (m_archiveOnly) return true;
     if (m_zip || !m_handleDeferred) return m_zip != nullptr;
     int code = 0;
     m_zip.reset(zip_open(NativePath::encode(m_path).constData(), ZIP_RDONLY, &code));
@@ -197,6 +218,7 @@ ExtractRequest ZipPackage::Impl::readRequest(const QString& password, const ZipP
             return joined->openArchive(&code);
         };
     request.zip = m_zip.get();
+    request.archiveSource = {m_path, m_joined};
     request.entries = &m_entries;
     request.password = password.toUtf8();
     request.progress = progress;
@@ -305,6 +327,15 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
             if (!zip) joined.reset();
         }
     }
+    // Extra fields other programs pass over (a last few bytes that form no whole field) make libzip refuse the
+    // whole package; libarchive's reader reads such a package, and then reads it alone.
+    if (!zip && code == ZIP_ER_INCONS && volumes == 1 && d->readThroughArchive(absolute)) {
+        d->m_selected.assign(d->m_entries.size(), 0);
+        d->m_selectedCount = 0;
+        d->m_path = absolute;
+        d->m_archiveOnly = true;
+        return kZipOk;
+    }
     if (!zip) {
         const int systemCode = errno;
         if (code == ZIP_ER_NOZIP)
@@ -336,6 +367,7 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
 void ZipPackage::zCloseZipFile() {
     d->m_zip.reset();
     d->m_handleDeferred = false;
+    d->m_archiveOnly = false;
     d->m_joined.reset();
     d->m_path.clear();
     d->m_entries.clear();

@@ -20,6 +20,7 @@ int ZipPackage::zDeleteFiles() {
         return d->fail(QStringLiteral("Cannot delete from %1: it is a spanned package. Join its volumes with "
                                       "zip -s 0 first.")
                            .arg(d->m_path));
+    if (d->refuseChangeOfArchiveOnly(QStringLiteral("delete from")) != kZipOk) return kZipFailed;
     const QString path = d->m_path;
     if (!d->ensureHandle()) return kZipFailed;
     const WriteOutcome outcome = deleteEntries(path, d->m_zip.get(), d->m_entries, d->m_selected);
@@ -79,6 +80,7 @@ int ZipPackage::zCompressFiles(const QString& password, CompressionLevel level, 
         return d->fail(QStringLiteral("Cannot update %1: it is a spanned package. Join its volumes with zip -s 0 "
                                       "first.")
                            .arg(target));
+    if (!creating && d->refuseChangeOfArchiveOnly(QStringLiteral("update")) != kZipOk) return kZipFailed;
     if (creating && d->m_orders.empty())
         return d->fail(QStringLiteral("Nothing to write into %1: no files were ordered.").arg(target));
 

@@ -109,6 +109,10 @@ const Step kAes = [](CliFixture& t) {
     ASSERT_EQ(runTool("7z", args, t.file("src")).exitCode, 0);
 };
 const QString kFailed = "FAILED  %1\n%2: 1 of %3 entries failed.\n";
+const Step kLzma = [](CliFixture& t) {
+    writeFile(t.file("src/n.txt"), sampleText(200000));
+    ASSERT_EQ(runTool("7z", {"a", "-tzip", "-bd", "-mm=LZMA", t.file("lzma.zip"), "n.txt"}, t.file("src")).exitCode, 0);
+};
 
 const Case kTest[] = {
     {"Sample", "test \"Sample Pack.zip\"", "Sample Pack.zip: 5 entries tested, no errors.\n", "", 0, packages},
@@ -120,6 +124,7 @@ const Case kTest[] = {
     {"SevenZipAes", "test aes.zip --password secret", "aes.zip: 1 entries tested, no errors.\n", "", 0, kAes},
     {"SevenZipAesWrongPassword", "test aes.zip --password secrets",
      kFailed.arg("n.txt: wrong password", "aes.zip", "1"), "", 1, kAes},
+    {"SevenZipLzma", "test lzma.zip", "lzma.zip: 1 entries tested, no errors.\n", "", 0, kLzma},
 };
 INSTANTIATE_TEST_SUITE_P(test, CliRun, ::testing::ValuesIn(kTest), caseName);
 
