@@ -9,6 +9,7 @@
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/PlaceWindow.h"
 #include "backup/ui/fKovra.h"
+#include "fTest.h"
 #include "finding/ui/fFind.h"
 #include "tools/ExtractRequest.h"
 #include "tools/ui/fExtract.h"
@@ -347,6 +348,11 @@ void fMain::setUpMenus() {
     QAction* split = addItem(m_mnuOptions, "mnuZip3", "Split file", "SPLIT");
     connect(make, &QAction::triggered, this, &fMain::makeSelfExtracting);
     connect(split, &QAction::triggered, this, &fMain::splitPackage);
+    QAction* test = addItem(m_mnuOptions, "mnuZip5", "Test zip package", "ZIPOPTION");
+    test->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    // The shortcut works from the window too, not only while the menu is open.
+    addAction(test);
+    connect(test, &QAction::triggered, this, &fMain::testPackage);
     addItem(m_mnuOptions, "mnuZip4", "Exit", "EXIT");
 
     QAction* helpContents = addItem(m_mnuHelpAll, "mnuHelp1", "Help Contents", "HELP");
@@ -572,6 +578,28 @@ void fMain::makeSelfExtracting() {
     if (m_state.splitHandOver.isEmpty()) return;
     fSplit splitter(m_state, m_currentPackage, this);
     splitter.exec();
+}
+
+void fMain::testPackage() {
+    if (m_currentPackage.isEmpty() || m_model->rowCount() == 0) {
+        MessageDialogs::showError(this, QStringLiteral("No zip package is opened"));
+        return;
+    }
+    // The check is of the package as it is on disk now.
+    if (packageChangedOnDisk()) {
+        const QString suppressed = m_state.deleteSuppressed;
+        if (!openPackage(m_currentPackage)) return;
+        m_state.deleteSuppressed = suppressed;
+    }
+    fTest check(m_state, m_package, packageFileName(), this);
+    check.exec();
+    setStatusText(check.summary(), check.failures().join(u'\n'));
+    if (check.failures().isEmpty()) return;
+    constexpr qsizetype kShown = 20;
+    QStringList shown = check.failures().mid(0, kShown);
+    if (check.failures().size() > kShown)
+        shown << QStringLiteral("... and %1 more").arg(check.failures().size() - kShown);
+    MessageDialogs::showError(this, check.summary() + QStringLiteral(":\n") + shown.join(u'\n'));
 }
 
 void fMain::splitPackage() {

@@ -59,6 +59,8 @@ class fMain : public QMainWindow {
     void makeSelfExtracting();
     /// Options item 3: the splitter on the open package.
     void splitPackage();
+    /// Options item "Test zip package" and Ctrl+T: every entry of the open package read back and checked.
+    void testPackage();
     /// True when the open package's file is no longer the one that was opened (rewritten or replaced since).
     bool packageChangedOnDisk() const;
     /// After an entry was deleted: its row leaves the grid and the totals are those of the package now.

@@ -132,4 +132,20 @@ TEST_F(EntryCommandsTest, AReadOnlyPackageRefusesAndARewrittenOneIsReadAgainFirs
     EXPECT_EQ(fullNames(), QStringList({"b.txt", "new.txt"}));
 }
 
+TEST_F(EntryCommandsTest, TestReadsEveryEntryBackAndNamesTheDamagedOnes) {
+    const QString zip = open({"a.txt", "b.txt"}, {"-0"});
+    item("mnuZip5")->trigger();
+    EXPECT_EQ(window->statusText(), "Test of p.zip: all 2 entries are OK");
+
+    QByteArray bytes = readFile(zip);
+    bytes[bytes.indexOf("b.txt", bytes.indexOf("b.txt") + 5) + 1] = 'X'; // the data after the local header's name
+    writeFile(zip, bytes);
+    DialogHook::setNextAnswer("ok");
+    item("mnuZip5")->trigger();
+    EXPECT_EQ(window->statusText(), "Test of p.zip: 1 of 2 entries failed");
+    ASSERT_EQ(DialogHook::shownMessages().size(), 1);
+    EXPECT_TRUE(DialogHook::shownMessages().first().contains("b.txt: "))
+        << DialogHook::shownMessages().first().toStdString();
+}
+
 } // namespace
