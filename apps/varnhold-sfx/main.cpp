@@ -503,7 +503,8 @@ int main(int argc, char** argv) {
     archive_read_set_passphrase_callback(reader, &asker, &PasswordAsker::ask);
     int exit;
     if (package.open(reader) != ARCHIVE_OK) {
-        printError(damagedPackage(reader));
+        // Its end, where the directory of the entries is, is missing or not a zip end.
+        printError("the package in this program is damaged or cut short: " + errorOf(reader));
         exit = kExitFailure;
     } else if (options.mode == Options::Mode::List)
         exit = listEntries(reader);
