@@ -54,6 +54,16 @@ const Case kSfx[] = {
     {"NotAPackage", "sfx data.txt --to out", "",
      says("Error: {dir}/data.txt is not a zip package, or it is damaged or truncated. Error Appending File"), 1,
      kPackage, tree("{dir}/out", "")},
+    {"WithTheInstalledExtractor", "sfx p.zip --to out", "Completed\nMade: {dir}/out/p.run ({size:out/p.run} bytes)\n",
+     "", 0,
+     [](CliFixture& t) {
+         kPackage(t);
+         QFile::remove(t.app.file("Kovra"));
+     },
+     [](CliFixture& t) {
+         EXPECT_EQ(runTool(t.file("out/p.run"), {"--to", t.file("x")}).exitCode, 0);
+         EXPECT_EQ(readFile(t.file("x/a.txt")), "text") << "the made program extracts its package";
+     }},
     {"Missing", "sfx none.zip", "", says("File not found: {dir}/none.zip"), 1},
     {"NoFolder", "sfx p.zip --to nowhere", "", says("The target make folder {dir}/nowhere/ does not exist."), 1,
      kPackage},
