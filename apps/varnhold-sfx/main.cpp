@@ -525,5 +525,13 @@ int main(int argc, char** argv) {
             exit = Extraction(reader, target, options.overwrite, package.size, package).run();
     }
     archive_read_free(reader);
+    // Started without arguments in a terminal window of its own (from the file manager, or the maker's Test), the
+    // window would close with the last line: the user reads it first.
+    if (options.ask && !interrupted && ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO)) {
+        std::fputs("Press Enter to close.", stdout);
+        std::fflush(stdout);
+        for (int c = std::getchar(); c != EOF && c != '\n';)
+            c = std::getchar();
+    }
     return interrupted ? kExitInterrupted : exit;
 }
