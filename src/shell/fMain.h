@@ -57,6 +57,12 @@ class fMain : public QMainWindow {
     void makeSelfExtracting();
     /// Options item 3: the splitter on the open package.
     void splitPackage();
+    /// Options item 1: the folder settings dialog.
+    void showFolderSettings();
+    /// Help item 2: the about box.
+    void showAbout();
+    /// Help item 3: the application folder's Readme.txt in the file viewer program (Options04).
+    void showReadme();
     /// A header click on grid column 1 to 7: ascending first, then toggling.
     void sortByColumn(int column);
 
