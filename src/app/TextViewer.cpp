@@ -55,8 +55,8 @@ QString runnable(const QString& program) {
 } // namespace
 
 const QStringList& TextViewer::editors() {
-    static const QStringList names = {"gedit",  "gnome-text-editor", "kate",       "kwrite",  "mousepad",
-                                      "xed",    "pluma",             "featherpad", "leafpad", "xdg-open"};
+    static const QStringList names = {"gedit", "gnome-text-editor", "kate",    "kwrite",  "mousepad", "xed",
+                                      "pluma", "featherpad",        "leafpad", "xdg-open"};
     return names;
 }
 

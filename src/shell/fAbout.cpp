@@ -31,10 +31,12 @@ fAbout::fAbout(QWidget* parent) : AnswerableDialog(parent) {
                                                "on your disks."),
                                 "lblPurpose", this);
     purpose->setWordWrap(true);
+    purpose->setMinimumWidth(purpose->fontMetrics().averageCharWidth() * 56);
     QLabel* usesLabel = makeLabel(QStringLiteral("Built on:"), "lblUses", this);
 
     auto* uses = new QGridLayout;
-    uses->setHorizontalSpacing(16);
+    uses->setHorizontalSpacing(24);
+    uses->setContentsMargins(12, 0, 0, 0);
     int row = 0;
     for (const auto& [library, version] : libraries()) {
         const QString slug = QString(library).remove(u' ');
@@ -66,7 +68,6 @@ fAbout::fAbout(QWidget* parent) : AnswerableDialog(parent) {
     layout->addSpacing(10);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(360);
     exit->setFocus();
 }
 

@@ -5,13 +5,16 @@
 #include "app/ui/HelpViewer.h"
 #include "utility/TextUtil.h"
 
-#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,6 +62,21 @@ const Line& lineOf(Box box) {
 
 const QString kViewerTitle = QStringLiteral("Varnhold - Browse for default file viewer.");
 
+/// The viewer's file dialog lists the folders and the files the user may run. (QDir::Executable alone cannot say
+/// so: the file dialog's model then hides every readable file.)
+class ProgramsOnly : public QSortFilterProxyModel {
+  public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+  protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files) return true;
+        const QFileInfo entry = files->fileInfo(files->index(row, 0, parent));
+        return entry.isDir() || entry.isExecutable();
+    }
+};
+
 } // namespace
 
 fOptions::fOptions(AppState& state, QWidget* parent) : AnswerableDialog(parent), m_state(state) {
@@ -79,6 +97,10 @@ fOptions::fOptions(AppState& state, QWidget* parent) : AnswerableDialog(parent),
         box->setObjectName(QStringLiteral("Text%1").arg(int(line.box)));
         box->setMinimumWidth(420);
         m_boxes[std::size_t(line.box)] = box;
+        // A long path shows its end; the tooltip holds all of it.
+        connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+            box->setToolTip(text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
+        });
         QLabel* label = makeLabel(QString::fromLatin1(line.label), line.labelName, this);
         label->setBuddy(box);
         QPushButton* browse = makeButton(QStringLiteral("..."), {}, line.browseName, this);
@@ -154,13 +176,14 @@ void fOptions::usePickedFolder(Box box, const QString& folder) {
 void fOptions::browseViewer() {
     edit(Box::Viewer)->setFocus();
     m_state.reload(Option::ViewerProgram);
-    // Any program will do: the dialog lists the folders and the files that may be run.
+    // Any program will do, whatever its name.
     QFileDialog dialog(this, kViewerTitle, m_state.folders.system);
     dialog.setObjectName("dlgViewer");
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontUseNativeDialog); // the filter below needs Qt's own dialog
     dialog.setOption(QFileDialog::ReadOnly);
-    dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+    dialog.setNameFilter(QStringLiteral("Programs (*)"));
+    dialog.setProxyModel(new ProgramsOnly(&dialog));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     usePickedViewer(dialog.selectedFiles().first());
 }

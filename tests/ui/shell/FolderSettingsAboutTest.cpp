@@ -37,14 +37,15 @@ TEST_F(FolderSettings, LoadsBrowsesAndStoresEveryBoxOnClose) {
                                      {"Label6", "Default split folder:"},
                                      {"btnHelp", "  &Help", "Folder settings help content"},
                                      {"btnExit", "  &Exit", "Exit"}});
-    const QStringList screen{"Text3", "btnBrowse4", "Text2", "btnBrowse1", "Text0", "btnBrowse2", "Text1", "btnBrowse3",
-                             "Text5", "btnBrowse7", "Text4", "btnBrowse5", "Text6", "btnBrowse6", "btnHelp", "btnExit"};
+    const QStringList screen{"Text3", "btnBrowse4", "Text2",   "btnBrowse1", "Text0", "btnBrowse2",
+                             "Text1", "btnBrowse3", "Text5",   "btnBrowse7", "Text4", "btnBrowse5",
+                             "Text6", "btnBrowse6", "btnHelp", "btnExit"};
     EXPECT_EQ(tabOrder(dialog, screen), screen);
-    EXPECT_EQ(QStringList({box(dialog, Box::Viewer), box(dialog, Box::Temp), box(dialog, Box::Extract),
-                           box(dialog, Box::Sets), box(dialog, Box::Zip), box(dialog, Box::Make),
-                           box(dialog, Box::Split)}),
-              QStringList({state->folders.viewer, app + "/Temp/", app + "/Extract/", "/elsewhere/sets/", app + "/Zips/",
-                           app + "/Make/", app + "/Split/"}));
+    EXPECT_EQ(
+        QStringList({box(dialog, Box::Viewer), box(dialog, Box::Temp), box(dialog, Box::Extract),
+                     box(dialog, Box::Sets), box(dialog, Box::Zip), box(dialog, Box::Make), box(dialog, Box::Split)}),
+        QStringList({state->folders.viewer, app + "/Temp/", app + "/Extract/", "/elsewhere/sets/", app + "/Zips/",
+                     app + "/Make/", app + "/Split/"}));
 
     // A browsed folder is stored at once, with its "/"; the root keeps its one "/".
     const int writes = state->settings.writeCount();
@@ -59,11 +60,13 @@ TEST_F(FolderSettings, LoadsBrowsesAndStoresEveryBoxOnClose) {
 
     dialog.reject(); // the title bar's close stores as Exit does
     EXPECT_EQ(state->settings.writeCount(), writes + 3) << "two browses, then one write for the seven boxes";
-    const QList<std::pair<Option, QString>> expected{
-        {Option::ViewerProgram, "/opt/view it/viewer"}, {Option::TempFolder, app + "/Temp/"},
-        {Option::ExtractFolder, "/typed/extract"},      {Option::SetsFolder, "/elsewhere/sets/"},
-        {Option::ZipFolder, "/picked/zips/"},           {Option::MakeFolder, app + "/Make/"},
-        {Option::SplitFolder, "/"}};
+    const QList<std::pair<Option, QString>> expected{{Option::ViewerProgram, "/opt/view it/viewer"},
+                                                     {Option::TempFolder, app + "/Temp/"},
+                                                     {Option::ExtractFolder, "/typed/extract"},
+                                                     {Option::SetsFolder, "/elsewhere/sets/"},
+                                                     {Option::ZipFolder, "/picked/zips/"},
+                                                     {Option::MakeFolder, app + "/Make/"},
+                                                     {Option::SplitFolder, "/"}};
     for (const auto& [option, value] : expected) {
         EXPECT_EQ(stored(OptionKeys::key(option)), value);
         EXPECT_EQ(state->text(option), value) << "later commands see it";
