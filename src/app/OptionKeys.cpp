@@ -1,7 +1,5 @@
 #include "OptionKeys.h"
 
-#include <QStandardPaths>
-
 namespace {
 
 // What a default is made of: a fixed text, the application folder itself, a folder below it (ending in "/"),
@@ -226,13 +224,3 @@ QString recentKey(int slot) {
 }
 
 } // namespace OptionKeys
-
-QString findDefaultViewer() {
-    static const char* candidates[] = {"gnome-text-editor", "gedit",   "mousepad", "kate", "kwrite", "pluma", "xed",
-                                       "featherpad",        "leafpad", "xdg-open"};
-    for (const char* name : candidates) {
-        QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!found.isEmpty()) return found;
-    }
-    return QStringLiteral("/usr/bin/xdg-open");
-}

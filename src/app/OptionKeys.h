@@ -124,6 +124,3 @@ QString patternDefault(int n, bool forPatternDialog);
 /// "1File" to "9File" (slot from 1 to 9).
 QString recentKey(int slot);
 } // namespace OptionKeys
-
-/// A plain text viewer found on this system (full path), or xdg-open when none of the usual ones is there.
-QString findDefaultViewer();

@@ -1,10 +1,13 @@
 #include "StartUp.h"
 
 #include "RecentList.h"
+#include "TextViewer.h"
 #include "utility/FileOps.h"
 #include "utility/ScratchFolder.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 const QStringList& startUpFolders() {
@@ -33,13 +36,31 @@ QString emptyScratchFolder(const QString& appFolder, const QString& name) {
     return {};
 }
 
+QString readmeFilePath(const QString& appFolder) {
+    return appFolder + QStringLiteral("/Readme.txt");
+}
+
+void writeReadmeIfMissing(const QString& appFolder) {
+    // Whatever is at that name, a file of the user's or a link, stays as it is.
+    const QString path = readmeFilePath(appFolder);
+    if (FileOps::exists(path) || QFileInfo(path).isSymLink()) return;
+    QFile text(QStringLiteral(":/readme/README.md"));
+    if (!text.open(QIODevice::ReadOnly)) return;
+    FileOps::writeFileAtomically(path, text.readAll(), false);
+}
+
 void runStartUp(AppState& state, const QString& appFolder) {
     QString app = QDir::cleanPath(QDir(appFolder).absolutePath());
     if (app.size() > 1 && app.endsWith('/')) app.chop(1);
     state.folders.app = app == "/" ? QString() : app; // folders below "/" are "/Sets/", not "//Sets/"
     state.folders.system = QStringLiteral("/usr/bin/");
     state.folders.library = QStringLiteral("/usr/lib/");
-    state.folders.viewer = findDefaultViewer();
+    // Looking for the viewer may start xdg-mime; once the store holds a viewer its default is never needed.
+    const QString viewerKey = OptionKeys::key(Option::ViewerProgram);
+    bool viewerStored = false;
+    for (const auto& [key, value] : state.settings.GetAllSettings(kSettingsSection))
+        viewerStored = viewerStored || key == viewerKey;
+    if (!viewerStored) state.folders.viewer = TextViewer::findDefault();
 
     if (const Status made = FileOps::createFolder(app); !made) state.startUpNotes << made.message();
     for (const QString& name : startUpFolders()) {
@@ -56,6 +77,7 @@ void runStartUp(AppState& state, const QString& appFolder) {
         state.startUpNotes << why;
 
     state.helpFilePath = state.folders.app + "/Varnhold.hlp";
+    writeReadmeIfMissing(state.folders.app);
 
     LoadTheEntry(state.settings, state.recent);
 

@@ -20,6 +20,11 @@ const QStringList& workFolderOwnFiles();
 /// Returns "" or why the folder was left alone.
 QString emptyScratchFolder(const QString& appFolder, const QString& name);
 
+/// The application folder's Readme.txt, which the Readme command shows.
+QString readmeFilePath(const QString& appFolder);
+/// Writes the program's read-me text (README.md) to readmeFilePath() when nothing is at that name.
+void writeReadmeIfMissing(const QString& appFolder);
+
 /// Runs the start-up in appFolder (normally defaultAppFolder()). A step that fails is left out and the next one
 /// runs, so the program always starts; what the user should know about goes to state.startUpNotes. When the
 /// settings file cannot be read, the defaults are used and nothing is written back to it.

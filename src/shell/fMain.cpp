@@ -4,11 +4,14 @@
 #include "ViewerIcons.h"
 #include "app/AppState.h"
 #include "app/StartUp.h"
+#include "app/TextViewer.h"
 #include "app/ui/DialogHook.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/PlaceWindow.h"
+#include "app/ui/fOptions.h"
 #include "backup/ui/fKovra.h"
+#include "fAbout.h"
 #include "fTest.h"
 #include "finding/ui/fFind.h"
 #include "tools/ExtractRequest.h"
@@ -29,6 +32,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -343,7 +347,8 @@ void fMain::setUpMenus() {
     connect(extractOne, &QAction::triggered, this, &fMain::extractThisFile);
     connect(extractAll, &QAction::triggered, this, &fMain::extractAllFiles);
 
-    addItem(m_mnuOptions, "mnuZip1", "Folder Settings", "ZIPOPTION");
+    QAction* folderSettings = addItem(m_mnuOptions, "mnuZip1", "Folder Settings", "ZIPOPTION");
+    connect(folderSettings, &QAction::triggered, this, &fMain::showFolderSettings);
     QAction* make = addItem(m_mnuOptions, "mnuZip2", "Make self-extracting zip file", "MAKE");
     QAction* split = addItem(m_mnuOptions, "mnuZip3", "Split file", "SPLIT");
     connect(make, &QAction::triggered, this, &fMain::makeSelfExtracting);
@@ -356,10 +361,12 @@ void fMain::setUpMenus() {
     addItem(m_mnuOptions, "mnuZip4", "Exit", "EXIT");
 
     QAction* helpContents = addItem(m_mnuHelpAll, "mnuHelp1", "Help Contents", "HELP");
-    addItem(m_mnuHelpAll, "mnuHelp2", "About", "ABOUT");
-    addItem(m_mnuHelpAll, "mnuHelp3", "Readme", "README");
+    QAction* about = addItem(m_mnuHelpAll, "mnuHelp2", "About", "ABOUT");
+    QAction* readme = addItem(m_mnuHelpAll, "mnuHelp3", "Readme", "README");
     addItem(m_mnuHelpAll, "mnuHelp4", "Exit", "EXIT");
     connect(helpContents, &QAction::triggered, this, [this] { showHelpTopic(this, 100); });
+    connect(about, &QAction::triggered, this, &fMain::showAbout);
+    connect(readme, &QAction::triggered, this, &fMain::showReadme);
 
     QAction* quickUpdateWizard = addItem(m_mnuQuicks, "mnuQuick1", "Update Zip Package", "QUICK1");
     connect(quickUpdateWizard, &QAction::triggered, this, &fMain::updateWithWizard);
@@ -369,7 +376,7 @@ void fMain::setUpMenus() {
 
     // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
     const QString notYet = QStringLiteral("Not available in this version");
-    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt7", "mnuZip1", "mnuHelp2", "mnuHelp3", "mnuQuick2"}) {
+    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt7", "mnuQuick2"}) {
         QAction* action = findChild<QAction*>(QString::fromLatin1(name));
         action->setEnabled(false);
         action->setToolTip(action->text() + QStringLiteral(": ") + notYet);
@@ -609,6 +616,34 @@ void fMain::splitPackage() {
     }
     fSplit splitter(m_state, m_currentPackage, this);
     splitter.exec();
+}
+
+void fMain::showFolderSettings() {
+    fOptions options(m_state, this);
+    options.exec();
+}
+
+void fMain::showAbout() {
+    fAbout about(this);
+    about.exec();
+}
+
+void fMain::showReadme() {
+    const QString viewer = m_state.text(Option::ViewerProgram);
+    // The read-me is the program's own; one the user removed since the start is put back.
+    writeReadmeIfMissing(m_state.folders.app);
+    QStringList command = TextViewer::command(viewer, readmeFilePath(m_state.folders.app));
+    if (command.isEmpty()) {
+        const QString missing = viewer.trimmed().isEmpty()
+                                    ? QStringLiteral("No file viewer program is set.")
+                                    : QStringLiteral("The file viewer program \"%1\" was not found.").arg(viewer);
+        MessageDialogs::showError(this, missing + QStringLiteral(" Choose one under Options, Folder Settings."));
+        return;
+    }
+    const QString program = command.takeFirst();
+    if (!QProcess::startDetached(program, command))
+        MessageDialogs::showError(this,
+                                  QStringLiteral("The file viewer program \"%1\" could not be started.").arg(program));
 }
 
 void fMain::updateWithWizard() {

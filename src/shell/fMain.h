@@ -66,6 +66,12 @@ class fMain : public QMainWindow {
     /// After an entry was deleted: its row leaves the grid and the totals are those of the package now.
     void entryDeleted(const QString& name, const QString& folderPath);
     EntryCommands& entryCommands() { return *m_entryCommands; }
+    /// Options item 1: the folder settings dialog.
+    void showFolderSettings();
+    /// Help item 2: the about box.
+    void showAbout();
+    /// Help item 3: the application folder's Readme.txt in the file viewer program (Options04).
+    void showReadme();
     /// A header click on grid column 1 to 7: ascending first, then toggling.
     void sortByColumn(int column);
 

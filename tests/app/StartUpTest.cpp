@@ -1,4 +1,5 @@
 #include "app/StartUp.h"
+#include "app/TextViewer.h"
 
 #include "TestSupport.h"
 
@@ -22,7 +23,7 @@ QList<std::pair<QString, QString>> expectedDefaults(const QString& app) {
     const QString text = QString::fromUtf8(readFile(VARNHOLD_TEST_DATA "/defaults.ini"));
     for (QString line : text.split(u'\n', Qt::SkipEmptyParts)) {
         if (line.startsWith(u';') || line.startsWith(u'[')) continue;
-        line.replace("@APP@", app).replace("@VIEWER@", findDefaultViewer());
+        line.replace("@APP@", app).replace("@VIEWER@", TextViewer::findDefault());
         rows.append({line.section(u'=', 0, 0), line.section(u'=', 1)});
     }
     return rows;
