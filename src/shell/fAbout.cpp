@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <archive.h>
 
 #include <libdeflate.h>
 #include <openssl/crypto.h>
@@ -83,6 +84,8 @@ QList<QPair<QString, QString>> fAbout::libraries() {
         {QStringLiteral("libzip"), QString::fromLatin1(zip_libzip_version())},
         {QStringLiteral("zlib"), QString::fromLatin1(zlibVersion())},
         {QStringLiteral("libdeflate"), QStringLiteral(LIBDEFLATE_VERSION_STRING)},
+        {QStringLiteral("libarchive"),
+         QString::fromLatin1(archive_version_string()).remove(QStringLiteral("libarchive "))},
 #ifdef OPENSSL_VERSION_STRING // OpenSSL 3: the number alone; before it the name with the number and date
         {QStringLiteral("OpenSSL libcrypto"), QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION_STRING))},
 #else

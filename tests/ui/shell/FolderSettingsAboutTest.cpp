@@ -97,7 +97,7 @@ TEST_F(FolderSettings, AboutShowsNameVersionAndLibrariesAndClosesOnExit) {
     fAbout about;
     EXPECT_EQ(child<QLabel>(about, "lblName")->text(), "Varnhold " VARNHOLD_VERSION);
     dialogtest::expectTexts(about, {{"btnExit", " &Exit", "Exit"}});
-    for (const char* library : {"Qt", "libzip", "zlib", "libdeflate", "OpenSSLlibcrypto"})
+    for (const char* library : {"Qt", "libzip", "zlib", "libdeflate", "libarchive", "OpenSSLlibcrypto"})
         EXPECT_FALSE(child<QLabel>(about, QString("lblVersion") + library)->text().isEmpty()) << library;
 
     about.show();
