@@ -1,11 +1,13 @@
 #include "EntryCommands.h"
 
 #include "fMain.h"
+#include "fOpenWith.h"
 #include "fProperties.h"
 #include "frmImage.h"
 
 #include "app/AppState.h"
 #include "app/StartUp.h"
+#include "app/TextViewer.h"
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/fPassword.h"
 #include "utility/FileOps.h"
@@ -15,9 +17,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
 #include <QImageReader>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QTableView>
 
 namespace {
@@ -83,8 +89,50 @@ bool EntryCommands::prepareMenu(const EntryRow& row, QMenu& menu) {
         fPassword::ask(state, &m_window);
         return false;
     }
+    // The desktop's program for this kind of file, under "Launch program"; asked of xdg-mime once per kind.
+    const QString type = QMimeDatabase().mimeTypeForFile(temporaryCopy()).name();
+    if (!m_launchers.contains(type)) m_launchers.insert(type, DesktopApps::defaultFor(type));
+    m_launcher = m_launchers.value(type);
+    const QStringList viewer = TextViewer::command(state.text(Option::ViewerProgram), temporaryCopy());
+    const auto setProgramLine = [&menu](const char* header, const char* line, const QString& program,
+                                        const QIcon& icon) {
+        QAction* headerItem = menu.findChild<QAction*>(QString::fromLatin1(header));
+        QAction* lineItem = menu.findChild<QAction*>(QString::fromLatin1(line));
+        if (!headerItem || !lineItem) return;
+        headerItem->setEnabled(!program.isEmpty());
+        // A path shows "&" as it is, not as a mnemonic.
+        lineItem->setText(QString(program).replace(u'&', QStringLiteral("&&")));
+        lineItem->setIcon(icon);
+        lineItem->setVisible(!program.isEmpty());
+    };
+    setProgramLine("mnuOpt2", "mnuLaunch", m_launcher ? m_launcher->program() : QString(),
+                   m_launcher ? QIcon::fromTheme(m_launcher->icon) : QIcon());
+    setProgramLine("mnuOpt1", "mnuNotePad", viewer.value(0), QIcon::fromTheme(QFileInfo(viewer.value(0)).fileName()));
     if (QAction* image = menu.findChild<QAction*>(QStringLiteral("mnuOpt8"))) image->setEnabled(isImageName(m_name));
     return true;
+}
+
+bool EntryCommands::start(const QStringList& command) {
+    if (!command.isEmpty() && QProcess::startDetached(command.first(), command.mid(1))) return true;
+    MessageDialogs::showError(&m_window, command.isEmpty() ? QStringLiteral("No program is set to open ") + m_name
+                                                           : QStringLiteral("Cannot start %1.").arg(command.first()));
+    return false;
+}
+
+void EntryCommands::view() {
+    const QStringList command = TextViewer::command(m_window.state().text(Option::ViewerProgram), temporaryCopy());
+    if (start(command)) m_window.setStatusText(QStringLiteral("View completed for: ") + m_name);
+}
+
+void EntryCommands::launch() {
+    if (m_launcher) start(DesktopApps::commandFor(*m_launcher, temporaryCopy()));
+}
+
+void EntryCommands::openWith() {
+    const QString copy = temporaryCopy();
+    fOpenWith chooser(copy, DesktopApps::forType(QMimeDatabase().mimeTypeForFile(copy).name()), &m_window);
+    if (chooser.exec() != QDialog::Accepted) return;
+    if (start(chooser.command())) m_window.setStatusText(QStringLiteral("OpenWith completed for: ") + m_name);
 }
 
 void EntryCommands::deleteSelected() {

@@ -2,7 +2,11 @@
 // The commands of the grid's right-click menu that work on one entry of the open package: the copy of the clicked
 // entry in Temp/ made before the menu opens, its properties, its picture, and deleting it from the package.
 
+#include "app/DesktopApps.h"
+
+#include <QHash>
 #include <QString>
+#include <optional>
 
 class fMain;
 class QMenu;
@@ -20,6 +24,12 @@ class EntryCommands {
     /// "Delete file": the entry of the selected row, after the delete question unless it was turned off for
     /// this package; the row leaves the grid and the totals are read again.
     void deleteSelected();
+    /// mnuNotePad: the copy in the viewer program (Options04).
+    void view();
+    /// mnuLaunch: the copy in the desktop's program for its kind of file.
+    void launch();
+    /// "OpenWith": the copy in a program the user chooses.
+    void openWith();
     /// "File properties" of the copy in Temp/, with what the package says of the entry.
     void showProperties();
     /// "Display image file": the copy in Temp/ in the picture window; nothing when it is no picture Qt reads.
@@ -31,7 +41,12 @@ class EntryCommands {
     static bool isImageName(const QString& name);
 
   private:
+    /// Starts a program on the copy without waiting for it; false (after saying so) when it cannot start.
+    bool start(const QStringList& command);
+
     fMain& m_window;
+    std::optional<DesktopApp> m_launcher; ///< the program for the copy's kind, found when the menu opened
+    QHash<QString, std::optional<DesktopApp>> m_launchers; ///< by MIME type: asked once a run
     QString m_name;
     QString m_folderPath;
 };

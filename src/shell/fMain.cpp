@@ -338,7 +338,10 @@ void fMain::setUpMenus() {
     QAction* extractAll = addItem(m_mnuZipOptions, "mnuOpt4", "Extract all files", "EXTRACTALL");
     QAction* properties = addItem(m_mnuZipOptions, "mnuOpt5", "File properties", "PROPERTIES");
     QAction* deleteEntry = addItem(m_mnuZipOptions, "mnuOpt6", "Delete file", "DELETE");
-    addItem(m_mnuZipOptions, "mnuOpt7", "OpenWith", "VIEW");
+    QAction* openWith = addItem(m_mnuZipOptions, "mnuOpt7", "OpenWith", "VIEW");
+    connect(openWith, &QAction::triggered, this, [this] { m_entryCommands->openWith(); });
+    connect(notePad, &QAction::triggered, this, [this] { m_entryCommands->view(); });
+    connect(launch, &QAction::triggered, this, [this] { m_entryCommands->launch(); });
     QAction* image = addItem(m_mnuZipOptions, "mnuOpt8", "Display image file", "IMAGE");
     connect(properties, &QAction::triggered, this, [this] { m_entryCommands->showProperties(); });
     connect(deleteEntry, &QAction::triggered, this, [this] { m_entryCommands->deleteSelected(); });
@@ -376,7 +379,7 @@ void fMain::setUpMenus() {
 
     // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
     const QString notYet = QStringLiteral("Not available in this version");
-    for (const char* name : {"mnuOpt1", "mnuOpt2", "mnuOpt7", "mnuQuick2"}) {
+    for (const char* name : {"mnuQuick2"}) {
         QAction* action = findChild<QAction*>(QString::fromLatin1(name));
         action->setEnabled(false);
         action->setToolTip(action->text() + QStringLiteral(": ") + notYet);

@@ -1,5 +1,7 @@
-// The default text viewer on a made-up system, whose stand-in xdg-mime names the text/plain application.
+// The default text viewer and the desktop's applications on a made-up system, whose stand-in xdg-mime names the
+// default application.
 #include "app/TextViewer.h"
+#include "app/DesktopApps.h"
 
 #include "TestSupport.h"
 
@@ -83,6 +85,39 @@ TEST(TextViewer, CommandForASetting) {
                                            {"/nowhere/notepad.exe", {}},
                                            {"", {}}})
         EXPECT_EQ(TextViewer::command(c.setting, "/r.txt"), c.expected) << c.setting.toStdString();
+}
+
+TEST(DesktopApps, ApplicationsForAKindOfFileAndTheirCommands) {
+    FakeSystem system;
+    const QString view = system.program("view");
+    system.program("paint");
+    const auto entry = [&](const QString& where, const QString& id, const QByteArray& keys) {
+        writeFile(system.dir.file(where + "/applications/" + id), "[Desktop Entry]\nType=Application\n" + keys);
+    };
+    entry("data", "b.desktop", "Name=Viewer\nExec=view %U\nMimeType=image/png;text/plain;\n");
+    entry("data", "a.desktop", "Name=Paint\nExec=paint --new %f %i\nMimeType=image/png;\n");
+    entry("data", "gone.desktop", "Name=Gone\nExec=notthere %f\nMimeType=image/png;\n");
+    entry("data", "hidden.desktop", "Name=Old\nExec=view\nHidden=true\nMimeType=image/png;\n");
+    entry("data", "c.desktop", "Name=Zed\nExec=view\nMimeType=image/png;\n");
+    entry("home", "c.desktop", "Name=Mine\nExec=view --mine\nMimeType=text/plain;\n"); // hides the system's
+    QStringList names;
+    for (const DesktopApp& app : DesktopApps::forType("image/png"))
+        names << app.name;
+    EXPECT_EQ(names, QStringList({"Paint", "Viewer"}));
+
+    system.program("xdg-mime", "#!/bin/sh\necho b.desktop\n");
+    const std::optional<DesktopApp> app = DesktopApps::defaultFor("image/png");
+    ASSERT_TRUE(app.has_value());
+    EXPECT_EQ(DesktopApps::commandFor(*app, "/t/a b.png"), QStringList({view, "file:///t/a%20b.png"}));
+    for (const auto& [exec, command] : std::vector<std::pair<QStringList, QStringList>>{
+             {{"paint", "--new", "%f", "%i"}, {system.bin("paint"), "--new", "/t/x"}},
+             {{"view"}, {view, "/t/x"}},
+             {{"view", "100%%"}, {view, "100%", "/t/x"}},
+             {{"notthere", "%f"}, {}}}) {
+        DesktopApp made;
+        made.exec = exec;
+        EXPECT_EQ(DesktopApps::commandFor(made, "/t/x"), command) << exec.join(' ').toStdString();
+    }
 }
 
 } // namespace

@@ -71,6 +71,51 @@ TEST_F(EntryCommandsTest, TheMenuWorksOnACopyInTemp) {
         << lines.join("\n").toStdString();
 }
 
+// View, Launch and OpenWith start the programs of a made-up desktop on the copy, each writing what it was given.
+TEST_F(EntryCommandsTest, ViewLaunchAndOpenWithStartProgramsOnTheCopy) {
+    TempDir desk;
+    const QByteArray oldPath = qgetenv("PATH"), oldDirs = qgetenv("XDG_DATA_DIRS"), oldHome = qgetenv("XDG_DATA_HOME");
+    qputenv("PATH", desk.file("bin").toUtf8() + ":" + oldPath);
+    // The system's folders stay, as the kinds of files are known from there.
+    qputenv("XDG_DATA_DIRS", desk.file("data").toUtf8() + ":/usr/local/share:/usr/share");
+    qputenv("XDG_DATA_HOME", desk.file("home").toUtf8());
+    for (const QString name : {"viewer", "launcher", "other"}) {
+        writeFile(desk.file("bin/" + name), "#!/bin/sh\necho \"$@\" > '" + desk.file(name + ".ran").toUtf8() + "'\n");
+        QFile::setPermissions(desk.file("bin/" + name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    writeFile(desk.file("bin/xdg-mime"), "#!/bin/sh\necho launcher.desktop\n");
+    QFile::setPermissions(desk.file("bin/xdg-mime"), QFile::ReadOwner | QFile::ExeOwner);
+    writeFile(desk.file("data/applications/launcher.desktop"),
+              "[Desktop Entry]\nName=Launcher\nExec=launcher --open %f\nMimeType=text/plain;\n");
+    state->saveText(Option::ViewerProgram, desk.file("bin/viewer"));
+    open({"a.txt", "b.csv"});
+    const QString copy = state->workFolder("Temp") + "a.txt";
+
+    ASSERT_TRUE(rightClick("a.txt"));
+    EXPECT_EQ(std::tuple(item("mnuOpt1")->isEnabled(), item("mnuNotePad")->text(), item("mnuOpt2")->isEnabled(),
+                         item("mnuLaunch")->text()),
+              std::tuple(true, desk.file("bin/viewer"), true, desk.file("bin/launcher")));
+    item("mnuNotePad")->trigger();
+    EXPECT_EQ(window->statusText(), "View completed for: a.txt");
+    item("mnuLaunch")->trigger();
+    DialogHook::setNextAnswer(desk.file("bin/other")); // "Other program..."
+    item("mnuOpt7")->trigger();
+    EXPECT_EQ(window->statusText(), "OpenWith completed for: a.txt");
+    for (const auto& [ran, args] : std::vector<std::pair<QString, QString>>{
+             {"viewer.ran", copy}, {"launcher.ran", "--open " + copy}, {"other.ran", copy}})
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readFile(desk.file(ran))).trimmed(), args, 10000);
+
+    // Without them the menu says so by its greyed headers.
+    state->saveText(Option::ViewerProgram, desk.file("bin/none"));
+    QFile::remove(desk.file("data/applications/launcher.desktop"));
+    ASSERT_TRUE(rightClick("b.csv")); // another kind of file, so the program is looked for again
+    EXPECT_EQ(std::tuple(item("mnuOpt1")->isEnabled(), item("mnuNotePad")->isVisible(), item("mnuOpt2")->isEnabled()),
+              std::tuple(false, false, false));
+    qputenv("PATH", oldPath);
+    qputenv("XDG_DATA_DIRS", oldDirs);
+    qputenv("XDG_DATA_HOME", oldHome);
+}
+
 TEST_F(EntryCommandsTest, AnEncryptedEntryWithoutItsPasswordOpensNoMenu) {
     open({"s.txt"}, {"-P", "secret"});
     DialogHook::setNextAnswer("ok");
