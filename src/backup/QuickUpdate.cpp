@@ -30,8 +30,8 @@ QString quickSetName(const QString& packageFileName) {
 QString findQuickSet(const QString& setsFolder, const QString& packagePath) {
     const QString wanted = TextUtil::trimBlanks(QFileInfo(packagePath).fileName());
     const QDir folder(setsFolder);
-    const QStringList sets = folder.entryList({QStringLiteral("*.set")}, QDir::Files | QDir::Hidden,
-                                              QDir::Name | QDir::IgnoreCase);
+    const QStringList sets =
+        folder.entryList({QStringLiteral("*.set")}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString& set : sets) {
         const QString package = swapExtension(TextUtil::trimBlanks(set), QLatin1String(".set"), QLatin1String(".zip"));
         if (package.compare(wanted, Qt::CaseInsensitive) == 0) return folder.filePath(set);
