@@ -21,16 +21,16 @@ class UpdateCommand : public Command {
         valueOptions = {"--password"};
         flagOptions = {"--freshen", "--update"};
         needsStoredSettings = true;
-        help = QStringLiteral(
-            "  update ZIP [--freshen|--update] [--password TEXT]\n"
-            "      Brings ZIP up to date from the backup set named after it (Backup.set in the sets\n"
-            "      folder for Backup.zip), as \"Quick Update\" does: every file of the set's file rows\n"
-            "      and every file below its folder rows that passes the row's patterns is handed to\n"
-            "      the update. --freshen replaces entries with newer files and adds none; --update\n"
-            "      (the quick update's stored choice unless one is given) also adds new files. The\n"
-            "      stored compression level is used, and the stored password unless one is given.\n"
-            "      Locked files are skipped, listed on stderr and in Zips/Locked.Txt. The old\n"
-            "      package stays as it was until the new one is complete and checked.\n");
+        help =
+            QStringLiteral("  update ZIP [--freshen|--update] [--password TEXT]\n"
+                           "      Brings ZIP up to date from the backup set named after it (Backup.set in the sets\n"
+                           "      folder for Backup.zip), as \"Quick Update\" does: every file of the set's file rows\n"
+                           "      and every file below its folder rows that passes the row's patterns is handed to\n"
+                           "      the update. --freshen replaces entries with newer files and adds none; --update\n"
+                           "      (the quick update's stored choice unless one is given) also adds new files. The\n"
+                           "      stored compression level is used, and the stored password unless one is given.\n"
+                           "      Locked files are skipped, listed on stderr and in Zips/Locked.Txt. The old\n"
+                           "      package stays as it was until the new one is complete and checked.\n");
     }
 
     QString usageProblem(const ParsedArgs& args) const override {
