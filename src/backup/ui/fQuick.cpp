@@ -92,8 +92,8 @@ fQuick::fQuick(AppState& state, const QString& packagePath, const QuickSet& set,
     header->setStretchLastSection(true);
     const QVector<GridColumn>& columns = gridColumns(GridKind::Quick);
     for (int i = 0; i < columns.size(); ++i)
-        m_view->setColumnWidth(
-            i, qMax(columns[i].width, m_view->fontMetrics().horizontalAdvance(columns[i].header) + 24));
+        m_view->setColumnWidth(i,
+                               qMax(columns[i].width, m_view->fontMetrics().horizontalAdvance(columns[i].header) + 24));
     m_view->setMinimumHeight(150);
 
     m_gaugeSelecting = makeGauge("vsElastic2", this);
@@ -108,8 +108,8 @@ fQuick::fQuick(AppState& state, const QString& packagePath, const QuickSet& set,
     m_btnView->hide();
     m_btnExit = makeButton(kExitCaption, QStringLiteral("Exit"), "btnExit", this);
     m_btnExit->setAutoDefault(false);
-    m_btnHelp = makeButton(QStringLiteral(" &Help"), QStringLiteral("Quick zip package update help contents"),
-                           "btnHelp", this);
+    m_btnHelp =
+        makeButton(QStringLiteral(" &Help"), QStringLiteral("Quick zip package update help contents"), "btnHelp", this);
     m_btnHelp->setAutoDefault(false);
 
     auto* fields = new QGridLayout;
@@ -161,9 +161,8 @@ fQuick::fQuick(AppState& state, const QString& packagePath, const QuickSet& set,
     layout->addLayout(buttons);
     resize(760, 520);
 
-    const QList<QWidget*> screenOrder{m_txtComment, m_txtPassword, m_chkHide, m_optFreshen, m_optUpdate,
-                                      m_chkReset,   m_view,        m_btnBuild, m_btnView,   m_btnExit,
-                                      m_btnHelp};
+    const QList<QWidget*> screenOrder{m_txtComment, m_txtPassword, m_chkHide, m_optFreshen, m_optUpdate, m_chkReset,
+                                      m_view,       m_btnBuild,    m_btnView, m_btnExit,    m_btnHelp};
     for (qsizetype i = 1; i < screenOrder.size(); ++i)
         setTabOrder(screenOrder[i - 1], screenOrder[i]);
 

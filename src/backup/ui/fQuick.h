@@ -61,9 +61,9 @@ class fQuick : public AnswerableDialog {
     bool m_closeWhenDone = false;
     JobRunner m_runner; ///< last but the controls, so it is gone (and its worker joined) before what the job uses
 
-    QLineEdit* m_txtPackage; // Text(3)
-    QLineEdit* m_txtSet;     // Text(1)
-    QLineEdit* m_txtComment; // Text(0)
+    QLineEdit* m_txtPackage;  // Text(3)
+    QLineEdit* m_txtSet;      // Text(1)
+    QLineEdit* m_txtComment;  // Text(0)
     QLineEdit* m_txtPassword; // Text(2)
     QCheckBox* m_chkHide;     // SSCheck6
     QRadioButton* m_optFreshen;
