@@ -159,7 +159,7 @@ fQuick::fQuick(AppState& state, const QString& packagePath, const QuickSet& set,
     layout->addWidget(m_view, 1);
     layout->addLayout(gauges);
     layout->addLayout(buttons);
-    resize(760, 520);
+    resize(880, 540);
 
     const QList<QWidget*> screenOrder{m_txtComment, m_txtPassword, m_chkHide, m_optFreshen, m_optUpdate, m_chkReset,
                                       m_view,       m_btnBuild,    m_btnView, m_btnExit,    m_btnHelp};
