@@ -1,8 +1,8 @@
 // build ZIP PATH...: a package from folders, files and saved backup sets, as the build wizard makes it.
 #include "Command.h"
 
+#include "BuildReport.h"
 #include "CliOutput.h"
-#include "TerminalProgress.h"
 #include "app/AppState.h"
 #include "app/PasswordOptions.h"
 #include "backup/BuildJob.h"
@@ -14,40 +14,12 @@
 #include "utility/TextUtil.h"
 #include "zip/ZipPackage.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <cstdio>
-#include <optional>
 
 namespace cli {
 
 namespace {
-
-// The two bars of the desktop program's progress window, one after the other on the terminal.
-struct BuildBars {
-    std::optional<TerminalProgress> selecting;
-    std::optional<TerminalProgress> compressing;
-    std::optional<TerminalProgress> checking;
-    void select(int percent) {
-        if (!selecting) selecting.emplace("Selecting files");
-        selecting->update(percent, 100);
-    }
-    void compress(int percent) {
-        if (selecting) selecting->finish(), selecting.reset();
-        if (!compressing) compressing.emplace("Compressing");
-        compressing->update(percent, 100);
-    }
-    void check(int percent) {
-        if (compressing) compressing->finish(), compressing.reset();
-        if (!checking) checking.emplace("Checking the new package");
-        checking->update(percent, 100);
-    }
-    void finish() {
-        if (selecting) selecting->finish(), selecting.reset();
-        if (compressing) compressing->finish(), compressing.reset();
-        if (checking) checking->finish(), checking.reset();
-    }
-};
 
 class BuildCommand : public Command {
   public:
@@ -229,21 +201,12 @@ class BuildCommand : public Command {
         BuildCallbacks callbacks;
         const bool mayReplace = !args.flags.contains("--no-replace");
         callbacks.askReplace = [mayReplace](const ReplaceQuestion&) { return mayReplace; };
-        callbacks.selecting = [&bars](int percent) { bars.select(percent); };
-        callbacks.compressing = [&bars](int percent) { bars.compress(percent); };
-        callbacks.checking = [&bars](int percent) { bars.check(percent); };
+        bars.connect(callbacks);
         BuildJob job(params, callbacks);
         const BuildResult result = job.execute(interruptToken());
         bars.finish();
 
-        for (const QString& path : result.lockedPaths)
-            printTagged("locked  ", path);
-        for (const LeftOutFile& file : result.leftOutFiles)
-            printTagged("left out  ", file.path + ": " + file.reason);
-        for (const QString& path : result.changedPaths)
-            printTagged("changed  ", path);
-        for (const QString& note : result.notes)
-            printError(note);
+        printSkippedFiles(result);
         switch (result.outcome) {
         case BuildOutcome::Completed:
             break;
@@ -258,27 +221,7 @@ class BuildCommand : public Command {
             return kExitFailure;
         }
 
-        QStringList lines{result.heading.trimmed(),
-                          mode == BuildMode::Update ? result.resultPackagePath
-                                                    : "Zip Package: " + result.resultPackagePath,
-                          "Total number of files selected: " + TextUtil::formatGrouped(result.selectedFiles),
-                          "Total number of bytes selected: " + TextUtil::formatGrouped(result.selectedBytes),
-                          "Total compressed bytes: " + TextUtil::formatGrouped(result.packageBytes)};
-        if (!result.updatedLine.isEmpty()) lines << result.updatedLine;
-        lines << result.lockedLine;
-        if (!result.leftOutLine.isEmpty()) lines << result.leftOutLine;
-        if (!result.changedLine.isEmpty()) lines << result.changedLine;
-        const QString lockedList = QDir::cleanPath(state.workFolder("Zips") + "Locked.Txt");
-        if (result.lockedListWritten) {
-            if (result.locked > 0)
-                lines << "List of locked files saved as " + lockedList;
-            else if (result.leftOut > 0 || result.changed > 0)
-                lines << "List of files left out or changed saved as " + lockedList;
-        }
-        QByteArray out;
-        for (const QString& line : lines)
-            out += printableLine(line);
-        writeOut(out);
+        printBuildCounters(state, result, mode);
         // Saved only now: a selection that did not build (a bad target, nothing to store) is no set to keep.
         if (!savedSetPath.isEmpty()) {
             const SetSaveChoice choice{QFileInfo(savedSetPath).fileName(), savedSetPath, comment};

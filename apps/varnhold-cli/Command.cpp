@@ -83,6 +83,7 @@ const std::vector<std::unique_ptr<Command>>& commands() {
         made.push_back(makeTestCommand());
         made.push_back(makeExtractCommand());
         made.push_back(makeBuildCommand());
+        made.push_back(makeUpdateCommand());
         made.push_back(makeSearchCommand());
         made.push_back(makeFindCommand());
         made.push_back(makeCountCommand());

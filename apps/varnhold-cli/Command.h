@@ -64,6 +64,7 @@ std::unique_ptr<Command> makeFindCommand();
 std::unique_ptr<Command> makeCountCommand();
 std::unique_ptr<Command> makeSplitCommand();
 std::unique_ptr<Command> makeSfxCommand();
+std::unique_ptr<Command> makeUpdateCommand();
 
 /// Every command, in the order --help describes them.
 const std::vector<std::unique_ptr<Command>>& commands();

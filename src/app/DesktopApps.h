@@ -8,9 +8,9 @@
 #include <optional>
 
 struct DesktopApp {
-    QString id;   ///< "org.gnome.TextEditor.desktop"
-    QString name; ///< what the entry calls itself
-    QString icon; ///< the icon's theme name or path
+    QString id;       ///< "org.gnome.TextEditor.desktop"
+    QString name;     ///< what the entry calls itself
+    QString icon;     ///< the icon's theme name or path
     QStringList exec; ///< the Exec value in words, field codes still in it
     QStringList mimeTypes;
     /// The full path of the program the entry starts; "" when it is not there.

@@ -64,12 +64,10 @@ struct Named {
 
 // Indexed by Key.
 constexpr Named kKeys[] = {
-    {"Spanning", ""},
-    {"PasswordSetBy", ""},
-    {"FindPattern", "*.*"},
-    {"DrivesF", "All"},
+    {"Spanning", ""},   {"PasswordSetBy", ""}, {"FindPattern", "*.*"},
+    {"DrivesF", "All"}, {"Options22", "2"},    {"Options55", "0"},
 };
-static_assert(std::size(kKeys) == std::size_t(Key::FindDrives) + 1);
+static_assert(std::size(kKeys) == std::size_t(Key::QuickResetArchive) + 1);
 
 // Indexed by PlacedWindow.
 constexpr const char* kPlacements[] = {"fMain", "fKovra"};

@@ -55,10 +55,12 @@ enum class Option {
 
 /// The keys beside the options that are stored under names of their own.
 enum class Key {
-    Spanning,      ///< "Spanning": the zip settings dialog's custom size box, kept for the next build
-    PasswordSetBy, ///< "PasswordSetBy": where the stored password (Optionse4) was last set
-    FindPattern,   ///< "FindPattern": the find dialog's entry pattern
-    FindDrives,    ///< "DrivesF": the find dialog's drives, "All" or the selected roots joined by ","
+    Spanning,          ///< "Spanning": the zip settings dialog's custom size box, kept for the next build
+    PasswordSetBy,     ///< "PasswordSetBy": where the stored password (Optionse4) was last set
+    FindPattern,       ///< "FindPattern": the find dialog's entry pattern
+    FindDrives,        ///< "DrivesF": the find dialog's drives, "All" or the selected roots joined by ","
+    QuickUpdateCode,   ///< "Options22": the quick update's code, "1" Freshen, "2" Update
+    QuickResetArchive, ///< "Options55": the quick update's reset-archive box, yes/no
 };
 
 /// The windows that keep their placement, each under its own name.

@@ -36,6 +36,12 @@ const QVector<GridColumn>& gridColumns(GridKind kind) {
                                            {F::Size, "ztotal", "Size(Bytes)", 70},
                                            {F::Include, "zinclude", "Include", 140},
                                            {F::Exclude, "zexclude", "Exclude", 140}};
+    static const QVector<GridColumn> quick{icon,
+                                           {F::Path, "bfolders", "Files/Folders to Update", 355},
+                                           {F::Files, "bfiles", "# of Files", 70},
+                                           {F::Size, "btotal", "Size(Bytes)", 70},
+                                           {F::Include, "binclude", "Include", 140},
+                                           {F::Exclude, "bexclude", "Exclude", 140}};
     switch (kind) {
     case GridKind::Folders:
         return folders;
@@ -45,6 +51,8 @@ const QVector<GridColumn>& gridColumns(GridKind kind) {
         return sets;
     case GridKind::Search:
         return search;
+    case GridKind::Quick:
+        return quick;
     case GridKind::Build:
         break;
     }

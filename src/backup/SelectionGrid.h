@@ -9,13 +9,14 @@
 #include <QString>
 #include <QVector>
 
-/// The five grids of the wizard, named after the tab they sit on.
+/// The five grids of the wizard, named after the tab they sit on, and the quick update's grid.
 enum class GridKind {
     Folders, ///< vbalGrid2, "Select Folders"
     Files,   ///< vbalGrid3, "Select Files"
     Sets,    ///< vbalGrid5, "Select Sets"
     Search,  ///< vbalGrid6, "Search"
     Build,   ///< vbalGrid4, "Build Zip"
+    Quick,   ///< vbalGrid1 of the quick update: the rows of the package's backup set
 };
 
 /// What a column shows; the icon column comes first in every grid and has no header.

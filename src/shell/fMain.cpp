@@ -10,10 +10,13 @@
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/PlaceWindow.h"
 #include "app/ui/fOptions.h"
+#include "backup/QuickUpdate.h"
 #include "backup/ui/fKovra.h"
+#include "backup/ui/fQuick.h"
 #include "fAbout.h"
 #include "fTest.h"
 #include "finding/ui/fFind.h"
+#include "sets/SetSaving.h"
 #include "tools/ExtractRequest.h"
 #include "tools/ui/fExtract.h"
 #include "tools/ui/fSFX.h"
@@ -373,17 +376,10 @@ void fMain::setUpMenus() {
 
     QAction* quickUpdateWizard = addItem(m_mnuQuicks, "mnuQuick1", "Update Zip Package", "QUICK1");
     connect(quickUpdateWizard, &QAction::triggered, this, &fMain::updateWithWizard);
-    addItem(m_mnuQuicks, "mnuQuick2", "Quick Update", "QUICK2");
+    QAction* quick = addItem(m_mnuQuicks, "mnuQuick2", "Quick Update", "QUICK2");
+    connect(quick, &QAction::triggered, this, &fMain::quickUpdate);
     addItem(m_mnuQuicks, "mnuQuick3", "Exit", "EXIT");
     // Each "Exit" item has no action of its own: choosing it closes the menu, which is all it is for.
-
-    // Commands this version does not have yet are shown greyed out rather than doing nothing when chosen.
-    const QString notYet = QStringLiteral("Not available in this version");
-    for (const char* name : {"mnuQuick2"}) {
-        QAction* action = findChild<QAction*>(QString::fromLatin1(name));
-        action->setEnabled(false);
-        action->setToolTip(action->text() + QStringLiteral(": ") + notYet);
-    }
 }
 
 void fMain::refreshFavorites() {
@@ -657,6 +653,37 @@ void fMain::updateWithWizard() {
     // The wizard's build works on the package file; the window lets go of it until the wizard closes.
     m_package.zCloseZipFile();
     openWizard(true, comment);
+}
+
+void fMain::quickUpdate() {
+    if (m_package.zIsSpanned()) {
+        MessageDialogs::showError(this, QuickTexts::kSpanned);
+        return;
+    }
+    const QString package = m_currentPackage;
+    const QString setPath = findQuickSet(setsFolderOf(m_state), package);
+    if (setPath.isEmpty()) {
+        MessageDialogs::showError(this, QuickTexts::setNotFound(quickSetName(QFileInfo(package).fileName())));
+        return;
+    }
+    const Result<QuickSet> set = readQuickSet(setPath, m_state.folders.app);
+    if (!set) {
+        MessageDialogs::showError(this, set.message());
+        return;
+    }
+    const QString comment = m_package.zGetComment();
+    clearGrid();
+    resetSort();
+    setStatusText(QString());
+    // The update replaces the package file; the window lets go of it and opens it again once the dialog is gone.
+    m_package.zCloseZipFile();
+    {
+        fQuick dialog(m_state, package, *set, comment, this);
+        dialog.exec();
+    }
+    QTimer::singleShot(0, this, [this, package] {
+        if (FileOps::regularFileSize(package)) openPackage(package);
+    });
 }
 
 void fMain::openWizard(bool updating, const QString& comment) {

@@ -54,6 +54,9 @@ class fMain : public QMainWindow {
     void updatePackage();
     /// "Quick" item 1, "Update Zip Package": opens the build wizard to update the open package.
     void updateWithWizard();
+    /// "Quick" item 2, "Quick Update": finds the package's backup set, shows the quick update dialog modally and
+    /// then reloads the package.
+    void quickUpdate();
     /// Options item 2: the self-extracting package maker on the open package, then the splitter when the maker
     /// handed its program over.
     void makeSelfExtracting();

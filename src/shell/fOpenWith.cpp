@@ -15,8 +15,8 @@ fOpenWith::fOpenWith(const QString& file, const QList<DesktopApp>& apps, QWidget
     : AnswerableDialog(parent), m_file(file), m_apps(apps) {
     setObjectName("fOpenWith");
     setWindowTitle(QStringLiteral("Varnhold"));
-    QLabel* label = FormControls::makePlainLabel(
-        QStringLiteral("Open %1 with:").arg(QFileInfo(file).fileName()), "Label1", this);
+    QLabel* label =
+        FormControls::makePlainLabel(QStringLiteral("Open %1 with:").arg(QFileInfo(file).fileName()), "Label1", this);
     QStringList names;
     for (const DesktopApp& app : apps)
         names << app.name;

@@ -1,6 +1,7 @@
 #include "fKovra.h"
 
 #include "BuildRunner.h"
+#include "SelectionGridDelegate.h"
 #include "app/AppState.h"
 #include "app/ui/DialogHook.h"
 #include "app/ui/FormControls.h"
@@ -46,54 +47,6 @@ const QString kFilesDialogTitle = QStringLiteral("Varnhold - Browse for files");
 const QString kFolderDialogTitle = QStringLiteral("Please select the target folder for the zip package");
 const QString kClearTip = QStringLiteral("Clear selections");
 const QString kRemoveTip = QStringLiteral("Remove selected entry");
-
-/// Row icons by file type, asked of the platform once per type.
-class TypeIcons {
-  public:
-    QIcon icon(const QString& type) {
-        auto it = m_icons.find(type);
-        if (it != m_icons.end()) return *it;
-        QIcon found;
-        if (type == QLatin1String("folder")) {
-            found = m_provider.icon(QAbstractFileIconProvider::Folder);
-        } else {
-            const QMimeType mime =
-                QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + type, QMimeDatabase::MatchExtension);
-            found = QIcon::fromTheme(mime.iconName(), m_provider.icon(QAbstractFileIconProvider::File));
-        }
-        return *m_icons.insert(type, found);
-    }
-
-  private:
-    QFileIconProvider m_provider;
-    QHash<QString, QIcon> m_icons;
-};
-
-TypeIcons& typeIcons() {
-    static TypeIcons icons;
-    return icons;
-}
-
-/// Draws the summary row in bold and the row's type icon in the icon column.
-class SelectionGridDelegate : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-  protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (index.data(SelectionTableModel::SummaryRole).toBool()) {
-            option->font.setBold(true);
-            return;
-        }
-        if (index.column() == 0) {
-            const QString type = index.data(SelectionTableModel::EntryTypeRole).toString();
-            option->icon = typeIcons().icon(type);
-            option->features |= QStyleOptionViewItem::HasDecoration;
-            option->decorationAlignment = Qt::AlignCenter;
-        }
-    }
-};
 
 QPushButton* button(const QString& caption, const QString& tip, const char* name, QWidget* parent) {
     QPushButton* b = FormControls::makeButton(caption, tip, name, parent);

@@ -115,15 +115,15 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void fZipOK::viewLockedFiles() {
+void viewLockedList(QWidget* owner, const QString& path) {
     // Opened in the user's text viewer; without a list there is nothing to show. A desktop with no opener for text
     // files gets the list in a read-only view of our own rather than nothing.
-    if (!QFileInfo(m_lockedList).isFile()) return;
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(m_lockedList))) return;
-    QFile file(m_lockedList);
+    if (!QFileInfo(path).isFile()) return;
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
+    QFile file(path);
     const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 
-    auto* view = new QDialog(this);
+    auto* view = new QDialog(owner);
     view->setObjectName("fLockedList");
     view->setWindowTitle("Varnhold");
     view->setAttribute(Qt::WA_DeleteOnClose);
@@ -132,11 +132,15 @@ void fZipOK::viewLockedFiles() {
     list->setReadOnly(true);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, view);
-    connect(buttons, &QDialogButtonBox::rejected, view, &QDialog::reject);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, view, &QDialog::reject);
     auto* layout = new QVBoxLayout(view);
-    layout->addWidget(makePlainLabel(m_lockedList, "lblLockedList", view));
+    layout->addWidget(makePlainLabel(path, "lblLockedList", view));
     layout->addWidget(list, 1);
     layout->addWidget(buttons);
     view->resize(640, 360);
     view->show();
+}
+
+void fZipOK::viewLockedFiles() {
+    viewLockedList(this, m_lockedList);
 }

@@ -7,6 +7,11 @@
 struct BuildResult;
 class QLabel;
 class QPushButton;
+class QWidget;
+
+/// Opens the list of locked files in the user's text viewer (or a read-only view of our own over owner); nothing
+/// when there is no list.
+void viewLockedList(QWidget* owner, const QString& path);
 
 class fZipOK : public AnswerableDialog {
     Q_OBJECT
