@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
@@ -25,6 +26,7 @@
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QTableView>
+#include <QUrl>
 
 namespace {
 
@@ -126,6 +128,16 @@ void EntryCommands::view() {
 
 void EntryCommands::launch() {
     if (m_launcher) start(DesktopApps::commandFor(*m_launcher, temporaryCopy()));
+}
+
+void EntryCommands::openRow(const EntryRow& row, QMenu& menu) {
+    if (!prepareMenu(row, menu) || !FileOps::exists(temporaryCopy())) return;
+    if (m_launcher) {
+        launch();
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(temporaryCopy())))
+        MessageDialogs::showError(&m_window, QStringLiteral("No program is set to open ") + m_name);
 }
 
 void EntryCommands::openWith() {

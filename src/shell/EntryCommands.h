@@ -24,6 +24,9 @@ class EntryCommands {
     /// "Delete file": the entry of the selected row, after the delete question unless it was turned off for
     /// this package; the row leaves the grid and the totals are read again.
     void deleteSelected();
+    /// Enter or a double-click on a row: the entry extracted into Temp/ and opened with the desktop's program for
+    /// its kind (or whatever the desktop opens it with when it names no program).
+    void openRow(const EntryRow& row, QMenu& menu);
     /// mnuNotePad: the copy in the viewer program (Options04).
     void view();
     /// mnuLaunch: the copy in the desktop's program for its kind of file.

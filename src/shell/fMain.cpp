@@ -38,6 +38,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTextDocument>
@@ -277,6 +278,20 @@ void fMain::setUpGridColumns() {
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) { sortByColumn(section + 1); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, &fMain::onSelectionChanged);
     connect(m_grid, &QWidget::customContextMenuRequested, this, &fMain::showEntryMenu);
+    // Enter and a double-click open the entry, Delete deletes it, as in a file manager.
+    connect(m_grid, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        if (const EntryRow* row = m_model->rowAt(index.row())) m_entryCommands->openRow(*row, *m_mnuZipOptions);
+    });
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, m_grid, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, [this] { m_entryCommands->deleteSelected(); });
+    // The window's own keys: open, close, help.
+    for (const auto& [keys, action] : std::initializer_list<std::pair<QKeySequence, std::function<void()>>>{
+             {QKeySequence(Qt::CTRL | Qt::Key_O), [this] { browseForPackage(); }},
+             {QKeySequence(Qt::CTRL | Qt::Key_W), [this] { closePackage(); }},
+             {QKeySequence(Qt::Key_F1), [this] { showHelpTopic(this, 100); }}}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, action);
+    }
 }
 
 QAction* fMain::addItem(QMenu* menu, const QString& name, const QString& caption, const QString& iconKey) {

@@ -105,6 +105,13 @@ TEST_F(EntryCommandsTest, ViewLaunchAndOpenWithStartProgramsOnTheCopy) {
              {"viewer.ran", copy}, {"launcher.ran", "--open " + copy}, {"other.ran", copy}})
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readFile(desk.file(ran))).trimmed(), args, 10000);
 
+    // Enter on a row opens the entry with the desktop's program too.
+    QFile::remove(desk.file("launcher.ran"));
+    window->grid()->setCurrentIndex(window->grid()->model()->index(rowOf("a.txt"), 1));
+    QTest::keyClick(window->grid(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(readFile(desk.file("launcher.ran"))).trimmed(), "--open " + copy,
+                              10000);
+
     // Without them the menu says so by its greyed headers.
     state->saveText(Option::ViewerProgram, desk.file("bin/none"));
     QFile::remove(desk.file("data/applications/launcher.desktop"));
@@ -150,6 +157,23 @@ TEST_F(EntryCommandsTest, DeleteAsksUnlessToldNotToAndKeepsAValidPackage) {
     ZipPackage reopened;
     EXPECT_EQ(reopened.zOpenZipFile(zip), kZipOk) << "the last delete leaves an empty package";
     EXPECT_TRUE(reopened.entries().empty());
+}
+
+TEST_F(EntryCommandsTest, KeysOfTheWindowAndTheGrid) {
+    const QString zip = open({"a.txt", "b.txt"});
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->grid()->setFocus();
+    window->grid()->selectRow(rowOf("a.txt"));
+    DialogHook::setNextAnswer("y");
+    QTest::keyClick(window->grid(), Qt::Key_Delete);
+    EXPECT_EQ(fullNames(), QStringList{"b.txt"});
+    QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(window->currentPackage().isEmpty());
+    DialogHook::setNextAnswer(zip); // the file dialog's answer
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(window->currentPackage(), zip);
 }
 
 TEST_F(EntryCommandsTest, AReadOnlyPackageRefusesAndARewrittenOneIsReadAgainFirst) {
