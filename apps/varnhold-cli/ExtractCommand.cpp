@@ -60,7 +60,7 @@ class ExtractCommand : public Command {
         ZipPackage package;
         if (!openPackage(package, path)) return kExitFailure;
 
-        ExtractParams params{std::nullopt, target, settings.password.text, settings.options()};
+        ExtractParams params{std::nullopt, target, settings.password.text, settings.options(), {}};
         if (args.values.contains("--entry")) {
             bool ok = false;
             const qint64 index = args.values.value("--entry").toLongLong(&ok);

@@ -148,43 +148,53 @@ void EntryCommands::openWith() {
 }
 
 void EntryCommands::deleteSelected() {
-    QTableView* grid = m_window.grid();
-    const QModelIndexList rows = grid->selectionModel()->selectedRows();
-    if (rows.isEmpty()) return;
-    const int rowNumber = rows.first().row();
-    const EntryRow* row = m_window.entryModel().rowAt(rowNumber);
-    if (!row) return;
-    const QString name = row->name;
-    const QString folderPath = row->folderPath;
+    // The rows by name and folder: indices change when the package is read again.
+    QList<std::pair<QString, QString>> picked;
+    for (const QModelIndex& selected : m_window.grid()->selectionModel()->selectedRows())
+        if (const EntryRow* row = m_window.entryModel().rowAt(selected.row()))
+            picked.append({row->name, row->folderPath});
+    if (picked.isEmpty()) return;
     ZipPackage& package = m_window.package();
     const QString path = m_window.currentPackage();
     AppState& state = m_window.state();
-
-    qint64 index = EntryList::findEntry(package, name, folderPath);
-    if (index < 0 || package.entries()[std::size_t(index)].name != name) return;
+    const auto indicesNow = [&](bool sayMissing) {
+        std::vector<qint64> indices;
+        for (const auto& [name, folderPath] : picked) {
+            const qint64 index = EntryList::findEntry(package, name, folderPath);
+            if (index < 0 || package.entries()[std::size_t(index)].name != name) {
+                if (sayMissing)
+                    MessageDialogs::showError(&m_window, name + QStringLiteral(" Not found in zip package"));
+                return std::vector<qint64>();
+            }
+            indices.push_back(index);
+        }
+        return indices;
+    };
+    std::vector<qint64> indices = indicesNow(false);
+    if (indices.empty()) return;
+    const QString what =
+        picked.size() == 1 ? picked.first().first : QStringLiteral("%1 selected files").arg(picked.size());
     if (state.deleteSuppressed != QLatin1String("-1") &&
-        MessageDialogs::askDelete(&m_window, state.deleteSuppressed, name) != QLatin1String("y"))
+        MessageDialogs::askDelete(&m_window, state.deleteSuppressed, what) != QLatin1String("y"))
         return;
     if (!FileOps::isWritableFile(path)) {
         MessageDialogs::showError(
-            &m_window, QStringLiteral("Cannot delete %1 from %2: the package is read-only.").arg(name, path));
+            &m_window, QStringLiteral("Cannot delete %1 from %2: the package is read-only.").arg(what, path));
         return;
     }
-    // Another program may have rewritten the package since it was opened: the entry is looked for again in what
-    // is there now, so the delete never works from a stale directory.
+    // Another program may have rewritten the package since it was opened: the entries are looked for again in
+    // what is there now, so the delete never works from a stale directory.
     if (m_window.packageChangedOnDisk()) {
         const QString suppressed = state.deleteSuppressed;
         if (!m_window.openPackage(path)) return;
         state.deleteSuppressed = suppressed;
-        index = EntryList::findEntry(package, name, folderPath);
-        if (index < 0) {
-            MessageDialogs::showError(&m_window, name + QStringLiteral(" Not found in zip package"));
-            return;
-        }
+        indices = indicesNow(true);
+        if (indices.empty()) return;
     }
     package.zUnselectAll();
-    package.zSelectFile(index, true);
-    if (package.zGetSelectedFiles() != 1) {
+    for (const qint64 index : indices)
+        package.zSelectFile(index, true);
+    if (package.zGetSelectedFiles() != qsizetype(indices.size())) {
         package.zUnselectAll();
         return;
     }
@@ -200,9 +210,10 @@ void EntryCommands::deleteSelected() {
         MessageDialogs::showError(&m_window, package.zGetLastErrorAsText());
         return;
     }
-    m_window.entryDeleted(name, folderPath);
+    for (const auto& [name, folderPath] : picked)
+        m_window.entryDeleted(name, folderPath);
     m_window.setStatusText(QStringLiteral("  Building zip package index entries."));
-    m_window.setStatusText(name + QStringLiteral("  deleted from zip package"));
+    m_window.setStatusText(what + QStringLiteral("  deleted from zip package"));
 }
 
 void EntryCommands::showProperties() {

@@ -229,7 +229,8 @@ void fMain::setUpGridColumns() {
     m_model->setIconLookup([this](const QString& key) -> QVariant { return m_fileIcons->icon(key); });
     m_grid->setModel(m_model);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows can be picked (Shift, Ctrl) and extracted or deleted together.
+    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setShowGrid(false);
     m_grid->setAlternatingRowColors(true);
@@ -720,15 +721,17 @@ void fMain::openWizard(bool updating, const QString& comment) {
 
 void fMain::onSelectionChanged() {
     const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
-    if (rows.isEmpty()) return;
-    if (const EntryRow* row = m_model->rowAt(rows.first().row()))
+    if (rows.size() > 1)
+        setStatusText(EntryFields::selectionStatusText(QStringLiteral("%1 files").arg(rows.size())));
+    else if (const EntryRow* row = rows.isEmpty() ? nullptr : m_model->rowAt(rows.first().row()))
         setStatusText(EntryFields::selectionStatusText(TextUtil::visibleText(row->name, false)));
 }
 
 void fMain::showEntryMenu(const QPoint& pos) {
     const QModelIndex index = m_grid->indexAt(pos);
     if (!index.isValid()) return;
-    m_grid->selectRow(index.row());
+    // A click inside a selection of several rows keeps it, for commands on all of them.
+    if (!m_grid->selectionModel()->isRowSelected(index.row())) m_grid->selectRow(index.row());
     const EntryRow* row = m_model->rowAt(index.row());
     if (!row || !m_entryCommands->prepareMenu(*row, *m_mnuZipOptions)) return;
     m_mnuZipOptions->popup(m_grid->viewport()->mapToGlobal(pos));
@@ -756,6 +759,10 @@ void fMain::entryDeleted(const QString& name, const QString& folderPath) {
 
 void fMain::extractThisFile() {
     const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
+    if (rows.size() > 1) {
+        extractSelectedFiles(rows);
+        return;
+    }
     const EntryRow* row = rows.isEmpty() ? nullptr : m_model->rowAt(rows.first().row());
     if (!row || row->name.isEmpty()) return;
     const QString name = row->name;
@@ -768,6 +775,25 @@ void fMain::extractThisFile() {
         return;
     }
     requestExtractOne(m_state, name, index);
+    fExtract dialog(m_state, m_package, this);
+    dialog.exec();
+    setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));
+}
+
+void fMain::extractSelectedFiles(const QModelIndexList& rows) {
+    std::vector<qint64> indices;
+    for (const QModelIndex& selected : rows) {
+        const EntryRow* row = m_model->rowAt(selected.row());
+        const qint64 index = row ? EntryList::findEntry(m_package, row->name, row->folderPath) : -1;
+        if (index < 0) {
+            MessageDialogs::showError(this,
+                                      (row ? row->name : QString()) + QStringLiteral(" Not found in zip package"));
+            return;
+        }
+        indices.push_back(index);
+    }
+    emptyScratchFolder(m_state.folders.app, QStringLiteral("Temp"));
+    requestExtractSeveral(m_state, indices);
     fExtract dialog(m_state, m_package, this);
     dialog.exec();
     setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));

@@ -7,6 +7,7 @@
 #include "zip/ZipPackage.h"
 
 #include <QMainWindow>
+#include <QModelIndex>
 #include <memory>
 
 class AppState;
@@ -125,6 +126,7 @@ class fMain : public QMainWindow {
     void onSelectionChanged();
     void extractThisFile();
     void extractAllFiles();
+    void extractSelectedFiles(const QModelIndexList& rows);
     void openWizard(bool updating, const QString& comment);
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption, const QString& iconKey);
 

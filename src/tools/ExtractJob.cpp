@@ -9,6 +9,9 @@ ExtractResult ExtractJob::run(const CancelToken& cancel) {
     if (m_params.entry)
         result.code = m_package.zExtractOne(*m_params.entry, m_params.targetFolder, m_params.password, m_params.options,
                                             cancel, &result.report, progress);
+    else if (!m_params.several.empty())
+        result.code = m_package.zExtractEntries(m_params.several, m_params.targetFolder, m_params.password,
+                                                m_params.options, cancel, progress, &result.report);
     else
         result.code = m_package.zExtractAll(m_params.targetFolder, m_params.password, m_params.options, cancel,
                                             progress, &result.report);

@@ -15,6 +15,7 @@ struct ExtractParams {
     QString targetFolder;        ///< nothing is written outside it
     QString password;
     ExtractOptions options;
+    std::vector<qint64> several; ///< or, without entry, the indices of several entries (rows picked in the window)
 };
 
 struct ExtractCallbacks {

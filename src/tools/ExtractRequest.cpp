@@ -62,6 +62,17 @@ void requestExtractAll(AppState& state) {
     storeRequest(state, kExtractAllRequest, kAllFilesName, QString());
 }
 
+QString severalFilesName(qsizetype count) {
+    return QStringLiteral("%1 selected files").arg(count);
+}
+
+void requestExtractSeveral(AppState& state, const std::vector<qint64>& entryIndices) {
+    QStringList indices;
+    for (const qint64 index : entryIndices)
+        indices << QString::number(index);
+    storeRequest(state, kExtractSeveralRequest, severalFilesName(indices.size()), indices.join(u','));
+}
+
 PreparedExtract prepareExtractRequest(const AppState& state, const ZipPackage& package,
                                       const ExtractSettings& settings) {
     PreparedExtract prepared;
@@ -84,6 +95,17 @@ PreparedExtract prepareExtractRequest(const AppState& state, const ZipPackage& p
             return prepared;
         }
         params.entry = index;
+    } else if (state.text(Option::ExtractRequest) == kExtractSeveralRequest) {
+        for (const QString& text : state.text(Option::ExtractIndexOrError).split(u',')) {
+            bool ok = false;
+            const qint64 index = text.toLongLong(&ok);
+            if (!ok || index < 0 || index >= package.zGetTotalFiles()) {
+                answer.folder.clear();
+                answer.error = QStringLiteral("No entry to extract.");
+                return prepared;
+            }
+            params.several.push_back(index);
+        }
     }
     params.targetFolder = answer.folder;
     params.password = settings.password.text;
@@ -146,11 +168,15 @@ QString extractStatusDetails(const ExtractAnswer& answer) {
 QString extractStatusText(const ExtractAnswer& answer) {
     const ExtractReport& r = answer.report;
     const bool mixed = r.skipped > 0 || !r.failed.isEmpty() || !r.refused.isEmpty();
+    if (answer.name.endsWith(QLatin1String(" selected files")) && !mixed && answer.error.isEmpty() && r.extracted > 0)
+        return QString("%1 %2 extracted to %3")
+            .arg(r.extracted)
+            .arg(r.extracted == 1 ? "file was" : "files were", answer.folder);
     if (answer.name == kCancelAnswer || answer.error == kCancelAnswer || (!mixed && r.extracted > 0) ||
         (!mixed && !answer.error.isEmpty()))
         return extractStatusText(answer.name, answer.folder, answer.error);
 
-    const bool one = answer.name != kAllFilesName;
+    const bool one = answer.name != kAllFilesName && !answer.name.endsWith(QLatin1String(" selected files"));
     if (one && answer.error.isEmpty()) {
         if (r.skipped > 0)
             return answer.name + " was not extracted: the file already in " + answer.folder + " was kept";

@@ -41,6 +41,8 @@ struct ExtractSettings {
 /// The request codes of Optionse8.
 inline const QString kExtractAllRequest = QStringLiteral("-1");
 inline const QString kExtractOneRequest = QStringLiteral("-2");
+/// Several entries picked in the window: their indices in Optionsec, joined by ",".
+inline const QString kExtractSeveralRequest = QStringLiteral("-3");
 inline const QString kCancelAnswer = QStringLiteral("cancel");
 inline const QString kAllFilesName = QStringLiteral("All files");
 
@@ -61,6 +63,10 @@ const QList<Option>& extractRequestOptions();
 /// Asks for one entry (Optionse8 "-2") or all of them ("-1"): the four request keys, stored at once.
 void requestExtractOne(AppState& state, const QString& name, qint64 entryIndex);
 void requestExtractAll(AppState& state);
+/// Asks for several entries ("-3"), named "N selected files".
+void requestExtractSeveral(AppState& state, const std::vector<qint64>& entryIndices);
+/// The name a request for several entries answers with.
+QString severalFilesName(qsizetype count);
 
 /// The request that the option values hold, with these settings, against the open package: the job's parameters,
 /// or none when there is nothing to extract (no folder, no such entry), and the answer so far (then the whole one).

@@ -53,6 +53,10 @@ class ZipPackage {
     int zExtractAll(const QString& targetFolder, const QString& password, const ExtractOptions& options,
                     const CancelToken& cancel, const ZipProgressCallback& progress = {},
                     ExtractReport* report = nullptr);
+    /// The entries of these indices, as zExtractAll extracts them.
+    int zExtractEntries(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
+                        const ExtractOptions& options, const CancelToken& cancel,
+                        const ZipProgressCallback& progress = {}, ExtractReport* report = nullptr);
     /// Reads every entry back and checks its CRC. failures gets "name: reason" per failing entry.
     int zTestAll(const QString& password, QStringList* failures, const CancelToken& cancel,
                  const ZipProgressCallback& progress = {});

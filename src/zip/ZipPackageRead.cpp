@@ -440,6 +440,17 @@ int ZipPackage::zExtractAll(const QString& targetFolder, const QString& password
     return d->extract(std::move(indices), targetFolder, password, options, cancel, progress, report, true);
 }
 
+int ZipPackage::zExtractEntries(std::vector<qint64> indices, const QString& targetFolder, const QString& password,
+                                const ExtractOptions& options, const CancelToken& cancel,
+                                const ZipProgressCallback& progress, ExtractReport* report) {
+    d->startRun();
+    if (!d->isOpen()) return d->fail(QStringLiteral("No package is open."));
+    for (const qint64 index : indices)
+        if (index < 0 || size_t(index) >= d->m_entries.size())
+            return d->fail(QStringLiteral("No entry %1 in the package.").arg(index));
+    return d->extract(std::move(indices), targetFolder, password, options, cancel, progress, report, true);
+}
+
 int ZipPackage::zTestAll(const QString& password, QStringList* failures, const CancelToken& cancel,
                          const ZipProgressCallback& progress) {
     d->startRun();

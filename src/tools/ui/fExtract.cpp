@@ -210,6 +210,8 @@ void fExtract::load() {
 
     const QString request = m_state.text(Option::ExtractRequest);
     if (request == kExtractAllRequest) m_selectedFileLabel->setText("Extract all files.");
+    if (request == kExtractSeveralRequest)
+        m_selectedFileLabel->setText(QStringLiteral("Extract the %1.").arg(m_state.text(Option::ExtractName)));
     // The entry's name as the grid shows it: line breaks and direction controls as visible escapes.
     if (request == kExtractOneRequest)
         m_selectedFileNameLabel->setText(TextUtil::visibleText(m_state.text(Option::ExtractName), false));

@@ -5,6 +5,7 @@
 #include "shell/EntryCommands.h"
 #include "shell/fProperties.h"
 
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QTest>
 
@@ -157,6 +158,24 @@ TEST_F(EntryCommandsTest, DeleteAsksUnlessToldNotToAndKeepsAValidPackage) {
     ZipPackage reopened;
     EXPECT_EQ(reopened.zOpenZipFile(zip), kZipOk) << "the last delete leaves an empty package";
     EXPECT_TRUE(reopened.entries().empty());
+}
+
+TEST_F(EntryCommandsTest, SeveralRowsAreExtractedAndDeletedTogether) {
+    open({"a.txt", "b.txt", "c.txt"});
+    QItemSelectionModel* selection = window->grid()->selectionModel();
+    window->grid()->selectRow(rowOf("a.txt"));
+    selection->select(window->grid()->model()->index(rowOf("c.txt"), 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(window->statusText(), "  2 files selected, right-click for commands");
+    const QString target = state->text(Option::ExtractFolder);
+    DialogHook::setNextAnswer("extract");
+    item("mnuOpt3")->trigger();
+    EXPECT_EQ(std::pair(window->statusText(), listTree(target)),
+              std::pair("2 files were extracted to " + target, QStringList({"a.txt", "c.txt"})));
+    DialogHook::setNextAnswer("y");
+    item("mnuOpt6")->trigger();
+    EXPECT_EQ(std::pair(window->statusText(), fullNames()),
+              std::pair(QString("2 selected files  deleted from zip package"), QStringList{"b.txt"}));
 }
 
 TEST_F(EntryCommandsTest, KeysOfTheWindowAndTheGrid) {
