@@ -1,6 +1,7 @@
 #include "fMain.h"
 
 #include "EntryCommands.h"
+#include "PackageDrops.h"
 #include "ViewerIcons.h"
 #include "app/AppState.h"
 #include "app/StartUp.h"
@@ -133,6 +134,7 @@ fMain::fMain(AppState& state, QWidget* parent) : QMainWindow(parent), m_state(st
     m_entryCommands = std::make_unique<EntryCommands>(*this);
     buildForm();
     load();
+    m_drops = std::make_unique<PackageDrops>(*this); // packages and files dropped on it, entries dragged out
 }
 
 fMain::~fMain() = default;
@@ -713,6 +715,7 @@ void fMain::openWizard(bool updating, const QString& comment) {
         update();
         emit wizardClosed();
     });
+    emit wizardOpened(wizard);
     wizard->show();
 }
 

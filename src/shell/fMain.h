@@ -15,6 +15,8 @@ class EntryCommands;
 class EntryTableModel;
 class FileTypeIcons;
 class MenuIcons;
+class PackageDrops;
+class fKovra;
 class QAction;
 class QLabel;
 class QMenu;
@@ -107,6 +109,8 @@ class fMain : public QMainWindow {
   signals:
     /// The build wizard has closed and the window shows what it left (the package built or updated).
     void wizardClosed();
+    /// The build wizard has opened (before it shows): a caller may hand it a selection.
+    void wizardOpened(fKovra* wizard);
     /// Every change of the status line, in order (a long open passes through several texts).
     void statusTextChanged(const QString& text);
 
@@ -135,6 +139,7 @@ class fMain : public QMainWindow {
 
     std::unique_ptr<MenuIcons> m_menuIcons;
     std::unique_ptr<EntryCommands> m_entryCommands;
+    std::unique_ptr<PackageDrops> m_drops;
     std::optional<FileOps::FileStamp> m_openedStamp;
     std::unique_ptr<FileTypeIcons> m_fileIcons;
     EntryTableModel* m_model = nullptr;

@@ -42,8 +42,9 @@ class EntryList {
     void load(const ZipPackage& package);
     void clear() { m_rows.clear(); }
 
-    /// Sorts by one column; ties keep their current order. Returns where each row came from: row i of the sorted
-    /// list was row result[i] before.
+    /// Sorts by one column; ties keep their current order. "File Name" and "Path" sort as file managers sort
+    /// names: case ignored, runs of digits by their value ("file2" before "file10", "a01" ties with "a1"). Returns
+    /// where each row came from: row i of the sorted list was row result[i] before.
     std::vector<std::size_t> sort(EntryColumn column, bool ascending);
     /// Sorts by "File Name" ascending, as after opening.
     void sortAfterOpening() { sort(EntryColumn::Name, true); }

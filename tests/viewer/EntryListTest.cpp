@@ -65,4 +65,39 @@ TEST_F(EntryListTest, SameNameInTwoFoldersLeadsToEachOwnEntry) {
     EXPECT_EQ(EntryList::findEntry(package, "B.TXT", ""), -1) << "names match exactly";
 }
 
+// Names in package order and sorted as file managers do; "a007" and "a7" tie, so package order decides.
+TEST(NaturalOrderTest, NamesSortAsAFileManagerSortsThem) {
+    constexpr EntryColumn N = EntryColumn::Name;
+    const struct {
+        QStringList packageOrder;
+        EntryColumn column;
+        QStringList expected;
+    } cases[] = {
+        {{"file10.txt", "file2.txt", "file1.txt"}, N, {"file1.txt", "file2.txt", "file10.txt"}},
+        {{"10 b", "9 b", "100", "b"}, N, {"9 b", "10 b", "100", "b"}},
+        {{"Track 3", "track 20", "TRACK 1"}, N, {"TRACK 1", "Track 3", "track 20"}},
+        {{"a007", "a7", "a06", "a0"}, N, {"a0", "a06", "a007", "a7"}},
+        {{"v1.10", "v1.9", "v1", "v1.9.1"}, N, {"v1", "v1.9", "v1.9.1", "v1.10"}},
+        {{"100000000000000000000", "99999999999999999999"}, N, {"99999999999999999999", "100000000000000000000"}},
+        {{"Ö10", "ö9", "a", "Ä2"}, N, {"a", "Ä2", "ö9", "Ö10"}},
+        {{"d10/f", "d9/f", "D9/g", "d9a/f"}, EntryColumn::Path, {"d9/f", "D9/g", "d9a/f", "d10/f"}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        QString entries = "[";
+        for (const QString& name : c.packageOrder)
+            entries += "(\"" + name + "\", (2020, 1, 1, 0, 0, 0), 1),";
+        makeZip(dir.file("n.zip"), entries + "]");
+        ZipPackage package;
+        EntryList list;
+        ASSERT_EQ(package.zOpenZipFile(dir.file("n.zip")), kZipOk);
+        list.load(package);
+        list.sort(c.column, true);
+        QStringList got;
+        for (const EntryRow& row : list.rows())
+            got << row.folderPath + row.name;
+        EXPECT_EQ(got, c.expected) << c.packageOrder.join(' ').toStdString();
+    }
+}
+
 } // namespace

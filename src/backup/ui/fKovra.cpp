@@ -569,6 +569,20 @@ void fKovra::addFiles() {
     reloadGrid(GridKind::Files);
 }
 
+void fKovra::addPicked(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir()) {
+            files << path;
+        } else if (const QModelIndex folder = m_treeModel->indexOf(path); folder.isValid()) {
+            m_tree->scrollTo(folder);
+            m_treeModel->setData(folder, Qt::Checked, Qt::CheckStateRole); // counted as a click's tick is
+        }
+    }
+    if (!files.isEmpty() && m_selection.addFiles(files, false) > 0) reloadGrid(GridKind::Files);
+    m_tabs->setCurrentIndex(files.isEmpty() ? FoldersTab : FilesTab);
+}
+
 void fKovra::browseTargetFolder() {
     m_text1->setFocus();
     QString start = m_state.path(Option::ZipFolder);

@@ -51,6 +51,9 @@ class fKovra : public QWidget {
     SearchRunner& searchRunner() { return *m_search; }
     /// True while a ticked folder or a folder row of a loaded set is counted or waits for its count.
     bool counting() const { return m_ticks.busy() || m_selection.isScanning(); }
+    /// Takes paths chosen outside the wizard (dropped on the main window): files join the Files tab as its
+    /// button adds them, folders are ticked in the tree; the tab showing them comes to the front.
+    void addPicked(const QStringList& paths);
     /// Shows every grid as the selection now is, after it was changed from outside the window.
     void reloadGrids();
     /// True from Build until the build's result has been shown.
