@@ -175,7 +175,11 @@ void EntryCommands::deleteSelected() {
     const QString what =
         picked.size() == 1 ? picked.first().first : QStringLiteral("%1 selected files").arg(picked.size());
     if (state.deleteSuppressed != QLatin1String("-1") &&
-        MessageDialogs::askDelete(&m_window, state.deleteSuppressed, what) != QLatin1String("y"))
+        MessageDialogs::askDelete(&m_window, state.deleteSuppressed, what,
+                                  picked.size() == 1
+                                      ? QString()
+                                      : QStringLiteral("Are you sure you want to delete these files from the zip "
+                                                       "package?")) != QLatin1String("y"))
         return;
     if (!FileOps::isWritableFile(path)) {
         MessageDialogs::showError(
