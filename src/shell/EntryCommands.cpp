@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/StartUp.h"
 #include "app/TextViewer.h"
+#include "app/ui/FormControls.h"
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/fPassword.h"
 #include "utility/FileOps.h"
@@ -29,14 +30,6 @@
 #include <QUrl>
 
 namespace {
-
-class BusyCursor {
-  public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // The extension as the menu judges it: the text after the last ".", or the whole name without one, upper case.
 QString upperExtension(const QString& name) {
@@ -79,7 +72,7 @@ bool EntryCommands::prepareMenu(const EntryRow& row, QMenu& menu) {
     state.cancel.clear();
     int extracted = kZipOk;
     {
-        BusyCursor busy;
+        FormControls::WaitPointer busy;
         extracted = package.zExtractOne(index, state.workFolder(QStringLiteral("Temp")),
                                         state.text(Option::ZipPassword), options, state.cancel);
     }
@@ -205,7 +198,7 @@ void EntryCommands::deleteSelected() {
     m_window.setStatusText(QStringLiteral("  Deleting file from zip package."));
     int deleted = kZipOk;
     {
-        BusyCursor busy;
+        FormControls::WaitPointer busy;
         deleted = package.zDeleteFiles();
     }
     if (deleted != kZipOk) {

@@ -7,6 +7,7 @@
 #include "app/StartUp.h"
 #include "app/TextViewer.h"
 #include "app/ui/DialogHook.h"
+#include "app/ui/FormControls.h"
 #include "app/ui/HelpViewer.h"
 #include "app/ui/MessageDialogs.h"
 #include "app/ui/PlaceWindow.h"
@@ -52,13 +53,6 @@ const QString kOpenDialogTitle = QStringLiteral("Varnhold - Browse for zip packa
 const QString kOpenDialogFilter = QStringLiteral("All Files (*.zip)");
 
 /// The hourglass for the length of a command, restored however the command ends.
-class BusyCursor {
-  public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 /// A menu caption shows "&" literally: paths may contain it, and Qt would take it for a mnemonic.
 QString menuCaption(const QString& text) {
@@ -475,7 +469,7 @@ bool fMain::openPackage(const QString& path) {
     m_totalFiles = m_package.zGetTotalFiles();
     m_totalBytes = m_package.zGetTotalBytes();
     m_openedStamp = FileOps::fileStamp(path);
-    BusyCursor busy;
+    FormControls::WaitPointer busy;
 
     const QString fileName = EntryFields::packageFileName(path);
     setStatusText(EntryFields::buildingStatusText(fileName));
@@ -516,7 +510,7 @@ void fMain::resetSort() {
 }
 
 void fMain::closePackage() {
-    BusyCursor busy;
+    FormControls::WaitPointer busy;
     clearGrid();
     setStatusText(QString());
     m_currentPackage.clear();
@@ -533,7 +527,7 @@ void fMain::sortByColumn(int column) {
     // The header has flipped its mark on its own by now; set it to what the grid really does.
     m_grid->horizontalHeader()->setSortIndicator(column - 1, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 
-    BusyCursor busy;
+    FormControls::WaitPointer busy;
     m_grid->setUpdatesEnabled(false);
     m_model->sortBy(EntryColumn(column), ascending);
     m_grid->setUpdatesEnabled(true);

@@ -2,7 +2,9 @@
 // Small factories the forms share: each control gets the object name tests and users' scripts know it by.
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -36,6 +38,77 @@ inline QPushButton* makeButton(const QString& text, const QString& tip, const ch
     if (!tip.isEmpty()) button->setToolTip(tip);
     return button;
 }
+
+/// A dialog's title line: bold and a fifth larger than the text below it.
+inline QLabel* makeTitle(const QString& text, const char* name, QWidget* parent) {
+    QLabel* title = makeLabel(text, name, parent);
+    QFont heading = title->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.2);
+    title->setFont(heading);
+    return title;
+}
+
+/// A "..." button that browses for what the box beside it holds: named for screen readers, never the default
+/// button, just wide enough for its dots.
+inline QPushButton* makeBrowseButton(const char* name, const QString& what, QWidget* parent) {
+    QPushButton* browse = makeButton(QStringLiteral("..."), {}, name, parent);
+    browse->setAccessibleName(what);
+    browse->setAutoDefault(false);
+    browse->setFixedWidth(browse->fontMetrics().horizontalAdvance("....") + 16);
+    return browse;
+}
+
+/// The rows of a form: a label (the box's buddy), its box and, when given, a control beside the box.
+class FormRows {
+  public:
+    FormRows(QGridLayout* grid, QWidget* parent) : m_grid(grid), m_parent(parent) {}
+    void add(const QString& text, const char* name, QWidget* box, QWidget* beside = nullptr) {
+        QLabel* label = makeLabel(text, name, m_parent);
+        label->setBuddy(box);
+        m_grid->addWidget(label, m_row, 0);
+        m_grid->addWidget(box, m_row, 1, 1, beside ? 1 : 2);
+        if (beside) m_grid->addWidget(beside, m_row, 2);
+        ++m_row;
+    }
+    /// The next free row, for what the form adds itself.
+    int nextRow() { return m_row++; }
+
+  private:
+    QGridLayout* m_grid;
+    QWidget* m_parent;
+    int m_row = 0;
+};
+
+/// The busy pointer while a window's job runs: shown and taken back once each, however often it is asked for,
+/// and taken back when the window goes.
+class BusyPointer {
+  public:
+    BusyPointer() = default;
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+    ~BusyPointer() { set(false); }
+    void set(bool busy) {
+        if (busy == m_busy) return;
+        m_busy = busy;
+        if (busy)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+
+  private:
+    bool m_busy = false;
+};
+
+/// The hourglass for the length of a scope, for work the window waits for.
+class WaitPointer {
+  public:
+    WaitPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitPointer() { QApplication::restoreOverrideCursor(); }
+    WaitPointer(const WaitPointer&) = delete;
+    WaitPointer& operator=(const WaitPointer&) = delete;
+};
 
 /// A read-only grid over model: whole rows are picked one at a time, cells never wrap, no row numbers, and one
 /// fixed row height so that the view never measures its rows; its column headers sort when clicked.

@@ -83,11 +83,7 @@ fOptions::fOptions(AppState& state, QWidget* parent) : AnswerableDialog(parent),
     setObjectName("fOptions");
     setWindowTitle("Varnhold");
 
-    QLabel* title = makeLabel(QStringLiteral("Folder Settings"), "lblTitle", this);
-    QFont heading = title->font();
-    heading.setBold(true);
-    heading.setPointSizeF(heading.pointSizeF() * 1.2);
-    title->setFont(heading);
+    QLabel* title = FormControls::makeTitle(QStringLiteral("Folder Settings"), "lblTitle", this);
 
     auto* grid = new QGridLayout;
     QList<QWidget*> screenOrder;

@@ -113,26 +113,18 @@ fQuick::fQuick(AppState& state, const QString& packagePath, const QuickSet& set,
     m_btnHelp->setAutoDefault(false);
 
     auto* fields = new QGridLayout;
-    int row = 0;
-    const auto addRow = [&](const QString& text, const char* name, QWidget* box, QWidget* beside = nullptr) {
-        QLabel* label = makeLabel(text, name, this);
-        label->setBuddy(box);
-        fields->addWidget(label, row, 0);
-        fields->addWidget(box, row, 1, 1, beside ? 1 : 2);
-        if (beside) fields->addWidget(beside, row, 2);
-        ++row;
-    };
-    addRow(QStringLiteral("Zip package name:"), "Label3", m_txtPackage);
-    addRow(QStringLiteral("Backup set name:"), "Label1", m_txtSet);
-    addRow(QStringLiteral("Zip package comments:   "), "Label0", m_txtComment);
-    addRow(QStringLiteral("Password:"), "Label2", m_txtPassword, m_chkHide);
+    FormControls::FormRows rows(fields, this);
+    rows.add(QStringLiteral("Zip package name:"), "Label3", m_txtPackage);
+    rows.add(QStringLiteral("Backup set name:"), "Label1", m_txtSet);
+    rows.add(QStringLiteral("Zip package comments:   "), "Label0", m_txtComment);
+    rows.add(QStringLiteral("Password:"), "Label2", m_txtPassword, m_chkHide);
     auto* choices = new QHBoxLayout;
     choices->addWidget(m_optFreshen);
     choices->addWidget(m_optUpdate);
     choices->addSpacing(24);
     choices->addWidget(m_chkReset);
     choices->addStretch();
-    fields->addLayout(choices, row++, 1, 1, 2);
+    fields->addLayout(choices, rows.nextRow(), 1, 1, 2);
     fields->setColumnStretch(1, 1);
 
     auto* gauges = new QGridLayout;
@@ -189,7 +181,7 @@ fQuick::~fQuick() {
         m_state.cancel.cancel();
         m_runner.wait();
     }
-    setBusy(false);
+    m_busy.set(false);
 }
 
 void fQuick::load(const QString& packagePath, const QuickSet& set, const QString& comment) {
@@ -242,7 +234,7 @@ void fQuick::updateNow() {
         showGauge(gauge, 0, QString());
     m_btnExit->setText(kCancelCaption);
     m_btnBuild->setEnabled(false);
-    setBusy(true);
+    m_busy.set(true);
 
     BuildCallbacks callbacks;
     const auto toGauge = [this](QProgressBar* gauge) {
@@ -262,7 +254,7 @@ void fQuick::updateNow() {
 }
 
 void fQuick::updateEnded(const BuildResult& result) {
-    setBusy(false);
+    m_busy.set(false);
     m_btnExit->setText(kExitCaption);
     if (result.outcome == BuildOutcome::Stopped) {
         // Nothing was touched: the package could not be opened or is spanned; the user may close and look.
@@ -309,13 +301,4 @@ void fQuick::done(int result) {
     }
     currentSettings().store(m_state);
     QDialog::done(result);
-}
-
-void fQuick::setBusy(bool busy) {
-    if (busy == m_busy) return;
-    m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    else
-        QApplication::restoreOverrideCursor();
 }

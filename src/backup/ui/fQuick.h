@@ -4,6 +4,7 @@
 // dialog only shows what it did: the locked files, Exit and the grid remain.
 
 #include "app/ui/AnswerableDialog.h"
+#include "app/ui/FormControls.h"
 #include "app/ui/JobRunner.h"
 #include "backup/QuickUpdate.h"
 #include "backup/SelectionGrid.h"
@@ -48,7 +49,6 @@ class fQuick : public AnswerableDialog {
     QuickSettings currentSettings() const;
     void updateEnded(const BuildResult& result);
     void sortGrid(int column);
-    void setBusy(bool busy);
     static void showGauge(QProgressBar* gauge, int value, const QString& caption);
 
     AppState& m_state;
@@ -57,7 +57,7 @@ class fQuick : public AnswerableDialog {
     SelectionTableModel* m_model;
     int m_sortColumn = -1;
     bool m_ascending = true;
-    bool m_busy = false;
+    FormControls::BusyPointer m_busy;
     bool m_closeWhenDone = false;
     JobRunner m_runner; ///< last but the controls, so it is gone (and its worker joined) before what the job uses
 

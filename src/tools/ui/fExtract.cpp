@@ -184,7 +184,7 @@ fExtract::~fExtract() {
         m_state.cancel.cancel();
         m_runner.wait();
     }
-    setBusy(false);
+    m_busy.set(false);
 }
 
 void fExtract::load() {
@@ -289,7 +289,7 @@ void fExtract::startExtraction(const ExtractSettings& settings) {
     m_extractingLabel->show();
     m_progress->setValue(0);
     m_progress->show();
-    setBusy(true);
+    m_busy.set(true);
 
     // The request is read here; the job runs off the window thread so the window keeps painting and Cancel keeps
     // working. The shared token is ours to clear before the job starts; the job only reads it.
@@ -312,7 +312,7 @@ void fExtract::startExtraction(const ExtractSettings& settings) {
 }
 
 void fExtract::extractionEnded() {
-    setBusy(false);
+    m_busy.set(false);
     m_extractingLabel->hide();
     m_progress->hide();
     m_btnExtract->setEnabled(true);
@@ -343,13 +343,4 @@ void fExtract::answerWith(const QString& answer) {
     } else {
         cancelNow();
     }
-}
-
-void fExtract::setBusy(bool busy) {
-    if (busy == m_busy) return;
-    m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    else
-        QApplication::restoreOverrideCursor();
 }

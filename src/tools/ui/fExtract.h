@@ -6,6 +6,7 @@
 #include "tools/ExtractRequest.h"
 
 #include "app/ui/AnswerableDialog.h"
+#include "app/ui/FormControls.h"
 #include "app/ui/JobRunner.h"
 
 #include <functional>
@@ -66,13 +67,12 @@ class fExtract : public AnswerableDialog {
     void setUseTicks(bool useDefault);
     void startExtraction(const ExtractSettings& settings);
     void extractionEnded();
-    void setBusy(bool busy);
     QLineEdit* folderEdit(FolderBox box) const;
     static Option folderOption(FolderBox box);
 
     AppState& m_state;
     ZipPackage& m_package;
-    bool m_busy = false;
+    FormControls::BusyPointer m_busy;
     ExtractAnswer m_answer;
     std::function<void(const ZipProgress&)> m_observer;
     JobRunner m_runner; ///< last, so it is gone (and its worker joined) before anything the job uses

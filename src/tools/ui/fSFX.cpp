@@ -36,11 +36,7 @@ fSFX::fSFX(AppState& state, const QString& package, QWidget* parent)
     setObjectName("fSFX");
     setWindowTitle("Varnhold");
 
-    QLabel* title = makeLabel(QStringLiteral("Make self-extracting zip file"), "lblTitle", this);
-    QFont heading = title->font();
-    heading.setBold(true);
-    heading.setPointSizeF(heading.pointSizeF() * 1.2);
-    title->setFont(heading);
+    QLabel* title = FormControls::makeTitle(QStringLiteral("Make self-extracting zip file"), "lblTitle", this);
 
     const auto makeBox = [this](const char* name, bool typing) {
         auto* box = new QLineEdit(this);
@@ -54,10 +50,8 @@ fSFX::fSFX(AppState& state, const QString& package, QWidget* parent)
     m_txtSize = makeBox("txtSize", false);
     m_txtPath = makeBox("txtPath", true);
     m_txtNewName = makeBox("txtNewName", true);
-    m_btnBrowse = makeButton(QStringLiteral("..."), {}, "btnBrowse", this);
-    m_btnBrowse->setAccessibleName(QStringLiteral("Browse for the target make folder"));
-    m_btnBrowse->setAutoDefault(false);
-    m_btnBrowse->setFixedWidth(m_btnBrowse->fontMetrics().horizontalAdvance("....") + 16);
+    m_btnBrowse =
+        FormControls::makeBrowseButton("btnBrowse", QStringLiteral("Browse for the target make folder"), this);
     m_status = FormControls::makePlainLabel({}, "Label1", this);
 
     m_btnStart =
@@ -76,20 +70,12 @@ fSFX::fSFX(AppState& state, const QString& package, QWidget* parent)
     m_btnSpilt->setEnabled(false);
 
     auto* grid = new QGridLayout;
-    int row = 0;
-    const auto addRow = [&](const QString& text, const char* name, QWidget* box, QWidget* browse = nullptr) {
-        QLabel* label = makeLabel(text, name, this);
-        label->setBuddy(box);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(box, row, 1, 1, browse ? 1 : 2);
-        if (browse) grid->addWidget(browse, row, 2);
-        ++row;
-    };
-    addRow(QStringLiteral("Zip package to make self-extracting:"), "lblFile", m_txtFile);
-    addRow(QStringLiteral("File size(bytes)"), "lblSize", m_txtSize);
-    addRow(QStringLiteral("Target make folder:"), "lblPath", m_txtPath, m_btnBrowse);
-    addRow(QStringLiteral("New file name:"), "lblNewName", m_txtNewName);
-    grid->addWidget(m_status, row, 1, 1, 2);
+    FormControls::FormRows rows(grid, this);
+    rows.add(QStringLiteral("Zip package to make self-extracting:"), "lblFile", m_txtFile);
+    rows.add(QStringLiteral("File size(bytes)"), "lblSize", m_txtSize);
+    rows.add(QStringLiteral("Target make folder:"), "lblPath", m_txtPath, m_btnBrowse);
+    rows.add(QStringLiteral("New file name:"), "lblNewName", m_txtNewName);
+    grid->addWidget(m_status, rows.nextRow(), 1, 1, 2);
     grid->setColumnStretch(1, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -118,13 +104,13 @@ fSFX::fSFX(AppState& state, const QString& package, QWidget* parent)
     connect(&m_test, &QProcess::finished, this, [this] {
         QStringList lines = QString::fromLocal8Bit(m_test.readAll()).trimmed().split(u'\n');
         if (lines.size() > kShownTestLines) lines = lines.mid(lines.size() - kShownTestLines);
-        setBusy(false);
+        m_busy.set(false);
         MessageDialogs::showError(this, lines.join(u'\n'));
         emit testFinished();
     });
     connect(&m_test, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart) return;
-        setBusy(false);
+        m_busy.set(false);
         MessageDialogs::showError(this, QStringLiteral("Error: ") + m_test.errorString());
         emit testFinished();
     });
@@ -150,7 +136,7 @@ fSFX::~fSFX() {
         m_test.kill();
         m_test.waitForFinished(2000);
     }
-    setBusy(false);
+    m_busy.set(false);
 }
 
 void fSFX::browse() {
@@ -187,13 +173,13 @@ void fSFX::makeNow() {
     }
     const QString target = TextUtil::withSlash(m_txtPath->text()) + name;
     m_btnStart->setEnabled(false);
-    setBusy(true);
+    m_busy.set(true);
     auto result = std::make_shared<SfxResult>();
     m_state.cancel.clear();
     m_runner.start(
         [this, params = SfxParams{*stub, m_package, target}, result] { *result = SfxJob(params).run(m_state.cancel); },
         [this, result, target] {
-            setBusy(false);
+            m_busy.set(false);
             m_btnStart->setEnabled(true);
             if (result->ok) {
                 m_made = target;
@@ -213,7 +199,7 @@ void fSFX::testNow() {
     const QString folder = QFileInfo(m_made).absolutePath();
     if (!m_terminal.isEmpty() && QProcess::startDetached(m_terminal, {QStringLiteral("-e"), m_made}, folder)) return;
     // No terminal to talk in: the program checks its own package and its answer is shown here.
-    setBusy(true);
+    m_busy.set(true);
     m_test.setProcessChannelMode(QProcess::MergedChannels);
     m_test.setWorkingDirectory(folder);
     m_test.start(m_made, {QStringLiteral("--test")});
@@ -233,13 +219,4 @@ void fSFX::done(int result) {
         return;
     }
     QDialog::done(result);
-}
-
-void fSFX::setBusy(bool busy) {
-    if (busy == m_busy) return;
-    m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    else
-        QApplication::restoreOverrideCursor();
 }

@@ -3,6 +3,7 @@
 // Linux program that extracts the package when run. The copy is a SfxJob, which the dialog's JobRunner runs off
 // the window thread. A made program can be tried at once, or handed to the splitter.
 
+#include "app/ui/FormControls.h"
 #include "app/ui/JobRunner.h"
 
 #include <QDialog>
@@ -43,14 +44,13 @@ class fSFX : public QDialog {
 
   private:
     void browse();
-    void setBusy(bool busy);
 
     AppState& m_state;
     QString m_package;
     QString m_made;
     QString m_terminal;
     bool m_closeWhenDone = false;
-    bool m_busy = false;
+    FormControls::BusyPointer m_busy;
     QProcess m_test;
     JobRunner m_runner; ///< last, so it is gone (and its worker joined) before anything the job uses
 

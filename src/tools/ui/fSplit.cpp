@@ -38,25 +38,13 @@ QLineEdit* makeBox(const char* name, bool typing, QWidget* parent) {
     return box;
 }
 
-QPushButton* makeBrowseButton(const char* name, const QString& what, QWidget* parent) {
-    QPushButton* browse = makeButton(QStringLiteral("..."), {}, name, parent);
-    browse->setAccessibleName(what);
-    browse->setAutoDefault(false);
-    browse->setFixedWidth(browse->fontMetrics().horizontalAdvance("....") + 16);
-    return browse;
-}
-
 } // namespace
 
 fSplit::fSplit(AppState& state, const QString& openPackage, QWidget* parent) : QDialog(parent), m_state(state) {
     setObjectName("fSplit");
     setWindowTitle("Varnhold");
 
-    QLabel* title = makeLabel(QStringLiteral("Split File"), "lblTitle", this);
-    QFont heading = title->font();
-    heading.setBold(true);
-    heading.setPointSizeF(heading.pointSizeF() * 1.2);
-    title->setFont(heading);
+    QLabel* title = FormControls::makeTitle(QStringLiteral("Split File"), "lblTitle", this);
 
     m_txtFile = makeBox("txtFile", true, this);
     m_txtFile->setMinimumWidth(360);
@@ -65,8 +53,10 @@ fSplit::fSplit(AppState& state, const QString& openPackage, QWidget* parent) : Q
     m_txtSegSize = makeBox("txtSegSize", true, this);
     m_txtSplitNumber = makeBox("txtSplitNumber", false, this);
     m_txtTime = makeBox("txtTime", false, this);
-    m_btnBrowseFiles = makeBrowseButton("btnBrowseFiles", QStringLiteral("Browse for the file to split"), this);
-    m_btnBrowse = makeBrowseButton("btnBrowse", QStringLiteral("Browse for the target split folder"), this);
+    m_btnBrowseFiles =
+        FormControls::makeBrowseButton("btnBrowseFiles", QStringLiteral("Browse for the file to split"), this);
+    m_btnBrowse =
+        FormControls::makeBrowseButton("btnBrowse", QStringLiteral("Browse for the target split folder"), this);
 
     auto* speeds = new QButtonGroup(this);
     const char* speedNames[] = {"SSOption1", "SSOption2", "SSOption3"};
@@ -100,28 +90,21 @@ fSplit::fSplit(AppState& state, const QString& openPackage, QWidget* parent) : Q
     m_btnExit->setAutoDefault(false);
 
     auto* grid = new QGridLayout;
-    int row = 0;
-    const auto addRow = [&](const QString& text, const char* name, QWidget* box, QWidget* browse = nullptr) {
-        QLabel* label = makeLabel(text, name, this);
-        label->setBuddy(box);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(box, row, 1, 1, browse ? 1 : 2);
-        if (browse) grid->addWidget(browse, row, 2);
-        ++row;
-    };
-    addRow(QStringLiteral("File to split"), "lblFile", m_txtFile, m_btnBrowseFiles);
-    addRow(QStringLiteral("File size(bytes)"), "lblSize", m_txtSize);
-    addRow(QStringLiteral("Target split folder:"), "lblPath", m_txtPath, m_btnBrowse);
-    addRow(QStringLiteral("Size(bytes) of splits:"), "lblSegSize", m_txtSegSize);
-    addRow(QStringLiteral("# Splits:"), "lblSplitNumber", m_txtSplitNumber);
+    FormControls::FormRows rows(grid, this);
+    rows.add(QStringLiteral("File to split"), "lblFile", m_txtFile, m_btnBrowseFiles);
+    rows.add(QStringLiteral("File size(bytes)"), "lblSize", m_txtSize);
+    rows.add(QStringLiteral("Target split folder:"), "lblPath", m_txtPath, m_btnBrowse);
+    rows.add(QStringLiteral("Size(bytes) of splits:"), "lblSegSize", m_txtSegSize);
+    rows.add(QStringLiteral("# Splits:"), "lblSplitNumber", m_txtSplitNumber);
     auto* speedRow = new QHBoxLayout;
     for (QRadioButton* speed : m_speed)
         speedRow->addWidget(speed);
     speedRow->addStretch();
-    grid->addWidget(makeLabel(QStringLiteral("Modem speed:"), "lblSpeed", this), row, 0);
-    grid->addLayout(speedRow, row++, 1, 1, 2);
-    grid->addWidget(m_txtTime, row++, 0, 1, 3);
-    grid->addWidget(m_progress, row++, 0, 1, 3);
+    const int speedRowAt = rows.nextRow();
+    grid->addWidget(makeLabel(QStringLiteral("Modem speed:"), "lblSpeed", this), speedRowAt, 0);
+    grid->addLayout(speedRow, speedRowAt, 1, 1, 2);
+    grid->addWidget(m_txtTime, rows.nextRow(), 0, 1, 3);
+    grid->addWidget(m_progress, rows.nextRow(), 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -171,7 +154,7 @@ fSplit::~fSplit() {
         m_state.cancel.cancel();
         m_runner.wait();
     }
-    setBusy(false);
+    m_busy.set(false);
 }
 
 void fSplit::load(const QString& openPackage) {
@@ -268,7 +251,7 @@ void fSplit::splitNow() {
     m_progress->setValue(0);
     m_batchLines->setStringList({});
     m_btnStart->setEnabled(false);
-    setBusy(true);
+    m_busy.set(true);
 
     auto params = std::make_shared<SplitParams>(SplitParams{source, m_txtPath->text(), m_pieceSize});
     auto result = std::make_shared<SplitResult>();
@@ -283,7 +266,7 @@ void fSplit::splitNow() {
 }
 
 void fSplit::splitEnded(bool ok, bool cancelled, const QString& reason, qint64 pieces) {
-    setBusy(false);
+    m_busy.set(false);
     m_btnStart->setEnabled(true);
     if (ok) {
         m_pieceCount = pieces;
@@ -321,13 +304,4 @@ void fSplit::storeSettings() {
     m_state.setText(Option::SplitModemSpeed, speedChoice());
     m_state.setText(Option::SplitPieceSize, m_txtSegSize->text());
     m_state.save({Option::SplitModemSpeed, Option::SplitPieceSize});
-}
-
-void fSplit::setBusy(bool busy) {
-    if (busy == m_busy) return;
-    m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    else
-        QApplication::restoreOverrideCursor();
 }

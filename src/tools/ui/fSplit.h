@@ -3,6 +3,7 @@
 // files beside them, and estimates how long one piece takes at three modem speeds. The split itself is a SplitJob,
 // which the dialog's JobRunner runs off the window thread.
 
+#include "app/ui/FormControls.h"
 #include "app/ui/JobRunner.h"
 
 #include <QDialog>
@@ -51,7 +52,6 @@ class fSplit : public QDialog {
     void browseFolder();
     void splitEnded(bool ok, bool cancelled, const QString& reason, qint64 pieces);
     QString speedChoice() const;
-    void setBusy(bool busy);
 
     AppState& m_state;
     qint64 m_fileSize = 0;
@@ -59,7 +59,7 @@ class fSplit : public QDialog {
     qint64 m_pieceCount = 0;
     QString m_sourceName;
     QString m_timePrefix;
-    bool m_busy = false;
+    FormControls::BusyPointer m_busy;
     bool m_closeWhenDone = false;
     JobRunner m_runner; ///< last, so it is gone (and its worker joined) before anything the job uses
 
