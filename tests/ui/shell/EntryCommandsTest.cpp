@@ -178,6 +178,27 @@ TEST_F(EntryCommandsTest, SeveralRowsAreExtractedAndDeletedTogether) {
               std::pair(QString("2 selected files  deleted from zip package"), QStringList{"b.txt"}));
 }
 
+// Each command of the menus that needs an open package, or its backup set, says so and does nothing more.
+TEST_F(EntryCommandsTest, MenuCommandsSayWhatTheyNeed) {
+    makeWindow();
+    for (const auto& [name, message] : std::vector<std::pair<const char*, QString>>{
+             {"mnuZip2", "Please select zip package to make self-extracting zip from"},
+             {"mnuZip3", "Please select zip package to split"},
+             {"mnuZip5", "No zip package is opened"}}) {
+        DialogHook::reset();
+        DialogHook::setNextAnswer("ok");
+        item(name)->trigger();
+        EXPECT_EQ(DialogHook::shownMessages(), QStringList{message}) << name;
+    }
+    const QString zip = open({"a.txt"});
+    DialogHook::reset();
+    DialogHook::setNextAnswer("ok");
+    item("mnuQuick2")->trigger();
+    EXPECT_EQ(DialogHook::shownMessages().size(), 1);
+    EXPECT_TRUE(DialogHook::shownMessages().value(0).contains("p.set")) << "names the set it looked for";
+    EXPECT_EQ(window->currentPackage(), zip);
+}
+
 TEST_F(EntryCommandsTest, KeysOfTheWindowAndTheGrid) {
     const QString zip = open({"a.txt", "b.txt"});
     window->show();
