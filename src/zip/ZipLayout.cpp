@@ -176,6 +176,19 @@ bool parseCentralDirectory(const QByteArray& directory, quint64 expectedEntries,
     return true;
 }
 
+bool directoryLiesInside(const DiskReader& read, qint64 size) {
+    EndRecords end;
+    QString error;
+    if (!readEndRecords(read, size, &end, &error) || end.spanned() || end.endOffset < 0 ||
+        end.directoryOffset > quint64(end.endOffset) ||
+        end.directorySize > quint64(end.endOffset) - end.directoryOffset)
+        return false;
+    const QByteArray directory = read(0, end.directoryOffset, qint64(end.directorySize));
+    std::vector<CentralRecord> records;
+    return quint64(directory.size()) == end.directorySize &&
+           parseCentralDirectory(directory, end.entries, &records, &error) && records.size() == end.entries;
+}
+
 QString overlappingEntries(const DiskReader& read, qint64 size) {
     EndRecords end;
     QString error;

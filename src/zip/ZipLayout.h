@@ -75,6 +75,9 @@ bool parseCentralDirectory(const QByteArray& directory, quint64 expectedEntries,
 /// entries' data overlap, the mark of a zip bomb that expands one stored stream into many entries; "" when no two
 /// entries share a byte (or the directory cannot be read, which the reader then reports).
 QString overlappingEntries(const DiskReader& read, qint64 size);
+/// True when a single-file package's end records point at a directory that lies before them in the file and holds
+/// the records they count: the package is whole, even if some reader refuses a field in it.
+bool directoryLiesInside(const DiskReader& read, qint64 size);
 
 /// The record rewritten to say that its local header is on `disk` at `offset`, with a zip64 extra field exactly
 /// when some value no longer fits the classic fields.

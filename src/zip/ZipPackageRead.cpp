@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -23,6 +24,25 @@
 using namespace zipdetail;
 
 namespace {
+
+// The package's end records point at a directory inside it that holds what they count.
+bool directoryIsWhole(const QString& path) {
+    const int fd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    const bool whole = ::fstat(fd, &st) == 0 &&
+                       directoryLiesInside(
+                           [fd](quint32 disk, quint64 offset, qint64 length) {
+                               if (disk != 0 && disk != quint32(-1)) return QByteArray();
+                               QByteArray bytes(length, Qt::Uninitialized);
+                               const qint64 got = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
+                               bytes.truncate(std::max<qint64>(got, 0));
+                               return bytes;
+                           },
+                           qint64(st.st_size));
+    ::close(fd);
+    return whole;
+}
 
 constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max();
 
@@ -329,7 +349,10 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     }
     // Extra fields other programs pass over (a last few bytes that form no whole field) make libzip refuse the
     // whole package; libarchive's reader reads such a package, and then reads it alone.
-    if (!zip && code == ZIP_ER_INCONS && volumes == 1 && d->readThroughArchive(absolute)) {
+    // Only a package whose directory is whole, though: libarchive would otherwise read the entries from their
+    // local headers alone and call a package with a broken directory sound.
+    if (!zip && code == ZIP_ER_INCONS && volumes == 1 && directoryIsWhole(absolute) &&
+        d->readThroughArchive(absolute)) {
         d->m_selected.assign(d->m_entries.size(), 0);
         d->m_selectedCount = 0;
         d->m_path = absolute;
