@@ -3,6 +3,7 @@
 #include "ArchiveReader.h"
 #include "ZipDetail.h"
 #include "ZipDirectory.h"
+#include "ZipLayout.h"
 #include "utility/NativePath.h"
 
 #include <algorithm>
@@ -84,7 +85,7 @@ Result<PackageDirectory> zipEntryNames(const QString& packagePath, int maxNames)
             // What libzip refuses as inconsistent, libarchive may read (the zip layer opens such packages so too).
             std::vector<ZipEntry> entries;
             QString why;
-            if (readArchiveEntries({packagePath, nullptr}, &entries, &why)) {
+            if (directoryLiesInside(packagePath) && readArchiveEntries({packagePath, nullptr}, &entries, &why)) {
                 PackageDirectory directory;
                 for (const ZipEntry& e : entries) {
                     if (directory.names.size() == maxNames) break;

@@ -1,9 +1,13 @@
 // Reading and writing central directory and end records by hand (see ZipLayout.h for why).
 
 #include "ZipLayout.h"
+#include "utility/FileOps.h"
 #include "utility/NativePath.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zipdetail {
 
@@ -187,6 +191,24 @@ bool directoryLiesInside(const DiskReader& read, qint64 size) {
     std::vector<CentralRecord> records;
     return quint64(directory.size()) == end.directorySize &&
            parseCentralDirectory(directory, end.entries, &records, &error) && records.size() == end.entries;
+}
+
+bool directoryLiesInside(const QString& path) {
+    const int fd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    const bool whole = ::fstat(fd, &st) == 0 &&
+                       directoryLiesInside(
+                           [fd](quint32 disk, quint64 offset, qint64 length) {
+                               if (disk != 0 && disk != quint32(-1)) return QByteArray();
+                               QByteArray bytes(length, Qt::Uninitialized);
+                               const qint64 got = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
+                               bytes.truncate(std::max<qint64>(got, 0));
+                               return bytes;
+                           },
+                           qint64(st.st_size));
+    ::close(fd);
+    return whole;
 }
 
 QString overlappingEntries(const DiskReader& read, qint64 size) {

@@ -78,6 +78,8 @@ QString overlappingEntries(const DiskReader& read, qint64 size);
 /// True when a single-file package's end records point at a directory that lies before them in the file and holds
 /// the records they count: the package is whole, even if some reader refuses a field in it.
 bool directoryLiesInside(const DiskReader& read, qint64 size);
+/// The same for the file at path.
+bool directoryLiesInside(const QString& path);
 
 /// The record rewritten to say that its local header is on `disk` at `offset`, with a zip64 extra field exactly
 /// when some value no longer fits the classic fields.

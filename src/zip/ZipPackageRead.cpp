@@ -25,25 +25,6 @@ using namespace zipdetail;
 
 namespace {
 
-// The package's end records point at a directory inside it that holds what they count.
-bool directoryIsWhole(const QString& path) {
-    const int fd = ::open(NativePath::encode(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    const bool whole = ::fstat(fd, &st) == 0 &&
-                       directoryLiesInside(
-                           [fd](quint32 disk, quint64 offset, qint64 length) {
-                               if (disk != 0 && disk != quint32(-1)) return QByteArray();
-                               QByteArray bytes(length, Qt::Uninitialized);
-                               const qint64 got = FileOps::readFullyAt(fd, bytes.data(), length, qint64(offset));
-                               bytes.truncate(std::max<qint64>(got, 0));
-                               return bytes;
-                           },
-                           qint64(st.st_size));
-    ::close(fd);
-    return whole;
-}
-
 constexpr qint64 kMaxSize = std::numeric_limits<qint64>::max();
 
 } // namespace
@@ -351,7 +332,7 @@ int ZipPackage::zOpenZipFile(const QString& path, OpenPurpose purpose) {
     // whole package; libarchive's reader reads such a package, and then reads it alone.
     // Only a package whose directory is whole, though: libarchive would otherwise read the entries from their
     // local headers alone and call a package with a broken directory sound.
-    if (!zip && code == ZIP_ER_INCONS && volumes == 1 && directoryIsWhole(absolute) &&
+    if (!zip && code == ZIP_ER_INCONS && volumes == 1 && directoryLiesInside(absolute) &&
         d->readThroughArchive(absolute)) {
         d->m_selected.assign(d->m_entries.size(), 0);
         d->m_selectedCount = 0;
