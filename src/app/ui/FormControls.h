@@ -39,6 +39,12 @@ inline QPushButton* makeButton(const QString& text, const QString& tip, const ch
     return button;
 }
 
+/// Tab walks the controls in this order (as they stand on the screen, row by row).
+inline void chainTabOrder(const QList<QWidget*>& order) {
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 /// A dialog's title line: bold and a fifth larger than the text below it.
 inline QLabel* makeTitle(const QString& text, const char* name, QWidget* parent) {
     QLabel* title = makeLabel(text, name, parent);

@@ -134,8 +134,7 @@ fOptions::fOptions(AppState& state, QWidget* parent) : AnswerableDialog(parent),
     layout->addLayout(buttons);
 
     screenOrder << m_btnHelp << m_btnExit;
-    for (qsizetype i = 1; i < screenOrder.size(); ++i)
-        setTabOrder(screenOrder[i - 1], screenOrder[i]);
+    FormControls::chainTabOrder(screenOrder);
 
     connect(m_btnHelp, &QPushButton::clicked, this, [this] { showHelpTopic(this, kHelpContext); });
     connect(m_btnExit, &QPushButton::clicked, this, &QDialog::accept);

@@ -155,8 +155,7 @@ fQuick::fQuick(AppState& state, const QString& packagePath, const QuickSet& set,
 
     const QList<QWidget*> screenOrder{m_txtComment, m_txtPassword, m_chkHide, m_optFreshen, m_optUpdate, m_chkReset,
                                       m_view,       m_btnBuild,    m_btnView, m_btnExit,    m_btnHelp};
-    for (qsizetype i = 1; i < screenOrder.size(); ++i)
-        setTabOrder(screenOrder[i - 1], screenOrder[i]);
+    FormControls::chainTabOrder(screenOrder);
 
     connect(m_chkHide, &QCheckBox::toggled, this, [this](bool hide) { setPasswordHidden(m_txtPassword, hide); });
     connect(header, &QHeaderView::sectionClicked, this, &fQuick::sortGrid);

@@ -161,8 +161,7 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
                                       m_btnExtract,
                                       m_btnHelp,
                                       m_btnExit};
-    for (qsizetype i = 1; i < screenOrder.size(); ++i)
-        setTabOrder(screenOrder[i - 1], screenOrder[i]);
+    FormControls::chainTabOrder(screenOrder);
 
     connect(m_useDefaultFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(ticked); });
     connect(m_useSelectedFolderCheck, &QCheckBox::toggled, this, [this](bool ticked) { setUseTicks(!ticked); });

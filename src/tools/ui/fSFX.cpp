@@ -92,8 +92,7 @@ fSFX::fSFX(AppState& state, const QString& package, QWidget* parent)
 
     const QList<QWidget*> screenOrder{m_txtPath, m_btnBrowse, m_txtNewName, m_btnStart,
                                       m_btnTest, m_btnSpilt,  m_btnHelp,    m_btnExit};
-    for (qsizetype i = 1; i < screenOrder.size(); ++i)
-        setTabOrder(screenOrder[i - 1], screenOrder[i]);
+    FormControls::chainTabOrder(screenOrder);
 
     connect(m_btnBrowse, &QPushButton::clicked, this, &fSFX::browse);
     connect(m_btnStart, &QPushButton::clicked, this, &fSFX::makeNow);

@@ -123,8 +123,7 @@ fSplit::fSplit(AppState& state, const QString& openPackage, QWidget* parent) : Q
     const QList<QWidget*> screenOrder{m_txtFile,  m_btnBrowseFiles, m_txtPath,  m_btnBrowse,      m_txtSegSize,
                                       m_speed[0], m_speed[1],       m_speed[2], m_lstFiles,       m_btnStart,
                                       m_btnHelp,  m_btnExit,        m_txtSize,  m_txtSplitNumber, m_txtTime};
-    for (qsizetype i = 1; i < screenOrder.size(); ++i)
-        setTabOrder(screenOrder[i - 1], screenOrder[i]);
+    FormControls::chainTabOrder(screenOrder);
     // The boxes the user cannot change are read by the mouse, not visited by Tab.
     for (QLineEdit* shown : {m_txtSize, m_txtSplitNumber, m_txtTime})
         shown->setFocusPolicy(Qt::ClickFocus);
