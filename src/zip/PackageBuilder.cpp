@@ -225,7 +225,9 @@ class PackageBuilder::Impl {
         if (m_cancel.cancelled()) stopWith(QString());
         {
             std::unique_lock lock(m_mutex);
-            while (!m_stop && m_nextToStart - m_firstSeq + kWaitingTasks <= m_tasks.size())
+            // A cancel ends the wait at once: waiting on with the cancel's predicate already true would return
+            // without ever letting go of the lock, and the workers could then never stop.
+            while (!m_stop && !m_cancel.cancelled() && m_nextToStart - m_firstSeq + kWaitingTasks <= m_tasks.size())
                 m_adderWake.wait_for(lock, kWaitSlice, [&] { return m_cancel.cancelled(); });
             if (m_stop) return false;
         }
