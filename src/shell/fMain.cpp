@@ -754,6 +754,13 @@ void fMain::entryDeleted(const QString& name, const QString& folderPath) {
     m_openedStamp = FileOps::fileStamp(m_currentPackage);
 }
 
+void fMain::showExtractDialog() {
+    // The request is in the option values; the answer comes back to the status line.
+    fExtract dialog(m_state, m_package, this);
+    dialog.exec();
+    setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));
+}
+
 void fMain::extractThisFile() {
     const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
     if (rows.size() > 1) {
@@ -772,9 +779,7 @@ void fMain::extractThisFile() {
         return;
     }
     requestExtractOne(m_state, name, index);
-    fExtract dialog(m_state, m_package, this);
-    dialog.exec();
-    setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));
+    showExtractDialog();
 }
 
 void fMain::extractSelectedFiles(const QModelIndexList& rows) {
@@ -791,17 +796,13 @@ void fMain::extractSelectedFiles(const QModelIndexList& rows) {
     }
     emptyScratchFolder(m_state.folders.app, QStringLiteral("Temp"));
     requestExtractSeveral(m_state, indices);
-    fExtract dialog(m_state, m_package, this);
-    dialog.exec();
-    setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));
+    showExtractDialog();
 }
 
 void fMain::extractAllFiles() {
     emptyScratchFolder(m_state.folders.app, QStringLiteral("Temp"));
     requestExtractAll(m_state);
-    fExtract dialog(m_state, m_package, this);
-    dialog.exec();
-    setStatusText(extractStatusText(dialog.answer()), extractStatusDetails(dialog.answer()));
+    showExtractDialog();
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -131,6 +131,7 @@ class fMain : public QMainWindow {
     void extractThisFile();
     void extractAllFiles();
     void extractSelectedFiles(const QModelIndexList& rows);
+    void showExtractDialog();
     void openWizard(bool updating, const QString& comment);
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption, const QString& iconKey);
 
