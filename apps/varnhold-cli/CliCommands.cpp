@@ -4,6 +4,7 @@
 
 #include "Command.h"
 #include "app/StartUp.h"
+#include "app/Version.h"
 
 using namespace cli;
 
@@ -23,7 +24,8 @@ QString cliUsage() {
         usage += command->help;
     usage +=
         QStringLiteral("\n"
-                       "  --help  Shows this text.\n"
+                       "  --help     Shows this text.\n"
+                       "  --version  Shows the program's version.\n"
                        "\n"
                        "Names and messages are printed one per line with control characters and text-direction\n"
                        "controls shown as escapes: \\n, \\t, \\r, \\xHH, \\uHHHH; a backslash is shown as \\\\.\n"
@@ -60,6 +62,10 @@ int runCli(const QStringList& givenArgs, const QString& defaultFolder) {
     const QString& name = args.first();
     if (name == "--help" || name == "-h" || name == "help") {
         writeOut(cliUsage().toUtf8());
+        return kExitOk;
+    }
+    if (name == "--version") {
+        writeOut("varnhold-cli " VARNHOLD_VERSION "\n");
         return kExitOk;
     }
 

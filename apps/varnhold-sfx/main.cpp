@@ -4,6 +4,7 @@
 #include "AppendedPackage.h"
 #include "SfxNames.h"
 #include "Target.h"
+#include "app/Version.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -61,7 +62,8 @@ void printUsage(FILE* to) {
                  "  --to DIR          extract into DIR without asking\n"
                  "  --password TEXT   the password of encrypted entries (else asked on the terminal)\n"
                  "  --overwrite       replace existing files (else they are kept and counted)\n"
-                 "  --help            this text\n",
+                 "  --help            this text\n"
+                 "  --version         the version of the extractor (varnhold-sfx)\n",
                  program.c_str(), program.c_str());
 }
 
@@ -456,6 +458,9 @@ int parse(int argc, char** argv, Options& options) {
         };
         if (arg == "--help" || arg == "-h") {
             printUsage(stdout);
+            return kExitOk;
+        } else if (arg == "--version") {
+            std::printf("varnhold-sfx %s\n", VARNHOLD_VERSION);
             return kExitOk;
         } else if (arg == "--list")
             options.mode = Options::Mode::List;

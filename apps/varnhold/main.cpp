@@ -2,6 +2,7 @@
 // over. It works in the application folder ($VARNHOLD_HOME, else $XDG_DATA_HOME/Varnhold); "--app-folder DIR"
 // picks another one for this run, as it does for varnhold-cli.
 #include "app/AppState.h"
+#include "app/Version.h"
 #include "shell/fMain.h"
 #include "utility/FileOps.h"
 #include "utility/NativePath.h"
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
     // Without a desktop session Qt only knows the bare "hicolor" theme, which has no file-type or menu
     // pictures; borrow the common full theme then so the grid and menus still show real icons.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) QIcon::setThemeName("Adwaita");
-    QApplication::setWindowIcon(QIcon::fromTheme("varnhold", QIcon(":/varnhold.png")));
+    QApplication::setWindowIcon(QIcon::fromTheme("varnhold", QIcon(":/varnhold-128.png")));
 
     AppState state;
     fMain window(state);

@@ -1,4 +1,5 @@
 #include "fAbout.h"
+#include "app/Version.h"
 #include "app/ui/FormControls.h"
 
 #include <QGridLayout>

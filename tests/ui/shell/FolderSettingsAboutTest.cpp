@@ -4,6 +4,7 @@
 #include "MainTestUtil.h"
 
 #include "app/StartUp.h"
+#include "app/Version.h"
 #include "app/ui/fOptions.h"
 #include "shell/fAbout.h"
 
