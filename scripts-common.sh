@@ -4,7 +4,8 @@ set -euo pipefail
 
 VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libgtest-dev
                    libssl-dev libarchive-dev nettle-dev liblzma-dev libzstd-dev libbz2-dev zip unzip
-                   p7zip-full zipalign python3 clang-format)
+                   p7zip-full zipalign python3 clang-format
+                   scdoc bash-completion zsh)
 
 install_missing() {
     local missing=()
