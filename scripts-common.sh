@@ -1,11 +1,12 @@
-# Shared by run.sh and test.sh: install what is missing, then configure and build once.
+# Shared by run.sh, test.sh and package.sh: install what is missing, then configure and build once.
 # shellcheck shell=bash
 set -euo pipefail
 
 VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libgtest-dev
                    libssl-dev libarchive-dev nettle-dev liblzma-dev libzstd-dev libbz2-dev zip unzip
                    p7zip-full zipalign python3 clang-format
-                   dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db groff-base)
+                   dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db groff-base
+                   scdoc bash-completion zsh)
 
 install_missing() {
     local missing=()
