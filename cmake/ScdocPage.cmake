@@ -2,6 +2,8 @@
 #
 # One manual page: the scdoc text with @VERSION@ filled in, through scdoc (stdin to stdout) into OUTPUT. The page
 # is written under a work name and renamed, so a failed run leaves no half page for the next build to take.
+cmake_minimum_required(VERSION 3.22)
+
 foreach(name SCDOC SOURCE OUTPUT VERSION)
     if(NOT DEFINED ${name})
         message(FATAL_ERROR "ScdocPage.cmake needs -D${name}=...")
