@@ -12,6 +12,7 @@ for arg in "$@"; do
     esac
 done
 install_missing
+install_missing "${VARNHOLD_PACKAGING_PACKAGES[@]}"
 build_varnhold
 rm -rf "$ROOT/build/package"
 (cd "$ROOT/build" && cpack -G DEB -B "$ROOT/build/package" >/dev/null)

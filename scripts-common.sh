@@ -4,13 +4,16 @@ set -euo pipefail
 
 VARNHOLD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libgtest-dev
                    libssl-dev libarchive-dev nettle-dev liblzma-dev libzstd-dev libbz2-dev zip unzip
-                   p7zip-full zipalign python3 clang-format
-                   dpkg-dev file fakeroot lintian desktop-file-utils appstream man-db groff-base
-                   scdoc bash-completion zsh)
+                   p7zip-full zipalign python3 clang-format scdoc groff-base man-db bash-completion zsh)
+# What package.sh needs besides: cpack's dependency computation (dpkg-shlibdeps, file) and the package's checks.
+VARNHOLD_PACKAGING_PACKAGES=(dpkg-dev file lintian desktop-file-utils appstream)
 
+# install_missing [PACKAGE...]: installs those of the packages (by default VARNHOLD_PACKAGES) that are missing.
 install_missing() {
+    local wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${VARNHOLD_PACKAGES[@]}")
     local missing=()
-    for pkg in "${VARNHOLD_PACKAGES[@]}"; do
+    for pkg in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
     done
     if [ ${#missing[@]} -gt 0 ]; then
