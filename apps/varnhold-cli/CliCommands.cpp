@@ -8,6 +8,10 @@
 
 using namespace cli;
 
+namespace {
+const QByteArray kVersionLine = QByteArrayLiteral("varnhold-cli " VARNHOLD_VERSION "\n");
+}
+
 QString cliUsage() {
     QString usage =
         QStringLiteral("Usage: varnhold-cli [--app-folder DIR] COMMAND [ARGUMENTS]\n"
@@ -65,7 +69,7 @@ int runCli(const QStringList& givenArgs, const QString& defaultFolder) {
         return kExitOk;
     }
     if (name == "--version") {
-        writeOut("varnhold-cli " VARNHOLD_VERSION "\n");
+        writeOut(kVersionLine);
         return kExitOk;
     }
 
@@ -73,10 +77,15 @@ int runCli(const QStringList& givenArgs, const QString& defaultFolder) {
     if (!command) return usageError("unknown command " + args.first());
     QSet<QString> flagOptions = command->flagOptions;
     flagOptions.insert("--help");
+    flagOptions.insert("--version");
     const ParsedArgs parsed = parseArgs(args.mid(1), command->valueOptions, flagOptions);
     if (!parsed.error.isEmpty()) return usageError(parsed.error);
     if (parsed.flags.contains("--help")) {
         writeOut(cliUsage().toUtf8());
+        return kExitOk;
+    }
+    if (parsed.flags.contains("--version")) {
+        writeOut(kVersionLine);
         return kExitOk;
     }
     if (const QString problem = command->usageProblem(parsed); !problem.isEmpty()) return usageError(problem);
