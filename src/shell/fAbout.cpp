@@ -57,9 +57,7 @@ fAbout::fAbout(QWidget* parent) : AnswerableDialog(parent) {
     exit->setDefault(true);
     connect(exit, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(exit);
+    auto* buttons = FormControls::makeButtonRow({exit});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(name);

@@ -20,9 +20,7 @@ fTest::fTest(AppState& state, ZipPackage& package, const QString& packageName, Q
     m_progress->setValue(0);
     m_btnCancel = FormControls::makeButton(QStringLiteral(" &Cancel"), QStringLiteral("Cancel"), "btnCancel", this);
     connect(m_btnCancel, &QPushButton::clicked, this, &fTest::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnCancel);
+    auto* buttons = FormControls::makeButtonRow({m_btnCancel});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(m_progress);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -43,6 +44,15 @@ inline QPushButton* makeButton(const QString& text, const QString& tip, const ch
 inline void chainTabOrder(const QList<QWidget*>& order) {
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+/// A form's row of buttons, kept to its right-hand side.
+inline QHBoxLayout* makeButtonRow(const QList<QWidget*>& buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QWidget* button : buttons)
+        row->addWidget(button);
+    return row;
 }
 
 /// A dialog's title line: bold and a fifth larger than the text below it.

@@ -1,6 +1,7 @@
 #include "fError.h"
 
 #include "DialogHook.h"
+#include "app/ui/FormControls.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,9 +35,7 @@ fError::fError(const QString& message, QWidget* parent) : AnswerableDialog(paren
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addWidget(m_messageLabel, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdExit);
+    auto* buttons = FormControls::makeButtonRow({m_cmdExit});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(8);

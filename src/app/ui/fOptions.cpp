@@ -121,10 +121,7 @@ fOptions::fOptions(AppState& state, QWidget* parent) : AnswerableDialog(parent),
     m_btnExit = makeButton(QStringLiteral("  &Exit"), QStringLiteral("Exit"), "btnExit", this);
     m_btnExit->setDefault(true);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnHelp);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = FormControls::makeButtonRow({m_btnHelp, m_btnExit});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);

@@ -2,6 +2,7 @@
 
 #include "PasswordBox.h"
 #include "app/PasswordOptions.h"
+#include "app/ui/FormControls.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -50,10 +51,7 @@ fPassword::fPassword(AppState& state, QWidget* parent) : AnswerableDialog(parent
     auto* entry = new QHBoxLayout;
     entry->addWidget(m_passwordEdit, 1);
     entry->addWidget(m_hideCheck);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdOK);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = FormControls::makeButtonRow({m_cmdOK, m_btnExit});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_promptLabel);
     layout->addLayout(entry);

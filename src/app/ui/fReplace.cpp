@@ -1,5 +1,7 @@
 #include "fReplace.h"
 
+#include "app/ui/FormControls.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -49,10 +51,7 @@ fReplace::fReplace(const QString& path, const QString& sizeText, const QString& 
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addLayout(texts, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cmdYes);
-    buttons->addWidget(m_cmdNo);
+    auto* buttons = FormControls::makeButtonRow({m_cmdYes, m_cmdNo});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(8);

@@ -167,9 +167,7 @@ fLoad::fLoad(CancelToken& cancel, BuildMode mode, const QString& packagePath, qi
     lockedHead->addWidget(m_lockedHeadingLabel);
     lockedHead->addStretch();
     lockedHead->addWidget(m_lblLocked);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnCancel);
+    auto* buttons = FormControls::makeButtonRow({m_btnCancel});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_lblPackage);

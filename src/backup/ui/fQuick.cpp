@@ -139,10 +139,7 @@ fQuick::fQuick(AppState& state, const QString& packagePath, const QuickSet& set,
     gauges->setColumnStretch(1, 3);
     gauges->setColumnStretch(3, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* button : {m_btnBuild, m_btnView, m_btnExit, m_btnHelp})
-        buttons->addWidget(button);
+    auto* buttons = FormControls::makeButtonRow({m_btnBuild, m_btnView, m_btnExit, m_btnHelp});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(heading);

@@ -104,10 +104,7 @@ fZipOK::fZipOK(const BuildResult& result, const QString& appFolder, QWidget* par
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addLayout(texts, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnView);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = FormControls::makeButtonRow({m_btnView, m_btnExit});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(8);

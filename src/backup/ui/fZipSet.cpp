@@ -192,11 +192,7 @@ fZipSet::fZipSet(const ZipSettings& settings, BuildMode mode, const QString& com
     choices->addWidget(compressionBox);
     choices->addWidget(updateBox);
     choices->addWidget(spanningBox);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnBuild);
-    buttons->addWidget(m_btnHelp);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = FormControls::makeButtonRow({m_btnBuild, m_btnHelp, m_btnExit});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_headingLabel);
     layout->addWidget(m_packageLabel);

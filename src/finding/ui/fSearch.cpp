@@ -124,11 +124,7 @@ fSearch::fSearch(CRegSettings& store, const QStringList& drives, QWidget* parent
     criteria->addLayout(between, 4, 1, 1, 3);
     criteria->setColumnStretch(2, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnStart);
-    buttons->addWidget(m_btnHelp);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = makeButtonRow({m_btnStart, m_btnHelp, m_btnExit});
 
     auto* body = new QHBoxLayout;
     body->addLayout(criteria, 3);

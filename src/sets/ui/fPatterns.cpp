@@ -1,6 +1,7 @@
 #include "fPatterns.h"
 
 #include "app/RegSettings.h"
+#include "app/ui/FormControls.h"
 #include "app/ui/HelpViewer.h"
 
 #include <QGridLayout>
@@ -56,10 +57,7 @@ fPatterns::fPatterns(CRegSettings& settings, QWidget* parent) : AnswerableDialog
         grid->addWidget(m_patternBoxes[i], i + 1, 0);
         grid->addWidget(m_patternBoxes[i + kPatternSlots], i + 1, 1);
     }
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnHelp);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = FormControls::makeButtonRow({m_btnHelp, m_btnExit});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_headingLabel);
     layout->addSpacing(6);

@@ -1,5 +1,7 @@
 #include "fCount.h"
 
+#include "app/ui/FormControls.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -27,9 +29,7 @@ fCount::fCount(CancelToken& cancel, QWidget* parent) : QDialog(parent), m_cancel
     m_btnCancel->setToolTip("Cancel");
     connect(m_btnCancel, &QPushButton::clicked, this, &fCount::cancelNow);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnCancel);
+    auto* buttons = FormControls::makeButtonRow({m_btnCancel});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_captionLabel);
     layout->addWidget(m_lblDrive);

@@ -130,11 +130,7 @@ fExtract::fExtract(AppState& state, ZipPackage& package, QWidget* parent)
     running->addWidget(m_extractingLabel);
     running->addWidget(m_progress, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnExtract);
-    buttons->addWidget(m_btnHelp);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = FormControls::makeButtonRow({m_btnExtract, m_btnHelp, m_btnExit});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_headingLabel);

@@ -78,10 +78,7 @@ fSFX::fSFX(AppState& state, const QString& package, QWidget* parent)
     grid->addWidget(m_status, rows.nextRow(), 1, 1, 2);
     grid->setColumnStretch(1, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton* button : {m_btnStart, m_btnTest, m_btnSpilt, m_btnHelp, m_btnExit})
-        buttons->addWidget(button);
+    auto* buttons = FormControls::makeButtonRow({m_btnStart, m_btnTest, m_btnSpilt, m_btnHelp, m_btnExit});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);

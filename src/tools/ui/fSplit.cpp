@@ -107,11 +107,7 @@ fSplit::fSplit(AppState& state, const QString& openPackage, QWidget* parent) : Q
     grid->addWidget(m_progress, rows.nextRow(), 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_btnStart);
-    buttons->addWidget(m_btnHelp);
-    buttons->addWidget(m_btnExit);
+    auto* buttons = FormControls::makeButtonRow({m_btnStart, m_btnHelp, m_btnExit});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);
