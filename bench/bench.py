@@ -16,6 +16,8 @@ import tempfile
 import time
 import zipfile
 
+from sidebyside import alternate
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
@@ -161,12 +163,7 @@ def timed(cmd, cwd=None, before=None, stdin=None):
 
 def compare(name, ours, peer, runs, limit):
     """ours and peer are (cmd, cwd, before) triples, or (cmd, cwd, before, stdin file)."""
-    timed(*ours)
-    timed(*peer)
-    a, b = [], []
-    for _ in range(runs):
-        a.append(timed(*ours))
-        b.append(timed(*peer))
+    a, b = alternate(lambda: timed(*ours), lambda: timed(*peer), runs)
     ma, mb = statistics.median(a), statistics.median(b)
     ratio = ma / mb
     verdict = "ok" if ratio <= limit else "OVER"

@@ -16,6 +16,8 @@ import statistics
 import subprocess
 import time
 
+from sidebyside import alternate
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIG = 500_000_000
 # Both sides run as a stock user's shell would start them: no TZ. (The stub reads no settings.)
@@ -86,12 +88,7 @@ def main():
         return wall
 
     cpus = {ours: [], peer: []}
-    timed(ours, ours_dir)
-    timed(peer, peer_dir)
-    a, b = [], []
-    for _ in range(args.runs):
-        a.append(timed(ours, ours_dir))
-        b.append(timed(peer, peer_dir))
+    a, b = alternate(lambda: timed(ours, ours_dir), lambda: timed(peer, peer_dir), args.runs)
     ta, tb = statistics.median(a), statistics.median(b)
     size = os.path.getsize(package)
     print(f"| extract a {size / 1e6:.0f} MB package (500 MB file, 20,000 small files), `MADE --to DIR` vs "

@@ -13,6 +13,8 @@ import statistics
 import subprocess
 import time
 
+from sidebyside import alternate
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SIZE = 2_000_000_000
 PIECE = 100_000_000
@@ -64,12 +66,7 @@ def main():
         fn()
         return time.perf_counter() - start
 
-    timed(ours, ours_dir)
-    timed(peer, peer_dir)
-    a, b = [], []
-    for _ in range(args.runs):
-        a.append(timed(ours, ours_dir))
-        b.append(timed(peer, peer_dir))
+    a, b = alternate(lambda: timed(ours, ours_dir), lambda: timed(peer, peer_dir), args.runs)
     ta, tb = statistics.median(a), statistics.median(b)
     print(f"| split a 2,000,000,000-byte file into 20 pieces, `varnhold-cli split` vs `split -b` | {ta:.2f} s | "
           f"{tb:.2f} s | {ta / tb:.2f} | ≤ 1.20 | {'ok' if ta / tb <= 1.2 else 'OVER'} |")
